@@ -1,0 +1,185 @@
+// Speed of the table formats and the key pairing. Run from a release build:
+//   build/release/bench/vellumark_bench
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "documents/CopyMatchedValues.h"
+#include "formats/CRC.h"
+#include "formats/TblTextTbl.h"
+
+namespace {
+
+using Entries = std::vector<std::pair<std::u16string, std::u16string>>;
+
+vm::TableEntrySource SourceOf(const Entries& entries) {
+    return [&entries](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        key = entries[static_cast<std::size_t>(i)].first.c_str();
+        value = entries[static_cast<std::size_t>(i)].second.c_str();
+        return true;
+    };
+}
+
+std::uint64_t TotalChars(const Entries& entries) {
+    std::uint64_t total = 0;
+    for (const auto& e : entries) total += e.first.size() + e.second.size();
+    return total;
+}
+
+std::u16string RandomWord(std::mt19937& rng, std::size_t length) {
+    std::u16string s;
+    for (std::size_t i = 0; i < length; ++i) s.push_back(static_cast<char16_t>(u'a' + rng() % 26));
+    return s;
+}
+
+Entries SequentialKeys(std::size_t count) {
+    Entries e;
+    for (std::size_t i = 0; i < count; ++i)
+        e.emplace_back(u"Key" + vm::IntToDecimal(static_cast<std::int32_t>(i)), u"value");
+    return e;
+}
+
+Entries RandomKeys(std::size_t count) {
+    std::mt19937 rng(1);
+    Entries e;
+    for (std::size_t i = 0; i < count; ++i) e.emplace_back(RandomWord(rng, 10), u"value");
+    return e;
+}
+
+void WriteTbl(benchmark::State& state, const Entries& entries) {
+    std::vector<std::uint8_t> image;
+    for (auto _ : state) {
+        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.counters["MaxProbe"] = vm::ParseTblHeader(image.data()).MaxProbe;
+}
+
+void BM_WriteTbl_SequentialKeys(benchmark::State& state) { WriteTbl(state, SequentialKeys(65535)); }
+void BM_WriteTbl_RandomKeys(benchmark::State& state) { WriteTbl(state, RandomKeys(65535)); }
+BENCHMARK(BM_WriteTbl_SequentialKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteTbl_RandomKeys)->Unit(benchmark::kMillisecond);
+
+// Source and destination of 65535 entries each with many repeated keys
+// and "X" repeat keys.
+struct PairingTables {
+    vm::TableLists source, dest;
+    PairingTables() {
+        std::mt19937 rng(2);
+        for (int i = 0; i < 65535; ++i) {
+            const std::u16string key = rng() % 5 == 0 ? u"X" : u"Key" + vm::IntToDecimal(static_cast<std::int32_t>(rng() % 20000));
+            source.Append(key, RandomWord(rng, 20));
+        }
+        for (int i = 0; i < 65535; ++i) {
+            const std::u16string key = rng() % 5 == 0 ? u"x" : u"Key" + vm::IntToDecimal(static_cast<std::int32_t>(rng() % 20000));
+            dest.Append(key, u"");
+        }
+    }
+    void ResetDest() {
+        for (auto& item : dest.Values.Items()) {
+            item.text.clear();
+            item.flag = 0;
+        }
+    }
+};
+
+void BM_CopyMatchedValues_65535x65535(benchmark::State& state) {
+    PairingTables t;
+    for (auto _ : state) {
+        state.PauseTiming();
+        t.ResetDest();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(vm::CopyMatchedValues(t.source.Keys, t.source.Values, t.dest.Keys, t.dest.Values));
+    }
+}
+
+// The floor: copying 65535 values by entry number.
+void BM_PlainCopy_65535Values(benchmark::State& state) {
+    PairingTables t;
+    for (auto _ : state) {
+        state.PauseTiming();
+        t.ResetDest();
+        state.ResumeTiming();
+        for (std::size_t i = 0; i < 65535; ++i) t.dest.Values.Set(i, t.source.Values.Get(i));
+        benchmark::DoNotOptimize(t.dest.Values.Items().data());
+    }
+}
+BENCHMARK(BM_CopyMatchedValues_65535x65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainCopy_65535Values)->Unit(benchmark::kMillisecond);
+
+// A 4 MiB .tbl of 65535 entries (keys ~12 bytes, values ~50 bytes with
+// colour codes and line breaks), written once to a temporary file.
+struct BigTbl {
+    std::filesystem::path path;
+    std::uint64_t size = 0;
+    BigTbl() {
+        std::mt19937 rng(4);
+        Entries entries;
+        std::uint64_t bytes = 0;
+        for (int i = 0; bytes < (4u << 20) - 200 && i < 65535; ++i) {
+            std::u16string value = RandomWord(rng, 20 + rng() % 40);
+            if (i % 7 == 0) value += u"\\red;";
+            if (i % 11 == 0) value += u"\\n";
+            entries.emplace_back(u"Str" + RandomWord(rng, 8), value);
+            bytes += entries.back().first.size() + value.size() + 2 + 2 + 17;
+        }
+        std::vector<std::uint8_t> image;
+        vm::MaxFileSize = 1u << 26;
+        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+        size = image.size();
+        path = std::filesystem::temp_directory_path() / "vellumark-bench.tbl";
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    ~BigTbl() { std::filesystem::remove(path); }
+};
+
+BigTbl& Big() {
+    static BigTbl big;
+    return big;
+}
+
+void BM_ReadTbl_4MiB_IntoLists(benchmark::State& state) {
+    const std::u16string name = Big().path.u16string();
+    vm::TableLists lists;
+    for (auto _ : state) {
+        lists.Clear();
+        vm::ReadTblFile(name, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); });
+        benchmark::DoNotOptimize(lists.Keys.Items().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Big().size));
+    state.counters["entries"] = static_cast<double>(lists.Count());
+}
+
+void BM_ReadTbl_4MiB_ReaderOnly(benchmark::State& state) {
+    const std::u16string name = Big().path.u16string();
+    std::size_t n = 0;
+    for (auto _ : state) {
+        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; });
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Big().size));
+}
+
+void BM_Memcpy_4MiB(benchmark::State& state) {
+    const std::size_t size = static_cast<std::size_t>(Big().size);
+    std::vector<char> from(size, 'a'), to(size);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), size);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_ReadTbl_4MiB_IntoLists)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadTbl_4MiB_ReaderOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_4MiB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

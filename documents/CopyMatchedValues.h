@@ -1,0 +1,25 @@
+// Pairing entries of two tables by key, the rule behind the copy-values,
+// update and translate tools.
+#pragma once
+
+#include <cstddef>
+
+#include "TableList.h"
+
+namespace vm {
+
+// A key that stands for the key of the entry before it.
+bool IsRepeatKey(const std::u16string& key);
+
+// Copies source values to destination entries with the same key: the n-th
+// source entry with a given key is paired with the n-th destination entry
+// with that key, in entry order. A repeat key ("X" or "x") stands for the
+// key before it, in the destination from entry 1 on (the destination's keys
+// are fixed before anything is written, so dk and dv may be the same list);
+// in the source the current key starts as "x". A changed destination value
+// gets flag 2; an equal one is left alone. Returns how many values changed.
+// Runs in time linear in both counts.
+std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
+                              const TStringList& dk, TStringList& dv);
+
+}  // namespace vm

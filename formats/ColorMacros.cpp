@@ -1,0 +1,118 @@
+#include "ColorMacros.h"
+
+namespace vm {
+
+const ColorMacro ColorMacroTable[ColorMacroCount] = {
+    {u"\\white;", u'/'},  {u"\\grey;", u'0'},   {u"\\red;", u'1'},    {u"\\green;", u'2'},
+    {u"\\blue;", u'3'},   {u"\\gold;", u'4'},   {u"\\dgrey;", u'5'},  {u"\\black;", u'6'},
+    {u"\\tan;", u'7'},    {u"\\orange;", u'8'}, {u"\\yellow;", u'9'}, {u"\\dgreen;", u':'},
+    {u"\\purple;", u';'}, {u"\\color;", 0},
+};
+
+bool NewlineAsLineFeed = false;
+
+namespace {
+
+constexpr char16_t ColorLead = 0x00FF;
+constexpr int ColorWordRow = 13;
+
+inline char16_t* PutWord(char16_t* d, const char16_t* word) {
+    while (*word) *d++ = *word++;
+    return d;
+}
+
+// Length of the macro word at src (which starts with a backslash) and its
+// row, or 0 when none matches. Every word ends in a semicolon, so at most
+// one can match.
+inline std::size_t MatchMacro(const char16_t* src, int& row) {
+    for (int r = ColorWordRow; r >= 0; --r) {
+        const char16_t* w = ColorMacroTable[r].word;
+        std::size_t n = 0;
+        while (w[n] && src[n] == w[n]) ++n;
+        if (w[n] == 0) {
+            row = r;
+            return n;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit) {
+    char16_t* d = dest;
+    if (src) {
+        std::size_t i = 0;
+        while (i < limit && src[i] != 0) {
+            const char16_t u = src[i];
+            if (u == u'\n') {
+                *d++ = u'\\';
+                *d++ = u'n';
+                ++i;
+            } else if (u == u'\r') {
+                ++i;
+            } else if (u == ColorLead && i + 1 < limit && src[i + 1] == u'c') {
+                if (i + 2 >= limit) {  // the code ends the consumed range
+                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
+                    i += 2;
+                    break;
+                }
+                const char16_t x = src[i + 2];
+                if (x >= u'/' && x <= u';') {
+                    d = PutWord(d, ColorMacroTable[x - u'/'].word);
+                } else if (x == 0) {
+                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
+                    break;
+                } else {
+                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
+                    *d++ = x;
+                }
+                i += 3;
+            } else {
+                *d++ = u;
+                ++i;
+            }
+        }
+    }
+    *d = 0;
+    return static_cast<std::size_t>(d - dest);
+}
+
+std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit) {
+    char16_t* d = dest;
+    if (src) {
+        std::size_t i = 0;
+        while (i < limit && src[i] != 0) {
+            const char16_t u = src[i];
+            if (u != u'\\') {
+                *d++ = u;
+                ++i;
+                continue;
+            }
+            if (src[i + 1] == u'n') {
+                if (NewlineAsLineFeed) {
+                    *d++ = u'\n';
+                } else {
+                    *d++ = u'\\';
+                    *d++ = u'n';
+                }
+                i += 2;
+                continue;
+            }
+            int row = 0;
+            if (const std::size_t n = MatchMacro(src + i, row)) {
+                *d++ = ColorLead;
+                *d++ = u'c';
+                if (ColorMacroTable[row].code) *d++ = ColorMacroTable[row].code;
+                i += n;
+                continue;
+            }
+            *d++ = u;
+            ++i;
+        }
+    }
+    *d = 0;
+    return static_cast<std::size_t>(d - dest);
+}
+
+}  // namespace vm

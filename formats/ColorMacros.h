@@ -1,0 +1,30 @@
+// The game's in-line colour codes (U+00FF, "c", a code character) and the
+// readable macro words the editor shows instead ("\red;"), plus the
+// newline escape: in display form a line break is backslash and "n".
+#pragma once
+
+#include <cstddef>
+
+namespace vm {
+
+struct ColorMacro {
+    const char16_t* word;  // "\white;" ... "\color;"
+    char16_t code;         // code character, 0 for "\color;"
+};
+
+inline constexpr int ColorMacroCount = 14;
+extern const ColorMacro ColorMacroTable[ColorMacroCount];
+
+// When on, MacrosToColorCodes turns backslash-"n" into one LF (the .tbl
+// writer's stored form); when off it leaves it (the text writer).
+extern bool NewlineAsLineFeed;
+
+// Stored form to display form. Consumes at most limit units of src (or up
+// to its terminator); dest must hold 8/3 of that plus the terminator.
+// Returns the units written, terminator not counted.
+std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit);
+
+// Display form to stored form; the result is never longer than src.
+std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit);
+
+}  // namespace vm

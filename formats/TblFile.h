@@ -1,0 +1,56 @@
+// The game's binary string table (.tbl): a 21-byte header, an index array of
+// 16-bit slot numbers, a node table of 17-byte hash slots (open addressing,
+// linear probing over the ELF hash of the key) and the string area with
+// key and value of every entry as UTF-8, each followed by a zero byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "TableEntry.h"
+
+namespace vm {
+
+// ELF hash of the key's bytes, reduced modulo hashSize (which must not be 0).
+std::uint32_t TblKeyHash(const std::uint8_t* bytes, std::size_t count, std::uint32_t hashSize);
+
+// The header fields, as stored.
+struct TblHeader {
+    std::uint16_t Crc = 0;
+    std::uint16_t NumElements = 0;
+    std::uint32_t HashSize = 0;
+    std::uint8_t Offset8 = 0;
+    std::uint32_t DataStart = 0;
+    std::uint32_t MaxProbe = 0;
+    std::uint32_t FileSize = 0;
+};
+
+// Reads the header of an image of at least 21 bytes.
+TblHeader ParseTblHeader(const std::uint8_t* image);
+
+// Reads a .tbl file and hands every entry to sink in index-array order: the
+// key as stored, the value in display form. False when the file is missing,
+// too large (MaxFileSize), fails a structural check, or an entry points
+// outside the file; entries delivered before the failure stay delivered.
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink);
+
+// The same over a file image already in memory. image[size] must be a
+// readable zero byte.
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink);
+
+// Builds the .tbl image of count entries pulled from source (values in
+// display form). totalChars, the sum of all key and value lengths, sizes
+// the image. Uses AddToHashSize and Offset8. False (image unusable) when
+// count is 0 or above 65535, when count + AddToHashSize exceeds 65536 slots,
+// when the source fails, or when the strings do not fit 32-bit offsets.
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
+                   std::uint64_t totalChars, std::vector<std::uint8_t>& image);
+
+// Builds the image and writes it; the old file is replaced only when every
+// byte was written.
+bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
+                  std::int32_t count, std::uint64_t totalChars);
+
+}  // namespace vm

@@ -1,0 +1,114 @@
+// Reading .tbl files: the header checks, the walk over the index array and
+// the decoding of every key and value straight out of the file image.
+
+#include <memory>
+
+#include "CRC.h"
+#include "ColorMacros.h"
+#include "Global.h"
+#include "Options.h"
+#include "TblFile.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+inline std::uint16_t Load16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline std::uint32_t Load32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+std::uint32_t TblKeyHash(const std::uint8_t* bytes, std::size_t count, std::uint32_t hashSize) {
+    std::uint32_t h = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        h = (h << 4) + bytes[i];
+        const std::uint32_t g = h & 0xF0000000u;
+        if (g != 0) {
+            h ^= g >> 24;
+            h &= ~g;
+        }
+    }
+    return h % hashSize;
+}
+
+TblHeader ParseTblHeader(const std::uint8_t* image) {
+    TblHeader h;
+    h.Crc = Load16(image + 0);
+    h.NumElements = Load16(image + 2);
+    h.HashSize = Load32(image + 4);
+    h.Offset8 = image[8];
+    h.DataStart = Load32(image + 9);
+    h.MaxProbe = Load32(image + 13);
+    h.FileSize = Load32(image + 17);
+    return h;
+}
+
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+    if (!image || !sink) return false;
+    if (size > MaxFileSize || size < TblMinFileSize) return false;
+
+    const TblHeader h = ParseTblHeader(image);
+    const std::uint64_t n = h.NumElements;
+    const std::uint64_t hashSize = h.HashSize;
+    const std::uint64_t dataStart = h.DataStart;
+    const std::uint64_t fileSize = h.FileSize;
+    const std::uint64_t nodeTable = TblHeaderSize + 2 * n;
+
+    // All in 64 bits: 17 x HashSize alone can pass 32 bits.
+    if (n != 0 && hashSize < n - 1) return false;
+    if (hashSize > MaxFileSize) return false;
+    if (nodeTable + TblNodeSize * hashSize >= size) return false;
+    if (dataStart >= size) return false;
+    if (dataStart < TblNodeSize * hashSize) return false;
+    if (fileSize > size) return false;
+    if (dataStart >= fileSize) return false;
+    if (n == 0) return true;
+
+    // Scratch buffers for the whole call; their contents are always written
+    // before they are read, so they are not cleared.
+    auto keyBuffer = std::make_unique_for_overwrite<char16_t[]>(KeyBufferUnits);
+    auto valueBuffer = std::make_unique_for_overwrite<char16_t[]>(KeyBufferUnits);
+    auto displayBuffer = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+
+    const std::uint8_t* index = image + TblHeaderSize;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const std::uint64_t slot = Load16(index + 2 * i);
+        if (slot >= hashSize) return false;  // names no slot of the node table
+        const std::uint8_t* node = image + nodeTable + TblNodeSize * slot;
+        const std::uint64_t keyOffset = Load32(node + 7);
+        const std::uint64_t valueOffset = Load32(node + 11);
+        const std::uint32_t valueLength = Load16(node + 15);
+        if (keyOffset < dataStart || keyOffset > fileSize) return false;
+        if (valueOffset < dataStart || valueOffset > fileSize) return false;
+
+        // A stored length of 0 (a 65535-byte value whose length wrapped)
+        // takes the value up to its zero byte.
+        const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
+        const std::size_t units =
+            Utf8ToUtf16(valueBuffer.get(), KeyBufferUnits * 2,
+                        reinterpret_cast<const char*>(image + valueOffset), valueChars);
+        ColorCodesToMacros(valueBuffer.get(), displayBuffer.get(), units);
+        Utf8ToUtf16(keyBuffer.get(), KeyBufferUnits * 2,
+                    reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits);
+        sink(keyBuffer.get(), displayBuffer.get());
+    }
+    return true;
+}
+
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink) {
+    if (fileName.empty() || !sink) return false;
+    platform::FileImage file;
+    // One zero byte after the image ends every string at the latest there.
+    if (platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok)
+        return false;
+    return ReadTblImage(file.data.get(), file.size, sink);
+}
+
+}  // namespace vm

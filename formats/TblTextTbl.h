@@ -1,0 +1,9 @@
+// The table file formats in one include: .tbl and text readers and
+// writers, the key hash and the colour-code macros.
+#pragma once
+
+#include "ColorMacros.h"
+#include "Options.h"
+#include "TableEntry.h"
+#include "TblFile.h"
+#include "TextTable.h"

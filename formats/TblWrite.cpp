@@ -1,0 +1,175 @@
+// Writing .tbl files: the whole file is assembled in one image (header,
+// index array, node table, string area) and written in one piece.
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "CRC.h"
+#include "ColorMacros.h"
+#include "Global.h"
+#include "Options.h"
+#include "TblFile.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+inline void Store16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline void Store32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+constexpr std::size_t MaxStoredBytes = 65535;  // per key and per value
+
+// Linear probing finds the first free slot at or after the home slot. Real
+// game tables cluster badly under this hash, so walking the occupied run
+// slot by slot is quadratic. Each slot here points towards the next slot
+// that may be free (itself when free); lookups compress the path, so the
+// same slot is found in near-constant time.
+class FreeSlots {
+public:
+    explicit FreeSlots(std::uint32_t size) : next_(size) {
+        for (std::uint32_t i = 0; i < size; ++i) next_[i] = i;
+    }
+
+    // The first free slot at or after home, wrapping. There must be one.
+    std::uint32_t Find(std::uint32_t home) {
+        std::uint32_t root = home;
+        while (next_[root] != root) root = next_[root];
+        while (next_[home] != root) {  // point the whole path at the answer
+            const std::uint32_t up = next_[home];
+            next_[home] = root;
+            home = up;
+        }
+        return root;
+    }
+
+    void Occupy(std::uint32_t slot) {
+        next_[slot] = slot + 1 == next_.size() ? 0 : slot + 1;
+    }
+
+private:
+    std::vector<std::uint32_t> next_;
+};
+
+}  // namespace
+
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
+                   std::uint64_t totalChars, std::vector<std::uint8_t>& image) {
+    image.clear();
+    if (!source || count <= 0 || count > 65535) return false;
+    if (AddToHashSize < 0) return false;
+    const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
+                                     static_cast<std::uint64_t>(AddToHashSize);
+    // Slot numbers must fit the 16-bit index words.
+    if (hashSize64 > 65536) return false;
+    const auto hashSize = static_cast<std::uint32_t>(hashSize64);
+    const std::uint32_t n = static_cast<std::uint32_t>(count);
+
+    NewlineAsLineFeed = true;
+    const std::uint64_t dataStart = TblHeaderSize + 2ull * n + std::uint64_t{TblNodeSize} * hashSize;
+
+    try {
+        // The caller's total only sizes the first allocation; the image grows
+        // when the strings turn out longer.
+        const std::uint64_t guess = dataStart + std::min<std::uint64_t>(totalChars, 1ull << 30) * 3 + 2ull * n;
+        image.assign(static_cast<std::size_t>(guess), 0);
+        auto scratch = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+
+        std::uint8_t* header = image.data();
+        Store16(header + 2, n);
+        Store32(header + 4, hashSize);
+        header[8] = static_cast<std::uint8_t>(Offset8);
+        Store32(header + 9, static_cast<std::uint32_t>(dataStart));
+
+        FreeSlots freeSlots(hashSize);
+        std::uint64_t cursor = dataStart;
+        std::uint32_t longestRun = 0;
+        const std::uint64_t nodeTable = TblHeaderSize + 2ull * n;
+
+        auto reserve = [&](std::uint64_t bytes) {
+            const std::uint64_t needed = cursor + bytes;
+            if (needed > image.size())
+                image.resize(static_cast<std::size_t>(std::max<std::uint64_t>(needed, image.size() + image.size() / 2)));
+        };
+
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const char16_t* key = nullptr;
+            const char16_t* value = nullptr;
+            if (!source(static_cast<std::int32_t>(i), key, value)) return false;
+
+            const std::size_t keyUnits = WideLength(key);
+            const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, MaxStoredBytes) + 1;
+            reserve(keyRoom);
+            const std::size_t k = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
+                                              static_cast<std::size_t>(keyRoom), key, KeyBufferUnits);
+
+            const std::uint32_t home = TblKeyHash(image.data() + cursor, k, hashSize);
+            const std::uint32_t slot = freeSlots.Find(home);
+            freeSlots.Occupy(slot);
+            const std::uint32_t run = slot >= home ? slot - home : slot + hashSize - home;
+            longestRun = std::max(longestRun, run);
+
+            const std::uint64_t keyOffset = cursor;
+            cursor += k + 1;
+
+            const std::size_t units = MacrosToColorCodes(value, scratch.get(), DisplayBufferUnits - 1);
+            const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, MaxStoredBytes) + 1;
+            reserve(valueRoom);
+            const std::size_t v = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
+                                              static_cast<std::size_t>(valueRoom), scratch.get(), units);
+            const std::uint64_t valueOffset = cursor;
+            cursor += v + 1;
+            // Offsets are 32-bit in the file: a string area beyond that
+            // cannot be addressed.
+            if (cursor > 0xFFFFFFFFull) return false;
+
+            std::uint8_t* index = image.data() + TblHeaderSize + 2ull * i;
+            Store16(index, slot);
+            std::uint8_t* node = image.data() + nodeTable + std::uint64_t{TblNodeSize} * slot;
+            node[0] = 1;
+            Store16(node + 1, i);
+            Store32(node + 3, home);
+            Store32(node + 7, static_cast<std::uint32_t>(keyOffset));
+            Store32(node + 11, static_cast<std::uint32_t>(valueOffset));
+            Store16(node + 15, static_cast<std::uint32_t>(v + 1));  // 65535 bytes wrap to 0
+        }
+
+        image.resize(static_cast<std::size_t>(cursor));
+        header = image.data();
+        Store16(header + 0, Crc16(image.data() + dataStart, static_cast<std::size_t>(cursor - dataStart)));
+        Store32(header + 13, longestRun + 1);
+        Store32(header + 17, static_cast<std::uint32_t>(cursor));
+        return true;
+    } catch (const std::bad_alloc&) {
+        image.clear();
+        image.shrink_to_fit();
+        return false;
+    } catch (const std::length_error&) {
+        image.clear();
+        return false;
+    }
+}
+
+bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
+                  std::int32_t count, std::uint64_t totalChars) {
+    if (fileName.empty()) return false;
+    std::vector<std::uint8_t> image;
+    if (!BuildTblImage(source, count, totalChars, image)) return false;
+    platform::AtomicFileWriter out;
+    if (!out.Open(fileName)) return false;
+    if (!out.Write(image.data(), image.size())) return false;
+    return out.Commit();
+}
+
+}  // namespace vm
