@@ -1,0 +1,205 @@
+// Text conversions, checksum, decimal helpers and colour-code macros.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FormatTestUtil.h"
+#include "formats/CRC.h"
+#include "formats/ColorMacros.h"
+#include "formats/Global.h"
+
+using namespace vm;
+using vmtest::Bytes;
+using vmtest::Hex;
+
+namespace {
+
+std::u16string Decode(const Bytes& bytes, std::size_t capacityBytes = 4096, std::size_t maxChars = 4096) {
+    Bytes src = bytes;
+    src.push_back(0);
+    std::vector<char16_t> dest(capacityBytes / 2 + 1, u'#');
+    const std::size_t n = Utf8ToUtf16(dest.data(), capacityBytes, reinterpret_cast<const char*>(src.data()), maxChars);
+    EXPECT_EQ(dest[n], 0) << "terminator after the result";
+    return std::u16string(dest.data(), n);
+}
+
+Bytes Encode(const std::u16string& text, std::size_t capacityBytes = 4096) {
+    std::vector<char> dest(capacityBytes + 1, '#');
+    const std::size_t n = Utf16ToUtf8(dest.data(), capacityBytes, text.c_str(), text.size() + 1);
+    EXPECT_EQ(dest[n], 0);
+    return Bytes(dest.begin(), dest.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+struct DecodeCase {
+    const char* bytes;
+    std::u16string expected;
+};
+
+}  // namespace
+
+TEST(Utf8ToUtf16, DecodesAndStopsWhereTheFormatSays) {
+    const DecodeCase cases[] = {
+        {"41 C3 A9 42", u"A\u00E9B"},
+        {"41 80 42", u"A"},                   // continuation byte as a lead
+        {"41 C3 28 42", u"A"},                // second byte has bit 6 set
+        {"C3", u""},                          // a zero byte ends the sequence
+        {"E2 82", u""},                       // zero as third byte
+        {"E2 00 AC 41", u""},                 // zero as second byte, text after it is not read
+        {"C0 80", std::u16string(1, u'\0')},  // overlong forms decode as they come
+        {"ED A0 BD ED B8 80", u"\xD83D\xDE00"},  // encoded surrogates
+        {"41 F0 9F 98 80 42", u"A\U0001F600B"},  // four bytes become a surrogate pair
+        {"41 F8 88 80 80 80", u"A"},
+        {"41 F4 90 80 80", u"A"},             // beyond U+10FFFF
+        {"41 F0 9F 98 42", u"A"},             // four-byte sequence cut short
+    };
+    for (const auto& c : cases) EXPECT_EQ(Decode(Hex(c.bytes)), c.expected) << c.bytes;
+}
+
+TEST(Utf8ToUtf16, RespectsCapacityAndCharacterBound) {
+    EXPECT_EQ(Decode(vmtest::BytesOf("abcde"), 6), u"ab");
+    EXPECT_EQ(Decode(vmtest::BytesOf("abcde"), 4096, 3), u"abc");
+    EXPECT_EQ(Decode(vmtest::BytesOf("abcde"), 2), u"");
+    // A surrogate pair is never split by the capacity.
+    EXPECT_EQ(Decode(Hex("41 F0 9F 98 80"), 6), u"A");
+    EXPECT_EQ(Decode(Hex("41 F0 9F 98 80"), 8), u"A\U0001F600");
+
+    char16_t dest[4] = {u'#', u'#', u'#', u'#'};
+    EXPECT_EQ(Utf8ToUtf16(dest, sizeof dest, nullptr, 5), 0u);
+    EXPECT_EQ(dest[0], 0);
+}
+
+TEST(Utf16ToUtf8, EncodesEachUnitByItself) {
+    EXPECT_EQ(Encode(u"\u20AC"), Hex("E2 82 AC"));
+    EXPECT_EQ(Encode(u"\xD83D\xDE00"), Hex("ED A0 BD ED B8 80"));
+    EXPECT_EQ(Encode(u"A\u00E9"), Hex("41 C3 A9"));
+    EXPECT_EQ(Encode(u"\u00E9A", 3), Hex("C3 A9"));
+    EXPECT_EQ(Encode(u"\u20AC", 3), Bytes{});
+    EXPECT_EQ(Encode(u"abc", 1), Bytes{});
+}
+
+TEST(Utf16ToUtf8, LongTextsStayInsideTheirBuffers) {
+    const std::u16string big(300000, u'\u20AC');
+    std::vector<char> dest(65536);
+    EXPECT_EQ(Utf16ToUtf8(dest.data(), dest.size(), big.c_str(), big.size()), 65535u - 65535u % 3);
+    std::vector<char16_t> back(65536);
+    const std::string utf8(dest.data());
+    EXPECT_EQ(Utf8ToUtf16(back.data(), back.size() * 2, utf8.c_str(), 1u << 20), utf8.size() / 3);
+}
+
+TEST(Crc16, MatchesTheCheckValue) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(Crc16(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()), 0x29B1);
+    EXPECT_EQ(Crc16(nullptr, 0), 0xFFFF);
+}
+
+TEST(Decimal, ConvertsBothWays) {
+    EXPECT_EQ(IntToDecimal(-45), u"-45");
+    EXPECT_EQ(IntToDecimal(0), u"0");
+    EXPECT_EQ(IntToDecimal(INT32_MIN), u"-2147483648");
+    EXPECT_EQ(IntToDecimal(INT32_MAX), u"2147483647");
+
+    EXPECT_EQ(DecimalToInt(u"+12ab"), 12);
+    EXPECT_EQ(DecimalToInt(u"-7"), -7);
+    EXPECT_EQ(DecimalToInt(u" 5"), 0);
+    EXPECT_EQ(DecimalToInt(u""), 0);
+    EXPECT_EQ(DecimalToInt(u"-"), 0);
+    EXPECT_EQ(DecimalToInt(nullptr), 0);
+    EXPECT_EQ(DecimalToInt(u"007x"), 7);
+    // Too many digits wrap around in 32 bits.
+    EXPECT_EQ(DecimalToInt(u"4294967297"), 1);
+    EXPECT_EQ(DecimalToInt(u"-2147483648"), INT32_MIN);
+    EXPECT_EQ(DecimalToInt(u"99999999999999999999"), static_cast<std::int32_t>(1661992959u));
+}
+
+TEST(BoundedCompare, ComparesAtMostTheBound) {
+    EXPECT_EQ(BoundedCompare(u"abc", u"abc", 4), 0);
+    EXPECT_EQ(BoundedCompare(u"abc", u"abc", 100), 0);
+    EXPECT_EQ(BoundedCompare(u"abc", u"abd", 2), 0);
+    EXPECT_LT(BoundedCompare(u"abc", u"abd", 3), 0);
+    EXPECT_NE(BoundedCompare(u"abc", u"abc", 0), 0);
+    EXPECT_GT(BoundedCompare(u"abcd", u"abc", 10), 0);
+    EXPECT_LT(BoundedCompare(u"ab", u"abc", 10), 0);
+    EXPECT_EQ(BoundedCompare(u"Key\tValue more", u"Key\tValue", 9), 0);
+    EXPECT_GT(BoundedCompare(u"\uFFFF", u"a", 1), 0);  // unsigned units
+}
+
+TEST(SwapNewlineEscape, SwapsInPlaceWithoutChangingTheLength) {
+    std::u16string text = u"\\n\\n";
+    SwapNewlineEscape(text.data(), false);
+    EXPECT_EQ(text, u"\r\n\r\n");
+    SwapNewlineEscape(text.data(), true);
+    EXPECT_EQ(text, u"\\n\\n");
+
+    std::u16string escaped = u"a\\\\nb";
+    SwapNewlineEscape(escaped.data(), false);
+    EXPECT_EQ(escaped, u"a\\\r\nb");
+
+    std::u16string lone = u"a\rb\nc";
+    SwapNewlineEscape(lone.data(), true);
+    EXPECT_EQ(lone, u"a\rb\nc");
+
+    // Only the first 65535 units are looked at.
+    std::u16string longText(65534, u'x');
+    longText += u"\\n\\n";
+    SwapNewlineEscape(longText.data(), false);
+    EXPECT_EQ(longText.substr(65534), u"\r\n\\n");
+}
+
+namespace {
+
+std::u16string ToMacros(const std::u16string& stored, std::size_t limit = 229376) {
+    std::vector<char16_t> dest(stored.size() * 8 / 3 + 16);
+    const std::size_t n = ColorCodesToMacros(stored.c_str(), dest.data(), limit);
+    return std::u16string(dest.data(), n);
+}
+
+std::u16string ToCodes(const std::u16string& display, bool lineFeed) {
+    NewlineAsLineFeed = lineFeed;
+    std::vector<char16_t> dest(display.size() + 1);
+    const std::size_t n = MacrosToColorCodes(display.c_str(), dest.data(), 229376);
+    return std::u16string(dest.data(), n);
+}
+
+struct MacroCase {
+    std::u16string stored;
+    std::u16string display;
+    std::u16string storedAgain;  // display converted back with line feeds on
+};
+
+}  // namespace
+
+TEST(ColorMacros, ConvertBetweenStoredAndDisplayForm) {
+    const MacroCase cases[] = {
+        {u"\u00FFc1", u"\\red;", u"\u00FFc1"},
+        {u"\u00FFc/x\u00FFc;", u"\\white;x\\purple;", u"\u00FFc/x\u00FFc;"},
+        {u"\u00FFcA", u"\\color;A", u"\u00FFcA"},
+        {u"ab\u00FFc", u"ab\\color;", u"ab\u00FFc"},
+        {u"\u00FFd\u00FF", u"\u00FFd\u00FF", u"\u00FFd\u00FF"},
+        {u"a\r\nb", u"a\\nb", u"a\nb"},
+        {u"a\nb", u"a\\nb", u"a\nb"},
+        {u"end\\", u"end\\", u"end\\"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToMacros(c.stored), c.display);
+        EXPECT_EQ(ToCodes(c.display, true), c.storedAgain);
+    }
+    for (int row = 0; row < 13; ++row) {
+        const std::u16string stored = {u'\u00FF', u'c', static_cast<char16_t>(u'/' + row)};
+        EXPECT_EQ(ToMacros(stored), ColorMacroTable[row].word);
+        EXPECT_EQ(ToCodes(ColorMacroTable[row].word, true), stored);
+    }
+}
+
+TEST(ColorMacros, LimitAndMalformedWords) {
+    // The code character lies beyond the limit: the code alone is "\color;".
+    EXPECT_EQ(ToMacros(u"\u00FFc1", 2), u"\\color;");
+    EXPECT_EQ(ToMacros(u"\u00FFc1", 1), u"\u00FF");
+    EXPECT_EQ(ToCodes(u"\\Red;", true), u"\\Red;");
+    EXPECT_EQ(ToCodes(u"\\grey", true), u"\\grey");
+    EXPECT_EQ(ToCodes(u"\\\\red;", true), u"\\\u00FFc1");
+    // With line feeds off only the macro words change.
+    EXPECT_EQ(ToCodes(u"\\grey;a\\nb", false), u"\u00FFc0a\\nb");
+    NewlineAsLineFeed = false;
+}
