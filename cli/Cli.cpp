@@ -1,0 +1,516 @@
+// vellumark-cli: convert, merge and info over .tbl and text tables.
+//
+// Every command reads its inputs completely before anything is written, and
+// writes through the formats' temporary-file writers, so a failed run never
+// creates, truncates or changes an output file. Failures are reported as
+// exceptions inside this file and turned into a message and an exit status
+// by RunCli.
+
+#include "cli/Cli.h"
+
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "documents/CopyMatchedValues.h"
+#include "documents/TableList.h"
+#include "formats/CRC.h"
+#include "formats/Global.h"
+#include "formats/TblTextTbl.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+constexpr const char* VersionLine = "vellumark-cli 0.96";
+
+constexpr const char* HelpText =
+    R"(Usage: vellumark-cli COMMAND ARGUMENTS [OPTIONS]
+
+Commands:
+  convert IN OUT           Read IN and write its entries to OUT.
+  merge SOURCE TARGET OUT  Copy every value of SOURCE to the entry of TARGET
+                           with the same key (the n-th entry of a key in
+                           SOURCE goes to the n-th entry of that key in
+                           TARGET) and write the result to OUT.
+  info FILE                Show the header fields and checksum of a .tbl
+                           file, or the encoding of a text table, and the
+                           number of entries.
+  help, --help, -h         Show this help.
+  --version                Show the version.
+
+A file name ending in .tbl (any case) is a binary string table; any other
+name is a text table.
+
+Options for convert and merge:
+  --layout tabbed|diablo   Text layout written: key TAB "value" (tabbed, the
+                           default) or key , TAB , TAB "value" (diablo).
+  --encoding utf16|utf8|ansi
+                           Text encoding written (default utf16).
+  --from-encoding auto|utf16|utf8|ansi
+                           Text encoding read (default auto). A byte-order
+                           mark in the file always wins.
+  --codepage N             ANSI code page used for reading and writing text
+                           (0 = the system's; 1252 outside Windows).
+  --offset8 N              Byte 8 of a written .tbl header, 0..255.
+  --add-to-hash N          Extra hash slots in a written .tbl, 0..255.
+                           From .tbl to .tbl (TARGET to OUT for merge) both
+                           default to the input's own values, so a table
+                           written back is byte-identical; otherwise the
+                           defaults are 1 and 0.
+  --no-header              No "Key TAB Value" header line in UTF-16 tabbed
+                           text. UTF-8 and ANSI tabbed text always carry the
+                           header line.
+  --no-quotes              Tabbed text: values without double quotes.
+  --color-codes            Write the game's colour codes in text instead of
+                           macros such as \red; (UTF-16 and UTF-8 only).
+  --                       Everything after this is a file name.
+
+Options for info: --from-encoding, --codepage.
+
+Exit status: 0 on success, 1 when a file cannot be read or written, 2 on
+wrong usage.
+)";
+
+// Wrong usage: exit status 2.
+struct UsageError {
+    std::string message;
+};
+
+// A file that cannot be read or written: exit status 1.
+struct FileError {
+    std::string message;
+};
+
+std::string Quoted(const std::u16string& name) { return "'" + platform::ToUtf8(name) + "'"; }
+
+std::u16string AsciiLower(std::u16string_view text) {
+    std::u16string lower(text);
+    for (char16_t& c : lower)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return lower;
+}
+
+bool IsTblName(const std::u16string& name) {
+    return name.size() >= 4 && AsciiLower(std::u16string_view(name).substr(name.size() - 4)) == u".tbl";
+}
+
+// ---- Arguments -------------------------------------------------------------
+
+struct Settings {
+    TextLayout layout = TextLayout::Tabbed;
+    TextEncoding encoding = TextEncoding::Unicode;
+    TextEncoding fromEncoding = TextEncoding::Autodetect;
+    std::optional<int> codePage;
+    std::optional<int> offset8;
+    std::optional<int> addToHash;
+    bool noHeader = false;
+    bool noQuotes = false;
+    bool colorCodes = false;
+};
+
+// A decimal number without sign or blanks, within [low, high].
+int ParseNumber(const std::u16string& option, const std::u16string& text, int low, int high) {
+    const std::string range = std::to_string(low) + " to " + std::to_string(high);
+    if (text.empty() || text.find_first_not_of(u"0123456789") != std::u16string::npos)
+        throw UsageError{platform::ToUtf8(option) + " needs a number from " + range + ", not '" +
+                         platform::ToUtf8(text) + "'"};
+    std::int64_t value = 0;
+    for (char16_t c : text) {
+        value = value * 10 + (c - u'0');
+        if (value > high) break;  // also keeps a long digit string from overflowing
+    }
+    if (value < low || value > high)
+        throw UsageError{platform::ToUtf8(option) + " must be from " + range + ", not " +
+                         platform::ToUtf8(text)};
+    return static_cast<int>(value);
+}
+
+TextEncoding ParseEncoding(const std::u16string& option, const std::u16string& text, bool allowAuto) {
+    const std::u16string v = AsciiLower(text);
+    if (v == u"utf16" || v == u"utf-16") return TextEncoding::Unicode;
+    if (v == u"utf8" || v == u"utf-8") return TextEncoding::UTF8;
+    if (v == u"ansi") return TextEncoding::ANSI;
+    if (allowAuto && v == u"auto") return TextEncoding::Autodetect;
+    throw UsageError{platform::ToUtf8(option) + " must be " +
+                     (allowAuto ? "auto, utf16, utf8 or ansi" : "utf16, utf8 or ansi") + ", not '" +
+                     platform::ToUtf8(text) + "'"};
+}
+
+TextLayout ParseLayout(const std::u16string& option, const std::u16string& text) {
+    const std::u16string v = AsciiLower(text);
+    if (v == u"tabbed") return TextLayout::Tabbed;
+    if (v == u"diablo") return TextLayout::DiabloII;
+    throw UsageError{platform::ToUtf8(option) + " must be tabbed or diablo, not '" +
+                     platform::ToUtf8(text) + "'"};
+}
+
+// Splits the arguments after the command into file names and options.
+// Options may stand anywhere, with their value as the next argument or
+// after "="; "--" ends the options. writeOptions is false for info, which
+// only takes the reading options.
+std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& args, std::size_t first,
+                                           bool writeOptions, Settings& s) {
+    std::vector<std::u16string> names;
+    bool optionsEnded = false;
+    for (std::size_t i = first; i < args.size(); ++i) {
+        const std::u16string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
+            names.push_back(arg);
+            continue;
+        }
+        if (arg == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::u16string option = arg;
+        std::optional<std::u16string> inlineValue;
+        if (const auto eq = arg.find(u'='); eq != std::u16string::npos && arg.starts_with(u"--")) {
+            option = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto value = [&]() -> std::u16string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError{platform::ToUtf8(option) + " needs a value"};
+            return args[++i];
+        };
+        auto flag = [&]() {
+            if (inlineValue) throw UsageError{platform::ToUtf8(option) + " takes no value"};
+        };
+
+        if (option == u"--from-encoding") {
+            s.fromEncoding = ParseEncoding(option, value(), true);
+        } else if (option == u"--codepage") {
+            s.codePage = ParseNumber(option, value(), 0, 65535);
+        } else if (!writeOptions && (option == u"--layout" || option == u"--encoding" ||
+                                     option == u"--offset8" || option == u"--add-to-hash" ||
+                                     option == u"--no-header" || option == u"--no-quotes" ||
+                                     option == u"--color-codes")) {
+            throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
+        } else if (option == u"--layout") {
+            s.layout = ParseLayout(option, value());
+        } else if (option == u"--encoding") {
+            s.encoding = ParseEncoding(option, value(), false);
+        } else if (option == u"--offset8") {
+            s.offset8 = ParseNumber(option, value(), 0, 255);
+        } else if (option == u"--add-to-hash") {
+            s.addToHash = ParseNumber(option, value(), 0, 255);
+        } else if (option == u"--no-header") {
+            flag();
+            s.noHeader = true;
+        } else if (option == u"--no-quotes") {
+            flag();
+            s.noQuotes = true;
+        } else if (option == u"--color-codes") {
+            flag();
+            s.colorCodes = true;
+        } else {
+            throw UsageError{"unknown option " + platform::ToUtf8(arg)};
+        }
+    }
+    return names;
+}
+
+void ExpectNames(const std::vector<std::u16string>& names, std::size_t count, const char* command,
+                 const char* synopsis) {
+    if (names.size() != count)
+        throw UsageError{std::string(command) + " needs " + synopsis + " (" +
+                         std::to_string(names.size()) + " file name" + (names.size() == 1 ? "" : "s") +
+                         " given)"};
+    for (const auto& name : names)
+        if (name.empty()) throw UsageError{std::string(command) + ": a file name is empty"};
+}
+
+void ApplyCodePage(const Settings& s) {
+    if (!s.codePage) return;
+    platform::AnsiCodePage = *s.codePage;
+    std::u16string probe;
+    if (!platform::AnsiToWide("A", 1, probe))
+        throw UsageError{"code page " + std::to_string(*s.codePage) + " is not available on this system"};
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+platform::FileImage ReadImage(const std::u16string& name) {
+    platform::FileImage image;
+    // Four zero bytes after the image: the .tbl reader needs one, the text
+    // reader a zero UTF-16 unit even after an odd byte.
+    switch (platform::ReadWholeFile(name, MaxFileSize, 4, image)) {
+    case platform::ReadStatus::Ok:
+        return image;
+    case platform::ReadStatus::NotFound:
+        throw FileError{"cannot read " + Quoted(name) + ": no such file"};
+    case platform::ReadStatus::TooLarge:
+        throw FileError{"cannot read " + Quoted(name) + ": it is larger than the limit of " +
+                        std::to_string(MaxFileSize) + " bytes"};
+    case platform::ReadStatus::NoMemory:
+        throw FileError{"cannot read " + Quoted(name) + ": not enough memory"};
+    case platform::ReadStatus::IoError:
+        break;
+    }
+    throw FileError{"cannot read " + Quoted(name) + ": the file cannot be opened or read"};
+}
+
+struct LoadedTable {
+    TableLists table;
+    bool tbl = false;
+    TblHeader header;  // .tbl only
+};
+
+TableEntrySink AppendTo(TableLists& table) {
+    return [&table](const char16_t* key, const char16_t* value) { table.Append(key, value); };
+}
+
+std::string CorruptMessage(const std::u16string& name, bool tbl) {
+    return "cannot read " + Quoted(name) + ": it is corrupt or of unknown format (" +
+           (tbl ? "not a valid .tbl file" : "the text stops decoding part-way") + ")";
+}
+
+void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loaded) {
+    const platform::FileImage image = ReadImage(name);
+    loaded.tbl = IsTblName(name);
+    if (loaded.tbl) {
+        if (image.size < TblMinFileSize) throw FileError{CorruptMessage(name, true)};
+        loaded.header = ParseTblHeader(image.data.get());
+        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table)))
+            throw FileError{CorruptMessage(name, true)};
+    } else {
+        if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
+        if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(name),
+                           AppendTo(loaded.table), s.fromEncoding, s.layout))
+            throw FileError{CorruptMessage(name, false)};
+    }
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+// Where the .tbl numbers of a written table come from when the command line
+// does not give them: the header of a .tbl input.
+struct TblDefaults {
+    const LoadedTable* from = nullptr;
+    std::u16string name;
+};
+
+void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s,
+               const TblDefaults& defaults, std::ostream& err) {
+    const std::size_t count = table.Count();
+    QuoteValueTTF = !s.noQuotes;
+    AddHeader = !s.noHeader;
+    ColorApiTXT = !s.colorCodes;
+
+    const TableEntrySource source = [&table](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        if (i < 0 || static_cast<std::size_t>(i) >= table.Count()) return false;
+        key = table.Keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = table.Values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+
+    if (!IsTblName(name)) {
+        bool replaced = false;
+        if (!WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &replaced))
+            throw FileError{"cannot write " + Quoted(name) +
+                            ": the file or its directory cannot be written"};
+        if (replaced)
+            err << "warning: some characters cannot be represented in code page "
+                << platform::EffectiveCodePage() << " and were written as ?\n";
+        return;
+    }
+
+    std::string addOrigin = "--add-to-hash";
+    Offset8 = 1;
+    AddToHashSize = 0;
+    if (defaults.from) {
+        const TblHeader& h = defaults.from->header;
+        Offset8 = h.Offset8;
+        if (h.HashSize >= h.NumElements && h.HashSize - h.NumElements <= 255) {
+            AddToHashSize = static_cast<int>(h.HashSize - h.NumElements);
+            addOrigin = "the extra hash slots of " + Quoted(defaults.name);
+        }
+    }
+    if (s.offset8) Offset8 = *s.offset8;
+    if (s.addToHash) {
+        AddToHashSize = *s.addToHash;
+        addOrigin = "--add-to-hash";
+    }
+
+    if (count > 65535)
+        throw FileError{"cannot write " + Quoted(name) + ": a .tbl file holds at most 65535 entries, this table has " +
+                        std::to_string(count)};
+    if (count + static_cast<std::size_t>(AddToHashSize) > 65536)
+        throw FileError{"cannot write " + Quoted(name) + ": " + std::to_string(count) + " entries plus " +
+                        std::to_string(AddToHashSize) + " extra hash slots (" + addOrigin +
+                        ") exceed the 65536 slots of a .tbl file"};
+
+    std::uint64_t totalChars = 0;
+    for (std::size_t i = 0; i < count; ++i) totalChars += table.Keys.Get(i).size() + table.Values.Get(i).size();
+    std::vector<std::uint8_t> image;
+    if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image))
+        throw FileError{"cannot write " + Quoted(name) +
+                        ": the table does not fit a .tbl file (out of memory or strings too long)"};
+    platform::AtomicFileWriter file;
+    if (!file.Open(name) || !file.Write(image.data(), image.size()) || !file.Commit())
+        throw FileError{"cannot write " + Quoted(name) + ": the file or its directory cannot be written"};
+}
+
+void RequireEntries(const LoadedTable& loaded, const std::u16string& name, const std::u16string& out) {
+    if (loaded.table.Count() == 0)
+        throw FileError{Quoted(name) + " holds no entries; " + Quoted(out) + " was not written"};
+}
+
+// ---- Commands --------------------------------------------------------------
+
+int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    Settings s;
+    const auto names = ParseArguments(args, 1, true, s);
+    ExpectNames(names, 2, "convert", "IN and OUT");
+    ApplyCodePage(s);
+    const std::u16string& inName = names[0];
+    const std::u16string& outName = names[1];
+
+    LoadedTable input;
+    LoadTable(inName, s, input);
+    RequireEntries(input, inName, outName);
+    TblDefaults defaults;
+    if (input.tbl) defaults = {&input, inName};
+    SaveTable(outName, input.table, s, defaults, err);
+    out << input.table.Count() << " entries written to " << Quoted(outName) << "\n";
+    return CliOk;
+}
+
+int Merge(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    Settings s;
+    const auto names = ParseArguments(args, 1, true, s);
+    ExpectNames(names, 3, "merge", "SOURCE, TARGET and OUT");
+    ApplyCodePage(s);
+
+    LoadedTable source, target;
+    LoadTable(names[0], s, source);
+    LoadTable(names[1], s, target);
+    RequireEntries(target, names[1], names[2]);
+    const std::size_t changed =
+        CopyMatchedValues(source.table.Keys, source.table.Values, target.table.Keys, target.table.Values);
+    TblDefaults defaults;
+    if (target.tbl) defaults = {&target, names[1]};
+    SaveTable(names[2], target.table, s, defaults, err);
+    out << changed << " values changed\n";
+    out << target.table.Count() << " entries written to " << Quoted(names[2]) << "\n";
+    return CliOk;
+}
+
+std::string Hex16(std::uint16_t v) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) s.push_back(digits[(v >> shift) & 0xF]);
+    return s;
+}
+
+int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostream&) {
+    Settings s;
+    const auto names = ParseArguments(args, 1, false, s);
+    ExpectNames(names, 1, "info", "one FILE");
+    ApplyCodePage(s);
+    const std::u16string& name = names[0];
+    const platform::FileImage image = ReadImage(name);
+    const std::uint8_t* bytes = image.data.get();
+
+    // Collected first, printed in one piece, so a failure leaves no half
+    // report on out.
+    std::ostringstream report;
+    report << "File: " << platform::ToUtf8(name) << "\n";
+    std::size_t entries = 0;
+    const TableEntrySink count = [&entries](const char16_t*, const char16_t*) { ++entries; };
+
+    if (IsTblName(name)) {
+        if (image.size < TblHeaderSize) throw FileError{CorruptMessage(name, true)};
+        const TblHeader h = ParseTblHeader(bytes);
+        report << "Format: tbl\n"
+               << "NumElements: " << h.NumElements << "\n"
+               << "HashSize: " << h.HashSize << "\n"
+               << "Offset8: " << static_cast<unsigned>(h.Offset8) << "\n"
+               << "DataStart: " << h.DataStart << "\n"
+               << "MaxProbe: " << h.MaxProbe << "\n"
+               << "FileSize: " << h.FileSize;
+        if (h.FileSize != image.size) report << " (the file holds " << image.size << " bytes)";
+        report << "\n"
+               << "Crc: " << Hex16(h.Crc) << "\n";
+        if (h.DataStart <= h.FileSize && h.FileSize <= image.size) {
+            const std::uint16_t crc = Crc16(bytes + h.DataStart, h.FileSize - h.DataStart);
+            report << "ComputedCrc: " << Hex16(crc)
+                   << (crc == h.Crc ? " (matches)" : " (does not match the stored Crc)") << "\n";
+        } else {
+            report << "ComputedCrc: none (DataStart..FileSize lies outside the file)\n";
+        }
+        if (!ReadTblImage(bytes, image.size, count)) {
+            out << report.str() << "Entries: unreadable\n";
+            throw FileError{CorruptMessage(name, true)};
+        }
+    } else {
+        if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
+        const TextEncoding used = DetectTextEncoding(bytes, image.size, s.fromEncoding);
+        report << "Format: text\nEncoding: ";
+        if (used == TextEncoding::Unicode) report << "UTF-16LE\n";
+        else if (used == TextEncoding::UTF8) report << "UTF-8\n";
+        else report << "ANSI (code page " << platform::EffectiveCodePage() << ")\n";
+        if (!ReadTextImage(bytes, image.size, platform::DirectoryOf(name), count, s.fromEncoding,
+                           s.layout)) {
+            out << report.str() << "Entries: unreadable\n";
+            throw FileError{CorruptMessage(name, false)};
+        }
+    }
+    report << "Entries: " << entries << "\n";
+    out << report.str();
+    return CliOk;
+}
+
+}  // namespace
+
+const char* CliHelpText() { return HelpText; }
+
+int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    ResetOptions();
+    platform::AnsiCodePage = 0;
+    try {
+        if (args.empty()) throw UsageError{"no command given"};
+        const std::u16string& command = args[0];
+        if (command == u"--help" || command == u"-h" || command == u"help") {
+            out << HelpText;
+            return CliOk;
+        }
+        if (command == u"--version") {
+            out << VersionLine << "\n";
+            return CliOk;
+        }
+        // Help asked for anywhere on the line wins over running the command.
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == u"--") break;
+            if (args[i] == u"--help" || args[i] == u"-h") {
+                out << HelpText;
+                return CliOk;
+            }
+        }
+        if (command == u"convert") return Convert(args, out, err);
+        if (command == u"merge") return Merge(args, out, err);
+        if (command == u"info") return Info(args, out, err);
+        throw UsageError{"unknown command '" + platform::ToUtf8(command) + "'"};
+    } catch (const UsageError& e) {
+        err << "error: " << e.message << "\nTry 'vellumark-cli --help' for more information.\n";
+        return CliUsageError;
+    } catch (const FileError& e) {
+        err << "error: " << e.message << "\n";
+        return CliFileError;
+    } catch (const std::bad_alloc&) {
+        err << "error: not enough memory\n";
+        return CliFileError;
+    } catch (const std::exception& e) {
+        err << "error: " << e.what() << "\n";
+        return CliFileError;
+    }
+}
+
+}  // namespace vm
