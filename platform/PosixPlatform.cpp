@@ -1,0 +1,579 @@
+// The platform layer on POSIX systems: files through open/read/write/
+// rename, code pages through iconv. File names are UTF-16 in the core and
+// proper UTF-8 here.
+
+#include "platform/Platform.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "platform/ProperUtf8.h"
+
+namespace vm::platform {
+
+namespace {
+
+// A name the file calls can take: UTF-8, and no embedded zero unit (which
+// would silently cut the name short at the system call).
+bool NativeName(const std::u16string& name, std::string& out) {
+    if (name.empty() || name.find(u'\0') != std::u16string::npos) return false;
+    out = ToUtf8(name);
+    return true;
+}
+
+std::string NativeDirectoryOf(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    std::size_t end = slash;
+    while (end > 0 && name[end - 1] == '/') --end;
+    return end == 0 ? std::string("/") : name.substr(0, end);
+}
+
+void CloseQuietly(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+std::atomic<WriteFaultHook> g_writeFaultHook{nullptr};
+
+}  // namespace
+
+// ---- Reading -------------------------------------------------------------
+
+ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
+                         std::size_t padding, FileImage& out) {
+    out.data.reset();
+    out.size = 0;
+    std::string path;
+    if (!NativeName(name, path)) return ReadStatus::NotFound;
+
+    // O_NONBLOCK keeps a FIFO from stalling the open; it changes nothing
+    // for regular files.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) ? ReadStatus::NotFound
+                                                                        : ReadStatus::IoError;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        CloseQuietly(fd);
+        return ReadStatus::IoError;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        CloseQuietly(fd);
+        return ReadStatus::NotFound;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size < 0) {
+        CloseQuietly(fd);
+        return ReadStatus::IoError;
+    }
+    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxSize) {
+        CloseQuietly(fd);
+        return ReadStatus::TooLarge;
+    }
+    if (size > static_cast<std::uint64_t>(SIZE_MAX - padding)) {
+        CloseQuietly(fd);
+        return ReadStatus::NoMemory;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(size);
+    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[bytes + padding]);
+    if (!data) {
+        CloseQuietly(fd);
+        return ReadStatus::NoMemory;
+    }
+    std::memset(data.get() + bytes, 0, padding);
+
+    std::size_t done = 0;
+    while (done < bytes) {
+        const std::size_t chunk = std::min<std::size_t>(bytes - done, std::size_t{1} << 30);
+        const ssize_t n = ::read(fd, data.get() + done, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {  // an error, or the file shrank under us
+            CloseQuietly(fd);
+            return ReadStatus::IoError;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    CloseQuietly(fd);
+    out.data = std::move(data);
+    out.size = size;
+    return ReadStatus::Ok;
+}
+
+bool FileExists(const std::u16string& name) {
+    std::string path;
+    if (!NativeName(name, path)) return false;
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// ---- Writing -------------------------------------------------------------
+
+struct AtomicFileWriter::Impl {
+    int fd = -1;
+    std::string target;
+    std::string temp;
+    std::string directory;
+    bool failed = false;
+    bool replacing = false;
+    struct stat old {};
+    std::uint64_t written = 0;
+};
+
+AtomicFileWriter::AtomicFileWriter() : impl_(std::make_unique<Impl>()) {}
+
+AtomicFileWriter::~AtomicFileWriter() { Abort(); }
+
+bool AtomicFileWriter::Open(const std::u16string& target) {
+    Abort();
+    Impl& w = *impl_;
+    w = Impl{};
+    std::string path;
+    if (!NativeName(target, path)) return false;
+
+    // A symbolic link stays a link: the file it points to is the one
+    // replaced.
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return false;
+        path = resolved;
+        std::free(resolved);
+    }
+
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return false;
+        // The mode bits, not access(): as root access() says yes to
+        // everything, but a file its owner marked read-only stays untouched.
+        if (!(st.st_mode & S_IWUSR)) return false;
+        w.replacing = true;
+        w.old = st;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    const std::string dir = NativeDirectoryOf(path);
+    struct stat dirStat;
+    if (::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) ||
+        !(dirStat.st_mode & S_IWUSR))
+        return false;
+
+    // A short name of our own beside the target (a name built from the
+    // target's could exceed the length limit). O_EXCL makes it ours alone.
+    static std::atomic<unsigned> counter{0};
+    std::random_device entropy;
+    std::mt19937 rng(entropy() ^ (static_cast<unsigned>(::getpid()) << 16) ^ counter++);
+    const mode_t mode = w.replacing ? S_IRUSR | S_IWUSR : 0666;  // new files: umask applies
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(rng()));
+        std::string temp = dir + "/.vellumark-" + suffix + ".tmp";
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            w.fd = fd;
+            w.temp = std::move(temp);
+            w.target = path;
+            w.directory = dir;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
+    Impl& w = *impl_;
+    if (w.fd < 0 || w.failed) return false;
+    if (count == 0) return true;
+    if (!bytes) {
+        w.failed = true;
+        return false;
+    }
+    if (WriteFaultHook hook = g_writeFaultHook.load(); hook && !hook(w.written, count)) {
+        w.failed = true;
+        return false;
+    }
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    std::size_t left = count;
+    while (left > 0) {
+        const std::size_t chunk = std::min<std::size_t>(left, std::size_t{1} << 30);
+        const ssize_t n = ::write(w.fd, p, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // Once a write failed the file has a hole: Commit() must refuse.
+            w.failed = true;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+        w.written += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool AtomicFileWriter::Commit() {
+    Impl& w = *impl_;
+    if (w.fd < 0 || w.failed) {
+        Abort();
+        return false;
+    }
+    if (w.replacing) {
+        // Keep who owns the file and its permission bits. Ownership can only
+        // be given away with the right to do so; without it the file is ours.
+        if (w.old.st_uid != ::geteuid() || w.old.st_gid != ::getegid())
+            (void)!::fchown(w.fd, w.old.st_uid, w.old.st_gid);
+        if (::fchmod(w.fd, w.old.st_mode & 07777) != 0) {
+            Abort();
+            return false;
+        }
+    }
+    if (::fsync(w.fd) != 0) {
+        Abort();
+        return false;
+    }
+    const int fd = w.fd;
+    w.fd = -1;
+    if (::close(fd) != 0 || ::rename(w.temp.c_str(), w.target.c_str()) != 0) {
+        Abort();
+        return false;
+    }
+    w.temp.clear();
+    // Make the rename itself durable; the data is already on disk, so a
+    // failure here does not make the write a failure.
+    const int dirFd = ::open(w.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void AtomicFileWriter::Abort() {
+    if (!impl_) return;
+    Impl& w = *impl_;
+    if (w.fd >= 0) {
+        ::close(w.fd);
+        w.fd = -1;
+    }
+    if (!w.temp.empty()) {
+        ::unlink(w.temp.c_str());
+        w.temp.clear();
+    }
+    w.failed = false;
+}
+
+void SetWriteFaultHook(WriteFaultHook hook) { g_writeFaultHook.store(hook); }
+
+// ---- Code pages ----------------------------------------------------------
+
+int AnsiCodePage = 0;
+
+int EffectiveCodePage() { return AnsiCodePage == 0 ? 1252 : AnsiCodePage; }
+
+namespace {
+
+// Code pages whose characters take more than one byte (or a shift state).
+bool IsMultiByte(int cp) {
+    switch (cp) {
+    case 932: case 936: case 949: case 950: case 1361:
+    case 10001: case 10002: case 10003: case 10008:
+    case 20000: case 20001: case 20002: case 20003: case 20004: case 20005:
+    case 20932: case 20936: case 20949:
+    case 50220: case 50221: case 50222: case 50225: case 50227: case 50229:
+    case 51932: case 51936: case 51949: case 51950:
+    case 52936: case 54936: case 65000: case 65001:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// iconv names to try for a code page number, best first.
+std::vector<std::string> IconvNames(int cp) {
+    std::vector<std::string> names;
+    switch (cp) {
+    case 65001: names.push_back("UTF-8"); break;
+    case 936: names.push_back("CP936"); names.push_back("GBK"); break;
+    case 54936: names.push_back("GB18030"); break;
+    case 950: names.push_back("CP950"); names.push_back("BIG5"); break;
+    case 949: names.push_back("CP949"); names.push_back("UHC"); break;
+    case 932: names.push_back("CP932"); names.push_back("SHIFT_JIS"); break;
+    case 1361: names.push_back("JOHAB"); break;
+    case 20127: names.push_back("ASCII"); break;
+    case 20866: names.push_back("KOI8-R"); break;
+    case 21866: names.push_back("KOI8-U"); break;
+    case 20932: case 51932: names.push_back("EUC-JP"); break;
+    case 51949: names.push_back("EUC-KR"); break;
+    case 50220: case 50221: case 50222: names.push_back("ISO-2022-JP"); break;
+    case 50225: names.push_back("ISO-2022-KR"); break;
+    case 52936: names.push_back("HZ"); break;
+    default:
+        if (cp >= 28591 && cp <= 28605) names.push_back("ISO-8859-" + std::to_string(cp - 28590));
+        break;
+    }
+    names.push_back("CP" + std::to_string(cp));
+    names.push_back("WINDOWS-" + std::to_string(cp));
+    return names;
+}
+
+iconv_t OpenIconv(int cp, bool toWide) {
+    if (cp <= 0) return reinterpret_cast<iconv_t>(-1);
+    for (const std::string& name : IconvNames(cp)) {
+        iconv_t cd = toWide ? ::iconv_open("UTF-16LE", name.c_str())
+                            : ::iconv_open(name.c_str(), "UTF-16LE");
+        if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+    }
+    return reinterpret_cast<iconv_t>(-1);
+}
+
+bool Valid(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
+// A single-byte code page as two tables. Built once per code page by
+// converting each byte alone; a byte the code page leaves undefined decodes
+// to the unit of the same number, and the reverse table sends that unit
+// back to it, so every byte survives a round trip.
+struct ByteTable {
+    bool usable = false;     // iconv knows the code page
+    bool multiByte = false;  // a byte alone was incomplete: not single-byte after all
+    std::array<char16_t, 256> decode{};
+    std::vector<std::int16_t> encode;  // unit -> byte, -1 where none
+};
+
+ByteTable BuildByteTable(int cp) {
+    ByteTable table;
+    iconv_t cd = OpenIconv(cp, true);
+    if (!Valid(cd)) return table;
+    table.usable = true;
+    std::array<bool, 256> defined{};
+    for (int b = 0; b < 256; ++b) {
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char in = static_cast<char>(b);
+        char* inp = &in;
+        std::size_t inLeft = 1;
+        char buffer[16];
+        char* outp = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t r = ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        if (r == static_cast<std::size_t>(-1) && errno == EINVAL) table.multiByte = true;
+        // Some converters hold a character back to combine it with the
+        // next one; flushing releases it.
+        if (r != static_cast<std::size_t>(-1)) ::iconv(cd, nullptr, nullptr, &outp, &outLeft);
+        const std::size_t produced = sizeof buffer - outLeft;
+        if (r != static_cast<std::size_t>(-1) && produced == 2) {
+            table.decode[b] = static_cast<char16_t>(static_cast<std::uint8_t>(buffer[0]) |
+                                                    (static_cast<std::uint8_t>(buffer[1]) << 8));
+            defined[b] = true;
+        } else {
+            table.decode[b] = static_cast<char16_t>(b);
+        }
+    }
+    ::iconv_close(cd);
+    table.encode.assign(65536, -1);
+    for (int pass = 0; pass < 2; ++pass) {  // real mappings win over stand-ins
+        for (int b = 0; b < 256; ++b) {
+            if (defined[b] != (pass == 0)) continue;
+            std::int16_t& slot = table.encode[table.decode[b]];
+            if (slot < 0) slot = static_cast<std::int16_t>(b);
+        }
+    }
+    return table;
+}
+
+const ByteTable& ByteTableFor(int cp) {
+    thread_local int lastCp = -1;
+    thread_local const ByteTable* last = nullptr;
+    if (cp == lastCp && last) return *last;
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<ByteTable>> tables;  // never shrinks
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& slot = tables[cp];
+    if (!slot) slot = std::make_unique<ByteTable>(BuildByteTable(cp));
+    lastCp = cp;
+    last = slot.get();
+    return *slot;
+}
+
+// One open converter pair per thread for the last multi-byte code page.
+struct IconvPair {
+    int cp = -1;
+    iconv_t toWide = reinterpret_cast<iconv_t>(-1);
+    iconv_t fromWide = reinterpret_cast<iconv_t>(-1);
+    ~IconvPair() { Close(); }
+    void Close() {
+        if (Valid(toWide)) ::iconv_close(toWide);
+        if (Valid(fromWide)) ::iconv_close(fromWide);
+        toWide = fromWide = reinterpret_cast<iconv_t>(-1);
+    }
+    IconvPair& For(int codePage) {
+        if (codePage != cp) {
+            Close();
+            cp = codePage;
+            toWide = OpenIconv(codePage, true);
+            fromWide = OpenIconv(codePage, false);
+        }
+        return *this;
+    }
+};
+
+IconvPair& ConvertersFor(int cp) {
+    thread_local IconvPair pair;
+    return pair.For(cp);
+}
+
+bool UseByteTable(int cp, const ByteTable*& table) {
+    if (IsMultiByte(cp)) return false;
+    const ByteTable& t = ByteTableFor(cp);
+    if (t.multiByte) return false;
+    table = &t;
+    return true;
+}
+
+}  // namespace
+
+bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out) {
+    out.clear();
+    if (count == 0) return true;
+    if (!bytes) return false;
+    const int cp = EffectiveCodePage();
+    const ByteTable* table = nullptr;
+    if (UseByteTable(cp, table)) {
+        if (!table->usable) return false;
+        out.resize(count);
+        for (std::size_t i = 0; i < count; ++i) out[i] = table->decode[static_cast<std::uint8_t>(bytes[i])];
+        return true;
+    }
+
+    iconv_t cd = ConvertersFor(cp).toWide;
+    if (!Valid(cd)) return false;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    // No code page takes fewer bytes than UTF-16 units for a character.
+    std::vector<char> buffer(count * 2 + 16);
+    char* inp = const_cast<char*>(bytes);
+    std::size_t inLeft = count;
+    char* outp = buffer.data();
+    std::size_t outLeft = buffer.size();
+    if (::iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) ||
+        ::iconv(cd, nullptr, nullptr, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
+        return false;  // an invalid or incomplete sequence (or, impossibly, no room)
+    }
+    const std::size_t units = (buffer.size() - outLeft) / 2;
+    out.resize(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        out[i] = static_cast<char16_t>(static_cast<std::uint8_t>(buffer[2 * i]) |
+                                       (static_cast<std::uint8_t>(buffer[2 * i + 1]) << 8));
+    }
+    return true;
+}
+
+void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
+                std::string& out, bool& replaced) {
+    out.clear();
+    if (!units || count == 0) return;
+    const int cp = EffectiveCodePage();
+    const ByteTable* table = nullptr;
+    if (UseByteTable(cp, table)) {
+        out.reserve(std::min(count, maxBytes));
+        for (std::size_t i = 0; i < count && out.size() < maxBytes; ++i) {
+            const std::int16_t b = table->usable ? table->encode[units[i]] : -1;
+            if (b >= 0 && !detail::IsSurrogate(units[i])) {
+                out.push_back(static_cast<char>(b));
+                continue;
+            }
+            if (detail::PairAt(units, count, i)) ++i;  // one character, one "?"
+            out.push_back('?');
+            replaced = true;
+        }
+        return;
+    }
+
+    // Character by character, so the result can be cut between two of
+    // them. The converter keeps its shift state from one to the next.
+    iconv_t cd = ConvertersFor(cp).fromWide;
+    if (Valid(cd)) ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    for (std::size_t i = 0; i < count;) {
+        const std::size_t length = detail::PairAt(units, count, i) ? 2 : 1;
+        char in[4];
+        for (std::size_t k = 0; k < length; ++k) {
+            in[2 * k] = static_cast<char>(units[i + k] & 0xFF);
+            in[2 * k + 1] = static_cast<char>(units[i + k] >> 8);
+        }
+        char encoded[16];
+        std::size_t produced = 0;
+        bool ok = false;
+        if (Valid(cd) && !(length == 1 && detail::IsSurrogate(units[i]))) {
+            char* inp = in;
+            std::size_t inLeft = length * 2;
+            char* outp = encoded;
+            std::size_t outLeft = sizeof encoded;
+            ok = ::iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) &&
+                 inLeft == 0;
+            produced = sizeof encoded - outLeft;
+        }
+        if (!ok) {
+            encoded[0] = '?';
+            produced = 1;
+        }
+        if (out.size() + produced > maxBytes) break;
+        out.append(encoded, produced);
+        if (!ok) replaced = true;
+        i += length;
+    }
+    if (Valid(cd)) {
+        // Return a stateful encoding to its initial shift state.
+        char tail[16];
+        char* outp = tail;
+        std::size_t outLeft = sizeof tail;
+        if (::iconv(cd, nullptr, nullptr, &outp, &outLeft) != static_cast<std::size_t>(-1)) {
+            const std::size_t produced = sizeof tail - outLeft;
+            if (out.size() + produced <= maxBytes) out.append(tail, produced);
+        }
+    }
+}
+
+// ---- Names and arguments -------------------------------------------------
+
+std::u16string DirectoryOf(const std::u16string& name) {
+    const std::size_t slash = name.rfind(u'/');
+    if (slash == std::u16string::npos) return {};
+    std::size_t end = slash;
+    while (end > 0 && name[end - 1] == u'/') --end;
+    return end == 0 ? std::u16string(u"/") : name.substr(0, end);
+}
+
+bool IsAbsolutePath(const std::u16string& name) { return !name.empty() && name[0] == u'/'; }
+
+std::u16string JoinPath(const std::u16string& dir, const std::u16string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == u'/') return dir + name;
+    return dir + u'/' + name;
+}
+
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {
+    std::vector<std::u16string> args;
+    if (!argv) return args;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i]) args.push_back(FromUtf8(argv[i]));
+    }
+    return args;
+}
+
+std::string ToUtf8(std::u16string_view text) { return detail::EncodeUtf8(text); }
+
+std::u16string FromUtf8(std::string_view text) { return detail::DecodeUtf8(text); }
+
+}  // namespace vm::platform
