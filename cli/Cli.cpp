@@ -88,7 +88,12 @@ struct FileError {
     std::string message;
 };
 
-std::string Quoted(const std::u16string& name) { return "'" + platform::ToUtf8(name) + "'"; }
+std::string Quoted(const std::u16string& name) {
+    std::string quoted(1, '\'');
+    quoted += platform::ToUtf8(name);
+    quoted += '\'';
+    return quoted;
+}
 
 std::u16string AsciiLower(std::u16string_view text) {
     std::u16string lower(text);
