@@ -40,14 +40,16 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
             if (b1 < 0xC0) {
                 break;  // a continuation byte where a character should start
             } else if (b1 < 0xE0) {
+                // The second byte must be a continuation byte: a stray
+                // single-byte letter must not swallow the quote, tab or line
+                // break after it. A zero byte ends the text in any case.
                 const unsigned b2 = s[1];
-                // A zero byte ends the text even inside a sequence.
-                if (b2 == 0 || (b2 & 0x40u)) break;
+                if (!IsContinuation(b2)) break;
                 unit = static_cast<char16_t>(((b1 & 0x1Fu) << 6) | (b2 & 0x3Fu));
                 s += 2;
             } else if (b1 < 0xF0) {
                 const unsigned b2 = s[1];
-                if (b2 == 0 || (b2 & 0x40u)) break;
+                if (!IsContinuation(b2)) break;
                 const unsigned b3 = s[2];
                 if (b3 == 0 || b3 >= 0xC0) break;
                 unit = static_cast<char16_t>(((b1 & 0x0Fu) << 12) | ((b2 & 0x3Fu) << 6) |

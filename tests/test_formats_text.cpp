@@ -8,6 +8,7 @@
 
 #include "FormatTestUtil.h"
 #include "TestFiles.h"
+#include "formats/CRC.h"
 #include "platform/Platform.h"
 
 using namespace vm;

@@ -43,7 +43,9 @@ TEST(Utf8ToUtf16, DecodesAndStopsWhereTheFormatSays) {
     const DecodeCase cases[] = {
         {"41 C3 A9 42", u"A\u00E9B"},
         {"41 80 42", u"A"},                   // continuation byte as a lead
-        {"41 C3 28 42", u"A"},                // second byte has bit 6 set
+        {"41 C3 28 42", u"A"},                // second byte is no continuation byte
+        {"41 E9 80 22 42", u"A\u9022B"},      // a third byte below 0x80 is taken as one
+        {"41 E9 22 80", u"A"},
         {"C3", u""},                          // a zero byte ends the sequence
         {"E2 82", u""},                       // zero as third byte
         {"E2 00 AC 41", u""},                 // zero as second byte, text after it is not read
@@ -141,10 +143,10 @@ TEST(SwapNewlineEscape, SwapsInPlaceWithoutChangingTheLength) {
     EXPECT_EQ(lone, u"a\rb\nc");
 
     // Only the first 65535 units are looked at.
-    std::u16string longText(65534, u'x');
+    std::u16string longText(65533, u'x');
     longText += u"\\n\\n";
     SwapNewlineEscape(longText.data(), false);
-    EXPECT_EQ(longText.substr(65534), u"\r\n\\n");
+    EXPECT_EQ(longText.substr(65533), u"\r\n\\n");
 }
 
 namespace {
