@@ -52,7 +52,10 @@ bool FileExists(const std::u16string& name);
 // exactly as it was.
 //
 // Open() fails when the target is a directory, an existing read-only file,
-// or lies in a directory that is missing or cannot be written.
+// or lies in a directory that is missing or cannot be written. A replaced
+// file keeps its permission bits (POSIX) or its hidden/system attributes
+// (Windows). Once a Write() has failed, Commit() fails too: a file with a
+// gap in it is never put in place.
 class AtomicFileWriter {
 public:
     AtomicFileWriter();
@@ -88,24 +91,31 @@ extern int AnsiCodePage;
 // The code page actually in effect (AnsiCodePage resolved).
 int EffectiveCodePage();
 
-// Decodes count bytes of the ANSI code page into UTF-16. In a single-byte
-// code page every byte decodes (a byte the code page leaves undefined maps
-// to the unit of the same number), so single-byte decoding never fails and
-// a narrow-wide-narrow round trip is lossless. Returns false when the
-// conversion fails (only possible in multi-byte code pages).
+// Decodes count bytes of the ANSI code page into UTF-16, replacing the
+// contents of out. In a single-byte code page every byte decodes (a byte
+// the code page leaves undefined maps to the unit of the same number), so
+// single-byte decoding never fails and a narrow-wide-narrow round trip is
+// lossless. Returns false, with out empty, when the conversion fails: an
+// invalid or cut sequence in a multi-byte code page, or a code page the
+// system does not know.
 bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out);
 
-// Encodes count UTF-16 units into the ANSI code page. A character the code
-// page cannot hold is written as "?" and `replaced` is set to true (it is
-// never reset here, so a caller can collect it over many calls). When the
-// result would exceed maxBytes it is cut at a character boundary.
+// Encodes count UTF-16 units into the ANSI code page, replacing the
+// contents of out. A character the code page cannot hold is written as "?"
+// and `replaced` is set to true (it is never reset here, so a caller can
+// collect it over many calls). A surrogate pair is one character (one "?");
+// a lone surrogate is never mappable; in a code page the system does not
+// know every character is a "?". When the result would exceed maxBytes it
+// is cut at a character boundary: never inside a double-byte character or
+// a surrogate pair.
 void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
                 std::string& out, bool& replaced);
 
 // ---- Names and arguments -------------------------------------------------
 
 // The directory part of a file name, without the trailing separator; empty
-// when the name has none.
+// when the name has none. A root keeps its separator ("/" for "/x",
+// "C:\" for "C:\x"), since without it the name would mean another place.
 std::u16string DirectoryOf(const std::u16string& name);
 
 // True for an absolute name (POSIX "/x"; Windows "C:\x", "\\server\x" or
@@ -120,8 +130,10 @@ std::u16string JoinPath(const std::u16string& dir, const std::u16string& name);
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
 
 // Proper UTF-8 <-> UTF-16 for file names and console text (surrogate pairs
-// as four-byte sequences; invalid input becomes U+FFFD). Not the table
-// conversions, which follow their own rules.
+// as four-byte sequences; invalid input becomes U+FFFD). A lone surrogate
+// is written in its three-byte form and read back as itself, so every
+// UTF-16 name has a UTF-8 name of its own. Not the table conversions,
+// which follow their own rules.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 

@@ -2,6 +2,9 @@
 // rename, code pages through iconv. File names are UTF-16 in the core and
 // proper UTF-8 here.
 
+// Sizes and offsets are 64-bit on every target, 32-bit ones included.
+#define _FILE_OFFSET_BITS 64
+
 #include "platform/Platform.h"
 
 #include <fcntl.h>
@@ -461,17 +464,30 @@ bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out) {
     iconv_t cd = ConvertersFor(cp).toWide;
     if (!Valid(cd)) return false;
     ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    // No code page takes fewer bytes than UTF-16 units for a character.
+    // Most code pages give at most one unit per byte; a few give more, and
+    // the buffer grows for them.
     std::vector<char> buffer(count * 2 + 16);
     char* inp = const_cast<char*>(bytes);
     std::size_t inLeft = count;
-    char* outp = buffer.data();
-    std::size_t outLeft = buffer.size();
-    if (::iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) ||
-        ::iconv(cd, nullptr, nullptr, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
-        return false;  // an invalid or incomplete sequence (or, impossibly, no room)
+    std::size_t used = 0;
+    bool inputDone = false;
+    for (;;) {
+        char* outp = buffer.data() + used;
+        std::size_t outLeft = buffer.size() - used;
+        // After the input, a call without input ends any shift state.
+        const std::size_t r = inputDone ? ::iconv(cd, nullptr, nullptr, &outp, &outLeft)
+                                        : ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        const int error = errno;
+        used = buffer.size() - outLeft;
+        if (r != static_cast<std::size_t>(-1)) {
+            if (inputDone) break;
+            inputDone = true;
+            continue;
+        }
+        if (error != E2BIG) return false;  // an invalid or incomplete sequence
+        buffer.resize(buffer.size() * 2);
     }
-    const std::size_t units = (buffer.size() - outLeft) / 2;
+    const std::size_t units = used / 2;
     out.resize(units);
     for (std::size_t i = 0; i < units; ++i) {
         out[i] = static_cast<char16_t>(static_cast<std::uint8_t>(buffer[2 * i]) |

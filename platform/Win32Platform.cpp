@@ -335,10 +335,11 @@ void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
         const std::size_t room = maxBytes - out.size();
         bool usedDefault = false;
         const int needed = Encode(resolved, units + i, runUnits, nullptr, 0, usedDefault);
-        if (needed <= 0) {  // the code page is unusable: all of it is lost
-            out.push_back('?');
+        if (needed <= 0) {  // a code page the system lacks: every character is lost
+            for (; i < end && out.size() < maxBytes; i += detail::PairAt(units, count, i) ? 2 : 1)
+                out.push_back('?');
             replaced = true;
-            i = end;
+            if (i < end) break;
             continue;
         }
         int take = runUnits;

@@ -283,6 +283,15 @@ TEST_F(PlatformTest, MultiByteDecodingReportsInvalidInput) {
     EXPECT_FALSE(AnsiToWide("\xC3(", 2, wide));
 }
 
+TEST_F(PlatformTest, UnknownCodePageIsNeverSilent) {
+    AnsiCodePage = 12345;
+    std::u16string wide;
+    EXPECT_FALSE(AnsiToWide("ab", 2, wide));
+    bool replaced = false;
+    EXPECT_EQ(Narrow(u"ab\U0001F600", replaced), "???");
+    EXPECT_TRUE(replaced);
+}
+
 // ---- Names ---------------------------------------------------------------
 
 TEST_F(PlatformTest, Utf8NamesAreProperUtf8) {
