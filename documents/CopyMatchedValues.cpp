@@ -1,87 +1,167 @@
 #include "CopyMatchedValues.h"
 
+#include <cstdint>
+#include <cstring>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vm {
 
 namespace {
 
-struct ViewHash {
-    using is_transparent = void;
-    std::size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
-};
+constexpr std::uint32_t None = 0xFFFFFFFFu;
 
-struct ViewEqual {
-    using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const { return a == b; }
-};
+// Eight bytes at a time: keys are short, and this runs for every key of
+// both tables.
+std::uint32_t HashOf(std::u16string_view s) {
+    constexpr std::uint64_t k = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = s.size() * k;
+    const char16_t* p = s.data();
+    std::size_t n = s.size();
+    for (; n >= 4; n -= 4, p += 4) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, p, 8);
+        h = (h ^ chunk) * k;
+        h ^= h >> 29;
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; i < n; ++i) tail |= static_cast<std::uint64_t>(p[i]) << (16 * i);
+    h ^= tail;
+    // Final mix so that every input bit reaches the low bits, which pick
+    // the slot.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
+}
 
-// The destination entries sharing one effective key, in entry order; the
-// ones before `next` are taken.
-struct Group {
-    std::vector<std::uint32_t> members;
-    std::size_t next = 0;
+// Groups of destination entries that share an effective key. Each distinct
+// key is copied once into one contiguous block, so lookups stay in a small
+// area of memory and do not depend on the destination list, which may be
+// written while the groups are still in use.
+class KeyGroups {
+public:
+    explicit KeyGroups(std::size_t maxGroups) {
+        std::size_t capacity = 16;
+        while (capacity < maxGroups * 2) capacity *= 2;
+        slots_.assign(capacity, Slot{});
+        mask_ = capacity - 1;
+        offset_.reserve(maxGroups);
+        length_.reserve(maxGroups);
+        text_.reserve(maxGroups * 8);
+    }
+
+    // The group of key; a new group when the key is new.
+    std::uint32_t FindOrAdd(std::u16string_view key) {
+        const std::uint32_t h = HashOf(key);
+        const std::size_t i = Probe(key, h);
+        if (slots_[i].group != None) return slots_[i].group;
+        const auto group = static_cast<std::uint32_t>(offset_.size());
+        slots_[i] = Slot{h, group};
+        offset_.push_back(static_cast<std::uint32_t>(text_.size()));
+        length_.push_back(static_cast<std::uint32_t>(key.size()));
+        text_.append(key);
+        return group;
+    }
+
+    std::uint32_t Find(std::u16string_view key) const { return slots_[Probe(key, HashOf(key))].group; }
+
+    std::u16string_view KeyOf(std::uint32_t group) const {
+        return std::u16string_view(text_).substr(offset_[group], length_[group]);
+    }
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t group = None;
+    };
+
+    // The slot holding key, or the empty slot where it belongs.
+    std::size_t Probe(std::u16string_view key, std::uint32_t h) const {
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& s = slots_[i];
+            if (s.group == None || (s.hash == h && KeyOf(s.group) == key)) return i;
+        }
+    }
+
+    std::vector<Slot> slots_;  // never more than half full
+    std::size_t mask_ = 0;
+    std::vector<std::uint32_t> offset_, length_;  // each group's key in text_
+    std::u16string text_;
 };
 
 }  // namespace
 
-bool IsRepeatKey(const std::u16string& key) {
+bool IsRepeatKey(std::u16string_view key) {
     return key.size() == 1 && (key[0] == u'X' || key[0] == u'x');
 }
 
 std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
                               const TStringList& dk, TStringList& dv) {
     if (sk.Empty() || dk.Empty()) return 0;
-
-    // Effective destination keys, fixed before any value is written. The
-    // map owns copies of the keys, so writing dv cannot change them even
-    // when dv is dk itself.
-    std::unordered_map<std::u16string, Group, ViewHash, ViewEqual> groups;
     const std::size_t destCount = dk.Count();
-    groups.reserve(destCount);
-    Group* group = nullptr;
+    const std::size_t sourceCount = sk.Count();
+
+    // 1. Effective destination keys as groups; each group's entries are
+    // chained in entry order, so the n-th free entry of a key is the next
+    // link of its chain.
+    KeyGroups groups(destCount);
+    std::vector<std::uint32_t> groupOf(destCount);
+    std::vector<std::uint32_t> nextInGroup(destCount, None);
+    std::vector<std::uint32_t> head, tail;
+    head.reserve(destCount);
+    tail.reserve(destCount);
+    std::uint32_t group = None;
     for (std::size_t k = 0; k < destCount; ++k) {
         const std::u16string& key = dk.Get(k);
-        if (k == 0 || !IsRepeatKey(key)) group = &groups[key];
-        group->members.push_back(static_cast<std::uint32_t>(k));
+        if (k == 0 || !IsRepeatKey(key)) group = groups.FindOrAdd(key);
+        groupOf[k] = group;
+        if (group == head.size()) {
+            head.push_back(static_cast<std::uint32_t>(k));
+            tail.push_back(static_cast<std::uint32_t>(k));
+        } else {
+            nextInGroup[tail[group]] = static_cast<std::uint32_t>(k);
+            tail[group] = static_cast<std::uint32_t>(k);
+        }
     }
 
+    // 2. Walk the source: the current key (starting as "x") picks the
+    // group, and the group's next free entry is the partner. Tables in the
+    // same order are the usual case, so the entry after the last partner is
+    // tried before the key is hashed.
+    std::u16string current = u"x";
+    std::uint32_t g = groups.Find(current);
     std::size_t taken = 0;
     std::size_t changed = 0;
-    std::u16string current = u"x";
-    Group* currentGroup = nullptr;
-    bool looked = false;
-    const std::size_t sourceCount = sk.Count();
-    for (std::size_t j = 0; j < sourceCount; ++j) {
-        if (taken == destCount) break;
+    std::size_t after = 0;  // the entry after the last partner
+    for (std::size_t j = 0; j < sourceCount && taken < destCount; ++j) {
         const std::u16string& key = sk.Get(j);
         if (!IsRepeatKey(key) && key != current) {
             current = key;
-            looked = false;
+            if (after < destCount && groups.KeyOf(groupOf[after]) == current)
+                g = groupOf[after];
+            else
+                g = groups.Find(current);
         }
-        if (!looked) {
-            const auto it = groups.find(std::u16string_view(current));
-            currentGroup = it == groups.end() ? nullptr : &it->second;
-            looked = true;
-        }
-        if (!currentGroup || currentGroup->next == currentGroup->members.size()) continue;
-        const std::size_t k = currentGroup->members[currentGroup->next++];
-        const std::u16string& value = sv.Get(j);
-        if (dv.Get(k) != value) {
-            if (k >= dv.Count()) {
-                // Growing dv may move the strings of its partner list, which
-                // can be sv; take the value out first.
-                const std::u16string copy = value;
-                dv.Set(k, copy);
-            } else {
-                dv.Set(k, value);
-            }
-            dv.SetFlag(k, 2);
-            ++changed;
-        }
+        if (g == None || head[g] == None) continue;
+        const std::size_t k = head[g];
+        head[g] = nextInGroup[k];
+        after = k + 1;
         ++taken;
+        const std::u16string& value = sv.Get(j);
+        if (dv.Get(k) == value) continue;
+        if (k >= dv.Count()) {
+            // Growing dv may move the strings of its partner list, which
+            // can be sv; take the value out first.
+            const std::u16string copy = value;
+            dv.Set(k, copy);
+        } else {
+            dv.Set(k, value);
+        }
+        dv.SetFlag(k, 2);
+        ++changed;
     }
     return changed;
 }

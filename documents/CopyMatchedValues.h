@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "TableList.h"
 
 namespace vm {
 
 // A key that stands for the key of the entry before it.
-bool IsRepeatKey(const std::u16string& key);
+bool IsRepeatKey(std::u16string_view key);
 
 // Copies source values to destination entries with the same key: the n-th
 // source entry with a given key is paired with the n-th destination entry

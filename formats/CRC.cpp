@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vm {
 
 namespace {
@@ -25,8 +29,34 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
     std::size_t out = 0;
     if (src) {
         const auto* s = reinterpret_cast<const unsigned char*>(src);
+        // The text ends at its zero byte; knowing where lets runs of ASCII
+        // (most of a game table) be widened many bytes at a time without
+        // reading past it.
+        const auto* end = s + std::strlen(src);
         std::size_t chars = 0;
         while (out < maxUnits && chars < maxChars) {
+#if defined(__SSE2__)
+            while (end - s >= 16 && out + 16 <= maxUnits && chars + 16 <= maxChars) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                if (_mm_movemask_epi8(bytes)) break;
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out), _mm_unpacklo_epi8(bytes, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out + 8), _mm_unpackhi_epi8(bytes, zero));
+                out += 16;
+                chars += 16;
+                s += 16;
+            }
+#endif
+            while (end - s >= 8 && out + 8 <= maxUnits && chars + 8 <= maxChars) {
+                std::uint64_t w;
+                std::memcpy(&w, s, 8);
+                if (w & 0x8080808080808080ull) break;
+                for (int k = 0; k < 8; ++k) dest[out + k] = static_cast<char16_t>(s[k]);
+                out += 8;
+                chars += 8;
+                s += 8;
+            }
+            if (out >= maxUnits || chars >= maxChars) break;
             const unsigned b1 = *s;
             if (b1 < 0x80) {
                 if (b1 == 0) break;

@@ -1,5 +1,11 @@
 #include "ColorMacros.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vm {
 
 const ColorMacro ColorMacroTable[ColorMacroCount] = {
@@ -15,6 +21,9 @@ namespace {
 
 constexpr char16_t ColorLead = 0x00FF;
 constexpr int ColorWordRow = 13;
+
+// Units that ColorCodesToMacros copies unchanged.
+inline bool IsOrdinary(char16_t u) { return u != 0 && u != u'\n' && u != u'\r' && u != ColorLead; }
 
 inline char16_t* PutWord(char16_t* d, const char16_t* word) {
     while (*word) *d++ = *word++;
@@ -40,10 +49,39 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 }  // namespace
 
 std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit) {
+    std::size_t count = 0;
+    if (src) {
+        while (count < limit && src[count] != 0) ++count;
+    }
+    return ColorCodesToMacrosCounted(src, count, dest);
+}
+
+std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, char16_t* dest) {
     char16_t* d = dest;
     if (src) {
         std::size_t i = 0;
         while (i < limit && src[i] != 0) {
+            // Copy the run of units that need no conversion in one go.
+            std::size_t run = i;
+#if defined(__SSE2__)
+            while (run + 8 <= limit) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + run));
+                const __m128i special = _mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_setzero_si128()),
+                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))),
+                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')),
+                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ColorLead)))));
+                if (_mm_movemask_epi8(special)) break;
+                run += 8;
+            }
+#endif
+            while (run < limit && IsOrdinary(src[run])) ++run;
+            if (run > i) {
+                std::memcpy(d, src + i, (run - i) * sizeof(char16_t));
+                d += run - i;
+                i = run;
+                continue;
+            }
             const char16_t u = src[i];
             if (u == u'\n') {
                 *d++ = u'\\';

@@ -24,6 +24,11 @@ extern bool NewlineAsLineFeed;
 // Returns the units written, terminator not counted.
 std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit);
 
+// The same over exactly count units of src, all of which must be readable
+// (a zero unit among them still ends the text). For callers that know the
+// length, such as the .tbl reader.
+std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t count, char16_t* dest);
+
 // Display form to stored form; the result is never longer than src.
 std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit);
 

@@ -94,7 +94,7 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
         const std::size_t units =
             Utf8ToUtf16(valueBuffer.get(), KeyBufferUnits * 2,
                         reinterpret_cast<const char*>(image + valueOffset), valueChars);
-        ColorCodesToMacros(valueBuffer.get(), displayBuffer.get(), units);
+        ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
         Utf8ToUtf16(keyBuffer.get(), KeyBufferUnits * 2,
                     reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits);
         sink(keyBuffer.get(), displayBuffer.get());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CRC.h"
 #include "ColorMacros.h"
@@ -256,7 +257,11 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
 }  // namespace
 
 TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice) {
-    return Decode(bytes, static_cast<std::size_t>(size), choice).used;
+    // Decoding relies on a zero byte after the text; the caller's bytes
+    // need not have one.
+    std::vector<std::uint8_t> padded(bytes, bytes + size);
+    padded.push_back(0);
+    return Decode(padded.data(), static_cast<std::size_t>(size), choice).used;
 }
 
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
