@@ -6,6 +6,7 @@
 #define _FILE_OFFSET_BITS 64
 
 #include "platform/Platform.h"
+#include "platform/FileBuffer.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -85,21 +86,13 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
         return ReadStatus::IoError;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    if (size > maxSize) {
+    std::unique_ptr<std::uint8_t[]> data;
+    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
+        status != ReadStatus::Ok) {
         CloseQuietly(fd);
-        return ReadStatus::TooLarge;
-    }
-    if (size > static_cast<std::uint64_t>(SIZE_MAX - padding)) {
-        CloseQuietly(fd);
-        return ReadStatus::NoMemory;
+        return status;
     }
     const std::size_t bytes = static_cast<std::size_t>(size);
-    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[bytes + padding]);
-    if (!data) {
-        CloseQuietly(fd);
-        return ReadStatus::NoMemory;
-    }
-    std::memset(data.get() + bytes, 0, padding);
 
     std::size_t done = 0;
     while (done < bytes) {

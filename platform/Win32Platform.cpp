@@ -3,6 +3,7 @@
 // go to the wide API as they are (wchar_t is 16 bits here).
 
 #include "platform/Platform.h"
+#include "platform/FileBuffer.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -69,21 +70,13 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
         return ReadStatus::IoError;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(length.QuadPart);
-    if (size > maxSize) {
+    std::unique_ptr<std::uint8_t[]> data;
+    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
+        status != ReadStatus::Ok) {
         CloseHandle(file);
-        return ReadStatus::TooLarge;
-    }
-    if (size > static_cast<std::uint64_t>(SIZE_MAX - padding)) {
-        CloseHandle(file);
-        return ReadStatus::NoMemory;
+        return status;
     }
     const std::size_t bytes = static_cast<std::size_t>(size);
-    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[bytes + padding]);
-    if (!data) {
-        CloseHandle(file);
-        return ReadStatus::NoMemory;
-    }
-    std::memset(data.get() + bytes, 0, padding);
 
     std::size_t done = 0;
     while (done < bytes) {
