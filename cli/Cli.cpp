@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "documents/CopyMatchedValues.h"
+#include "documents/CrossTableTools.h"
 #include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
@@ -39,6 +40,21 @@ Commands:
                            with the same key (the n-th entry of a key in
                            SOURCE goes to the n-th entry of that key in
                            TARGET) and write the result to OUT.
+  update TABLE OTHER FILE OUT
+                           Update TABLE from FILE through OTHER: where the
+                           value of row k of OTHER is a key of FILE, the
+                           value of row k of TABLE becomes that key's value
+                           in FILE. The result is written to OUT.
+  translate TABLE OTHER FILE OUT
+                           Translate TABLE by way of FILE: each key of FILE
+                           that is a value of OTHER takes that entry's key
+                           in OTHER, and the values of FILE then go by key
+                           into TABLE. The result is written to OUT.
+  copy-time-dialogs SOURCE TARGET OUT
+                           Row by row, where the values of SOURCE and TARGET
+                           both start with a positive number, TARGET's number
+                           is replaced by SOURCE's. The result is written to
+                           OUT.
   info FILE                Show the header fields and checksum of a .tbl
                            file, or the encoding of a text table, and the
                            number of entries.
@@ -48,7 +64,7 @@ Commands:
 A file name ending in .tbl (any case) is a binary string table; any other
 name is a text table.
 
-Options for convert and merge:
+Options for convert, merge, update, translate and copy-time-dialogs:
   --layout tabbed|diablo   Text layout written: key TAB "value" (tabbed, the
                            default) or key , TAB , TAB "value" (diablo).
   --encoding utf16|utf8|ansi
@@ -60,7 +76,7 @@ Options for convert and merge:
                            (0 = the system's; 1252 outside Windows).
   --offset8 N              Byte 8 of a written .tbl header, 0..255.
   --add-to-hash N          Extra hash slots in a written .tbl, 0..255.
-                           From .tbl to .tbl (TARGET to OUT for merge) both
+                           From .tbl to .tbl (the table written to OUT) both
                            default to the input's own values, so a table
                            written back is byte-identical; otherwise the
                            defaults are 1 and 0.
@@ -408,6 +424,48 @@ int Merge(const std::vector<std::u16string>& args, std::ostream& out, std::ostre
     return CliOk;
 }
 
+// update and translate: TABLE OTHER FILE OUT.
+int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err, std::int32_t mode) {
+    const char* command = mode == ToolUpdate ? "update" : "translate";
+    Settings s;
+    const auto names = ParseArguments(args, 1, true, s);
+    ExpectNames(names, 4, command, "TABLE, OTHER, FILE and OUT");
+    ApplyCodePage(s);
+
+    LoadedTable table, other, file;
+    LoadTable(names[0], s, table);
+    LoadTable(names[1], s, other);
+    LoadTable(names[2], s, file);
+    const std::size_t changed = ApplyFileEntries(table.table.Keys, table.table.Values, other.table.Keys,
+                                                 other.table.Values, file.table.Keys, file.table.Values, mode);
+    RequireEntries(table, names[0], names[3]);
+    TblDefaults defaults;
+    if (table.tbl) defaults = {&table, names[0]};
+    SaveTable(names[3], table.table, s, defaults, err);
+    out << changed << " values changed\n";
+    out << table.table.Count() << " entries written to " << Quoted(names[3]) << "\n";
+    return CliOk;
+}
+
+int CopyTimeDialogsCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    Settings s;
+    const auto names = ParseArguments(args, 1, true, s);
+    ExpectNames(names, 3, "copy-time-dialogs", "SOURCE, TARGET and OUT");
+    ApplyCodePage(s);
+
+    LoadedTable source, target;
+    LoadTable(names[0], s, source);
+    LoadTable(names[1], s, target);
+    RequireEntries(target, names[1], names[2]);
+    const std::size_t changed = CopyTimeDialogValues(source.table.Values, target.table.Values);
+    TblDefaults defaults;
+    if (target.tbl) defaults = {&target, names[1]};
+    SaveTable(names[2], target.table, s, defaults, err);
+    out << changed << " values changed\n";
+    out << target.table.Count() << " entries written to " << Quoted(names[2]) << "\n";
+    return CliOk;
+}
+
 std::string Hex16(std::uint16_t v) {
     static const char digits[] = "0123456789ABCDEF";
     std::string s = "0x";
@@ -501,6 +559,9 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
         }
         if (command == u"convert") return Convert(args, out, err);
         if (command == u"merge") return Merge(args, out, err);
+        if (command == u"update") return FileTool(args, out, err, ToolUpdate);
+        if (command == u"translate") return FileTool(args, out, err, ToolTranslate);
+        if (command == u"copy-time-dialogs") return CopyTimeDialogsCommand(args, out, err);
         if (command == u"info") return Info(args, out, err);
         throw UsageError{"unknown command '" + platform::ToUtf8(command) + "'"};
     } catch (const UsageError& e) {

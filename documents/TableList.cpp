@@ -1,5 +1,7 @@
 #include "TableList.h"
 
+#include <algorithm>
+
 namespace vm {
 
 namespace {
@@ -39,5 +41,28 @@ void TStringList::Append(std::u16string_view text, std::int32_t flag) {
 }
 
 void TStringList::Clear() { items_.clear(); }
+
+void TStringList::InsertEmpty(std::size_t pos, std::size_t count) {
+    if (pos > items_.size() || count == 0) return;
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(pos), count, TableItem{});
+}
+
+void TStringList::Erase(std::size_t pos, std::size_t count) {
+    if (pos >= items_.size()) return;
+    count = std::min(count, items_.size() - pos);
+    const auto first = items_.begin() + static_cast<std::ptrdiff_t>(pos);
+    items_.erase(first, first + static_cast<std::ptrdiff_t>(count));
+}
+
+void TStringList::Move(std::size_t from, std::size_t to) {
+    if (from >= items_.size() || to >= items_.size() || from == to) return;
+    const auto b = items_.begin();
+    const auto f = static_cast<std::ptrdiff_t>(from);
+    const auto t = static_cast<std::ptrdiff_t>(to);
+    if (from < to)
+        std::rotate(b + f, b + f + 1, b + t + 1);
+    else
+        std::rotate(b + t, b + f, b + f + 1);
+}
 
 }  // namespace vm

@@ -48,6 +48,12 @@ public:
     void Clear();
     void Reserve(std::size_t count) { items_.reserve(count); }
 
+    // Position changes of this list only; each string keeps its flag. The
+    // caller keeps the partner in step.
+    void InsertEmpty(std::size_t pos, std::size_t count);  // pos <= Count()
+    void Erase(std::size_t pos, std::size_t count);        // clipped to the end
+    void Move(std::size_t from, std::size_t to);           // both < Count()
+
     std::vector<TableItem>& Items() { return items_; }
     const std::vector<TableItem>& Items() const { return items_; }
     TStringList* Partner() const { return partner_; }

@@ -388,6 +388,51 @@ TEST(CliMerge, TblTargetKeepsItsHeaderNumbers) {
     EXPECT_EQ(ReadBytes(out), ReadBytes(expected));
 }
 
+// ---- update, translate, copy-time-dialogs -----------------------------------
+
+TEST(CliFileTools, UpdateAndTranslateGoThroughTheOtherTable) {
+    CliTempDir dir;
+    const auto table = dir / "table.txt";
+    const auto other = dir / "other.txt";
+    const auto file = dir / "file.txt";
+    const auto out = dir / "out.txt";
+    WriteBytes(table, "t0\tzero\nK1\tone\nt2\ttwo\n");
+    WriteBytes(other, "K0\tS0\nK1\tS1\nK2\tS2\n");
+    WriteBytes(file, "S2\tnew two\nS1\tnew one\n");
+
+    CliRun r = Cli({u"update", table, other, file, out, u"--encoding", u"utf8"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("2 values changed\n"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"t0", u"zero"}, {u"K1", u"new one"}, {u"t2", u"new two"}}));
+
+    // Translate: file key S1 is other's value of key K1; table's key K1 gets it.
+    r = Cli({u"translate", table, other, file, out, u"--encoding", u"utf8"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1 values changed\n"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"t0", u"zero"}, {u"K1", u"new one"}, {u"t2", u"two"}}));
+}
+
+TEST(CliFileTools, CopyTimeDialogsAndFailures) {
+    CliTempDir dir;
+    const auto source = dir / "s.tbl";
+    const auto target = dir / "t.tbl";
+    const auto out = dir / "o.tbl";
+    ASSERT_TRUE(WriteTbl(source, {{u"a", u"150Go"}, {u"b", u"x"}}, 1, 0));
+    ASSERT_TRUE(WriteTbl(target, {{u"a", u"007 Hi"}, {u"b", u"12"}}, 3, 2));
+    CliRun r = Cli({u"copy-time-dialogs", source, target, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1 values changed\n"), std::string::npos) << r.out;
+    const auto expected = dir / "expected.tbl";
+    ASSERT_TRUE(WriteTbl(expected, {{u"a", u"150 Hi"}, {u"b", u"12"}}, 3, 2));
+    EXPECT_EQ(ReadBytes(out), ReadBytes(expected));
+
+    WriteBytes(out, "precious");
+    EXPECT_EQ(Cli({u"copy-time-dialogs", dir / "missing.tbl", target, out}).status, 1);
+    EXPECT_EQ(Cli({u"update", target, source, dir / "missing.txt", out}).status, 1);
+    EXPECT_EQ(Cli({u"translate", target, source, out}).status, 2);
+    EXPECT_EQ(ReadBytes(out), BytesOf("precious"));
+}
+
 // ---- Failures ----------------------------------------------------------------
 
 TEST(CliErrors, MissingOrCorruptInputLeavesOutputAlone) {

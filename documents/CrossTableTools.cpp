@@ -1,0 +1,89 @@
+#include "CrossTableTools.h"
+
+#include "DocumentTexts.h"
+#include "formats/CRC.h"
+#include "formats/TblTextTbl.h"
+
+namespace vm {
+
+namespace {
+
+// The number of leading characters DecimalToInt reads: an optional sign
+// and the digits after it.
+std::size_t DecimalPrefixLength(const std::u16string& text) {
+    std::size_t n = 0;
+    if (n < text.size() && (text[n] == u'-' || text[n] == u'+')) ++n;
+    while (n < text.size() && text[n] >= u'0' && text[n] <= u'9') ++n;
+    return n;
+}
+
+void FinishTool(TTblObjects& p, std::size_t changed) {
+    if (changed != 0) p.Modified = true;
+    p.View->Redraw();
+    // Text typed into the editors and not yet applied would otherwise be
+    // applied over the tool's result when the row changes.
+    p.View->SwitchEditorRow(CurrentRow, -1);
+}
+
+}  // namespace
+
+std::size_t CopyValues(TTblObjects& p) {
+    const std::size_t changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values);
+    FinishTool(p, changed);
+    return changed;
+}
+
+std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values) {
+    std::size_t changed = 0;
+    auto& items = values.Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::int32_t a = DecimalToInt(otherValues.Get(i).c_str());
+        if (a <= 0) continue;
+        std::u16string& text = items[i].text;
+        if (DecimalToInt(text.c_str()) <= 0) continue;
+        std::u16string result = IntToDecimal(a);
+        result.append(text, DecimalPrefixLength(text));
+        if (result != text) {
+            text = std::move(result);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+std::size_t CopyTimeDialogs(TTblObjects& p) {
+    const std::size_t changed = CopyTimeDialogValues(*p.OtherValues, *p.Values);
+    FinishTool(p, changed);
+    return changed;
+}
+
+std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStringList& otherKeys,
+                             const TStringList& otherValues, TStringList& fileKeys,
+                             const TStringList& fileValues, std::int32_t mode) {
+    if (fileKeys.Empty()) return 0;
+    if (mode == ToolUpdate) return CopyMatchedValues(fileKeys, fileValues, otherValues, values);
+    if (mode != ToolTranslate) return 0;
+    // The file's keys are both the keys matched and the values written;
+    // the matching fixes its keys before the first write.
+    CopyMatchedValues(otherValues, otherKeys, fileKeys, fileKeys);
+    return CopyMatchedValues(fileKeys, fileValues, keys, values);
+}
+
+std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode) {
+    ToolKeys.Clear();
+    ToolValues.Clear();
+    const TableEntrySink sink = [](const char16_t* key, const char16_t* value) {
+        ToolKeys.Append(key);
+        ToolValues.Append(value);
+    };
+    const bool ok = format == 1 ? ReadTblFile(ToolFileName, sink)
+                                : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
+                                                format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed);
+    if (!ok) p.View->ShowMessage(sErrorReadFile, AppCaption);
+    const std::size_t changed =
+        ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode);
+    FinishTool(p, changed);
+    return changed;
+}
+
+}  // namespace vm

@@ -1,0 +1,139 @@
+#include "TableFiles.h"
+
+#include <limits>
+
+#include "DocumentTexts.h"
+#include "formats/Options.h"
+#include "formats/TblTextTbl.h"
+
+namespace vm {
+
+namespace {
+
+TextEncoding ReadingEncoding(int choice) {
+    switch (choice) {
+    case 0: return TextEncoding::Unicode;
+    case 1: return TextEncoding::UTF8;
+    case 2: return TextEncoding::ANSI;
+    default: return TextEncoding::Autodetect;
+    }
+}
+
+TextEncoding WritingEncoding(int choice) {
+    switch (choice) {
+    case 1: return TextEncoding::UTF8;
+    case 2: return TextEncoding::ANSI;
+    default: return TextEncoding::Unicode;
+    }
+}
+
+// The layout a format number names; the text reader reads both layouts
+// whatever it is told, so this only matters for writing and for includes.
+TextLayout LayoutOf(std::int32_t format) {
+    return format >= FormatDiabloText ? TextLayout::DiabloII : TextLayout::Tabbed;
+}
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+bool SameExtension(std::u16string_view ext, std::u16string_view lower) {
+    if (ext.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < ext.size(); ++i)
+        if (AsciiLower(ext[i]) != lower[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool LoadTable(TTblObjects& p, std::int32_t format) {
+    p.Keys->Clear();
+    p.Values->Clear();
+    p.Modified = false;
+
+    TStringList& keys = *p.Keys;
+    TStringList& values = *p.Values;
+    const TableEntrySink sink = [&keys, &values](const char16_t* key, const char16_t* value) {
+        keys.Append(key);
+        values.Append(value);
+    };
+    const bool ok = format == FormatTbl
+                        ? ReadTblFile(p.FileName, sink)
+                        : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format));
+    if (!ok) p.View->ShowMessage(sErrorReadFile, AppCaption);
+
+    const std::int32_t rows = RowCountOf(p);
+    p.View->SetRowCount(rows);
+    p.Other->View->SetRowCount(rows);
+    p.View->SetNumberColumnWidth(rows);
+    if (CurrentRow < 0 || CurrentRow >= rows) {
+        p.View->SelectRow(0);
+        CurrentRow = 0;
+    }
+    p.View->SwitchEditorRow(CurrentRow, -1);
+    p.View->EnableSave();
+    return ok;
+}
+
+std::int32_t FormatOfFileName(std::u16string_view fileName) {
+    const std::size_t dot = fileName.rfind(u'.');
+    if (dot == std::u16string_view::npos) return 0;
+    const std::u16string_view ext = fileName.substr(dot);
+    if (SameExtension(ext, u".tbl")) return FormatTbl;
+    if (SameExtension(ext, u".txt")) return FormatTabbedText;
+    return 0;
+}
+
+bool OpenByExtension(TTblObjects& p) {
+    const std::int32_t format = FormatOfFileName(p.FileName);
+    if (format == 0) return false;
+    return LoadTable(p, format);
+}
+
+bool SaveTable(TTblObjects& p, std::int32_t format) {
+    const std::size_t count = p.Count();
+    const TStringList& keys = *p.Keys;
+    const TStringList& values = *p.Values;
+    // The writers pull every entry in order; the strings stay where they
+    // are while they run.
+    const TableEntrySource source = [&keys, &values, count](std::int32_t i, const char16_t*& key,
+                                                           const char16_t*& value) {
+        if (i < 0 || static_cast<std::size_t>(i) >= count) return false;
+        key = keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+
+    bool ok = false;
+    if (format < FormatTabbedText) {
+        // More than 65535 entries do not fit a .tbl file; the writer
+        // refuses them too, but the count must not wrap on the way there.
+        if (count <= 65535) {
+            std::uint64_t total = 0;
+            for (std::size_t i = 0; i < count; ++i) total += keys.Get(i).size() + values.Get(i).size();
+            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total);
+        }
+    } else if (count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        ok = WriteTextTable(p.FileName, source, static_cast<std::int32_t>(count), LayoutOf(format),
+                            WritingEncoding(Encoding));
+    }
+
+    if (!ok) {
+        p.View->ShowMessage(sErrorWriteFile, AppCaption);
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        p.Keys->SetFlag(i, FlagPlain);
+        p.Values->SetFlag(i, FlagPlain);
+    }
+    p.Modified = false;
+    return true;
+}
+
+bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format) {
+    std::u16string oldName = p.FileName;
+    p.FileName = fileName;
+    if (SaveTable(p, format)) return true;
+    p.FileName = std::move(oldName);
+    return false;
+}
+
+}  // namespace vm

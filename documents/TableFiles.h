@@ -1,0 +1,45 @@
+// Loading a side's table from its file and saving it back.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "TblObjects.h"
+
+namespace vm {
+
+// File formats as the open and save dialogs number them.
+inline constexpr std::int32_t FormatTbl = 1;
+inline constexpr std::int32_t FormatTabbedText = 2;   // open: any text
+inline constexpr std::int32_t FormatDiabloText = 3;   // save only
+
+// Replaces p's table with the entries of the file named by p.FileName:
+// format 1 reads a .tbl file, anything else a text file with the encoding
+// choice OpenEncoding. A failed read shows the read-error message once and
+// keeps the entries read before the failure. Then both list views get the
+// new row count, CurrentRow moves to row 0 when it no longer names a row,
+// the editors show the current row and p's Save commands are enabled. The
+// side counts as unmodified afterwards. True when the whole file was read.
+bool LoadTable(TTblObjects& p, std::int32_t format);
+
+// The format a file name's extension stands for: 1 for ".tbl", 2 for
+// ".txt" (ASCII letters in any case), 0 for anything else.
+std::int32_t FormatOfFileName(std::u16string_view fileName);
+
+// Loads p.FileName in the format its extension names; any other name
+// leaves the table alone and shows nothing. True when a load ran and read
+// the whole file.
+bool OpenByExtension(TTblObjects& p);
+
+// Writes p's table to p.FileName: format below 2 as .tbl, 2 as Tabbed text,
+// 3 (or above) as DiabloII text in the "Encoding " setting. The flags of
+// every entry return to 0 and the side becomes unmodified only when the
+// file was written. Otherwise the message "sErrorWriteFile" is shown and
+// the table, its flags and the old file stay as they were. True on success.
+bool SaveTable(TTblObjects& p, std::int32_t format);
+
+// Saves under a new name: p.FileName becomes fileName for the save and goes
+// back to the old name when the save fails.
+bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format);
+
+}  // namespace vm

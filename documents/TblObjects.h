@@ -1,0 +1,113 @@
+// The two sides of the editor. Each side is a TTblObjects record: its table
+// (key and value lists with a flag beside every string), the other side's
+// lists and record, its file name, its question texts and its search state.
+// The row model is shared: row r is entry r of both tables, both list views
+// show the larger entry count plus one rows, and one CurrentRow serves both.
+//
+// The records never touch a window. Whatever a routine needs from the
+// side's controls (row count, redraw, selection, editors, message boxes)
+// goes through the side's TableSideView, which the window code implements
+// and tests replace by a recording fake.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "TableList.h"
+
+namespace vm {
+
+enum class AskAnswer { Yes, No, Cancel };
+
+// What the documents ask of the controls of one side.
+class TableSideView {
+public:
+    virtual ~TableSideView() = default;
+
+    // This side's list view: row count, repaint, selected and focused row.
+    virtual void SetRowCount(std::int32_t rows) = 0;
+    virtual void Redraw() = 0;
+    virtual void SelectRow(std::int32_t row) = 0;
+    // Applies the side's editors to oldRow (none when -1) and loads them
+    // from newRow. Does nothing while the side is not shown.
+    virtual void SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) = 0;
+    // Widens the number column for a row count.
+    virtual void SetNumberColumnWidth(std::int32_t rows) = 0;
+    // Enables the side's "Save" toolbar button and its Save menu item.
+    virtual void EnableSave() = 0;
+    // A modal message box with an OK button.
+    virtual void ShowMessage(const std::u16string& text, const std::u16string& caption) = 0;
+    // A modal Yes/No/Cancel question.
+    virtual AskAnswer AskYesNoCancel(const std::u16string& text, const std::u16string& caption) = 0;
+    // Shows the save dialog for this side; true when the table was saved.
+    virtual bool SaveWithDialog() = 0;
+};
+
+// A view that shows nothing, answers "No" and never saves: the state of a
+// side before the window exists, and the command-line tool's.
+class NullSideView final : public TableSideView {
+public:
+    void SetRowCount(std::int32_t) override {}
+    void Redraw() override {}
+    void SelectRow(std::int32_t) override {}
+    void SwitchEditorRow(std::int32_t, std::int32_t) override {}
+    void SetNumberColumnWidth(std::int32_t) override {}
+    void EnableSave() override {}
+    void ShowMessage(const std::u16string&, const std::u16string&) override {}
+    AskAnswer AskYesNoCancel(const std::u16string&, const std::u16string&) override { return AskAnswer::No; }
+    bool SaveWithDialog() override { return false; }
+};
+
+struct TTblObjects {
+    TableSideView* View = nullptr;  // the side's controls; never null after InitTableDocuments
+    TStringList* Keys = nullptr;
+    TStringList* OtherKeys = nullptr;
+    TStringList* Values = nullptr;
+    TStringList* OtherValues = nullptr;
+    TTblObjects* Other = nullptr;
+    std::u16string AskSaveKey;    // asked before an edited key is applied
+    std::u16string AskSaveValue;  // asked before an edited value is applied
+    std::u16string AskSaveTable;  // asked before unsaved changes are dropped
+    std::u16string FileName;      // full path; empty when none
+    std::int32_t LastScrollPos = 0;
+    std::int32_t SearchMode = 0;  // 0 go to, 1 find key, 2 find value
+    bool SearchShown = false;
+    bool Active = true;  // shown in the current view mode
+    std::uint8_t Side = 0;  // 1 or 2
+    // The table differs from what was last loaded or saved. Set by every
+    // change, cleared by a load or a successful save.
+    bool Modified = false;
+
+    std::size_t Count() const { return Keys->Count(); }
+};
+
+// The current row of both tables; -1 for none.
+extern std::int32_t CurrentRow;
+// The entries of the file last read by the update and translate tools.
+extern TStringList ToolKeys;
+extern TStringList ToolValues;
+// The file last chosen for an update or translate tool.
+extern std::u16string ToolFileName;
+
+// The record of side 1 or 2.
+TTblObjects& TableSide(int side);
+
+// Puts both records, their empty tables, the tool lists and CurrentRow into
+// their start-up state and attaches the views (null: a NullSideView). The
+// question texts get their built-in English.
+void InitTableDocuments(TableSideView* view1 = nullptr, TableSideView* view2 = nullptr);
+
+// The row count of both list views: the larger entry count plus one.
+std::int32_t RowCountOf(const TTblObjects& p);
+
+// Asks, when p's table has unsaved changes, whether to save them before
+// they are dropped. True when the caller may go on: nothing to save, "No",
+// or "Yes" and the save succeeded. False on "Cancel" or a save that did not
+// happen.
+bool ConfirmDiscardChanges(TTblObjects& p);
+
+// The same for both sides, side 1 first, before the program ends.
+bool ConfirmEndProgram();
+
+}  // namespace vm

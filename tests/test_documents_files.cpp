@@ -1,0 +1,291 @@
+// Loading into a side, saving a side, and the question about unsaved
+// changes, with the window replaced by a recording view.
+
+#include <gtest/gtest.h>
+
+#include "DocumentTestUtil.h"
+#include "FormatTestUtil.h"
+#include "TestFiles.h"
+#include "documents/TableFiles.h"
+#include "platform/Platform.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+Entries Numbered(std::size_t count, const std::u16string& prefix = u"k") {
+    Entries entries;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto n = std::to_string(i);
+        entries.emplace_back(prefix + std::u16string(n.begin(), n.end()), u"v" + std::u16string(n.begin(), n.end()));
+    }
+    return entries;
+}
+
+void WriteTbl(const TempDir& dir, const char* name, const Entries& entries) {
+    const Bytes image = TblImage(entries);
+    ASSERT_TRUE(dir.Write(name, std::string(image.begin(), image.end())));
+}
+
+Entries EntriesOf(const TTblObjects& p) {
+    Entries out;
+    for (std::size_t i = 0; i < p.Count(); ++i) out.emplace_back(p.Keys->Get(i), p.Values->Get(i));
+    return out;
+}
+
+void MarkAll(TTblObjects& p, std::int32_t keyFlag, std::int32_t valueFlag) {
+    for (std::size_t i = 0; i < p.Count(); ++i) {
+        p.Keys->SetFlag(i, keyFlag);
+        p.Values->SetFlag(i, valueFlag);
+    }
+    p.Modified = true;
+}
+
+bool FailEveryWrite(std::uint64_t, std::size_t) { return false; }
+
+}  // namespace
+
+// ---- Loading ---------------------------------------------------------------
+
+TEST_F(DocumentsTest, LoadSetsRowsOfBothViewsSelectsRowZeroAndEnablesSave) {
+    TempDir dir;
+    WriteTbl(dir, "five.tbl", Numbered(5));
+    Fill(T2(), Numbered(8, u"o"));
+    T1().FileName = dir.Path(u"five.tbl");
+    T1().Modified = true;
+
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl));
+    EXPECT_EQ(EntriesOf(T1()), Numbered(5));
+    EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(5, 0));
+    EXPECT_FALSE(T1().Modified);
+    EXPECT_EQ(CurrentRow, 0);
+    EXPECT_EQ(view1.calls, (Calls{"rows 9", "width 9", "select 0", "switch 0 -1", "enable save"}));
+    EXPECT_EQ(view2.calls, (Calls{"rows 9"}));
+    EXPECT_TRUE(view1.messages.empty());
+}
+
+TEST_F(DocumentsTest, LoadKeepsCurrentRowOnlyWhileItNamesARow) {
+    TempDir dir;
+    WriteTbl(dir, "nine.tbl", Numbered(9));
+    WriteTbl(dir, "ten.tbl", Numbered(10));
+    T1().FileName = dir.Path(u"nine.tbl");  // 10 rows: row 10 is gone
+    CurrentRow = 10;
+    LoadTable(T1(), FormatTbl);
+    EXPECT_EQ(CurrentRow, 0);
+
+    T1().FileName = dir.Path(u"ten.tbl");  // 11 rows
+    CurrentRow = 10;
+    view1.calls.clear();
+    LoadTable(T1(), FormatTbl);
+    EXPECT_EQ(CurrentRow, 10);
+    EXPECT_EQ(view1.calls, (Calls{"rows 11", "width 11", "switch 10 -1", "enable save"}));
+}
+
+TEST_F(DocumentsTest, FailedReadKeepsEntriesBeforeTheFailureAndTheNameAndReportsOnce) {
+    TempDir dir;
+    // Explicit UTF-8 with a broken sequence on the fourth line.
+    ASSERT_TRUE(dir.Write("broken.txt", "a\t1\nb\t2\nc\t3\nd\t\xC3(\ne\t5\n"));
+    T1().FileName = dir.Path(u"broken.txt");
+    OpenEncoding = 1;
+
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_EQ(EntriesOf(T1()), (Entries{{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}}));
+    EXPECT_EQ(T1().FileName, dir.Path(u"broken.txt"));
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile});
+    EXPECT_EQ(view1.calls.back(), "enable save");
+}
+
+TEST_F(DocumentsTest, MissingFileEmptiesTheTableAndShowsTheReadError) {
+    Fill(T1(), Numbered(3));
+    T1().FileName = u"/nonexistent/dir/none.tbl";
+    EXPECT_FALSE(LoadTable(T1(), FormatTbl));
+    EXPECT_EQ(T1().Count(), 0u);
+    EXPECT_EQ(view1.messages.size(), 1u);
+    EXPECT_EQ(view1.messages[0], u"Error read data from file. Input file is corrupt or unknown format");
+}
+
+TEST_F(DocumentsTest, TextLoadUsesTheOpenEncodingChoice) {
+    TempDir dir;
+    // "é" in code page 1252; as UTF-8 this byte stops the decoding.
+    ASSERT_TRUE(dir.Write("ansi.txt", "k\t\xE9\n"));
+    T1().FileName = dir.Path(u"ansi.txt");
+    OpenEncoding = 2;
+    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_EQ(T1().Values->Get(0), u"\u00E9");
+    OpenEncoding = 1;
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+}
+
+TEST(FormatOfFileName, FollowsTheLastFullStop) {
+    const struct {
+        const char16_t* name;
+        std::int32_t format;
+    } cases[] = {
+        {u"dir/a.tbl", 1}, {u"a.TBL", 1},     {u"a.TbL", 1},      {u"b.txt", 2},   {u"b.TxT", 2},
+        {u"c.tbla", 0},    {u"c.text", 0},    {u"noextension", 0}, {u"", 0},       {u"d.tbl.bak", 0},
+        {u"e.x.txt", 2},   {u"dir.tbl/f", 0}, {u".tbl", 1},       {u"f.tb", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatOfFileName(c.name), c.format) << platform::ToUtf8(c.name);
+}
+
+TEST_F(DocumentsTest, OpenByExtensionIgnoresUnknownNames) {
+    TempDir dir;
+    WriteTbl(dir, "t.TBL", Numbered(2));
+    Fill(T1(), Numbered(4));
+    T1().FileName = dir.Path(u"t.tbla");
+    EXPECT_FALSE(OpenByExtension(T1()));
+    EXPECT_EQ(T1().Count(), 4u);
+    EXPECT_TRUE(view1.calls.empty());
+    EXPECT_TRUE(view1.messages.empty());
+
+    T1().FileName = dir.Path(u"t.TBL");
+    EXPECT_TRUE(OpenByExtension(T1()));
+    EXPECT_EQ(EntriesOf(T1()), Numbered(2));
+}
+
+// ---- Saving ----------------------------------------------------------------
+
+TEST_F(DocumentsTest, SavedTextTableClearsEveryFlagAndTheModifiedState) {
+    TempDir dir;
+    Fill(T1(), {{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}});
+    MarkAll(T1(), 3, 2);
+    T1().FileName = dir.Path(u"out.txt");
+    Encoding = 1;
+
+    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\na\t\"1\"\r\nb\t\"2\"\r\nc\t\"3\"\r\n");
+    EXPECT_EQ(Flags(*T1().Keys), (std::vector<std::int32_t>{0, 0, 0}));
+    EXPECT_EQ(Flags(*T1().Values), (std::vector<std::int32_t>{0, 0, 0}));
+    EXPECT_FALSE(T1().Modified);
+    EXPECT_TRUE(view1.messages.empty());
+}
+
+TEST_F(DocumentsTest, TblSaveReadsBackEntryForEntry) {
+    TempDir dir;
+    const Entries entries = {{u"A", u"\\red;one\\ntwo"}, {u"", u""}, {u"A", u"again"}};
+    Fill(T1(), entries);
+    T1().FileName = dir.Path(u"out.tbl");
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    T2().FileName = T1().FileName;
+    ASSERT_TRUE(LoadTable(T2(), FormatTbl));
+    EXPECT_EQ(EntriesOf(T2()), entries);
+}
+
+TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("old.txt", "old contents"));
+    ASSERT_TRUE(dir.Write("adir/inside", "x"));
+    const struct {
+        const char* what;
+        std::u16string name;
+        std::int32_t format;
+        std::size_t entries;
+        bool faultyDisk;
+    } cases[] = {
+        {"missing directory", dir.Path(u"missing/out.tbl"), FormatTbl, 3, false},
+        {"name is a directory", dir.Path(u"adir"), FormatTabbedText, 3, false},
+        {"empty name", u"", FormatTbl, 3, false},
+        {"empty table as tbl", dir.Path(u"empty.tbl"), FormatTbl, 0, false},
+        {"empty table as text", dir.Path(u"empty.txt"), FormatDiabloText, 0, false},
+        {"70000 entries as tbl", dir.Path(u"big.tbl"), FormatTbl, 70000, false},
+        {"disk full, tbl", dir.Path(u"old.txt"), FormatTbl, 3, true},
+        {"disk full, text", dir.Path(u"old.txt"), FormatTabbedText, 3, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fill(T1(), Numbered(c.entries));
+        MarkAll(T1(), 2, 3);
+        T1().FileName = c.name;
+        view1.messages.clear();
+        platform::SetWriteFaultHook(c.faultyDisk ? FailEveryWrite : nullptr);
+        EXPECT_FALSE(SaveTable(T1(), c.format));
+        platform::SetWriteFaultHook(nullptr);
+
+        EXPECT_EQ(view1.messages, std::vector<std::u16string>{u"Error write data to file. The file was not changed"});
+        EXPECT_EQ(EntriesOf(T1()), Numbered(c.entries));
+        EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(c.entries, 2));
+        EXPECT_EQ(Flags(*T1().Values), std::vector<std::int32_t>(c.entries, 3));
+        EXPECT_TRUE(T1().Modified);
+        EXPECT_EQ(T1().FileName, c.name);
+    }
+    EXPECT_EQ(dir.Read("old.txt"), "old contents");
+    EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"adir", u"old.txt"}));
+    EXPECT_EQ(dir.List("adir"), std::vector<std::u16string>{u"inside"});
+}
+
+TEST_F(DocumentsTest, MoreThan65535EntriesSaveAsTextInOrder) {
+    TempDir dir;
+    Fill(T1(), Numbered(70000));
+    T1().FileName = dir.Path(u"big.txt");
+    ASSERT_TRUE(SaveTable(T1(), FormatTabbedText));
+    T2().FileName = T1().FileName;
+    ASSERT_TRUE(LoadTable(T2(), FormatTabbedText));
+    ASSERT_EQ(T2().Count(), 70000u);
+    EXPECT_EQ(T2().Keys->Get(65535), u"k65535");
+    EXPECT_EQ(T2().Keys->Get(65536), u"k65536");
+    EXPECT_EQ(T2().Values->Get(69999), u"v69999");
+}
+
+TEST_F(DocumentsTest, SaveTableAsGoesBackToTheOldNameOnFailure) {
+    TempDir dir;
+    Fill(T1(), Numbered(2));
+    T1().FileName = dir.Path(u"first.tbl");
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"missing/second.tbl"), FormatTbl));
+    EXPECT_EQ(T1().FileName, dir.Path(u"first.tbl"));
+    EXPECT_TRUE(SaveTableAs(T1(), dir.Path(u"second.tbl"), FormatTbl));
+    EXPECT_EQ(T1().FileName, dir.Path(u"second.tbl"));
+}
+
+// ---- Unsaved changes ------------------------------------------------------
+
+TEST_F(DocumentsTest, UnmodifiedSideIsNeverAskedAbout) {
+    EXPECT_TRUE(ConfirmDiscardChanges(T1()));
+    EXPECT_TRUE(ConfirmEndProgram());
+    EXPECT_TRUE(view1.questions.empty());
+    EXPECT_TRUE(view2.questions.empty());
+}
+
+TEST_F(DocumentsTest, AnswersDecideWhetherTheActionGoesOn) {
+    TempDir dir;
+    const struct {
+        AskAnswer answer;
+        bool saves;
+        bool goesOn;
+        bool dialogShown;
+    } cases[] = {
+        {AskAnswer::No, false, true, false},
+        {AskAnswer::Cancel, false, false, false},
+        {AskAnswer::Yes, true, true, true},
+        {AskAnswer::Yes, false, false, true},  // save dialog cancelled or save failed
+    };
+    for (const auto& c : cases) {
+        Fill(T2(), Numbered(2));
+        T2().Modified = true;
+        view2.calls.clear();
+        view2.questions.clear();
+        view2.answer = c.answer;
+        view2.onSave = [&] { return c.saves && SaveTableAs(T2(), dir.Path(u"saved.tbl"), FormatTbl); };
+        EXPECT_EQ(ConfirmDiscardChanges(T2()), c.goesOn);
+        EXPECT_EQ(view2.questions, std::vector<std::u16string>{u"Table 2 has unsaved changes. Save them first?"});
+        EXPECT_EQ(!view2.calls.empty(), c.dialogShown);
+        EXPECT_EQ(T2().Modified, !c.saves);
+    }
+}
+
+TEST_F(DocumentsTest, EndOfProgramAsksSideOneThenSideTwo) {
+    T1().Modified = true;
+    T2().Modified = true;
+    view1.answer = AskAnswer::No;
+    view2.answer = AskAnswer::Cancel;
+    EXPECT_FALSE(ConfirmEndProgram());
+    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"Table 1 has unsaved changes. Save them first?"});
+    EXPECT_EQ(view2.questions.size(), 1u);
+
+    view1.answer = AskAnswer::Cancel;
+    view2.questions.clear();
+    EXPECT_FALSE(ConfirmEndProgram());
+    EXPECT_TRUE(view2.questions.empty());  // stopped at side 1
+}
