@@ -2,7 +2,6 @@
 //   build/release/bench/vellumark_bench
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstring>
@@ -15,55 +14,11 @@
 #include "documents/CopyMatchedValues.h"
 #include "formats/CRC.h"
 #include "formats/TblTextTbl.h"
+#include "BenchTables.h"
 
 namespace {
 
-// On the virtual machines we measure on, a first touch of a fresh page
-// costs about 10 microseconds, so a call that allocates a few MiB would
-// measure the kernel rather than our code. Keep freed memory in the
-// process (as a long-running program's heap does) so repeated calls reuse
-// it.
-const bool KeepFreedMemory = [] {
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    return true;
-}();
-
-using Entries = std::vector<std::pair<std::u16string, std::u16string>>;
-
-vm::TableEntrySource SourceOf(const Entries& entries) {
-    return [&entries](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-        key = entries[static_cast<std::size_t>(i)].first.c_str();
-        value = entries[static_cast<std::size_t>(i)].second.c_str();
-        return true;
-    };
-}
-
-std::uint64_t TotalChars(const Entries& entries) {
-    std::uint64_t total = 0;
-    for (const auto& e : entries) total += e.first.size() + e.second.size();
-    return total;
-}
-
-std::u16string RandomWord(std::mt19937& rng, std::size_t length) {
-    std::u16string s;
-    for (std::size_t i = 0; i < length; ++i) s.push_back(static_cast<char16_t>(u'a' + rng() % 26));
-    return s;
-}
-
-Entries SequentialKeys(std::size_t count) {
-    Entries e;
-    for (std::size_t i = 0; i < count; ++i)
-        e.emplace_back(u"Key" + vm::IntToDecimal(static_cast<std::int32_t>(i)), u"value");
-    return e;
-}
-
-Entries RandomKeys(std::size_t count) {
-    std::mt19937 rng(1);
-    Entries e;
-    for (std::size_t i = 0; i < count; ++i) e.emplace_back(RandomWord(rng, 10), u"value");
-    return e;
-}
+using namespace vmbench;
 
 void WriteTbl(benchmark::State& state, const Entries& entries) {
     std::vector<std::uint8_t> image;
@@ -138,41 +93,10 @@ BENCHMARK(BM_CopyMatchedValues_65535x65535)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyMatchedValues_65535x65535_Shuffled)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainCopy_65535Values)->Unit(benchmark::kMillisecond);
 
-// A 4 MiB .tbl of 65535 entries (keys ~12 bytes, values ~50 bytes with
-// colour codes and line breaks), written once to a temporary file.
-struct BigTbl {
-    std::filesystem::path path;
-    std::uint64_t size = 0;
-    BigTbl() {
-        std::mt19937 rng(4);
-        Entries entries;
-        std::uint64_t bytes = 0;
-        for (int i = 0; bytes < (4u << 20) - 200 && i < 65535; ++i) {
-            std::u16string value = RandomWord(rng, 20 + rng() % 40);
-            if (i % 7 == 0) value += u"\\red;";
-            if (i % 11 == 0) value += u"\\n";
-            entries.emplace_back(u"Str" + RandomWord(rng, 8), value);
-            bytes += entries.back().first.size() + value.size() + 2 + 2 + 17;
-        }
-        std::vector<std::uint8_t> image;
-        vm::MaxFileSize = 1u << 26;
-        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
-        size = image.size();
-        path = std::filesystem::temp_directory_path() / "vellumark-bench.tbl";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    }
-    ~BigTbl() { std::filesystem::remove(path); }
-};
-
 void* mmap_fresh(std::size_t size) {
     return mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
 }
 void unmap(void* p, std::size_t size) { munmap(p, size); }
-
-BigTbl& Big() {
-    static BigTbl big;
-    return big;
-}
 
 void BM_ReadTbl_4MiB_IntoLists(benchmark::State& state) {
     const std::u16string name = Big().path.u16string();

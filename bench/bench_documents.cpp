@@ -1,0 +1,80 @@
+// Speed of the table documents: loading a 65535-entry table into a side
+// (against the reader alone, in bench_formats) and the item operations at
+// the top of a full table.
+
+#include <benchmark/benchmark.h>
+
+#include "BenchTables.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+
+namespace {
+
+using namespace vmbench;
+
+void LoadIntoSide(benchmark::State& state, BigTbl& table) {
+    vm::InitTableDocuments();
+    vm::TTblObjects& side = vm::TableSide(1);
+    side.FileName = table.path.u16string();
+    for (auto _ : state) {
+        vm::LoadTable(side, vm::FormatTbl);
+        benchmark::DoNotOptimize(side.Keys->Items().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));
+    state.counters["entries"] = static_cast<double>(side.Count());
+}
+
+void ReaderOnly(benchmark::State& state, BigTbl& table) {
+    const std::u16string name = table.path.u16string();
+    std::size_t n = 0;
+    for (auto _ : state) {
+        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; });
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));
+}
+
+void BM_LoadTable_4MiB_IntoSide(benchmark::State& state) { LoadIntoSide(state, Big()); }
+void BM_LoadTable_65535_IntoSide(benchmark::State& state) { LoadIntoSide(state, Full()); }
+void BM_ReadTbl_65535_ReaderOnly(benchmark::State& state) { ReaderOnly(state, Full()); }
+BENCHMARK(BM_LoadTable_4MiB_IntoSide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadTable_65535_IntoSide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadTbl_65535_ReaderOnly)->Unit(benchmark::kMillisecond);
+
+// A side holding 65535 entries of the shape of a real table.
+vm::TTblObjects& FullSide() {
+    vm::InitTableDocuments();
+    vm::TTblObjects& side = vm::TableSide(1);
+    side.FileName = Full().path.u16string();
+    vm::LoadTable(side, vm::FormatTbl);
+    return side;
+}
+
+// Insert and delete in pairs so the table keeps its size.
+void BM_InsertThenDelete_AtTop_65535(benchmark::State& state) {
+    vm::TTblObjects& side = FullSide();
+    for (auto _ : state) {
+        vm::InsertEntries(side, 0, 0);
+        vm::DeleteEntries(side, 0, 0);
+    }
+    state.counters["entries"] = static_cast<double>(side.Count());
+}
+BENCHMARK(BM_InsertThenDelete_AtTop_65535)->Unit(benchmark::kMicrosecond);
+
+void BM_MoveEntry_AcrossTable_65535(benchmark::State& state) {
+    vm::TTblObjects& side = FullSide();
+    const auto last = static_cast<std::int32_t>(side.Count() - 1);
+    for (auto _ : state) {
+        vm::MoveEntry(side, 0, last);
+        vm::MoveEntry(side, last, 0);
+    }
+}
+BENCHMARK(BM_MoveEntry_AcrossTable_65535)->Unit(benchmark::kMicrosecond);
+
+void BM_MoveEntry_Neighbour_65535(benchmark::State& state) {
+    vm::TTblObjects& side = FullSide();
+    for (auto _ : state) vm::MoveEntry(side, 1, 0);
+}
+BENCHMARK(BM_MoveEntry_Neighbour_65535)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
