@@ -404,24 +404,39 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
     return CliOk;
 }
 
-int Merge(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+// merge and copy-time-dialogs: SOURCE TARGET OUT, TARGET changed by apply
+// from SOURCE and written to OUT.
+template <typename Apply>
+int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err,
+                     const char* command, Apply apply) {
     Settings s;
     const auto names = ParseArguments(args, 1, true, s);
-    ExpectNames(names, 3, "merge", "SOURCE, TARGET and OUT");
+    ExpectNames(names, 3, command, "SOURCE, TARGET and OUT");
     ApplyCodePage(s);
 
     LoadedTable source, target;
     LoadTable(names[0], s, source);
     LoadTable(names[1], s, target);
     RequireEntries(target, names[1], names[2]);
-    const std::size_t changed =
-        CopyMatchedValues(source.table.Keys, source.table.Values, target.table.Keys, target.table.Values);
+    const std::size_t changed = apply(source.table, target.table);
     TblDefaults defaults;
     if (target.tbl) defaults = {&target, names[1]};
     SaveTable(names[2], target.table, s, defaults, err);
     out << changed << " values changed\n";
     out << target.table.Count() << " entries written to " << Quoted(names[2]) << "\n";
     return CliOk;
+}
+
+int Merge(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    return SourceIntoTarget(args, out, err, "merge", [](const TableLists& source, TableLists& target) {
+        return CopyMatchedValues(source.Keys, source.Values, target.Keys, target.Values);
+    });
+}
+
+int CopyTimeDialogsCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    return SourceIntoTarget(args, out, err, "copy-time-dialogs", [](const TableLists& source, TableLists& target) {
+        return CopyTimeDialogValues(source.Values, target.Values);
+    });
 }
 
 // update and translate: TABLE OTHER FILE OUT.
@@ -444,25 +459,6 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     SaveTable(names[3], table.table, s, defaults, err);
     out << changed << " values changed\n";
     out << table.table.Count() << " entries written to " << Quoted(names[3]) << "\n";
-    return CliOk;
-}
-
-int CopyTimeDialogsCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
-    Settings s;
-    const auto names = ParseArguments(args, 1, true, s);
-    ExpectNames(names, 3, "copy-time-dialogs", "SOURCE, TARGET and OUT");
-    ApplyCodePage(s);
-
-    LoadedTable source, target;
-    LoadTable(names[0], s, source);
-    LoadTable(names[1], s, target);
-    RequireEntries(target, names[1], names[2]);
-    const std::size_t changed = CopyTimeDialogValues(source.table.Values, target.table.Values);
-    TblDefaults defaults;
-    if (target.tbl) defaults = {&target, names[1]};
-    SaveTable(names[2], target.table, s, defaults, err);
-    out << changed << " values changed\n";
-    out << target.table.Count() << " entries written to " << Quoted(names[2]) << "\n";
     return CliOk;
 }
 
