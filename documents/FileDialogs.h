@@ -1,0 +1,125 @@
+// The open and save dialogs: which file, which format, and the options of
+// their child panels. The platform's file dialog is shown through a
+// FileDialogShower, which hands the child panel's events to a DialogHook;
+// the hooks below hold every rule, so they work and are tested without a
+// window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "TblObjects.h"
+
+namespace vm {
+
+// Child panel control ids.
+inline constexpr int IdOpenLabelEncoding = 2001;
+inline constexpr int IdOpenEncoding = 2002;
+inline constexpr int IdOpenLabelTxtOptions = 2003;
+inline constexpr int IdSaveLabelEncoding = 1001;
+inline constexpr int IdSaveEncoding = 1002;
+inline constexpr int IdSaveQuote = 1003;
+inline constexpr int IdSaveColorApi = 1004;
+inline constexpr int IdSaveHeader = 1005;
+inline constexpr int IdSaveLabelOffset8 = 1006;
+inline constexpr int IdSaveOffset8 = 1007;
+inline constexpr int IdSaveLabelAddHash = 1008;
+inline constexpr int IdSaveAddHash = 1009;
+inline constexpr int IdSaveLabelTblOptions = 1010;
+inline constexpr int IdSaveLabelTxtOptions = 1011;
+
+// The controls of a dialog's child panel, by id.
+class DialogControls {
+public:
+    virtual ~DialogControls() = default;
+    virtual void SetText(int id, const std::u16string& text) = 0;
+    // At most maxChars characters of the control's text.
+    virtual std::u16string GetText(int id, int maxChars) = 0;
+    virtual void AddItem(int id, const std::u16string& text) = 0;  // combo boxes
+    virtual void SelectItem(int id, int index) = 0;
+    virtual int SelectedItem(int id) = 0;  // -1 for none
+    virtual void SetChecked(int id, bool checked) = 0;
+    virtual bool IsChecked(int id) = 0;
+    virtual void Show(int id, bool shown) = 0;
+    virtual void Enable(int id, bool enabled) = 0;
+};
+
+// The child panel's events, as the platform's hook procedure receives them.
+class DialogHook {
+public:
+    virtual ~DialogHook() = default;
+    virtual void OnCreate(DialogControls& c) = 0;
+    // Any notification from the file dialog, with its current filter index.
+    virtual void OnNotify(DialogControls& c, int filterIndex) = 0;
+    // A command from a child control (id, notification code).
+    virtual void OnCommand(DialogControls& c, int id, int code) = 0;
+    // After OK and after cancel alike.
+    virtual void OnDestroy(DialogControls& c) = 0;
+};
+
+// Notification code of a combo box whose selection changed.
+inline constexpr int ComboSelectionChanged = 1;
+
+// What one dialog shows, and what it returns.
+struct FileDialogRequest {
+    bool save = false;
+    std::u16string filter;  // "description|pattern|..." pairs
+    std::u16string templateName;  // "OPENTEMPLATE" or "SAVETEMPLATE"
+    std::u16string initialDir;
+    std::u16string fileName;  // in: the name shown; out: the full path chosen
+    int filterIndex = 0;      // in and out; kept between dialogs
+};
+
+// Shows the platform's dialog modally over the main window; true when the
+// user confirmed a name.
+class FileDialogShower {
+public:
+    virtual ~FileDialogShower() = default;
+    virtual bool Show(FileDialogRequest& request, DialogHook& hook) = 0;
+};
+
+// The start directory of both dialogs, ending in a path separator.
+extern std::u16string DialogDir;
+// Set by start-up; without one the dialogs do nothing.
+extern FileDialogShower* TheFileDialogShower;
+// Run after a table was saved through the save dialog (the settings are
+// written then).
+extern std::function<void()> AfterDialogSave;
+
+// The dialog filters.
+extern const char16_t* const OpenFilter;
+extern const char16_t* const SaveFilter;
+
+// Mode 0 opens a table into p (after the question about unsaved changes),
+// 1 updates p from a file, 2 translates p by way of a file.
+void OpenDialog(TTblObjects& p, int mode);
+// True when a table was saved.
+bool SaveDialog(TTblObjects& p);
+
+// The hooks, public for tests. The save hook needs the entry count of the
+// table being saved to bound AddToHashSize.
+class OpenDialogHook final : public DialogHook { /* defined in FileDialogs.cpp */
+public:
+    void OnCreate(DialogControls& c) override;
+    void OnNotify(DialogControls& c, int filterIndex) override;
+    void OnCommand(DialogControls& c, int id, int code) override;
+    void OnDestroy(DialogControls& c) override;
+};
+
+class SaveDialogHook final : public DialogHook {
+public:
+    explicit SaveDialogHook(std::size_t entryCount) : entryCount_(entryCount) {}
+    void OnCreate(DialogControls& c) override;
+    void OnNotify(DialogControls& c, int filterIndex) override;
+    void OnCommand(DialogControls& c, int id, int code) override;
+    void OnDestroy(DialogControls& c) override;
+
+private:
+    std::size_t entryCount_;
+};
+
+// The name part of a path: without directory and without extension.
+std::u16string NamePart(const std::u16string& path);
+
+}  // namespace vm

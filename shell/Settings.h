@@ -1,0 +1,45 @@
+// The settings file "Vellumark.ini" beside the program, section "GENERAL".
+// One routine reads every option (Store false) or writes every option
+// (Store true), then re-applies them to the window through a SettingsHost.
+#pragma once
+
+#include <string>
+
+namespace vm {
+
+inline constexpr int ViewOnlyTable1 = 9;  // menu numbers of the view modes
+inline constexpr int ViewOnlyTable2 = 10;
+inline constexpr int ViewTwoTables = 11;
+inline constexpr int LanguageMenuFirst = 32;  // "English"; the others follow
+
+extern int ViewMode;       // ViewOnlyTable1, ViewOnlyTable2 or ViewTwoTables
+extern int Language;       // 0 English, 1.. the names of "Languages"
+extern int LanguageCount;  // names in "Languages", set on the first pass
+extern bool StartupPass;   // true until the first pass has ended
+
+// What a settings pass changes in the window.
+class SettingsHost {
+public:
+    virtual ~SettingsHost() = default;
+    // Inserts a radio item in front of the Language menu's placeholder.
+    virtual void AddLanguageItem(const std::u16string& caption) = 0;
+    virtual void HideLanguagePlaceholder() = 0;
+    virtual void SetMenuChecked(int number, bool checked) = 0;
+    virtual std::u16string MenuCaption(int number) = 0;
+    // Loads the language file of that name and applies its texts.
+    virtual void LoadLanguage(const std::u16string& languageName) = 0;
+    virtual void ApplyViewLayout() = 0;
+    // Opens the command-line files of Table 1 and then Table 2.
+    virtual void OpenCommandLineFiles() = 0;
+};
+
+// Set by start-up before the first pass.
+extern SettingsHost* TheSettingsHost;
+extern std::u16string SettingsFileName;  // full path of "Vellumark.ini"
+
+void ExchangeSettings(bool Store);
+
+// Back to the values before the first read (for tests).
+void ResetSettings();
+
+}  // namespace vm
