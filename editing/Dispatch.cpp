@@ -1,0 +1,215 @@
+#include "editing/Dispatch.h"
+
+#include "documents/CrossTableTools.h"
+#include "documents/FileDialogs.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+#include "editing/Editors.h"
+#include "editing/Insertion.h"
+#include "editing/Search.h"
+#include "editing/TableView.h"
+#include "formats/Options.h"
+#include "shell/MainWindow.h"
+#include "shell/Settings.h"
+
+namespace vm {
+
+TTblObjects* CommandTarget = nullptr;
+std::u16string ProgramClipboard;
+
+std::uint32_t CurrentShiftState() {
+    std::uint32_t s = 0;
+    auto down = [](int key) { return (GetKeyState(key) & 0x8000) != 0; };
+    if (down(VK_SHIFT)) s |= ShiftBit;
+    if (down(VK_CONTROL)) s |= CtrlBit;
+    if (down(VK_MENU)) s |= AltBit;
+    if (down(VK_LBUTTON)) s |= LeftButtonBit;
+    if (down(VK_RBUTTON)) s |= RightButtonBit;
+    if (down(VK_MBUTTON)) s |= MiddleButtonBit;
+    if (GetKeyState(VK_CAPITAL) & 1) s |= CapsLockBit;
+    return s;
+}
+
+namespace {
+
+void ClickToolButton(int side, int button) {
+    TheMainWindow->Side(side).toolbar.currentButton = button;
+    ToolbarClick(side, button);
+}
+
+void ChooseViewMode(int number) {
+    ViewMode = number;
+    ExchangeSettings(true);
+}
+
+}  // namespace
+
+void MainMenuCommand(int number) {
+    MainWindow& w = *TheMainWindow;
+    switch (number) {
+    case MenuOpen1: ClickToolButton(1, ButtonOpen); return;
+    case MenuOpen2: ClickToolButton(2, ButtonOpen); return;
+    case MenuSave1: ClickToolButton(1, ButtonSave); return;
+    case MenuSave2: ClickToolButton(2, ButtonSave); return;
+    case MenuExit: PostMessage(w.form.hwnd, WM_CLOSE, 0, 0); return;
+    case MenuOnlyTable1:
+    case MenuOnlyTable2:
+    case MenuTwoTables: ChooseViewMode(number); return;
+    case MenuColorApi:
+        ColorApiTXT = w.menu.IsChecked(MenuColorApi);
+        ExchangeSettings(true);
+        return;
+    case MenuAskChange:
+        NotAskChange = !w.menu.IsChecked(MenuAskChange);
+        ExchangeSettings(true);
+        return;
+    case MenuCopyTime12: CopyTimeDialogs(TableSide(2)); return;
+    case MenuCopyTime21: CopyTimeDialogs(TableSide(1)); return;
+    case MenuCopyValues12: CopyValues(TableSide(2)); return;
+    case MenuCopyValues21: CopyValues(TableSide(1)); return;
+    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate); return;
+    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate); return;
+    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate); return;
+    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate); return;
+    case MenuHotKeys: ShowHotKeys(); return;
+    case MenuAbout: ShowAbout(); return;
+    default: break;
+    }
+    if (number >= MenuFirstLanguage && number <= MenuFirstLanguage + LanguageCount) {
+        w.menu.SetChecked(MenuFirstLanguage + Language, false);
+        Language = number - MenuFirstLanguage;
+        w.menu.SetChecked(number, true);
+        ExchangeSettings(true);
+    }
+}
+
+void ToolbarClick(int side, int button) {
+    TTblObjects& p = TableSide(side);
+    CommandTarget = &p;
+    switch (button) {
+    case ButtonOpen: OpenDialog(p, 0); break;
+    case ButtonSave: SaveDialog(p); break;
+    case ButtonColor:
+    case ButtonGender: ToolbarDropDown(side, button); break;
+    default: break;
+    }
+}
+
+void ToolbarDropDown(int side, int button) {
+    TTblObjects& p = TableSide(side);
+    CommandTarget = &p;
+    if (button != ButtonColor && button != ButtonGender) return;
+    tk::ToolBar& toolbar = TheMainWindow->Side(side).toolbar;
+    const RECT r = toolbar.ButtonRect(button);
+    POINT at{r.left, r.bottom};
+    ClientToScreen(toolbar.hwnd, &at);
+    if (button == ButtonColor) ShowColourMenu(p, at.x, at.y);
+    else ShowGenderMenu(p, at.x, at.y);
+}
+
+bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
+    MainWindow& w = *TheMainWindow;
+    tk::ListView& list = w.SideOf(p).list;
+    const int n = list.RowCount();
+    const int first = list.FirstSelected();
+    const int k = list.SelectedCount();
+    const int last = first + k - 1;
+    const bool ctrlAlone = shift == CtrlBit;
+    const bool bothTables = ViewMode == ViewTwoTables && k == 1;
+
+    if (key == VK_INSERT && n > 0) {
+        if (first < 0) return false;
+        InsertEntries(p, first, last);
+        if (ctrlAlone && bothTables) InsertEntries(*p.Other, first, last);
+        UpdateRowCounts();
+        list.RedrawAll();
+        return false;
+    }
+    if (key == VK_DELETE && CurrentRow < n - 1) {
+        if (first < 0) return false;
+        const bool alsoOther = (shift & CtrlBit) && bothTables;
+        if (!(shift & ShiftBit)) {
+            ClearEntries(p, first, last);
+            if (alsoOther) ClearEntries(*p.Other, first, last);
+        } else {
+            DeleteEntries(p, first, last);
+            if (alsoOther) DeleteEntries(*p.Other, first, last);
+            UpdateRowCounts();
+        }
+        list.RedrawAll();
+        w.SideOf(*p.Other).list.RedrawAll();
+        return false;
+    }
+    if (((key == VK_UP && CurrentRow > 0 && CurrentRow < n - 1) || (key == VK_DOWN && CurrentRow < n - 2)) &&
+        ctrlAlone) {
+        const int d = key == VK_UP ? -1 : 1;
+        const auto count = static_cast<std::int64_t>(p.Count());
+        const int to = CurrentRow + d;
+        if (CurrentRow >= 0 && to >= 0 && CurrentRow < count && to < count) {
+            // What is typed into the editors belongs to the row being moved:
+            // apply it there (asking as usual) before the entries swap.
+            SwitchEditorRow(p, CurrentRow, CurrentRow);
+            MoveEntry(p, CurrentRow, to);
+            list.SelectOnly(to);
+            list.EnsureVisible(to);
+            list.RedrawRows(std::min(CurrentRow, to), std::max(CurrentRow, to));
+        }
+        return true;
+    }
+    if (ctrlAlone) {
+        if (key == 'A') {
+            list.SelectAll();
+            list.RedrawAll();
+        } else if (key == 'F') {
+            ToggleSearchBar(p, 1);
+        } else if (key == 'G') {
+            ToggleSearchBar(p, 0);
+        }
+    }
+    return false;
+}
+
+void ListContextCommand(int item, int side) {
+    TTblObjects& p = TableSide(side);
+    MainWindow& w = *TheMainWindow;
+    switch (item) {
+    case 0: ListKeyCommand(p, ShiftBit, VK_DELETE); break;
+    case 1: ListKeyCommand(p, 0, VK_INSERT); break;
+    case 3:
+        if (CurrentRow >= 0) {
+            ProgramClipboard = p.Values->Get(static_cast<std::size_t>(CurrentRow));
+            CopyTextToClipboard(w.form.hwnd, ProgramClipboard);
+        }
+        break;
+    case 4:
+        if (CurrentRow >= 0) {
+            PasteTextFromClipboard(w.form.hwnd, ProgramClipboard);
+            // Real line breaks would split a text line when saved; the
+            // table holds them as backslash and "n".
+            const std::u16string value = EditorTextToValue(ProgramClipboard);
+            const auto r = static_cast<std::size_t>(CurrentRow);
+            p.Values->Set(r, value);
+            p.Values->SetFlag(r, FlagChanged);
+            p.Modified = true;
+            if (p.Active) w.ValueEditorOf(p).SetTextClean(ValueToEditorText(value));
+            w.SideOf(p).list.RedrawAll();
+        }
+        break;
+    case 6: ListKeyCommand(p, CtrlBit, VK_DOWN); break;
+    case 7: ListKeyCommand(p, CtrlBit, VK_UP); break;
+    default: break;
+    }
+}
+
+void DropFiles(int side, const std::vector<std::u16string>& files) {
+    // One table per side: the first file is the one loaded.
+    if (files.empty() || FormatOfFileName(files.front()) == 0) return;
+    TTblObjects& p = TableSide(side);
+    if (!ConfirmDiscardChanges(p)) return;
+    p.FileName = files.front();
+    OpenByExtension(p);
+}
+
+void ColumnClick(int side, int column) { ToggleSearchBar(TableSide(side), column); }
+
+}  // namespace vm

@@ -1,0 +1,41 @@
+// Where every command goes: the main menu, the toolbars, keys in the list
+// views, the list context menu, column-header clicks and dropped files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "documents/TblObjects.h"
+
+namespace vm {
+
+// Shift-state bits.
+inline constexpr std::uint32_t ShiftBit = 4;
+inline constexpr std::uint32_t CtrlBit = 8;
+inline constexpr std::uint32_t AltBit = 32;
+inline constexpr std::uint32_t LeftButtonBit = 1;
+inline constexpr std::uint32_t RightButtonBit = 2;
+inline constexpr std::uint32_t MiddleButtonBit = 16;
+inline constexpr std::uint32_t CapsLockBit = 64;
+
+// The table the last toolbar click or drop-down was for.
+extern TTblObjects* CommandTarget;
+// The text last copied with "Copy Value" or pasted with "Past Value".
+extern std::u16string ProgramClipboard;
+
+std::uint32_t CurrentShiftState();
+
+void MainMenuCommand(int number);
+void ToolbarClick(int side, int button);
+void ToolbarDropDown(int side, int button);
+bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key);
+void ListContextCommand(int item, int side);
+void DropFiles(int side, const std::vector<std::u16string>& files);
+void ColumnClick(int side, int column);
+
+// The About box and the help window.
+void ShowAbout();
+void ShowHotKeys();
+
+}  // namespace vm

@@ -1,0 +1,111 @@
+#include "editing/Insertion.h"
+
+#include "formats/ColorMacros.h"
+#include "formats/Options.h"
+#include "shell/MainWindow.h"
+
+namespace vm {
+
+const char16_t* const GenderMarkers[7] = {u"[fs]", u"[ms]", u"[nl]", u"[ns]", u"[pl]", u"[fp]", u"[mp]"};
+
+namespace {
+
+const char16_t* const ColourNames[14] = {u"White", u"Grey", u"Red",    u"Green",  u"Blue",   u"Gold",   u"DGrey",
+                                         u"BLack", u"Tan",  u"Orange", u"Yellow", u"Dgreen", u"Purple", u"ColorCode"};
+const char16_t* const GenderNames[7] = {u"[fs] - Feminine Single", u"[ms] - Masculine Single", u"[nl] - Neutral",
+                                        u"[ns] - Neutral Single",  u"[pl] - Poly",             u"[fp] - Feminine Poly",
+                                        u"[mp] - Masculine Poly"};
+const COLORREF ColourInk[13] = {RGB(244, 244, 244), RGB(196, 196, 196), RGB(176, 68, 52), RGB(24, 252, 0),
+                                RGB(80, 80, 172),   RGB(148, 128, 100), RGB(80, 80, 80),  RGB(0, 0, 0),
+                                RGB(172, 156, 100), RGB(208, 132, 32),  RGB(216, 184, 100), RGB(24, 100, 8),
+                                RGB(164, 32, 252)};
+constexpr int BlackItem = 7;
+
+COLORREF Paper(int item) { return item == BlackItem ? RGB(196, 196, 196) : RGB(0, 0, 0); }
+
+HFONT ItemFont() {
+    MainWindow& w = *TheMainWindow;
+    return w.menuItemFont ? w.menuItemFont : w.windowFont;
+}
+
+void MeasureColour(MEASUREITEMSTRUCT& m, int item) {
+    if (item < 0 || item > 12) return;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, ItemFont());
+    const tk::NativeString text = tk::ToNative(ColourNames[item]);
+    SIZE size{};
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    m.itemWidth = static_cast<UINT>(size.cx + 17 + 8);
+    m.itemHeight = static_cast<UINT>(size.cy + 4);
+}
+
+void DrawColour(const DRAWITEMSTRUCT& d, int item) {
+    if (item < 0 || item > 12) return;
+    HDC dc = d.hDC;
+    HGDIOBJ oldFont = SelectObject(dc, ItemFont());
+    const COLORREF paper = Paper(item);
+    HBRUSH brush = CreateSolidBrush(paper);
+    RECT r = d.rcItem;
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    const COLORREF oldInk = SetTextColor(dc, ColourInk[item]);
+    const COLORREF oldPaper = SetBkColor(dc, paper);
+    const tk::NativeString text = tk::ToNative(ColourNames[item]);
+    TextOut(dc, r.left + 17, r.top, text.c_str(), static_cast<int>(text.size()));
+    if (d.itemState & ODS_SELECTED) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+    SetTextColor(dc, oldInk);
+    SetBkColor(dc, oldPaper);
+    SelectObject(dc, oldFont);
+}
+
+// The value editor serving the target, when it shows an entry.
+tk::Edit* TargetEditor(TTblObjects& target) {
+    tk::Edit& editor = TheMainWindow->ValueEditorOf(target);
+    return editor.IsEnabled() ? &editor : nullptr;
+}
+
+}  // namespace
+
+void FillColourMenu(tk::PopupMenu& menu) {
+    for (int i = 0; i < 14; ++i) menu.Add(ColourNames[i], i < 13);
+    menu.onMeasure = MeasureColour;
+    menu.onDraw = DrawColour;
+}
+
+void FillGenderMenu(tk::PopupMenu& menu) {
+    for (const char16_t* name : GenderNames) menu.Add(name);
+}
+
+std::u16string ColourInsertText(int item) {
+    if (item < 0 || item >= ColorMacroCount) return {};
+    if (ColorApiTXT) return ColorMacroTable[item].word;
+    std::u16string code = u"\u00FFc";
+    if (item < 13) code += static_cast<char16_t>(u'/' + item);
+    return code;
+}
+
+void InsertColour(TTblObjects& target, int item) {
+    if (tk::Edit* editor = TargetEditor(target)) {
+        const std::u16string text = ColourInsertText(item);
+        if (!text.empty()) editor->ReplaceSelection(text);
+    }
+}
+
+void InsertGender(TTblObjects& target, int item) {
+    if (item < 0 || item >= 7) return;
+    if (tk::Edit* editor = TargetEditor(target)) editor->ReplaceSelection(GenderMarkers[item]);
+}
+
+void ShowColourMenu(TTblObjects& target, int x, int y) {
+    const int item = TheMainWindow->colourMenu.Show(TheMainWindow->form.hwnd, x, y);
+    if (item >= 0) InsertColour(target, item);
+}
+
+void ShowGenderMenu(TTblObjects& target, int x, int y) {
+    const int item = TheMainWindow->genderMenu.Show(TheMainWindow->form.hwnd, x, y);
+    if (item >= 0) InsertGender(target, item);
+}
+
+}  // namespace vm

@@ -1,0 +1,84 @@
+#include "editing/Search.h"
+
+#include "editing/Editors.h"
+#include "formats/CRC.h"
+#include "shell/InterfaceTexts.h"
+#include "shell/MainWindow.h"
+
+namespace vm {
+
+namespace {
+
+const std::u16string& LabelOf(int mode) {
+    if (mode == 1) return sFindKey;
+    if (mode == 2) return sFindValue;
+    return sGoTo;
+}
+
+}  // namespace
+
+// The first entry after the current row whose text starts with s, going
+// round past the end; the current row's own entry comes last. When the
+// current row is no entry of the list the search starts at entry 0.
+int FindEntry(const TStringList& list, const std::u16string& s) {
+    const auto n = static_cast<std::int64_t>(list.Count());
+    if (n == 0 || s.empty()) return -1;
+    const std::int64_t start = (CurrentRow >= 0 && CurrentRow < n) ? CurrentRow + 1 : 0;
+    for (std::int64_t visited = 0; visited < n; ++visited) {
+        const std::int64_t i = (start + visited) % n;
+        const std::u16string& entry = list.Get(static_cast<std::size_t>(i));
+        if (entry.size() >= s.size() && entry.compare(0, s.size(), s) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ToggleSearchBar(TTblObjects& p, int mode) {
+    if (p.Count() == 0) return;
+    SideControls& c = TheMainWindow->SideOf(p);
+    if (!p.SearchShown) {
+        c.searchBar.SetVisible(true);
+        c.panel.Layout();
+        c.searchBox.SetFocus();
+        p.SearchShown = true;
+    } else if (mode == p.SearchMode) {
+        c.searchBar.SetVisible(false);
+        c.panel.Layout();
+        p.SearchShown = false;
+        return;
+    }
+    if (mode != p.SearchMode) {
+        c.searchLabel.SetText(LabelOf(mode));
+        c.searchLabel.dockSize = c.searchLabel.TextWidth();
+        c.searchBar.Layout();
+        p.SearchMode = mode;
+    }
+}
+
+void RunSearch(TTblObjects& p) {
+    MainWindow& w = *TheMainWindow;
+    SideControls& c = w.SideOf(p);
+    const std::u16string text = c.searchBox.Text();
+    if (text.empty()) return;
+    const std::int32_t rows = RowCountOf(p);
+    std::int32_t row = -1;
+    if (p.SearchMode == 0) {
+        const std::int32_t t = DecimalToInt(text.c_str()) - 1;
+        if (t >= rows || t < -1) return;  // beyond the rows, or a negative number
+        row = t;
+    } else {
+        row = FindEntry(p.SearchMode == 1 ? *p.Keys : *p.Values, text);
+        if (row < 0) return;
+    }
+    CurrentRow = row;
+    bool known = false;
+    for (int i = 0; i < c.searchBox.ItemCount() && !known; ++i) known = c.searchBox.Item(i) == text;
+    if (!known) c.searchBox.AddItem(text);
+
+    c.list.SelectOnly(CurrentRow);
+    SwitchEditorRow(p, CurrentRow, -1);
+    w.SideOf(*p.Other).list.SelectOnly(CurrentRow);
+    SwitchEditorRow(*p.Other, CurrentRow, -1);
+    if (CurrentRow >= 0) c.list.EnsureVisible(CurrentRow);
+}
+
+}  // namespace vm

@@ -1,0 +1,155 @@
+#include "editing/TableView.h"
+
+#include <algorithm>
+
+#include "editing/Editors.h"
+#include "formats/CRC.h"
+#include "shell/InterfaceTexts.h"
+#include "shell/MainWindow.h"
+#include "shell/Settings.h"
+
+namespace vm {
+
+bool Repositioning = false;
+
+std::u16string CellText(const TTblObjects& p, int row, int column) {
+    if (row < 0) return {};
+    if (column == 0) return IntToDecimal(row + 1);
+    const auto r = static_cast<std::size_t>(row);
+    if (r >= p.Count()) return sNoData;
+    return column == 1 ? p.Keys->Get(r) : p.Values->Get(r);
+}
+
+COLORREF RowColour(const TTblObjects& p, int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= p.Count()) return GetSysColor(COLOR_GRAYTEXT);
+    const auto r = static_cast<std::size_t>(row);
+    if (p.Keys->Flag(r) == FlagChanged || p.Values->Flag(r) == FlagChanged) return RGB(0, 128, 0);
+    return CLR_DEFAULT;
+}
+
+void MarkToggle(TTblObjects& p) {
+    tk::ListView& list = TheMainWindow->SideOf(p).list;
+    const int f = list.FocusedRow();
+    if (f < 0 || static_cast<std::size_t>(f) >= p.Count()) return;  // no entry there to mark
+    const auto r = static_cast<std::size_t>(f);
+    p.Keys->SetFlag(r, p.Keys->Flag(r) ^ FlagMarkBit);
+    list.RedrawRows(f, f);
+}
+
+void SyncRows(TTblObjects& p) {
+    MainWindow& w = *TheMainWindow;
+    tk::ListView& list = w.SideOf(p).list;
+    if (!Repositioning) {
+        const int f = list.FocusedRow();
+        if (f != CurrentRow) {
+            const std::int32_t old = CurrentRow;
+            SwitchEditorRow(TableSide(1), f, old);
+            SwitchEditorRow(TableSide(2), f, old);
+            CurrentRow = f;
+        }
+    }
+    const int pos = list.TopRow();
+    if (pos != p.LastScrollPos) {
+        TTblObjects& other = *p.Other;
+        tk::ListView& otherList = w.SideOf(other).list;
+        const int rows = pos - p.LastScrollPos;
+        other.LastScrollPos = pos;
+        PostMessage(otherList.hwnd, LVM_SCROLL, 0, static_cast<LPARAM>(rows * otherList.RowHeight()));
+        p.LastScrollPos = pos;
+    }
+}
+
+int NumberColumnWidth(int rows) {
+    if (rows <= 99) return 24;
+    if (rows <= 999) return 28;
+    if (rows <= 9999) return 32;
+    return 36;
+}
+
+void SetNumberColumnWidth(int rows) {
+    const int w = NumberColumnWidth(rows);
+    for (int side = 1; side <= 2; ++side) {
+        tk::ListView& list = TheMainWindow->Side(side).list;
+        list.SetColumnWidth(0, w);
+        list.SetColumnWidth(2, list.Width() - list.ColumnWidth(1) - w - 20);
+    }
+}
+
+void FitValueColumn(TTblObjects& p) {
+    tk::ListView& list = TheMainWindow->SideOf(p).list;
+    list.SetColumnWidth(2, list.Width() - list.ColumnWidth(0) - list.ColumnWidth(1) - 22);
+}
+
+void UpdateRowCounts() {
+    const std::int32_t rows = RowCountOf(TableSide(1));
+    for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).list.SetRowCount(rows);
+}
+
+void ApplyViewLayout() {
+    MainWindow& w = *TheMainWindow;
+    const int m = ViewMode;
+    const bool s1 = ((m - 8) & 1) != 0;
+    const bool s2 = ((m - 8) & 2) != 0;
+    TTblObjects& t1 = TableSide(1);
+    TTblObjects& t2 = TableSide(2);
+    SideControls& side1 = w.Side(1);
+    SideControls& side2 = w.Side(2);
+
+    // 1. Which tables are shown.
+    t1.Active = s1;
+    t2.Active = s2;
+    // 2. Open and Save act on the side's own table, Color and Gender on the
+    // editors shown on that side.
+    side1.toolbar.SetButtonVisible(ButtonOpen, s1);
+    side1.toolbar.SetButtonVisible(ButtonSave, s1);
+    side1.toolbar.SetButtonVisible(ButtonColor, s2);
+    side1.toolbar.SetButtonVisible(ButtonGender, s2);
+    side2.toolbar.SetButtonVisible(ButtonOpen, s2);
+    side2.toolbar.SetButtonVisible(ButtonSave, s2);
+    side2.toolbar.SetButtonVisible(ButtonColor, s1);
+    side2.toolbar.SetButtonVisible(ButtonGender, s1);
+    // 3. The list/editor splitters only with both tables.
+    side1.splitter.SetVisible(s1 && s2);
+    side2.splitter.SetVisible(s1 && s2);
+    // 4. Each side's editors show when the other table is shown.
+    side1.keyEditor.SetVisible(s2);
+    side1.valueEditor.SetVisible(s2);
+    side2.keyEditor.SetVisible(s1);
+    side2.valueEditor.SetVisible(s1);
+    // 5.
+    if (!s2) {
+        side2.searchBar.SetVisible(false);
+        side1.list.dock = tk::Dock::Fill;
+        w.keyEditorOf[0] = &side2.keyEditor;
+        w.valueEditorOf[0] = &side2.valueEditor;
+    } else {
+        side1.list.dock = tk::Dock::Top;
+        side1.list.dockSize = std::max(side1.panel.Height() - 184, 50);
+        w.keyEditorOf[0] = &side1.keyEditor;
+        w.valueEditorOf[0] = &side1.valueEditor;
+    }
+    // 6.
+    if (!s1) {
+        side1.searchBar.SetVisible(false);
+        side2.list.dock = tk::Dock::Fill;
+        w.keyEditorOf[1] = &side1.keyEditor;
+        w.valueEditorOf[1] = &side1.valueEditor;
+    } else {
+        side2.list.dock = tk::Dock::Top;
+        side2.list.dockSize = std::max(side2.panel.Height() - 184, 50);
+        w.keyEditorOf[1] = &side2.keyEditor;
+        w.valueEditorOf[1] = &side2.valueEditor;
+    }
+    // 8 (before the editors are loaded, so the layout is complete).
+    side1.list.SetVisible(s1);
+    side2.list.SetVisible(s2);
+    side1.panel.Layout();
+    side2.panel.Layout();
+    // 6, 7: the shown tables' editors at the current row, nothing applied.
+    if (s1) SwitchEditorRow(t1, CurrentRow, -1);
+    if (s2) SwitchEditorRow(t2, CurrentRow, -1);
+    if (!s2) side1.list.SetFocus();
+    if (!s1) side2.list.SetFocus();
+}
+
+}  // namespace vm

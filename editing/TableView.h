@@ -1,0 +1,34 @@
+// The two list views as one table of rows: cell texts, row colours, the
+// mark toggle, the row and scroll synchronisation, column widths and the
+// layout of each view mode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "documents/TblObjects.h"
+#include "toolkit/Toolkit.h"
+
+namespace vm {
+
+// True while SwitchEditorRow runs; the row synchronisation waits.
+extern bool Repositioning;
+
+std::u16string CellText(const TTblObjects& p, int row, int column);
+// CLR_DEFAULT for the list's own colours.
+COLORREF RowColour(const TTblObjects& p, int row);
+// Right-button double-click: inverts the mark bit of the focused row.
+void MarkToggle(TTblObjects& p);
+// Before a list view paints: follow its focused row and its scrolling.
+void SyncRows(TTblObjects& p);
+// The number column's width for a row count, applied to both lists.
+int NumberColumnWidth(int rows);
+void SetNumberColumnWidth(int rows);
+// After a list view was resized.
+void FitValueColumn(TTblObjects& p);
+// Shows the controls of the current view mode and assigns the editors.
+void ApplyViewLayout();
+// Both list views get the row count of the tables.
+void UpdateRowCounts();
+
+}  // namespace vm

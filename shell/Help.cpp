@@ -1,0 +1,103 @@
+#include "shell/Help.h"
+
+#include "editing/Dispatch.h"
+#include "shell/MainWindow.h"
+#include "toolkit/MessageBox.h"
+
+namespace vm {
+
+const char16_t* const HotKeyText =
+    u"Hotkey for tables:\r\n"
+    u"  (Ctrl+)Insert - (synchronous for dual table view) insert new item\r\n"
+    u"  (Ctrl+)Delete - (synchronous for dual table view) clear item\r\n"
+    u"  (Ctrl+)Shift+Delete - (synchronous for dual table view) delete item \r\n"
+    u"  Shift+UP and Shift+DOWN - drift item Up and Down\r\n"
+    u"  Ctrl+F - show panel for search Key or Value\r\n"
+    u"  Ctrl+G - show panel for search go to Item \r\n"
+    u"\r\n"
+    u"Hotkey for edit Key and Value:\r\n"
+    u"  Ctrl+Enter - apply changes\r\n"
+    u"  UP and DOWN - (only Key) synchronous drift item Up and Down\r\n"
+    u"  Ctrl+UP and Ctrl+DOWN - synchronous drift item Up and Down\r\n"
+    u"  Ctrl+PAGEUP and Ctrl+PAGEDOWN - synchronous drift Item PageUp and PageDown\r\n";
+
+const char16_t* const AboutText =
+    u"Unicode Version\r\n"
+    u"\r\n"
+    u"Author: the Vellumark developers\r\n"
+    u"Contact: vellumark@example.org\r\n"
+    u"Creation Date: 23.11.2011";
+
+const char16_t* const AboutCaption = u"About Vellumark v0.96 beta";
+
+HelpWindow* TheHelpWindow = nullptr;
+
+namespace {
+HelpWindow HelpInstance;
+}
+
+HelpWindow::~HelpWindow() {
+    if (hwnd) DestroyWindow(hwnd);
+    if (font) DeleteObject(font);
+}
+
+bool HelpWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_CLOSE) {  // the frame's close box: gone until asked for again
+        DestroyWindow(hwnd);
+        result = 0;
+        return true;
+    }
+    return Panel::OnMessage(msg, wp, lp, result);
+}
+
+void CreateHelpWindow() {
+    HelpWindow& h = HelpInstance;
+    TheHelpWindow = &h;
+    if (h.hwnd) return;
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+    RECT r{0, 0, 478, 281};
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    HWND owner = TheMainWindow ? TheMainWindow->form.hwnd : nullptr;
+    tk::CreateOwnWindow(h, tk::ContainerClass, style, exStyle, owner, TEXT("Help"), 283, 183, r.right - r.left,
+                        r.bottom - r.top);
+    // The container class has the program's icon; this window has none.
+    SendMessage(h.hwnd, WM_SETICON, ICON_SMALL, 0);
+    SendMessage(h.hwnd, WM_SETICON, ICON_BIG, 0);
+    if (!h.font) {
+        LOGFONTW f{};
+        f.lfHeight = -11;
+        f.lfWeight = FW_NORMAL;
+        f.lfCharSet = 204;
+        wcsncpy(f.lfFaceName, L"Arial", LF_FACESIZE - 1);
+        h.font = CreateFontIndirectW(&f);
+    }
+    h.SetFont(h.font);
+    h.children.clear();
+    h.text.Create({h.hwnd, true, tk::Dock::None, 0, true, true, true});
+    h.text.SetBounds(0, 0, 474, 231);
+    h.text.SetTextClean(HotKeyText);
+    h.ok.Create({h.hwnd, u"OK", tk::Dock::None, 0});
+    h.ok.SetBounds(184, 240, 121, 33);
+    h.ok.onClick = [] { ShowWindow(HelpInstance.hwnd, SW_HIDE); };
+    HMENU system = GetSystemMenu(h.hwnd, FALSE);
+    if (system) EnableMenuItem(system, SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void ShowHelp() {
+    if (!HelpInstance.hwnd) CreateHelpWindow();
+    ShowWindow(HelpInstance.hwnd, SW_SHOW);
+    SetForegroundWindow(HelpInstance.hwnd);
+}
+
+void DestroyHelpWindow() {
+    if (HelpInstance.hwnd) DestroyWindow(HelpInstance.hwnd);
+}
+
+void ShowHotKeys() { ShowHelp(); }
+
+void ShowAbout() {
+    tk::ShowMessageBox(TheMainWindow ? TheMainWindow->form.hwnd : nullptr, AboutText, AboutCaption, MB_OK);
+}
+
+}  // namespace vm

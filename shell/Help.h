@@ -1,0 +1,31 @@
+// The hot-key help window and the About box.
+#pragma once
+
+#include <string>
+
+#include "toolkit/Controls.h"
+#include "toolkit/Panel.h"
+
+namespace vm {
+
+extern const char16_t* const HotKeyText;
+extern const char16_t* const AboutText;
+extern const char16_t* const AboutCaption;
+
+struct HelpWindow : tk::Panel {
+    tk::Edit text;
+    tk::Button ok;
+    HFONT font = nullptr;
+    ~HelpWindow() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+};
+
+extern HelpWindow* TheHelpWindow;
+
+// Builds the help window, hidden, owned by the main window.
+void CreateHelpWindow();
+// Creates the help window if it is gone, shows it and brings it forward.
+void ShowHelp();
+void DestroyHelpWindow();
+
+}  // namespace vm

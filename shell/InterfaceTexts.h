@@ -1,0 +1,20 @@
+// Interface texts of the window that a language file can replace, with
+// their built-in English. The documents' own texts live beside them in
+// documents/DocumentTexts.h.
+#pragma once
+
+#include <string>
+
+namespace vm {
+
+extern std::u16string sNoData;
+extern std::u16string sGoTo;
+extern std::u16string sFindKey;
+extern std::u16string sFindValue;
+
+// The caption of the About box and every message box.
+inline constexpr const char16_t* WindowCaption = u"Vellumark v0.96 beta";
+
+void ResetInterfaceTexts();
+
+}  // namespace vm

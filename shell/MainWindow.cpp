@@ -1,0 +1,268 @@
+#include "shell/MainWindow.h"
+
+#include "documents/DocumentTexts.h"
+#include "documents/FileDialogs.h"
+#include "editing/Dispatch.h"
+#include "editing/Editors.h"
+#include "editing/Insertion.h"
+#include "editing/Search.h"
+#include "editing/TableView.h"
+#include "shell/InterfaceTexts.h"
+#include "shell/Settings.h"
+#include "toolkit/MessageBox.h"
+
+namespace vm {
+
+MainWindow* TheMainWindow = nullptr;
+
+namespace {
+
+constexpr int SideOneWidth = 290;
+constexpr int ListHeight = 200;
+constexpr int SearchBarHeight = 20;
+constexpr int KeyEditorHeight = 21;
+
+HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
+    LOGFONTW f{};
+    f.lfHeight = height;
+    f.lfWeight = weight;
+    f.lfCharSet = charset;
+    wcsncpy(f.lfFaceName, face, LF_FACESIZE - 1);
+    return CreateFontIndirectW(&f);
+}
+
+}  // namespace
+
+MainWindow::~MainWindow() {
+    if (form.hwnd) DestroyWindow(form.hwnd);
+    for (HFONT f : {windowFont, listFont, menuItemFont})
+        if (f) DeleteObject(f);
+}
+
+void MainWindow::BuildMenus() {
+    using K = tk::MenuItem;
+    menu.Add(K::Head, u"File");
+    menu.Add(K::Command, u"Open Table 1");
+    menu.Add(K::Command, u"Open Table 2");
+    menu.Add(K::Separator);
+    menu.Add(K::Command, u"Save Table 1");
+    menu.Add(K::Command, u"Save Table 2");
+    menu.Add(K::Separator);
+    menu.Add(K::Command, u"Exit");
+    menu.Add(K::Head, u"View");
+    menu.Add(K::Radio, u"Only Table 1", 1);
+    menu.Add(K::Radio, u"Only Table 2", 1);
+    menu.Add(K::Radio, u"\u0422wo Tables", 1);  // the first letter is Cyrillic
+    menu.Add(K::Head, u"Options");
+    menu.Add(K::Check, u"Use Macro ColorCode");
+    menu.Add(K::Check, u"Ask before apply changes");
+    menu.Add(K::Command, u"Saving Settings ");
+    menu.Add(K::Head, u"Tools");
+    menu.Add(K::Command, u"Copy Time Dialogs (1 to 2)");
+    menu.Add(K::Command, u"Copy Time Dialogs (2 to 1)");
+    menu.Add(K::Separator);
+    menu.Add(K::Command, u"Copy Values (1 to 2)");
+    menu.Add(K::Command, u"Copy Values (2 to 1)");
+    menu.Add(K::Separator);
+    menu.Add(K::Command, u"Update Table1 from File...");
+    menu.Add(K::Command, u"Update Table2 from File...");
+    menu.Add(K::Separator);
+    menu.Add(K::Command, u"Translate (1 to 2) from File...");
+    menu.Add(K::Command, u"Translate (2 to 1) from File...");
+    menu.Add(K::Head, u"Help");
+    menu.Add(K::Command, u"Hot Keys");
+    menu.Add(K::Command, u"About Vellumark");
+    menu.Add(K::Head, u"Language");
+    menu.Add(K::Command, u" ");  // placeholder until the languages are inserted
+    menu.items[MenuTwoTables].checked = true;
+    menu.items[MenuColorApi].checked = true;
+    menu.items[MenuAskChange].checked = true;
+    menu.items[MenuSave1].enabled = false;
+    menu.items[MenuSave2].enabled = false;
+    menu.items[MenuColorApi].hidden = true;
+    menu.items[MenuSavingSettings].hidden = true;
+
+    FillColourMenu(colourMenu);
+    FillGenderMenu(genderMenu);
+    contextMenu.Add(u"Delete");
+    contextMenu.Add(u"Insert");
+    contextMenu.AddSeparator();
+    contextMenu.Add(u"Copy Value");
+    contextMenu.Add(u"Past Value");
+    contextMenu.AddSeparator();
+    contextMenu.Add(u"MoveDown");
+    contextMenu.Add(u"Move Up");
+}
+
+void MainWindow::BuildSide(int side) {
+    SideControls& c = Side(side);
+    const bool left = side == 1;
+    c.panel.Create({form.hwnd, left ? tk::Dock::Left : tk::Dock::Fill, SideOneWidth});
+    form.Add(c.panel);
+
+    c.toolbar.Create({c.panel.hwnd});
+    c.toolbar.AddButton(u"Open", STD_FILEOPEN, false);
+    c.toolbar.AddButton(u"Save", STD_FILESAVE, false);
+    c.toolbar.AddButton(u"Color", -1, true);
+    c.toolbar.AddButton(u"Gender", -1, true);
+    c.toolbar.SetButtonEnabled(ButtonSave, false);
+    c.panel.Add(c.toolbar);
+
+    c.searchBar.Create({c.panel.hwnd, tk::Dock::Top, SearchBarHeight});
+    c.searchBar.SetVisible(false);
+    c.panel.Add(c.searchBar);
+    c.searchLabel.Create({c.searchBar.hwnd, sGoTo, tk::Dock::Left, 0});
+    c.searchLabel.dockSize = c.searchLabel.TextWidth();
+    c.searchButton.Create({c.searchBar.hwnd, u"Go", tk::Dock::Right, 24});
+    c.searchBox.Create({c.searchBar.hwnd, tk::Dock::Fill, 0});
+    c.searchBar.Add(c.searchLabel);
+    c.searchBar.Add(c.searchButton);
+    c.searchBar.Add(c.searchBox);
+
+    c.list.Create({c.panel.hwnd, tk::Dock::Top, ListHeight});
+    c.list.AddColumn(u"\u2116", 24);
+    c.list.AddColumn(u"Key", 53);
+    c.list.AddColumn(u"Value", 180);
+    c.panel.Add(c.list);
+
+    c.splitter.Create({&c.panel, &c.list, false, 4, 50, left ? 90 : 50});
+
+    c.keyEditor.Create({c.panel.hwnd, false, tk::Dock::Top, KeyEditorHeight, false});
+    c.panel.Add(c.keyEditor);
+    c.valueEditor.Create({c.panel.hwnd, true, tk::Dock::Fill, 0, false});
+    c.panel.Add(c.valueEditor);
+
+    if (left) mainSplitter.Create({&form, &c.panel, true, 4, 0, 0});
+}
+
+void MainWindow::Create() {
+    TheMainWindow = this;
+    BuildMenus();
+    form.CreateForm({u"Vellumark v0.96 beta", 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
+    windowFont = MakeFont(L"Arial", -11, FW_NORMAL, 204);
+    form.SetFont(windowFont);
+    form.AttachMenu(menu);
+    BuildSide(1);
+    BuildSide(2);
+    for (int side = 1; side <= 2; ++side) {
+        keyEditorOf[side - 1] = &Side(side).keyEditor;
+        valueEditorOf[side - 1] = &Side(side).valueEditor;
+    }
+    WireEvents();
+    form.Layout();
+}
+
+void MainWindow::OnResize() {
+    if (StartupPass) return;
+    const RECT outer = [this] {
+        RECT r{};
+        GetWindowRect(form.hwnd, &r);
+        return r;
+    }();
+    const int outerWidth = outer.right - outer.left;
+    const int outerHeight = outer.bottom - outer.top;
+    Side(1).panel.dockSize = (outerWidth - 20) * splitPercent / 100;
+    if (outerHeight < Side(1).list.Height()) {
+        for (int side = 1; side <= 2; ++side) Side(side).list.dockSize = outerHeight - 200;
+    }
+    for (int side = 1; side <= 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
+}
+
+void MainWindow::WireEvents() {
+    form.onMenu = MainMenuCommand;
+    form.onClose = [] { return ConfirmEndProgram(); };
+    form.onSize = [this] { OnResize(); };
+    form.onSysCommand = [this](WPARAM) {
+        if (!StartupPass) PostMessage(form.hwnd, WM_SIZE, 0, 0);
+    };
+    mainSplitter.onMove = [this](int a, int b) {
+        if (a + b > 0) splitPercent = a * 100 / (a + b);
+        for (int side = 1; side <= 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
+        return true;
+    };
+
+    for (int side = 1; side <= 2; ++side) {
+        SideControls& c = Side(side);
+        TTblObjects& p = TableSide(side);
+        c.toolbar.onClick = [side](int button) { ToolbarClick(side, button); };
+        c.toolbar.onDropDown = [side](int button) { ToolbarDropDown(side, button); };
+        c.searchButton.onClick = [&p] { RunSearch(p); };
+        c.searchBox.onKeyDown = [&p](WPARAM key) {
+            if (key != VK_RETURN) return false;
+            RunSearch(p);
+            return true;
+        };
+        c.list.onCellText = [&p](int row, int column) { return CellText(p, row, column); };
+        c.list.onRowColour = [&p](int row) { return RowColour(p, row); };
+        c.list.onPaint = [&p] { SyncRows(p); };
+        c.list.onKeyDown = [&p](WPARAM key, LPARAM keyData) {
+            // Keys passed on by a key editor carry no key data: they only
+            // move the focus.
+            if (keyData == 0) return false;
+            return ListKeyCommand(p, CurrentShiftState(), static_cast<std::uint32_t>(key));
+        };
+        c.list.onColumnClick = [side](int column) { ColumnClick(side, column); };
+        c.list.onRightDoubleClick = [&p] { MarkToggle(p); };
+        c.list.onDropFiles = [side](const std::vector<std::u16string>& files) { DropFiles(side, files); };
+        c.list.onContextMenu = [this, side](int x, int y) {
+            const int item = contextMenu.Show(form.hwnd, x, y);
+            if (item >= 0) ListContextCommand(item, side);
+        };
+        c.list.onSize = [&p] { FitValueColumn(p); };
+        c.splitter.onMove = [this, side](int before, int) {
+            // Both lists keep one height.
+            SideControls& other = Side(side == 1 ? 2 : 1);
+            other.list.dockSize = before;
+            other.panel.Layout();
+            return true;
+        };
+        for (tk::Edit* editor : {&c.keyEditor}) {
+            editor->onKeyDown = [this, editor](WPARAM key, LPARAM) {
+                for (int s = 1; s <= 2; ++s) {
+                    TTblObjects& table = TableSide(s);
+                    if (keyEditorOf[s - 1] == editor && table.Active)
+                        return KeyEditorKey(table, key, CurrentShiftState());
+                }
+                return false;
+            };
+        }
+    }
+}
+
+// ---- What the documents ask of a side ------------------------------------
+
+void SideView::SetRowCount(std::int32_t rows) { TheMainWindow->Side(side_).list.SetRowCount(rows); }
+void SideView::Redraw() { TheMainWindow->Side(side_).list.RedrawAll(); }
+
+void SideView::SelectRow(std::int32_t row) {
+    tk::ListView& list = TheMainWindow->Side(side_).list;
+    list.SelectOnly(row);
+    if (row >= 0) list.EnsureVisible(row);
+}
+
+void SideView::SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) {
+    vm::SwitchEditorRow(TableSide(side_), newRow, oldRow);
+}
+
+void SideView::SetNumberColumnWidth(std::int32_t rows) { vm::SetNumberColumnWidth(rows); }
+
+void SideView::EnableSave() {
+    TheMainWindow->Side(side_).toolbar.SetButtonEnabled(ButtonSave, true);
+    TheMainWindow->menu.SetEnabled(3 + side_, true);
+}
+
+void SideView::ShowMessage(const std::u16string& text, const std::u16string& caption) {
+    tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_OK);
+}
+
+AskAnswer SideView::AskYesNoCancel(const std::u16string& text, const std::u16string& caption) {
+    switch (tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return AskAnswer::Yes;
+    case IDNO: return AskAnswer::No;
+    default: return AskAnswer::Cancel;
+    }
+}
+
+bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_)); }
+
+}  // namespace vm

@@ -1,0 +1,21 @@
+// Start and end of the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vm {
+
+// Builds the program's state and window, reads the settings and opens the
+// files named by args (file1, file2, directory; "-1" for none). False when
+// the program must not run (then it has said why).
+bool StartVellumark(const std::vector<std::u16string>& args);
+// Releases what StartVellumark built (the window is destroyed).
+void StopVellumark();
+// The whole program: start, message loop, end. Returns the exit code.
+int RunVellumark();
+
+// The program file's directory, ending in a backslash.
+std::u16string ProgramDirectory();
+
+}  // namespace vm

@@ -1,0 +1,143 @@
+#include "toolkit/Controls.h"
+
+namespace tk {
+
+namespace {
+
+HWND CreateControl(const NativeChar* className, DWORD style, DWORD exStyle, HWND parent, std::u16string_view text) {
+    InitToolkit();
+    HWND h = CreateWindowEx(exStyle, className, ToNative(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
+                            parent, nullptr, Instance(), nullptr);
+    // Controls start with the parent's font, as dialog controls do.
+    if (h) SendMessage(h, WM_SETFONT, SendMessage(parent, WM_GETFONT, 0, 0), FALSE);
+    return h;
+}
+
+}  // namespace
+
+void Label::Create(const CreateArgs& args) {
+    dock = args.dock;
+    dockSize = args.dockSize;
+    Attach(CreateControl(TEXT("STATIC"), args.style | SS_NOPREFIX, 0, args.parent, args.text), false);
+}
+
+int Label::TextWidth() const {
+    const NativeString text = ToNative(Text());
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(hwnd, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return size.cx + 8;
+}
+
+void Button::Create(const CreateArgs& args) {
+    dock = args.dock;
+    dockSize = args.dockSize;
+    Attach(CreateControl(TEXT("BUTTON"), BS_PUSHBUTTON | WS_TABSTOP, 0, args.parent, args.text), false);
+}
+
+bool Button::OnCommand(int, int code) {
+    if (code != BN_CLICKED) return false;
+    if (onClick) onClick();
+    return true;
+}
+
+void Edit::Create(const CreateArgs& args) {
+    dock = args.dock;
+    dockSize = args.dockSize;
+    DWORD style = WS_TABSTOP;
+    if (!args.wrapLines) style |= ES_AUTOHSCROLL;
+    if (args.multiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+    if (args.multiLine && !args.wrapLines) style |= WS_HSCROLL;
+    if (args.readOnly) style |= ES_READONLY;
+    if (!args.enabled) style |= WS_DISABLED;
+    Attach(CreateControl(TEXT("EDIT"), style, WS_EX_CLIENTEDGE, args.parent, u""), true);
+    // No fixed limit: values can be long.
+    SendMessage(hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+}
+
+bool Edit::IsModified() const { return SendMessage(hwnd, EM_GETMODIFY, 0, 0) != 0; }
+void Edit::SetModified(bool modified) { SendMessage(hwnd, EM_SETMODIFY, modified ? TRUE : FALSE, 0); }
+
+void Edit::SetTextClean(std::u16string_view text) {
+    SetText(text);
+    SendMessage(hwnd, EM_EMPTYUNDOBUFFER, 0, 0);
+    SetModified(false);
+}
+
+void Edit::ReplaceSelection(std::u16string_view text) {
+    const NativeString native = ToNative(text);
+    SendMessage(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(native.c_str()));
+    SetModified(true);
+}
+
+bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_KEYDOWN && onKeyDown && onKeyDown(wp, lp)) {
+        result = 0;
+        return true;
+    }
+    if (msg == WM_GETDLGCODE && lp) {
+        // Enter with Ctrl belongs to the edit box, not to the window's
+        // dialog navigation.
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
+            result = DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ComboBox::Create(const CreateArgs& args) {
+    dock = args.dock;
+    dockSize = args.dockSize;
+    Attach(CreateControl(TEXT("COMBOBOX"), CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, args.parent, u""),
+           false);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetComboBoxInfo(hwnd, &info) && info.hwndItem) edit_.Hook(info.hwndItem, this);
+}
+
+void ComboBox::AddItem(std::u16string_view text) {
+    SendMessage(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToNative(text).c_str()));
+}
+
+void ComboBox::InsertItem(int index, std::u16string_view text) {
+    SendMessage(hwnd, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(ToNative(text).c_str()));
+}
+
+int ComboBox::ItemCount() const { return static_cast<int>(SendMessage(hwnd, CB_GETCOUNT, 0, 0)); }
+
+std::u16string ComboBox::Item(int index) const {
+    const LRESULT length = SendMessage(hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    NativeString buffer(static_cast<std::size_t>(length) + 1, 0);
+    SendMessage(hwnd, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    return FromNative(buffer.data(), static_cast<std::size_t>(length));
+}
+
+void ComboBox::RemoveItem(int index) { SendMessage(hwnd, CB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+
+bool ComboBox::EditPart::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_KEYDOWN && owner && owner->onKeyDown && owner->onKeyDown(wp)) {
+        result = 0;
+        return true;
+    }
+    if (msg == WM_CHAR && wp == VK_RETURN) {  // no beep for the Enter that ran the search
+        result = 0;
+        return true;
+    }
+    if (msg == WM_GETDLGCODE && lp) {
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
+            result = DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+            return true;
+        }
+    }
+    (void)lp;
+    return false;
+}
+
+}  // namespace tk

@@ -1,0 +1,86 @@
+// The simple controls: static text, push button, edit box, combo box.
+#pragma once
+
+#include "toolkit/Window.h"
+
+namespace tk {
+
+struct Label : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        std::u16string text;
+        Dock dock = Dock::None;
+        int dockSize = 0;
+        DWORD style = SS_LEFT | SS_CENTERIMAGE;
+    };
+    void Create(const CreateArgs& args);
+    // Width of the text in the control's font, plus a margin.
+    int TextWidth() const;
+};
+
+struct Button : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        std::u16string text;
+        Dock dock = Dock::None;
+        int dockSize = 0;
+    };
+    void Create(const CreateArgs& args);
+    std::function<void()> onClick;
+    bool OnCommand(int id, int code) override;
+};
+
+struct Edit : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        bool multiLine = false;
+        Dock dock = Dock::None;
+        int dockSize = 0;
+        bool enabled = true;
+        bool wrapLines = false;  // multi-line: wrap instead of scrolling sideways
+        bool readOnly = false;
+    };
+    void Create(const CreateArgs& args);
+
+    bool IsModified() const;
+    void SetModified(bool modified);
+    // Replaces the text; the modified mark and the undo step are cleared.
+    void SetTextClean(std::u16string_view text);
+    // Replaces the selection as if typed: the modified mark is set and the
+    // replacement can be undone.
+    void ReplaceSelection(std::u16string_view text);
+
+    // A key-down message before the edit box sees it; true consumes it.
+    std::function<bool(WPARAM key, LPARAM keyData)> onKeyDown;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+};
+
+// An editable text field with a drop-down list of earlier entries.
+struct ComboBox : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        Dock dock = Dock::None;
+        int dockSize = 0;
+        int dropHeight = 200;
+    };
+    void Create(const CreateArgs& args);
+    void AddItem(std::u16string_view text);
+    void InsertItem(int index, std::u16string_view text);
+    int ItemCount() const;
+    std::u16string Item(int index) const;
+    void RemoveItem(int index);
+    // Keys typed into the edit field; true consumes the key.
+    std::function<bool(WPARAM key)> onKeyDown;
+
+private:
+    struct EditPart : Wnd {
+        ComboBox* owner = nullptr;
+        void Hook(HWND edit, ComboBox* combo) {
+            owner = combo;
+            Attach(edit, true);
+        }
+        bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    } edit_;
+};
+
+}  // namespace tk

@@ -1,0 +1,42 @@
+// The top-level window: a panel with a frame, a menu bar, a minimum size
+// and an icon. Menu choices arrive by entry number.
+#pragma once
+
+#include "toolkit/Menu.h"
+#include "toolkit/Panel.h"
+
+namespace tk {
+
+struct Form : Panel {
+    struct CreateArgs {
+        std::u16string title;
+        int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+        int clientWidth = 600, clientHeight = 400;
+        int minWidth = 0, minHeight = 0;  // outer size
+        const NativeChar* iconName = nullptr;
+    };
+    void CreateForm(const CreateArgs& args);
+
+    MainMenu* menu = nullptr;  // AttachMenu
+    void AttachMenu(MainMenu& m);
+
+    std::function<void(int number)> onMenu;
+    // A close request (frame, Alt+F4, session end); false keeps the window.
+    std::function<bool()> onClose;
+    std::function<void()> onDestroy;
+    // Minimise, maximise and restore, after the default processing.
+    std::function<void(WPARAM command)> onSysCommand;
+    // Any other message before the default processing.
+    std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
+
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    int minWidth_ = 0, minHeight_ = 0;
+};
+
+// Runs the message loop until WM_QUIT; Tab and Shift+Tab move the focus
+// between the controls of the window.
+int RunMessageLoop(HWND main);
+
+}  // namespace tk

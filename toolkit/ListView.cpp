@@ -1,0 +1,184 @@
+#include "toolkit/ListView.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace tk {
+
+void ListView::Create(const CreateArgs& args) {
+    InitToolkit();
+    dock = args.dock;
+    dockSize = args.dockSize;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
+    Attach(CreateWindowEx(WS_EX_CLIENTEDGE, WC_LISTVIEW, nullptr, style, 0, 0, 100, 100, args.parent, nullptr,
+                          Instance(), nullptr),
+           true);
+    ListView_SetExtendedListViewStyle(hwnd, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP |
+                                                LVS_EX_DOUBLEBUFFER);
+    SendMessage(hwnd, WM_SETFONT, SendMessage(args.parent, WM_GETFONT, 0, 0), FALSE);
+    DragAcceptFiles(hwnd, TRUE);
+}
+
+void ListView::AddColumn(std::u16string_view header, int width) {
+    NativeString text = ToNative(header);
+    LVCOLUMN c{};
+    c.mask = LVCF_TEXT | LVCF_WIDTH;
+    c.pszText = text.data();
+    c.cx = width;
+    ListView_InsertColumn(hwnd, columns_, &c);
+    ++columns_;
+}
+
+void ListView::SetColumnText(int column, std::u16string_view header) {
+    NativeString text = ToNative(header);
+    LVCOLUMN c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = text.data();
+    ListView_SetColumn(hwnd, column, &c);
+}
+
+std::u16string ListView::ColumnText(int column) const {
+    NativeChar buffer[256] = {};
+    LVCOLUMN c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = buffer;
+    c.cchTextMax = 255;
+    ListView_GetColumn(hwnd, column, &c);
+    return FromNative(NativeString(buffer));
+}
+
+void ListView::SetColumnWidth(int column, int width) { ListView_SetColumnWidth(hwnd, column, width); }
+int ListView::ColumnWidth(int column) const { return ListView_GetColumnWidth(hwnd, column); }
+
+void ListView::SetRowCount(int rows) {
+    SendMessage(hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows < 0 ? 0 : rows), LVSICF_NOINVALIDATEALL);
+    RedrawAll();
+}
+
+int ListView::RowCount() const { return ListView_GetItemCount(hwnd); }
+int ListView::FocusedRow() const { return ListView_GetNextItem(hwnd, -1, LVNI_FOCUSED); }
+int ListView::FirstSelected() const { return ListView_GetNextItem(hwnd, -1, LVNI_SELECTED); }
+int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(hwnd)); }
+bool ListView::IsSelected(int row) const { return ListView_GetItemState(hwnd, row, LVIS_SELECTED) != 0; }
+
+void ListView::SelectOnly(int row) {
+    ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (row >= 0) ListView_SetItemState(hwnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void ListView::SelectAll() { ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED); }
+void ListView::EnsureVisible(int row) { ListView_EnsureVisible(hwnd, row, FALSE); }
+int ListView::TopRow() const { return ListView_GetTopIndex(hwnd); }
+
+int ListView::RowHeight() const {
+    RECT r{};
+    if (RowCount() > 0 && ListView_GetItemRect(hwnd, 0, &r, LVIR_BOUNDS)) return r.bottom - r.top;
+    return 16;
+}
+
+void ListView::RedrawRows(int first, int last) { ListView_RedrawItems(hwnd, first, last); }
+void ListView::RedrawAll() { InvalidateRect(hwnd, nullptr, FALSE); }
+
+bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
+    switch (header->code) {
+    case LVN_GETDISPINFO: {
+        auto* info = reinterpret_cast<NMLVDISPINFO*>(header);
+        LVITEM& item = info->item;
+        if (item.mask & LVIF_IMAGE) item.iImage = -1;
+        if (item.mask & LVIF_STATE) item.state = 0;
+        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+            cellText_ = onCellText ? ToNative(onCellText(item.iItem, item.iSubItem)) : NativeString();
+            // The list copies at most cchTextMax - 1 characters.
+            const std::size_t n = std::min<std::size_t>(cellText_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+            cellText_.copy(item.pszText, n);
+            item.pszText[n] = 0;
+        }
+        result = 0;
+        return true;
+    }
+    case NM_CUSTOMDRAW: {
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+            result = CDRF_NOTIFYITEMDRAW;
+            return true;
+        }
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            const COLORREF c = onRowColour ? onRowColour(static_cast<int>(draw->nmcd.dwItemSpec)) : CLR_DEFAULT;
+            if (c != CLR_DEFAULT) draw->clrText = c;
+            result = CDRF_DODEFAULT;
+            return true;
+        }
+        result = CDRF_DODEFAULT;
+        return true;
+    }
+    case LVN_COLUMNCLICK:
+        if (onColumnClick) onColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_PAINT:
+        if (onPaint) onPaint();
+        return false;
+    case WM_KEYDOWN:
+        if (onKeyDown && onKeyDown(wp, lp)) {
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_CHAR:
+        // No type-ahead search: the list never sees typed characters.
+        result = DefSubclassProc(hwnd, msg, 0, lp);
+        return true;
+    case WM_RBUTTONDBLCLK:
+        if (onRightDoubleClick) onRightDoubleClick();
+        return false;
+    case WM_CONTEXTMENU:
+        if (onContextMenu) {
+            int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+            if (x == -1 && y == -1) {  // from the keyboard: at the focused row
+                RECT r{};
+                const int row = FocusedRow();
+                if (row < 0 || !ListView_GetItemRect(hwnd, row, &r, LVIR_BOUNDS)) GetClientRect(hwnd, &r);
+                POINT p{r.left + 10, r.bottom};
+                ClientToScreen(hwnd, &p);
+                x = p.x;
+                y = p.y;
+            }
+            onContextMenu(x, y);
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_DROPFILES: {
+        HDROP drop = reinterpret_cast<HDROP>(wp);
+        std::vector<std::u16string> files;
+        const UINT count = DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = DragQueryFile(drop, i, nullptr, 0);
+            NativeString name(length + 1, 0);
+            DragQueryFile(drop, i, name.data(), length + 1);
+            files.push_back(FromNative(name.data(), length));
+        }
+        DragFinish(drop);
+        if (onDropFiles) onDropFiles(files);
+        result = 0;
+        return true;
+    }
+    case WM_SIZE:
+        result = DefSubclassProc(hwnd, msg, wp, lp);
+        if (onSize) onSize();
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace tk

@@ -1,0 +1,62 @@
+// An owner-data report list view: it holds no text; every cell is asked
+// for when it is painted, and rows are coloured at paint time.
+#pragma once
+
+#include <vector>
+
+#include "toolkit/Window.h"
+
+namespace tk {
+
+struct ListView : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        Dock dock = Dock::Top;
+        int dockSize = 200;
+    };
+    void Create(const CreateArgs& args);
+
+    void AddColumn(std::u16string_view header, int width);
+    void SetColumnText(int column, std::u16string_view text);
+    std::u16string ColumnText(int column) const;
+    void SetColumnWidth(int column, int width);
+    int ColumnWidth(int column) const;
+
+    void SetRowCount(int rows);
+    int RowCount() const;
+    int FocusedRow() const;  // -1 for none
+    int FirstSelected() const;
+    int SelectedCount() const;
+    bool IsSelected(int row) const;
+    // Makes row the only selected and the focused row (none when row < 0).
+    void SelectOnly(int row);
+    void SelectAll();
+    void EnsureVisible(int row);
+    int TopRow() const;
+    int RowHeight() const;
+    void RedrawRows(int first, int last);
+    void RedrawAll();
+
+    // The text of a cell: row, column.
+    std::function<std::u16string(int row, int column)> onCellText;
+    // The text colour of a row, or CLR_DEFAULT.
+    std::function<COLORREF(int row)> onRowColour;
+    // Before the list paints (WM_PAINT).
+    std::function<void()> onPaint;
+    // A key before the list handles it; true consumes it.
+    std::function<bool(WPARAM key, LPARAM keyData)> onKeyDown;
+    std::function<void(int column)> onColumnClick;
+    std::function<void()> onRightDoubleClick;
+    std::function<void(const std::vector<std::u16string>& files)> onDropFiles;
+    std::function<void(int x, int y)> onContextMenu;  // screen position
+    std::function<void()> onSize;                     // after resizing
+
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    int columns_ = 0;
+    NativeString cellText_;  // valid until the next cell request
+};
+
+}  // namespace tk

@@ -1,0 +1,29 @@
+#include "toolkit/Toolkit.h"
+
+#include "platform/Platform.h"
+
+namespace tk {
+
+NativeString ToNative(std::u16string_view text) {
+#ifdef UNICODE
+    return NativeString(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+#else
+    std::string narrow;
+    vm::platform::WideToAnsi(text.data(), text.size(), static_cast<std::size_t>(-1), narrow, nullptr);
+    return narrow;
+#endif
+}
+
+std::u16string FromNative(const NativeChar* text, std::size_t count) {
+#ifdef UNICODE
+    return std::u16string(reinterpret_cast<const char16_t*>(text), count);
+#else
+    std::u16string wide;
+    vm::platform::AnsiToWide(text, count, wide);
+    return wide;
+#endif
+}
+
+HINSTANCE Instance() { return GetModuleHandle(nullptr); }
+
+}  // namespace tk

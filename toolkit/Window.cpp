@@ -1,0 +1,175 @@
+#include "toolkit/Window.h"
+
+namespace tk {
+
+namespace {
+
+const NativeChar* const WndProperty = TEXT("VellumarkWnd");
+constexpr UINT_PTR SubclassId = 1;
+
+}  // namespace
+
+const NativeChar* const ContainerClass = TEXT("VellumarkContainer");
+const NativeChar* const SplitterClass = TEXT("VellumarkSplitter");
+
+LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data);
+
+void InitToolkit() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES |
+                                              ICC_USEREX_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    WNDCLASSEX wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ContainerProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hIcon = LoadIcon(Instance(), TEXT("128_MAIN"));
+    wc.lpszClassName = ContainerClass;
+    RegisterClassEx(&wc);
+
+    wc.hIcon = nullptr;
+    wc.lpszClassName = SplitterClass;
+    RegisterClassEx(&wc);
+}
+
+Wnd::~Wnd() {
+    if (hwnd) {
+        RemoveProp(hwnd, WndProperty);
+        if (subclassed_) RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
+        else SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
+    }
+}
+
+bool Wnd::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool Wnd::OnNotify(NMHDR*, LRESULT&) { return false; }
+bool Wnd::OnCommand(int, int) { return false; }
+
+Wnd* Wnd::FromHandle(HWND h) { return h ? static_cast<Wnd*>(GetProp(h, WndProperty)) : nullptr; }
+
+void Wnd::Attach(HWND created, bool subclass) {
+    hwnd = created;
+    if (!hwnd) return;
+    SetProp(hwnd, WndProperty, this);
+    if (subclass) {
+        subclassed_ = true;
+        SetWindowSubclass(hwnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
+}
+
+LRESULT Wnd::Default(UINT msg, WPARAM wp, LPARAM lp) {
+    return subclassed_ ? DefSubclassProc(hwnd, msg, wp, lp) : DefWindowProc(hwnd, msg, wp, lp);
+}
+
+void Wnd::SetText(std::u16string_view text) { SetWindowText(hwnd, ToNative(text).c_str()); }
+
+std::u16string Wnd::Text() const {
+    const int length = GetWindowTextLength(hwnd);
+    NativeString buffer(static_cast<std::size_t>(length) + 1, 0);
+    const int got = GetWindowText(hwnd, buffer.data(), length + 1);
+    return FromNative(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
+}
+
+void Wnd::SetVisible(bool visible) {
+    if (IsVisible() != visible) ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE);
+}
+bool Wnd::IsVisible() const { return (GetWindowLongPtr(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+void Wnd::SetEnabled(bool enabled) { EnableWindow(hwnd, enabled); }
+bool Wnd::IsEnabled() const { return IsWindowEnabled(hwnd) != FALSE; }
+void Wnd::SetFont(HFONT font) { SendMessage(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+void Wnd::SetFocus() { ::SetFocus(hwnd); }
+
+RECT Wnd::ClientRect() const {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+RECT Wnd::Bounds() const {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void Wnd::SetBounds(int x, int y, int width, int height) {
+    SetWindowPos(hwnd, nullptr, x, y, width < 0 ? 0 : width, height < 0 ? 0 : height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int Wnd::Width() const {
+    const RECT r = Bounds();
+    return r.right - r.left;
+}
+
+int Wnd::Height() const {
+    const RECT r = Bounds();
+    return r.bottom - r.top;
+}
+
+bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_NOTIFY) {
+        auto* header = reinterpret_cast<NMHDR*>(lp);
+        if (Wnd* child = Wnd::FromHandle(header->hwndFrom)) return child->OnNotify(header, result);
+        // A list view's header control reports to the list view, not here.
+        return false;
+    }
+    if (msg == WM_COMMAND && lp != 0) {
+        if (Wnd* child = Wnd::FromHandle(reinterpret_cast<HWND>(lp))) {
+            if (child->OnCommand(LOWORD(wp), HIWORD(wp))) {
+                result = 0;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Wnd* wnd = reinterpret_cast<Wnd*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCT*>(lp);
+        wnd = static_cast<Wnd*>(create->lpCreateParams);
+        SetWindowLongPtr(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(wnd));
+        if (wnd) {
+            wnd->hwnd = hwnd;
+            SetProp(hwnd, WndProperty, wnd);
+        }
+    }
+    LRESULT result = 0;
+    if (ReflectToChild(msg, wp, lp, result)) return result;
+    if (wnd && wnd->OnMessage(msg, wp, lp, result)) return result;
+    if (msg == WM_NCDESTROY && wnd) {
+        RemoveProp(hwnd, WndProperty);
+        SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
+        wnd->hwnd = nullptr;
+    }
+    return DefWindowProc(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* wnd = reinterpret_cast<Wnd*>(data);
+    LRESULT result = 0;
+    if (wnd && wnd->OnMessage(msg, wp, lp, result)) return result;
+    if (msg == WM_NCDESTROY && wnd) {
+        RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
+        RemoveProp(hwnd, WndProperty);
+        wnd->subclassed_ = false;
+        wnd->hwnd = nullptr;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+HWND CreateOwnWindow(Wnd& wnd, const NativeChar* className, DWORD style, DWORD exStyle, HWND parent,
+                     const NativeChar* title, int x, int y, int width, int height) {
+    InitToolkit();
+    return CreateWindowEx(exStyle, className, title, style, x, y, width, height, parent, nullptr, Instance(), &wnd);
+}
+
+}  // namespace tk
