@@ -12,6 +12,7 @@ std::u16string SettingsFileName;
 
 void ExchangeSettings(bool) {
     if (!TheSettingsHost) return;
+    TheSettingsHost->LoadLanguage(u"English");
     TheSettingsHost->ApplyViewLayout();
     if (StartupPass) {
         TheSettingsHost->OpenCommandLineFiles();

@@ -108,7 +108,7 @@ std::u16string ProgramDirectory() {
     return DirectoryPart(std::u16string(reinterpret_cast<const char16_t*>(path.data()), n));
 }
 
-bool StartVellumark(const std::vector<std::u16string>& args) {
+bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile) {
     tk::InitToolkit();
     if (IsWindows9x()) {
         tk::ShowMessageBox(nullptr, u"This program temporarily is not run in Windows 9x",
@@ -149,7 +149,7 @@ bool StartVellumark(const std::vector<std::u16string>& args) {
         const int b = w.Side(2).panel.Width();
         if (a + b > 0) w.splitPercent = a * 100 / (a + b);
     }
-    SettingsFileName = ProgramDirectory() + u"Vellumark.ini";
+    SettingsFileName = settingsFile.empty() ? ProgramDirectory() + u"Vellumark.ini" : settingsFile;
     TheSettingsHost = &TheWindowSettings;
     AfterDialogSave = [] { ExchangeSettings(true); };
     ExchangeSettings(false);

@@ -9,7 +9,9 @@ namespace vm {
 // Builds the program's state and window, reads the settings and opens the
 // files named by args (file1, file2, directory; "-1" for none). False when
 // the program must not run (then it has said why).
-bool StartVellumark(const std::vector<std::u16string>& args);
+// settingsFile: where the settings live (empty: "Vellumark.ini" beside the
+// program).
+bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile = {});
 // Releases what StartVellumark built (the window is destroyed).
 void StopVellumark();
 // The whole program: start, message loop, end. Returns the exit code.

@@ -1,0 +1,332 @@
+// The program's window driven in-process: start-up state, loading from the
+// command line, the shared rows, editing, item commands, view modes,
+// drops, closing, search, insertion and the help window.
+
+#include "AppTestUtil.h"
+
+#include "documents/FileDialogs.h"
+#include "documents/TableFiles.h"
+#include "editing/Dispatch.h"
+#include "editing/Editors.h"
+#include "editing/Insertion.h"
+#include "editing/Search.h"
+#include "editing/TableView.h"
+#include "shell/Help.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+const std::vector<std::pair<std::string, std::string>> Three = {{"a", "one"}, {"b", "two"}, {"c", "three"}};
+const std::vector<std::pair<std::string, std::string>> Five = {
+    {"a", "eins"}, {"b", "zwei"}, {"c", "drei"}, {"d", "vier"}, {"e", "f\xC3\xBCnf\\nzeile"}};
+}  // namespace
+
+TEST_F(AppTest, StartsWithTwoTablesAndNothingToSave) {
+    Start();
+    EXPECT_TRUE(W().menu.IsChecked(MenuTwoTables));
+    EXPECT_FALSE(W().menu.IsEnabled(MenuSave1));
+    EXPECT_FALSE(W().menu.IsEnabled(MenuSave2));
+    EXPECT_TRUE(W().menu.items[MenuColorApi].hidden);
+    EXPECT_TRUE(W().menu.items[MenuSavingSettings].hidden);
+    EXPECT_TRUE(W().menu.IsChecked(MenuAskChange));
+    EXPECT_EQ(W().menu.Caption(MenuTwoTables), u"\u0422wo Tables");
+    for (int side = 1; side <= 2; ++side) {
+        EXPECT_FALSE(S(side).toolbar.IsButtonEnabled(ButtonSave));
+        EXPECT_FALSE(S(side).keyEditor.IsEnabled());
+        EXPECT_EQ(S(side).keyEditor.Text(), u"<empty>");
+        EXPECT_EQ(S(side).list.ColumnText(0), u"\u2116");
+    }
+    EXPECT_EQ(CurrentRow, -1);
+    EXPECT_EQ(S(1).searchButton.Text(), u"\u25BA");
+}
+
+TEST_F(AppTest, CommandLineFilesShareOneRowModel) {
+    const auto f1 = TextTable("one.txt", Three);
+    const auto f2 = TextTable("two.txt", Five);
+    Start({f1, f2});
+    EXPECT_EQ(T(1).Count(), 3u);
+    EXPECT_EQ(T(2).Count(), 5u);
+    EXPECT_EQ(S(1).list.RowCount(), 6);
+    EXPECT_EQ(S(2).list.RowCount(), 6);
+    EXPECT_EQ(Cell(1, 0, 1), u"a");
+    EXPECT_EQ(Cell(1, 3, 0), u"4");
+    EXPECT_EQ(Cell(1, 3, 1), u"<empty>");
+    EXPECT_EQ(Cell(2, 4, 2), u"f\u00FCnf\\nzeile");  // the escape shows as stored
+    EXPECT_EQ(Cell(2, 5, 2), u"<empty>");
+    EXPECT_TRUE(W().menu.IsEnabled(MenuSave1));
+    EXPECT_TRUE(S(2).toolbar.IsButtonEnabled(ButtonSave));
+    EXPECT_EQ(CurrentRow, 0);
+    EXPECT_EQ(RowColour(T(1), 3), GetSysColor(COLOR_GRAYTEXT));
+    EXPECT_EQ(RowColour(T(1), 0), CLR_DEFAULT);
+
+    // Clicking a row of list 2 moves both tables' editors there.
+    Click(2, 4);
+    EXPECT_EQ(CurrentRow, 4);
+    EXPECT_EQ(S(2).valueEditor.Text(), u"f\u00FCnf\r\nzeile");
+    EXPECT_EQ(S(1).list.FocusedRow(), 4);
+    EXPECT_FALSE(S(1).keyEditor.IsEnabled());  // beyond Table 1's end
+    EXPECT_EQ(S(1).valueEditor.Text(), u"<empty>");
+}
+
+TEST_F(AppTest, UnknownCommandLineNamesAreNotTakenAsTheSidesFile) {
+    const auto f2 = TextTable("two.txt", Five);
+    Start({dir.Path(u"notes.doc"), f2, u"-1"});
+    EXPECT_TRUE(T(1).FileName.empty());
+    EXPECT_EQ(T(2).Count(), 5u);
+    EXPECT_EQ(DialogDir, ProgramDirectory());  // "-1" keeps the program's folder
+}
+
+TEST_F(AppTest, EditsAreAppliedOnLeavingTheRowAfterTheQuestion) {
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    tk::Edit& key = S(1).keyEditor;
+    tk::Edit& value = S(1).valueEditor;
+
+    key.SetText(u"renamed");
+    key.SetModified(true);
+    value.SetText(u"line 1\r\nline 2\nline 3\r");
+    value.SetModified(true);
+    Answers = {IDYES, IDYES};
+    Click(1, 2);
+    ASSERT_EQ(Boxes.size(), 2u);  // key first, then value
+    EXPECT_EQ(Boxes[0].text, u"Left Key was changed. Do you want to save this change?");
+    EXPECT_EQ(Boxes[1].text, u"Left VALUE was changed. Do you want to save this change?");
+    EXPECT_EQ(Boxes[0].caption, u"Vellumark");
+    EXPECT_EQ(T(1).Keys->Get(0), u"renamed");
+    EXPECT_EQ(T(1).Values->Get(0), u"line 1\\nline 2\\nline 3");  // no raw break reaches the table
+    EXPECT_EQ(RowColour(T(1), 0), RGB(0, 128, 0));
+    EXPECT_TRUE(T(1).Modified);
+
+    // "No" drops the edit; an unchanged text changes nothing.
+    Boxes.clear();
+    key.SetText(u"dropped");
+    key.SetModified(true);
+    value.SetText(S(1).valueEditor.Text());
+    value.SetModified(true);
+    Answers = {IDNO, IDYES};
+    Click(1, 1);
+    EXPECT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(T(1).Keys->Get(2), u"c");
+    EXPECT_EQ(T(1).Values->Flag(2), 0);
+
+    // Without asking, and Ctrl+Enter in the key editor applies in place.
+    NotAskChange = true;
+    Boxes.clear();
+    key.SetText(u"direct");
+    key.SetModified(true);
+    EXPECT_TRUE(KeyEditorKey(T(1), VK_RETURN, CtrlBit));
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(T(1).Keys->Get(1), u"direct");
+    EXPECT_EQ(CurrentRow, 1);
+}
+
+TEST_F(AppTest, InsertDeleteAndMoveThroughListKeys) {
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    Click(1, 1);
+    // Ctrl+Insert with one row in the two-table view: both tables.
+    ListKeyCommand(T(1), CtrlBit, VK_INSERT);
+    EXPECT_EQ(T(1).Count(), 4u);
+    EXPECT_EQ(T(2).Count(), 6u);
+    EXPECT_EQ(S(1).list.RowCount(), 7);
+    EXPECT_EQ(T(2).Keys->Get(1), u"");
+    // Plain Insert with two rows selected: this table only.
+    ListView_SetItemState(S(1).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListKeyCommand(T(1), 0, VK_INSERT);
+    EXPECT_EQ(T(1).Count(), 6u);
+    EXPECT_EQ(T(2).Count(), 6u);
+
+    // Shift+Delete removes the selected entries.
+    Click(1, 1);
+    ListView_SetItemState(S(1).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListKeyCommand(T(1), ShiftBit, VK_DELETE);
+    EXPECT_EQ(T(1).Count(), 4u);
+    EXPECT_EQ(T(1).Keys->Get(1), u"");
+
+    // Ctrl+Down moves the entry with its flag and keeps it selected;
+    // Caps Lock defeats it.
+    Click(1, 0);
+    T(1).Values->SetFlag(0, FlagChanged);
+    EXPECT_FALSE(ListKeyCommand(T(1), CtrlBit | CapsLockBit, VK_DOWN));
+    EXPECT_EQ(T(1).Keys->Get(0), u"a");
+    EXPECT_TRUE(ListKeyCommand(T(1), CtrlBit, VK_DOWN));
+    EXPECT_EQ(T(1).Keys->Get(1), u"a");
+    EXPECT_EQ(T(1).Values->Flag(1), FlagChanged);
+    EXPECT_EQ(S(1).list.FocusedRow(), 1);
+    vm::SyncRows(T(1));
+    EXPECT_EQ(CurrentRow, 1);
+
+    // Delete on the last row (beyond both tables) does nothing.
+    Click(1, S(1).list.RowCount() - 1);
+    const std::size_t before = T(1).Count();
+    ListKeyCommand(T(1), ShiftBit, VK_DELETE);
+    EXPECT_EQ(T(1).Count(), before);
+}
+
+TEST_F(AppTest, PasteStoresLineBreaksAsEscapesAndMarksTheRow) {
+    Start({TextTable("one.txt", Three)});
+    ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, u"first\r\nsecond"));
+    Click(1, 2);
+    ListContextCommand(4, 1);  // "Past Value"
+    EXPECT_EQ(T(1).Values->Get(2), u"first\\nsecond");
+    EXPECT_EQ(T(1).Values->Flag(2), FlagChanged);
+    EXPECT_EQ(S(1).valueEditor.Text(), u"first\r\nsecond");
+    ListContextCommand(3, 1);  // "Copy Value" copies the stored form
+    std::u16string text;
+    ASSERT_TRUE(PasteTextFromClipboard(W().form.hwnd, text));
+    EXPECT_EQ(text, u"first\\nsecond");
+}
+
+TEST_F(AppTest, ViewModesMoveTheEditorsAndButtons) {
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    MainMenuCommand(MenuOnlyTable2);
+    EXPECT_FALSE(T(1).Active);
+    EXPECT_TRUE(T(2).Active);
+    EXPECT_FALSE(S(1).list.IsVisible());
+    EXPECT_TRUE(S(2).list.IsVisible());
+    EXPECT_EQ(&W().KeyEditorOf(T(2)), &S(1).keyEditor);
+    EXPECT_TRUE(S(1).keyEditor.IsVisible());
+    EXPECT_FALSE(S(2).keyEditor.IsVisible());
+    EXPECT_FALSE(S(1).toolbar.IsButtonVisible(ButtonOpen));
+    EXPECT_TRUE(S(1).toolbar.IsButtonVisible(ButtonColor));
+    EXPECT_FALSE(S(2).toolbar.IsButtonVisible(ButtonColor));
+    EXPECT_EQ(S(1).keyEditor.Text(), u"a");  // Table 2's row 0
+
+    MainMenuCommand(MenuTwoTables);
+    EXPECT_TRUE(S(1).list.IsVisible());
+    EXPECT_EQ(&W().KeyEditorOf(T(1)), &S(1).keyEditor);
+    EXPECT_TRUE(S(1).splitter.IsVisible());
+}
+
+TEST_F(AppTest, NumberColumnFollowsTheRowCount) {
+    EXPECT_EQ(NumberColumnWidth(99), 24);
+    EXPECT_EQ(NumberColumnWidth(100), 28);
+    EXPECT_EQ(NumberColumnWidth(9999), 32);
+    EXPECT_EQ(NumberColumnWidth(10000), 36);
+    std::vector<std::pair<std::string, std::string>> many;
+    for (int i = 0; i < 99; ++i) many.push_back({"k" + std::to_string(i), "v"});
+    Start({TextTable("many.txt", many)});
+    EXPECT_EQ(S(1).list.ColumnWidth(0), 28);  // 100 rows
+    EXPECT_EQ(S(2).list.ColumnWidth(0), 28);
+}
+
+TEST_F(AppTest, DropsLoadTheFirstKnownFileAndAskAboutUnsavedChanges) {
+    Start({TextTable("one.txt", Three)});
+    const auto five = TextTable("five.txt", Five);
+    DropFiles(1, {dir.Path(u"readme.doc"), five});  // the first file decides
+    EXPECT_EQ(T(1).Count(), 3u);
+    EXPECT_EQ(T(1).FileName, dir.Path(u"one.txt"));
+
+    T(1).Modified = true;
+    Answers = {IDCANCEL};
+    DropFiles(1, {five});
+    EXPECT_EQ(T(1).Count(), 3u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, u"Table 1 has unsaved changes. Save them first?");
+
+    Answers = {IDNO};
+    DropFiles(1, {five, dir.Path(u"one.txt")});
+    EXPECT_EQ(T(1).Count(), 5u);
+    EXPECT_FALSE(T(1).Modified);
+}
+
+TEST_F(AppTest, ClosingWithUnsavedChangesCanBeCancelled) {
+    Start({TextTable("one.txt", Three)});
+    T(1).Modified = true;
+    Answers = {IDCANCEL};
+    SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(W().form.hwnd));
+    EXPECT_EQ(Boxes.size(), 1u);
+    Answers = {IDNO};
+    SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(W().form.hwnd, nullptr);
+    Pump();
+}
+
+TEST_F(AppTest, SearchFindsPrefixesAfterTheCurrentRowAndWraps) {
+    Start({TextTable("keys.txt", {{"Alpha", "1"}, {"alphabet", "2"}, {"Beta", "one\\ntwo"}})});
+    ToggleSearchBar(T(1), 1);
+    EXPECT_TRUE(S(1).searchBar.IsVisible());
+    EXPECT_EQ(S(1).searchLabel.Text(), u"Find Key:");
+    S(1).searchBox.SetText(u"Al");
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 0);  // only Alpha itself, after all others
+    S(1).searchBox.SetText(u"al");
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 1);
+    EXPECT_EQ(S(2).list.FocusedRow(), 1);
+    RunSearch(T(1));
+    EXPECT_EQ(S(1).searchBox.ItemCount(), 2);  // "Al" and "al", each once
+
+    // From the last entry the search wraps round.
+    Click(1, 2);
+    S(1).searchBox.SetText(u"Alpha");
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 0);
+
+    ToggleSearchBar(T(1), 2);  // switch mode, bar stays
+    S(1).searchBox.SetText(u"one\\n");
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 2);
+
+    ToggleSearchBar(T(1), 0);
+    for (const auto& [text, row] : std::vector<std::pair<std::u16string, int>>{
+             {u"3abc", 2}, {u"5", 2}, {u"4", 3}, {u"-2", 3}, {u"0", -1}}) {
+        S(1).searchBox.SetText(text);
+        RunSearch(T(1));
+        EXPECT_EQ(CurrentRow, row) << "go to " << std::string(text.begin(), text.end());
+    }
+    ToggleSearchBar(T(1), 0);
+    EXPECT_FALSE(S(1).searchBar.IsVisible());
+    EXPECT_FALSE(T(1).SearchShown);
+
+    // No bar on an empty table.
+    ToggleSearchBar(T(2), 1);
+    EXPECT_FALSE(T(2).SearchShown);
+}
+
+TEST_F(AppTest, ColourAndGenderGoIntoTheValueEditorUndoably) {
+    Start({TextTable("one.txt", Three)});
+    tk::Edit& value = S(1).valueEditor;
+    SendMessage(value.hwnd, EM_SETSEL, 3, 3);
+    InsertColour(T(1), 2);
+    EXPECT_EQ(value.Text(), u"one\\red;");
+    EXPECT_TRUE(value.IsModified());
+    ColorApiTXT = false;
+    EXPECT_EQ(ColourInsertText(0), u"\u00FFc/");
+    EXPECT_EQ(ColourInsertText(11), u"\u00FFc:");
+    EXPECT_EQ(ColourInsertText(13), u"\u00FFc");
+    ColorApiTXT = true;
+    EXPECT_EQ(ColourInsertText(13), u"\\color;");
+
+    SendMessage(value.hwnd, EM_SETSEL, 0, 3);
+    InsertGender(T(1), 5);
+    EXPECT_EQ(value.Text(), u"[fp]\\red;");
+    SendMessage(value.hwnd, EM_UNDO, 0, 0);
+    EXPECT_EQ(value.Text(), u"one\\red;");
+
+    // Beyond the table's end the editor is disabled: nothing goes in.
+    Click(1, 3);
+    InsertGender(T(1), 0);
+    EXPECT_EQ(value.Text(), u"<empty>");
+}
+
+TEST_F(AppTest, HelpWindowIsOneWindowShownAgainAfterClosing) {
+    Start();
+    ASSERT_NE(TheHelpWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(TheHelpWindow->hwnd));
+    MainMenuCommand(MenuHotKeys);
+    HWND first = TheHelpWindow->hwnd;
+    MainMenuCommand(MenuHotKeys);
+    EXPECT_EQ(TheHelpWindow->hwnd, first);
+    EXPECT_TRUE(IsWindowVisible(first));
+    EXPECT_EQ(TheHelpWindow->text.Text(), HotKeyText);
+    SendMessage(first, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(first));
+    MainMenuCommand(MenuHotKeys);
+    EXPECT_TRUE(IsWindowVisible(TheHelpWindow->hwnd));
+
+    MainMenuCommand(MenuAbout);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].caption, u"About Vellumark v0.96 beta");
+    EXPECT_EQ(Boxes[0].text.substr(0, 17), u"Unicode Version\r\n");
+}
