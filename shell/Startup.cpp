@@ -108,7 +108,7 @@ std::u16string ProgramDirectory() {
     return DirectoryPart(std::u16string(reinterpret_cast<const char16_t*>(path.data()), n));
 }
 
-bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile) {
+bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile, bool show) {
     tk::InitToolkit();
     if (IsWindows9x()) {
         tk::ShowMessageBox(nullptr, u"This program temporarily is not run in Windows 9x",
@@ -178,8 +178,10 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     }
     for (int side = 1; side <= 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
     CreateHelpWindow();
-    ShowWindow(w.form.hwnd, SW_SHOW);
-    UpdateWindow(w.form.hwnd);
+    if (show) {
+        ShowWindow(w.form.hwnd, SW_SHOW);
+        UpdateWindow(w.form.hwnd);
+    }
     return true;
 }
 

@@ -10,8 +10,9 @@ namespace vm {
 // files named by args (file1, file2, directory; "-1" for none). False when
 // the program must not run (then it has said why).
 // settingsFile: where the settings live (empty: "Vellumark.ini" beside the
-// program).
-bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile = {});
+// program). show false keeps the main window hidden (window tests).
+bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile = {},
+                    bool show = true);
 // Releases what StartVellumark built (the window is destroyed).
 void StopVellumark();
 // The whole program: start, message loop, end. Returns the exit code.

@@ -19,6 +19,7 @@ void ListView::Create(const CreateArgs& args) {
                                                 LVS_EX_DOUBLEBUFFER);
     SendMessage(hwnd, WM_SETFONT, SendMessage(args.parent, WM_GETFONT, 0, 0), FALSE);
     DragAcceptFiles(hwnd, TRUE);
+    SendMessage(hwnd, CCM_SETUNICODEFORMAT, TRUE, 0);
 }
 
 void ListView::AddColumn(std::u16string_view header, int width) {
@@ -83,16 +84,18 @@ void ListView::RedrawAll() { InvalidateRect(hwnd, nullptr, FALSE); }
 
 bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
     switch (header->code) {
-    case LVN_GETDISPINFO: {
-        auto* info = reinterpret_cast<NMLVDISPINFO*>(header);
-        LVITEM& item = info->item;
+    case LVN_GETDISPINFOW: {
+        // Cell texts are table text: the list is switched to wide
+        // notifications in every build, so they arrive as UTF-16.
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+        LVITEMW& item = info->item;
         if (item.mask & LVIF_IMAGE) item.iImage = -1;
         if (item.mask & LVIF_STATE) item.state = 0;
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-            cellText_ = onCellText ? ToNative(onCellText(item.iItem, item.iSubItem)) : NativeString();
+            cellText_ = onCellText ? onCellText(item.iItem, item.iSubItem) : std::u16string();
             // The list copies at most cchTextMax - 1 characters.
             const std::size_t n = std::min<std::size_t>(cellText_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
-            cellText_.copy(item.pszText, n);
+            cellText_.copy(reinterpret_cast<char16_t*>(item.pszText), n);
             item.pszText[n] = 0;
         }
         result = 0;

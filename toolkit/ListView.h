@@ -56,7 +56,7 @@ struct ListView : Wnd {
 
 private:
     int columns_ = 0;
-    NativeString cellText_;  // valid until the next cell request
+    std::u16string cellText_;  // valid until the next cell request
 };
 
 }  // namespace tk
