@@ -330,3 +330,40 @@ TEST_F(AppTest, HelpWindowIsOneWindowShownAgainAfterClosing) {
     EXPECT_EQ(Boxes[0].caption, u"About Vellumark v0.96 beta");
     EXPECT_EQ(Boxes[0].text.substr(0, 17), u"Unicode Version\r\n");
 }
+
+TEST_F(AppTest, SidesKeepTheirShareOfTheWidthAndListsShrinkWithTheWindow) {
+    Start();
+    W().splitPercent = 75;  // as after dragging the main splitter
+    SetWindowPos(W().form.hwnd, nullptr, 0, 0, 1020, 700, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
+    EXPECT_EQ(S(1).panel.Width(), (1020 - 20) * 75 / 100);
+    SetWindowPos(W().form.hwnd, nullptr, 0, 0, 1020, 150, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
+    RECT outer{};
+    GetWindowRect(W().form.hwnd, &outer);
+    const int outerHeight = outer.bottom - outer.top;
+    if (outerHeight < 200 + 184) {  // the frame may refuse to get that small
+        EXPECT_EQ(S(1).list.dockSize, outerHeight - 200);
+        EXPECT_EQ(S(2).list.dockSize, outerHeight - 200);
+    }
+}
+
+TEST_F(AppTest, RightDoubleClickTogglesTheMarkAndListsScrollTogether) {
+    std::vector<std::pair<std::string, std::string>> many;
+    for (int i = 0; i < 200; ++i) many.push_back({"k" + std::to_string(i), "v"});
+    Start({TextTable("many.txt", many), TextTable("many2.txt", many)});
+    T(1).Keys->SetFlag(4, FlagChanged);
+    Click(1, 4);
+    MarkToggle(T(1));
+    EXPECT_EQ(T(1).Keys->Flag(4), 3);
+    EXPECT_EQ(RowColour(T(1), 4), CLR_DEFAULT);  // changed and marked: not green
+    MarkToggle(T(1));
+    EXPECT_EQ(RowColour(T(1), 4), RGB(0, 128, 0));
+
+    SendMessage(S(1).list.hwnd, LVM_SCROLL, 0, 3 * S(1).list.RowHeight());
+    SyncRows(T(1));
+    Pump();
+    EXPECT_EQ(S(1).list.TopRow(), 3);
+    EXPECT_EQ(S(2).list.TopRow(), 3);
+    EXPECT_EQ(T(2).LastScrollPos, 3);
+}
