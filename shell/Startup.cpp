@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
+#include "shell/Language.h"
 #include "shell/MainWindow.h"
 #include "shell/Settings.h"
 #include "toolkit/MessageBox.h"
@@ -28,6 +29,43 @@ struct Program {
 };
 Program* TheProgram = nullptr;
 
+// The window texts a language sets.
+class WindowLanguage final : public LanguageHost {
+public:
+    std::u16string MenuCaption(int number) override { return TheMainWindow->menu.Caption(number); }
+    void SetMenuCaption(int number, const std::u16string& text) override {
+        TheMainWindow->menu.SetCaption(number, text);
+    }
+    std::u16string ToolButtonText(int button) override { return TheMainWindow->Side(1).toolbar.ButtonText(button); }
+    void SetToolButtonText(int button, const std::u16string& text) override {
+        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).toolbar.SetButtonText(button, text);
+    }
+    std::u16string ColumnText(int column) override { return TheMainWindow->Side(1).list.ColumnText(column); }
+    void SetColumnText(int column, const std::u16string& text) override {
+        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).list.SetColumnText(column, text);
+    }
+    void SetSearchLabels(const std::u16string& text) override {
+        for (int side = 1; side <= 2; ++side) {
+            SideControls& c = TheMainWindow->Side(side);
+            c.searchLabel.SetText(text);
+            c.searchLabel.dockSize = c.searchLabel.TextWidth();
+            c.searchBar.Layout();
+        }
+    }
+    void SetSearchButtons() override {
+#ifdef UNICODE
+        const std::u16string pointer = u"\u25BA";
+#else
+        const std::u16string pointer = u">";
+#endif
+        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).searchButton.SetText(pointer);
+    }
+};
+WindowLanguage TheWindowLanguage;
+
+// Language files live beside the settings file.
+std::u16string LanguageDirectory;
+
 // A settings pass's effects on the window.
 class WindowSettings final : public SettingsHost {
 public:
@@ -44,12 +82,8 @@ public:
     }
     void SetMenuChecked(int number, bool checked) override { TheMainWindow->menu.SetChecked(number, checked); }
     std::u16string MenuCaption(int number) override { return TheMainWindow->menu.Caption(number); }
-    void LoadLanguage(const std::u16string&) override {
-        for (int side = 1; side <= 2; ++side) {
-            SideControls& c = TheMainWindow->Side(side);
-            c.searchButton.SetText(u"\u25BA");
-            c.searchLabel.SetText(sGoTo);
-        }
+    void LoadLanguage(const std::u16string& name) override {
+        vm::LoadLanguage(LanguageDirectory, name, TheWindowLanguage);
     }
     void ApplyViewLayout() override { vm::ApplyViewLayout(); }
     void OpenCommandLineFiles() override {
@@ -150,6 +184,8 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
         if (a + b > 0) w.splitPercent = a * 100 / (a + b);
     }
     SettingsFileName = settingsFile.empty() ? ProgramDirectory() + u"Vellumark.ini" : settingsFile;
+    LanguageDirectory = DirectoryPart(SettingsFileName);
+    CaptureBuiltInTexts(TheWindowLanguage);
     TheSettingsHost = &TheWindowSettings;
     AfterDialogSave = [] { ExchangeSettings(true); };
     ExchangeSettings(false);

@@ -1,0 +1,224 @@
+#include "shell/Language.h"
+
+#include <array>
+
+#include "documents/DocumentTexts.h"
+#include "documents/TblObjects.h"
+#include "formats/CRC.h"
+#include "platform/Platform.h"
+#include "shell/InterfaceTexts.h"
+
+namespace vm {
+
+namespace {
+
+// What a key's text is applied to.
+enum class Target { Text, Menu, Button, Column };
+
+struct KeyInfo {
+    std::u16string_view key;
+    Target target;
+    int number;                       // menu number, button or column
+    std::u16string* text = nullptr;   // Target::Text: the variable
+    const char16_t* builtIn = nullptr;
+};
+
+// Texts that live in the two sides' records.
+std::u16string AskKey1, AskKey2, AskValue1, AskValue2;
+
+std::vector<KeyInfo>& Keys() {
+    static std::vector<KeyInfo> keys = {
+        {u"sNoData", Target::Text, 0, &sNoData, u"<empty>"},
+        {u"sErrorReadFile", Target::Text, 0, &sErrorReadFile, BuiltInErrorReadFile},
+        {u"sAskSaveKeyLeft", Target::Text, 0, &AskKey1, u"Left Key was changed. Do you want to save this change?"},
+        {u"sAskSaveKeyRight", Target::Text, 0, &AskKey2, u"Right Key was changed. Do you want to save this change?"},
+        {u"sAskSaveValueLeft", Target::Text, 0, &AskValue1,
+         u"Left VALUE was changed. Do you want to save this change?"},
+        {u"sAskSaveValueRight", Target::Text, 0, &AskValue2,
+         u"Right VALUE was changed. Do you want to save this change?"},
+        {u"sGoTo", Target::Text, 0, &sGoTo, u"Go to:"},
+        {u"sFindKey", Target::Text, 0, &sFindKey, u"Find Key:"},
+        {u"sFindValue", Target::Text, 0, &sFindValue, u"Find Value:"},
+        {u"sMenuFile", Target::Menu, 0},
+        {u"sMenuOpen1", Target::Menu, 1},
+        {u"sMenuOpen2", Target::Menu, 2},
+        {u"sMenuSave1", Target::Menu, 4},
+        {u"sMenuSave2", Target::Menu, 5},
+        {u"sMenuExit", Target::Menu, 7},
+        {u"sMenuView", Target::Menu, 8},
+        {u"sMenuOnlyTbl1", Target::Menu, 9},
+        {u"sMenuOnlyTbl2", Target::Menu, 10},
+        {u"sMenuTwoTbl", Target::Menu, 11},
+        {u"sMenuOptions", Target::Menu, 12},
+        {u"sMenuAskChange", Target::Menu, 14},
+        {u"sMenuTools", Target::Menu, 16},
+        {u"sMenuCopyTime12", Target::Menu, 17},
+        {u"sMenuCopyTime21", Target::Menu, 18},
+        {u"sMenuCopyValue12", Target::Menu, 20},
+        {u"sMenuCopyValue21", Target::Menu, 21},
+        {u"sMenuUpdateTable1", Target::Menu, 23},
+        {u"sMenuUpdateTable2", Target::Menu, 24},
+        {u"sMenuTranslate12", Target::Menu, 26},
+        {u"sMenuTranslate21", Target::Menu, 27},
+        {u"sMenuHelp", Target::Menu, 28},
+        {u"sHotKeys", Target::Menu, 29},
+        {u"sMenuAbout", Target::Menu, 30},
+        {u"sToolBarOpen", Target::Button, 0},
+        {u"sToolBarSave", Target::Button, 1},
+        {u"sToolBarColor", Target::Button, 2},
+        {u"sToolBarGender", Target::Button, 3},
+        {u"sListViewKey", Target::Column, 1},
+        {u"sListViewValue", Target::Column, 2},
+        // The dialogs' option labels.
+        {u"sLabelTblOptions", Target::Text, 0, &sLabelTblOptions, BuiltInLabelTblOptions},
+        {u"sLabelAddHash", Target::Text, 0, &sLabelAddHash, BuiltInLabelAddHash},
+        {u"sLabelOffset8", Target::Text, 0, &sLabelOffset8, BuiltInLabelOffset8},
+        {u"sLabelTxtOptions", Target::Text, 0, &sLabelTxtOptions, BuiltInLabelTxtOptions},
+        {u"sLabelEncoding ", Target::Text, 0, &sLabelEncoding, BuiltInLabelEncoding},
+        {u"sCheckBoxCaptionTTF", Target::Text, 0, &sCheckBoxCaptionTTF, BuiltInCheckBoxCaptionTTF},
+        {u"sCheckBoxQuoteTTF", Target::Text, 0, &sCheckBoxQuoteTTF, BuiltInCheckBoxQuoteTTF},
+        {u"sComboBoxColorApi", Target::Text, 0, &sComboBoxColorApi, BuiltInComboBoxColorApi},
+        // Texts added since: a failed save and the unsaved-changes questions.
+        {u"sErrorWriteFile", Target::Text, 0, &sErrorWriteFile, BuiltInErrorWriteFile},
+        {u"sAskSaveTable1", Target::Text, 0, &sAskSaveTable1, BuiltInAskSaveTable1},
+        {u"sAskSaveTable2", Target::Text, 0, &sAskSaveTable2, BuiltInAskSaveTable2},
+    };
+    return keys;
+}
+
+// The captions of menus, buttons and columns as the window was built.
+std::vector<std::u16string> Captured;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    constexpr std::string_view blanks = " \t\v\f";
+    const std::size_t first = s.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) out.push_back(static_cast<char>(c));  // keys are ASCII
+    return out;
+}
+
+}  // namespace
+
+const std::vector<std::u16string_view>& LanguageKeys() {
+    static const std::vector<std::u16string_view> names = [] {
+        std::vector<std::u16string_view> n;
+        for (const KeyInfo& k : Keys()) n.push_back(k.key);
+        return n;
+    }();
+    return names;
+}
+
+bool FindIniValue(std::string_view file, std::string_view section, std::string_view key, std::string& value) {
+    section = Trim(section);
+    key = Trim(key);
+    bool inSection = false;
+    std::size_t pos = 0;
+    while (pos < file.size()) {
+        std::size_t end = file.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = file.size();
+        const std::string_view line = Trim(file.substr(pos, end - pos));
+        pos = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            const std::size_t close = line.find(']');
+            const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            if (inSection) return false;  // the first section of that name ended
+            inSection = SameName(name, section);
+            continue;
+        }
+        if (!inSection) continue;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || !SameName(Trim(line.substr(0, eq)), key)) continue;
+        std::string_view v = Trim(line.substr(eq + 1));
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.substr(1, v.size() - 2);
+        value.assign(v);
+        return true;
+    }
+    return false;
+}
+
+std::u16string ReadLangText(std::string_view file, std::string_view section, std::string_view key,
+                            const std::u16string& builtIn) {
+    std::string bytes;
+    if (!FindIniValue(file, section, key, bytes) || bytes.empty()) return builtIn;
+    // The profile functions read at most 4095 characters of a value.
+    if (bytes.size() > 4095) bytes.resize(4095);
+    std::vector<char16_t> text(32768);
+    const std::size_t n = Utf8ToUtf16(text.data(), 65535, bytes.c_str(), 65535);
+    if (n == 0) return builtIn;
+    return std::u16string(text.data(), n);
+}
+
+void CaptureBuiltInTexts(LanguageHost& host) {
+    Captured.clear();
+    for (const KeyInfo& k : Keys()) {
+        switch (k.target) {
+        case Target::Menu: Captured.push_back(host.MenuCaption(k.number)); break;
+        case Target::Button: Captured.push_back(host.ToolButtonText(k.number)); break;
+        case Target::Column: Captured.push_back(host.ColumnText(k.number)); break;
+        case Target::Text: Captured.emplace_back(); break;
+        }
+    }
+}
+
+void LoadLanguage(const std::u16string& directory, const std::u16string& name, LanguageHost& host) {
+    platform::FileImage image;
+    std::string_view file;
+    if (!name.empty() &&
+        platform::ReadWholeFile(directory + name + u".lng", 16u << 20, 1, image) == platform::ReadStatus::Ok)
+        file = std::string_view(reinterpret_cast<const char*>(image.data.get()), image.size);
+    // The section is the language's name, as the file spells it in UTF-8
+    // (or, for a file written in the ANSI code page, in that).
+    std::string section = platform::ToUtf8(name);
+    std::string probe;
+    {
+        std::string ansi;
+        platform::WideToAnsi(name.data(), name.size(), static_cast<std::size_t>(-1), ansi, nullptr);
+        bool anyKey = false;
+        for (const KeyInfo& k : Keys())
+            if (FindIniValue(file, section, Narrow(k.key), probe)) {
+                anyKey = true;
+                break;
+            }
+        if (!anyKey && ansi != section) section = ansi;
+    }
+
+    const auto& keys = Keys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const KeyInfo& k = keys[i];
+        const std::u16string builtIn =
+            k.target == Target::Text ? std::u16string(k.builtIn) : (i < Captured.size() ? Captured[i] : u"");
+        const std::u16string text = ReadLangText(file, section, Narrow(k.key), builtIn);
+        switch (k.target) {
+        case Target::Text: *k.text = text; break;
+        case Target::Menu: host.SetMenuCaption(k.number, text); break;
+        case Target::Button: host.SetToolButtonText(k.number, text); break;
+        case Target::Column: host.SetColumnText(k.number, text); break;
+        }
+        if (k.text == &sGoTo) host.SetSearchLabels(text);
+    }
+    TableSide(1).AskSaveKey = AskKey1;
+    TableSide(2).AskSaveKey = AskKey2;
+    TableSide(1).AskSaveValue = AskValue1;
+    TableSide(2).AskSaveValue = AskValue2;
+    TableSide(1).AskSaveTable = sAskSaveTable1;
+    TableSide(2).AskSaveTable = sAskSaveTable2;
+    host.SetSearchButtons();
+}
+
+}  // namespace vm
