@@ -38,6 +38,12 @@
 #include <string>
 #include <string_view>
 
+// <windows.h> maps these names to its win.ini functions; here they are
+// ours. Include this header after any system header.
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
+
 namespace vm::platform {
 
 // The integer of [section] key, or defaultValue when there is none. The

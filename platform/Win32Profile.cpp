@@ -1,11 +1,11 @@
 // INI files on Windows: the system's private profile functions, behind the
 // checks both implementations share (see Profile.h).
 
-#include "platform/Profile.h"
-
 #include <windows.h>
 
 #include <vector>
+
+#include "platform/Profile.h"
 
 namespace vm::platform {
 
