@@ -1,25 +1,185 @@
-// Placeholder until the dialogs land: the names exist, nothing is shown.
+// The open and save dialogs: the request each one hands to the platform's
+// dialog, what happens with the chosen file, and the hooks that fill the
+// option panels and store the options when the panel goes away.
 #include "FileDialogs.h"
+
+#include <cstdint>
+
+#include "CrossTableTools.h"
+#include "DocumentTexts.h"
+#include "TableFiles.h"
+#include "formats/CRC.h"
+#include "formats/Options.h"
 
 namespace vm {
 
 std::u16string DialogDir;
 FileDialogShower* TheFileDialogShower = nullptr;
 std::function<void()> AfterDialogSave;
+int DialogFilterIndex = 0;
 const char16_t* const OpenFilter = u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|";
 const char16_t* const SaveFilter =
     u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II format)|*.txt|";
 
-void OpenDialog(TTblObjects&, int) {}
-bool SaveDialog(TTblObjects&) { return false; }
-void OpenDialogHook::OnCreate(DialogControls&) {}
-void OpenDialogHook::OnNotify(DialogControls&, int) {}
+namespace {
+
+constexpr int TblFilter = 1;
+constexpr int TabbedFilter = 2;
+constexpr int DiabloFilter = 3;
+constexpr int AnsiItem = 2;  // of the save dialog's encoding box
+constexpr int NumberChars = 255;  // read from the number boxes
+constexpr std::uint32_t MaxHashSlots = 65536;  // of a .tbl file
+
+// Item n of the open dialog's box stands for the encoding (n + 3) mod 4.
+constexpr const char16_t* OpenEncodingItems[] = {u"Autodetect", u"Default Unicode(LE)", u"Default UTF8",
+                                                 u"Default ANSI"};
+constexpr const char16_t* SaveEncodingItems[] = {u"Unicode(LE)", u"UTF8", u"ANSI"};
+
+constexpr int TblGroup[] = {IdSaveLabelTblOptions, IdSaveLabelOffset8, IdSaveOffset8, IdSaveLabelAddHash,
+                            IdSaveAddHash};
+constexpr int TextGroup[] = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding, IdSaveQuote,
+                             IdSaveColorApi, IdSaveHeader};
+
+FileDialogRequest PrepareRequest(bool save, const std::u16string& fileName) {
+    FileDialogRequest request;
+    request.save = save;
+    request.filter = save ? SaveFilter : OpenFilter;
+    request.templateName = save ? u"SAVETEMPLATE" : u"OPENTEMPLATE";
+    request.initialDir = DialogDir;
+    request.fileName = NamePart(fileName);
+    request.filterIndex = DialogFilterIndex;
+    return request;
+}
+
+// Shows the dialog; true when the user confirmed a name. A confirmed
+// dialog's filter index is kept for the next one.
+bool ShowDialog(FileDialogRequest& request, DialogHook& hook) {
+    if (!TheFileDialogShower->Show(request, hook)) return false;
+    DialogFilterIndex = request.filterIndex;
+    return !request.fileName.empty();
+}
+
+// The number in a box, compared unsigned: a pasted "-1" is a large number.
+std::uint32_t NumberIn(DialogControls& c, int id) {
+    return static_cast<std::uint32_t>(DecimalToInt(c.GetText(id, NumberChars).c_str()));
+}
+
+}  // namespace
+
+std::u16string NamePart(const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u"\\/:");
+    std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+    // A leading dot starts a name, not an extension.
+    const std::size_t dot = name.rfind(u'.');
+    if (dot != std::u16string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+void OpenDialog(TTblObjects& p, int mode) {
+    if (!TheFileDialogShower) return;
+    // The table about to be replaced may hold unsaved changes; the tools
+    // change it entry by entry and need no question.
+    if (mode == 0 && !ConfirmDiscardChanges(p)) return;
+    FileDialogRequest request = PrepareRequest(false, mode == 0 ? p.FileName : ToolFileName);
+    OpenDialogHook hook;
+    if (!ShowDialog(request, hook)) return;
+    if (mode == 0) {
+        p.FileName = request.fileName;
+        LoadTable(p, request.filterIndex);
+    } else {
+        ToolFileName = request.fileName;
+        UpdateFromFile(p, request.filterIndex, mode);
+    }
+}
+
+bool SaveDialog(TTblObjects& p) {
+    if (!TheFileDialogShower) return false;
+    FileDialogRequest request = PrepareRequest(true, p.FileName);
+    SaveDialogHook hook(p.Count());
+    if (!ShowDialog(request, hook)) return false;
+    // A failed save keeps the old name (and has shown its message); the
+    // settings are written only after a save that happened.
+    if (!SaveTableAs(p, request.fileName, request.filterIndex)) return false;
+    if (AfterDialogSave) AfterDialogSave();
+    return true;
+}
+
+// ---- Open dialog ---------------------------------------------------------
+
+void OpenDialogHook::OnCreate(DialogControls& c) {
+    c.SetText(IdOpenLabelTxtOptions, sLabelTxtOptions);
+    c.SetText(IdOpenLabelEncoding, sLabelEncoding);
+    for (const char16_t* item : OpenEncodingItems) c.AddItem(IdOpenEncoding, item);
+    c.SelectItem(IdOpenEncoding, ((OpenEncoding + 1) % 4 + 4) % 4);
+}
+
+void OpenDialogHook::OnNotify(DialogControls& c, int filterIndex) {
+    c.Enable(IdOpenEncoding, filterIndex != TblFilter);
+}
+
 void OpenDialogHook::OnCommand(DialogControls&, int, int) {}
-void OpenDialogHook::OnDestroy(DialogControls&) {}
-void SaveDialogHook::OnCreate(DialogControls&) {}
-void SaveDialogHook::OnNotify(DialogControls&, int) {}
-void SaveDialogHook::OnCommand(DialogControls&, int, int) {}
-void SaveDialogHook::OnDestroy(DialogControls&) {}
-std::u16string NamePart(const std::u16string& path) { return path; }
+
+void OpenDialogHook::OnDestroy(DialogControls& c) {
+    const int item = c.SelectedItem(IdOpenEncoding);
+    if (item >= 0) OpenEncoding = (item + 3) % 4;  // none selected: keep the choice
+}
+
+// ---- Save dialog ---------------------------------------------------------
+
+void SaveDialogHook::OnCreate(DialogControls& c) {
+    c.SetText(IdSaveLabelTblOptions, sLabelTblOptions);
+    c.SetText(IdSaveLabelAddHash, sLabelAddHash);
+    c.SetText(IdSaveLabelOffset8, sLabelOffset8);
+    c.SetText(IdSaveLabelTxtOptions, sLabelTxtOptions);
+    c.SetText(IdSaveLabelEncoding, sLabelEncoding);
+    c.SetText(IdSaveHeader, sCheckBoxCaptionTTF);
+    c.SetText(IdSaveQuote, sCheckBoxQuoteTTF);
+    c.SetText(IdSaveColorApi, sComboBoxColorApi);
+    for (const char16_t* item : SaveEncodingItems) c.AddItem(IdSaveEncoding, item);
+    c.SelectItem(IdSaveEncoding, Encoding);
+    c.SetChecked(IdSaveHeader, AddHeader);
+    c.SetChecked(IdSaveQuote, QuoteValueTTF);
+    c.SetChecked(IdSaveColorApi, ColorApiTXT);
+    c.SetText(IdSaveOffset8, IntToDecimal(Offset8));
+    c.SetText(IdSaveAddHash, IntToDecimal(AddToHashSize));
+}
+
+void SaveDialogHook::OnNotify(DialogControls& c, int filterIndex) {
+    const bool tbl = filterIndex == TblFilter;
+    for (const int id : TblGroup) c.Show(id, tbl);
+    for (const int id : TextGroup) c.Show(id, !tbl);
+    if (tbl) return;
+    if (filterIndex == TabbedFilter || filterIndex == DiabloFilter) {
+        c.Enable(IdSaveQuote, filterIndex == TabbedFilter);
+        c.Enable(IdSaveHeader, filterIndex == TabbedFilter);
+    }
+}
+
+void SaveDialogHook::OnCommand(DialogControls& c, int id, int code) {
+    // ANSI text always keeps the colour macros.
+    if (id == IdSaveEncoding && code == ComboSelectionChanged)
+        c.Enable(IdSaveColorApi, c.SelectedItem(IdSaveEncoding) != AnsiItem);
+}
+
+void SaveDialogHook::OnDestroy(DialogControls& c) {
+    const int item = c.SelectedItem(IdSaveEncoding);
+    if (item >= 0 && item <= AnsiItem) Encoding = item;  // none selected: keep the choice
+    QuoteValueTTF = c.IsChecked(IdSaveQuote);
+    ColorApiTXT = c.IsChecked(IdSaveColorApi);
+    AddHeader = c.IsChecked(IdSaveHeader);
+
+    // Header byte 8 holds one byte: a larger number is its largest value,
+    // not its low bits.
+    const std::uint32_t offset8 = NumberIn(c, IdSaveOffset8);
+    Offset8 = static_cast<int>(offset8 > 255 ? 255 : offset8);
+
+    std::uint32_t extra = NumberIn(c, IdSaveAddHash);
+    const auto maxExtra = static_cast<std::uint32_t>(MaxAddToHashSize);
+    if (extra > maxExtra) extra = maxExtra;
+    // The written file must hold every entry and the extra slots.
+    const std::uint64_t room = entryCount_ < MaxHashSlots ? MaxHashSlots - entryCount_ : 0;
+    if (extra > room) extra = static_cast<std::uint32_t>(room);
+    AddToHashSize = static_cast<int>(extra);
+}
 
 }  // namespace vm

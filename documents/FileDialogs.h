@@ -87,18 +87,26 @@ extern FileDialogShower* TheFileDialogShower;
 // written then).
 extern std::function<void()> AfterDialogSave;
 
+// The filter index of the last confirmed dialog of either kind, handed to
+// the next one (0 before the first: the first filter). One dialog state
+// serves the whole run; a cancelled dialog leaves it as it was.
+extern int DialogFilterIndex;
+
 // The dialog filters.
 extern const char16_t* const OpenFilter;
 extern const char16_t* const SaveFilter;
 
-// Mode 0 opens a table into p (after the question about unsaved changes),
-// 1 updates p from a file, 2 translates p by way of a file.
+// Mode 0 opens a table into p, after the question about p's unsaved
+// changes (cancelling it shows no dialog); 1 updates p from a file and 2
+// translates p by way of a file, with no question.
 void OpenDialog(TTblObjects& p, int mode);
-// True when a table was saved.
+// True when a table was saved. p.FileName becomes the chosen name only then,
+// and only then AfterDialogSave runs.
 bool SaveDialog(TTblObjects& p);
 
 // The hooks, public for tests. The save hook needs the entry count of the
-// table being saved to bound AddToHashSize.
+// table being saved to bound AddToHashSize: a .tbl file holds at most 65536
+// hash slots, one per entry plus AddToHashSize.
 class OpenDialogHook final : public DialogHook { /* defined in FileDialogs.cpp */
 public:
     void OnCreate(DialogControls& c) override;

@@ -1,5 +1,13 @@
-// Placeholder until the settings land.
+// The settings file: one pass reads or writes every option, key by key in
+// a fixed order, and then re-applies the options to the window.
 #include "Settings.h"
+
+#include <cstdint>
+
+#include "formats/CRC.h"
+#include "formats/Options.h"
+#include "platform/Platform.h"
+#include "platform/Profile.h"
 
 namespace vm {
 
@@ -10,12 +18,141 @@ bool StartupPass = true;
 SettingsHost* TheSettingsHost = nullptr;
 std::u16string SettingsFileName;
 
-void ExchangeSettings(bool) {
-    if (!TheSettingsHost) return;
-    TheSettingsHost->LoadLanguage(u"English");
-    TheSettingsHost->ApplyViewLayout();
+namespace {
+
+constexpr char16_t Section[] = u"GENERAL";
+constexpr std::size_t StringCapacity = 4096;  // at most 4095 characters read
+constexpr std::int32_t DefaultMaxFileSize = 4194304;
+constexpr int MenuAskChange = 14;
+constexpr int MenuMacroColorCode = 13;
+
+// A pass without a window still exchanges the options.
+class NoHost final : public SettingsHost {
+public:
+    void AddLanguageItem(const std::u16string&) override {}
+    void HideLanguagePlaceholder() override {}
+    void SetMenuChecked(int, bool) override {}
+    std::u16string MenuCaption(int) override { return {}; }
+    void LoadLanguage(const std::u16string&) override {}
+    void ApplyViewLayout() override {}
+    void OpenCommandLineFiles() override {}
+};
+
+std::u16string UnsignedDecimal(std::uint32_t value) {
+    std::u16string text;
+    do {
+        text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    return text;
+}
+
+// One key of the file, read (the current value is the default of a missing
+// key) or written. Either way the result is what the pass goes on with.
+class Exchange {
+public:
+    explicit Exchange(bool store) : store_(store) {}
+
+    std::int32_t Signed(const char16_t* key, std::int32_t value) const {
+        if (store_) {
+            platform::WriteProfileString(SettingsFileName, Section, key, IntToDecimal(value));
+            return value;
+        }
+        return static_cast<std::int32_t>(platform::GetProfileInt(SettingsFileName, Section, key, value));
+    }
+
+    std::uint32_t Unsigned(const char16_t* key, std::uint32_t value) const {
+        if (store_) {
+            platform::WriteProfileString(SettingsFileName, Section, key, UnsignedDecimal(value));
+            return value;
+        }
+        return platform::GetProfileInt(SettingsFileName, Section, key, static_cast<std::int32_t>(value));
+    }
+
+    bool Boolean(const char16_t* key, bool value) const { return Signed(key, value ? 1 : 0) != 0; }
+
+    // An ANSI string, exchanged in its wide form. One that does not decode
+    // in the code page is kept as it is and its key left alone.
+    std::string Ansi(const char16_t* key, const std::string& value) const {
+        std::u16string wide;
+        if (!platform::AnsiToWide(value.data(), value.size(), wide)) return value;
+        if (store_) {
+            platform::WriteProfileString(SettingsFileName, Section, key, wide);
+        } else {
+            wide = platform::GetProfileString(SettingsFileName, Section, key, wide, StringCapacity);
+        }
+        std::string narrow;
+        bool replaced = false;
+        platform::WideToAnsi(wide.data(), wide.size(), SIZE_MAX, narrow, replaced);
+        return narrow;
+    }
+
+private:
+    bool store_;
+};
+
+// "English", then each comma-separated name of "Languages" as it stands.
+void BuildLanguageMenu(SettingsHost& host) {
+    std::u16string rest = platform::GetProfileString(SettingsFileName, Section, u"Languages", u"", StringCapacity);
+    host.AddLanguageItem(u"English");
+    int count = 0;
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(u',');
+        host.AddLanguageItem(rest.substr(0, comma));
+        rest = comma == std::u16string::npos ? std::u16string() : rest.substr(comma + 1);
+        ++count;
+    }
+    host.HideLanguagePlaceholder();
+    LanguageCount = count;
+}
+
+}  // namespace
+
+void ExchangeSettings(bool Store) {
+    NoHost noHost;
+    SettingsHost& host = TheSettingsHost ? *TheSettingsHost : noHost;
+    if (StartupPass) BuildLanguageMenu(host);
+
+    const Exchange x(Store);
+    MaxAddToHashSize = static_cast<int>(x.Unsigned(u"MaxAddToHashSize", static_cast<std::uint32_t>(MaxAddToHashSize)));
+    AddToHashSize = static_cast<int>(x.Unsigned(u"AddToHashSize", static_cast<std::uint32_t>(AddToHashSize)));
+    if (static_cast<std::uint32_t>(AddToHashSize) > static_cast<std::uint32_t>(MaxAddToHashSize))
+        AddToHashSize = MaxAddToHashSize;
+
+    // Above 255 is 255; anything else, negative numbers too, modulo 256.
+    const std::int32_t offset8 = x.Signed(u"Offset8", Offset8);
+    Offset8 = offset8 > 255 ? 255 : (offset8 & 0xFF);
+
+    // Always exchanged with the built-in limit, so a writing pass puts a
+    // limit set by hand back to it. A negative limit lets no file through,
+    // as 0 does.
+    const std::int32_t maxFileSize = x.Signed(u"MaxFileSize", DefaultMaxFileSize);
+    MaxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
+
+    const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(Encoding));
+    if (encoding <= 2) Encoding = static_cast<int>(encoding);
+
+    NotAskChange = x.Boolean(u"NotAskChange", NotAskChange);
+    host.SetMenuChecked(MenuAskChange, !NotAskChange);
+    QuoteValueTTF = x.Boolean(u"QuoteValueTTF", QuoteValueTTF);
+    HeaderTTF = x.Ansi(u"HeaderTTF", HeaderTTF);
+    HeadersTTF = x.Ansi(u"HeadersTTF", HeadersTTF);
+    ColorApiTXT = x.Boolean(u"ColorApiTXT", ColorApiTXT);
+    host.SetMenuChecked(MenuMacroColorCode, ColorApiTXT);
+
+    host.SetMenuChecked(ViewMode, false);
+    const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - ViewOnlyTable1));
+    ViewMode = view <= 2 ? ViewOnlyTable1 + static_cast<int>(view) : ViewTwoTables;
+    host.SetMenuChecked(ViewMode, true);
+
+    Language = x.Signed(u"Language", Language);
+    if (Language < 0 || Language > LanguageCount) Language = 0;
+    host.SetMenuChecked(LanguageMenuFirst + Language, true);
+    host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
+
+    host.ApplyViewLayout();
     if (StartupPass) {
-        TheSettingsHost->OpenCommandLineFiles();
+        host.OpenCommandLineFiles();
         StartupPass = false;
     }
 }

@@ -1,0 +1,387 @@
+// The open and save dialogs without a window: the hooks against fake
+// controls, and OpenDialog/SaveDialog against a fake dialog that drives the
+// hook the way the platform's dialog does.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "DocumentTestUtil.h"
+#include "TestFiles.h"
+#include "documents/FileDialogs.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+struct FakeControls final : DialogControls {
+    struct Control {
+        std::u16string text;
+        std::vector<std::u16string> items;
+        int selected = -1;
+        bool checked = false, shown = true, enabled = true;
+    };
+    std::map<int, Control> controls;
+    std::vector<int> maxCharsAsked;
+
+    Control& operator[](int id) { return controls[id]; }
+    void SetText(int id, const std::u16string& text) override { controls[id].text = text; }
+    std::u16string GetText(int id, int maxChars) override {
+        maxCharsAsked.push_back(maxChars);
+        return controls[id].text.substr(0, static_cast<std::size_t>(maxChars));
+    }
+    void AddItem(int id, const std::u16string& text) override { controls[id].items.push_back(text); }
+    void SelectItem(int id, int index) override { controls[id].selected = index; }
+    int SelectedItem(int id) override { return controls[id].selected; }
+    void SetChecked(int id, bool checked) override { controls[id].checked = checked; }
+    bool IsChecked(int id) override { return controls[id].checked; }
+    void Show(int id, bool shown) override { controls[id].shown = shown; }
+    void Enable(int id, bool enabled) override { controls[id].enabled = enabled; }
+};
+
+// Plays the platform's dialog: creation, a notification with the filter
+// chosen, what the user does in the panel, destruction, and the answer.
+struct FakeShower final : FileDialogShower {
+    std::vector<FileDialogRequest> shown;  // as handed over
+    bool confirm = true;
+    std::u16string chosenPath;
+    int chosenFilter = 1;
+    std::function<void(FakeControls&, DialogHook&)> user = [](FakeControls&, DialogHook&) {};
+    FakeControls panel;
+
+    bool Show(FileDialogRequest& request, DialogHook& hook) override {
+        shown.push_back(request);
+        panel = FakeControls{};
+        hook.OnCreate(panel);
+        hook.OnNotify(panel, chosenFilter);
+        user(panel, hook);
+        hook.OnDestroy(panel);
+        if (!confirm) return false;
+        request.fileName = chosenPath;
+        request.filterIndex = chosenFilter;
+        return true;
+    }
+};
+
+class FileDialogsTest : public DocumentsTest {
+protected:
+    void SetUp() override {
+        DocumentsTest::SetUp();
+        TheFileDialogShower = &shower;
+        DialogFilterIndex = 0;
+        DialogDir = u"C:\\Games\\";
+        AfterDialogSave = [this] { ++settingsWritten; };
+    }
+    void TearDown() override {
+        TheFileDialogShower = nullptr;
+        AfterDialogSave = nullptr;
+        DialogDir.clear();
+        DocumentsTest::TearDown();
+    }
+
+    FakeShower shower;
+    TempDir dir;
+    int settingsWritten = 0;
+};
+
+// ---- Hooks -----------------------------------------------------------------
+
+TEST(OpenDialogHookTest, EncodingBoxMapsItemsToEncodings) {
+    ResetOptions();
+    const std::vector<std::u16string> items = {u"Autodetect", u"Default Unicode(LE)", u"Default UTF8",
+                                               u"Default ANSI"};
+    for (int encoding = 0; encoding < 4; ++encoding) {
+        OpenEncoding = encoding;
+        FakeControls c;
+        OpenDialogHook hook;
+        hook.OnCreate(c);
+        EXPECT_EQ(c[IdOpenEncoding].items, items);
+        EXPECT_EQ(c[IdOpenEncoding].selected, (encoding + 1) % 4);
+        // Item n stands for the encoding (n + 3) mod 4.
+        c[IdOpenEncoding].selected = encoding;
+        hook.OnDestroy(c);
+        EXPECT_EQ(OpenEncoding, (encoding + 3) % 4);
+    }
+    // Nothing selected keeps the choice.
+    FakeControls c;
+    OpenEncoding = 1;
+    OpenDialogHook().OnDestroy(c);
+    EXPECT_EQ(OpenEncoding, 1);
+    ResetOptions();
+}
+
+TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
+    ResetDocumentTexts();
+    sLabelEncoding = u"Kodierung:";
+    FakeControls c;
+    OpenDialogHook hook;
+    hook.OnCreate(c);
+    EXPECT_EQ(c[IdOpenLabelEncoding].text, u"Kodierung:");
+    EXPECT_EQ(c[IdOpenLabelTxtOptions].text, u"TXT Options");
+    using Step = std::pair<int, bool>;
+    for (const auto& [filter, enabled] : {Step{1, false}, Step{2, true}, Step{3, true}, Step{1, false}}) {
+        hook.OnNotify(c, filter);
+        EXPECT_EQ(c[IdOpenEncoding].enabled, enabled) << filter;
+    }
+    ResetDocumentTexts();
+}
+
+class SaveDialogHookTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetOptions();
+        ResetDocumentTexts();
+    }
+    void TearDown() override {
+        ResetOptions();
+        ResetDocumentTexts();
+    }
+    FakeControls c;
+};
+
+TEST_F(SaveDialogHookTest, CreationFillsThePanelFromTheOptions) {
+    sLabelAddHash = u"Extra:";
+    Encoding = 1;
+    AddHeader = false;
+    QuoteValueTTF = true;
+    ColorApiTXT = false;
+    Offset8 = 9;
+    AddToHashSize = 12;
+    SaveDialogHook(3).OnCreate(c);
+    const std::map<int, std::u16string> texts = {
+        {IdSaveLabelTblOptions, u"TBL Options"},
+        {IdSaveLabelAddHash, u"Extra:"},
+        {IdSaveLabelOffset8, u"Value of byte in offset8 (Default 1):"},
+        {IdSaveLabelTxtOptions, u"TXT Options"},
+        {IdSaveLabelEncoding, u"Encoding:"},
+        {IdSaveHeader, u"Add header to Tabbed text files"},
+        {IdSaveQuote, u"Add quotes to Value string for Tabbed text files"},
+        {IdSaveColorApi, u"Use ColorApi (always On for Ansi text)"},
+        {IdSaveOffset8, u"9"},
+        {IdSaveAddHash, u"12"},
+    };
+    for (const auto& [id, text] : texts) EXPECT_EQ(c[id].text, text) << id;
+    EXPECT_EQ(c[IdSaveEncoding].items, (std::vector<std::u16string>{u"Unicode(LE)", u"UTF8", u"ANSI"}));
+    EXPECT_EQ(c[IdSaveEncoding].selected, 1);
+    EXPECT_FALSE(c[IdSaveHeader].checked);
+    EXPECT_TRUE(c[IdSaveQuote].checked);
+    EXPECT_FALSE(c[IdSaveColorApi].checked);
+}
+
+TEST_F(SaveDialogHookTest, FilterChoosesTheGroupAndEncodingTheColorBox) {
+    SaveDialogHook hook(3);
+    hook.OnCreate(c);
+    const std::vector<int> tblGroup = {IdSaveLabelTblOptions, IdSaveLabelOffset8, IdSaveOffset8, IdSaveLabelAddHash,
+                                       IdSaveAddHash};
+    const std::vector<int> textGroup = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding,
+                                        IdSaveQuote,           IdSaveColorApi,      IdSaveHeader};
+    struct Case { int filter; bool tabbedBoxesEnabled; };
+    for (const Case& k : {Case{3, false}, Case{1, false}, Case{2, true}, Case{1, true}}) {
+        hook.OnNotify(c, k.filter);
+        for (const int id : tblGroup) EXPECT_EQ(c[id].shown, k.filter == 1) << k.filter << " " << id;
+        for (const int id : textGroup) EXPECT_EQ(c[id].shown, k.filter != 1) << k.filter << " " << id;
+        EXPECT_EQ(c[IdSaveQuote].enabled, k.tabbedBoxesEnabled) << k.filter;
+        EXPECT_EQ(c[IdSaveHeader].enabled, k.tabbedBoxesEnabled) << k.filter;
+    }
+
+    using Step = std::pair<int, bool>;
+    for (const auto& [item, enabled] : {Step{2, false}, Step{1, true}, Step{2, false}, Step{0, true}}) {
+        c[IdSaveEncoding].selected = item;
+        hook.OnCommand(c, IdSaveEncoding, ComboSelectionChanged);
+        EXPECT_EQ(c[IdSaveColorApi].enabled, enabled) << item;
+    }
+    c[IdSaveEncoding].selected = 2;
+    hook.OnCommand(c, IdSaveOffset8, ComboSelectionChanged);  // another control
+    EXPECT_TRUE(c[IdSaveColorApi].enabled);
+}
+
+TEST_F(SaveDialogHookTest, DestructionStoresTheOptionsWithinTheirBounds) {
+    struct Case {
+        std::u16string offset8, addHash;
+        int maxAddToHash;
+        std::size_t entries;
+        int wantOffset8, wantAddHash;
+    };
+    const Case cases[] = {
+        {u"300", u"5000", 255, 3, 255, 255},
+        {u"7", u"20", 255, 3, 7, 20},
+        {u"", u"", 255, 3, 0, 0},
+        {u"300", u"300", 1000, 3, 255, 300},  // one byte, whatever the hash bound
+        {u"-1", u"-1", 255, 3, 255, 255},     // pasted signs count as large numbers
+        {std::u16string(255, u'0') + u"7", u"1", 255, 3, 0, 1},  // 255 characters read
+        {u"1", u"70000", 100000, 3, 1, 65533},  // every entry plus the extra slots fit 65536
+        {u"1", u"300", 1000, 65400, 1, 136},
+        {u"1", u"300", 1000, 70000, 1, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.offset8.begin(), k.offset8.end()) + " " +
+                     std::string(k.addHash.begin(), k.addHash.end()));
+        MaxAddToHashSize = k.maxAddToHash;
+        FakeControls panel;
+        SaveDialogHook hook(k.entries);
+        hook.OnCreate(panel);
+        panel[IdSaveOffset8].text = k.offset8;
+        panel[IdSaveAddHash].text = k.addHash;
+        hook.OnDestroy(panel);
+        EXPECT_EQ(Offset8, k.wantOffset8);
+        EXPECT_EQ(AddToHashSize, k.wantAddHash);
+        EXPECT_EQ(panel.maxCharsAsked, (std::vector<int>{255, 255}));
+    }
+
+    c[IdSaveEncoding].selected = 2;
+    c[IdSaveQuote].checked = false;
+    c[IdSaveColorApi].checked = true;
+    c[IdSaveHeader].checked = false;
+    SaveDialogHook(0).OnDestroy(c);
+    EXPECT_EQ(Encoding, 2);
+    EXPECT_FALSE(QuoteValueTTF);
+    EXPECT_TRUE(ColorApiTXT);
+    EXPECT_FALSE(AddHeader);
+}
+
+TEST(NamePartTest, DropsDirectoryAndExtension) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"C:\\Mods\\data\\string.tbl", u"string"}, {u"/home/m/patch.string.txt", u"patch.string"},
+        {u"C:table.txt", u"table"},                 {u"dir.d/noext", u"noext"},
+        {u"name", u"name"},                         {u"dir/.hidden", u".hidden"},
+        {u"", u""},
+    };
+    for (const auto& [path, name] : cases) EXPECT_EQ(NamePart(path), name);
+}
+
+// ---- OpenDialog ------------------------------------------------------------
+
+TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
+    ASSERT_TRUE(dir.Write("table.txt", "k1\tv1\nk2\tv2\n"));
+    T1().FileName = u"D:\\elsewhere\\old.tbl";
+    DialogFilterIndex = 3;  // left by a save as DiabloII text
+    shower.chosenPath = dir.Path(u"table.txt");
+    shower.chosenFilter = 2;
+
+    OpenDialog(T1(), 0);
+    ASSERT_EQ(shower.shown.size(), 1u);
+    const FileDialogRequest& r = shower.shown[0];
+    EXPECT_FALSE(r.save);
+    EXPECT_EQ(r.filter, OpenFilter);
+    EXPECT_EQ(r.templateName, u"OPENTEMPLATE");
+    EXPECT_EQ(r.initialDir, u"C:\\Games\\");
+    EXPECT_EQ(r.fileName, u"old");
+    EXPECT_EQ(r.filterIndex, 3);
+    EXPECT_EQ(T1().FileName, dir.Path(u"table.txt"));
+    EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"k1", u"k2"}));
+    EXPECT_EQ(DialogFilterIndex, 2);
+}
+
+TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
+    Fill(T1(), {{u"a", u"1"}});
+    T1().FileName = u"keep.tbl";
+    DialogFilterIndex = 1;
+    OpenEncoding = 3;
+    shower.confirm = false;
+    shower.chosenFilter = 2;
+    shower.user = [](FakeControls& c, DialogHook&) {
+        EXPECT_EQ(c[IdOpenEncoding].selected, 0);  // "Autodetect"
+        c[IdOpenEncoding].selected = 2;            // "Default UTF8"
+    };
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(OpenEncoding, 1);
+    EXPECT_EQ(DialogFilterIndex, 1);
+
+    shower.user = [](FakeControls&, DialogHook&) {};
+    shower.confirm = true;
+    shower.chosenPath.clear();
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(T1().FileName, u"keep.tbl");
+    EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"a"}));
+}
+
+TEST_F(FileDialogsTest, OnlyOpeningATableAsksAboutUnsavedChanges) {
+    T1().Modified = true;
+    view1.answer = AskAnswer::Cancel;
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(view1.questions.size(), 1u);
+    EXPECT_TRUE(shower.shown.empty());
+
+    // The tools change the table in place: no question, and the tool file
+    // is the one named.
+    ToolFileName = u"/x/glossary.txt";
+    shower.confirm = false;
+    OpenDialog(T1(), 1);
+    OpenDialog(T1(), 2);
+    EXPECT_EQ(view1.questions.size(), 1u);
+    ASSERT_EQ(shower.shown.size(), 2u);
+    EXPECT_EQ(shower.shown[0].fileName, u"glossary");
+
+    view1.answer = AskAnswer::No;
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(view1.questions.size(), 2u);
+    EXPECT_EQ(shower.shown.size(), 3u);
+}
+
+TEST_F(FileDialogsTest, ToolModesUpdateFromTheChosenFile) {
+    ASSERT_TRUE(dir.Write("file.txt", "S\tE\n"));
+    Fill(T1(), {{u"t0", u"a"}, {u"t1", u"b"}});
+    Fill(T2(), {{u"o0", u"-"}, {u"o1", u"S"}});
+    shower.chosenPath = dir.Path(u"file.txt");
+    shower.chosenFilter = 2;
+    OpenDialog(T1(), 1);
+    EXPECT_EQ(ToolFileName, dir.Path(u"file.txt"));
+    EXPECT_EQ(Texts(*T1().Values), (std::vector<std::u16string>{u"a", u"E"}));
+    EXPECT_TRUE(T1().FileName.empty());
+}
+
+// ---- SaveDialog ------------------------------------------------------------
+
+TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
+    Fill(T1(), {{u"k1", u"v1"}, {u"k2", u"v2"}, {u"k3", u"v3"}});
+    T1().FileName = u"C:\\old\\string.tbl";
+    T1().Modified = true;
+    MaxAddToHashSize = 100000;
+    shower.chosenPath = dir.Path(u"saved");  // no extension is added
+    shower.chosenFilter = 3;
+    shower.user = [](FakeControls& c, DialogHook&) { c[IdSaveAddHash].text = u"70000"; };
+
+    EXPECT_TRUE(SaveDialog(T1()));
+    const FileDialogRequest& r = shower.shown[0];
+    EXPECT_TRUE(r.save);
+    EXPECT_EQ(r.filter, SaveFilter);
+    EXPECT_EQ(r.templateName, u"SAVETEMPLATE");
+    EXPECT_EQ(r.initialDir, u"C:\\Games\\");
+    EXPECT_EQ(r.fileName, u"string");
+    EXPECT_EQ(AddToHashSize, 65533);  // the hook knew the table's 3 entries
+    EXPECT_EQ(T1().FileName, dir.Path(u"saved"));
+    EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"saved"});
+    EXPECT_FALSE(T1().Modified);
+    EXPECT_EQ(settingsWritten, 1);
+
+    // The next dialog, of either kind, starts with the filter of this one.
+    shower.confirm = false;
+    OpenDialog(T2(), 0);
+    EXPECT_EQ(shower.shown.back().filterIndex, 3);
+}
+
+TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
+    Fill(T1(), {{u"k1", u"v1"}});
+    T1().FileName = u"C:\\old\\string.tbl";
+    T1().Modified = true;
+    shower.chosenPath = dir.Path(u"missing-dir/out.txt");
+    shower.chosenFilter = 2;
+    EXPECT_FALSE(SaveDialog(T1()));
+    EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
+    EXPECT_TRUE(T1().Modified);
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorWriteFile});
+    EXPECT_EQ(settingsWritten, 0);
+
+    shower.confirm = false;
+    shower.chosenFilter = 1;
+    EXPECT_FALSE(SaveDialog(T1()));
+    EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
+    EXPECT_EQ(DialogFilterIndex, 2);  // from the confirmed, failed one
+    EXPECT_EQ(settingsWritten, 0);
+
+    TheFileDialogShower = nullptr;
+    EXPECT_FALSE(SaveDialog(T1()));
+}
+
+}  // namespace

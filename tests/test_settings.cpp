@@ -1,0 +1,218 @@
+// The settings pass: what it reads from and writes to the settings file,
+// the range rules, and what it does to the window through SettingsHost.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "formats/Options.h"
+#include "shell/Settings.h"
+
+using vmtest::TempDir;
+
+namespace {
+
+std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+struct RecordingHost final : vm::SettingsHost {
+    std::vector<std::string> calls;
+    std::vector<std::u16string> languages;
+
+    void AddLanguageItem(const std::u16string& caption) override {
+        languages.push_back(caption);
+        calls.push_back("add " + Narrow(caption));
+    }
+    void HideLanguagePlaceholder() override { calls.push_back("hide placeholder"); }
+    void SetMenuChecked(int number, bool checked) override {
+        calls.push_back((checked ? "check " : "uncheck ") + std::to_string(number));
+    }
+    std::u16string MenuCaption(int number) override {
+        const auto i = static_cast<std::size_t>(number - vm::LanguageMenuFirst);
+        return i < languages.size() ? languages[i] : u"?";
+    }
+    void LoadLanguage(const std::u16string& name) override { calls.push_back("load " + Narrow(name)); }
+    void ApplyViewLayout() override { calls.push_back("layout"); }
+    void OpenCommandLineFiles() override { calls.push_back("open files"); }
+};
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vm::ResetOptions();
+        vm::ResetSettings();
+        vm::TheSettingsHost = &host;
+        vm::SettingsFileName = dir.Path(u"Vellumark.ini");
+    }
+    void TearDown() override {
+        vm::TheSettingsHost = nullptr;
+        vm::SettingsFileName.clear();
+        vm::ResetOptions();
+        vm::ResetSettings();
+    }
+    void WriteIni(const std::string& lines) { dir.Write("Vellumark.ini", "[GENERAL]\r\n" + lines); }
+    // The names of the keys in the file, in their order.
+    std::vector<std::string> KeysInFile() const {
+        std::vector<std::string> keys;
+        std::istringstream in(dir.Read("Vellumark.ini"));
+        for (std::string line; std::getline(in, line);) {
+            const std::size_t eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            std::string key = line.substr(0, eq);
+            key.erase(key.find_last_not_of(' ') + 1);
+            keys.push_back(key);
+        }
+        return keys;
+    }
+
+    TempDir dir;
+    RecordingHost host;
+};
+
+TEST_F(SettingsTest, FirstStartWithoutAFile) {
+    vm::MaxFileSize = 1;
+    vm::ExchangeSettings(false);
+    const std::vector<std::string> expected = {
+        "add English", "hide placeholder", "check 14", "check 13", "uncheck 11", "check 11",
+        "check 32",    "load English",     "layout",   "open files"};
+    EXPECT_EQ(host.calls, expected);
+    EXPECT_FALSE(vm::StartupPass);
+    EXPECT_EQ(vm::LanguageCount, 0);
+    EXPECT_EQ(vm::ViewMode, vm::ViewTwoTables);
+    EXPECT_EQ(vm::MaxFileSize, 4194304u);
+    EXPECT_EQ(vm::HeaderTTF, "Key\tValue");
+    EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");  // a reading pass writes nothing
+
+    // Later passes neither build the menu again nor open the files.
+    host.calls.clear();
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(host.calls.front(), "check 14");
+    EXPECT_EQ(host.calls.back(), "layout");
+}
+
+TEST_F(SettingsTest, RangeRulesOnReading) {
+    struct Case {
+        std::string lines;
+        int offset8, addToHash, encoding, viewMode;
+    };
+    const Case cases[] = {
+        {"Offset8=300\r\n", 255, 0, 0, 11},
+        {"Offset8=256\r\n", 255, 0, 0, 11},
+        {"Offset8=-1\r\n", 255, 0, 0, 11},
+        {"Offset8=254\r\n", 254, 0, 0, 11},
+        {"MaxAddToHashSize=10\r\nAddToHashSize=20\r\n", 1, 10, 0, 11},
+        {"AddToHashSize=200\r\n", 1, 200, 0, 11},
+        {"AddToHashSize=-1\r\n", 1, 255, 0, 11},  // compared unsigned
+        {"Encoding =5\r\n", 1, 0, 0, 11},
+        {"Encoding=2\r\n", 1, 0, 2, 11},
+        {"Encoding =-1\r\n", 1, 0, 0, 11},
+        {"ViewTbl=7\r\n", 1, 0, 0, 11},
+        {"ViewTbl=0\r\n", 1, 0, 0, 9},
+        {"ViewTbl=1\r\n", 1, 0, 0, 10},
+        {"ViewTbl=-1\r\n", 1, 0, 0, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        vm::ResetOptions();
+        vm::ResetSettings();
+        WriteIni(c.lines);
+        vm::ExchangeSettings(false);
+        EXPECT_EQ(vm::Offset8, c.offset8);
+        EXPECT_EQ(vm::AddToHashSize, c.addToHash);
+        EXPECT_EQ(vm::Encoding, c.encoding);
+        EXPECT_EQ(vm::ViewMode, c.viewMode);
+    }
+}
+
+TEST_F(SettingsTest, LanguagesAreSplitAtCommasAsTheyStand) {
+    struct Case {
+        std::string value;
+        std::vector<std::u16string> menu;
+    };
+    const Case cases[] = {
+        {"Deutsch,Polski", {u"English", u"Deutsch", u"Polski"}},
+        {"a ,, b", {u"English", u"a ", u"", u" b"}},
+        {"a,", {u"English", u"a"}},
+        {",x", {u"English", u"", u"x"}},
+        {"", {u"English"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        vm::ResetSettings();
+        host.languages.clear();
+        WriteIni("Languages=" + c.value + "\r\n");
+        vm::ExchangeSettings(false);
+        EXPECT_EQ(host.languages, c.menu);
+        EXPECT_EQ(vm::LanguageCount, static_cast<int>(c.menu.size()) - 1);
+    }
+}
+
+TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
+    struct Case {
+        int stored, language;
+        std::string loaded;
+    };
+    const Case cases[] = {{2, 2, "load Polski"}, {3, 0, "load English"}, {-1, 0, "load English"}, {1, 1, "load Deutsch"}};
+    for (const Case& c : cases) {
+        vm::ResetSettings();
+        host = RecordingHost{};
+        WriteIni("Languages=Deutsch,Polski\r\nLanguage=" + std::to_string(c.stored) + "\r\n");
+        vm::ExchangeSettings(false);
+        EXPECT_EQ(vm::Language, c.language) << c.stored;
+        EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(32 + c.language));
+        EXPECT_EQ(host.calls[host.calls.size() - 3], c.loaded);
+    }
+}
+
+TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
+    WriteIni("Languages=Deutsch\r\nMaxFileSize=100000000\r\nNotAskChange=1\r\nColorApiTXT=0\r\n");
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::MaxFileSize, 100000000u);  // a hand-set limit holds until the next write
+    EXPECT_TRUE(vm::NotAskChange);
+    EXPECT_FALSE(vm::ColorApiTXT);
+    EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 14"), host.calls.end());
+    EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 13"), host.calls.end());
+
+    // The view mode the user picks, then the writing pass.
+    vm::ViewMode = vm::ViewOnlyTable2;
+    vm::Offset8 = 7;
+    vm::Encoding = 1;
+    vm::HeaderTTF = "Id\tText";
+    host.calls.clear();
+    vm::ExchangeSettings(true);
+    EXPECT_EQ(vm::MaxFileSize, 4194304u);
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
+
+    const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
+                                           "MaxAddToHashSize", "AddToHashSize", "Offset8", "Encoding",
+                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "ViewTbl", "Language"};
+    EXPECT_EQ(KeysInFile(), keys);
+
+    // Everything written reads back.
+    vm::ResetOptions();
+    vm::ViewMode = vm::ViewTwoTables;
+    vm::MaxFileSize = 5;
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::MaxFileSize, 4194304u);
+    EXPECT_EQ(vm::ViewMode, vm::ViewOnlyTable2);
+    EXPECT_EQ(vm::Offset8, 7);
+    EXPECT_EQ(vm::Encoding, 1);
+    EXPECT_TRUE(vm::NotAskChange);
+    EXPECT_FALSE(vm::ColorApiTXT);
+    EXPECT_EQ(vm::HeaderTTF, "Id\tText");
+    EXPECT_EQ(vm::HeadersTTF, "Key\tValue");
+}
+
+TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
+    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(true);
+    const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
+                                           "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
+                                           "HeadersTTF",       "ColorApiTXT",   "ViewTbl",   "Language"};
+    EXPECT_EQ(KeysInFile(), keys);
+}
+
+}  // namespace
