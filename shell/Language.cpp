@@ -180,7 +180,7 @@ void LoadLanguage(const std::u16string& directory, const std::u16string& name, L
     platform::FileImage image;
     std::string_view file;
     if (!name.empty() &&
-        platform::ReadWholeFile(directory + name + u".lng", 16u << 20, 1, image) == platform::ReadStatus::Ok)
+        platform::ReadWholeFile(platform::JoinPath(directory, name + u".lng"), 16u << 20, 1, image) == platform::ReadStatus::Ok)
         file = std::string_view(reinterpret_cast<const char*>(image.data.get()), image.size);
     // The section is the language's name, as the file spells it in UTF-8
     // (or, for a file written in the ANSI code page, in that).
@@ -188,7 +188,8 @@ void LoadLanguage(const std::u16string& directory, const std::u16string& name, L
     std::string probe;
     {
         std::string ansi;
-        platform::WideToAnsi(name.data(), name.size(), static_cast<std::size_t>(-1), ansi, nullptr);
+        bool replaced = false;
+        platform::WideToAnsi(name.data(), name.size(), static_cast<std::size_t>(-1), ansi, replaced);
         bool anyKey = false;
         for (const KeyInfo& k : Keys())
             if (FindIniValue(file, section, Narrow(k.key), probe)) {

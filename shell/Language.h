@@ -31,7 +31,7 @@ const std::vector<std::u16string_view>& LanguageKeys();
 // Remembers the window's captions as built, the English of their keys.
 void CaptureBuiltInTexts(LanguageHost& host);
 
-// Loads <directory><name>.lng and applies every text (the built-in one
+// Loads <name>.lng from directory and applies every text (the built-in one
 // where the file has none).
 void LoadLanguage(const std::u16string& directory, const std::u16string& name, LanguageHost& host);
 

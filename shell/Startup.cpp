@@ -1,5 +1,7 @@
 #include "shell/Startup.h"
 
+#include "toolkit/FileDialog.h"
+
 #include <vector>
 
 #include "documents/FileDialogs.h"
@@ -25,7 +27,7 @@ struct Program {
     MainWindow window;
     SideView view1{1};
     SideView view2{2};
-    std::u16string file1, file2;  // from the command line
+    tk::Win32FileDialogShower dialogs;
 };
 Program* TheProgram = nullptr;
 
@@ -176,6 +178,8 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
 
     MainWindow& w = program.window;
     w.Create();
+    program.dialogs.SetOwner(w.form.hwnd);
+    TheFileDialogShower = &program.dialogs;
     HeaderTTF = "Key\tValue";
     HeadersTTF = "Key\tValue";
     {
@@ -223,6 +227,7 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
 
 void StopVellumark() {
     DestroyHelpWindow();
+    TheFileDialogShower = nullptr;
     delete TheProgram;
     TheProgram = nullptr;
     TheMainWindow = nullptr;

@@ -9,7 +9,8 @@ NativeString ToNative(std::u16string_view text) {
     return NativeString(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 #else
     std::string narrow;
-    vm::platform::WideToAnsi(text.data(), text.size(), static_cast<std::size_t>(-1), narrow, nullptr);
+    bool replaced = false;
+    vm::platform::WideToAnsi(text.data(), text.size(), static_cast<std::size_t>(-1), narrow, replaced);
     return narrow;
 #endif
 }
