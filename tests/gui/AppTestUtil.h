@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "../TestFiles.h"
+#include "documents/DocumentTexts.h"
+#include "documents/FileDialogs.h"
 #include "documents/TblObjects.h"
 #include "editing/TableView.h"
 #include "formats/Options.h"
@@ -48,6 +50,8 @@ protected:
         vm::ResetOptions();
         vm::ResetSettings();
         vm::ResetInterfaceTexts();
+        vm::ResetDocumentTexts();
+        vm::DialogFilterIndex = 0;
     }
     void TearDown() override {
         vm::StopVellumark();

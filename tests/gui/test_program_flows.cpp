@@ -1,0 +1,161 @@
+// Whole sessions through the program's own commands: open, edit, save and
+// reopen through the dialogs (answered by a scripted stand-in for the
+// platform dialog), the settings written after a save, and a language
+// chosen from the menu.
+
+#include "AppTestUtil.h"
+
+#include <fstream>
+#include <map>
+
+#include "documents/DocumentTexts.h"
+#include "documents/FileDialogs.h"
+#include "documents/TableFiles.h"
+#include "editing/Dispatch.h"
+#include "editing/Editors.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+// Plays the file dialog: runs the panel's hook as the platform would and
+// returns the next scripted answer.
+struct ScriptedDialogs final : FileDialogShower {
+    struct Answer {
+        std::u16string path;  // empty: cancelled
+        int filterIndex;
+    };
+    std::vector<Answer> answers;
+    std::vector<FileDialogRequest> requests;
+
+    bool Show(FileDialogRequest& request, DialogHook& hook) override {
+        requests.push_back(request);
+        NoControls controls;
+        hook.OnCreate(controls);
+        const Answer a = answers.empty() ? Answer{{}, request.filterIndex} : answers.front();
+        if (!answers.empty()) answers.erase(answers.begin());
+        hook.OnNotify(controls, a.filterIndex);
+        hook.OnDestroy(controls);
+        if (a.path.empty()) return false;
+        request.fileName = a.path;
+        request.filterIndex = a.filterIndex;
+        return true;
+    }
+
+    // Controls that keep what the hook puts in them.
+    struct NoControls final : DialogControls {
+        std::map<int, std::u16string> texts;
+        std::map<int, int> selected;
+        std::map<int, bool> checked;
+        void SetText(int id, const std::u16string& t) override { texts[id] = t; }
+        std::u16string GetText(int id, int) override { return texts[id]; }
+        void AddItem(int, const std::u16string&) override {}
+        void SelectItem(int id, int i) override { selected[id] = i; }
+        int SelectedItem(int id) override { return selected.count(id) ? selected[id] : -1; }
+        void SetChecked(int id, bool c) override { checked[id] = c; }
+        bool IsChecked(int id) override { return checked[id]; }
+        void Show(int, bool) override {}
+        void Enable(int, bool) override {}
+    };
+};
+
+}  // namespace
+
+TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
+    Start();
+    ScriptedDialogs dialogs;
+    TheFileDialogShower = &dialogs;
+    const auto source = TextTable("source.txt", {{"greeting", "Hello"}, {"farewell", "Bye\\nnow"}});
+
+    dialogs.answers = {{source, 2}};
+    MainMenuCommand(MenuOpen1);  // through the toolbar's Open button
+    ASSERT_EQ(T(1).Count(), 2u);
+    EXPECT_EQ(CommandTarget, &T(1));
+    EXPECT_EQ(dialogs.requests.back().fileName, u"");  // no name yet
+    EXPECT_TRUE(W().menu.IsEnabled(MenuSave1));
+
+    // Edit the second value and leave the row (no question).
+    NotAskChange = true;
+    Click(1, 1);
+    S(1).valueEditor.SetText(u"See you\r\nsoon");
+    S(1).valueEditor.SetModified(true);
+    Click(1, 0);
+    EXPECT_EQ(T(1).Values->Get(1), u"See you\\nsoon");
+    EXPECT_TRUE(T(1).Modified);
+
+    const auto saved = dir.Path(u"saved.tbl");
+    dialogs.answers = {{saved, 1}};
+    MainMenuCommand(MenuSave1);
+    EXPECT_EQ(dialogs.requests.back().fileName, u"source");  // name only, no folder or extension
+    EXPECT_EQ(dialogs.requests.back().initialDir, DialogDir);
+    EXPECT_FALSE(T(1).Modified);
+    EXPECT_EQ(T(1).Values->Flag(1), 0);
+    EXPECT_TRUE(Boxes.empty());
+    // The settings were written after the save.
+    EXPECT_NE(dir.Read("Vellumark.ini").find("ViewTbl"), std::string::npos);
+
+    // Reopen in Table 2 and compare.
+    dialogs.answers = {{saved, 1}};
+    MainMenuCommand(MenuOpen2);
+    ASSERT_EQ(T(2).Count(), 2u);
+    EXPECT_EQ(T(2).Keys->Get(0), u"greeting");
+    EXPECT_EQ(T(2).Values->Get(1), u"See you\\nsoon");
+    TheFileDialogShower = nullptr;
+}
+
+TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
+    Start({TextTable("one.txt", {{"a", "1"}})});
+    ScriptedDialogs dialogs;
+    TheFileDialogShower = &dialogs;
+    T(1).Modified = true;
+    dialogs.answers = {{dir.Path(u"missing/out.tbl"), 1}};
+    MainMenuCommand(MenuSave1);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, u"Error write data to file. The file was not changed");
+    EXPECT_EQ(T(1).FileName, dir.Path(u"one.txt"));
+    EXPECT_TRUE(T(1).Modified);
+    EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");
+
+    // Opening over unsaved changes asks first; Cancel keeps the table.
+    Boxes.clear();
+    Answers = {IDCANCEL};
+    MainMenuCommand(MenuOpen1);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.requests.size() == 1);  // no open dialog shown
+    TheFileDialogShower = nullptr;
+}
+
+TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch,Missing\r\n");
+    dir.Write("Deutsch.lng",
+              "[Deutsch]\r\nsMenuFile=Datei\r\nsToolBarOpen=\xC3\x96" "ffnen\r\nsListViewKey=Schl\xC3\xBCssel\r\n"
+              "sErrorReadFile=Lesefehler\r\nsGoTo=Gehe zu:\r\n");
+    Start();
+    EXPECT_EQ(W().menu.Caption(MenuFirstLanguage), u"English");
+    EXPECT_EQ(W().menu.Caption(MenuFirstLanguage + 1), u"Deutsch");
+    EXPECT_EQ(W().menu.Caption(MenuFirstLanguage + 2), u"Missing");
+    EXPECT_TRUE(W().menu.IsChecked(MenuFirstLanguage));
+    EXPECT_EQ(LanguageCount, 2);
+
+    MainMenuCommand(MenuFirstLanguage + 1);
+    EXPECT_EQ(W().menu.Caption(MenuFile), u"Datei");
+    EXPECT_EQ(W().menu.Caption(MenuHotKeys), u"Hot Keys");
+    EXPECT_EQ(S(2).toolbar.ButtonText(ButtonOpen), u"\u00D6ffnen");
+    EXPECT_EQ(S(2).list.ColumnText(1), u"Schl\u00FCssel");
+    EXPECT_EQ(S(1).searchLabel.Text(), u"Gehe zu:");
+    EXPECT_TRUE(W().menu.IsChecked(MenuFirstLanguage + 1));
+    EXPECT_FALSE(W().menu.IsChecked(MenuFirstLanguage));
+    EXPECT_NE(dir.Read("Vellumark.ini").find("Language=1"), std::string::npos);
+    T(1).FileName = dir.Path(u"nothing.tbl");
+    OpenByExtension(T(1));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, u"Lesefehler");
+
+    // A language without a file, then English: every text is English again.
+    MainMenuCommand(MenuFirstLanguage + 2);
+    EXPECT_EQ(W().menu.Caption(MenuFile), u"File");
+    MainMenuCommand(MenuFirstLanguage);
+    EXPECT_EQ(S(1).toolbar.ButtonText(ButtonOpen), u"Open");
+    EXPECT_EQ(sErrorReadFile, BuiltInErrorReadFile);
+}
