@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "TestFiles.h"
@@ -135,4 +137,22 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(keys.front(), u"sNoData");
     EXPECT_EQ(keys[keys.size() - 3], u"sErrorWriteFile");
     EXPECT_EQ(keys.back(), u"sAskSaveTable2");
+}
+
+TEST(ShippedLanguages, EveryFileHasEveryKey) {
+#ifndef VM_SOURCE_DIR
+    GTEST_SKIP() << "source folder unknown";
+#else
+    for (const char* name : {"Deutsch", "Russian"}) {
+        const std::string path = std::string(VM_SOURCE_DIR) + "/languages/" + name + ".lng";
+        std::ifstream in(path, std::ios::binary);
+        if (!in) GTEST_SKIP() << path << " is not reachable from here";
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (std::u16string_view key : LanguageKeys()) {
+            const std::string k(key.begin(), key.end());
+            std::string value;
+            EXPECT_TRUE(FindIniValue(file, name, k, value) && !value.empty()) << name << ": " << k;
+        }
+    }
+#endif
 }
