@@ -367,3 +367,51 @@ TEST_F(AppTest, RightDoubleClickTogglesTheMarkAndListsScrollTogether) {
     EXPECT_EQ(S(2).list.TopRow(), 3);
     EXPECT_EQ(T(2).LastScrollPos, 3);
 }
+
+TEST_F(AppTest, EveryColourAndGenderItemInsertsItsText) {
+    Start({TextTable("one.txt", Three)});
+    tk::Edit& value = S(1).valueEditor;
+    const char16_t* words[14] = {u"\\white;", u"\\grey;",   u"\\red;",   u"\\green;", u"\\blue;",
+                                 u"\\gold;",  u"\\dgrey;",  u"\\black;", u"\\tan;",   u"\\orange;",
+                                 u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;"};
+    for (int i = 0; i < 14; ++i) {
+        value.SetTextClean(u"");
+        InsertColour(T(1), i);
+        EXPECT_EQ(value.Text(), words[i]) << "colour " << i;
+    }
+    for (int i = 0; i < 7; ++i) {
+        value.SetTextClean(u"x");
+        SendMessage(value.hwnd, EM_SETSEL, 1, 1);
+        InsertGender(T(1), i);
+        EXPECT_EQ(value.Text(), std::u16string(u"x") + GenderMarkers[i]);
+    }
+}
+
+TEST_F(AppTest, UpInTheKeyEditorMovesBothTablesAfterTheQuestion) {
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    Click(1, 2);
+    S(1).keyEditor.SetText(u"edited");
+    S(1).keyEditor.SetModified(true);
+    EXPECT_FALSE(KeyEditorKey(T(1), VK_UP, 0));  // the editor keeps the key too
+    EXPECT_EQ(S(1).list.FocusedRow(), 1);
+    Answers = {IDYES};
+    SyncRows(T(1));  // the list's next paint
+    EXPECT_EQ(CurrentRow, 1);
+    EXPECT_EQ(T(1).Keys->Get(2), u"edited");
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(S(2).keyEditor.Text(), u"b");
+}
+
+TEST_F(AppTest, FindValueWrapsAndAMissChangesNothing) {
+    Start({TextTable("vals.txt", {{"a", "red apple"}, {"b", "green"}, {"c", "red wine"}})});
+    ToggleSearchBar(T(1), 2);
+    S(1).searchBox.SetText(u"red");
+    Click(1, 1);
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 2);
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 0);  // round past the end
+    S(1).searchBox.SetText(u"blue");
+    RunSearch(T(1));
+    EXPECT_EQ(CurrentRow, 0);  // not found: nothing changes
+}

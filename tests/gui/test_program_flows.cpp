@@ -4,6 +4,7 @@
 // chosen from the menu.
 
 #include "AppTestUtil.h"
+#include "../FormatTestUtil.h"
 
 #include <fstream>
 #include <map>
@@ -13,6 +14,8 @@
 #include "documents/TableFiles.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
+#include "editing/Insertion.h"
+#include "editing/Search.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -158,4 +161,48 @@ TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     MainMenuCommand(MenuFirstLanguage);
     EXPECT_EQ(S(1).toolbar.ButtonText(ButtonOpen), u"Open");
     EXPECT_EQ(sErrorReadFile, BuiltInErrorReadFile);
+}
+
+TEST_F(AppTest, AFullSizedTableEndToEnd) {
+    Start();
+    ScriptedDialogs dialogs;
+    TheFileDialogShower = &dialogs;
+    Entries entries;
+    for (int i = 0; i < 65535; ++i) {
+        const std::string n = std::to_string(i);
+        entries.emplace_back(u"Str" + std::u16string(n.begin(), n.end()), u"Text " + std::u16string(n.begin(), n.end()));
+    }
+    const Bytes image = TblImage(entries);
+    dir.Write("big.tbl", std::string(image.begin(), image.end()));
+
+    dialogs.answers = {{dir.Path(u"big.tbl"), 1}};
+    MainMenuCommand(MenuOpen1);
+    ASSERT_EQ(T(1).Count(), 65535u);
+    EXPECT_EQ(S(1).list.RowCount(), 65536);
+    EXPECT_EQ(S(1).list.ColumnWidth(0), 36);
+
+    // Find a key, edit its value, colour it, apply.
+    ToggleSearchBar(T(1), 1);
+    S(1).searchBox.SetText(u"Str40000");
+    RunSearch(T(1));
+    ASSERT_EQ(CurrentRow, 40000);
+    tk::Edit& value = S(1).valueEditor;
+    SendMessage(value.hwnd, EM_SETSEL, 0, 0);
+    InsertColour(T(1), 2);
+    NotAskChange = true;
+    KeyEditorKey(T(1), VK_RETURN, CtrlBit);
+    EXPECT_EQ(T(1).Values->Get(40000), u"\\red;Text 40000");
+    entries[40000].second = u"\\red;Text 40000";
+
+    const auto saved = dir.Path(u"big-out.tbl");
+    dialogs.answers = {{saved, 1}, {saved, 1}};
+    MainMenuCommand(MenuSave1);
+    MainMenuCommand(MenuOpen2);
+    ASSERT_EQ(T(2).Count(), 65535u);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ASSERT_EQ(T(2).Keys->Get(i), entries[i].first) << i;
+        ASSERT_EQ(T(2).Values->Get(i), entries[i].second) << i;
+    }
+    EXPECT_TRUE(Boxes.empty());
+    TheFileDialogShower = nullptr;
 }
