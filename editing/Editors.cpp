@@ -92,7 +92,10 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
         value.SetTextClean(ValueToEditorText(p.Values->Get(a)));
         value.SetEnabled(true);
     }
-    w.SideOf(*p.Other).list.SelectOnly(newRow);
+    // The other table's list follows the row; in a one-table view that
+    // list is hidden, and the shown list (this table's) takes the row
+    // instead, or its first paint would drop the current row again.
+    w.SideOf(p.Other->Active ? *p.Other : p).list.SelectOnly(newRow);
     Repositioning = false;
 }
 

@@ -415,3 +415,14 @@ TEST_F(AppTest, FindValueWrapsAndAMissChangesNothing) {
     RunSearch(T(1));
     EXPECT_EQ(CurrentRow, 0);  // not found: nothing changes
 }
+
+TEST_F(AppTest, AOneTableViewStartsOnTheFirstRowOfTheShownTable) {
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nViewTbl=1\r\n");
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    SyncRows(T(2));  // list 2's first paint
+    EXPECT_EQ(CurrentRow, 0);
+    EXPECT_EQ(S(2).list.FocusedRow(), 0);
+    EXPECT_TRUE(S(1).keyEditor.IsEnabled());  // serving Table 2
+    EXPECT_EQ(S(1).keyEditor.Text(), u"a");
+    EXPECT_EQ(S(1).valueEditor.Text(), u"eins");
+}
