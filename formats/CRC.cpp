@@ -133,7 +133,11 @@ std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                 d[out++] = static_cast<unsigned char>(0xC0u | (u >> 6));
                 d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
             } else {
-                if (out + 3 > room) break;
+                // The two halves of a surrogate pair are one character: a cut
+                // between them would leave a lone surrogate behind.
+                const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < maxUnits &&
+                                  src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF;
+                if (out + (pair ? 6 : 3) > room) break;
                 d[out++] = static_cast<unsigned char>(0xE0u | (u >> 12));
                 d[out++] = static_cast<unsigned char>(0x80u | ((u >> 6) & 0x3Fu));
                 d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));

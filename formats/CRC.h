@@ -29,7 +29,8 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
 // UTF-16 to UTF-8, each unit encoded by itself (a surrogate pair becomes two
 // three-byte sequences, as the game's tables store them). Consumes at most
 // maxUnits units of src, stops at the terminator or when the next
-// character and the terminator would not fit in destBytes bytes. Returns the
+// character and the terminator would not fit in destBytes bytes (both
+// halves of a surrogate pair must fit, or neither is written). Returns the
 // number of bytes written, terminator not counted.
 std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                         std::size_t maxUnits);

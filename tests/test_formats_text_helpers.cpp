@@ -81,6 +81,15 @@ TEST(Utf16ToUtf8, EncodesEachUnitByItself) {
     EXPECT_EQ(Encode(u"abc", 1), Bytes{});
 }
 
+TEST(Utf16ToUtf8, NeverCutsBetweenTheHalvesOfAPair) {
+    // Room for "A" and the first half only: neither half is written.
+    EXPECT_EQ(Encode(u"A\U0001F600", 5), Hex("41"));
+    EXPECT_EQ(Encode(u"A\U0001F600", 7), Hex("41"));
+    EXPECT_EQ(Encode(u"A\U0001F600", 8), Hex("41 ED A0 BD ED B8 80"));
+    // A lone high surrogate is a character of its own.
+    EXPECT_EQ(Encode(std::u16string(u"A") + char16_t(0xD83D) + u"B", 5), Hex("41 ED A0 BD"));
+}
+
 TEST(Utf16ToUtf8, LongTextsStayInsideTheirBuffers) {
     const std::u16string big(300000, u'\u20AC');
     std::vector<char> dest(65536);
