@@ -31,7 +31,7 @@ constexpr std::size_t AnsiValueBytes = 229376;
 
 class BufferedOutput {
 public:
-    explicit BufferedOutput(platform::AtomicFileWriter& file) : file_(file) { buffer_.reserve(FlushSize * 2); }
+    explicit BufferedOutput(platform::AtomicFileWriter& file) : file_(file) {}
 
     void Bytes(const void* data, std::size_t count) {
         const auto* p = static_cast<const std::uint8_t*>(data);
@@ -70,6 +70,17 @@ const char16_t* SingleLine(const char16_t* text, std::u16string& scratch) {
     return scratch.c_str();
 }
 
+// UTF-8 of at most maxUnits units of text into at most capacity bytes
+// (terminator included). The buffer grows to what the text can need, so a
+// small table never pays for the largest value.
+std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::size_t maxUnits,
+                       std::size_t capacity) {
+    const std::size_t units = std::min(WideLength(text), maxUnits);
+    const std::size_t room = std::min(3 * units + 1, capacity);
+    if (buffer.size() < room) buffer.resize(room);
+    return Utf16ToUtf8(buffer.data(), room, text, maxUnits);
+}
+
 }  // namespace
 
 bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
@@ -99,7 +110,7 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         !platform::AnsiToWide(HeaderTTF.data(), HeaderTTF.size(), header))
         header.clear();
 
-    auto scratch = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+    std::vector<char16_t> scratch;  // a value in stored form, grown as needed
     std::u16string keyLine, valueLine;
     std::string narrow;
     bool anyReplaced = false;
@@ -124,7 +135,7 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         }
     }
 
-    auto encoded = std::make_unique_for_overwrite<char[]>(Utf8ValueBytes);
+    std::vector<char> encoded;
     for (std::int32_t i = 0; i < count && out.ok(); ++i) {
         const char16_t* rawKey = nullptr;
         const char16_t* rawValue = nullptr;
@@ -133,8 +144,11 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         const char16_t* value = SingleLine(rawValue, valueLine);
         std::size_t valueUnits;
         if (colorCodes) {
-            valueUnits = MacrosToColorCodes(value, scratch.get(), DisplayBufferUnits - 1);
-            value = scratch.get();
+            // The stored form is never longer than the display form.
+            const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
+            if (scratch.size() < limit + 1) scratch.resize(limit + 1);
+            valueUnits = MacrosToColorCodes(value, scratch.data(), limit);
+            value = scratch.data();
         } else {
             valueUnits = WideLength(value);
         }
@@ -148,7 +162,8 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         }
 
         if (encoding == TextEncoding::UTF8) {
-            out.Bytes(encoded.get(), Utf16ToUtf8(encoded.get(), Utf8KeyBytes, key, KeyBufferUnits));
+            const std::size_t bytes = EncodeUtf8(encoded, key, KeyBufferUnits, Utf8KeyBytes);
+            out.Bytes(encoded.data(), bytes);
         } else {
             platform::WideToAnsi(key, WideLength(key), AnsiKeyBytes, narrow, anyReplaced);
             out.Bytes(narrow.data(), narrow.size());
@@ -158,8 +173,9 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
             out.Bytes(&b, 1);
         }
         if (encoding == TextEncoding::UTF8) {
-            out.Bytes(encoded.get(), Utf16ToUtf8(encoded.get(), Utf8ValueBytes, value,
-                                                 std::min(valueUnits, DisplayBufferUnits)));
+            const std::size_t bytes =
+                EncodeUtf8(encoded, value, std::min(valueUnits, DisplayBufferUnits), Utf8ValueBytes);
+            out.Bytes(encoded.data(), bytes);
         } else {
             platform::WideToAnsi(value, std::min(valueUnits, DisplayBufferUnits), AnsiValueBytes,
                                  narrow, anyReplaced);
