@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FormatTestUtil.h"
+#include "FormatsTest.h"
 #include "TestFiles.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
@@ -18,16 +19,8 @@ using namespace vmtest;
 
 namespace {
 
-class Limits : public ::testing::Test {
+class Limits : public FormatsTest {
 protected:
-    void SetUp() override {
-        ResetOptions();
-        platform::AnsiCodePage = 1252;
-    }
-    void TearDown() override {
-        ResetOptions();
-        platform::AnsiCodePage = 0;
-    }
     TempDir dir;
 };
 

@@ -16,14 +16,15 @@
 #include <utility>
 #include <vector>
 
+#include "FormatTestUtil.h"
 #include "formats/CRC.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
 
 namespace vmfuzz {
 
-using Entry = std::pair<std::u16string, std::u16string>;
-using Entries = std::vector<Entry>;
+using vmtest::Entries;
+using vmtest::Entry;
 
 // libFuzzer saves the input of any run that aborts.
 [[noreturn]] inline void Fail(const char* what, const char* file, int line) {
@@ -62,23 +63,9 @@ inline void CheckSameEntries(const Entries& expected, const Entries& actual, con
     Fail(what, __FILE__, __LINE__);
 }
 
-inline vm::TableEntrySink SinkInto(Entries& entries) {
-    return [&entries](const char16_t* key, const char16_t* value) { entries.emplace_back(key, value); };
-}
-
-inline vm::TableEntrySource SourceOf(const Entries& entries) {
-    return [&entries](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-        key = entries[static_cast<std::size_t>(i)].first.c_str();
-        value = entries[static_cast<std::size_t>(i)].second.c_str();
-        return true;
-    };
-}
-
-inline std::uint64_t TotalChars(const Entries& entries) {
-    std::uint64_t total = 0;
-    for (const auto& e : entries) total += e.first.size() + e.second.size();
-    return total;
-}
+using vmtest::SinkInto;
+using vmtest::SourceOf;
+using vmtest::TotalChars;
 
 // The input followed by zero bytes, as the readers want their images.
 inline std::vector<std::uint8_t> Padded(const std::uint8_t* data, std::size_t size, std::size_t zeros) {
