@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "CRC.h"
 #include "ColorMacros.h"
@@ -51,7 +52,9 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
     return h;
 }
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+namespace {
+
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
     if (!image || !sink) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
 
@@ -117,6 +120,18 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
         sink(keyBuffer.get(), displayBuffer.get());
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+    // Running out of memory, in the reader or in the sink, ends the read
+    // like any other failure; the entries delivered so far stay delivered.
+    try {
+        return ReadImage(image, size, sink);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,9 @@ bool IsSpacesOnly(const char16_t* key) {
     return true;
 }
 
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout);
+
 struct ParseContext {
     const std::u16string& baseDir;
     const TableEntrySink& sink;
@@ -182,8 +186,8 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
     IncludeBytesLeft -= file.size;
 
     IncludeLevel level;
-    ReadTextImage(file.data.get(), file.size, platform::DirectoryOf(name), ctx.sink, ctx.encoding,
-                  ctx.layout);  // result ignored
+    ReadImage(file.data.get(), file.size, platform::DirectoryOf(name), ctx.sink, ctx.encoding,
+              ctx.layout);  // result ignored
 }
 
 // One pass over text (which ends in LF and a terminator), cutting
@@ -279,18 +283,8 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
     }
 }
 
-}  // namespace
-
-TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice) {
-    // Decoding relies on a zero byte after the text; the caller's bytes
-    // need not have one.
-    std::vector<std::uint8_t> padded(bytes, bytes + size);
-    padded.push_back(0);
-    return Decode(padded.data(), static_cast<std::size_t>(size), choice).used;
-}
-
-bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
     if (!bytes || !sink || size == 0 || size > MaxFileSize) return false;
     const bool topLevel = IncludeDepth == 0;
     if (topLevel) {
@@ -316,6 +310,27 @@ bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16
     const bool header = StartsWithHeader(text.c_str());
     Parse(text.data(), text.size(), header, ctx);
     return decoded.complete && !(topLevel && IncludeBudgetSpent);
+}
+
+}  // namespace
+
+TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice) {
+    // Decoding relies on a zero byte after the text; the caller's bytes
+    // need not have one.
+    std::vector<std::uint8_t> padded(bytes, bytes + size);
+    padded.push_back(0);
+    return Decode(padded.data(), static_cast<std::size_t>(size), choice).used;
+}
+
+bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
+    // Running out of memory, in the reader or in the sink, ends the read
+    // like any other failure; the entries delivered so far stay delivered.
+    try {
+        return ReadImage(bytes, size, baseDir, sink, encoding, layout);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,

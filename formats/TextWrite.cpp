@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -81,10 +82,8 @@ std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::siz
     return Utf16ToUtf8(buffer.data(), room, text, maxUnits);
 }
 
-}  // namespace
-
-bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding, bool* replaced) {
+bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+               TextLayout layout, TextEncoding encoding, bool* replaced) {
     if (fileName.empty() || !source || count <= 0) return false;
     if (encoding != TextEncoding::Unicode && encoding != TextEncoding::UTF8 &&
         encoding != TextEncoding::ANSI)
@@ -190,6 +189,19 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
     if (!out.Flush() || !file.Commit()) return false;
     if (replaced && anyReplaced) *replaced = true;
     return true;
+}
+
+}  // namespace
+
+bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
+                    std::int32_t count, TextLayout layout, TextEncoding encoding, bool* replaced) {
+    // Running out of memory fails the write like a full disk: the temporary
+    // file goes, the old file stays.
+    try {
+        return WriteText(fileName, source, count, layout, encoding, replaced);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace vm
