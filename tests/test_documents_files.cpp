@@ -14,6 +14,10 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
+#ifdef __linux__
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
 using namespace vm;
 using namespace vmtest;
@@ -381,6 +385,45 @@ TEST_F(DocumentsTest, SavesToLockedTargetsOrThroughFailingWritesChangeNothing) {
         }
     }
 }
+
+#ifdef __linux__
+TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
+    // A 64 KiB tmpfs fills up while the temporary file is written: the
+    // write itself fails, not an injected one.
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+    TempDir dir;
+    const std::filesystem::path disk = dir.path() / "disk";
+    std::filesystem::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        const std::filesystem::path& path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    const std::string old(3000, 'o');
+    ASSERT_TRUE(dir.Write("disk/table", old));
+    const Entries entries = Numbered(6000);  // 70 KB and more in every format
+    const struct {
+        std::int32_t format;
+        int encoding;
+    } writers[] = {{FormatTbl, 0}, {FormatTabbedText, 0}, {FormatTabbedText, 1}, {FormatDiabloText, 2}};
+    for (const auto& w : writers) {
+        SCOPED_TRACE("format " + std::to_string(w.format) + ", encoding " + std::to_string(w.encoding));
+        Fill(T1(), entries);
+        MarkAll(T1(), 2, 2);
+        T1().FileName = (disk / "table").u16string();
+        Encoding = w.encoding;
+        EXPECT_FALSE(SaveTable(T1(), w.format));
+        EXPECT_EQ(dir.Read("disk/table"), old);
+        EXPECT_EQ(dir.List("disk"), std::vector<std::u16string>{u"table"});
+        EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(entries.size(), 2));
+        EXPECT_TRUE(T1().Modified);
+    }
+    // With room enough the same save goes through.
+    Fill(T1(), Numbered(3));
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+}
+#endif
 
 // ---- Leaks -------------------------------------------------------------------
 
