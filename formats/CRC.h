@@ -22,7 +22,8 @@ namespace vm {
 // two- and three-byte forms and encoded surrogates decode as they come.
 // Returns the number of units written, terminator not counted. A null src
 // gives an empty result. When bytesRead is given it receives the number of
-// source bytes that were decoded.
+// source bytes that were decoded. Looks at src only a little beyond what
+// it decodes, so decoding a few characters of a long text is cheap.
 std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
                         std::size_t maxChars, std::size_t* bytesRead = nullptr);
 

@@ -168,6 +168,17 @@ TEST_F(Limits, IncludeLoopsStayWithinTheBudget) {
     ASSERT_EQ(out.size(), 21u);
     EXPECT_EQ(out.back(), (Entry{u"m", u"1"}));
 
+    // A chain of distinct files: eight levels below the first are read,
+    // the include line met at that depth is not.
+    for (int i = 0; i < 10; ++i) {
+        const std::string n = std::to_string(i);
+        dir.Write("c" + n, "c" + n + "\t\r\n#\"c" + std::to_string(i + 1) + "\"\r\n");
+    }
+    out.clear();
+    EXPECT_TRUE(ReadTextFile(dir, u"c0", out));
+    ASSERT_EQ(out.size(), 9u);
+    EXPECT_EQ(out.back().first, u"c8");
+
     // The budget belongs to one top-level read: the next one starts afresh.
     dir.Write("main.txt", "#\"i\"\r\n");
     out.clear();

@@ -156,6 +156,42 @@ int main() {
         return !ok && units <= vm::TblStringBudgetFactor * size;
     });
 
+    Run("tbl: 65535 entries decoding one character of a 3 MiB string", 20, [&] {
+        // Every key and value is the letter a, cut short by a stray byte,
+        // at the start of one string of nearly 3 MiB. Each decode must look
+        // only a little beyond what it decodes, not to the string's end.
+        const std::uint32_t n = 65535;
+        const std::uint32_t dataStart = 21 + 19 * n;
+        const std::size_t length = static_cast<std::size_t>(vm::MaxFileSize) - dataStart - 1;
+        std::vector<std::uint8_t> image(dataStart, 0);
+        image.push_back('a');
+        image.push_back(0x80);
+        image.insert(image.end(), length - 2, 'y');
+        image.push_back(0);
+        auto put32 = [&](std::size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        };
+        image[2] = 0xFF;
+        image[3] = 0xFF;
+        put32(4, n);
+        put32(9, dataStart);
+        put32(17, static_cast<std::uint32_t>(image.size()));
+        for (std::uint32_t i = 0; i < n; ++i) {
+            image[21 + 2 * i] = static_cast<std::uint8_t>(i);
+            image[22 + 2 * i] = static_cast<std::uint8_t>(i >> 8);
+            const std::size_t node = 21 + 2 * n + 17 * i;
+            put32(node + 7, dataStart);
+            put32(node + 11, dataStart);
+        }
+        const std::size_t size = image.size();
+        image.push_back(0);
+        std::size_t entries = 0;
+        const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
+            if (std::u16string(key) == u"a" && std::u16string(value) == u"a") ++entries;
+        });
+        return ok && entries == n;
+    });
+
     std::printf("%s\n", g_failures ? "resource limits: FAILED" : "resource limits: all ok");
     return g_failures ? 1 : 0;
 }
