@@ -2,6 +2,7 @@
 // the decoding of every key and value straight out of the file image.
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -92,7 +93,7 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
     // are bounded by a multiple of the file's size; beyond that the read
     // stops and fails like an entry that points outside the file. Files
     // whose entries have strings of their own never come near it.
-    std::uint64_t budget = TblStringBudgetFactor * size;
+    std::uint64_t budget = size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size;
 
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {

@@ -167,7 +167,7 @@ struct ParseContext {
 };
 
 void ReadInclude(const ParseContext& ctx, const char16_t* value) {
-    if (IncludeDepth >= MaxIncludeDepth) return;
+    if (IncludeDepth >= MaxIncludeDepth || IncludeBudgetSpent) return;
     std::u16string name(value);
     if (name.empty()) return;
     // A relative name is looked for beside the including file first, then
@@ -176,8 +176,6 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
         std::u16string beside = platform::JoinPath(ctx.baseDir, name);
         if (platform::FileExists(beside)) name = std::move(beside);
     }
-    if (IncludeBudgetSpent) return;
-
     platform::FileImage file;
     const std::uint64_t limit = std::min(MaxFileSize, IncludeBytesLeft);
     const platform::ReadStatus status = platform::ReadWholeFile(name, limit, 4, file);
