@@ -52,6 +52,35 @@ vm::TableEntrySource Repeating(const std::u16string& key, const std::u16string& 
     };
 }
 
+// A .tbl of MaxFileSize bytes whose 65535 entries all have their key and
+// value at the start of one string: `start`, then the letter x up to the
+// last byte. A zero byte follows the image, as the reader wants.
+std::vector<std::uint8_t> SharedStringTbl(const std::string& start) {
+    const std::uint32_t n = 65535;
+    const std::uint32_t dataStart = 21 + 19 * n;
+    std::vector<std::uint8_t> image(dataStart, 0);
+    image.insert(image.end(), start.begin(), start.end());
+    image.resize(static_cast<std::size_t>(vm::MaxFileSize) - 1, 'x');
+    image.push_back(0);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    image[2] = 0xFF;
+    image[3] = 0xFF;
+    put32(4, n);
+    put32(9, dataStart);
+    put32(17, static_cast<std::uint32_t>(image.size()));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        image[21 + 2 * i] = static_cast<std::uint8_t>(i);
+        image[22 + 2 * i] = static_cast<std::uint8_t>(i >> 8);
+        const std::size_t node = 21 + 2 * n + 17 * i;
+        put32(node + 7, dataStart);
+        put32(node + 11, dataStart);
+    }
+    image.push_back(0);
+    return image;
+}
+
 bool StopAt256MiB(std::uint64_t writtenSoFar, std::size_t count) {
     return writtenSoFar + count <= (256u << 20);
 }
@@ -132,29 +161,8 @@ int main(int argc, char** argv) {
 
     Run("tbl: MaxFileSize file whose 65535 entries share one string", 120, [&] {
         // The largest shared string that still fits a file of MaxFileSize.
-        const std::uint32_t n = 65535;
-        const std::uint32_t dataStart = 21 + 19 * n;
-        const std::size_t length = static_cast<std::size_t>(vm::MaxFileSize) - dataStart - 1;
-        std::vector<std::uint8_t> image(dataStart, 0);
-        image.insert(image.end(), length, 'x');
-        image.push_back(0);
-        auto put32 = [&](std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        };
-        image[2] = 0xFF;
-        image[3] = 0xFF;
-        put32(4, n);
-        put32(9, dataStart);
-        put32(17, static_cast<std::uint32_t>(image.size()));
-        for (std::uint32_t i = 0; i < n; ++i) {
-            image[21 + 2 * i] = static_cast<std::uint8_t>(i);
-            image[22 + 2 * i] = static_cast<std::uint8_t>(i >> 8);
-            const std::size_t node = 21 + 2 * n + 17 * i;
-            put32(node + 7, dataStart);
-            put32(node + 11, dataStart);
-        }
-        const std::size_t size = image.size();
-        image.push_back(0);
+        const std::vector<std::uint8_t> image = SharedStringTbl("");
+        const std::size_t size = image.size() - 1;
         std::uint64_t units = 0;
         const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
             units += vm::WideLength(key) + vm::WideLength(value);
@@ -166,36 +174,12 @@ int main(int argc, char** argv) {
         // Every key and value is the letter a, cut short by a stray byte,
         // at the start of one string of nearly 3 MiB. Each decode must look
         // only a little beyond what it decodes, not to the string's end.
-        const std::uint32_t n = 65535;
-        const std::uint32_t dataStart = 21 + 19 * n;
-        const std::size_t length = static_cast<std::size_t>(vm::MaxFileSize) - dataStart - 1;
-        std::vector<std::uint8_t> image(dataStart, 0);
-        image.push_back('a');
-        image.push_back(0x80);
-        image.insert(image.end(), length - 2, 'y');
-        image.push_back(0);
-        auto put32 = [&](std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        };
-        image[2] = 0xFF;
-        image[3] = 0xFF;
-        put32(4, n);
-        put32(9, dataStart);
-        put32(17, static_cast<std::uint32_t>(image.size()));
-        for (std::uint32_t i = 0; i < n; ++i) {
-            image[21 + 2 * i] = static_cast<std::uint8_t>(i);
-            image[22 + 2 * i] = static_cast<std::uint8_t>(i >> 8);
-            const std::size_t node = 21 + 2 * n + 17 * i;
-            put32(node + 7, dataStart);
-            put32(node + 11, dataStart);
-        }
-        const std::size_t size = image.size();
-        image.push_back(0);
+        const std::vector<std::uint8_t> image = SharedStringTbl("a\x80");
         std::size_t entries = 0;
-        const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
+        const bool ok = vm::ReadTblImage(image.data(), image.size() - 1, [&](const char16_t* key, const char16_t* value) {
             if (std::u16string(key) == u"a" && std::u16string(value) == u"a") ++entries;
         });
-        return ok && entries == n;
+        return ok && entries == 65535;
     });
 
     std::printf("%s\n", g_failures ? "resource limits: FAILED" : "resource limits: all ok");
