@@ -1,5 +1,7 @@
 #include "CRC.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -29,14 +31,32 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
     std::size_t out = 0;
     if (src) {
         const auto* s = reinterpret_cast<const unsigned char*>(src);
-        // The text ends at its zero byte; knowing where lets runs of ASCII
-        // (most of a game table) be widened many bytes at a time without
-        // reading past it.
-        const auto* end = s + std::strlen(src);
+        // Runs of ASCII (most of a game table) are widened many bytes at a
+        // time, which needs to know that no zero byte ends the text within
+        // them. The text is scanned for its end only a little ahead of the
+        // decoding, in chunks that grow with what has been decoded: a
+        // reader that decodes many short strings out of one long one must
+        // not scan to its end every time.
+        const auto* start = s;
+        const auto* scanned = s;  // no zero byte in [start, scanned)
+        bool terminated = false;  // the zero byte is at scanned
+        auto clear = [&](std::size_t want) {  // bytes from s known not to hold the end
+            if (scanned < s) scanned = s;  // decoded one by one, so no zero byte there
+            while (!terminated && static_cast<std::size_t>(scanned - s) < want) {
+                const std::size_t chunk = std::max<std::size_t>(64, static_cast<std::size_t>(scanned - start));
+                if (const void* zero = std::memchr(scanned, 0, chunk)) {
+                    scanned = static_cast<const unsigned char*>(zero);
+                    terminated = true;
+                } else {
+                    scanned += chunk;
+                }
+            }
+            return static_cast<std::size_t>(scanned - s);
+        };
         std::size_t chars = 0;
         while (out < maxUnits && chars < maxChars) {
 #if defined(__SSE2__)
-            while (end - s >= 16 && out + 16 <= maxUnits && chars + 16 <= maxChars) {
+            while (out + 16 <= maxUnits && chars + 16 <= maxChars && clear(16) >= 16) {
                 const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
                 if (_mm_movemask_epi8(bytes)) break;
                 const __m128i zero = _mm_setzero_si128();
@@ -47,7 +67,7 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
                 s += 16;
             }
 #endif
-            while (end - s >= 8 && out + 8 <= maxUnits && chars + 8 <= maxChars) {
+            while (out + 8 <= maxUnits && chars + 8 <= maxChars && clear(8) >= 8) {
                 std::uint64_t w;
                 std::memcpy(&w, s, 8);
                 if (w & 0x8080808080808080ull) break;
@@ -133,7 +153,11 @@ std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                 d[out++] = static_cast<unsigned char>(0xC0u | (u >> 6));
                 d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
             } else {
-                if (out + 3 > room) break;
+                // The two halves of a surrogate pair are one character: a cut
+                // between them would leave a lone surrogate behind.
+                const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < maxUnits &&
+                                  src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF;
+                if (out + (pair ? 6 : 3) > room) break;
                 d[out++] = static_cast<unsigned char>(0xE0u | (u >> 12));
                 d[out++] = static_cast<unsigned char>(0x80u | ((u >> 6) & 0x3Fu));
                 d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));

@@ -22,14 +22,16 @@ namespace vm {
 // two- and three-byte forms and encoded surrogates decode as they come.
 // Returns the number of units written, terminator not counted. A null src
 // gives an empty result. When bytesRead is given it receives the number of
-// source bytes that were decoded.
+// source bytes that were decoded. Looks at src only a little beyond what
+// it decodes, so decoding a few characters of a long text is cheap.
 std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
                         std::size_t maxChars, std::size_t* bytesRead = nullptr);
 
 // UTF-16 to UTF-8, each unit encoded by itself (a surrogate pair becomes two
 // three-byte sequences, as the game's tables store them). Consumes at most
 // maxUnits units of src, stops at the terminator or when the next
-// character and the terminator would not fit in destBytes bytes. Returns the
+// character and the terminator would not fit in destBytes bytes (both
+// halves of a surrogate pair must fit, or neither is written). Returns the
 // number of bytes written, terminator not counted.
 std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                         std::size_t maxUnits);

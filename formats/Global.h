@@ -17,5 +17,11 @@ inline constexpr std::uint32_t TblHeaderSize = 21;
 inline constexpr std::uint32_t TblNodeSize = 17;
 inline constexpr std::uint32_t TblMinFileSize = 43;
 inline constexpr int MaxIncludeDepth = 8;
+// The strings that one .tbl read decodes, over all entries, may take at
+// most this many times the file's size in bytes.
+inline constexpr std::uint64_t TblStringBudgetFactor = 16;
+// The files that include lines pull into one top-level text read may hold
+// together at most this many times MaxFileSize bytes.
+inline constexpr std::uint64_t IncludeBudgetFactor = 8;
 
 }  // namespace vm

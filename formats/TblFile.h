@@ -32,8 +32,10 @@ TblHeader ParseTblHeader(const std::uint8_t* image);
 
 // Reads a .tbl file and hands every entry to sink in index-array order: the
 // key as stored, the value in display form. False when the file is missing,
-// too large (MaxFileSize), fails a structural check, or an entry points
-// outside the file; entries delivered before the failure stay delivered.
+// too large (MaxFileSize), fails a structural check, an entry points
+// outside the file, or the entries' strings together would take more than
+// TblStringBudgetFactor times the file's size (entries sharing strings);
+// entries delivered before the failure stay delivered.
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink);
 
 // The same over a file image already in memory. image[size] must be a

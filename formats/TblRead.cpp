@@ -1,7 +1,10 @@
 // Reading .tbl files: the header checks, the walk over the index array and
 // the decoding of every key and value straight out of the file image.
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <new>
 
 #include "CRC.h"
 #include "ColorMacros.h"
@@ -50,7 +53,9 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
     return h;
 }
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+namespace {
+
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
     if (!image || !sink) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
 
@@ -72,10 +77,23 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
     if (n == 0) return true;
 
     // Scratch buffers for the whole call; their contents are always written
-    // before they are read, so they are not cleared.
-    auto keyBuffer = std::make_unique_for_overwrite<char16_t[]>(KeyBufferUnits);
-    auto valueBuffer = std::make_unique_for_overwrite<char16_t[]>(KeyBufferUnits);
-    auto displayBuffer = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+    // before they are read, so they are not cleared. A string in the image
+    // has at most `size` bytes and so at most `size` units, and its display
+    // form is at most 8/3 as long (plus one final "\color;"), so a small
+    // file gets small buffers; the results are the same.
+    const std::size_t stringUnits = static_cast<std::size_t>(std::min<std::uint64_t>(KeyBufferUnits, size + 1));
+    const std::size_t displayUnits = std::min<std::size_t>(DisplayBufferUnits, 3 * stringUnits + 8);
+    auto keyBuffer = std::make_unique_for_overwrite<char16_t[]>(stringUnits);
+    auto valueBuffer = std::make_unique_for_overwrite<char16_t[]>(stringUnits);
+    auto displayBuffer = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
+
+    // Entries may share their strings, so a small file could name the same
+    // 65535-character string for every one of its 65535 entries and fill
+    // gigabytes of memory with copies. The bytes decoded over all entries
+    // are bounded by a multiple of the file's size; beyond that the read
+    // stops and fails like an entry that points outside the file. Files
+    // whose entries have strings of their own never come near it.
+    std::uint64_t budget = size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size;
 
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {
@@ -91,15 +109,30 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
         // A stored length of 0 (a 65535-byte value whose length wrapped)
         // takes the value up to its zero byte.
         const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
+        std::size_t valueBytes = 0, keyBytes = 0;
         const std::size_t units =
-            Utf8ToUtf16(valueBuffer.get(), KeyBufferUnits * 2,
-                        reinterpret_cast<const char*>(image + valueOffset), valueChars);
+            Utf8ToUtf16(valueBuffer.get(), stringUnits * 2,
+                        reinterpret_cast<const char*>(image + valueOffset), valueChars, &valueBytes);
+        Utf8ToUtf16(keyBuffer.get(), stringUnits * 2,
+                    reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits, &keyBytes);
+        if (keyBytes + valueBytes > budget) return false;
+        budget -= keyBytes + valueBytes;
         ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
-        Utf8ToUtf16(keyBuffer.get(), KeyBufferUnits * 2,
-                    reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits);
         sink(keyBuffer.get(), displayBuffer.get());
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+    // Running out of memory, in the reader or in the sink, ends the read
+    // like any other failure; the entries delivered so far stay delivered.
+    try {
+        return ReadImage(image, size, sink);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink) {

@@ -77,14 +77,28 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
     const std::uint32_t n = static_cast<std::uint32_t>(count);
 
     NewlineAsLineFeed = true;
+    // A refused image gives its memory back at once; it may be gigabytes.
+    auto release = [&image] {
+        image.clear();
+        image.shrink_to_fit();
+        return false;
+    };
     const std::uint64_t dataStart = TblHeaderSize + 2ull * n + std::uint64_t{TblNodeSize} * hashSize;
 
     try {
-        // The caller's total only sizes the first allocation; the image grows
-        // when the strings turn out longer.
-        const std::uint64_t guess = dataStart + std::min<std::uint64_t>(totalChars, 1ull << 30) * 3 + 2ull * n;
+        // The image never grows beyond what 32-bit offsets can address plus
+        // the room of one more entry: a string area that passes 4 GiB is
+        // refused below, after at most that much memory. The caller's total
+        // only sizes the first allocation (never more than count entries of
+        // the longest strings can use); the image grows when the strings
+        // turn out longer.
+        const std::uint64_t entryRoom = 2 * (MaxStoredBytes + 1);
+        const std::uint64_t largest = (1ull << 32) + entryRoom;
+        const std::uint64_t strings =
+            std::min<std::uint64_t>(std::min<std::uint64_t>(totalChars, 1ull << 40) * 3 + 2ull * n, entryRoom * n);
+        const std::uint64_t guess = std::min(dataStart + strings, largest);
         image.assign(static_cast<std::size_t>(guess), 0);
-        auto scratch = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+        std::vector<char16_t> scratch;  // a value in stored form, grown as needed
 
         std::uint8_t* header = image.data();
         Store16(header + 2, n);
@@ -100,13 +114,14 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
         auto reserve = [&](std::uint64_t bytes) {
             const std::uint64_t needed = cursor + bytes;
             if (needed > image.size())
-                image.resize(static_cast<std::size_t>(std::max<std::uint64_t>(needed, image.size() + image.size() / 2)));
+                image.resize(static_cast<std::size_t>(
+                    std::min(std::max<std::uint64_t>(needed, image.size() + image.size() / 2), largest)));
         };
 
         for (std::uint32_t i = 0; i < n; ++i) {
             const char16_t* key = nullptr;
             const char16_t* value = nullptr;
-            if (!source(static_cast<std::int32_t>(i), key, value)) return false;
+            if (!source(static_cast<std::int32_t>(i), key, value)) return release();
 
             const std::size_t keyUnits = WideLength(key);
             const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, MaxStoredBytes) + 1;
@@ -123,16 +138,19 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
             const std::uint64_t keyOffset = cursor;
             cursor += k + 1;
 
-            const std::size_t units = MacrosToColorCodes(value, scratch.get(), DisplayBufferUnits - 1);
+            // The stored form is never longer than the display form.
+            const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
+            if (scratch.size() < limit + 1) scratch.resize(limit + 1);
+            const std::size_t units = MacrosToColorCodes(value, scratch.data(), limit);
             const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, MaxStoredBytes) + 1;
             reserve(valueRoom);
             const std::size_t v = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
-                                              static_cast<std::size_t>(valueRoom), scratch.get(), units);
+                                              static_cast<std::size_t>(valueRoom), scratch.data(), units);
             const std::uint64_t valueOffset = cursor;
             cursor += v + 1;
             // Offsets are 32-bit in the file: a string area beyond that
             // cannot be addressed.
-            if (cursor > 0xFFFFFFFFull) return false;
+            if (cursor > 0xFFFFFFFFull) return release();
 
             std::uint8_t* index = image.data() + TblHeaderSize + 2ull * i;
             Store16(index, slot);
@@ -152,12 +170,9 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
         Store32(header + 17, static_cast<std::uint32_t>(cursor));
         return true;
     } catch (const std::bad_alloc&) {
-        image.clear();
-        image.shrink_to_fit();
-        return false;
+        return release();
     } catch (const std::length_error&) {
-        image.clear();
-        return false;
+        return release();
     }
 }
 

@@ -2,8 +2,10 @@
 // detection), the header check and the one-pass line parser that cuts keys
 // and values in place.
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,20 @@ struct IncludeLevel {
     IncludeLevel() { ++IncludeDepth; }
     ~IncludeLevel() { --IncludeDepth; }
 };
+
+// The include budget of the current top-level read. The depth limit alone
+// does not bound the work: a file that includes itself k times would be
+// read k^8 times. So every top-level read may pull in through its include
+// lines, at every depth together, at most IncludeBudgetFactor x MaxFileSize
+// bytes, and the work of one read stays proportional to that. An included
+// file is read only when it fits both MaxFileSize and what is left of the
+// budget. When the budget is the limit it does not fit (or is used up),
+// that include and every later one are skipped and the top-level read
+// reports failure; the entries delivered until then stay delivered. A file
+// that is only too large for MaxFileSize contributes nothing, like a
+// missing one.
+std::uint64_t IncludeBytesLeft = 0;
+bool IncludeBudgetSpent = false;
 
 // True when every lead byte is followed by exactly the continuation bytes
 // it needs. Three-byte encoded surrogates (what our writers produce for
@@ -139,6 +155,9 @@ bool IsSpacesOnly(const char16_t* key) {
     return true;
 }
 
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout);
+
 struct ParseContext {
     const std::u16string& baseDir;
     const TableEntrySink& sink;
@@ -148,7 +167,7 @@ struct ParseContext {
 };
 
 void ReadInclude(const ParseContext& ctx, const char16_t* value) {
-    if (IncludeDepth >= MaxIncludeDepth) return;
+    if (IncludeDepth >= MaxIncludeDepth || IncludeBudgetSpent) return;
     std::u16string name(value);
     if (name.empty()) return;
     // A relative name is looked for beside the including file first, then
@@ -157,8 +176,16 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
         std::u16string beside = platform::JoinPath(ctx.baseDir, name);
         if (platform::FileExists(beside)) name = std::move(beside);
     }
+    platform::FileImage file;
+    const std::uint64_t limit = std::min(MaxFileSize, IncludeBytesLeft);
+    const platform::ReadStatus status = platform::ReadWholeFile(name, limit, 4, file);
+    if (status == platform::ReadStatus::TooLarge && limit < MaxFileSize) IncludeBudgetSpent = true;
+    if (status != platform::ReadStatus::Ok) return;
+    IncludeBytesLeft -= file.size;
+
     IncludeLevel level;
-    ReadTextTable(name, ctx.sink, ctx.encoding, ctx.layout);  // result ignored
+    ReadImage(file.data.get(), file.size, platform::DirectoryOf(name), ctx.sink, ctx.encoding,
+              ctx.layout);  // result ignored
 }
 
 // One pass over text (which ends in LF and a terminator), cutting
@@ -254,6 +281,35 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
     }
 }
 
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
+    if (!bytes || !sink || size == 0 || size > MaxFileSize) return false;
+    const bool topLevel = IncludeDepth == 0;
+    if (topLevel) {
+        IncludeBytesLeft = MaxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX
+                                                                           : MaxFileSize * IncludeBudgetFactor;
+        IncludeBudgetSpent = false;
+    }
+    DecodedText decoded = Decode(bytes, static_cast<std::size_t>(size), encoding);
+    std::u16string& text = decoded.text;
+    if (!decoded.complete) {
+        // Only whole lines before the undecodable sequence are read.
+        const std::size_t lastBreak = text.rfind(u'\n');
+        text.resize(lastBreak == std::u16string::npos ? 0 : lastBreak + 1);
+    }
+    text.push_back(u'\n');  // the last line needs no line break of its own
+
+    // A value is at most the text and at most KeyBufferUnits units long;
+    // its display form at most 8/3 of that (plus one final "\color;").
+    const std::size_t displayUnits =
+        std::min(DisplayBufferUnits, 3 * std::min(KeyBufferUnits, text.size()) + 8);
+    auto display = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
+    const ParseContext ctx{baseDir, sink, encoding, layout, display.get()};
+    const bool header = StartsWithHeader(text.c_str());
+    Parse(text.data(), text.size(), header, ctx);
+    return decoded.complete && !(topLevel && IncludeBudgetSpent);
+}
+
 }  // namespace
 
 TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice) {
@@ -266,21 +322,13 @@ TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, T
 
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
                    const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
-    if (!bytes || !sink || size == 0 || size > MaxFileSize) return false;
-    DecodedText decoded = Decode(bytes, static_cast<std::size_t>(size), encoding);
-    std::u16string& text = decoded.text;
-    if (!decoded.complete) {
-        // Only whole lines before the undecodable sequence are read.
-        const std::size_t lastBreak = text.rfind(u'\n');
-        text.resize(lastBreak == std::u16string::npos ? 0 : lastBreak + 1);
+    // Running out of memory, in the reader or in the sink, ends the read
+    // like any other failure; the entries delivered so far stay delivered.
+    try {
+        return ReadImage(bytes, size, baseDir, sink, encoding, layout);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    text.push_back(u'\n');  // the last line needs no line break of its own
-
-    auto display = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
-    const ParseContext ctx{baseDir, sink, encoding, layout, display.get()};
-    const bool header = StartsWithHeader(text.c_str());
-    Parse(text.data(), text.size(), header, ctx);
-    return decoded.complete;
 }
 
 bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,

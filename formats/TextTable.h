@@ -14,8 +14,10 @@ namespace vm {
 // Reads a text table and hands every entry to sink (key as read, value in
 // display form). A byte-order mark overrides the encoding choice. layout is
 // only passed on to included files. False when the file is missing, empty
-// or larger than MaxFileSize, or when UTF-8 text stops decoding before the
-// end of the file (entries before that point are delivered).
+// or larger than MaxFileSize, when UTF-8 text stops decoding before the
+// end of the file, or when the included files together go beyond the
+// include budget (IncludeBudgetFactor x MaxFileSize bytes); the entries
+// before that point are delivered.
 bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
                    TextEncoding encoding, TextLayout layout);
 

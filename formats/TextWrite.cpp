@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ constexpr std::size_t AnsiValueBytes = 229376;
 
 class BufferedOutput {
 public:
-    explicit BufferedOutput(platform::AtomicFileWriter& file) : file_(file) { buffer_.reserve(FlushSize * 2); }
+    explicit BufferedOutput(platform::AtomicFileWriter& file) : file_(file) {}
 
     void Bytes(const void* data, std::size_t count) {
         const auto* p = static_cast<const std::uint8_t*>(data);
@@ -70,10 +71,19 @@ const char16_t* SingleLine(const char16_t* text, std::u16string& scratch) {
     return scratch.c_str();
 }
 
-}  // namespace
+// UTF-8 of at most maxUnits units of text into at most capacity bytes
+// (terminator included). The buffer grows to what the text can need, so a
+// small table never pays for the largest value.
+std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::size_t maxUnits,
+                       std::size_t capacity) {
+    const std::size_t units = std::min(WideLength(text), maxUnits);
+    const std::size_t room = std::min(3 * units + 1, capacity);
+    if (buffer.size() < room) buffer.resize(room);
+    return Utf16ToUtf8(buffer.data(), room, text, maxUnits);
+}
 
-bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding, bool* replaced) {
+bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+               TextLayout layout, TextEncoding encoding, bool* replaced) {
     if (fileName.empty() || !source || count <= 0) return false;
     if (encoding != TextEncoding::Unicode && encoding != TextEncoding::UTF8 &&
         encoding != TextEncoding::ANSI)
@@ -99,7 +109,7 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         !platform::AnsiToWide(HeaderTTF.data(), HeaderTTF.size(), header))
         header.clear();
 
-    auto scratch = std::make_unique_for_overwrite<char16_t[]>(DisplayBufferUnits);
+    std::vector<char16_t> scratch;  // a value in stored form, grown as needed
     std::u16string keyLine, valueLine;
     std::string narrow;
     bool anyReplaced = false;
@@ -124,7 +134,7 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         }
     }
 
-    auto encoded = std::make_unique_for_overwrite<char[]>(Utf8ValueBytes);
+    std::vector<char> encoded;
     for (std::int32_t i = 0; i < count && out.ok(); ++i) {
         const char16_t* rawKey = nullptr;
         const char16_t* rawValue = nullptr;
@@ -133,8 +143,11 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         const char16_t* value = SingleLine(rawValue, valueLine);
         std::size_t valueUnits;
         if (colorCodes) {
-            valueUnits = MacrosToColorCodes(value, scratch.get(), DisplayBufferUnits - 1);
-            value = scratch.get();
+            // The stored form is never longer than the display form.
+            const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
+            if (scratch.size() < limit + 1) scratch.resize(limit + 1);
+            valueUnits = MacrosToColorCodes(value, scratch.data(), limit);
+            value = scratch.data();
         } else {
             valueUnits = WideLength(value);
         }
@@ -148,7 +161,8 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
         }
 
         if (encoding == TextEncoding::UTF8) {
-            out.Bytes(encoded.get(), Utf16ToUtf8(encoded.get(), Utf8KeyBytes, key, KeyBufferUnits));
+            const std::size_t bytes = EncodeUtf8(encoded, key, KeyBufferUnits, Utf8KeyBytes);
+            out.Bytes(encoded.data(), bytes);
         } else {
             platform::WideToAnsi(key, WideLength(key), AnsiKeyBytes, narrow, anyReplaced);
             out.Bytes(narrow.data(), narrow.size());
@@ -158,8 +172,9 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
             out.Bytes(&b, 1);
         }
         if (encoding == TextEncoding::UTF8) {
-            out.Bytes(encoded.get(), Utf16ToUtf8(encoded.get(), Utf8ValueBytes, value,
-                                                 std::min(valueUnits, DisplayBufferUnits)));
+            const std::size_t bytes =
+                EncodeUtf8(encoded, value, std::min(valueUnits, DisplayBufferUnits), Utf8ValueBytes);
+            out.Bytes(encoded.data(), bytes);
         } else {
             platform::WideToAnsi(value, std::min(valueUnits, DisplayBufferUnits), AnsiValueBytes,
                                  narrow, anyReplaced);
@@ -174,6 +189,19 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
     if (!out.Flush() || !file.Commit()) return false;
     if (replaced && anyReplaced) *replaced = true;
     return true;
+}
+
+}  // namespace
+
+bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
+                    std::int32_t count, TextLayout layout, TextEncoding encoding, bool* replaced) {
+    // Running out of memory fails the write like a full disk: the temporary
+    // file goes, the old file stays.
+    try {
+        return WriteText(fileName, source, count, layout, encoding, replaced);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace vm

@@ -3,11 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "DocumentTestUtil.h"
 #include "FormatTestUtil.h"
 #include "TestFiles.h"
 #include "documents/TableFiles.h"
 #include "platform/Platform.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+#ifdef __linux__
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
 using namespace vm;
 using namespace vmtest;
@@ -288,4 +298,168 @@ TEST_F(DocumentsTest, EndOfProgramAsksSideOneThenSideTwo) {
     view2.questions.clear();
     EXPECT_FALSE(ConfirmEndProgram());
     EXPECT_TRUE(view2.questions.empty());  // stopped at side 1
+}
+
+// ---- Failing disks -----------------------------------------------------------
+
+namespace {
+
+std::uint64_t g_allowedBytes = 0;
+std::size_t g_writes = 0;
+// Lets writes through until the given number of bytes has been written.
+bool FailAfterAllowedBytes(std::uint64_t writtenSoFar, std::size_t count) {
+    ++g_writes;
+    return writtenSoFar + count <= g_allowedBytes;
+}
+
+}  // namespace
+
+TEST_F(DocumentsTest, SavesToLockedTargetsOrThroughFailingWritesChangeNothing) {
+    // Every writer, every way a save can fail after the writer started:
+    // reported, the old file byte for byte as it was, no temporary file
+    // left, the table and its flags untouched.
+    const std::string old(3000, 'o');
+    enum Fault { ReadOnlyFile, ReadOnlyDirectory, FirstWriteFails, FailsHalfWay };
+    const struct {
+        const char* what;
+        Fault fault;
+    } faults[] = {
+        {"read-only file", ReadOnlyFile},
+        {"read-only directory", ReadOnlyDirectory},
+        {"disk full at once", FirstWriteFails},
+        {"disk full half way", FailsHalfWay},
+    };
+    const struct {
+        std::int32_t format;
+        int encoding;
+    } writers[] = {{FormatTbl, 0}, {FormatTabbedText, 0}, {FormatTabbedText, 1}, {FormatDiabloText, 2}};
+    const Entries small = Numbered(3);
+    // Enough text (about 2 MB) for the text writers to write in pieces;
+    // the second piece goes beyond what the disk takes.
+    const Entries big = Numbered(60000, u"a-rather-long-key-");
+
+    for (const auto& f : faults) {
+        for (const auto& w : writers) {
+            SCOPED_TRACE(std::string(f.what) + ", format " + std::to_string(w.format) + ", encoding " +
+                         std::to_string(w.encoding));
+#ifdef _WIN32
+            // A read-only folder does not stop new files on Windows.
+            if (f.fault == ReadOnlyDirectory) continue;
+#endif
+            // A .tbl is written in one piece: it fails at once or not at all.
+            if (f.fault == FailsHalfWay && w.format == FormatTbl) continue;
+            const Entries& entries = f.fault == FailsHalfWay ? big : small;
+            TempDir dir;
+            ASSERT_TRUE(dir.Write("sub/table", old));
+            const std::filesystem::path file = dir.path() / "sub" / "table";
+            if (f.fault == ReadOnlyFile)
+                std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+            if (f.fault == ReadOnlyDirectory)
+                std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_read |
+                                                                     std::filesystem::perms::owner_exec);
+            g_allowedBytes = f.fault == FailsHalfWay ? 3u << 19 : 0;
+            const bool hook = f.fault == FirstWriteFails || f.fault == FailsHalfWay;
+            platform::SetWriteFaultHook(hook ? FailAfterAllowedBytes : nullptr);
+
+            Fill(T1(), entries);
+            MarkAll(T1(), 3, 2);
+            T1().FileName = file.u16string();
+            Encoding = w.encoding;
+            view1.messages.clear();
+            g_writes = 0;
+            const bool saved = SaveTable(T1(), w.format);
+            if (f.fault == FailsHalfWay) {
+                EXPECT_GE(g_writes, 2u);  // a piece was written before
+            }
+            platform::SetWriteFaultHook(nullptr);
+            std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_all);
+
+            EXPECT_FALSE(saved);
+            EXPECT_EQ(view1.messages.size(), 1u);
+            EXPECT_EQ(dir.Read("sub/table"), old);
+            EXPECT_EQ(dir.List("sub"), std::vector<std::u16string>{u"table"});
+            EXPECT_EQ(EntriesOf(T1()), entries);
+            EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(entries.size(), 3));
+            EXPECT_EQ(Flags(*T1().Values), std::vector<std::int32_t>(entries.size(), 2));
+            EXPECT_TRUE(T1().Modified);
+        }
+    }
+}
+
+#ifdef __linux__
+TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
+    // A 64 KiB tmpfs fills up while the temporary file is written: the
+    // write itself fails, not an injected one.
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+    TempDir dir;
+    const std::filesystem::path disk = dir.path() / "disk";
+    std::filesystem::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        const std::filesystem::path& path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    const std::string old(3000, 'o');
+    ASSERT_TRUE(dir.Write("disk/table", old));
+    const Entries entries = Numbered(6000);  // 70 KB and more in every format
+    const struct {
+        std::int32_t format;
+        int encoding;
+    } writers[] = {{FormatTbl, 0}, {FormatTabbedText, 0}, {FormatTabbedText, 1}, {FormatDiabloText, 2}};
+    for (const auto& w : writers) {
+        SCOPED_TRACE("format " + std::to_string(w.format) + ", encoding " + std::to_string(w.encoding));
+        Fill(T1(), entries);
+        MarkAll(T1(), 2, 2);
+        T1().FileName = (disk / "table").u16string();
+        Encoding = w.encoding;
+        EXPECT_FALSE(SaveTable(T1(), w.format));
+        EXPECT_EQ(dir.Read("disk/table"), old);
+        EXPECT_EQ(dir.List("disk"), std::vector<std::u16string>{u"table"});
+        EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(entries.size(), 2));
+        EXPECT_TRUE(T1().Modified);
+    }
+    // With room enough the same save goes through.
+    Fill(T1(), Numbered(3));
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+}
+#endif
+
+// ---- Leaks -------------------------------------------------------------------
+
+TEST_F(DocumentsTest, RepeatedLoadsAndSavesLeakNothing) {
+    // Good and failing loads and saves of every format, many times over;
+    // LeakSanitizer then looks for anything left unreleased.
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("broken.txt", "a\t1\nb\t\xC3(\n"));
+    ASSERT_TRUE(dir.Write("loop.txt", "l\tv\r\n#\"loop.txt\"\r\n#\"loop.txt\"\r\n"));
+    ASSERT_TRUE(dir.Write("bad.tbl", std::string(100, '\xFF')));
+    const Entries entries = {{u"k", u"\\red;v\\n"}, {u"\u00E9", u"\u4E2D"}, {u"k", u""}};
+    const std::u16string reads[] = {u"t.tbl", u"t.txt", u"d.txt", u"broken.txt", u"loop.txt", u"bad.tbl", u"missing.txt"};
+    for (int round = 0; round < 20; ++round) {
+        Fill(T1(), entries);
+        Encoding = round % 3;
+        T1().FileName = dir.Path(u"t.tbl");
+        EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+        T1().FileName = dir.Path(u"t.txt");
+        EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+        T1().FileName = dir.Path(u"d.txt");
+        EXPECT_TRUE(SaveTable(T1(), FormatDiabloText));
+        T1().FileName = dir.Path(u"missing/x.txt");
+        EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
+        platform::SetWriteFaultHook(FailEveryWrite);
+        T1().FileName = dir.Path(u"t.tbl");
+        EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+        platform::SetWriteFaultHook(nullptr);
+        for (const auto& name : reads) {
+            T2().FileName = dir.Path(name);
+            OpenByExtension(T2());
+        }
+    }
+    T2().FileName = dir.Path(u"t.txt");
+    EXPECT_TRUE(LoadTable(T2(), FormatTabbedText));
+    EXPECT_EQ(EntriesOf(T2()), entries);
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
+#endif
 }

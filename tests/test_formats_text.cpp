@@ -7,6 +7,7 @@
 #include <random>
 
 #include "FormatTestUtil.h"
+#include "FormatsTest.h"
 #include "TestFiles.h"
 #include "formats/CRC.h"
 #include "platform/Platform.h"
@@ -16,17 +17,7 @@ using namespace vmtest;
 
 namespace {
 
-class TextTable : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetOptions();
-        platform::AnsiCodePage = 1252;
-    }
-    void TearDown() override {
-        ResetOptions();
-        platform::AnsiCodePage = 0;
-    }
-};
+class TextTable : public FormatsTest {};
 
 Entries Parse(const std::string& text, TextEncoding encoding = TextEncoding::Autodetect) {
     Entries out;

@@ -72,6 +72,18 @@ TEST(Utf8ToUtf16, RespectsCapacityAndCharacterBound) {
     EXPECT_EQ(dest[0], 0);
 }
 
+TEST(Utf8ToUtf16, ReadsOnlyWhatItMayDecode) {
+    // Decoding a few characters out of a long text must not scan the whole
+    // text for its end: the .tbl reader decodes each entry's strings out
+    // of one image. Here the text has no end within its buffer at all, and
+    // the sanitizers see any read past the buffer.
+    const std::vector<char> text(100000, 'a');
+    char16_t dest[16];
+    EXPECT_EQ(Utf8ToUtf16(dest, sizeof dest, text.data(), 10), 10u);
+    EXPECT_EQ(std::u16string(dest), std::u16string(10, u'a'));
+    EXPECT_EQ(Utf8ToUtf16(dest, 8, text.data(), 100000), 3u);
+}
+
 TEST(Utf16ToUtf8, EncodesEachUnitByItself) {
     EXPECT_EQ(Encode(u"\u20AC"), Hex("E2 82 AC"));
     EXPECT_EQ(Encode(u"\xD83D\xDE00"), Hex("ED A0 BD ED B8 80"));
@@ -79,6 +91,15 @@ TEST(Utf16ToUtf8, EncodesEachUnitByItself) {
     EXPECT_EQ(Encode(u"\u00E9A", 3), Hex("C3 A9"));
     EXPECT_EQ(Encode(u"\u20AC", 3), Bytes{});
     EXPECT_EQ(Encode(u"abc", 1), Bytes{});
+}
+
+TEST(Utf16ToUtf8, NeverCutsBetweenTheHalvesOfAPair) {
+    // Room for "A" and the first half only: neither half is written.
+    EXPECT_EQ(Encode(u"A\U0001F600", 5), Hex("41"));
+    EXPECT_EQ(Encode(u"A\U0001F600", 7), Hex("41"));
+    EXPECT_EQ(Encode(u"A\U0001F600", 8), Hex("41 ED A0 BD ED B8 80"));
+    // A lone high surrogate is a character of its own.
+    EXPECT_EQ(Encode(std::u16string(u"A") + char16_t(0xD83D) + u"B", 5), Hex("41 ED A0 BD"));
 }
 
 TEST(Utf16ToUtf8, LongTextsStayInsideTheirBuffers) {

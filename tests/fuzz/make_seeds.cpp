@@ -1,0 +1,107 @@
+// Writes the seed corpora of the fuzz targets with our own writers:
+// fuzz_make_seeds DIR makes DIR/<target>/ for every target. The seeds are
+// committed; run this again only when the formats change.
+
+#include <fstream>
+#include <iostream>
+
+#include "FuzzCommon.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vmfuzz::Entries;
+
+const Entries Tables[] = {
+    {{u"x", u""}},
+    {{u"a", u"1"}, {u"b", u"\\red;two\\nlines"}, {u"a", u"dup"}},
+    {{u"\u00E9t\u00E9", u"\u0416\u4E2D\U0001F600"}, {u"k k ", u"\\color;A\\grey;"}, {u"q", u"tab\there, comma"}},
+};
+
+Entries Numbered(int count) {
+    Entries entries;
+    for (int i = 0; i < count; ++i)
+        entries.emplace_back(u"key" + vm::IntToDecimal(i), u"\\gold;value " + vm::IntToDecimal(i * 7));
+    return entries;
+}
+
+void Save(const fs::path& dir, const std::string& name, const std::string& bytes) {
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Tbl(const Entries& entries) {
+    std::vector<std::uint8_t> image;
+    if (!vm::BuildTblImage(vmfuzz::SourceOf(entries), static_cast<std::int32_t>(entries.size()),
+                           vmfuzz::TotalChars(entries), image))
+        vmfuzz::Fail("BuildTblImage", __FILE__, __LINE__);
+    return std::string(image.begin(), image.end());
+}
+
+std::string Text(const vmfuzz::ScratchDir& scratch, const Entries& entries, vm::TextLayout layout,
+                 vm::TextEncoding encoding) {
+    const std::string file = scratch.File("seed.txt");
+    if (!vm::WriteTextTable(vm::platform::FromUtf8(file), vmfuzz::SourceOf(entries),
+                            static_cast<std::int32_t>(entries.size()), layout, encoding))
+        vmfuzz::Fail("WriteTextTable", __FILE__, __LINE__);
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Widened(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: fuzz_make_seeds DIR\n";
+        return 2;
+    }
+    const fs::path root = argv[1];
+    vm::ResetOptions();
+    vm::platform::AnsiCodePage = 1252;
+    vmfuzz::ScratchDir scratch;
+
+    int n = 0;
+    for (const Entries& table : {Tables[0], Tables[1], Tables[2], Numbered(20)}) {
+        for (int extra : {0, 7}) {
+            vm::AddToHashSize = extra;
+            const std::string image = Tbl(table);
+            const std::string name = "seed" + std::to_string(n++) + ".tbl";
+            Save(root / "fuzz_tbl_read", name, image);
+            Save(root / "fuzz_tbl_roundtrip", name, image);
+        }
+    }
+    vm::AddToHashSize = 0;
+
+    // Include lines for the text reader: the files its target provides, the
+    // input itself, a loop, a missing file and a name cut by a comment.
+    const std::string includes =
+        "#\"a.txt\"\r\n#include \"input.txt\"\r\n#\"loop.txt\"\r\n#\"sub/deep.txt\"\r\n"
+        "#\"missing.txt\"\r\n#\"a//b.txt\"\r\n// comment\r\nk // note\tv\r\n";
+    const vm::TextEncoding encodings[] = {vm::TextEncoding::Unicode, vm::TextEncoding::UTF8, vm::TextEncoding::ANSI};
+    n = 0;
+    for (int t = 1; t < 3; ++t) {
+        for (vm::TextLayout layout : {vm::TextLayout::Tabbed, vm::TextLayout::DiabloII}) {
+            for (vm::TextEncoding encoding : encodings) {
+                const std::string text = Text(scratch, Tables[t], layout, encoding);
+                const char selector = static_cast<char>(n % 64);
+                const std::string name = "seed" + std::to_string(n++) + ".txt";
+                Save(root / "fuzz_text_roundtrip", name, selector + text);
+                const std::string more = encoding == vm::TextEncoding::Unicode ? Widened(includes) : includes;
+                Save(root / "fuzz_text_read", name, selector + text + more);
+            }
+        }
+    }
+    // The header of tabbed files and a few odd lines without any mark.
+    Save(root / "fuzz_text_read", "plain.txt", std::string(1, '\x03') + "Key\tValue\r\n" + includes + "x\t\"q\"z\"\r\n");
+    std::cout << "seeds written to " << root << "\n";
+    return 0;
+}
