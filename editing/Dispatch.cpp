@@ -56,8 +56,12 @@ void MainMenuCommand(int number) {
     case MenuOnlyTable2:
     case MenuTwoTables: ChooseViewMode(number); return;
     case MenuColorApi:
+#ifndef VM_ANSI_BUILD
+        // The single-byte program has no stored colour option: the item
+        // does nothing there.
         ColorApiTXT = w.menu.IsChecked(MenuColorApi);
         ExchangeSettings(true);
+#endif
         return;
     case MenuAskChange:
         NotAskChange = !w.menu.IsChecked(MenuAskChange);

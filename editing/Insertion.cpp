@@ -80,7 +80,12 @@ void FillGenderMenu(tk::PopupMenu& menu) {
 
 std::u16string ColourInsertText(int item) {
     if (item < 0 || item >= ColorMacroCount) return {};
+#ifdef VM_ANSI_BUILD
+    // The single-byte program always inserts the item's macro word.
+    return ColorMacroTable[item].word;
+#else
     if (ColorApiTXT) return ColorMacroTable[item].word;
+#endif
     std::u16string code = u"\u00FFc";
     if (item < 13) code += static_cast<char16_t>(u'/' + item);
     return code;

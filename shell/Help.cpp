@@ -22,7 +22,11 @@ const char16_t* const HotKeyText =
     u"  Ctrl+PAGEUP and Ctrl+PAGEDOWN - synchronous drift Item PageUp and PageDown\r\n";
 
 const char16_t* const AboutText =
+#ifdef VM_ANSI_BUILD
+    u"ANSI Version\r\n"
+#else
     u"Unicode Version\r\n"
+#endif
     u"\r\n"
     u"Author: the Vellumark developers\r\n"
     u"Contact: vellumark@example.org\r\n"

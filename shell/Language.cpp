@@ -158,10 +158,20 @@ std::u16string ReadLangText(std::string_view file, std::string_view section, std
     if (!FindIniValue(file, section, key, bytes) || bytes.empty()) return builtIn;
     // The profile functions read at most 4095 characters of a value.
     if (bytes.size() > 4095) bytes.resize(4095);
-    std::vector<char16_t> text(32768);
-    const std::size_t n = Utf8ToUtf16(text.data(), 65535, bytes.c_str(), 65535);
+    // No UTF-8 sequence gives more UTF-16 units than it has bytes.
+    std::vector<char16_t> text(bytes.size() + 1);
+    const std::size_t n = Utf8ToUtf16(text.data(), text.size() * sizeof(char16_t), bytes.c_str(), bytes.size());
     if (n == 0) return builtIn;
-    return std::u16string(text.data(), n);
+    std::u16string result(text.data(), n);
+#ifdef VM_ANSI_BUILD
+    // The single-byte program holds its interface texts in the ANSI code
+    // page: what the code page cannot show becomes its default character.
+    std::string ansi;
+    bool replaced = false;
+    platform::WideToAnsi(result.data(), result.size(), static_cast<std::size_t>(-1), ansi, replaced);
+    platform::AnsiToWide(ansi.data(), ansi.size(), result);
+#endif
+    return result;
 }
 
 void CaptureBuiltInTexts(LanguageHost& host) {

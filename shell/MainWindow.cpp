@@ -39,6 +39,21 @@ MainWindow::~MainWindow() {
         if (f) DeleteObject(f);
 }
 
+namespace {
+
+// A built-in text holding letters outside ASCII. The single-byte program
+// keeps them as bytes of code page 1251, which the system's own code page
+// shows as whatever those bytes mean there.
+std::u16string BuiltInText([[maybe_unused]] const char16_t* wide, [[maybe_unused]] const char* bytes) {
+#ifdef VM_ANSI_BUILD
+    return tk::FromNative(bytes, std::char_traits<char>::length(bytes));
+#else
+    return wide;
+#endif
+}
+
+}  // namespace
+
 void MainWindow::BuildMenus() {
     using K = tk::MenuItem;
     menu.Add(K::Head, u"File");
@@ -52,7 +67,7 @@ void MainWindow::BuildMenus() {
     menu.Add(K::Head, u"View");
     menu.Add(K::Radio, u"Only Table 1", 1);
     menu.Add(K::Radio, u"Only Table 2", 1);
-    menu.Add(K::Radio, u"\u0422wo Tables", 1);  // the first letter is Cyrillic
+    menu.Add(K::Radio, BuiltInText(u"\u0422wo Tables", "\xD2wo Tables"), 1);  // the first letter is Cyrillic
     menu.Add(K::Head, u"Options");
     menu.Add(K::Check, u"Use Macro ColorCode");
     menu.Add(K::Check, u"Ask before apply changes");
@@ -120,7 +135,7 @@ void MainWindow::BuildSide(int side) {
     c.searchBar.Add(c.searchBox);
 
     c.list.Create({c.panel.hwnd, tk::Dock::Top, ListHeight});
-    c.list.AddColumn(u"\u2116", 24);
+    c.list.AddColumn(BuiltInText(u"\u2116", "\xB9"), 24);  // the numero sign
     c.list.AddColumn(u"Key", 53);
     c.list.AddColumn(u"Value", 180);
     c.panel.Add(c.list);
@@ -130,6 +145,11 @@ void MainWindow::BuildSide(int side) {
     c.keyEditor.Create({c.panel.hwnd, false, tk::Dock::Top, KeyEditorHeight, false});
     c.panel.Add(c.keyEditor);
     c.valueEditor.Create({c.panel.hwnd, true, tk::Dock::Fill, 0, false});
+#ifdef VM_ANSI_BUILD
+    // The single-byte program's value editors redraw themselves whole
+    // whenever the input focus comes or goes.
+    c.valueEditor.onFocusChange = [&editor = c.valueEditor](bool) { editor.Repaint(); };
+#endif
     c.panel.Add(c.valueEditor);
 
     if (left) mainSplitter.Create({&form, &c.panel, true, 4, 0, 0});

@@ -137,8 +137,11 @@ void ExchangeSettings(bool Store) {
     QuoteValueTTF = x.Boolean(u"QuoteValueTTF", QuoteValueTTF);
     HeaderTTF = x.Ansi(u"HeaderTTF", HeaderTTF);
     HeadersTTF = x.Ansi(u"HeadersTTF", HeadersTTF);
+#ifndef VM_ANSI_BUILD
+    // The single-byte program keeps this option for one run only.
     ColorApiTXT = x.Boolean(u"ColorApiTXT", ColorApiTXT);
     host.SetMenuChecked(MenuMacroColorCode, ColorApiTXT);
+#endif
 
     host.SetMenuChecked(ViewMode, false);
     const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - ViewOnlyTable1));

@@ -2,6 +2,8 @@
 
 #include "toolkit/FileDialog.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "documents/FileDialogs.h"
@@ -20,7 +22,6 @@ namespace vm {
 
 namespace {
 
-const wchar_t* const FontsKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 // Everything StartVellumark builds, released by StopVellumark.
 struct Program {
@@ -97,10 +98,10 @@ public:
 };
 WindowSettings TheWindowSettings;
 
-bool IsWindows9x() { return (GetVersion() & 0x80000000u) != 0; }
+bool SystemIsWindows9x() { return (GetVersion() & 0x80000000u) != 0; }
 
 bool IsDirectory(const std::u16string& path) {
-    const DWORD a = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()));
+    const DWORD a = GetFileAttributes(tk::ToNative(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -118,39 +119,74 @@ void TakeFileArgument(TTblObjects& p, const std::u16string& arg) {
     if (FormatOfFileName(arg) != 0) p.FileName = arg;
 }
 
+// The list font, bold for the colour menu's items.
+HFONT CreateListFont(const tk::NativeChar* face, LONG height, LONG weight) {
+    LOGFONT f{};
+    f.lfHeight = height;
+    f.lfWeight = weight;
+    f.lfCharSet = DEFAULT_CHARSET;
+    const tk::NativeString name = face;
+    name.copy(f.lfFaceName, LF_FACESIZE - 1);
+    return CreateFontIndirect(&f);
+}
+
 }  // namespace
 
-bool IsFontInstalled(HKEY root, const wchar_t* keyPath, const std::u16string& face) {
+bool (*IsWindows9x)() = SystemIsWindows9x;
+
+std::u16string InstalledFontsKey() {
+#ifdef VM_ANSI_BUILD
+    if (IsWindows9x()) return u"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+#endif
+    return u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+}
+
+bool IsFontInstalled(HKEY root, const std::u16string& keyPath, const std::u16string& face) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyEx(root, tk::ToNative(keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    // Value names are compared in the form the platform hands them out.
+    const tk::NativeString wanted = tk::ToNative(face);
     bool found = false;
-    std::vector<wchar_t> name(4096);
+    std::vector<tk::NativeChar> name(4096);
     for (DWORD index = 0; !found; ++index) {
         DWORD length = 4095;
-        const LONG status = RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status = RegEnumValue(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) break;
-        found = length >= face.size() &&
-                std::char_traits<char16_t>::compare(reinterpret_cast<const char16_t*>(name.data()), face.data(),
-                                                    face.size()) == 0;
+        found = length >= wanted.size() &&
+                std::char_traits<tk::NativeChar>::compare(name.data(), wanted.data(), wanted.size()) == 0;
     }
     RegCloseKey(key);
     return found;
 }
 
 std::u16string ProgramDirectory() {
-    std::vector<wchar_t> path(32768);
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    return DirectoryPart(std::u16string(reinterpret_cast<const char16_t*>(path.data()), n));
+    std::vector<tk::NativeChar> path(32768);
+    const DWORD n = GetModuleFileName(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    return DirectoryPart(tk::FromNative(path.data(), n));
+}
+
+std::vector<std::u16string> ProgramArguments() {
+#ifdef VM_ANSI_BUILD
+    // The single-byte command line: a name the code page cannot hold
+    // arrives with the platform's replacement characters.
+    std::vector<std::u16string> args;
+    for (int i = 1; i < __argc; ++i) args.push_back(tk::FromNative(__argv[i], std::strlen(__argv[i])));
+    return args;
+#else
+    return platform::CommandLineArguments(0, nullptr);
+#endif
 }
 
 bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile, bool show) {
     tk::InitToolkit();
+#ifndef VM_ANSI_BUILD
     if (IsWindows9x()) {
         tk::ShowMessageBox(nullptr, u"This program temporarily is not run in Windows 9x",
                            u"Not NT compatible version Windows", MB_OK);
         return false;
     }
+#endif
     TheProgram = new Program;
     Program& program = *TheProgram;
     DialogDir = ProgramDirectory();
@@ -195,26 +231,15 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     ExchangeSettings(false);
 
     // The list font: "Arial Unicode MS" where installed.
-    if (IsFontInstalled(HKEY_LOCAL_MACHINE, FontsKey, u"Arial Unicode MS")) {
-        LOGFONTW f{};
-        f.lfHeight = 15;
-        f.lfWeight = FW_NORMAL;
-        f.lfCharSet = DEFAULT_CHARSET;
-        wcsncpy(f.lfFaceName, L"Arial Unicode MS", LF_FACESIZE - 1);
-        w.listFont = CreateFontIndirectW(&f);
+    if (IsFontInstalled(HKEY_LOCAL_MACHINE, InstalledFontsKey(), u"Arial Unicode MS")) {
+        w.listFont = CreateListFont(TEXT("Arial Unicode MS"), 15, FW_NORMAL);
         for (int side = 1; side <= 2; ++side) {
             w.Side(side).list.SetFont(w.listFont);
             w.Side(side).valueEditor.SetFont(w.listFont);
         }
-        f.lfWeight = FW_BOLD;
-        w.menuItemFont = CreateFontIndirectW(&f);
+        w.menuItemFont = CreateListFont(TEXT("Arial Unicode MS"), 15, FW_BOLD);
     } else {
-        LOGFONTW f{};
-        f.lfHeight = 14;
-        f.lfWeight = FW_BOLD;
-        f.lfCharSet = DEFAULT_CHARSET;
-        wcsncpy(f.lfFaceName, L"Arial", LF_FACESIZE - 1);
-        w.menuItemFont = CreateFontIndirectW(&f);
+        w.menuItemFont = CreateListFont(TEXT("Arial"), 14, FW_BOLD);
     }
     for (int side = 1; side <= 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
     CreateHelpWindow();
@@ -237,7 +262,7 @@ void StopVellumark() {
 }
 
 int RunVellumark() {
-    if (!StartVellumark(platform::CommandLineArguments(0, nullptr))) return 0;
+    if (!StartVellumark(ProgramArguments())) return 0;
     const int code = tk::RunMessageLoop(TheMainWindow->form.hwnd);
     StopVellumark();
     return code;

@@ -21,4 +21,13 @@ int RunVellumark();
 // The program file's directory, ending in a backslash.
 std::u16string ProgramDirectory();
 
+// The command-line arguments after the program's name.
+std::vector<std::u16string> ProgramArguments();
+
+// Whether the system is of the Windows 9x family (replaceable for tests).
+extern bool (*IsWindows9x)();
+
+// The registry key under HKEY_LOCAL_MACHINE that lists the installed fonts.
+std::u16string InstalledFontsKey();
+
 }  // namespace vm

@@ -74,6 +74,11 @@ void Edit::ReplaceSelection(std::u16string_view text) {
 }
 
 bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if ((msg == WM_SETFOCUS || msg == WM_KILLFOCUS) && onFocusChange) {
+        result = Default(msg, wp, lp);
+        onFocusChange(msg == WM_SETFOCUS);
+        return true;
+    }
     if (msg == WM_KEYDOWN && onKeyDown && onKeyDown(wp, lp)) {
         result = 0;
         return true;

@@ -52,6 +52,8 @@ struct Edit : Wnd {
 
     // A key-down message before the edit box sees it; true consumes it.
     std::function<bool(WPARAM key, LPARAM keyData)> onKeyDown;
+    // After the edit box has gained (true) or lost (false) the input focus.
+    std::function<void(bool gained)> onFocusChange;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 

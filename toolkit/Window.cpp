@@ -91,6 +91,8 @@ RECT Wnd::ClientRect() const {
     return r;
 }
 
+void Wnd::Repaint() { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
 RECT Wnd::Bounds() const {
     RECT r{};
     GetWindowRect(hwnd, &r);

@@ -39,6 +39,8 @@ struct Wnd {
     bool IsEnabled() const;
     void SetFont(HFONT font);
     void SetFocus();
+    // Redraws the whole window, background included, at once.
+    void Repaint();
     RECT ClientRect() const;
     // Position within the parent's client area.
     RECT Bounds() const;

@@ -15,6 +15,7 @@
 #include "documents/TblObjects.h"
 #include "editing/TableView.h"
 #include "formats/Options.h"
+#include "platform/Platform.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/MainWindow.h"
 #include "shell/Settings.h"
@@ -22,6 +23,23 @@
 #include "toolkit/MessageBox.h"
 
 namespace vmtest {
+
+// The window tests run against both programs; a few texts differ.
+#ifdef VM_ANSI_BUILD
+inline constexpr bool SingleByteProgram = true;
+#else
+inline constexpr bool SingleByteProgram = false;
+#endif
+
+// What the program shows for a built-in text: its UTF-16 form in the
+// Unicode program, its single bytes read in the system code page in the
+// single-byte one.
+inline std::u16string BuiltIn(const char16_t* wide, const char* bytes) {
+    if (!SingleByteProgram) return wide;
+    std::u16string text;
+    vm::platform::AnsiToWide(bytes, std::char_traits<char>::length(bytes), text);
+    return text;
+}
 
 struct ShownBox {
     std::u16string text, caption;

@@ -158,16 +158,18 @@ TEST_F(FileDialogWindowTest, OpenDialogFillsTheEncodingBox) {
 
 TEST_F(FileDialogWindowTest, SaveDialogReturnsATypedNewNameAsItStands) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    const std::wstring name = L"vellumark-gui-" + std::to_wstring(GetCurrentProcessId());
+    const std::string number = std::to_string(GetCurrentProcessId());
+    const std::u16string name = u"vellumark-gui-" + std::u16string(number.begin(), number.end());
+    const tk::NativeString typed = tk::ToNative(name);  // the dialog takes the program's text width
     std::filesystem::remove(dir / name);
     SaveDialogHook save(0);
     ProbeHook hook(save);
-    hook.onFirstNotify = [&name](HWND dialog) {
+    hook.onFirstNotify = [&typed](HWND dialog) {
         // The name box is a combo box in newer layouts and an edit box in
         // older ones; only one of them exists.
-        SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(name.c_str()));
-        SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(name.c_str()));
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        SendMessage(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(typed.c_str()));
+        SendMessage(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(typed.c_str()));
+        PostMessage(dialog, WM_COMMAND, IDOK, 0);
     };
 
     FileDialogRequest request = Request(true);
@@ -175,7 +177,7 @@ TEST_F(FileDialogWindowTest, SaveDialogReturnsATypedNewNameAsItStands) {
     request.filterIndex = 2;
     ASSERT_TRUE(ShowGuarded(request, hook));
     EXPECT_EQ(hook.events, (std::vector<std::string>{"create", "destroy"}));
-    EXPECT_EQ(std::filesystem::path(request.fileName).filename().wstring(), name);  // no extension added
+    EXPECT_EQ(std::filesystem::path(request.fileName).filename().u16string(), name);  // no extension added
     EXPECT_EQ(request.filterIndex, 2);
 }
 
