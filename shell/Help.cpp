@@ -69,12 +69,7 @@ void CreateHelpWindow() {
     SendMessage(h.hwnd, WM_SETICON, ICON_SMALL, 0);
     SendMessage(h.hwnd, WM_SETICON, ICON_BIG, 0);
     if (!h.font) {
-        LOGFONTW f{};
-        f.lfHeight = -11;
-        f.lfWeight = FW_NORMAL;
-        f.lfCharSet = 204;
-        wcsncpy(f.lfFaceName, L"Arial", LF_FACESIZE - 1);
-        h.font = CreateFontIndirectW(&f);
+        h.font = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     }
     h.SetFont(h.font);
     h.children.clear();

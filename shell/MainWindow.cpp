@@ -22,15 +22,6 @@ constexpr int ListHeight = 200;
 constexpr int SearchBarHeight = 20;
 constexpr int KeyEditorHeight = 21;
 
-HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
-    LOGFONTW f{};
-    f.lfHeight = height;
-    f.lfWeight = weight;
-    f.lfCharSet = charset;
-    wcsncpy(f.lfFaceName, face, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&f);
-}
-
 }  // namespace
 
 MainWindow::~MainWindow() {
@@ -159,7 +150,7 @@ void MainWindow::Create() {
     TheMainWindow = this;
     BuildMenus();
     form.CreateForm({u"Vellumark v0.96 beta", 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
-    windowFont = MakeFont(L"Arial", -11, FW_NORMAL, 204);
+    windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);
     BuildSide(1);

@@ -119,17 +119,6 @@ void TakeFileArgument(TTblObjects& p, const std::u16string& arg) {
     if (FormatOfFileName(arg) != 0) p.FileName = arg;
 }
 
-// The list font, bold for the colour menu's items.
-HFONT CreateListFont(const tk::NativeChar* face, LONG height, LONG weight) {
-    LOGFONT f{};
-    f.lfHeight = height;
-    f.lfWeight = weight;
-    f.lfCharSet = DEFAULT_CHARSET;
-    const tk::NativeString name = face;
-    name.copy(f.lfFaceName, LF_FACESIZE - 1);
-    return CreateFontIndirect(&f);
-}
-
 }  // namespace
 
 bool (*IsWindows9x)() = SystemIsWindows9x;
@@ -232,14 +221,14 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
 
     // The list font: "Arial Unicode MS" where installed.
     if (IsFontInstalled(HKEY_LOCAL_MACHINE, InstalledFontsKey(), u"Arial Unicode MS")) {
-        w.listFont = CreateListFont(TEXT("Arial Unicode MS"), 15, FW_NORMAL);
+        w.listFont = tk::CreateFontByName(TEXT("Arial Unicode MS"), 15, FW_NORMAL);
         for (int side = 1; side <= 2; ++side) {
             w.Side(side).list.SetFont(w.listFont);
             w.Side(side).valueEditor.SetFont(w.listFont);
         }
-        w.menuItemFont = CreateListFont(TEXT("Arial Unicode MS"), 15, FW_BOLD);
+        w.menuItemFont = tk::CreateFontByName(TEXT("Arial Unicode MS"), 15, FW_BOLD);
     } else {
-        w.menuItemFont = CreateListFont(TEXT("Arial"), 14, FW_BOLD);
+        w.menuItemFont = tk::CreateFontByName(TEXT("Arial"), 14, FW_BOLD);
     }
     for (int side = 1; side <= 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
     CreateHelpWindow();

@@ -25,6 +25,15 @@ std::u16string FromNative(const NativeChar* text, std::size_t count) {
 #endif
 }
 
+HFONT CreateFontByName(const NativeChar* face, int height, int weight, BYTE charset) {
+    LOGFONT f{};
+    f.lfHeight = height;
+    f.lfWeight = weight;
+    f.lfCharSet = charset;
+    NativeString(face).copy(f.lfFaceName, LF_FACESIZE - 1);
+    return CreateFontIndirect(&f);
+}
+
 HINSTANCE Instance() { return GetModuleHandle(nullptr); }
 
 }  // namespace tk

@@ -30,6 +30,10 @@ NativeString ToNative(std::u16string_view text);
 std::u16string FromNative(const NativeChar* text, std::size_t count);
 inline std::u16string FromNative(const NativeString& text) { return FromNative(text.data(), text.size()); }
 
+// A font by face name, height (negative: character height), weight and
+// character set.
+HFONT CreateFontByName(const NativeChar* face, int height, int weight, BYTE charset = DEFAULT_CHARSET);
+
 // The module the program's resources live in.
 HINSTANCE Instance();
 
