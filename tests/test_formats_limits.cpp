@@ -13,6 +13,7 @@
 #include "formats/CRC.h"
 #include "formats/Global.h"
 #include "platform/Platform.h"
+#include "shell/Settings.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -91,8 +92,15 @@ TEST_F(Limits, FilesAtAndJustOverMaxFileSize) {
 #ifndef _WIN32
 TEST_F(Limits, HugeSparseFilesAreRefusedWithoutReadingThem) {
     // 4 GiB and 4 GiB + 100 bytes (whose low 32 bits would pass any limit),
-    // with a limit of 2 GiB: refused before anything is allocated.
-    MaxFileSize = 2ull << 30;
+    // with the largest limit the settings file can set (2 GiB - 1): refused
+    // before anything is allocated.
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nMaxFileSize=2147483647\r\n");
+    SettingsFileName = dir.Path(u"Vellumark.ini");
+    ResetSettings();
+    ExchangeSettings(false);
+    ResetSettings();
+    SettingsFileName.clear();
+    ASSERT_EQ(MaxFileSize, 2147483647u);
     for (std::uint64_t size : {4ull << 30, (4ull << 30) + 100}) {
         dir.Write("sparse", "");
         std::error_code ec;
