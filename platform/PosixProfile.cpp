@@ -108,7 +108,9 @@ void SplitLines(std::string_view bytes, ProfileFile& file) {
         line.raw.assign(bytes.substr(start, end - start));
         line.hasBreak = hasBreak;
         std::size_t textBytes = line.raw.size() - (hasBreak ? unit : 0);
-        const bool cr = hasBreak && textBytes >= unit && line.raw[textBytes - unit] == '\r' &&
+        // A carriage return before the line feed, or ending the file, is
+        // part of the line break, not of the text.
+        const bool cr = textBytes >= unit && line.raw[textBytes - unit] == '\r' &&
                         (unit == 1 || line.raw[textBytes - unit + 1] == '\0');
         if (cr) textBytes -= unit;
         if (hasBreak && !firstBreakSeen) {
@@ -241,6 +243,11 @@ bool WriteProfileString(const std::u16string& name, const std::u16string& sectio
     // A line that gets a successor must end in a line break.
     const auto endLine = [&](std::size_t i) {
         if (i < file.lines.size() && !file.lines[i].hasBreak) {
+            // A carriage return that ended the file becomes the new break.
+            const std::string cr = EncodeText(file.encoding, u"\r");
+            std::string& raw = file.lines[i].raw;
+            if (raw.size() >= cr.size() && raw.compare(raw.size() - cr.size(), cr.size(), cr) == 0)
+                raw.resize(raw.size() - cr.size());
             file.lines[i].raw += eol;
             file.lines[i].hasBreak = true;
         }

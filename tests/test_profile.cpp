@@ -88,6 +88,16 @@ TEST_F(ProfileTest, ValuesAreReadByTheProfileRules) {
     // A buffer of n characters holds n - 1 of them.
     EXPECT_EQ(Str(u"blanks", 5), u"text");
     EXPECT_EQ(Str(u"blanks", 1), u"");
+
+    // A carriage return ending the last line is a line break too, so the
+    // value reads the same before and after a write adds a line behind it.
+    dir.Write("s.ini", "[GENERAL]\nlast=Key\tValue\r");
+    EXPECT_EQ(Str(u"last"), u"Key\tValue");
+    ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"more", u"1"));
+    EXPECT_EQ(Str(u"last"), u"Key\tValue");
+    dir.Write("s.ini", "[GENERAL]\r\nlast=Key\r");
+    ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"more", u"1"));
+    EXPECT_EQ(Str(u"last"), u"Key");
 }
 
 TEST_F(ProfileTest, WritesCreateTheFileAndReadBack) {
