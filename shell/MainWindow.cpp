@@ -22,16 +22,6 @@ constexpr int ListHeight = 200;
 constexpr int SearchBarHeight = 20;
 constexpr int KeyEditorHeight = 21;
 
-}  // namespace
-
-MainWindow::~MainWindow() {
-    if (form.hwnd) DestroyWindow(form.hwnd);
-    for (HFONT f : {windowFont, listFont, menuItemFont})
-        if (f) DeleteObject(f);
-}
-
-namespace {
-
 // A built-in text holding letters outside ASCII. The single-byte program
 // keeps them as bytes of code page 1251, which the system's own code page
 // shows as whatever those bytes mean there.
@@ -44,6 +34,12 @@ std::u16string BuiltInText([[maybe_unused]] const char16_t* wide, [[maybe_unused
 }
 
 }  // namespace
+
+MainWindow::~MainWindow() {
+    if (form.hwnd) DestroyWindow(form.hwnd);
+    for (HFONT f : {windowFont, listFont, menuItemFont})
+        if (f) DeleteObject(f);
+}
 
 void MainWindow::BuildMenus() {
     using K = tk::MenuItem;

@@ -22,7 +22,6 @@ namespace vm {
 
 namespace {
 
-
 // Everything StartVellumark builds, released by StopVellumark.
 struct Program {
     MainWindow window;
