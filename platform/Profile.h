@@ -71,8 +71,11 @@ inline bool SafeProfileText(std::u16string_view text) {
     return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) == std::u16string_view::npos;
 }
 
+// Carriage returns count as blanks, as they do for the Windows functions:
+// "key=value\r\r" at the end of a file reads "value", the same as after a
+// write has put a line behind it.
 inline std::u16string_view TrimBlanks(std::u16string_view text) {
-    constexpr std::u16string_view blanks = u" \t\v\f";
+    constexpr std::u16string_view blanks = u" \t\v\f\r";
     const std::size_t first = text.find_first_not_of(blanks);
     if (first == std::u16string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);

@@ -98,6 +98,14 @@ TEST_F(ProfileTest, ValuesAreReadByTheProfileRules) {
     dir.Write("s.ini", "[GENERAL]\r\nlast=Key\r");
     ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"more", u"1"));
     EXPECT_EQ(Str(u"last"), u"Key");
+    // More than one is blank space at the end of the value.
+    dir.Write("s.ini", "\n[GENERAL]\nlast=Key\r\r");
+    EXPECT_EQ(Str(u"last"), u"Key");
+    ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"more", u"1"));
+    EXPECT_EQ(Str(u"last"), u"Key");
+#ifndef _WIN32
+    EXPECT_EQ(dir.Read("s.ini"), "\n[GENERAL]\nlast=Key\r\nmore=1\n");  // our writer keeps the rest
+#endif
 }
 
 TEST_F(ProfileTest, WritesCreateTheFileAndReadBack) {

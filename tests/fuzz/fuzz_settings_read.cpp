@@ -32,6 +32,34 @@ Snapshot Take() {
             vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::HeaderTTF, vm::HeadersTTF};
 }
 
+// Names each option that did not survive the writing pass, before the
+// check fails.
+void Report(const Snapshot& a, const Snapshot& b) {
+    const auto number = [](const char* name, std::uint64_t x, std::uint64_t y) {
+        if (x != y)
+            std::fprintf(stderr, "%s: written %llu, read back %llu\n", name, static_cast<unsigned long long>(x),
+                         static_cast<unsigned long long>(y));
+    };
+    const auto text = [](const char* name, const std::string& x, const std::string& y) {
+        if (x != y)
+            std::fprintf(stderr, "%s: written [%s], read back [%s]\n", name,
+                         vmfuzz::Printable(std::u16string(x.begin(), x.end())).c_str(),
+                         vmfuzz::Printable(std::u16string(y.begin(), y.end())).c_str());
+    };
+    number("MaxFileSize", a.maxFileSize, b.maxFileSize);
+    number("AddToHashSize", a.add, b.add);
+    number("MaxAddToHashSize", a.maxAdd, b.maxAdd);
+    number("Offset8", a.offset8, b.offset8);
+    number("Encoding", a.encoding, b.encoding);
+    number("ViewMode", a.view, b.view);
+    number("Language", a.language, b.language);
+    number("NotAskChange", a.notAsk, b.notAsk);
+    number("QuoteValueTTF", a.quote, b.quote);
+    number("ColorApiTXT", a.colorApi, b.colorApi);
+    text("HeaderTTF", a.header, b.header);
+    text("HeadersTTF", a.headers, b.headers);
+}
+
 vmfuzz::ScratchDir& Dir() {
     static vmfuzz::ScratchDir dir;
     return dir;
@@ -61,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vm::ExchangeSettings(true);
     const Snapshot written = Take();
     vm::ExchangeSettings(false);
-    FUZZ_CHECK(Take() == written);
+    const Snapshot reread = Take();
+    if (!(reread == written)) Report(written, reread);
+    FUZZ_CHECK(reread == written);
     vm::TheSettingsHost = nullptr;
     return 0;
 }
