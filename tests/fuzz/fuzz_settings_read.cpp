@@ -32,32 +32,18 @@ Snapshot Take() {
             vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::HeaderTTF, vm::HeadersTTF};
 }
 
-// Names each option that did not survive the writing pass, before the
-// check fails.
-void Report(const Snapshot& a, const Snapshot& b) {
-    const auto number = [](const char* name, std::uint64_t x, std::uint64_t y) {
-        if (x != y)
-            std::fprintf(stderr, "%s: written %llu, read back %llu\n", name, static_cast<unsigned long long>(x),
-                         static_cast<unsigned long long>(y));
+// Prints every option, for the report of a failed check.
+void Print(const char* what, const Snapshot& s) {
+    const auto text = [](const std::string& bytes) {
+        std::u16string units;
+        for (const unsigned char b : bytes) units += static_cast<char16_t>(b);
+        return vmfuzz::Printable(units);
     };
-    const auto text = [](const char* name, const std::string& x, const std::string& y) {
-        if (x != y)
-            std::fprintf(stderr, "%s: written [%s], read back [%s]\n", name,
-                         vmfuzz::Printable(std::u16string(x.begin(), x.end())).c_str(),
-                         vmfuzz::Printable(std::u16string(y.begin(), y.end())).c_str());
-    };
-    number("MaxFileSize", a.maxFileSize, b.maxFileSize);
-    number("AddToHashSize", a.add, b.add);
-    number("MaxAddToHashSize", a.maxAdd, b.maxAdd);
-    number("Offset8", a.offset8, b.offset8);
-    number("Encoding", a.encoding, b.encoding);
-    number("ViewMode", a.view, b.view);
-    number("Language", a.language, b.language);
-    number("NotAskChange", a.notAsk, b.notAsk);
-    number("QuoteValueTTF", a.quote, b.quote);
-    number("ColorApiTXT", a.colorApi, b.colorApi);
-    text("HeaderTTF", a.header, b.header);
-    text("HeadersTTF", a.headers, b.headers);
+    std::fprintf(stderr,
+                 "%s: MaxFileSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d ViewMode %d "
+                 "Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d HeaderTTF [%s] HeadersTTF [%s]\n",
+                 what, static_cast<unsigned long long>(s.maxFileSize), s.add, s.maxAdd, s.offset8, s.encoding,
+                 s.view, s.language, s.notAsk, s.quote, s.colorApi, text(s.header).c_str(), text(s.headers).c_str());
 }
 
 vmfuzz::ScratchDir& Dir() {
@@ -90,7 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Snapshot written = Take();
     vm::ExchangeSettings(false);
     const Snapshot reread = Take();
-    if (!(reread == written)) Report(written, reread);
+    if (!(reread == written)) {
+        Print("written", written);
+        Print("read back", reread);
+    }
     FUZZ_CHECK(reread == written);
     vm::TheSettingsHost = nullptr;
     return 0;
