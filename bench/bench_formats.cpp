@@ -55,9 +55,9 @@ struct PairingTables {
         }
     }
     void ResetDest() {
-        for (auto& item : dest.Values.Items()) {
-            item.text.clear();
-            item.flag = 0;
+        for (std::size_t i = 0; i < dest.Count(); ++i) {
+            dest.Values.Set(i, {});
+            dest.Values.SetFlag(i, 0);
         }
     }
 };
@@ -86,7 +86,7 @@ void BM_PlainCopy_65535Values(benchmark::State& state) {
         t.ResetDest();
         state.ResumeTiming();
         for (std::size_t i = 0; i < 65535; ++i) t.dest.Values.Set(i, t.source.Values.Get(i));
-        benchmark::DoNotOptimize(t.dest.Values.Items().data());
+        benchmark::DoNotOptimize(t.dest.Values.Get(0).data());
     }
 }
 BENCHMARK(BM_CopyMatchedValues_65535x65535)->Unit(benchmark::kMillisecond);
@@ -104,7 +104,7 @@ void BM_ReadTbl_4MiB_IntoLists(benchmark::State& state) {
     for (auto _ : state) {
         lists.Clear();
         vm::ReadTblFile(name, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); });
-        benchmark::DoNotOptimize(lists.Keys.Items().data());
+        benchmark::DoNotOptimize(lists.Keys.Get(0).data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Big().size));
     state.counters["entries"] = static_cast<double>(lists.Count());

@@ -115,7 +115,7 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
     tail.reserve(destCount);
     std::uint32_t group = None;
     for (std::size_t k = 0; k < destCount; ++k) {
-        const std::u16string& key = dk.Get(k);
+        const TText key = dk.Get(k);
         if (k == 0 || !IsRepeatKey(key)) group = groups.FindOrAdd(key);
         groupOf[k] = group;
         if (group == head.size()) {
@@ -137,7 +137,7 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
     std::size_t changed = 0;
     std::size_t after = 0;  // the entry after the last partner
     for (std::size_t j = 0; j < sourceCount && taken < destCount; ++j) {
-        const std::u16string& key = sk.Get(j);
+        const TText key = sk.Get(j);
         if (!IsRepeatKey(key) && key != current) {
             current = key;
             if (after < destCount && groups.KeyOf(groupOf[after]) == current)
@@ -150,16 +150,9 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
         head[g] = nextInGroup[k];
         after = k + 1;
         ++taken;
-        const std::u16string& value = sv.Get(j);
+        const TText value = sv.Get(j);
         if (dv.Get(k) == value) continue;
-        if (k >= dv.Count()) {
-            // Growing dv may move the strings of its partner list, which
-            // can be sv; take the value out first.
-            const std::u16string copy = value;
-            dv.Set(k, copy);
-        } else {
-            dv.Set(k, value);
-        }
+        dv.Set(k, value);
         dv.SetFlag(k, 2);
         ++changed;
     }

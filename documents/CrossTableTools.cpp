@@ -10,7 +10,7 @@ namespace {
 
 // The number of leading characters DecimalToInt reads: an optional sign
 // and the digits after it.
-std::size_t DecimalPrefixLength(const std::u16string& text) {
+std::size_t DecimalPrefixLength(std::u16string_view text) {
     std::size_t n = 0;
     if (n < text.size() && (text[n] == u'-' || text[n] == u'+')) ++n;
     while (n < text.size() && text[n] >= u'0' && text[n] <= u'9') ++n;
@@ -35,16 +35,15 @@ std::size_t CopyValues(TTblObjects& p) {
 
 std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values) {
     std::size_t changed = 0;
-    auto& items = values.Items();
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    for (std::size_t i = 0; i < values.Count(); ++i) {
         const std::int32_t a = DecimalToInt(otherValues.Get(i).c_str());
         if (a <= 0) continue;
-        std::u16string& text = items[i].text;
+        const TText text = values.Get(i);
         if (DecimalToInt(text.c_str()) <= 0) continue;
         std::u16string result = IntToDecimal(a);
-        result.append(text, DecimalPrefixLength(text));
+        result.append(text.substr(DecimalPrefixLength(text)));
         if (result != text) {
-            text = std::move(result);
+            values.Set(i, result);
             ++changed;
         }
     }

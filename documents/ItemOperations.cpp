@@ -24,12 +24,10 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
         const auto to = static_cast<std::size_t>(last);
         bool changed = p.Count() <= to;
         p.Keys->EnsureCount(to + 1);
-        auto& keys = p.Keys->Items();
-        auto& values = p.Values->Items();
         for (std::size_t i = from; i <= to; ++i) {
-            if (!keys[i].text.empty() || !values[i].text.empty()) changed = true;
-            keys[i].text.clear();
-            values[i].text.clear();
+            if (!p.Keys->Get(i).empty() || !p.Values->Get(i).empty()) changed = true;
+            p.Keys->Set(i, {});
+            p.Values->Set(i, {});
         }
         if (changed) p.Modified = true;
     }

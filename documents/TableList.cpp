@@ -1,62 +1,190 @@
 #include "TableList.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "formats/CRC.h"
 
 namespace vm {
 
 namespace {
-const std::u16string EmptyText;
+
+// Every empty entry points here; nothing ever writes through it.
+constexpr char16_t EmptyUnits[1] = {0};
+
+// The first block of a store; each further block is at least as large as
+// all before it together, so a load of any size takes few blocks.
+constexpr std::size_t FirstBlockUnits = 2048;
+// Compaction waits until the dead units are at least this many and more
+// than the live ones, so its cost is spread over what made them dead.
+constexpr std::size_t CompactionUnits = std::size_t{1} << 16;
+constexpr std::size_t NoBlock = static_cast<std::size_t>(-1);
+
+std::uint32_t CheckedSize(std::size_t size) {
+    if (size > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("table string too long");
+    return static_cast<std::uint32_t>(size);
 }
+
+}  // namespace
+
+TStringList::~TStringList() { FreeBlocks(NoBlock); }
 
 void TStringList::Link(TStringList& a, TStringList& b) {
     a.partner_ = &b;
     b.partner_ = &a;
 }
 
-const std::u16string& TStringList::Get(std::size_t i) const {
-    return i < items_.size() ? items_[i].text : EmptyText;
-}
-
-std::int32_t TStringList::Flag(std::size_t i) const {
-    return i < items_.size() ? items_[i].flag : FlagPlain;
-}
-
 void TStringList::EnsureCount(std::size_t count) {
-    if (items_.size() < count) items_.resize(count);
-    if (partner_ && partner_->items_.size() < count) partner_->items_.resize(count);
+    if (entries_.size() < count) entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
+    if (partner_ && partner_->entries_.size() < count)
+        partner_->entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
+}
+
+TStringList::Block& TStringList::AddBlock(std::size_t units) {
+    std::size_t total = 0;
+    for (const Block& b : blocks_) total += b.capacity;
+    const std::size_t capacity = std::max({units, FirstBlockUnits, total});
+    if (capacity > SIZE_MAX / sizeof(char16_t)) throw std::bad_alloc();
+    blocks_.reserve(blocks_.size() + 1);  // a failure here leaks nothing
+    auto* memory = static_cast<char16_t*>(platform::AllocateBuffer(capacity * sizeof(char16_t)));
+    if (!memory) throw std::bad_alloc();
+    blocks_.push_back(Block{memory, capacity, 0});
+    return blocks_.back();
+}
+
+const char16_t* TStringList::Store(std::u16string_view text) {
+    const std::size_t units = text.size() + 1;
+    Block* b = blocks_.empty() ? nullptr : &blocks_.back();
+    if (!b || b->capacity - b->used < units) b = &AddBlock(units);
+    char16_t* at = b->units + b->used;
+    std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
+    at[text.size()] = 0;
+    b->used += units;
+    liveUnits_ += units;
+    return at;
+}
+
+void TStringList::Release(const Entry& e) {
+    if (e.size == 0) return;
+    liveUnits_ -= e.size + std::size_t{1};
+    deadUnits_ += e.size + std::size_t{1};
 }
 
 void TStringList::Set(std::size_t i, std::u16string_view text) {
+    const std::uint32_t size = CheckedSize(text.size());
     EnsureCount(i + 1);
-    items_[i].text.assign(text);
+    Entry& e = entries_[i];
+    if (size == 0) {
+        Release(e);
+        e.text = EmptyUnits;
+        e.size = 0;
+    } else if (size <= e.size) {
+        // Fits where the old string was; text may overlap it.
+        auto* at = const_cast<char16_t*>(e.text);
+        std::memmove(at, text.data(), size * sizeof(char16_t));
+        at[size] = 0;
+        liveUnits_ -= e.size - size;
+        deadUnits_ += e.size - size;
+        e.size = size;
+    } else {
+        // Blocks never move, so text may be a string of this store.
+        const char16_t* stored = Store(text);  // may throw; the entry is still whole
+        Release(e);
+        e.text = stored;
+        e.size = size;
+    }
+    CompactIfWasteful();
 }
 
 void TStringList::SetFlag(std::size_t i, std::int32_t flag) {
     EnsureCount(i + 1);
-    items_[i].flag = flag;
+    entries_[i].flag = flag;
 }
 
 void TStringList::Append(std::u16string_view text, std::int32_t flag) {
-    items_.push_back(TableItem{std::u16string(text), flag});
+    const std::uint32_t size = CheckedSize(text.size());
+    // Room for the entry first, so that a failure leaves no dead text.
+    if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+    entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
 }
 
-void TStringList::Clear() { items_.clear(); }
+void TStringList::Append(const char16_t* text, std::int32_t flag) {
+    Append(text ? std::u16string_view(text, WideLength(text)) : std::u16string_view(), flag);
+}
+
+void TStringList::Reserve(std::size_t count, std::size_t units) {
+    entries_.reserve(count);
+    if (units == 0) return;
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < units) AddBlock(units);
+}
+
+// Frees every block but the one numbered keep (NoBlock: all of them);
+// the kept block is emptied.
+void TStringList::FreeBlocks(std::size_t keep) {
+    for (std::size_t b = 0; b < blocks_.size(); ++b)
+        if (b != keep) platform::FreeBuffer(blocks_[b].units, blocks_[b].capacity * sizeof(char16_t));
+    if (keep < blocks_.size()) {
+        const Block kept{blocks_[keep].units, blocks_[keep].capacity, 0};
+        blocks_.assign(1, kept);
+    } else {
+        blocks_.clear();
+    }
+}
+
+void TStringList::Clear() {
+    entries_.clear();
+    // The largest block stays, so loading a table again takes no new memory.
+    std::size_t largest = 0;
+    for (std::size_t b = 1; b < blocks_.size(); ++b)
+        if (blocks_[b].capacity > blocks_[largest].capacity) largest = b;
+    FreeBlocks(blocks_.empty() ? NoBlock : largest);
+    liveUnits_ = 0;
+    deadUnits_ = 0;
+}
+
+void TStringList::CompactIfWasteful() {
+    if (deadUnits_ < CompactionUnits || deadUnits_ <= liveUnits_) return;
+    // Every string in use, in entry order, into one new block with room
+    // for half as much again. Without memory for it the store stays as it
+    // is: the waste is only room, not wrong text.
+    const std::size_t capacity = std::max(FirstBlockUnits, liveUnits_ + liveUnits_ / 2);
+    if (capacity > SIZE_MAX / sizeof(char16_t) || blocks_.empty()) return;
+    auto* memory = static_cast<char16_t*>(platform::AllocateBuffer(capacity * sizeof(char16_t)));
+    if (!memory) return;
+    std::size_t used = 0;
+    for (Entry& e : entries_) {
+        if (e.size == 0) continue;
+        std::memcpy(memory + used, e.text, (e.size + std::size_t{1}) * sizeof(char16_t));
+        e.text = memory + used;
+        used += e.size + std::size_t{1};
+    }
+    FreeBlocks(NoBlock);
+    blocks_.push_back(Block{memory, capacity, used});  // fits: the vector held a block before
+    liveUnits_ = used;
+    deadUnits_ = 0;
+}
 
 void TStringList::InsertEmpty(std::size_t pos, std::size_t count) {
-    if (pos > items_.size() || count == 0) return;
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(pos), count, TableItem{});
+    if (pos > entries_.size() || count == 0) return;
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), count, Entry{EmptyUnits, 0, FlagPlain});
 }
 
 void TStringList::Erase(std::size_t pos, std::size_t count) {
-    if (pos >= items_.size()) return;
-    count = std::min(count, items_.size() - pos);
-    const auto first = items_.begin() + static_cast<std::ptrdiff_t>(pos);
-    items_.erase(first, first + static_cast<std::ptrdiff_t>(count));
+    if (pos >= entries_.size()) return;
+    count = std::min(count, entries_.size() - pos);
+    const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(pos);
+    const auto last = first + static_cast<std::ptrdiff_t>(count);
+    for (auto e = first; e != last; ++e) Release(*e);
+    entries_.erase(first, last);
+    CompactIfWasteful();
 }
 
 void TStringList::Move(std::size_t from, std::size_t to) {
-    if (from >= items_.size() || to >= items_.size() || from == to) return;
-    const auto b = items_.begin();
+    if (from >= entries_.size() || to >= entries_.size() || from == to) return;
+    const auto b = entries_.begin();
     const auto f = static_cast<std::ptrdiff_t>(from);
     const auto t = static_cast<std::ptrdiff_t>(to);
     if (from < to)

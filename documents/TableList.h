@@ -1,13 +1,25 @@
 // One list of a table: UTF-16 strings with a signed 32-bit flag beside
 // each. A table is a key list and a value list of equal length; the two are
 // linked as partners so that setting an entry beyond the end grows both.
+//
+// The strings of a list live in its own text store: a few large blocks
+// that strings are appended to, each string followed by a zero unit. An
+// entry is a pointer to its string, its length and its flag (16 bytes),
+// so inserting, deleting and moving entries moves entries and never a
+// string, and loading a table of 65535 entries makes a handful of
+// allocations instead of one per key and value. A replaced or deleted
+// string leaves dead units behind; when they outgrow the live ones, the
+// store is compacted into one block.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -16,37 +28,67 @@ inline constexpr std::int32_t FlagPlain = 0;
 inline constexpr std::int32_t FlagChanged = 2;
 inline constexpr std::int32_t FlagMarkBit = 1;  // bit 0 of a key flag
 
+// A string of a list as TStringList::Get gives it: a view of its units,
+// always followed by a zero unit (so c_str() is a zero-terminated string).
+// It converts to std::u16string where a copy is wanted. The view stays
+// valid until that entry is set, the list is cleared or destroyed, or the
+// list compacts its store (which setting or erasing entries can do): a
+// caller that keeps a text across such a change of the same list copies
+// it first. Appending, inserting and moving entries leave texts in place.
+class TText : public std::u16string_view {
+public:
+    constexpr TText() noexcept : std::u16string_view(u"", 0) {}
+    constexpr TText(const char16_t* units, std::size_t size) noexcept : std::u16string_view(units, size) {}
+    const char16_t* c_str() const noexcept { return data(); }
+    operator std::u16string() const { return std::u16string(data(), size()); }
+};
+
+// One entry as TStringList::Items() shows it.
 struct TableItem {
-    std::u16string text;
+    TText text;
     std::int32_t flag = FlagPlain;
 };
 
 class TStringList {
+    struct Entry {
+        const char16_t* text;  // in the store, or the shared empty string
+        std::uint32_t size;
+        std::int32_t flag;
+    };
+
 public:
     TStringList() = default;
+    ~TStringList();
     TStringList(const TStringList&) = delete;
     TStringList& operator=(const TStringList&) = delete;
 
     // Makes a and b the two lists of one table.
     static void Link(TStringList& a, TStringList& b);
 
-    std::size_t Count() const { return items_.size(); }
-    bool Empty() const { return items_.empty(); }
+    std::size_t Count() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
 
     // Reading beyond the end gives the empty string and flag 0.
-    const std::u16string& Get(std::size_t i) const;
-    std::int32_t Flag(std::size_t i) const;
+    TText Get(std::size_t i) const {
+        if (i >= entries_.size()) return TText();
+        return TText(entries_[i].text, entries_[i].size);
+    }
+    std::int32_t Flag(std::size_t i) const { return i < entries_.size() ? entries_[i].flag : FlagPlain; }
 
     // Setting beyond the end first appends empty entries to this list and
-    // its partner until entry i exists.
+    // its partner until entry i exists. text may be a string of this list.
     void Set(std::size_t i, std::u16string_view text);
     void SetFlag(std::size_t i, std::int32_t flag);
     void EnsureCount(std::size_t count);
 
     // Appends to this list only; the caller appends to the partner as well.
     void Append(std::u16string_view text, std::int32_t flag = FlagPlain);
+    void Append(const char16_t* text, std::int32_t flag = FlagPlain);
+    // Empties the list; the largest block of the store stays for reuse.
     void Clear();
-    void Reserve(std::size_t count) { items_.reserve(count); }
+    // Room for count entries, and for units more units of text (zero
+    // units included), so that a load of known size allocates once.
+    void Reserve(std::size_t count, std::size_t units = 0);
 
     // Position changes of this list only; each string keeps its flag. The
     // caller keeps the partner in step.
@@ -54,12 +96,72 @@ public:
     void Erase(std::size_t pos, std::size_t count);        // clipped to the end
     void Move(std::size_t from, std::size_t to);           // both < Count()
 
-    std::vector<TableItem>& Items() { return items_; }
-    const std::vector<TableItem>& Items() const { return items_; }
+    // The entries in order, read-only: `for (const TableItem& item :
+    // list.Items())`. Changes go through Set and SetFlag.
+    class ItemIterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = TableItem;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = TableItem;
+        ItemIterator() = default;
+        explicit ItemIterator(const Entry* e) : e_(e) {}
+        TableItem operator*() const { return TableItem{TText(e_->text, e_->size), e_->flag}; }
+        ItemIterator& operator++() {
+            ++e_;
+            return *this;
+        }
+        ItemIterator operator++(int) {
+            ItemIterator old = *this;
+            ++e_;
+            return old;
+        }
+        bool operator==(const ItemIterator&) const = default;
+
+    private:
+        const Entry* e_ = nullptr;
+    };
+    class ItemRange {
+    public:
+        explicit ItemRange(const TStringList& list) : list_(list) {}
+        ItemIterator begin() const { return ItemIterator(list_.entries_.data()); }
+        ItemIterator end() const { return ItemIterator(list_.entries_.data() + list_.entries_.size()); }
+        std::size_t size() const { return list_.Count(); }
+        TableItem operator[](std::size_t i) const { return TableItem{list_.Get(i), list_.Flag(i)}; }
+
+    private:
+        const TStringList& list_;
+    };
+    ItemRange Items() const { return ItemRange(*this); }
+
     TStringList* Partner() const { return partner_; }
 
+    // Units the store holds for strings in use and for strings given up
+    // (zero units included), for tests and measurements.
+    std::size_t LiveUnits() const { return liveUnits_; }
+    std::size_t DeadUnits() const { return deadUnits_; }
+
 private:
-    std::vector<TableItem> items_;
+    struct Block {
+        char16_t* units;
+        std::size_t capacity;
+        std::size_t used;
+    };
+
+    // Copies text and its zero unit into the store; may add a block.
+    const char16_t* Store(std::u16string_view text);
+    Block& AddBlock(std::size_t units);
+    void Release(const Entry& e);
+    // Moves the strings in use into one block when the dead units are
+    // many and more than the live ones.
+    void CompactIfWasteful();
+    void FreeBlocks(std::size_t keep);
+
+    std::vector<Entry, platform::BufferAllocator<Entry>> entries_;
+    std::vector<Block> blocks_;  // the last one takes new strings
+    std::size_t liveUnits_ = 0;
+    std::size_t deadUnits_ = 0;
     TStringList* partner_ = nullptr;
 };
 
@@ -74,6 +176,10 @@ struct TableLists {
         Values.Clear();
     }
     void Append(std::u16string_view key, std::u16string_view value) {
+        Keys.Append(key);
+        Values.Append(value);
+    }
+    void Append(const char16_t* key, const char16_t* value) {
         Keys.Append(key);
         Values.Append(value);
     }

@@ -11,15 +11,17 @@
 
 namespace vm::platform::detail {
 
+// The buffer is not cleared: the read fills it.
 inline ReadStatus AllocateFileBuffer(std::uint64_t size, std::uint64_t maxSize, std::size_t padding,
-                                     std::unique_ptr<std::uint8_t[]>& data) {
+                                     BufferPtr& data) {
     if (size > maxSize) return ReadStatus::TooLarge;
     if (size > static_cast<std::uint64_t>(SIZE_MAX - padding)) return ReadStatus::NoMemory;
     const auto bytes = static_cast<std::size_t>(size);
-    data.reset(new (std::nothrow) std::uint8_t[bytes + padding]);
+    data = BufferPtr(static_cast<std::uint8_t*>(AllocateBuffer(bytes + padding)), BufferDeleter{bytes + padding});
     if (!data) return ReadStatus::NoMemory;
     std::memset(data.get() + bytes, 0, padding);
     return ReadStatus::Ok;
 }
 
 }  // namespace vm::platform::detail
+

@@ -11,12 +11,14 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +58,39 @@ std::atomic<WriteFaultHook> g_writeFaultHook{nullptr};
 
 }  // namespace
 
+// ---- Large buffers -------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t HugePageBytes = std::size_t{2} << 20;
+
+std::size_t LargeSpan(std::size_t bytes) { return (bytes + HugePageBytes - 1) & ~(HugePageBytes - 1); }
+
+}  // namespace
+
+void* AllocateLarge(std::size_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX - 2 * HugePageBytes) return nullptr;
+    const std::size_t span = LargeSpan(bytes);
+    // One huge page more than needed is mapped, and what lies before and
+    // after the aligned span is given back.
+    void* raw = ::mmap(nullptr, span + HugePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + HugePageBytes - 1) & ~std::uintptr_t{HugePageBytes - 1};
+    if (aligned > start) ::munmap(raw, aligned - start);
+    const std::uintptr_t end = start + span + HugePageBytes;
+    if (end > aligned + span) ::munmap(reinterpret_cast<void*>(aligned + span), end - (aligned + span));
+#ifdef MADV_HUGEPAGE
+    // Only a request: where huge pages are off, 4 KiB pages serve.
+    ::madvise(reinterpret_cast<void*>(aligned), span, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+void FreeLarge(void* block, std::size_t bytes) {
+    if (block) ::munmap(block, LargeSpan(bytes));
+}
+
 // ---- Reading -------------------------------------------------------------
 
 ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
@@ -86,7 +121,7 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
         return ReadStatus::IoError;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    std::unique_ptr<std::uint8_t[]> data;
+    BufferPtr data;
     if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
         status != ReadStatus::Ok) {
         CloseQuietly(fd);

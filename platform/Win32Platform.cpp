@@ -38,6 +38,17 @@ std::atomic<WriteFaultHook> g_writeFaultHook{nullptr};
 
 }  // namespace
 
+// ---- Large buffers -------------------------------------------------------
+
+void* AllocateLarge(std::size_t bytes) {
+    if (bytes == 0) return nullptr;
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLarge(void* block, std::size_t) {
+    if (block) VirtualFree(block, 0, MEM_RELEASE);
+}
+
 // ---- Reading -------------------------------------------------------------
 
 ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
@@ -70,7 +81,7 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
         return ReadStatus::IoError;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(length.QuadPart);
-    std::unique_ptr<std::uint8_t[]> data;
+    BufferPtr data;
     if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
         status != ReadStatus::Ok) {
         CloseHandle(file);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -44,6 +45,39 @@ TEST_F(PlatformTest, ReadWholeFileGivesBytesFollowedByZeroPadding) {
     ASSERT_TRUE(image.data);
     EXPECT_EQ(image.data[0], 0);
     EXPECT_EQ(image.data[1], 0);
+}
+
+// Files of megabytes go into large blocks: every byte and the padding
+// must come through, and the blocks must be whole for their full size.
+TEST_F(PlatformTest, LargeFilesAndBuffersHoldEveryByte) {
+    std::string bytes(3u << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
+    dir.Write("big.bin", bytes);
+    FileImage image;
+    ASSERT_EQ(ReadWholeFile(dir.Path(u"big.bin"), bytes.size(), 3, image), ReadStatus::Ok);
+    ASSERT_EQ(image.size, bytes.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data.get()), bytes.size()), bytes);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(image.data[bytes.size() + i], 0) << i;
+
+    for (const std::size_t size : {LargeBufferBytes - 1, LargeBufferBytes, (std::size_t{2} << 20) + 1}) {
+        auto* block = static_cast<unsigned char*>(AllocateBuffer(size));
+        ASSERT_NE(block, nullptr) << size;
+        std::fill_n(block, size, static_cast<unsigned char>(size));
+        EXPECT_EQ(block[size - 1], static_cast<unsigned char>(size)) << size;
+        FreeBuffer(block, size);
+    }
+    // Directly as well: sanitizer builds take every buffer from the heap.
+    const std::size_t large = (std::size_t{3} << 20) + 5;
+    auto* block = static_cast<unsigned char*>(AllocateLarge(large));
+    ASSERT_NE(block, nullptr);
+    std::fill_n(block, large, 0xA5);
+    EXPECT_EQ(block[large - 1], 0xA5);
+    FreeLarge(block, large);
+
+    std::vector<std::uint32_t, BufferAllocator<std::uint32_t>> grown;
+    for (std::uint32_t i = 0; i < (1u << 20); ++i) grown.push_back(i);
+    EXPECT_EQ(grown[123456], 123456u);
+    EXPECT_EQ(grown.back(), (1u << 20) - 1);
 }
 
 TEST_F(PlatformTest, ReadWholeFileRefusesLargeMissingAndOddNames) {

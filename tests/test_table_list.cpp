@@ -1,0 +1,166 @@
+// The table lists' text store against a plain model: random edits of a
+// linked key and value list, strings taken from the lists themselves
+// included, must leave every text, flag and count as the model has them,
+// and the store must give back the room of replaced strings.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "documents/TableList.h"
+
+namespace {
+
+using vm::TStringList;
+
+struct Model {
+    std::vector<std::pair<std::u16string, std::int32_t>> items;
+};
+
+void Grow(Model& a, Model& b, std::size_t count) {
+    if (a.items.size() < count) a.items.resize(count);
+    if (b.items.size() < count) b.items.resize(count);
+}
+
+std::u16string RandomText(std::mt19937& rng) {
+    static const char16_t alphabet[] = u"ab\\ncÿ Ж中\t";
+    std::size_t length = rng() % 16 == 0 ? rng() % 3000 : rng() % 40;
+    std::u16string s;
+    for (std::size_t i = 0; i < length; ++i) s.push_back(alphabet[rng() % (std::size(alphabet) - 1)]);
+    return s;
+}
+
+void ExpectSame(const TStringList& list, const Model& model, int step) {
+    ASSERT_EQ(list.Count(), model.items.size()) << "step " << step;
+    std::size_t live = 0;
+    std::size_t i = 0;
+    for (const vm::TableItem& item : list.Items()) {
+        ASSERT_EQ(item.text, model.items[i].first) << "step " << step << " entry " << i;
+        ASSERT_EQ(item.text.c_str()[item.text.size()], u'\0') << "step " << step << " entry " << i;
+        ASSERT_EQ(item.flag, model.items[i].second) << "step " << step << " entry " << i;
+        if (!item.text.empty()) live += item.text.size() + 1;
+        ++i;
+    }
+    ASSERT_EQ(list.LiveUnits(), live) << "step " << step;
+    // Dead room never outgrows what is in use: compaction runs once it
+    // passes both the live units and its threshold.
+    ASSERT_LE(list.DeadUnits(), std::max<std::size_t>(live, (1 << 16) - 1)) << "step " << step;
+}
+
+TEST(TableListTest, RandomEditsMatchAPlainModel) {
+    std::mt19937 rng(7);
+    vm::TableLists lists;
+    Model keys, values;
+    for (int step = 0; step < 4000; ++step) {
+        const bool onKeys = rng() % 2 == 0;
+        TStringList& list = onKeys ? lists.Keys : lists.Values;
+        Model& model = onKeys ? keys : values;
+        Model& partner = onKeys ? values : keys;
+        const std::size_t count = model.items.size();
+        const std::size_t i = rng() % (count + 3);
+        switch (rng() % 10) {
+        case 0:
+        case 1:
+        case 2: {  // a new text, possibly beyond the end
+            const std::u16string text = RandomText(rng);
+            list.Set(i, text);
+            Grow(model, partner, i + 1);
+            model.items[i].first = text;
+            break;
+        }
+        case 3: {  // a text of this very list: whole, a tail, or another entry's
+            const std::size_t from = count ? rng() % count : 0;
+            const std::u16string_view source = list.Get(from);
+            const std::size_t cut = source.empty() ? 0 : rng() % (source.size() + 1);
+            const std::u16string expected(source.substr(cut));
+            list.Set(i, source.substr(cut));
+            Grow(model, partner, i + 1);
+            model.items[i].first = expected;
+            break;
+        }
+        case 4: {
+            const std::int32_t flag = static_cast<std::int32_t>(rng() % 4);
+            list.SetFlag(i, flag);
+            Grow(model, partner, i + 1);
+            model.items[i].second = flag;
+            break;
+        }
+        case 5: {  // both lists, as the readers' sinks do
+            const std::u16string key = RandomText(rng), value = RandomText(rng);
+            Grow(keys, values, std::max(keys.items.size(), values.items.size()));
+            lists.Keys.EnsureCount(keys.items.size());
+            lists.Append(key, value);
+            keys.items.emplace_back(key, 0);
+            values.items.emplace_back(value, 0);
+            break;
+        }
+        case 6: {
+            const std::size_t at = rng() % (count + 1), n = rng() % 4;
+            list.InsertEmpty(at, n);
+            model.items.insert(model.items.begin() + static_cast<std::ptrdiff_t>(at), n, {});
+            break;
+        }
+        case 7: {
+            const std::size_t at = rng() % (count + 1), n = rng() % 5;
+            list.Erase(at, n);
+            if (at < count)
+                model.items.erase(model.items.begin() + static_cast<std::ptrdiff_t>(at),
+                                  model.items.begin() + static_cast<std::ptrdiff_t>(std::min(count, at + n)));
+            break;
+        }
+        case 8:
+            if (count > 1) {
+                const std::size_t from = rng() % count, to = rng() % count;
+                list.Move(from, to);
+                auto item = model.items[from];
+                model.items.erase(model.items.begin() + static_cast<std::ptrdiff_t>(from));
+                model.items.insert(model.items.begin() + static_cast<std::ptrdiff_t>(to), item);
+            }
+            break;
+        default:
+            if (rng() % 40 == 0) {
+                list.Clear();
+                model.items.clear();
+            }
+            break;
+        }
+        if (step % 4 == 0 || step == 3999) {
+            ExpectSame(lists.Keys, keys, step);
+            ExpectSame(lists.Values, values, step);
+        }
+    }
+}
+
+TEST(TableListTest, ReplacedTextsAreReclaimedAndReadingBeyondTheEndChangesNothing) {
+    TStringList list;
+    const std::u16string long1(5000, u'a'), long2(6000, u'b');
+    for (int round = 0; round < 400; ++round) {
+        list.Set(0, round % 2 ? long1 : long2);
+        list.Set(1, long2);
+    }
+    EXPECT_EQ(list.Get(0), long1);
+    EXPECT_EQ(list.Get(1), long2);
+    // 4.4 million units were stored over the rounds; a few times what is
+    // in use remain.
+    EXPECT_LE(list.LiveUnits() + list.DeadUnits(), std::size_t{1} << 17);
+
+    EXPECT_EQ(list.Get(7), u"");
+    EXPECT_EQ(list.Flag(7), 0);
+    EXPECT_EQ(list.Count(), 2u);
+}
+
+TEST(TableListTest, TextsConvertAndCompareLikeStrings) {
+    vm::TableLists lists;
+    lists.Append(u"Key", u"Wert \\red;");
+    const std::u16string copy = lists.Values.Get(0);
+    EXPECT_EQ(copy, u"Wert \\red;");
+    EXPECT_TRUE(lists.Keys.Get(0) == std::u16string(u"Key"));
+    EXPECT_TRUE(std::u16string(u"Key") == lists.Keys.Get(0));
+    EXPECT_FALSE(lists.Keys.Get(0) != u"Key");
+    EXPECT_EQ(std::u16string(lists.Keys.Get(5).c_str()), u"");
+}
+
+}  // namespace
