@@ -370,7 +370,7 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
 
     std::uint64_t totalChars = 0;
     for (std::size_t i = 0; i < count; ++i) totalChars += table.Keys.Get(i).size() + table.Values.Get(i).size();
-    std::vector<std::uint8_t> image;
+    TblImageBuffer image;
     if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image))
         throw FileError{"cannot write " + Quoted(name) +
                         ": the table does not fit a .tbl file (out of memory or strings too long)"};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TableEntry.h"
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -42,11 +43,17 @@ bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink);
 // readable zero byte.
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink);
 
+// The bytes of a .tbl image in memory that comes in large blocks
+// (platform::AllocateBuffer), which a table of megabytes fills cheaply.
+using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::uint8_t>>;
+
 // Builds the .tbl image of count entries pulled from source (values in
 // display form). totalChars, the sum of all key and value lengths, sizes
 // the image. Uses AddToHashSize and Offset8. False (image unusable) when
 // count is 0 or above 65535, when count + AddToHashSize exceeds 65536 slots,
 // when the source fails, or when the strings do not fit 32-bit offsets.
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
+                   std::uint64_t totalChars, TblImageBuffer& image);
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
                    std::uint64_t totalChars, std::vector<std::uint8_t>& image);
 

@@ -62,10 +62,11 @@ private:
     std::vector<std::uint32_t> next_;
 };
 
-}  // namespace
-
-bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, std::vector<std::uint8_t>& image) {
+// Both image types: only the header and the node table are cleared, the
+// string area is written byte by byte (a TblImageBuffer leaves new bytes as they
+// are, so the megabytes of it are touched once).
+template <class Image>
+bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, Image& image) {
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
     if (AddToHashSize < 0) return false;
@@ -97,7 +98,8 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
         const std::uint64_t strings =
             std::min<std::uint64_t>(std::min<std::uint64_t>(totalChars, 1ull << 40) * 3 + 2ull * n, entryRoom * n);
         const std::uint64_t guess = std::min(dataStart + strings, largest);
-        image.assign(static_cast<std::size_t>(guess), 0);
+        image.resize(static_cast<std::size_t>(guess));
+        std::fill_n(image.data(), static_cast<std::size_t>(dataStart), std::uint8_t{0});
         std::vector<char16_t> scratch;  // a value in stored form, grown as needed
 
         std::uint8_t* header = image.data();
@@ -176,10 +178,22 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
     }
 }
 
+}  // namespace
+
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
+                   TblImageBuffer& image) {
+    return BuildImage(source, count, totalChars, image);
+}
+
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
+                   std::vector<std::uint8_t>& image) {
+    return BuildImage(source, count, totalChars, image);
+}
+
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
                   std::int32_t count, std::uint64_t totalChars) {
     if (fileName.empty()) return false;
-    std::vector<std::uint8_t> image;
+    TblImageBuffer image;
     if (!BuildTblImage(source, count, totalChars, image)) return false;
     platform::AtomicFileWriter out;
     if (!out.Open(fileName)) return false;
