@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "FuzzCommon.h"
+#include "formats/JsonStrings.h"
 
 namespace {
 
@@ -100,6 +101,29 @@ int main(int argc, char** argv) {
             }
         }
     }
+    // String files: the game's layout from an empty file, and the layouts
+    // of small files of other shapes (minified with escapes, LF with wide
+    // indents, other field orders) grown by the writer.
+    const char* const jsonBases[] = {
+        nullptr,
+        "[{\"id\":1,\"Key\":\"a\",\"enUS\":\"\\u003cb\\u003e\",\"deDE\":\"\\u00e9\\n\"}]",
+        "[\n    {\n        \"Key\": \"k\",\n        \"id\": 9,\n        \"enUS\": \"\xC3\xBF" "cMx\",\n        \"mod\": [1, {\"n\": null}]\n    }\n]",
+    };
+    n = 0;
+    for (const char* base : jsonBases) {
+        vm::JsonDocument doc = vm::EmptyJsonDocument();
+        if (base && !vm::ParseJsonStrings(base, 0, doc)) vmfuzz::Fail("ParseJsonStrings", __FILE__, __LINE__);
+        for (int t = 0; t < 3; ++t) {
+            const Entries& table = Tables[t];
+            std::string bytes;
+            if (!vm::BuildJsonColumn({&doc, nullptr, 0, 1}, vmfuzz::SourceOf(table), nullptr,
+                                     static_cast<std::int32_t>(table.size()), bytes))
+                vmfuzz::Fail("BuildJsonColumn", __FILE__, __LINE__);
+            const std::string selectors = {static_cast<char>(n), static_cast<char>(n * 5 + 1)};
+            Save(root / "fuzz_json_roundtrip", "seed" + std::to_string(n++) + ".json", selectors + bytes);
+        }
+    }
+
     // The header of tabbed files and a few odd lines without any mark.
     Save(root / "fuzz_text_read", "plain.txt", std::string(1, '\x03') + "Key\tValue\r\n" + includes + "x\t\"q\"z\"\r\n");
     std::cout << "seeds written to " << root << "\n";

@@ -1,0 +1,705 @@
+// Reading string files: rapidjson's event reader walks the file, and the
+// handler below records where every object and field lies, checks the
+// shape (an array of objects, each with an integer "id", a string "Key" and
+// string languages, no field twice) and decodes one language column.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+// The reader scans strings and blanks 16 bytes at a time where the target
+// has SSE2 (every x86-64).
+#if defined(__SSE2__) && !defined(RAPIDJSON_SSE2)
+#define RAPIDJSON_SSE2
+#endif
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "CRC.h"
+#include "ColorMacros.h"
+#include "JsonStrings.h"
+#include "Options.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+const char* const JsonLanguageCodes[JsonLanguageCount] = {"enUS", "zhTW", "deDE", "esES", "frFR", "itIT", "koKR",
+                                                          "plPL", "esMX", "jaJP", "ptBR", "ruRU", "zhCN"};
+
+int JsonLanguageIndex(std::string_view code) {
+    for (int i = 0; i < JsonLanguageCount; ++i)
+        if (code == JsonLanguageCodes[i]) return i;
+    return -1;
+}
+
+int JsonLanguageIndex(std::u16string_view code) {
+    if (code.size() != 4) return -1;
+    std::string narrow;
+    for (char16_t c : code) {
+        if (c >= 0x80) return -1;
+        narrow.push_back(static_cast<char>(c));
+    }
+    return JsonLanguageIndex(std::string_view(narrow));
+}
+
+namespace {
+
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+// Bytes no JSON text holds raw: control characters other than tab, line
+// feed and carriage return (which only blanks may be). The parser's fast
+// string scan lets 1A..1F through, so they are checked here.
+inline bool IsBadControl(unsigned c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The first of the n bytes at s that is not proper UTF-8 (an overlong form,
+// a surrogate, beyond U+10FFFF, or cut short) or is a bad control byte, or
+// npos. At least four readable bytes must follow the text.
+std::size_t FirstBadByteScalar(const unsigned char* s, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 16 <= n) {  // sixteen printable ASCII bytes at a time
+            std::uint64_t a, b;
+            std::memcpy(&a, s + i, 8);
+            std::memcpy(&b, s + i + 8, 8);
+            constexpr std::uint64_t high = 0x8080808080808080ull, blank = 0x2020202020202020ull;
+            // No byte of 80 or above, and none below 20.
+            if ((((a | b) & high) | ((a - blank) & ~a & high) | ((b - blank) & ~b & high)) == 0) {
+                i += 16;
+                continue;
+            }
+        }
+        const unsigned c = s[i];
+        if (c < 0x80) {
+            if (IsBadControl(c)) return i;
+            ++i;
+        } else if (c < 0xE0) {
+            if (c < 0xC2 || (s[i + 1] & 0xC0) != 0x80) return i;
+            i += 2;
+        } else if (c < 0xF0) {
+            std::uint16_t w;
+            std::memcpy(&w, s + i + 1, 2);
+            if ((w & 0xC0C0) != 0x8080) return i;
+            if ((c == 0xE0 && s[i + 1] < 0xA0) || (c == 0xED && s[i + 1] > 0x9F)) return i;
+            i += 3;
+        } else {
+            std::uint32_t w;
+            std::memcpy(&w, s + i, 4);
+            if (c > 0xF4 || (w & 0xC0C0C000u) != 0x80808000u) return i;
+            if ((c == 0xF0 && s[i + 1] < 0x90) || (c == 0xF4 && s[i + 1] > 0x8F)) return i;
+            i += 4;
+        }
+    }
+    // A sequence cut by the end of the text reads zero bytes, which are no
+    // continuation bytes, so i never passes n.
+    return std::string_view::npos;
+}
+
+#if defined(__SSE2__)
+// Whether the n bytes at s are proper UTF-8 without bad control bytes, 64
+// bytes at a time: every byte that must be a continuation byte (one to
+// three places after a lead byte of a two- to four-byte character) is one
+// and no other byte is; no byte is C0, C1 or F5..FF; and the second bytes
+// after E0, ED, F0 and F4 keep to their narrower ranges. At least 64
+// readable zero bytes must follow the text.
+bool IsCleanUtf8Vector(const unsigned char* s, std::size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const auto bytes = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
+    std::uint64_t carry = 0;  // continuation bytes the last block's leads ask of this one
+    std::uint64_t carryE0 = 0, carryED = 0, carryF0 = 0, carryF4 = 0;
+    for (std::size_t i = 0; i < n; i += 64) {
+        std::uint64_t cont = 0, lead2 = 0, lead3 = 0, lead4 = 0, bad = 0;
+        std::uint64_t e0 = 0, ed = 0, f0 = 0, f4 = 0, below90 = 0, belowA0 = 0, above8F = 0, above9F = 0;
+        for (int k = 0; k < 4; ++k) {
+            // Signed bytes: 80..BF are -128..-65, C0..FF are -64..-1.
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16 * k));
+            const auto mask = [k](__m128i m) {
+                return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
+            };
+            const __m128i negative = _mm_cmplt_epi8(v, zero);
+            const __m128i control = _mm_andnot_si128(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, bytes('\t')), _mm_cmpeq_epi8(v, bytes('\n'))),
+                             _mm_cmpeq_epi8(v, bytes('\r'))),
+                _mm_andnot_si128(negative, _mm_cmplt_epi8(v, bytes(0x20))));
+            cont |= mask(_mm_cmplt_epi8(v, bytes(0xC0)));
+            lead2 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xBF))));  // C0..FF
+            lead3 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xDF))));  // E0..FF
+            lead4 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xEF))));  // F0..FF
+            bad |= mask(_mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, bytes(0xC0)), _mm_cmpeq_epi8(v, bytes(0xC1))),
+                _mm_or_si128(control, _mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xF4))))));  // F5..FF
+            e0 |= mask(_mm_cmpeq_epi8(v, bytes(0xE0)));
+            ed |= mask(_mm_cmpeq_epi8(v, bytes(0xED)));
+            f0 |= mask(_mm_cmpeq_epi8(v, bytes(0xF0)));
+            f4 |= mask(_mm_cmpeq_epi8(v, bytes(0xF4)));
+            below90 |= mask(_mm_cmplt_epi8(v, bytes(0x90)));
+            belowA0 |= mask(_mm_cmplt_epi8(v, bytes(0xA0)));
+            above8F |= mask(_mm_cmpgt_epi8(v, bytes(0x8F)));
+            above9F |= mask(_mm_cmpgt_epi8(v, bytes(0x9F)));
+        }
+        // The zero bytes after the text are no control characters of it.
+        if (n - i < 64) bad &= (std::uint64_t{1} << (n - i)) - 1;
+        if (bad) return false;
+        if ((cont | lead2 | carry) == 0) continue;  // ASCII only
+        const std::uint64_t required = (lead2 << 1) | (lead3 << 2) | (lead4 << 3) | carry;
+        if (required != cont) return false;
+        // The narrower second bytes (continuation bytes by now, so the
+        // signed comparisons above order them right).
+        if ((((e0 << 1) | carryE0) & belowA0) || (((ed << 1) | carryED) & above9F) ||
+            (((f0 << 1) | carryF0) & below90) || (((f4 << 1) | carryF4) & above8F))
+            return false;
+        carry = (lead2 >> 63) | (lead3 >> 62) | (lead4 >> 61);
+        carryE0 = e0 >> 63;
+        carryED = ed >> 63;
+        carryF0 = f0 >> 63;
+        carryF4 = f4 >> 63;
+    }
+    return carry == 0;
+}
+#endif
+
+// The first of the n bytes at s that is not proper UTF-8 or a bad control
+// byte, or npos. At least 64 readable zero bytes must follow the text. The
+// parser copies strings unchecked, which is much faster; this checks them
+// all at once.
+std::size_t FirstBadByte(const unsigned char* s, std::size_t n) {
+#if defined(__SSE2__)
+    if (IsCleanUtf8Vector(s, n)) return std::string_view::npos;
+#endif
+    return FirstBadByteScalar(s, n);
+}
+
+// Proper UTF-8 (already checked by the parser) to UTF-16: a character
+// beyond U+FFFF becomes a surrogate pair; an escaped lone surrogate, which
+// the parser encodes in three bytes, comes back as itself. dest holds at
+// least count units.
+std::size_t DecodeUtf8(const char* src, std::size_t count, char16_t* dest) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    std::size_t i = 0, n = 0;
+    while (i < count) {
+        const unsigned b = s[i];
+        if (b < 0x80) {
+            dest[n++] = static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        const std::size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        if (length == 1 || i + length > count) {  // not from the parser; kept safe all the same
+            dest[n++] = u'\uFFFD';
+            ++i;
+            continue;
+        }
+        std::uint32_t c = b & (0x7Fu >> length);
+        for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (s[i + k] & 0x3Fu);
+        i += length;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            dest[n++] = static_cast<char16_t>(0xD800 + (c >> 10));
+            dest[n++] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            dest[n++] = static_cast<char16_t>(c);
+        }
+    }
+    return n;
+}
+
+struct Place {
+    std::uint64_t line = 1;
+    std::uint64_t column = 1;
+};
+
+// Line and column (in characters) of a byte offset; a byte-order mark takes
+// no column.
+Place PlaceOf(std::string_view bytes, std::size_t offset) {
+    offset = std::min(offset, bytes.size());
+    Place place;
+    std::size_t lineStart = bytes.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
+    for (std::size_t i = lineStart; i < offset; ++i) {
+        if (bytes[i] == '\n') {
+            ++place.line;
+            lineStart = i + 1;
+        }
+    }
+    for (std::size_t i = lineStart; i < offset; ++i)
+        if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80) ++place.column;
+    return place;
+}
+
+const char* KindName(std::uint8_t kind) {
+    if (kind < JsonLanguageCount) return JsonLanguageCodes[kind];
+    return kind == JsonFieldId ? "id" : "Key";
+}
+
+class Handler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
+public:
+    // The parser reads a copy of the file that starts at work (and decodes
+    // strings into it in place), from the offset start on.
+    Handler(JsonDocument& doc, const char* work, rapidjson::InsituStringStream& stream, std::uint32_t start,
+            int language)
+        : doc_(doc), work_(work), stream_(stream), start_(start), language_(language) {}
+
+    JsonProblem problem = JsonProblem::None;
+    std::size_t problemOffset = 0;
+    std::string problemDetail;
+
+    bool StartArray() {
+        if (depth_ == 0) {
+            doc_.arrayOpen = Here();
+            depth_ = 1;
+            return true;
+        }
+        return Nested(Here());
+    }
+
+    bool EndArray(rapidjson::SizeType) {
+        if (depth_ == 1) {
+            doc_.arrayClose = Here();
+            depth_ = 0;
+            return true;
+        }
+        return EndNested();
+    }
+
+    bool StartObject() {
+        if (depth_ == 1) {
+            JsonObject object;
+            object.span.begin = Here();
+            object.firstField = static_cast<std::uint32_t>(doc_.fields.size());
+            std::fill(std::begin(object.known), std::end(object.known), JsonNoField);
+            doc_.objects.push_back(object);
+            otherNames_.clear();
+            keyText_ = valueText_ = NoText;
+            depth_ = 2;
+            return true;
+        }
+        return Nested(Here());
+    }
+
+    bool EndObject(rapidjson::SizeType) {
+        if (depth_ != 2) return EndNested();
+        JsonObject& object = doc_.objects.back();
+        object.span.end = Here() + 1;
+        object.fieldCount = static_cast<std::uint32_t>(doc_.fields.size()) - object.firstField;
+        if (object.known[JsonFieldId] == JsonNoField)
+            return Fail(JsonProblem::MissingId, object.span.begin);
+        if (object.known[JsonFieldKey] == JsonNoField)
+            return Fail(JsonProblem::MissingKey, object.span.begin);
+        if (language_ >= 0) {
+            // A missing language field reads as an empty value.
+            if (valueText_ == NoText) {
+                valueText_ = static_cast<std::uint32_t>(doc_.column.text.size());
+                doc_.column.text.push_back(0);
+            }
+            doc_.column.items.push_back({keyText_, valueText_});
+        }
+        depth_ = 1;
+        return true;
+    }
+
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        if (depth_ > 2) return true;  // inside a nested value of some other field
+        JsonField field;
+        field.name = StringSpan(text);
+        const std::string_view name(text, length);
+        const int language = JsonLanguageIndex(name);
+        field.kind = language >= 0           ? static_cast<std::uint8_t>(language)
+                     : name == "id"          ? JsonFieldId
+                     : name == "Key"         ? JsonFieldKey
+                                             : JsonFieldOther;
+        JsonObject& object = doc_.objects.back();
+        if (field.kind == JsonFieldOther) {
+            if (std::find(otherNames_.begin(), otherNames_.end(), name) != otherNames_.end())
+                return Fail(JsonProblem::DuplicateField, field.name.begin, std::string(name));
+            otherNames_.emplace_back(name);
+        } else {
+            if (object.known[field.kind] != JsonNoField)
+                return Fail(JsonProblem::DuplicateField, field.name.begin, std::string(name));
+            object.known[field.kind] = static_cast<std::uint32_t>(doc_.fields.size());
+        }
+        doc_.fields.push_back(field);
+        return true;
+    }
+
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        const JsonSpan span = StringSpan(text);
+        if (depth_ != 2) return Element(span.begin);
+        const std::uint32_t begin = span.begin;
+        JsonField& field = doc_.fields.back();
+        field.value = span;
+        if (field.kind == JsonFieldId) return Fail(JsonProblem::IdNotInteger, begin);
+        if (language_ >= 0) {
+            if (field.kind == JsonFieldKey) keyText_ = AppendText(text, length, false);
+            else if (field.kind == language_) valueText_ = AppendText(text, length, true);
+        }
+        return true;
+    }
+
+    bool Int(int v) { return Number(true, v); }
+    bool Uint(unsigned v) { return Number(true, v); }
+    bool Int64(std::int64_t v) { return Number(true, v); }
+    bool Uint64(std::uint64_t v) { return Number(v <= static_cast<std::uint64_t>(INT64_MAX), static_cast<std::int64_t>(v)); }
+    bool Double(double) { return Number(false, 0); }
+    bool Null() { return Scalar(4); }
+    bool Bool(bool b) { return Scalar(b ? 4 : 5); }
+
+private:
+    static constexpr std::uint32_t NoText = 0xFFFFFFFFu;
+
+    std::uint32_t Here() const { return start_ + static_cast<std::uint32_t>(stream_.Tell()); }
+
+    // The span of a string from its decoded text, which lies where the
+    // string's text began, just after its quote: up to the first quote
+    // after it that no backslash escapes.
+    JsonSpan StringSpan(const char* text) const {
+        const std::string& b = doc_.bytes;
+        const auto begin = static_cast<std::uint32_t>(text - work_) - 1;
+        std::size_t q = begin;
+        for (;;) {
+            q = b.find('"', q + 1);
+            if (q == std::string::npos) return {begin, static_cast<std::uint32_t>(b.size())};  // not after a parse
+            std::size_t slashes = 0;
+            while (b[q - 1 - slashes] == '\\') ++slashes;
+            if (slashes % 2 == 0) return {begin, static_cast<std::uint32_t>(q + 1)};
+        }
+    }
+
+    bool Fail(JsonProblem p, std::size_t offset, std::string detail = {}) {
+        problem = p;
+        problemOffset = offset;
+        problemDetail = std::move(detail);
+        return false;
+    }
+
+    // A value that is not an object where the array's elements stand, or
+    // the top level that is not an array.
+    bool Element(std::uint32_t at) {
+        if (depth_ == 0) return Fail(JsonProblem::NotArray, at);
+        if (depth_ == 1) return Fail(JsonProblem::NotObject, at);
+        return true;  // inside a nested value of some other field
+    }
+
+    // The span of a number. The parser reads numbers (and strings) with a
+    // copy of its stream and tells where it stands only afterwards, so the
+    // stream stands at the number's first or just after its last character.
+    JsonSpan NumberSpan() const {
+        const std::string& b = doc_.bytes;
+        auto isNumber = [](char c) { return c != 0 && std::strchr("0123456789+-.eE", c) != nullptr; };
+        std::uint32_t begin = Here(), end = begin;
+        if (begin < b.size() && isNumber(b[begin]) && (begin == 0 || !isNumber(b[begin - 1]))) {
+            while (end < b.size() && isNumber(b[end])) ++end;
+        } else {
+            while (begin > 0 && isNumber(b[begin - 1])) --begin;
+        }
+        return {begin, end};
+    }
+
+    bool Number(bool integer, std::int64_t v) {
+        const JsonSpan span = NumberSpan();
+        if (depth_ != 2) return Element(span.begin);
+        JsonField& field = doc_.fields.back();
+        field.value = span;
+        if (field.kind == JsonFieldId) {
+            if (!integer) return Fail(JsonProblem::IdNotInteger, field.value.begin);
+            doc_.objects.back().id = v;
+            return true;
+        }
+        if (field.kind != JsonFieldOther) return Fail(JsonProblem::NotString, field.value.begin, KindName(field.kind));
+        return true;
+    }
+
+    bool Scalar(std::uint32_t length) {
+        const std::uint32_t end = Here();
+        if (depth_ != 2) return Element(end - length);
+        JsonField& field = doc_.fields.back();
+        field.value = {end - length, end};
+        if (field.kind == JsonFieldId) return Fail(JsonProblem::IdNotInteger, field.value.begin);
+        if (field.kind != JsonFieldOther) return Fail(JsonProblem::NotString, field.value.begin, KindName(field.kind));
+        return true;
+    }
+
+    // An object or array: as an element or the top level it is wrong; as
+    // the value of a field it must be a field of some other name.
+    bool Nested(std::uint32_t at) {
+        if (depth_ < 2) return Element(at);
+        if (depth_ == 2) {
+            JsonField& field = doc_.fields.back();
+            field.value.begin = at;
+            if (field.kind == JsonFieldId) return Fail(JsonProblem::IdNotInteger, at);
+            if (field.kind != JsonFieldOther) return Fail(JsonProblem::NotString, at, KindName(field.kind));
+        }
+        ++depth_;
+        return true;
+    }
+
+    bool EndNested() {
+        --depth_;
+        if (depth_ == 2) doc_.fields.back().value.end = Here() + 1;
+        return true;
+    }
+
+    // Appends a decoded string to the column: a key as written, a value in
+    // display form. Returns its offset.
+    std::uint32_t AppendText(const char* text, std::size_t length, bool display) {
+        std::u16string& out = doc_.column.text;
+        const auto at = static_cast<std::uint32_t>(out.size());
+        if (!display) {
+            out.resize(at + length + 1);
+            const std::size_t units = DecodeUtf8(text, length, out.data() + at);
+            out.resize(at + units);
+            // A key holding a zero character ends there, as in every table.
+            out.resize(at + std::char_traits<char16_t>::length(out.c_str() + at));
+            out.push_back(0);
+            return at;
+        }
+        scratch_.resize(length + 1);
+        const std::size_t units = DecodeUtf8(text, length, scratch_.data());
+        out.resize(at + 3 * units + 9);
+        const std::size_t written = ColorCodesToMacrosCounted(scratch_.data(), units, out.data() + at);
+        out.resize(at + written + 1);
+        return at;
+    }
+
+    JsonDocument& doc_;
+    const char* work_;
+    rapidjson::InsituStringStream& stream_;
+    std::uint32_t start_;
+    int language_;
+    int depth_ = 0;  // 0 outside the array, 1 in it, 2 in an object, more in a nested value
+    std::vector<std::string> otherNames_;  // the other fields of the current object
+    std::uint32_t keyText_ = NoText;
+    std::uint32_t valueText_ = NoText;
+    std::vector<char16_t> scratch_;
+};
+
+std::string Between(const std::string& bytes, std::uint32_t begin, std::uint32_t end) {
+    return begin <= end ? bytes.substr(begin, end - begin) : std::string();
+}
+
+std::string ReplaceLineEnds(std::string text, const std::string& lineEnd) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            out += lineEnd;
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The layout the file shows: its mark and line ends, the bytes between its
+// first objects and fields, and how it escapes characters.
+void DetectLayout(JsonDocument& doc) {
+    JsonLayout& l = doc.layout;
+    const std::string& b = doc.bytes;
+    l = JsonLayout{};
+    l.byteOrderMark = std::string_view(b).starts_with(ByteOrderMark);
+    // A JSON string holds no raw line break, so the first one is the
+    // layout's.
+    const std::size_t lf = b.find('\n');
+    const std::string lineEnd = lf == std::string::npos ? "" : lf > 0 && b[lf - 1] == '\r' ? "\r\n" : "\n";
+    if (!lineEnd.empty() && lineEnd != "\r\n") {
+        for (std::string* gap : {&l.firstGap, &l.objectGap, &l.lastGap, &l.fieldGap, &l.fieldSeparator, &l.closingGap})
+            *gap = ReplaceLineEnds(*gap, lineEnd);
+    }
+    if (!doc.objects.empty()) {
+        l.lineEnd = lineEnd;
+        const JsonObject& first = doc.objects.front();
+        const JsonObject& last = doc.objects.back();
+        l.firstGap = Between(b, doc.arrayOpen + 1, first.span.begin);
+        l.lastGap = Between(b, last.span.end, doc.arrayClose);
+        l.objectGap = doc.objects.size() > 1 ? Between(b, first.span.end, doc.objects[1].span.begin)
+                                             : "," + l.firstGap;
+        const JsonField& f0 = doc.fields[first.firstField];
+        const JsonField& fz = doc.fields[first.firstField + first.fieldCount - 1];
+        l.fieldGap = Between(b, first.span.begin + 1, f0.name.begin);
+        l.nameSeparator = Between(b, f0.name.end, f0.value.begin);
+        l.closingGap = Between(b, fz.value.end, first.span.end - 1);
+        l.fieldSeparator = first.fieldCount > 1 ? Between(b, f0.value.end, doc.fields[first.firstField + 1].name.begin)
+                                                : "," + l.fieldGap;
+    } else if (!lineEnd.empty()) {
+        l.lineEnd = lineEnd;
+    }
+
+    // Escapes. Outside strings a valid file has no backslash and no byte
+    // beyond ASCII, so the whole file can be searched.
+    bool rawPrivateUse = false, escapedNonAscii = false, escapedPrivateUse = false;
+    bool sawUpper = false, sawLower = false;
+    const std::size_t start = l.byteOrderMark ? ByteOrderMark.size() : 0;
+    const char* const text = b.data();
+    const char* const end = text + b.size();
+    bool rawNonAscii = false;
+    for (const char* p = text + start; p < end && !rawNonAscii; ++p) rawNonAscii = static_cast<unsigned char>(*p) >= 0x80;
+    // U+E000..U+F8FF: EE xx xx, or EF 80..A3 xx.
+    rawPrivateUse = std::memchr(text + start, '\xEE', b.size() - start) != nullptr;
+    for (const char* p = text + start; !rawPrivateUse && (p = static_cast<const char*>(std::memchr(p, '\xEF', end - p)));
+         ++p)
+        rawPrivateUse = p + 1 < end && static_cast<unsigned char>(p[1]) <= 0xA3;
+    for (const char* p = text + start; (p = static_cast<const char*>(std::memchr(p, '\\', end - p))) && p + 1 < end;) {
+        const char e = p[1];
+        p += 2;
+        if (e == '/') l.escapeSlash = true;
+        if (e != 'u' || p + 4 > end) continue;
+        unsigned code = 0;
+        for (int k = 0; k < 4; ++k) {
+            const char h = p[k];
+            code = code * 16 + static_cast<unsigned>(std::max(HexValue(h), 0));
+            if (h >= 'a' && h <= 'f') sawLower = true;
+            if (h >= 'A' && h <= 'F') sawUpper = true;
+        }
+        p += 4;
+        if (code < 0x80) l.asciiEscaped.set(code);
+        else if (code >= 0xE000 && code <= 0xF8FF) escapedPrivateUse = true;
+        else escapedNonAscii = true;
+    }
+    l.upperHex = sawUpper || !sawLower;
+    // Characters beyond ASCII are escaped only in a file that writes none
+    // of them raw; the game's glyphs as the file shows them, escaped when it
+    // shows none.
+    l.escapeNonAscii = escapedNonAscii && !rawNonAscii;
+    l.escapePrivateUse = escapedPrivateUse || !rawPrivateUse;
+    if (l.escapeNonAscii) l.escapePrivateUse = true;
+}
+
+JsonError MakeError(JsonProblem problem, std::string_view bytes, std::size_t offset, std::string detail) {
+    JsonError e;
+    e.problem = problem;
+    const Place place = PlaceOf(bytes, offset);
+    e.line = place.line;
+    e.column = place.column;
+    e.offset = offset;
+    e.detail = std::move(detail);
+    return e;
+}
+
+}  // namespace
+
+std::string DescribeJsonError(const JsonError& e) {
+    std::string text;
+    switch (e.problem) {
+    case JsonProblem::None: return "no problem";
+    case JsonProblem::Syntax: text = "not valid JSON: " + e.detail; break;
+    case JsonProblem::NotArray: text = "the file is not an array of objects"; break;
+    case JsonProblem::NotObject: text = "an element of the array is not an object"; break;
+    case JsonProblem::MissingId: text = "this object has no \"id\""; break;
+    case JsonProblem::MissingKey: text = "this object has no \"Key\""; break;
+    case JsonProblem::IdNotInteger: text = "\"id\" is not a whole number"; break;
+    case JsonProblem::NotString: text = "\"" + e.detail + "\" is not a string"; break;
+    case JsonProblem::DuplicateField: text = "\"" + e.detail + "\" is given twice in this object"; break;
+    case JsonProblem::TooLarge: text = "the file is too large" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
+    case JsonProblem::Unreadable: text = "the file cannot be read" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
+    case JsonProblem::UnpairedSurrogate:
+        text = "entry " + std::to_string(e.entry) + " holds half of a surrogate pair, which a string file cannot hold";
+        break;
+    case JsonProblem::WriteFailed: text = "the file cannot be written" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
+    }
+    if (e.line == 0) return text;
+    return "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ": " + text;
+}
+
+bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonError* error) {
+    doc = JsonDocument{};
+    if (bytes.size() >= 0xFFFFFFFFu) {
+        if (error) *error = JsonError{JsonProblem::TooLarge, 0, 0, 0, -1, "4 GiB or more"};
+        return false;
+    }
+    doc.bytes = std::move(bytes);
+    if (language >= JsonLanguageCount) language = -1;
+    doc.column.language = language;
+    if (language >= 0) doc.column.text.reserve(doc.bytes.size() / 8);
+
+    const std::string_view b(doc.bytes);
+    const auto start = static_cast<std::uint32_t>(b.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0);
+    // The parser decodes strings in place, in a copy that ends in zero
+    // bytes: its 16-byte scans and the UTF-8 check's 64-byte blocks stay
+    // inside the copy.
+    std::string work;
+    work.reserve(b.size() + 32);
+    work.assign(b);
+    work.append(64, '\0');
+    const std::size_t badText =
+        FirstBadByte(reinterpret_cast<const unsigned char*>(work.data()) + start, b.size() - start);
+    rapidjson::InsituStringStream stream(work.data() + start);
+    Handler handler(doc, work.data(), stream, start, language);
+    rapidjson::Reader reader;
+    constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
+    const rapidjson::ParseResult result = reader.Parse<flags>(stream, handler);
+    const std::size_t end = start + stream.Tell();
+
+    // Whichever problem comes first in the file is the one reported.
+    JsonError e;
+    const std::size_t badOffset = badText == std::string_view::npos ? badText : start + badText;
+    if (handler.problem != JsonProblem::None && handler.problemOffset < badOffset) {
+        e = MakeError(handler.problem, b, handler.problemOffset, handler.problemDetail);
+    } else if (handler.problem == JsonProblem::None && result.IsError() && start + result.Offset() < badOffset) {
+        std::string what = rapidjson::GetParseError_En(result.Code());
+        if (!what.empty() && what.back() == '.') what.pop_back();
+        e = MakeError(JsonProblem::Syntax, b, start + result.Offset(), what);
+    } else if (badOffset != std::string_view::npos) {
+        e = MakeError(JsonProblem::Syntax, b, badOffset,
+                      static_cast<unsigned char>(b[badOffset]) < 0x20 ? "a control character" : "the text is not UTF-8");
+    } else if (!result.IsError() && end < b.size()) {
+        // The reader takes a zero byte for the end of its input.
+        e = MakeError(JsonProblem::Syntax, b, end, "a zero byte");
+    }
+    if (e.problem != JsonProblem::None) {
+        doc = JsonDocument{};
+        if (error) *error = std::move(e);
+        return false;
+    }
+    DetectLayout(doc);
+    return true;
+}
+
+bool LoadJsonStrings(const std::u16string& fileName, int language, JsonDocument& doc, JsonError* error) {
+    platform::FileImage file;
+    const platform::ReadStatus status =
+        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, MaxFileSize, 0, file);
+    if (status != platform::ReadStatus::Ok) {
+        doc = JsonDocument{};
+        if (error) {
+            *error = JsonError{};
+            error->problem = status == platform::ReadStatus::TooLarge ? JsonProblem::TooLarge : JsonProblem::Unreadable;
+            error->detail = status == platform::ReadStatus::TooLarge   ? "more than " + std::to_string(MaxFileSize) + " bytes"
+                            : status == platform::ReadStatus::NotFound ? "no such file"
+                            : status == platform::ReadStatus::NoMemory ? "not enough memory"
+                                                                       : "";
+        }
+        return false;
+    }
+    try {
+        return ParseJsonStrings(std::string(reinterpret_cast<const char*>(file.data.get()), file.size), language,
+                                doc, error);
+    } catch (const std::bad_alloc&) {
+        doc = JsonDocument{};
+        if (error) *error = JsonError{JsonProblem::Unreadable, 0, 0, 0, -1, "not enough memory"};
+        return false;
+    }
+}
+
+void DeliverJsonColumn(const JsonDocument& doc, const TableEntrySink& sink) {
+    if (!sink) return;
+    for (std::size_t i = 0; i < doc.column.items.size(); ++i) sink(doc.column.Key(i), doc.column.Value(i));
+}
+
+bool ReadJsonTable(const std::u16string& fileName, int language, const TableEntrySink& sink, JsonError* error,
+                   JsonDocument* keep) {
+    JsonDocument local;
+    JsonDocument& doc = keep ? *keep : local;
+    if (!LoadJsonStrings(fileName, language, doc, error)) return false;
+    DeliverJsonColumn(doc, sink);
+    return true;
+}
+
+}  // namespace vm
