@@ -10,6 +10,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <limits>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -22,6 +25,7 @@
 #include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
+#include "formats/JsonStrings.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
 
@@ -56,13 +60,17 @@ Commands:
                            is replaced by SOURCE's. The result is written to
                            OUT.
   info FILE                Show the header fields and checksum of a .tbl
-                           file, or the encoding of a text table, and the
-                           number of entries.
+                           file, the encoding of a text table, or the layout,
+                           field orders, repeated ids and keys and missing
+                           or empty languages of a .json string file, and
+                           the number of entries.
   help, --help, -h         Show this help.
   --version                Show the version.
 
-A file name ending in .tbl (any case) is a binary string table; any other
-name is a text table.
+A file name ending in .tbl (any case) is a binary string table, one ending
+in .json a string file of the remastered game (all languages in one file,
+one language column read or written at a time); any other name is a text
+table.
 
 Options for convert, merge, update, translate and copy-time-dialogs:
   --layout tabbed|diablo   Text layout written: key TAB "value" (tabbed, the
@@ -86,6 +94,18 @@ Options for convert, merge, update, translate and copy-time-dialogs:
   --no-quotes              Tabbed text: values without double quotes.
   --color-codes            Write the game's colour codes in text instead of
                            macros such as \red; (UTF-16 and UTF-8 only).
+  --language L             The language column of .json files read and
+                           written: enUS (the default), zhTW, deDE, esES,
+                           frFR, itIT, koKR, plPL, esMX, jaJP, ptBR, ruRU or
+                           zhCN.
+  --into BASE.json         convert only, OUT a .json file: OUT is BASE with
+                           column L updated from IN by key (repeated keys
+                           paired in order, X and x as in merge); keys BASE
+                           lacks become new objects with every language
+                           filled. Everything else keeps BASE's bytes.
+  --first-id N             Ids of new objects in a .json OUT start at N (a
+                           mod's own range). Default: 1 for a new file,
+                           above the highest id of the file otherwise.
   --                       Everything after this is a file name.
 
 Options for info: --from-encoding, --codepage.
@@ -122,6 +142,10 @@ bool IsTblName(const std::u16string& name) {
     return name.size() >= 4 && AsciiLower(std::u16string_view(name).substr(name.size() - 4)) == u".tbl";
 }
 
+bool IsJsonName(const std::u16string& name) {
+    return name.size() >= 5 && AsciiLower(std::u16string_view(name).substr(name.size() - 5)) == u".json";
+}
+
 // ---- Arguments -------------------------------------------------------------
 
 struct Settings {
@@ -134,6 +158,9 @@ struct Settings {
     bool noHeader = false;
     bool noQuotes = false;
     bool colorCodes = false;
+    int language = 0;  // of .json files
+    std::optional<std::u16string> into;
+    std::optional<std::int64_t> firstId;
 };
 
 // A decimal number without sign or blanks, within [low, high].
@@ -162,6 +189,26 @@ TextEncoding ParseEncoding(const std::u16string& option, const std::u16string& t
     throw UsageError{platform::ToUtf8(option) + " must be " +
                      (allowAuto ? "auto, utf16, utf8 or ansi" : "utf16, utf8 or ansi") + ", not '" +
                      platform::ToUtf8(text) + "'"};
+}
+
+int ParseLanguage(const std::u16string& option, const std::u16string& text) {
+    const int language = JsonLanguageIndex(text);
+    if (language < 0) {
+        std::string codes;
+        for (const char* code : JsonLanguageCodes) codes += std::string(codes.empty() ? "" : ", ") + code;
+        throw UsageError{platform::ToUtf8(option) + " must be one of " + codes + ", not '" + platform::ToUtf8(text) + "'"};
+    }
+    return language;
+}
+
+// A whole number of up to 18 digits (ids of string files are 64-bit).
+std::int64_t ParseId(const std::u16string& option, const std::u16string& text) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of(u"0123456789") != std::u16string::npos)
+        throw UsageError{platform::ToUtf8(option) + " needs a whole number of up to 18 digits, not '" +
+                         platform::ToUtf8(text) + "'"};
+    std::int64_t value = 0;
+    for (char16_t c : text) value = value * 10 + (c - u'0');
+    return value;
 }
 
 TextLayout ParseLayout(const std::u16string& option, const std::u16string& text) {
@@ -212,7 +259,8 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
         } else if (!writeOptions && (option == u"--layout" || option == u"--encoding" ||
                                      option == u"--offset8" || option == u"--add-to-hash" ||
                                      option == u"--no-header" || option == u"--no-quotes" ||
-                                     option == u"--color-codes")) {
+                                     option == u"--color-codes" || option == u"--language" ||
+                                     option == u"--into" || option == u"--first-id")) {
             throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
         } else if (option == u"--layout") {
             s.layout = ParseLayout(option, value());
@@ -222,6 +270,13 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
             s.offset8 = ParseNumber(option, value(), 0, 255);
         } else if (option == u"--add-to-hash") {
             s.addToHash = ParseNumber(option, value(), 0, 255);
+        } else if (option == u"--language") {
+            s.language = ParseLanguage(option, value());
+        } else if (option == u"--into") {
+            s.into = value();
+            if (s.into->empty()) throw UsageError{"--into needs a file name"};
+        } else if (option == u"--first-id") {
+            s.firstId = ParseId(option, value());
         } else if (option == u"--no-header") {
             flag();
             s.noHeader = true;
@@ -282,6 +337,10 @@ struct LoadedTable {
     TableLists table;
     bool tbl = false;
     TblHeader header;  // .tbl only
+    // .json only: the file, so that a .json output written from this table
+    // keeps its layout and its other languages. Entry i came from object
+    // i + 1 while i is below the file's object count.
+    std::shared_ptr<const JsonDocument> json;
 };
 
 TableEntrySink AppendTo(TableLists& table) {
@@ -293,7 +352,22 @@ std::string CorruptMessage(const std::u16string& name, bool tbl) {
            (tbl ? "not a valid .tbl file" : "the text stops decoding part-way") + ")";
 }
 
+std::shared_ptr<const JsonDocument> LoadJson(const std::u16string& name, int language) {
+    const platform::FileImage image = ReadImage(name);
+    auto doc = std::make_shared<JsonDocument>();
+    JsonError error;
+    if (!ParseJsonStrings(std::string(reinterpret_cast<const char*>(image.data.get()), image.size), language, *doc,
+                          &error))
+        throw FileError{"cannot read " + Quoted(name) + ": it is not a string file: " + DescribeJsonError(error)};
+    return doc;
+}
+
 void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loaded) {
+    if (IsJsonName(name)) {
+        loaded.json = LoadJson(name, s.language);
+        DeliverJsonColumn(*loaded.json, AppendTo(loaded.table));
+        return;
+    }
     const platform::FileImage image = ReadImage(name);
     loaded.tbl = IsTblName(name);
     if (loaded.tbl) {
@@ -317,6 +391,30 @@ struct TblDefaults {
     const LoadedTable* from = nullptr;
     std::u16string name;
 };
+
+// Writes table into the language column of a .json file: over base (the
+// file the table came from or an --into file) when there is one, entry i
+// tied to object i + 1 of it while i is below tiedCount; otherwise a new
+// file in the game's layout.
+void SaveJson(const std::u16string& name, const TableLists& table, const Settings& s, const JsonDocument* base,
+              std::size_t tiedCount) {
+    const JsonDocument empty = EmptyJsonDocument();
+    if (table.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw FileError{"cannot write " + Quoted(name) + ": too many entries"};
+    const TableEntrySource source = [&table](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        key = table.Keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = table.Values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+    const JsonOriginSource origin = [tiedCount](std::int32_t i) {
+        return static_cast<std::size_t>(i) < tiedCount ? static_cast<std::uint32_t>(i + 1) : 0u;
+    };
+    const JsonWriteRequest request{base ? base : &empty, nullptr, s.language,
+                                   s.firstId.value_or(base ? 0 : 1)};
+    JsonError error;
+    if (!WriteJsonColumn(name, request, source, origin, static_cast<std::int32_t>(table.Count()), nullptr, &error))
+        throw FileError{"cannot write " + Quoted(name) + ": " + DescribeJsonError(error)};
+}
 
 void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s,
                const TblDefaults& defaults, std::ostream& err) {
@@ -379,9 +477,32 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
         throw FileError{"cannot write " + Quoted(name) + ": the file or its directory cannot be written"};
 }
 
+// A .tbl or text OUT needs entries; a .json OUT may be an empty array.
 void RequireEntries(const LoadedTable& loaded, const std::u16string& name, const std::u16string& out) {
-    if (loaded.table.Count() == 0)
+    if (loaded.table.Count() == 0 && !IsJsonName(out))
         throw FileError{Quoted(name) + " holds no entries; " + Quoted(out) + " was not written"};
+}
+
+// Writes the table that was loaded as `loaded` (and changed since) to out:
+// a .json out over the .json file it came from, when it came from one.
+void SaveLoaded(const std::u16string& out, const LoadedTable& loaded, const std::u16string& loadedName,
+                const Settings& s, std::ostream& err) {
+    if (IsJsonName(out)) {
+        const std::size_t tied = loaded.json ? loaded.json->objects.size() : 0;
+        SaveJson(out, loaded.table, s, loaded.json.get(), tied);
+        return;
+    }
+    TblDefaults defaults;
+    if (loaded.tbl) defaults = {&loaded, loadedName};
+    SaveTable(out, loaded.table, s, defaults, err);
+}
+
+// Where --into, --first-id and --language may stand.
+void CheckJsonOptions(const Settings& s, const std::u16string& out, bool intoAllowed, const char* command) {
+    if (s.into && !intoAllowed) throw UsageError{std::string("--into does not apply to ") + command};
+    if ((s.into || s.firstId) && !IsJsonName(out))
+        throw UsageError{std::string(s.into ? "--into" : "--first-id") + " applies only to a .json OUT"};
+    if (s.into && !IsJsonName(*s.into)) throw UsageError{"--into needs a .json file"};
 }
 
 // ---- Commands --------------------------------------------------------------
@@ -394,12 +515,34 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
     const std::u16string& inName = names[0];
     const std::u16string& outName = names[1];
 
+    CheckJsonOptions(s, outName, true, "convert");
+
     LoadedTable input;
     LoadTable(inName, s, input);
+    if (s.into) {
+        // BASE's column takes IN's values by key; keys it lacks are added.
+        LoadedTable base;
+        LoadTable(*s.into, s, base);
+        const std::size_t tied = base.table.Count();
+        std::vector<std::size_t> unpaired;
+        const std::size_t changed =
+            CopyMatchedValues(input.table.Keys, input.table.Values, base.table.Keys, base.table.Values, &unpaired);
+        std::u16string current = u"x";  // the key a leading X stands for, as in the pairing
+        std::size_t next = 0;
+        for (std::size_t j = 0; j < input.table.Count() && next < unpaired.size(); ++j) {
+            const std::u16string& key = input.table.Keys.Get(j);
+            if (!IsRepeatKey(key)) current = key;
+            if (unpaired[next] != j) continue;
+            ++next;
+            base.table.Append(current, input.table.Values.Get(j));
+        }
+        SaveJson(outName, base.table, s, base.json.get(), tied);
+        out << changed << " values changed, " << unpaired.size() << " new objects\n";
+        out << base.table.Count() << " entries written to " << Quoted(outName) << "\n";
+        return CliOk;
+    }
     RequireEntries(input, inName, outName);
-    TblDefaults defaults;
-    if (input.tbl) defaults = {&input, inName};
-    SaveTable(outName, input.table, s, defaults, err);
+    SaveLoaded(outName, input, inName, s, err);
     out << input.table.Count() << " entries written to " << Quoted(outName) << "\n";
     return CliOk;
 }
@@ -413,15 +556,14 @@ int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out,
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 3, command, "SOURCE, TARGET and OUT");
     ApplyCodePage(s);
+    CheckJsonOptions(s, names[2], false, command);
 
     LoadedTable source, target;
     LoadTable(names[0], s, source);
     LoadTable(names[1], s, target);
     RequireEntries(target, names[1], names[2]);
     const std::size_t changed = apply(source.table, target.table);
-    TblDefaults defaults;
-    if (target.tbl) defaults = {&target, names[1]};
-    SaveTable(names[2], target.table, s, defaults, err);
+    SaveLoaded(names[2], target, names[1], s, err);
     out << changed << " values changed\n";
     out << target.table.Count() << " entries written to " << Quoted(names[2]) << "\n";
     return CliOk;
@@ -446,6 +588,7 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 4, command, "TABLE, OTHER, FILE and OUT");
     ApplyCodePage(s);
+    CheckJsonOptions(s, names[3], false, command);
 
     LoadedTable table, other, file;
     LoadTable(names[0], s, table);
@@ -454,9 +597,7 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     const std::size_t changed = ApplyFileEntries(table.table.Keys, table.table.Values, other.table.Keys,
                                                  other.table.Values, file.table.Keys, file.table.Values, mode);
     RequireEntries(table, names[0], names[3]);
-    TblDefaults defaults;
-    if (table.tbl) defaults = {&table, names[0]};
-    SaveTable(names[3], table.table, s, defaults, err);
+    SaveLoaded(names[3], table, names[0], s, err);
     out << changed << " values changed\n";
     out << table.table.Count() << " entries written to " << Quoted(names[3]) << "\n";
     return CliOk;
@@ -469,12 +610,103 @@ std::string Hex16(std::uint16_t v) {
     return s;
 }
 
+// "2 spaces", "1 tab", "none": the blanks a gap ends in (after its last
+// line end; a file on one line has none).
+std::string Indentation(const std::string& gap) {
+    const std::size_t lf = gap.rfind('\n');
+    if (lf == std::string::npos) return "none";
+    const std::string blanks = gap.substr(lf + 1);
+    if (blanks.empty()) return "none";
+    const auto count = [&blanks](const char* one) {
+        return std::to_string(blanks.size()) + " " + one + (blanks.size() == 1 ? "" : "s");
+    };
+    if (blanks.find_first_not_of(' ') == std::string::npos) return count("space");
+    if (blanks.find_first_not_of('\t') == std::string::npos) return count("tab");
+    return "mixed blanks";
+}
+
+// A list of what repeats, at most ten items, then how many more.
+template <typename T>
+void PrintRepeats(std::ostringstream& report, const char* title, const std::vector<std::pair<T, std::size_t>>& repeats) {
+    report << title << ": " << (repeats.empty() ? "none" : std::to_string(repeats.size())) << "\n";
+    for (std::size_t i = 0; i < repeats.size() && i < 10; ++i) report << "  " << repeats[i].first << " (" << repeats[i].second << " objects)\n";
+    if (repeats.size() > 10) report << "  ... and " << repeats.size() - 10 << " more\n";
+}
+
+// What a string file holds and how it is laid out.
+void JsonInfo(const std::u16string& name, std::ostringstream& report) {
+    const std::shared_ptr<const JsonDocument> doc = LoadJson(name, 0);
+    const JsonLayout& l = doc->layout;
+    const bool objects = !doc->objects.empty();
+    report << "Format: json (string file of the remastered game)\n"
+           << "Entries: " << doc->objects.size() << "\n"
+           << "ByteOrderMark: " << (l.byteOrderMark ? "yes" : "no") << "\n"
+           << "LineEnds: " << (l.lineEnd == "\r\n" ? "CRLF" : l.lineEnd == "\n" ? "LF" : "none (one line)") << "\n"
+           << "FinalLineEnd: " << (doc->bytes.ends_with('\n') ? "yes" : "no") << "\n";
+    if (objects) {
+        report << "Indentation: objects " << Indentation(l.firstGap) << ", fields " << Indentation(l.fieldGap) << "\n";
+        report << "NameSeparator: \"" << l.nameSeparator << "\"\n";
+    }
+
+    // Field orders, most frequent first.
+    std::map<std::string, std::size_t> orders;
+    std::vector<std::string> firstSeen;
+    for (const JsonObject& o : doc->objects) {
+        std::string order;
+        for (std::uint32_t f = 0; f < o.fieldCount; ++f) {
+            const JsonField& field = doc->fields[o.firstField + f];
+            if (f) order += ' ';
+            const std::string_view text = doc->Text(field.name);
+            order += text.substr(1, text.size() - 2);
+        }
+        if (orders[order]++ == 0) firstSeen.push_back(order);
+    }
+    std::stable_sort(firstSeen.begin(), firstSeen.end(),
+                     [&orders](const std::string& a, const std::string& b) { return orders[a] > orders[b]; });
+    report << "FieldOrders: " << firstSeen.size() << "\n";
+    for (const std::string& order : firstSeen) report << "  " << orders[order] << " x " << order << "\n";
+
+    std::map<std::int64_t, std::size_t> ids;
+    std::map<std::u16string, std::size_t> keys;
+    for (std::size_t i = 0; i < doc->objects.size(); ++i) {
+        ++ids[doc->objects[i].id];
+        ++keys[doc->column.Key(i)];
+    }
+    std::vector<std::pair<std::int64_t, std::size_t>> repeatedIds;
+    std::vector<std::pair<std::string, std::size_t>> repeatedKeys;
+    for (std::size_t i = 0; i < doc->objects.size(); ++i) {
+        std::size_t& n = ids[doc->objects[i].id];
+        if (n > 1) repeatedIds.emplace_back(doc->objects[i].id, n), n = 0;
+        std::size_t& k = keys[doc->column.Key(i)];
+        if (k > 1) repeatedKeys.emplace_back("\"" + platform::ToUtf8(doc->column.Key(i)) + "\"", k), k = 0;
+    }
+    PrintRepeats(report, "RepeatedIds", repeatedIds);
+    PrintRepeats(report, "RepeatedKeys", repeatedKeys);
+
+    report << "Languages (missing fields, empty values):\n";
+    for (int language = 0; language < JsonLanguageCount; ++language) {
+        std::size_t missing = 0, empty = 0;
+        for (const JsonObject& o : doc->objects) {
+            if (!doc->Has(o, static_cast<std::uint8_t>(language))) ++missing;
+            else if (doc->Field(o, static_cast<std::uint8_t>(language)).value.size() == 2) ++empty;
+        }
+        report << "  " << JsonLanguageCodes[language] << ": " << missing << " missing, " << empty << " empty\n";
+    }
+}
+
 int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostream&) {
     Settings s;
     const auto names = ParseArguments(args, 1, false, s);
     ExpectNames(names, 1, "info", "one FILE");
     ApplyCodePage(s);
     const std::u16string& name = names[0];
+    if (IsJsonName(name)) {
+        std::ostringstream report;
+        report << "File: " << platform::ToUtf8(name) << "\n";
+        JsonInfo(name, report);
+        out << report.str();
+        return CliOk;
+    }
     const platform::FileImage image = ReadImage(name);
     const std::uint8_t* bytes = image.data.get();
 

@@ -99,7 +99,11 @@ bool IsRepeatKey(std::u16string_view key) {
 }
 
 std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
-                              const TStringList& dk, TStringList& dv) {
+                              const TStringList& dk, TStringList& dv, std::vector<std::size_t>* unpaired) {
+    if (unpaired) unpaired->clear();
+    if (dk.Empty() && unpaired) {
+        for (std::size_t j = 0; j < sk.Count(); ++j) unpaired->push_back(j);
+    }
     if (sk.Empty() || dk.Empty()) return 0;
     const std::size_t destCount = dk.Count();
     const std::size_t sourceCount = sk.Count();
@@ -136,7 +140,8 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
     std::size_t taken = 0;
     std::size_t changed = 0;
     std::size_t after = 0;  // the entry after the last partner
-    for (std::size_t j = 0; j < sourceCount && taken < destCount; ++j) {
+    std::size_t j = 0;
+    for (; j < sourceCount && taken < destCount; ++j) {
         const TText key = sk.Get(j);
         if (!IsRepeatKey(key) && key != current) {
             current = key;
@@ -145,7 +150,10 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
             else
                 g = groups.Find(current);
         }
-        if (g == None || head[g] == None) continue;
+        if (g == None || head[g] == None) {
+            if (unpaired) unpaired->push_back(j);
+            continue;
+        }
         const std::size_t k = head[g];
         head[g] = nextInGroup[k];
         after = k + 1;
@@ -156,6 +164,8 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
         dv.SetFlag(k, 2);
         ++changed;
     }
+    if (unpaired)
+        for (; j < sourceCount; ++j) unpaired->push_back(j);
     return changed;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "TableList.h"
 
@@ -19,8 +20,10 @@ bool IsRepeatKey(std::u16string_view key);
 // are fixed before anything is written, so dk and dv may be the same list);
 // in the source the current key starts as "x". A changed destination value
 // gets flag 2; an equal one is left alone. Returns how many values changed.
-// Runs in time linear in both counts.
+// When unpaired is given, it receives the source entries that found no
+// partner, in order. Runs in time linear in both counts.
 std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
-                              const TStringList& dk, TStringList& dv);
+                              const TStringList& dk, TStringList& dv,
+                              std::vector<std::size_t>* unpaired = nullptr);
 
 }  // namespace vm
