@@ -61,8 +61,42 @@ void Edit::Create(const CreateArgs& args) {
 bool Edit::IsModified() const { return SendMessage(hwnd, EM_GETMODIFY, 0, 0) != 0; }
 void Edit::SetModified(bool modified) { SendMessage(hwnd, EM_SETMODIFY, modified ? TRUE : FALSE, 0); }
 
+namespace {
+
+bool SameScrollBar(const SCROLLINFO& a, const SCROLLINFO& b) {
+    return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
+}
+
+}  // namespace
+
+// A multi-line edit box redraws both of its scroll bars whenever its text
+// is replaced, disabled ones included, at once rather than in the next
+// paint. Under wine a scroll bar takes tens of milliseconds to draw, and a
+// row step replaces four texts. So the text is replaced while the box
+// counts as hidden (its WS_VISIBLE bit off, which is all WM_SETREDRAW does)
+// and nothing is drawn; then the text area is repainted, and the frame
+// only when the scroll bars have changed.
 void Edit::SetTextClean(std::u16string_view text) {
-    SetText(text);
+    const LONG_PTR style = GetWindowLongPtr(hwnd, GWL_STYLE);
+    if ((style & WS_VISIBLE) && (style & (WS_HSCROLL | WS_VSCROLL))) {
+        SCROLLINFO before[2], after[2];
+        for (int bar : {SB_HORZ, SB_VERT}) {
+            before[bar] = after[bar] = SCROLLINFO{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+            GetScrollInfo(hwnd, bar, &before[bar]);
+        }
+        SetWindowLongPtr(hwnd, GWL_STYLE, style & ~WS_VISIBLE);
+        SetText(text);
+        SetWindowLongPtr(hwnd, GWL_STYLE, style);
+        for (int bar : {SB_HORZ, SB_VERT}) GetScrollInfo(hwnd, bar, &after[bar]);
+        const bool sameBars = SameScrollBar(before[SB_HORZ], after[SB_HORZ]) &&
+                              SameScrollBar(before[SB_VERT], after[SB_VERT]);
+        // Showing the box again asks for its frame to be drawn: drop that
+        // request when the scroll bars look as they did.
+        if (sameBars) RedrawWindow(hwnd, nullptr, nullptr, RDW_VALIDATE | RDW_NOFRAME);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | (sameBars ? 0 : RDW_FRAME));
+    } else {
+        SetText(text);
+    }
     SendMessage(hwnd, EM_EMPTYUNDOBUFFER, 0, 0);
     SetModified(false);
 }

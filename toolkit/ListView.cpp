@@ -65,7 +65,13 @@ int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelect
 bool ListView::IsSelected(int row) const { return ListView_GetItemState(hwnd, row, LVIS_SELECTED) != 0; }
 
 void ListView::SelectOnly(int row) {
-    ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const int focused = FocusedRow();
+    if (row >= 0 && focused == row && SelectedCount() == 1 && IsSelected(row)) return;  // as it is
+    // Only the selected rows are cleared: clearing "all rows" (-1) visits
+    // every row of the list in some list implementations (wine's).
+    for (int r = FirstSelected(); r >= 0; r = ListView_GetNextItem(hwnd, r, LVNI_SELECTED))
+        if (r != row) ListView_SetItemState(hwnd, r, 0, LVIS_SELECTED);
+    if (focused >= 0 && focused != row) ListView_SetItemState(hwnd, focused, 0, LVIS_FOCUSED);
     if (row >= 0) ListView_SetItemState(hwnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
