@@ -81,16 +81,12 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     }
 
     if (newRow < 0 || static_cast<std::size_t>(newRow) >= p.Count()) {
-        key.SetTextClean(sNoData);
-        value.SetTextClean(sNoData);
-        key.SetEnabled(false);
-        value.SetEnabled(false);
+        key.ShowText(sNoData, false);
+        value.ShowText(sNoData, false);
     } else {
         const auto a = static_cast<std::size_t>(newRow);
-        key.SetTextClean(p.Keys->Get(a));
-        key.SetEnabled(true);
-        value.SetTextClean(ValueToEditorText(p.Values->Get(a)));
-        value.SetEnabled(true);
+        key.ShowText(p.Keys->Get(a), true);
+        value.ShowText(ValueToEditorText(p.Values->Get(a)), true);
     }
     // The other table's list follows the row; in a one-table view that
     // list is hidden, and the shown list (this table's) takes the row

@@ -63,43 +63,61 @@ void Edit::SetModified(bool modified) { SendMessage(hwnd, EM_SETMODIFY, modified
 
 namespace {
 
-bool SameScrollBar(const SCROLLINFO& a, const SCROLLINFO& b) {
-    return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
-}
+// How a scroll bar of a window looks: a bar that cannot scroll (its page
+// holds the whole range, or the window is disabled) is drawn the same
+// whatever its numbers.
+struct BarLook {
+    bool active = false;
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    bool operator==(const BarLook& o) const {
+        return active == o.active && (!active || (info.nMin == o.info.nMin && info.nMax == o.info.nMax &&
+                                                  info.nPage == o.info.nPage && info.nPos == o.info.nPos));
+    }
+};
+
+struct BarLooks {
+    BarLook bar[2];  // SB_HORZ, SB_VERT
+    explicit BarLooks(HWND hwnd) {
+        const bool enabled = IsWindowEnabled(hwnd) != FALSE;
+        for (int b : {SB_HORZ, SB_VERT}) {
+            SCROLLINFO& i = bar[b].info;
+            GetScrollInfo(hwnd, b, &i);
+            const int page = i.nPage > 0 ? static_cast<int>(i.nPage) - 1 : 0;
+            bar[b].active = enabled && i.nMin < i.nMax - page;
+        }
+    }
+    bool operator==(const BarLooks& o) const { return bar[0] == o.bar[0] && bar[1] == o.bar[1]; }
+};
 
 }  // namespace
 
-// A multi-line edit box redraws both of its scroll bars whenever its text
-// is replaced, disabled ones included, at once rather than in the next
-// paint. Under wine a scroll bar takes tens of milliseconds to draw, and a
-// row step replaces four texts. So the text is replaced while the box
-// counts as hidden (its WS_VISIBLE bit off, which is all WM_SETREDRAW does)
-// and nothing is drawn; then the text area is repainted, and the frame
-// only when the scroll bars have changed.
-void Edit::SetTextClean(std::u16string_view text) {
+// A multi-line edit box redraws both of its scroll bars, at once rather
+// than in the next paint, whenever its text is replaced (disabled bars
+// included) and whenever it is enabled or disabled. Under wine a scroll
+// bar takes tens of milliseconds to draw, and a row step sets the text of
+// four boxes. So the box changes while it counts as hidden (its WS_VISIBLE
+// bit off, which is all WM_SETREDRAW does) and draws nothing; afterwards
+// its text area is repainted, and its frame only when the scroll bars look
+// different.
+void Edit::ShowText(std::u16string_view text, bool enabled) {
     const LONG_PTR style = GetWindowLongPtr(hwnd, GWL_STYLE);
-    if ((style & WS_VISIBLE) && (style & (WS_HSCROLL | WS_VSCROLL))) {
-        SCROLLINFO before[2], after[2];
-        for (int bar : {SB_HORZ, SB_VERT}) {
-            before[bar] = after[bar] = SCROLLINFO{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
-            GetScrollInfo(hwnd, bar, &before[bar]);
-        }
-        SetWindowLongPtr(hwnd, GWL_STYLE, style & ~WS_VISIBLE);
-        SetText(text);
-        SetWindowLongPtr(hwnd, GWL_STYLE, style);
-        for (int bar : {SB_HORZ, SB_VERT}) GetScrollInfo(hwnd, bar, &after[bar]);
-        const bool sameBars = SameScrollBar(before[SB_HORZ], after[SB_HORZ]) &&
-                              SameScrollBar(before[SB_VERT], after[SB_VERT]);
-        // Showing the box again asks for its frame to be drawn: drop that
-        // request when the scroll bars look as they did.
-        if (sameBars) RedrawWindow(hwnd, nullptr, nullptr, RDW_VALIDATE | RDW_NOFRAME);
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | (sameBars ? 0 : RDW_FRAME));
-    } else {
-        SetText(text);
-    }
+    const bool quiet = (style & WS_VISIBLE) && (style & (WS_HSCROLL | WS_VSCROLL));
+    const BarLooks before(hwnd);
+    if (quiet) SetWindowLongPtr(hwnd, GWL_STYLE, style & ~WS_VISIBLE);
+    SetText(text);
     SendMessage(hwnd, EM_EMPTYUNDOBUFFER, 0, 0);
     SetModified(false);
+    if (IsEnabled() != enabled) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+    if (!quiet) return;
+    SetWindowLongPtr(hwnd, GWL_STYLE, GetWindowLongPtr(hwnd, GWL_STYLE) | WS_VISIBLE);
+    const bool sameBars = before == BarLooks(hwnd);
+    // Shown again, the box asks for its frame to be drawn: that request
+    // goes when the scroll bars look as they did.
+    if (sameBars) RedrawWindow(hwnd, nullptr, nullptr, RDW_VALIDATE | RDW_NOFRAME);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | (sameBars ? 0 : RDW_FRAME));
 }
+
+void Edit::SetTextClean(std::u16string_view text) { ShowText(text, IsEnabled()); }
 
 void Edit::ReplaceSelection(std::u16string_view text) {
     const NativeString native = ToNative(text);

@@ -46,6 +46,8 @@ struct Edit : Wnd {
     void SetModified(bool modified);
     // Replaces the text; the modified mark and the undo step are cleared.
     void SetTextClean(std::u16string_view text);
+    // The same, and enables or disables the box.
+    void ShowText(std::u16string_view text, bool enabled);
     // Replaces the selection as if typed: the modified mark is set and the
     // replacement can be undone.
     void ReplaceSelection(std::u16string_view text);
