@@ -111,6 +111,7 @@ void BuildLanguageMenu(SettingsHost& host) {
 void ExchangeSettings(bool Store) {
     NoHost noHost;
     SettingsHost& host = TheSettingsHost ? *TheSettingsHost : noHost;
+    host.BeginPass();
     if (StartupPass) BuildLanguageMenu(host);
 
     const Exchange x(Store);
@@ -154,6 +155,7 @@ void ExchangeSettings(bool Store) {
     host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
 
     host.ApplyViewLayout();
+    host.EndPass();
     if (StartupPass) {
         host.OpenCommandLineFiles();
         StartupPass = false;

@@ -21,6 +21,9 @@ extern bool StartupPass;   // true until the first pass has ended
 class SettingsHost {
 public:
     virtual ~SettingsHost() = default;
+    // Around every pass, so that the window can apply its changes at once.
+    virtual void BeginPass() {}
+    virtual void EndPass() {}
     // Inserts a radio item in front of the Language menu's placeholder.
     virtual void AddLanguageItem(const std::u16string& caption) = 0;
     virtual void HideLanguagePlaceholder() = 0;

@@ -71,6 +71,8 @@ std::u16string LanguageDirectory;
 // A settings pass's effects on the window.
 class WindowSettings final : public SettingsHost {
 public:
+    void BeginPass() override { TheMainWindow->menu.Hold(); }
+    void EndPass() override { TheMainWindow->menu.Release(); }
     void AddLanguageItem(const std::u16string& caption) override {
         tk::MainMenu& menu = TheMainWindow->menu;
         tk::MenuItem item;

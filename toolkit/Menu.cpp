@@ -54,8 +54,17 @@ void MainMenu::AttachTo(HWND window) {
     Rebuild();
 }
 
+void MainMenu::Release() {
+    if (holds_ > 0 && --holds_ == 0 && pending_) Rebuild();
+}
+
 void MainMenu::Rebuild() {
     if (!window_) return;
+    if (holds_ > 0) {
+        pending_ = true;
+        return;
+    }
+    pending_ = false;
     HMENU bar = CreateMenu();
     HMENU popup = nullptr;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -41,6 +41,10 @@ struct MainMenu {
     // Attaches the menu bar to a window; every change after this rebuilds it.
     void AttachTo(HWND window);
     void Rebuild();
+    // While held, changes rebuild the menu bar once, when the last hold
+    // ends: a new menu bar makes the window lay itself out again.
+    void Hold() { ++holds_; }
+    void Release();
 
     // For a WM_COMMAND id from the menu bar: toggles a check item, checks a
     // radio item within its group, and returns the entry number (-1 when
@@ -52,6 +56,8 @@ struct MainMenu {
 private:
     HWND window_ = nullptr;
     HMENU menu_ = nullptr;
+    int holds_ = 0;
+    bool pending_ = false;  // changed while held
     bool Valid(int number) const { return number >= 0 && number < static_cast<int>(items.size()); }
 };
 
