@@ -10,9 +10,9 @@ void LayoutChildren(const std::vector<Wnd*>& children, RECT area) {
         if (width < 0) width = 0;
         if (height < 0) height = 0;
         if (batch)
-            batch = DeferWindowPos(batch, w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+            batch = DeferWindowPos(batch, w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
         else
-            SetWindowPos(w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     };
     for (Wnd* w : children) {
         if (!w->hwnd || !w->IsVisible()) continue;
