@@ -48,13 +48,16 @@ void SyncRows(TTblObjects& p) {
             CurrentRow = f;
         }
     }
+    // The other list takes this list's top row. What is asked of it is a
+    // row, not a distance: a distance added to a position that has moved
+    // meanwhile (a list repainted before its scroll request came) pushed
+    // the lists apart and away from the current row. While this list
+    // still waits for such a request, its own position is not news.
     const int pos = list.TopRow();
-    if (pos != p.LastScrollPos) {
+    if (pos != p.LastScrollPos && !list.ScrollPending()) {
         TTblObjects& other = *p.Other;
-        tk::ListView& otherList = w.SideOf(other).list;
-        const int rows = pos - p.LastScrollPos;
         other.LastScrollPos = pos;
-        PostMessage(otherList.hwnd, LVM_SCROLL, 0, static_cast<LPARAM>(rows * otherList.RowHeight()));
+        w.SideOf(other).list.ScrollToTopLater(pos);
         p.LastScrollPos = pos;
     }
 }

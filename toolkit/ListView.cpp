@@ -7,6 +7,13 @@
 
 namespace tk {
 
+namespace {
+
+// Ours, posted to the list itself: scroll to the pending top row.
+constexpr UINT ScrollToPendingTop = WM_APP + 0x10;
+
+}  // namespace
+
 void ListView::Create(const CreateArgs& args) {
     InitToolkit();
     dock = args.dock;
@@ -78,6 +85,11 @@ void ListView::SelectOnly(int row) {
 void ListView::SelectAll() { ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED); }
 void ListView::EnsureVisible(int row) { ListView_EnsureVisible(hwnd, row, FALSE); }
 int ListView::TopRow() const { return ListView_GetTopIndex(hwnd); }
+
+void ListView::ScrollToTopLater(int row) {
+    if (!ScrollPending()) PostMessage(hwnd, ScrollToPendingTop, 0, 0);
+    pendingTop_ = row < 0 ? 0 : row;
+}
 
 int ListView::RowHeight() const {
     RECT r{};
@@ -185,6 +197,13 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = DefSubclassProc(hwnd, msg, wp, lp);
         if (onSize) onSize();
         return true;
+    case ScrollToPendingTop: {
+        const int top = TopRow();
+        if (ScrollPending() && pendingTop_ != top) ListView_Scroll(hwnd, 0, (pendingTop_ - top) * RowHeight());
+        pendingTop_ = -1;
+        result = 0;
+        return true;
+    }
     default:
         return false;
     }

@@ -33,6 +33,11 @@ struct ListView : Wnd {
     void SelectAll();
     void EnsureVisible(int row);
     int TopRow() const;
+    // Scrolls so that row becomes the top row, after the message being
+    // handled (a later request replaces one not yet done).
+    void ScrollToTopLater(int row);
+    // A ScrollToTopLater is waiting.
+    bool ScrollPending() const { return pendingTop_ >= 0; }
     int RowHeight() const;
     void RedrawRows(int first, int last);
     void RedrawAll();
@@ -56,6 +61,7 @@ struct ListView : Wnd {
 
 private:
     int columns_ = 0;
+    int pendingTop_ = -1;
     std::u16string cellText_;  // valid until the next cell request
 };
 
