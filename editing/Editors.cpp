@@ -81,6 +81,9 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     }
 
     if (newRow < 0 || static_cast<std::size_t>(newRow) >= p.Count()) {
+        // A disabled box cannot keep the keyboard; the list takes it.
+        const HWND focus = GetFocus();
+        if (focus && (focus == key.hwnd || focus == value.hwnd)) w.ShownListOf(p).SetFocus();
         key.ShowText(sNoData, false);
         value.ShowText(sNoData, false);
     } else {

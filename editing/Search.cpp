@@ -38,12 +38,14 @@ void ToggleSearchBar(TTblObjects& p, int mode) {
     if (!p.SearchShown) {
         c.searchBar.SetVisible(true);
         c.panel.Layout();
-        c.searchBox.SetFocus();
         p.SearchShown = true;
     } else if (mode == p.SearchMode) {
+        // The keyboard does not leave with the bar: it goes to the list.
+        const bool hadKeyboard = IsChild(c.searchBar.hwnd, GetFocus()) != FALSE;
         c.searchBar.SetVisible(false);
         c.panel.Layout();
         p.SearchShown = false;
+        if (hadKeyboard && c.list.IsVisible()) c.list.SetFocus();
         return;
     }
     if (mode != p.SearchMode) {
@@ -52,6 +54,10 @@ void ToggleSearchBar(TTblObjects& p, int mode) {
         c.searchBar.Layout();
         p.SearchMode = mode;
     }
+    // Opened or switched, the bar takes the keyboard with its text
+    // selected, so what is typed replaces the last search.
+    c.searchBox.SetFocus();
+    c.searchBox.SelectAllText();
 }
 
 void RunSearch(TTblObjects& p) {

@@ -153,6 +153,7 @@ void ApplyViewLayout() {
     if (s2) SwitchEditorRow(t2, CurrentRow, -1);
     if (!s2) side1.list.SetFocus();
     if (!s1) side2.list.SetFocus();
+    w.KeepKeyboard();
 }
 
 }  // namespace vm

@@ -159,6 +159,19 @@ void MainWindow::Create() {
     form.Layout();
 }
 
+tk::ListView& MainWindow::ShownListOf(const TTblObjects& p) {
+    tk::ListView& own = SideOf(p).list;
+    return own.IsVisible() ? own : SideOf(*p.Other).list;
+}
+
+void MainWindow::KeepKeyboard() {
+    if (GetForegroundWindow() != form.hwnd) return;  // it returns when the window is activated
+    const HWND focus = GetFocus();
+    if (!focus || focus == form.hwnd || !IsWindowVisible(focus) || !IsWindowEnabled(focus) ||
+        dynamic_cast<tk::Panel*>(tk::Wnd::FromHandle(focus)))
+        form.RestoreFocus();
+}
+
 void MainWindow::OnResize() {
     if (StartupPass) return;
     const RECT outer = [this] {

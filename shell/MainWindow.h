@@ -88,6 +88,11 @@ struct MainWindow {
     SideControls& SideOf(const TTblObjects& p) { return Side(p.Side); }
     tk::Edit& KeyEditorOf(const TTblObjects& p) { return *keyEditorOf[p.Side == 2 ? 1 : 0]; }
     tk::Edit& ValueEditorOf(const TTblObjects& p) { return *valueEditorOf[p.Side == 2 ? 1 : 0]; }
+    // p's list when it is shown, otherwise the other table's.
+    tk::ListView& ShownListOf(const TTblObjects& p);
+    // After controls were hidden: the keyboard goes back to a control that
+    // can take it when it was left on a hidden one (or on none).
+    void KeepKeyboard();
 
 private:
     void BuildMenus();

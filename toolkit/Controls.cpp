@@ -176,6 +176,7 @@ std::u16string ComboBox::Item(int index) const {
 }
 
 void ComboBox::RemoveItem(int index) { SendMessage(hwnd, CB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+void ComboBox::SelectAllText() { SendMessage(hwnd, CB_SETEDITSEL, 0, MAKELPARAM(0, -1)); }
 
 bool ComboBox::EditPart::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_KEYDOWN && owner && owner->onKeyDown && owner->onKeyDown(wp)) {

@@ -73,6 +73,8 @@ struct ComboBox : Wnd {
     int ItemCount() const;
     std::u16string Item(int index) const;
     void RemoveItem(int index);
+    // Selects the whole text of the edit field.
+    void SelectAllText();
     // Keys typed into the edit field; true consumes the key.
     std::function<bool(WPARAM key)> onKeyDown;
 

@@ -2,7 +2,22 @@
 
 namespace tk {
 
+// Every focus change of the thread: a control of a form that takes the
+// keyboard becomes the form's last focus. (A focus that merely goes away,
+// as when the form is disabled for a message box, changes nothing.)
+LRESULT CALLBACK WatchFocus(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_SETFOCUS && wp) {
+        const HWND gaining = reinterpret_cast<HWND>(wp);
+        const HWND root = GetAncestor(gaining, GA_ROOT);
+        if (root && root != gaining)
+            if (auto* form = dynamic_cast<Form*>(Wnd::FromHandle(root))) form->lastFocus_ = gaining;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 void Form::CreateForm(const CreateArgs& args) {
+    thread_local const HHOOK watch = SetWindowsHookEx(WH_CBT, WatchFocus, nullptr, GetCurrentThreadId());
+    (void)watch;
     minWidth_ = args.minWidth;
     minHeight_ = args.minHeight;
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -57,6 +72,19 @@ bool Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         DestroyWindow(hwnd);
         result = 0;
         return true;
+    case WM_ACTIVATE:
+        // Not the default, which gives the keyboard to the window itself,
+        // where no key does anything.
+        if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp)) {
+            RestoreFocus();
+            result = 0;
+            return true;
+        }
+        break;
+    case WM_SETFOCUS:
+        RestoreFocus();
+        result = 0;
+        return true;
     case WM_QUERYENDSESSION:
         result = (!onClose || onClose()) ? TRUE : FALSE;
         return true;
@@ -79,6 +107,14 @@ bool Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
     if (onMessage && onMessage(msg, wp, lp, result)) return true;
     return Panel::OnMessage(msg, wp, lp, result);
+}
+
+void Form::RestoreFocus() {
+    HWND target = lastFocus_;
+    if (!target || !IsWindow(target) || !IsChild(hwnd, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+    if (target && target != GetFocus()) ::SetFocus(target);
 }
 
 int RunMessageLoop(HWND main) {

@@ -31,8 +31,19 @@ struct Form : Panel {
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
+    // Gives the keyboard back to the control that had it last (or, when
+    // that one is gone, hidden or disabled, to the first control Tab
+    // reaches). The window does this itself whenever it is activated, so
+    // the keyboard is where it was after another window, a message box or
+    // a dialog.
+    void RestoreFocus();
+    // The control that had the keyboard last (a window of the form).
+    HWND LastFocus() const { return lastFocus_; }
+
 private:
     int minWidth_ = 0, minHeight_ = 0;
+    HWND lastFocus_ = nullptr;
+    friend LRESULT CALLBACK WatchFocus(int, WPARAM, LPARAM);
 };
 
 // Runs the message loop until WM_QUIT; Tab and Shift+Tab move the focus
