@@ -11,6 +11,8 @@ namespace {
 
 // Ours, posted to the list itself: scroll to the pending top row.
 constexpr UINT ScrollToPendingTop = WM_APP + 0x10;
+// The timer that opens a context menu asked for by the mouse.
+constexpr UINT_PTR MenuTimer = 0x564D;
 
 }  // namespace
 
@@ -159,25 +161,43 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = DefSubclassProc(hwnd, msg, 0, lp);
         return true;
     case WM_RBUTTONDBLCLK:
+        // The second click of a right double-click: no menu for the first.
+        KillTimer(hwnd, MenuTimer);
+        rightDoubleClickTime_ = GetTickCount();
         if (onRightDoubleClick) onRightDoubleClick();
+        return false;
+    case WM_LBUTTONDOWN:
+    case WM_KILLFOCUS:
+        KillTimer(hwnd, MenuTimer);  // the user went on: no menu
         return false;
     case WM_CONTEXTMENU:
         if (onContextMenu) {
             int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
-            if (x == -1 && y == -1) {  // from the keyboard: at the focused row
+            if (x == -1 && y == -1) {  // from the keyboard: at once, at the focused row
                 RECT r{};
                 const int row = FocusedRow();
                 if (row < 0 || !ListView_GetItemRect(hwnd, row, &r, LVIR_BOUNDS)) GetClientRect(hwnd, &r);
                 POINT p{r.left + 10, r.bottom};
                 ClientToScreen(hwnd, &p);
-                x = p.x;
-                y = p.y;
+                onContextMenu(p.x, p.y);
+            } else if (GetTickCount() - rightDoubleClickTime_ >= GetDoubleClickTime()) {
+                // From the mouse the menu waits for the double-click time: a
+                // menu open at once would swallow the second click of a
+                // right double-click. (The release of that second click
+                // asks for a menu too, and is not answered.)
+                menuAt_ = POINT{x, y};
+                SetTimer(hwnd, MenuTimer, GetDoubleClickTime(), nullptr);
             }
-            onContextMenu(x, y);
             result = 0;
             return true;
         }
         return false;
+    case WM_TIMER:
+        if (wp != MenuTimer) return false;
+        KillTimer(hwnd, MenuTimer);
+        if (onContextMenu) onContextMenu(menuAt_.x, menuAt_.y);
+        result = 0;
+        return true;
     case WM_DROPFILES: {
         HDROP drop = reinterpret_cast<HDROP>(wp);
         std::vector<std::u16string> files;

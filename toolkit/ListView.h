@@ -62,6 +62,8 @@ struct ListView : Wnd {
 private:
     int columns_ = 0;
     int pendingTop_ = -1;
+    POINT menuAt_{};                  // where the waiting context menu opens
+    DWORD rightDoubleClickTime_ = 0;  // tick count of the last right double-click
     std::u16string cellText_;  // valid until the next cell request
 };
 
