@@ -12,8 +12,8 @@
 //
 //   vellumark_window_bench [--program PATH] [--rows N] [--steps N] [--starts N]
 //
-// Without --program it takes Vellumark.exe from its own folder or the one
-// above. The program
+// Without --program it takes Vellumark.exe from its own folder or one
+// above it. The program
 // is copied into a fresh temporary folder, so its settings are the built-in
 // ones. Under wine the display must be set (a virtual one will do).
 #ifndef WIN32_LEAN_AND_MEAN
@@ -506,12 +506,14 @@ int wmain(int argc, wchar_t** argv) {
     Options o;
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    // Vellumark.exe beside the benchmark, or in the folder above (the build
-    // folder, when the benchmark is built in its bench/ folder).
+    // Vellumark.exe beside the benchmark, or in a folder above (the build
+    // folder, when the benchmark is built in bench/window/).
     std::wstring folder = self;
     folder = folder.substr(0, folder.find_last_of(L"\\/") + 1);
-    o.program = folder + L"Vellumark.exe";
-    if (GetFileAttributesW(o.program.c_str()) == INVALID_FILE_ATTRIBUTES) o.program = folder + L"..\\Vellumark.exe";
+    for (const wchar_t* up : {L"", L"..\\", L"..\\..\\"}) {
+        o.program = folder + up + L"Vellumark.exe";
+        if (GetFileAttributesW(o.program.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring name = argv[i];
         if (name == L"--program") o.program = argv[i + 1];
