@@ -8,7 +8,9 @@
 
 #include "cli/Cli.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <map>
@@ -22,6 +24,7 @@
 
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
+#include "documents/DocumentTexts.h"
 #include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
@@ -106,9 +109,27 @@ Options for convert, merge, update, translate and copy-time-dialogs:
   --first-id N             Ids of new objects in a .json OUT start at N (a
                            mod's own range). Default: 1 for a new file,
                            above the highest id of the file otherwise.
+  --lossy                  Write a text file even when some entries cannot be
+                           stored in it exactly (a double quote in a value,
+                           a key with a tab, comma, two slashes or a leading
+                           #, an empty key, a character the ANSI code page
+                           lacks, ...). Without it such a table is refused
+                           and the first of those entries are listed.
+
+Options for every command:
+  --strict                 Treat warnings about what a read did not take
+                           exactly (missing or too deeply nested include
+                           files, cut keys or values, UTF-8 read as ANSI) as
+                           errors.
+  --includes-anywhere      Let include lines name any file. Without it an
+                           include must lie in the folder of the file that
+                           was read first (or below it).
+  --max-file-size N        The largest file read, in bytes (default
+                           4194304). Outputs larger than this are reported.
   --                       Everything after this is a file name.
 
-Options for info: --from-encoding, --codepage.
+Options for info: --from-encoding, --codepage and the options for every
+command.
 
 Exit status: 0 on success, 1 when a file cannot be read or written, 2 on
 wrong usage.
@@ -161,6 +182,10 @@ struct Settings {
     int language = 0;  // of .json files
     std::optional<std::u16string> into;
     std::optional<std::int64_t> firstId;
+    bool lossy = false;
+    bool strict = false;
+    bool includesAnywhere = false;
+    std::optional<std::uint64_t> maxFileSize;
 };
 
 // A decimal number without sign or blanks, within [low, high].
@@ -178,6 +203,22 @@ int ParseNumber(const std::u16string& option, const std::u16string& text, int lo
         throw UsageError{platform::ToUtf8(option) + " must be from " + range + ", not " +
                          platform::ToUtf8(text)};
     return static_cast<int>(value);
+}
+
+// A byte count: a decimal number from 1 to 2^40.
+std::uint64_t ParseSize(const std::u16string& option, const std::u16string& text) {
+    constexpr std::uint64_t largest = std::uint64_t{1} << 40;
+    if (text.empty() || text.find_first_not_of(u"0123456789") != std::u16string::npos)
+        throw UsageError{platform::ToUtf8(option) + " needs a number of bytes, not '" + platform::ToUtf8(text) + "'"};
+    std::uint64_t value = 0;
+    for (char16_t c : text) {
+        value = value * 10 + static_cast<std::uint64_t>(c - u'0');
+        if (value > largest) break;
+    }
+    if (value < 1 || value > largest)
+        throw UsageError{platform::ToUtf8(option) + " must be from 1 to " + std::to_string(largest) + ", not " +
+                         platform::ToUtf8(text)};
+    return value;
 }
 
 TextEncoding ParseEncoding(const std::u16string& option, const std::u16string& text, bool allowAuto) {
@@ -256,11 +297,19 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
             s.fromEncoding = ParseEncoding(option, value(), true);
         } else if (option == u"--codepage") {
             s.codePage = ParseNumber(option, value(), 0, 65535);
+        } else if (option == u"--max-file-size") {
+            s.maxFileSize = ParseSize(option, value());
+        } else if (option == u"--strict") {
+            flag();
+            s.strict = true;
+        } else if (option == u"--includes-anywhere") {
+            flag();
+            s.includesAnywhere = true;
         } else if (!writeOptions && (option == u"--layout" || option == u"--encoding" ||
                                      option == u"--offset8" || option == u"--add-to-hash" ||
                                      option == u"--no-header" || option == u"--no-quotes" ||
                                      option == u"--color-codes" || option == u"--language" ||
-                                     option == u"--into" || option == u"--first-id")) {
+                                     option == u"--into" || option == u"--first-id" || option == u"--lossy")) {
             throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
         } else if (option == u"--layout") {
             s.layout = ParseLayout(option, value());
@@ -286,6 +335,9 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
         } else if (option == u"--color-codes") {
             flag();
             s.colorCodes = true;
+        } else if (option == u"--lossy") {
+            flag();
+            s.lossy = true;
         } else {
             throw UsageError{"unknown option " + platform::ToUtf8(arg)};
         }
@@ -303,7 +355,11 @@ void ExpectNames(const std::vector<std::u16string>& names, std::size_t count, co
         if (name.empty()) throw UsageError{std::string(command) + ": a file name is empty"};
 }
 
+// The options that act on the process-wide settings, for reading and
+// writing alike.
 void ApplyCodePage(const Settings& s) {
+    IncludesAnywhere = s.includesAnywhere;
+    if (s.maxFileSize) MaxFileSize = *s.maxFileSize;
     if (!s.codePage) return;
     platform::AnsiCodePage = *s.codePage;
     std::u16string probe;
@@ -324,7 +380,7 @@ platform::FileImage ReadImage(const std::u16string& name) {
         throw FileError{"cannot read " + Quoted(name) + ": no such file"};
     case platform::ReadStatus::TooLarge:
         throw FileError{"cannot read " + Quoted(name) + ": it is larger than the limit of " +
-                        std::to_string(MaxFileSize) + " bytes"};
+                        std::to_string(MaxFileSize) + " bytes (see --max-file-size)"};
     case platform::ReadStatus::NoMemory:
         throw FileError{"cannot read " + Quoted(name) + ": not enough memory"};
     case platform::ReadStatus::IoError:
@@ -347,8 +403,27 @@ TableEntrySink AppendTo(TableLists& table) {
     return [&table](const char16_t* key, const char16_t* value) { table.Append(key, value); };
 }
 
-std::string CorruptMessage(const std::u16string& name, bool tbl) {
-    return "cannot read " + Quoted(name) + ": it is corrupt or of unknown format (" +
+std::string Utf8(const char16_t* text) { return platform::ToUtf8(text); }
+
+// Why a read failed, as a message.
+std::string ReadFailureMessage(const std::u16string& name, bool tbl, const ReadReport& report) {
+    const std::string head = "cannot read " + Quoted(name) + ": ";
+    switch (report.failure) {
+    case ReadFailure::IncludeOutside:
+        return head + "the include line naming " + Quoted(report.failureName) +
+               " leads outside the folder of the file (allow it with --includes-anywhere)";
+    case ReadFailure::IncludeBudget:
+        return head + "its include lines pull in too much (more than " + std::to_string(IncludeFileBudget) +
+               " include files, " + std::to_string(IncludeEntryBudget) + " included entries or " +
+               std::to_string(IncludeBudgetFactor) + " times the size limit in bytes)";
+    case ReadFailure::Corrupt:
+        if (!report.failureName.empty())
+            return head + "the included file " + Quoted(report.failureName) + " stops decoding part-way";
+        break;
+    default:
+        break;
+    }
+    return head + "it is corrupt or of unknown format (" +
            (tbl ? "not a valid .tbl file" : "the text stops decoding part-way") + ")";
 }
 
@@ -362,7 +437,29 @@ std::shared_ptr<const JsonDocument> LoadJson(const std::u16string& name, int lan
     return doc;
 }
 
-void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loaded) {
+// One warning per kind of what a read did not take exactly; with --strict
+// they fail the command before anything is written.
+void ReportReadWarnings(const std::u16string& name, const ReadReport& r, const Settings& s, std::ostream& err) {
+    if (!r.AnyWarning()) return;
+    std::vector<std::string> lines;
+    if (r.missingIncludes)
+        lines.push_back(std::to_string(r.missingIncludes) + " include line(s) name no file that can be read (first: " +
+                        Quoted(r.firstMissingInclude) + ")");
+    if (r.deepIncludes)
+        lines.push_back(std::to_string(r.deepIncludes) + " include line(s) beyond the nesting limit of " +
+                        std::to_string(MaxIncludeDepth) + " were skipped (first: " + Quoted(r.firstDeepInclude) + ")");
+    if (r.cutStrings)
+        lines.push_back(std::to_string(r.cutStrings) +
+                        " key(s) or value(s) were cut: longer than 65535 units or not UTF-8 to their end (first: row " +
+                        std::to_string(r.firstCutEntry + 1) + ")");
+    if (r.utf8ReadAsAnsi)
+        lines.push_back("it looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read "
+                        "as ANSI (code page " + std::to_string(platform::EffectiveCodePage()) + ")");
+    for (const std::string& line : lines) err << (s.strict ? "error: " : "warning: ") << Quoted(name) << ": " << line << "\n";
+    if (s.strict) throw FileError{"cannot use " + Quoted(name) + ": not read exactly (--strict)"};
+}
+
+void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loaded, std::ostream& err) {
     if (IsJsonName(name)) {
         loaded.json = LoadJson(name, s.language);
         DeliverJsonColumn(*loaded.json, AppendTo(loaded.table));
@@ -370,17 +467,19 @@ void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loade
     }
     const platform::FileImage image = ReadImage(name);
     loaded.tbl = IsTblName(name);
+    ReadReport report;
     if (loaded.tbl) {
-        if (image.size < TblMinFileSize) throw FileError{CorruptMessage(name, true)};
+        if (image.size < TblMinFileSize) throw FileError{ReadFailureMessage(name, true, report)};
         loaded.header = ParseTblHeader(image.data.get());
-        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table)))
-            throw FileError{CorruptMessage(name, true)};
+        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table), &report))
+            throw FileError{ReadFailureMessage(name, true, report)};
     } else {
         if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
-        if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(name),
-                           AppendTo(loaded.table), s.fromEncoding, s.layout))
-            throw FileError{CorruptMessage(name, false)};
+        if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(name), AppendTo(loaded.table),
+                           s.fromEncoding, s.layout, &report))
+            throw FileError{ReadFailureMessage(name, false, report)};
     }
+    ReportReadWarnings(name, report, s, err);
 }
 
 // ---- Writing ---------------------------------------------------------------
@@ -416,6 +515,45 @@ void SaveJson(const std::u16string& name, const TableLists& table, const Setting
         throw FileError{"cannot write " + Quoted(name) + ": " + DescribeJsonError(error)};
 }
 
+std::string WriteFailureMessage(const std::u16string& name, platform::WriteError error) {
+    const int index = static_cast<int>(error);
+    std::string cause = index > 0 && index < WriteErrorCount && *BuiltInWriteError[index]
+                            ? Utf8(BuiltInWriteError[index])
+                            : std::string("The file or its folder cannot be written.");
+    cause[0] = static_cast<char>(cause[0] - 'A' + 'a');  // every cause starts with a capital
+    cause.pop_back();                                      // and ends with a full stop
+    return "cannot write " + Quoted(name) + ": " + cause;
+}
+
+// A key as it can stand in a message: control characters shown as escapes,
+// a long key cut.
+std::string ShownKey(const std::u16string& key) {
+    std::u16string shown;
+    for (char16_t c : key) {
+        if (shown.size() >= 60) {
+            shown += u"...";
+            break;
+        }
+        if (c == u'\t') shown += u"\\t";
+        else if (c == u'\r') shown += u"\\r";
+        else if (c == u'\n') shown += u"\\n";
+        else if (c < 0x20) shown += u'?';
+        else shown += c;
+    }
+    return "'" + platform::ToUtf8(shown) + "'";
+}
+
+std::string LossLine(const TableLists& table, const TextLossEntry& loss) {
+    return "row " + std::to_string(loss.entry + 1) + ", key " + ShownKey(table.Keys.Get(loss.entry)) + ": " +
+           Utf8(BuiltInTextLoss[static_cast<int>(loss.reason)]);
+}
+
+void WarnIfTooLargeToRead(const std::u16string& name, std::uint64_t bytes, std::ostream& err) {
+    if (bytes > MaxFileSize)
+        err << "warning: " << Quoted(name) << " is " << bytes << " bytes, more than the read limit of "
+            << MaxFileSize << " bytes: reading it back needs --max-file-size " << bytes << "\n";
+}
+
 void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s,
                const TblDefaults& defaults, std::ostream& err) {
     const std::size_t count = table.Count();
@@ -431,13 +569,26 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
     };
 
     if (!IsTblName(name)) {
-        bool replaced = false;
-        if (!WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &replaced))
-            throw FileError{"cannot write " + Quoted(name) +
-                            ": the file or its directory cannot be written"};
-        if (replaced)
-            err << "warning: some characters cannot be represented in code page "
-                << platform::EffectiveCodePage() << " and were written as ?\n";
+        WriteReport report;
+        report.allowLossy = s.lossy;
+        const bool written = WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &report);
+        if (report.refusedAsLossy) {
+            err << "error: " << Quoted(name) << " was not written: " << report.lossCount
+                << " entr" << (report.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
+            for (const TextLossEntry& loss : report.losses) err << "  " << LossLine(table, loss) << "\n";
+            if (report.lossCount > report.losses.size())
+                err << "  ... and " << report.lossCount - report.losses.size() << " more\n";
+            throw FileError{"use --lossy to write it anyway, or another format"};
+        }
+        if (!written) throw FileError{WriteFailureMessage(name, report.error)};
+        if (report.lossCount != 0)
+            err << "warning: " << report.lossCount << " entr" << (report.lossCount == 1 ? "y was" : "ies were")
+                << " not stored exactly in " << Quoted(name) << " (first: " << LossLine(table, report.losses.front())
+                << ")\n";
+        if (report.encodingMustBeNamed)
+            err << "warning: " << Quoted(name) << " is ANSI text that Autodetect may take for another encoding: read it "
+                << "with --from-encoding ansi --codepage " << platform::EffectiveCodePage() << "\n";
+        WarnIfTooLargeToRead(name, report.bytes, err);
         return;
     }
 
@@ -474,7 +625,8 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
                         ": the table does not fit a .tbl file (out of memory or strings too long)"};
     platform::AtomicFileWriter file;
     if (!file.Open(name) || !file.Write(image.data(), image.size()) || !file.Commit())
-        throw FileError{"cannot write " + Quoted(name) + ": the file or its directory cannot be written"};
+        throw FileError{WriteFailureMessage(name, file.Error())};
+    WarnIfTooLargeToRead(name, image.size(), err);
 }
 
 // A .tbl or text OUT needs entries; a .json OUT may be an empty array.
@@ -518,11 +670,11 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
     CheckJsonOptions(s, outName, true, "convert");
 
     LoadedTable input;
-    LoadTable(inName, s, input);
+    LoadTable(inName, s, input, err);
     if (s.into) {
         // BASE's column takes IN's values by key; keys it lacks are added.
         LoadedTable base;
-        LoadTable(*s.into, s, base);
+        LoadTable(*s.into, s, base, err);
         const std::size_t tied = base.table.Count();
         std::vector<std::size_t> unpaired;
         const std::size_t changed =
@@ -559,8 +711,8 @@ int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out,
     CheckJsonOptions(s, names[2], false, command);
 
     LoadedTable source, target;
-    LoadTable(names[0], s, source);
-    LoadTable(names[1], s, target);
+    LoadTable(names[0], s, source, err);
+    LoadTable(names[1], s, target, err);
     RequireEntries(target, names[1], names[2]);
     const std::size_t changed = apply(source.table, target.table);
     SaveLoaded(names[2], target, names[1], s, err);
@@ -591,9 +743,9 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     CheckJsonOptions(s, names[3], false, command);
 
     LoadedTable table, other, file;
-    LoadTable(names[0], s, table);
-    LoadTable(names[1], s, other);
-    LoadTable(names[2], s, file);
+    LoadTable(names[0], s, table, err);
+    LoadTable(names[1], s, other, err);
+    LoadTable(names[2], s, file, err);
     const std::size_t changed = ApplyFileEntries(table.table.Keys, table.table.Values, other.table.Keys,
                                                  other.table.Values, file.table.Keys, file.table.Values, mode);
     RequireEntries(table, names[0], names[3]);
@@ -694,7 +846,29 @@ void JsonInfo(const std::u16string& name, std::ostringstream& report) {
     }
 }
 
-int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostream&) {
+const char* EncodingName(TextEncoding e) {
+    switch (e) {
+    case TextEncoding::Unicode: return "UTF-16LE";
+    case TextEncoding::UTF8: return "UTF-8";
+    default: return "ANSI";
+    }
+}
+
+// Why the reader took the text in the encoding it did.
+std::string EncodingWhy(EncodingReason reason, TextEncoding choice) {
+    switch (reason) {
+    case EncodingReason::ByteOrderMark: return "byte-order mark";
+    case EncodingReason::Chosen: return std::string("--from-encoding ") + (choice == TextEncoding::Unicode ? "utf16" : choice == TextEncoding::UTF8 ? "utf8" : "ansi");
+    case EncodingReason::WellFormedUtf8: return "no byte-order mark; every byte sequence is UTF-8";
+    case EncodingReason::AnsiSingleByte: return "no byte-order mark; not UTF-8; one character per byte in the code page";
+    case EncodingReason::AnsiMultiByte:
+        return "no byte-order mark; not UTF-8; no zero byte, and the multi-byte code page decodes it";
+    case EncodingReason::ZeroBytes: return "no byte-order mark; not UTF-8; zero bytes or no decoding in the code page";
+    }
+    return {};
+}
+
+int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
     Settings s;
     const auto names = ParseArguments(args, 1, false, s);
     ExpectNames(names, 1, "info", "one FILE");
@@ -716,9 +890,10 @@ int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostrea
     report << "File: " << platform::ToUtf8(name) << "\n";
     std::size_t entries = 0;
     const TableEntrySink count = [&entries](const char16_t*, const char16_t*) { ++entries; };
+    ReadReport read;
 
     if (IsTblName(name)) {
-        if (image.size < TblHeaderSize) throw FileError{CorruptMessage(name, true)};
+        if (image.size < TblHeaderSize) throw FileError{ReadFailureMessage(name, true, read)};
         const TblHeader h = ParseTblHeader(bytes);
         report << "Format: tbl\n"
                << "NumElements: " << h.NumElements << "\n"
@@ -737,26 +912,38 @@ int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostrea
         } else {
             report << "ComputedCrc: none (DataStart..FileSize lies outside the file)\n";
         }
-        if (!ReadTblImage(bytes, image.size, count)) {
+        if (!ReadTblImage(bytes, image.size, count, &read)) {
             out << report.str() << "Entries: unreadable\n";
-            throw FileError{CorruptMessage(name, true)};
+            throw FileError{ReadFailureMessage(name, true, read)};
         }
     } else {
         if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
-        const TextEncoding used = DetectTextEncoding(bytes, image.size, s.fromEncoding);
-        report << "Format: text\nEncoding: ";
-        if (used == TextEncoding::Unicode) report << "UTF-16LE\n";
-        else if (used == TextEncoding::UTF8) report << "UTF-8\n";
-        else report << "ANSI (code page " << platform::EffectiveCodePage() << ")\n";
-        if (!ReadTextImage(bytes, image.size, platform::DirectoryOf(name), count, s.fromEncoding,
-                           s.layout)) {
+        EncodingReason reason = EncodingReason::Chosen;
+        const TextEncoding used = DetectTextEncoding(bytes, image.size, s.fromEncoding, &reason);
+        report << "Format: text\nEncoding: " << EncodingName(used);
+        if (used == TextEncoding::ANSI) report << " (code page " << platform::EffectiveCodePage() << ")";
+        report << "\nEncodingChosenBy: " << EncodingWhy(reason, s.fromEncoding) << "\n";
+        if (!ReadTextImage(bytes, image.size, platform::DirectoryOf(name), count, s.fromEncoding, s.layout, &read)) {
             out << report.str() << "Entries: unreadable\n";
-            throw FileError{CorruptMessage(name, false)};
+            throw FileError{ReadFailureMessage(name, false, read)};
         }
     }
     report << "Entries: " << entries << "\n";
     out << report.str();
+    ReportReadWarnings(name, read, s, err);
     return CliOk;
+}
+
+// What the command printed must have arrived: a failed write to standard
+// output (a full disk, a closed pipe) is a failure of the command.
+int Finished(int status, std::ostream& out, std::ostream& err) {
+    errno = 0;
+    out.flush();
+    if (out) return status;
+    const int error = errno;
+    err << "error: cannot write the output" << (error ? std::string(": ") + std::strerror(error) : std::string())
+        << "\n";
+    return CliFileError;
 }
 
 }  // namespace
@@ -771,26 +958,26 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
         const std::u16string& command = args[0];
         if (command == u"--help" || command == u"-h" || command == u"help") {
             out << HelpText;
-            return CliOk;
+            return Finished(CliOk, out, err);
         }
         if (command == u"--version") {
             out << VersionLine << "\n";
-            return CliOk;
+            return Finished(CliOk, out, err);
         }
         // Help asked for anywhere on the line wins over running the command.
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i] == u"--") break;
             if (args[i] == u"--help" || args[i] == u"-h") {
                 out << HelpText;
-                return CliOk;
+                return Finished(CliOk, out, err);
             }
         }
-        if (command == u"convert") return Convert(args, out, err);
-        if (command == u"merge") return Merge(args, out, err);
-        if (command == u"update") return FileTool(args, out, err, ToolUpdate);
-        if (command == u"translate") return FileTool(args, out, err, ToolTranslate);
-        if (command == u"copy-time-dialogs") return CopyTimeDialogsCommand(args, out, err);
-        if (command == u"info") return Info(args, out, err);
+        if (command == u"convert") return Finished(Convert(args, out, err), out, err);
+        if (command == u"merge") return Finished(Merge(args, out, err), out, err);
+        if (command == u"update") return Finished(FileTool(args, out, err, ToolUpdate), out, err);
+        if (command == u"translate") return Finished(FileTool(args, out, err, ToolTranslate), out, err);
+        if (command == u"copy-time-dialogs") return Finished(CopyTimeDialogsCommand(args, out, err), out, err);
+        if (command == u"info") return Finished(Info(args, out, err), out, err);
         throw UsageError{"unknown command '" + platform::ToUtf8(command) + "'"};
     } catch (const UsageError& e) {
         err << "error: " << e.message << "\nTry 'vellumark-cli --help' for more information.\n";

@@ -1,6 +1,7 @@
 #include "CrossTableTools.h"
 
 #include "DocumentTexts.h"
+#include "TableFiles.h"
 #include "formats/CRC.h"
 #include "formats/TblTextTbl.h"
 
@@ -75,10 +76,11 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
         ToolKeys.Append(key);
         ToolValues.Append(value);
     };
-    const bool ok = format == 1 ? ReadTblFile(ToolFileName, sink)
+    ReadReport report;
+    const bool ok = format == 1 ? ReadTblFile(ToolFileName, sink, &report)
                                 : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
-                                                format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed);
-    if (!ok) p.View->ShowMessage(sErrorReadFile, AppCaption);
+                                                format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed, &report);
+    ShowReadResult(p, ok, report, ToolFileName);
     const std::size_t changed =
         ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode);
     FinishTool(p, changed);

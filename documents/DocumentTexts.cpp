@@ -1,5 +1,7 @@
 #include "DocumentTexts.h"
 
+#include "formats/FileReports.h"
+
 namespace vm {
 
 const std::u16string AppCaption = u"Vellumark";
@@ -17,6 +19,70 @@ const char16_t* const BuiltInCheckBoxCaptionTTF = u"Add header to Tabbed text fi
 const char16_t* const BuiltInCheckBoxQuoteTTF = u"Add quotes to Value string for Tabbed text files";
 const char16_t* const BuiltInComboBoxColorApi = u"Use ColorApi (always On for Ansi text)";
 
+static_assert(static_cast<int>(TextLoss::FileTooLarge) + 1 == TextLossCount, "one text per TextLoss");
+static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
+
+const char16_t* const BuiltInAskLossyText =
+    u"%1 entries cannot be stored exactly in this text file (first: row %2, key %3: %4). Save anyway?";
+const char16_t* const BuiltInWarnRead = u"The table was read, but not everything in the file came through exactly:";
+const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no file that can be read (first: %2)";
+const char16_t* const BuiltInWarnDeepInclude =
+    u"%1 include lines are nested too deep and were skipped (first: %2)";
+const char16_t* const BuiltInWarnCutStrings = u"%1 keys or values were too long or not UTF-8 and were cut (first: row %2)";
+const char16_t* const BuiltInWarnUtf8AsAnsi =
+    u"The file looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read as ANSI";
+const char16_t* const BuiltInErrorIncludeOutside =
+    u"An include line names a file outside the folder of the table, which is not allowed:";
+const char16_t* const BuiltInErrorIncludeBudget =
+    u"The include lines of this file pull in too many files or entries; the table was not read to its end";
+
+const char16_t* const BuiltInTextLoss[TextLossCount] = {
+    u"the key is empty or blank",
+    u"the key holds a tab",
+    u"the key holds a comma",
+    u"the key holds two slashes, which start a comment",
+    u"the key starts with #, which makes an include line",
+    u"the key holds a line break",
+    u"the value holds a carriage return",
+    u"the value holds a double quote",
+    u"the line reads back as the header line",
+    u"the file would begin like a byte-order mark",
+    u"a character is missing from the ANSI code page",
+    u"it is longer than a text file takes back",
+    u"it holds text its display form does not give back (such as a literal \\n)",
+    u"the file grows beyond the size a read takes back",
+};
+const char16_t* const TextLossKeys[TextLossCount] = {
+    u"sLossEmptyKey",   u"sLossKeyTab",      u"sLossKeyComma",   u"sLossKeyComment", u"sLossKeyInclude",
+    u"sLossKeyBreak",   u"sLossReturn",      u"sLossQuote",      u"sLossHeader",     u"sLossMark",
+    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",
+};
+
+const char16_t* const BuiltInWriteError[WriteErrorCount] = {
+    u"",
+    u"The disk is full.",
+    u"Permission denied.",
+    u"The file system is read-only.",
+    u"The file is read-only.",
+    u"The folder does not exist.",
+    u"The name is a folder.",
+    u"The file system does not take a file this large.",
+    u"The name cannot be a file name.",
+    u"",
+};
+const char16_t* const WriteErrorKeys[WriteErrorCount] = {
+    u"",
+    u"sWriteDiskFull",
+    u"sWritePermission",
+    u"sWriteReadOnlyFs",
+    u"sWriteReadOnlyFile",
+    u"sWriteNoFolder",
+    u"sWriteIsFolder",
+    u"sWriteTooLarge",
+    u"sWriteBadName",
+    u"",
+};
+
 std::u16string sErrorReadFile = BuiltInErrorReadFile;
 std::u16string sErrorWriteFile = BuiltInErrorWriteFile;
 std::u16string sAskSaveTable1 = BuiltInAskSaveTable1;
@@ -29,6 +95,38 @@ std::u16string sLabelEncoding = BuiltInLabelEncoding;
 std::u16string sCheckBoxCaptionTTF = BuiltInCheckBoxCaptionTTF;
 std::u16string sCheckBoxQuoteTTF = BuiltInCheckBoxQuoteTTF;
 std::u16string sComboBoxColorApi = BuiltInComboBoxColorApi;
+std::u16string sAskLossyText = BuiltInAskLossyText;
+std::u16string sWarnRead = BuiltInWarnRead;
+std::u16string sWarnMissingInclude = BuiltInWarnMissingInclude;
+std::u16string sWarnDeepInclude = BuiltInWarnDeepInclude;
+std::u16string sWarnCutStrings = BuiltInWarnCutStrings;
+std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
+std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
+std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
+std::u16string sTextLoss[TextLossCount];
+std::u16string sWriteError[WriteErrorCount];
+
+namespace {
+// The arrays get their English before anything can look at them.
+[[maybe_unused]] const bool Filled = (ResetDocumentTexts(), true);
+}
+
+std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16string_view> args) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+            const std::size_t n = static_cast<std::size_t>(text[i + 1] - u'1');
+            if (n < args.size()) {
+                out.append(*(args.begin() + n));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
 
 void ResetDocumentTexts() {
     sErrorReadFile = BuiltInErrorReadFile;
@@ -43,6 +141,16 @@ void ResetDocumentTexts() {
     sCheckBoxCaptionTTF = BuiltInCheckBoxCaptionTTF;
     sCheckBoxQuoteTTF = BuiltInCheckBoxQuoteTTF;
     sComboBoxColorApi = BuiltInComboBoxColorApi;
+    sAskLossyText = BuiltInAskLossyText;
+    sWarnRead = BuiltInWarnRead;
+    sWarnMissingInclude = BuiltInWarnMissingInclude;
+    sWarnDeepInclude = BuiltInWarnDeepInclude;
+    sWarnCutStrings = BuiltInWarnCutStrings;
+    sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
+    sErrorIncludeOutside = BuiltInErrorIncludeOutside;
+    sErrorIncludeBudget = BuiltInErrorIncludeBudget;
+    for (int i = 0; i < TextLossCount; ++i) sTextLoss[i] = BuiltInTextLoss[i];
+    for (int i = 0; i < WriteErrorCount; ++i) sWriteError[i] = BuiltInWriteError[i];
 }
 
 }  // namespace vm

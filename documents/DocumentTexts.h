@@ -2,7 +2,9 @@
 // a language file replaces them.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace vm {
 
@@ -37,6 +39,43 @@ extern const char16_t* const BuiltInLabelEncoding;
 extern const char16_t* const BuiltInCheckBoxCaptionTTF;
 extern const char16_t* const BuiltInCheckBoxQuoteTTF;
 extern const char16_t* const BuiltInComboBoxColorApi;
+
+// Saving text that cannot hold every entry exactly, and what a read did
+// not take exactly. "%1", "%2"... stand for the numbers and names filled in.
+extern std::u16string sAskLossyText;      // count, row, key, reason
+extern std::u16string sWarnRead;          // heads the list of what happened
+extern std::u16string sWarnMissingInclude;  // count, first name
+extern std::u16string sWarnDeepInclude;     // count, first name
+extern std::u16string sWarnCutStrings;      // count, first row
+extern std::u16string sWarnUtf8AsAnsi;
+extern std::u16string sErrorIncludeOutside;  // followed by the include's name
+extern std::u16string sErrorIncludeBudget;
+
+// Why a text file cannot hold an entry, one text per TextLoss.
+inline constexpr int TextLossCount = 14;
+extern std::u16string sTextLoss[TextLossCount];
+extern const char16_t* const TextLossKeys[TextLossCount];  // language keys
+
+// Why a write failed, one text per platform::WriteError (None and Other
+// have none).
+inline constexpr int WriteErrorCount = 10;
+extern std::u16string sWriteError[WriteErrorCount];
+extern const char16_t* const WriteErrorKeys[WriteErrorCount];
+
+// Built-in English of the texts above.
+extern const char16_t* const BuiltInAskLossyText;
+extern const char16_t* const BuiltInWarnRead;
+extern const char16_t* const BuiltInWarnMissingInclude;
+extern const char16_t* const BuiltInWarnDeepInclude;
+extern const char16_t* const BuiltInWarnCutStrings;
+extern const char16_t* const BuiltInWarnUtf8AsAnsi;
+extern const char16_t* const BuiltInErrorIncludeOutside;
+extern const char16_t* const BuiltInErrorIncludeBudget;
+extern const char16_t* const BuiltInTextLoss[TextLossCount];
+extern const char16_t* const BuiltInWriteError[WriteErrorCount];
+
+// text with "%1", "%2"... replaced by the arguments, in order.
+std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16string_view> args);
 
 // Puts the texts above back to their built-in English.
 void ResetDocumentTexts();

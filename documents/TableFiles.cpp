@@ -42,12 +42,56 @@ bool SameExtension(std::u16string_view ext, std::u16string_view lower) {
     return true;
 }
 
+// A key as a message shows it: a long one cut.
+std::u16string ShownKey(const std::u16string& key) {
+    constexpr std::size_t longest = 60;
+    return key.size() <= longest ? key : key.substr(0, longest) + u"...";
+}
+
+std::u16string Decimal(std::size_t n) {
+    std::u16string text;
+    do {
+        text.insert(text.begin(), static_cast<char16_t>(u'0' + n % 10));
+        n /= 10;
+    } while (n != 0);
+    return text;
+}
+
 }  // namespace
 
+std::u16string ReadFailureText(const ReadReport& report) {
+    switch (report.failure) {
+    case ReadFailure::IncludeOutside: return sErrorIncludeOutside + u"\n" + report.failureName;
+    case ReadFailure::IncludeBudget: return sErrorIncludeBudget;
+    default: return sErrorReadFile;
+    }
+}
+
+std::u16string ReadWarningText(const ReadReport& report) {
+    std::u16string text = sWarnRead;
+    if (report.missingIncludes)
+        text += u"\n" + FillIn(sWarnMissingInclude, {Decimal(report.missingIncludes), report.firstMissingInclude});
+    if (report.deepIncludes)
+        text += u"\n" + FillIn(sWarnDeepInclude, {Decimal(report.deepIncludes), report.firstDeepInclude});
+    if (report.cutStrings)
+        text += u"\n" + FillIn(sWarnCutStrings, {Decimal(report.cutStrings), Decimal(report.firstCutEntry + 1)});
+    if (report.utf8ReadAsAnsi) text += u"\n" + sWarnUtf8AsAnsi;
+    return text;
+}
+
+void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName) {
+    if (!ok)
+        p.View->ShowMessage(ReadFailureText(report) + u"\n" + fileName, AppCaption);
+    else if (report.AnyWarning())
+        p.View->ShowMessage(ReadWarningText(report) + u"\n" + fileName, AppCaption);
+}
+
 bool LoadTable(TTblObjects& p, std::int32_t format) {
+    // A failed load keeps the side's unsaved-changes state: what it had
+    // not saved is still not saved anywhere.
+    const bool wasModified = p.Modified;
     p.Keys->Clear();
     p.Values->Clear();
-    p.Modified = false;
 
     TStringList& keys = *p.Keys;
     TStringList& values = *p.Values;
@@ -55,10 +99,12 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
         keys.Append(key);
         values.Append(value);
     };
+    ReadReport report;
     const bool ok = format == FormatTbl
-                        ? ReadTblFile(p.FileName, sink)
-                        : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format));
-    if (!ok) p.View->ShowMessage(sErrorReadFile, AppCaption);
+                        ? ReadTblFile(p.FileName, sink, &report)
+                        : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format), &report);
+    p.Modified = ok ? false : wasModified;
+    ShowReadResult(p, ok, report, p.FileName);
 
     const std::int32_t rows = RowCountOf(p);
     p.View->SetRowCount(rows);
@@ -103,21 +149,39 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     };
 
     bool ok = false;
+    WriteReport report;
     if (format < FormatTabbedText) {
         // More than 65535 entries do not fit a .tbl file; the writer
         // refuses them too, but the count must not wrap on the way there.
         if (count <= 65535) {
             std::uint64_t total = 0;
             for (std::size_t i = 0; i < count; ++i) total += keys.Get(i).size() + values.Get(i).size();
-            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total);
+            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report);
         }
     } else if (count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        ok = WriteTextTable(p.FileName, source, static_cast<std::int32_t>(count), LayoutOf(format),
-                            WritingEncoding(Encoding));
+        const auto n = static_cast<std::int32_t>(count);
+        const TextLayout layout = LayoutOf(format);
+        const TextEncoding encoding = WritingEncoding(Encoding);
+        // A text file that cannot hold every entry exactly is written only
+        // when the user says so; "No" saves nothing and says nothing more.
+        if (!CheckTextTable(source, n, layout, encoding, report) && report.lossCount != 0) {
+            const TextLossEntry& first = report.losses.front();
+            const std::u16string question =
+                FillIn(sAskLossyText, {Decimal(report.lossCount), Decimal(first.entry + 1),
+                                       ShownKey(keys.Get(first.entry)), sTextLoss[static_cast<int>(first.reason)]});
+            if (!p.View->AskYesNo(question, AppCaption)) return false;
+        }
+        report.allowLossy = true;
+        ok = WriteTextTable(p.FileName, source, n, layout, encoding, &report);
     }
 
     if (!ok) {
-        p.View->ShowMessage(sErrorWriteFile, AppCaption);
+        // The cause of a failed write, when the system told one, and the
+        // file's name on a line of its own.
+        std::u16string text = sErrorWriteFile;
+        const int cause = static_cast<int>(report.error);
+        if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
+        p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "TblObjects.h"
+#include "formats/FileReports.h"
 
 namespace vm {
 
@@ -16,11 +17,21 @@ inline constexpr std::int32_t FormatDiabloText = 3;   // save only
 // Replaces p's table with the entries of the file named by p.FileName:
 // format 1 reads a .tbl file, anything else a text file with the encoding
 // choice OpenEncoding. A failed read shows the read-error message once and
-// keeps the entries read before the failure. Then both list views get the
-// new row count, CurrentRow moves to row 0 when it no longer names a row,
-// the editors show the current row and p's Save commands are enabled. The
-// side counts as unmodified afterwards. True when the whole file was read.
+// keeps the entries read before the failure; a read that succeeded but did
+// not take everything exactly shows one message listing what happened.
+// Then both list views get the new row count, CurrentRow moves to row 0
+// when it no longer names a row, the editors show the current row and p's
+// Save commands are enabled. After a successful read the side counts as
+// unmodified; a failed one leaves that as it was. True when the whole file
+// was read.
 bool LoadTable(TTblObjects& p, std::int32_t format);
+
+// The messages after a read of fileName: the failure, or the warnings of a
+// read that went through (nothing when there are none). Each ends with the
+// file's name on a line of its own.
+void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName);
+std::u16string ReadFailureText(const ReadReport& report);
+std::u16string ReadWarningText(const ReadReport& report);
 
 // The format a file name's extension stands for: 1 for ".tbl", 2 for
 // ".txt" (ASCII letters in any case), 0 for anything else.
@@ -32,10 +43,12 @@ std::int32_t FormatOfFileName(std::u16string_view fileName);
 bool OpenByExtension(TTblObjects& p);
 
 // Writes p's table to p.FileName: format below 2 as .tbl, 2 as Tabbed text,
-// 3 (or above) as DiabloII text in the "Encoding " setting. The flags of
-// every entry return to 0 and the side becomes unmodified only when the
-// file was written. Otherwise the message "sErrorWriteFile" is shown and
-// the table, its flags and the old file stay as they were. True on success.
+// 3 (or above) as DiabloII text in the "Encoding " setting. When the text
+// file cannot hold every entry exactly, the question "sAskLossyText" comes
+// first, and "No" saves nothing. The flags of every entry return to 0 and
+// the side becomes unmodified only when the file was written. A failed
+// write shows "sErrorWriteFile" with its cause; the table, its flags and
+// the old file stay as they were. True on success.
 bool SaveTable(TTblObjects& p, std::int32_t format);
 
 // Saves under a new name: p.FileName becomes fileName for the save and goes

@@ -40,6 +40,8 @@ public:
     virtual void ShowMessage(const std::u16string& text, const std::u16string& caption) = 0;
     // A modal Yes/No/Cancel question.
     virtual AskAnswer AskYesNoCancel(const std::u16string& text, const std::u16string& caption) = 0;
+    // A modal Yes/No question; true for Yes.
+    virtual bool AskYesNo(const std::u16string& text, const std::u16string& caption) = 0;
     // Shows the save dialog for this side; true when the table was saved.
     virtual bool SaveWithDialog() = 0;
 };
@@ -56,6 +58,7 @@ public:
     void EnableSave() override {}
     void ShowMessage(const std::u16string&, const std::u16string&) override {}
     AskAnswer AskYesNoCancel(const std::u16string&, const std::u16string&) override { return AskAnswer::No; }
+    bool AskYesNo(const std::u16string&, const std::u16string&) override { return false; }
     bool SaveWithDialog() override { return false; }
 };
 

@@ -23,5 +23,11 @@ inline constexpr std::uint64_t TblStringBudgetFactor = 16;
 // The files that include lines pull into one top-level text read may hold
 // together at most this many times MaxFileSize bytes.
 inline constexpr std::uint64_t IncludeBudgetFactor = 8;
+// One top-level text read follows at most this many include lines into a
+// file, and its included files deliver at most this many entries together.
+// A mod's tables stay far below both; a file that includes itself a few
+// times would otherwise be read thousands of times over.
+inline constexpr std::uint32_t IncludeFileBudget = 1024;
+inline constexpr std::uint64_t IncludeEntryBudget = 1u << 20;
 
 }  // namespace vm

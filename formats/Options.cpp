@@ -14,6 +14,7 @@ std::string HeadersTTF = "Key\tValue";
 bool ColorApiTXT = true;
 bool AddHeader = true;
 int OpenEncoding = 3;
+bool IncludesAnywhere = false;
 
 void ResetOptions() {
     MaxFileSize = 4194304;
@@ -28,6 +29,7 @@ void ResetOptions() {
     ColorApiTXT = true;
     AddHeader = true;
     OpenEncoding = 3;
+    IncludesAnywhere = false;
 }
 
 }  // namespace vm

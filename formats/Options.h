@@ -20,6 +20,8 @@ extern std::string HeadersTTF;     // comma-separated header lines to skip
 extern bool ColorApiTXT;           // keep colour macros in text files
 extern bool AddHeader;             // header in UTF-16 tabbed files (run only)
 extern int OpenEncoding;           // TextEncoding chosen for opening text
+extern bool IncludesAnywhere;      // include lines may name any file, not only
+                                   // files in the first file's folder
 
 // Puts every option back to its default.
 void ResetOptions();

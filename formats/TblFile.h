@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FileReports.h"
 #include "TableEntry.h"
 #include "platform/Platform.h"
 
@@ -36,12 +37,15 @@ TblHeader ParseTblHeader(const std::uint8_t* image);
 // too large (MaxFileSize), fails a structural check, an entry points
 // outside the file, or the entries' strings together would take more than
 // TblStringBudgetFactor times the file's size (entries sharing strings);
-// entries delivered before the failure stay delivered.
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink);
+// entries delivered before the failure stay delivered. report, when given,
+// tells why a read failed and counts the keys and values a successful one
+// had to cut (longer than 65535 units, or not UTF-8 to their end).
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report = nullptr);
 
 // The same over a file image already in memory. image[size] must be a
 // readable zero byte.
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink);
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
+                  ReadReport* report = nullptr);
 
 // The bytes of a .tbl image in memory that comes in large blocks
 // (platform::AllocateBuffer), which a table of megabytes fills cheaply.
@@ -58,8 +62,9 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
                    std::uint64_t totalChars, std::vector<std::uint8_t>& image);
 
 // Builds the image and writes it; the old file is replaced only when every
-// byte was written.
+// byte was written. report, when given, tells why a write failed and the
+// size of the file written.
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
-                  std::int32_t count, std::uint64_t totalChars);
+                  std::int32_t count, std::uint64_t totalChars, WriteReport* report = nullptr);
 
 }  // namespace vm

@@ -9,6 +9,7 @@
 #include "CRC.h"
 #include "ColorMacros.h"
 #include "Global.h"
+#include "FileReports.h"
 #include "Options.h"
 #include "TblFile.h"
 #include "platform/Platform.h"
@@ -55,7 +56,7 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
 
 namespace {
 
-bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, ReadReport* report) {
     if (!image || !sink) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
 
@@ -116,6 +117,13 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         Utf8ToUtf16(keyBuffer.get(), stringUnits * 2,
                     reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits, &keyBytes);
         if (keyBytes + valueBytes > budget) return false;
+        // A string that stops decoding before its zero byte (too long, or a
+        // sequence that is not UTF-8) is cut; a value that ends at its
+        // stored length is whole.
+        if (report && (image[keyOffset + keyBytes] != 0 ||
+                       (image[valueOffset + valueBytes] != 0 && (valueLength == 0 || valueBytes + 1 < valueLength)))) {
+            if (report->cutStrings++ == 0) report->firstCutEntry = static_cast<std::size_t>(i);
+        }
         budget -= keyBytes + valueBytes;
         ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
         sink(keyBuffer.get(), displayBuffer.get());
@@ -125,23 +133,31 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
 
 }  // namespace
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
+                  ReadReport* report) {
+    if (report) *report = ReadReport{};
     // Running out of memory, in the reader or in the sink, ends the read
     // like any other failure; the entries delivered so far stay delivered.
+    bool ok = false;
     try {
-        return ReadImage(image, size, sink);
+        ok = ReadImage(image, size, sink, report);
     } catch (const std::bad_alloc&) {
-        return false;
+        ok = false;
     }
+    if (report && !ok) report->failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt;
+    return ok;
 }
 
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink) {
-    if (fileName.empty() || !sink) return false;
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report) {
+    if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
-    if (platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok)
+    if (fileName.empty() || !sink ||
+        platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok) {
+        if (report) report->failure = ReadFailure::Unreadable;
         return false;
-    return ReadTblImage(file.data.get(), file.size, sink);
+    }
+    return ReadTblImage(file.data.get(), file.size, sink, report);
 }
 
 }  // namespace vm

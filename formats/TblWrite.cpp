@@ -191,14 +191,21 @@ bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint
 }
 
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
-                  std::int32_t count, std::uint64_t totalChars) {
-    if (fileName.empty()) return false;
+                  std::int32_t count, std::uint64_t totalChars, WriteReport* report) {
+    WriteReport local;
+    WriteReport& r = report ? *report : local;
+    r = WriteReport{};
+    if (fileName.empty()) {
+        r.error = platform::WriteError::BadName;
+        return false;
+    }
     TblImageBuffer image;
     if (!BuildTblImage(source, count, totalChars, image)) return false;
+    r.bytes = image.size();
     platform::AtomicFileWriter out;
-    if (!out.Open(fileName)) return false;
-    if (!out.Write(image.data(), image.size())) return false;
-    return out.Commit();
+    if (out.Open(fileName) && out.Write(image.data(), image.size()) && out.Commit()) return true;
+    r.error = out.Error() != platform::WriteError::None ? out.Error() : platform::WriteError::Other;
+    return false;
 }
 
 }  // namespace vm

@@ -12,7 +12,9 @@
 #include "CRC.h"
 #include "ColorMacros.h"
 #include "Global.h"
+#include "FileReports.h"
 #include "Options.h"
+#include "TextDetail.h"
 #include "TextTable.h"
 #include "platform/Platform.h"
 
@@ -20,32 +22,62 @@ namespace vm {
 
 namespace {
 
-int IncludeDepth = 0;
+// One top-level read and everything its include lines pull in.
+//
+// Include lines are confined to the folder of the first file: a name that
+// is absolute, names a drive, or leads out of that folder (by ".." or
+// through a link) fails the read, unless IncludesAnywhere is on. The work
+// is bounded however the files include each other: the depth limit alone
+// would let a file that includes itself k times be read k^8 times, so one
+// read follows at most IncludeFileBudget include lines, takes at most
+// IncludeEntryBudget entries from included files and at most
+// IncludeBudgetFactor x MaxFileSize bytes. A spent budget skips every
+// later include line (the first file's own lines are still read) and fails
+// the read. An include that leads outside the folder, or an included file
+// that stops decoding, ends the read at once as a failure. Either way the
+// entries delivered until then stay delivered. What the read only skips
+// (missing includes, includes beyond the nesting limit, cut values, a
+// UTF-8 file read as ANSI) goes to the report as warnings.
+struct ReadSession {
+    std::u16string root;  // the first file's folder; empty: the current folder
+    int depth = 0;
+    std::uint64_t bytesLeft = 0;
+    std::uint32_t filesLeft = IncludeFileBudget;
+    std::uint64_t includedEntriesLeft = IncludeEntryBudget;
+    std::size_t entries = 0;  // delivered so far, at every depth
+    bool stopped = false;      // nothing more is read
+    bool budgetSpent = false;  // no more included files or entries
+    ReadFailure failure = ReadFailure::None;
+    std::u16string failureName;
+    ReadReport* report = nullptr;
 
-struct IncludeLevel {
-    IncludeLevel() { ++IncludeDepth; }
-    ~IncludeLevel() { --IncludeDepth; }
+    void Fail(ReadFailure why, const std::u16string& name) {
+        if (failure != ReadFailure::None) return;
+        failure = why;
+        failureName = name;
+    }
+    void Stop(ReadFailure why, const std::u16string& name) {
+        Fail(why, name);
+        stopped = true;
+    }
+    void Spend(const std::u16string& name) {
+        Fail(ReadFailure::IncludeBudget, name);
+        budgetSpent = true;
+    }
+    // Whether the parse of the current file goes on: included files are
+    // left at once when the budget is spent.
+    bool Halted() const { return stopped || (budgetSpent && depth > 0); }
 };
 
-// The include budget of the current top-level read. The depth limit alone
-// does not bound the work: a file that includes itself k times would be
-// read k^8 times. So every top-level read may pull in through its include
-// lines, at every depth together, at most IncludeBudgetFactor x MaxFileSize
-// bytes, and the work of one read stays proportional to that. An included
-// file is read only when it fits both MaxFileSize and what is left of the
-// budget. When the budget is the limit it does not fit (or is used up),
-// that include and every later one are skipped and the top-level read
-// reports failure; the entries delivered until then stay delivered. A file
-// that is only too large for MaxFileSize contributes nothing, like a
-// missing one.
-std::uint64_t IncludeBytesLeft = 0;
-bool IncludeBudgetSpent = false;
+struct IncludeLevel {
+    explicit IncludeLevel(ReadSession& s) : session(s) { ++session.depth; }
+    ~IncludeLevel() { --session.depth; }
+    ReadSession& session;
+};
 
-// True when every lead byte is followed by exactly the continuation bytes
-// it needs. Three-byte encoded surrogates (what our writers produce for
-// characters beyond U+FFFF) count as well-formed, and so do proper
-// four-byte sequences. A zero byte never occurs in UTF-8 text.
-bool IsWellFormedUtf8(const std::uint8_t* p, std::size_t n) {
+}  // namespace
+
+bool detail::IsWellFormedUtf8(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
     while (i < n) {
         const unsigned b = p[i];
@@ -75,10 +107,28 @@ bool IsWellFormedUtf8(const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
+namespace {
+
+using detail::IsWellFormedUtf8;
+
+// True when the bytes hold at least one well-formed sequence of two or
+// more bytes: text in a code page rarely does, UTF-8 text almost always.
+bool HasUtf8Sequence(const std::uint8_t* p, std::size_t n) {
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const unsigned b = p[i];
+        std::size_t need = b >= 0xC2 && b < 0xE0 ? 1 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+        if (need == 0 || n - i - 1 < need) continue;
+        if (IsWellFormedUtf8(p + i, need + 1)) return true;
+    }
+    return false;
+}
+
 struct DecodedText {
     std::u16string text;
     TextEncoding used = TextEncoding::Unicode;
-    bool complete = true;  // false when UTF-8 decoding stopped early
+    EncodingReason reason = EncodingReason::Chosen;
+    bool complete = true;        // false when UTF-8 decoding stopped early
+    bool utf8ReadAsAnsi = false;  // UTF-8 sequences in a file that is not UTF-8
 };
 
 void DecodeUtf16(const std::uint8_t* bytes, std::size_t count, std::u16string& text) {
@@ -97,19 +147,25 @@ void DecodeUtf8(const std::uint8_t* bytes, std::size_t count, DecodedText& out) 
 }
 
 // ANSI when the code page gives at least as many units as the file has
-// bytes (so no zero byte and no double-byte characters); otherwise the
-// text is taken as UTF-16LE without a mark.
+// bytes (so no zero byte and no double-byte characters), and also when the
+// file holds no zero byte at all and the code page decodes all of it: text
+// in a double-byte code page gives fewer units than bytes, while UTF-16LE
+// text always has zero bytes (its tabs, commas and line breaks). Otherwise
+// the text is taken as UTF-16LE without a mark.
 void DecodeAnsiOrUtf16(const std::uint8_t* bytes, std::size_t count, DecodedText& out) {
     const void* zero = std::memchr(bytes, 0, count);
     const std::size_t upToZero =
         zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes) : count;
     if (platform::AnsiToWide(reinterpret_cast<const char*>(bytes), upToZero, out.text) &&
-        out.text.size() >= count) {
+        (out.text.size() >= count || !zero)) {
         out.used = TextEncoding::ANSI;
+        if (out.reason != EncodingReason::Chosen)
+            out.reason = out.text.size() >= count ? EncodingReason::AnsiSingleByte : EncodingReason::AnsiMultiByte;
         return;
     }
     DecodeUtf16(bytes, count, out.text);
     out.used = TextEncoding::Unicode;
+    out.reason = EncodingReason::ZeroBytes;
 }
 
 DecodedText Decode(const std::uint8_t* bytes, std::size_t size, TextEncoding choice) {
@@ -117,8 +173,10 @@ DecodedText Decode(const std::uint8_t* bytes, std::size_t size, TextEncoding cho
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         DecodeUtf16(bytes + 2, size - 2, out.text);
         out.used = TextEncoding::Unicode;
+        out.reason = EncodingReason::ByteOrderMark;
     } else if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         DecodeUtf8(bytes + 3, size - 3, out);
+        out.reason = EncodingReason::ByteOrderMark;
     } else if (choice == TextEncoding::Unicode) {
         DecodeUtf16(bytes, size, out.text);
         out.used = TextEncoding::Unicode;
@@ -126,28 +184,55 @@ DecodedText Decode(const std::uint8_t* bytes, std::size_t size, TextEncoding cho
         DecodeUtf8(bytes, size, out);
     } else if (choice == TextEncoding::Autodetect && IsWellFormedUtf8(bytes, size)) {
         DecodeUtf8(bytes, size, out);
+        out.reason = EncodingReason::WellFormedUtf8;
     } else {
+        if (choice == TextEncoding::Autodetect) {
+            out.reason = EncodingReason::ZeroBytes;  // settled below
+            out.utf8ReadAsAnsi = HasUtf8Sequence(bytes, size);
+        }
         DecodeAnsiOrUtf16(bytes, size, out);
+        if (out.used != TextEncoding::ANSI) out.utf8ReadAsAnsi = false;
     }
     return out;
 }
 
-// The first line is a header when the text starts with one of the
-// comma-separated items of HeadersTTF; the search ends at an empty item.
-bool StartsWithHeader(const char16_t* text) {
+}  // namespace
+
+namespace {
+
+// The items of HeadersTTF in order, up to the first empty one.
+std::vector<std::u16string> HeaderItems() {
+    std::vector<std::u16string> items;
     std::u16string headers;
-    if (!platform::AnsiToWide(HeadersTTF.data(), HeadersTTF.size(), headers)) return false;
+    if (!platform::AnsiToWide(HeadersTTF.data(), HeadersTTF.size(), headers)) return items;
     std::size_t start = 0;
     while (start <= headers.size()) {
         std::size_t end = headers.find(u',', start);
         if (end == std::u16string::npos) end = headers.size();
-        if (end == start) return false;
-        const std::u16string item = headers.substr(start, end - start);
-        if (BoundedCompare(text, item.c_str(), item.size()) == 0) return true;
+        if (end == start) break;
+        items.push_back(headers.substr(start, end - start));
         start = end + 1;
     }
+    return items;
+}
+
+}  // namespace
+
+bool detail::StartsWithHeader(const char16_t* text) {
+    for (const std::u16string& item : HeaderItems())
+        if (BoundedCompare(text, item.c_str(), item.size()) == 0) return true;
     return false;
 }
+
+std::size_t detail::LongestHeader() {
+    std::size_t longest = 0;
+    for (const std::u16string& item : HeaderItems()) longest = std::max(longest, item.size());
+    return longest;
+}
+
+namespace {
+
+using detail::StartsWithHeader;
 
 bool IsSpacesOnly(const char16_t* key) {
     for (; *key; ++key)
@@ -155,37 +240,79 @@ bool IsSpacesOnly(const char16_t* key) {
     return true;
 }
 
-bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout);
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& relativeDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadSession& session);
 
 struct ParseContext {
-    const std::u16string& baseDir;
+    const std::u16string& relativeDir;  // this file's folder, from the session's root
     const TableEntrySink& sink;
     TextEncoding encoding;
     TextLayout layout;
     char16_t* display;
+    ReadSession& session;
 };
 
-void ReadInclude(const ParseContext& ctx, const char16_t* value) {
-    if (IncludeDepth >= MaxIncludeDepth || IncludeBudgetSpent) return;
-    std::u16string name(value);
-    if (name.empty()) return;
-    // A relative name is looked for beside the including file first, then
-    // in the current directory.
-    if (!platform::IsAbsolutePath(name) && !ctx.baseDir.empty()) {
-        std::u16string beside = platform::JoinPath(ctx.baseDir, name);
-        if (platform::FileExists(beside)) name = std::move(beside);
-    }
-    platform::FileImage file;
-    const std::uint64_t limit = std::min(MaxFileSize, IncludeBytesLeft);
-    const platform::ReadStatus status = platform::ReadWholeFile(name, limit, 4, file);
-    if (status == platform::ReadStatus::TooLarge && limit < MaxFileSize) IncludeBudgetSpent = true;
-    if (status != platform::ReadStatus::Ok) return;
-    IncludeBytesLeft -= file.size;
+void Missing(ReadSession& session, const std::u16string& name) {
+    if (!session.report) return;
+    if (session.report->missingIncludes++ == 0) session.report->firstMissingInclude = name;
+}
 
-    IncludeLevel level;
-    ReadImage(file.data.get(), file.size, platform::DirectoryOf(name), ctx.sink, ctx.encoding,
-              ctx.layout);  // result ignored
+void ReadInclude(const ParseContext& ctx, const char16_t* value) {
+    ReadSession& session = ctx.session;
+    std::u16string name(value);
+    // A "#" line without a name in quotes is no include: nothing to read.
+    if (name.empty() || session.stopped || session.budgetSpent) return;
+    if (session.depth >= MaxIncludeDepth) {
+        if (session.report && session.report->deepIncludes++ == 0) session.report->firstDeepInclude = name;
+        return;
+    }
+    if (session.filesLeft == 0) return session.Spend(name);
+    --session.filesLeft;
+
+    // Names are taken from the including file's folder, never from the
+    // current directory.
+    const std::u16string relative = platform::JoinPath(ctx.relativeDir, name);
+    std::u16string path;
+    if (IncludesAnywhere) {
+        path = platform::NamesRootOrDrive(name) ? name : platform::JoinPath(session.root, relative);
+    } else {
+        switch (platform::PlaceInFolder(session.root, relative)) {
+        case platform::PlaceOfName::Outside: return session.Stop(ReadFailure::IncludeOutside, name);
+        case platform::PlaceOfName::Missing: return Missing(session, name);
+        case platform::PlaceOfName::Inside: break;
+        }
+        path = platform::JoinPath(session.root, relative);
+    }
+
+    platform::FileImage file;
+    const std::uint64_t limit = std::min(MaxFileSize, session.bytesLeft);
+    const platform::ReadStatus status = platform::ReadWholeFile(path, limit, 4, file);
+    if (status == platform::ReadStatus::TooLarge && limit < MaxFileSize) return session.Spend(name);
+    if (status != platform::ReadStatus::Ok) return Missing(session, name);
+    session.bytesLeft -= file.size;
+
+    IncludeLevel level(session);
+    const std::u16string nestedDir = platform::DirectoryOf(relative);
+    if (!ReadImage(file.data.get(), file.size, nestedDir, ctx.sink, ctx.encoding, ctx.layout, session) &&
+        !session.Halted() && file.size != 0)
+        session.Stop(ReadFailure::Corrupt, name);  // the file stops decoding part-way
+}
+
+void Deliver(const ParseContext& ctx, const char16_t* key, const char16_t* value) {
+    ReadSession& session = ctx.session;
+    if (session.depth > 0) {
+        if (session.includedEntriesLeft == 0) return session.Spend(u"");
+        --session.includedEntriesLeft;
+    }
+    std::size_t units = 0;
+    while (units <= KeyBufferUnits && value[units] != 0) ++units;
+    if (units > KeyBufferUnits) {
+        units = KeyBufferUnits;
+        if (session.report && session.report->cutStrings++ == 0) session.report->firstCutEntry = session.entries;
+    }
+    ColorCodesToMacrosCounted(value, units, ctx.display);
+    ++session.entries;
+    ctx.sink(key, ctx.display);
 }
 
 // One pass over text (which ends in LF and a terminator), cutting
@@ -263,9 +390,9 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
             if (*key == u'#') {
                 ReadInclude(ctx, value);
             } else if (*key != 0 && !IsSpacesOnly(key)) {
-                ColorCodesToMacros(value, ctx.display, KeyBufferUnits);
-                ctx.sink(key, ctx.display);
+                Deliver(ctx, key, value);
             }
+            if (ctx.session.Halted()) return;
             lineStart = p + 1;
             valueStart = nullptr;
             separated = false;
@@ -281,16 +408,17 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
     }
 }
 
-bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
+bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& relativeDir,
+               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadSession& session) {
     if (!bytes || !sink || size == 0 || size > MaxFileSize) return false;
-    const bool topLevel = IncludeDepth == 0;
-    if (topLevel) {
-        IncludeBytesLeft = MaxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX
-                                                                           : MaxFileSize * IncludeBudgetFactor;
-        IncludeBudgetSpent = false;
-    }
     DecodedText decoded = Decode(bytes, static_cast<std::size_t>(size), encoding);
+    if (session.report) {
+        if (session.depth == 0) {
+            session.report->encoding = decoded.used;
+            session.report->encodingReason = decoded.reason;
+        }
+        if (decoded.utf8ReadAsAnsi) session.report->utf8ReadAsAnsi = true;
+    }
     std::u16string& text = decoded.text;
     if (!decoded.complete) {
         // Only whole lines before the undecodable sequence are read.
@@ -304,41 +432,69 @@ bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16stri
     const std::size_t displayUnits =
         std::min(DisplayBufferUnits, 3 * std::min(KeyBufferUnits, text.size()) + 8);
     auto display = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
-    const ParseContext ctx{baseDir, sink, encoding, layout, display.get()};
+    const ParseContext ctx{relativeDir, sink, encoding, layout, display.get(), session};
     const bool header = StartsWithHeader(text.c_str());
     Parse(text.data(), text.size(), header, ctx);
-    return decoded.complete && !(topLevel && IncludeBudgetSpent);
+    return decoded.complete && session.failure == ReadFailure::None;
+}
+
+bool ReadTopLevel(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
+                  const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadReport* report) {
+    ReadSession session;
+    session.root = baseDir;
+    session.bytesLeft =
+        MaxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX : MaxFileSize * IncludeBudgetFactor;
+    session.report = report;
+    if (report) *report = ReadReport{};
+    bool ok = false;
+    // Running out of memory, in the reader or in the sink, ends the read
+    // like any other failure; the entries delivered so far stay delivered.
+    try {
+        ok = ReadImage(bytes, size, u"", sink, encoding, layout, session);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (report && !ok) {
+        report->failure = session.failure != ReadFailure::None ? session.failure
+                          : (!bytes || size == 0 || size > MaxFileSize) ? ReadFailure::Unreadable
+                                                                          : ReadFailure::Corrupt;
+        report->failureName = session.failureName;
+    }
+    return ok;
 }
 
 }  // namespace
 
-TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice) {
+TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice,
+                                EncodingReason* reason) {
     // Decoding relies on a zero byte after the text; the caller's bytes
     // need not have one.
     std::vector<std::uint8_t> padded(bytes, bytes + size);
     padded.push_back(0);
-    return Decode(padded.data(), static_cast<std::size_t>(size), choice).used;
+    const DecodedText decoded = Decode(padded.data(), static_cast<std::size_t>(size), choice);
+    if (reason) *reason = decoded.reason;
+    return decoded.used;
 }
 
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout) {
-    // Running out of memory, in the reader or in the sink, ends the read
-    // like any other failure; the entries delivered so far stay delivered.
-    try {
-        return ReadImage(bytes, size, baseDir, sink, encoding, layout);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadReport* report) {
+    return ReadTopLevel(bytes, size, baseDir, sink, encoding, layout, report);
 }
 
 bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
-                   TextEncoding encoding, TextLayout layout) {
-    if (fileName.empty() || !sink) return false;
-    platform::FileImage file;
-    if (platform::ReadWholeFile(fileName, MaxFileSize, 4, file) != platform::ReadStatus::Ok)
+                   TextEncoding encoding, TextLayout layout, ReadReport* report) {
+    if (report) *report = ReadReport{};
+    if (fileName.empty() || !sink) {
+        if (report) report->failure = ReadFailure::Unreadable;
         return false;
-    return ReadTextImage(file.data.get(), file.size, platform::DirectoryOf(fileName), sink,
-                         encoding, layout);
+    }
+    platform::FileImage file;
+    if (platform::ReadWholeFile(fileName, MaxFileSize, 4, file) != platform::ReadStatus::Ok) {
+        if (report) report->failure = ReadFailure::Unreadable;
+        return false;
+    }
+    return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, encoding, layout,
+                        report);
 }
 
 }  // namespace vm

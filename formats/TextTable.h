@@ -7,35 +7,54 @@
 #include <cstdint>
 #include <string>
 
+#include "FileReports.h"
 #include "TableEntry.h"
 
 namespace vm {
 
 // Reads a text table and hands every entry to sink (key as read, value in
 // display form). A byte-order mark overrides the encoding choice. layout is
-// only passed on to included files. False when the file is missing, empty
-// or larger than MaxFileSize, when UTF-8 text stops decoding before the
-// end of the file, or when the included files together go beyond the
-// include budget (IncludeBudgetFactor x MaxFileSize bytes); the entries
-// before that point are delivered.
+// only passed on to included files. Include lines name files relative to
+// the including file; unless IncludesAnywhere is on they must lie inside
+// the folder of the first file. False when the file is missing, empty or
+// larger than MaxFileSize, when UTF-8 text (of the file or of an included
+// one) stops decoding before its end, when an include line leads outside
+// the first file's folder, or when the included files go beyond the
+// include budgets (IncludeFileBudget files, IncludeEntryBudget entries,
+// IncludeBudgetFactor x MaxFileSize bytes); the entries before that point
+// are delivered. report, when given, tells why a read failed and what a
+// successful one did not take exactly.
 bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
-                   TextEncoding encoding, TextLayout layout);
+                   TextEncoding encoding, TextLayout layout, ReadReport* report = nullptr);
 
 // The same over bytes already in memory; bytes[size] must be readable and
-// zero. Relative include names are looked up in baseDir first.
+// zero. baseDir is the folder include lines are confined to and looked up
+// in (empty: the current directory).
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout);
+                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout,
+                   ReadReport* report = nullptr);
 
-// The encoding ReadTextTable settles on for these bytes (never Autodetect).
+// The encoding ReadTextTable settles on for these bytes (never Autodetect),
+// and why.
 TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size,
-                                TextEncoding choice);
+                                TextEncoding choice, EncodingReason* reason = nullptr);
 
 // Writes count entries pulled from source as a text table. encoding is
-// Unicode, UTF8 or ANSI. False, and the old file untouched, when the name
-// is empty, count is 0 or the file cannot be written. When an ANSI
-// conversion had to replace characters by "?", *replaced is set to true.
+// Unicode, UTF8 or ANSI. Before anything is written every entry is checked
+// against what the file can hold and read back exactly (see TextLoss);
+// unless report->allowLossy is set, a table with such entries is refused
+// and nothing is written. False, and the old file untouched, when the name
+// is empty, count is 0, the table is refused or the file cannot be
+// written. report, when given, lists the entries the file cannot hold, the
+// cause of a failed write and warnings (characters written as "?", an
+// ANSI file that must be read with its encoding named).
 bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
                     std::int32_t count, TextLayout layout, TextEncoding encoding,
-                    bool* replaced = nullptr);
+                    WriteReport* report = nullptr);
+
+// The check alone: fills report with what a write with these settings
+// could not hold exactly, writing nothing. True when the table fits.
+bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
+                    TextEncoding encoding, WriteReport& report);
 
 }  // namespace vm

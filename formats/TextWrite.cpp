@@ -1,6 +1,12 @@
 // Writing text tables in the Tabbed or DiabloII layout, as UTF-16LE, UTF-8
 // or the ANSI code page. The file is written through a temporary file, so a
 // failure never leaves a partly written table behind.
+//
+// Text files have no escapes, so some tables cannot be stored in them
+// exactly. Before a file is written, a first pass over the table runs the
+// very conversions the write makes and checks every line against what the
+// reader would make of it; a table that would not come back is refused
+// unless the caller allows the losses.
 
 #include <algorithm>
 #include <bit>
@@ -14,6 +20,7 @@
 #include "ColorMacros.h"
 #include "Global.h"
 #include "Options.h"
+#include "TextDetail.h"
 #include "TextTable.h"
 #include "platform/Platform.h"
 
@@ -30,11 +37,14 @@ constexpr std::size_t Utf8ValueBytes = 155648;  // 155647 bytes and the terminat
 constexpr std::size_t AnsiKeyBytes = 65536;
 constexpr std::size_t AnsiValueBytes = 229376;
 
+// Where the bytes go: the file, or nowhere when only the size is wanted.
 class BufferedOutput {
 public:
-    explicit BufferedOutput(platform::AtomicFileWriter& file) : file_(file) {}
+    explicit BufferedOutput(platform::AtomicFileWriter* file) : file_(file) {}
 
     void Bytes(const void* data, std::size_t count) {
+        total_ += count;
+        if (!file_) return;
         const auto* p = static_cast<const std::uint8_t*>(data);
         buffer_.insert(buffer_.end(), p, p + count);
         if (buffer_.size() >= FlushSize) Flush();
@@ -43,15 +53,17 @@ public:
     void Units(const std::u16string_view text) { Units(text.data(), text.size()); }
 
     bool Flush() {
-        if (ok_ && !buffer_.empty()) ok_ = file_.Write(buffer_.data(), buffer_.size());
+        if (file_ && ok_ && !buffer_.empty()) ok_ = file_->Write(buffer_.data(), buffer_.size());
         buffer_.clear();
         return ok_;
     }
     bool ok() const { return ok_; }
+    std::uint64_t total() const { return total_; }
 
 private:
-    platform::AtomicFileWriter& file_;
+    platform::AtomicFileWriter* file_;
     std::vector<std::uint8_t> buffer_;
+    std::uint64_t total_ = 0;
     bool ok_ = true;
 };
 
@@ -71,6 +83,13 @@ const char16_t* SingleLine(const char16_t* text, std::u16string& scratch) {
     return scratch.c_str();
 }
 
+// The UTF-8 length of text as Utf16ToUtf8 writes it (every unit by itself).
+std::size_t Utf8Length(const char16_t* text, std::size_t units) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < units; ++i) bytes += text[i] < 0x80 ? 1 : text[i] < 0x800 ? 2 : 3;
+    return bytes;
+}
+
 // UTF-8 of at most maxUnits units of text into at most capacity bytes
 // (terminator included). The buffer grows to what the text can need, so a
 // small table never pays for the largest value.
@@ -82,124 +101,333 @@ std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::siz
     return Utf16ToUtf8(buffer.data(), room, text, maxUnits);
 }
 
-bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
-               TextLayout layout, TextEncoding encoding, bool* replaced) {
-    if (fileName.empty() || !source || count <= 0) return false;
-    if (encoding != TextEncoding::Unicode && encoding != TextEncoding::UTF8 &&
-        encoding != TextEncoding::ANSI)
-        return false;
-    NewlineAsLineFeed = false;
-
-    platform::AtomicFileWriter file;
-    if (!file.Open(fileName)) return false;
-    BufferedOutput out(file);
-
-    const bool tabbed = layout == TextLayout::Tabbed;
-    const bool quoted = !tabbed || QuoteValueTTF;
-    const bool colorCodes = !ColorApiTXT && encoding != TextEncoding::ANSI;
-    const std::u16string_view separator =
-        tabbed ? (quoted ? std::u16string_view(u"\t\"") : std::u16string_view(u"\t"))
-               : std::u16string_view(u",\t,\t\"");
-    const std::u16string_view lineEnd = quoted ? std::u16string_view(u"\"\r\n") : std::u16string_view(u"\r\n");
-
-    // The header is stored in the ANSI code page; it is widened and written
-    // in the file's own encoding (ANSI files take its bytes as they are).
-    std::u16string header;
-    if (tabbed && encoding != TextEncoding::ANSI &&
-        !platform::AnsiToWide(HeaderTTF.data(), HeaderTTF.size(), header))
-        header.clear();
-
-    std::vector<char16_t> scratch;  // a value in stored form, grown as needed
-    std::u16string keyLine, valueLine;
-    std::string narrow;
-    bool anyReplaced = false;
-
-    if (encoding == TextEncoding::Unicode) {
-        out.Bytes("\xFF\xFE", 2);
-        if (tabbed && AddHeader) {
-            out.Units(header);
-            out.Units(u"\r\n", 2);
-        }
-    } else {
-        if (encoding == TextEncoding::UTF8) out.Bytes("\xEF\xBB\xBF", 3);
-        if (tabbed) {
-            if (encoding == TextEncoding::UTF8) {
-                std::string bytes(header.size() * 3 + 1, '\0');
-                bytes.resize(Utf16ToUtf8(bytes.data(), bytes.size(), header.c_str(), header.size()));
-                out.Bytes(bytes.data(), bytes.size());
-            } else {
-                out.Bytes(HeaderTTF.data(), HeaderTTF.size());
+// What a key does to its line when it is read back, or false when nothing.
+bool KeyLoss(const char16_t* key, TextLoss& reason) {
+    if (!key || !*key) {
+        reason = TextLoss::EmptyKey;
+        return true;
+    }
+    if (key[0] == u'#') {
+        reason = TextLoss::KeyStartsInclude;
+        return true;
+    }
+    bool blank = true;
+    for (const char16_t* p = key; *p; ++p) {
+        switch (*p) {
+        case u'\t': reason = TextLoss::KeyWithTab; return true;
+        case u',': reason = TextLoss::KeyWithComma; return true;
+        case u'\r':
+        case u'\n': reason = TextLoss::LineBreakInKey; return true;
+        case u'/':
+            if (p[1] == u'/') {
+                reason = TextLoss::KeyWithComment;
+                return true;
             }
-            out.Bytes("\r\n", 2);
+            break;
+        default: break;
+        }
+        if (*p != u' ') blank = false;
+    }
+    if (blank) {
+        reason = TextLoss::EmptyKey;
+        return true;
+    }
+    return false;
+}
+
+bool ValueLoss(const char16_t* value, TextLoss& reason) {
+    if (!value) return false;
+    for (const char16_t* p = value; *p; ++p) {
+        if (*p == u'"') {
+            reason = TextLoss::Quote;
+            return true;
+        }
+        if (*p == u'\r') {
+            reason = TextLoss::CarriageReturn;
+            return true;
         }
     }
+    return false;
+}
 
-    std::vector<char> encoded;
-    for (std::int32_t i = 0; i < count && out.ok(); ++i) {
+// One pass over the table: the check (nothing written, every entry looked
+// at) or the write itself.
+class TextPass {
+public:
+    TextPass(const TableEntrySource& source, std::int32_t count, TextLayout layout, TextEncoding encoding,
+             WriteReport& report, platform::AtomicFileWriter* file)
+        : source_(source), count_(count), encoding_(encoding), report_(report), out_(file), checking_(!file) {
+        tabbed_ = layout == TextLayout::Tabbed;
+        quoted_ = !tabbed_ || QuoteValueTTF;
+        colorCodes_ = !ColorApiTXT && encoding != TextEncoding::ANSI;
+        separator_ = tabbed_ ? (quoted_ ? std::u16string_view(u"\t\"") : std::u16string_view(u"\t"))
+                             : std::u16string_view(u",\t,\t\"");
+        lineEnd_ = quoted_ ? std::u16string_view(u"\"\r\n") : std::u16string_view(u"\r\n");
+        headerWritten_ = tabbed_ && (encoding != TextEncoding::Unicode || AddHeader);
+        if (checking_ && !headerWritten_) headerRoom_ = detail::LongestHeader();
+    }
+
+    bool Run() {
+        NewlineAsLineFeed = false;
+        WriteHead();
+        for (std::int32_t i = 0; i < count_ && out_.ok(); ++i) WriteEntry(static_cast<std::size_t>(i));
+        if (checking_) {
+            // The reader appends a line break after the last line.
+            if (prefix_.size() < headerRoom_) prefix_.push_back(u'\n');
+            CheckHeaderLine();
+            if (dbcs_ || (highBytes_ && allUtf8_)) report_.encodingMustBeNamed = true;
+        }
+        report_.bytes = out_.total();
+        return out_.Flush();
+    }
+
+private:
+    void WriteHead() {
+        // The header is stored in the ANSI code page; it is widened and
+        // written in the file's own encoding (ANSI files take its bytes as
+        // they are).
+        std::u16string header;
+        if (tabbed_ && encoding_ != TextEncoding::ANSI &&
+            !platform::AnsiToWide(HeaderTTF.data(), HeaderTTF.size(), header))
+            header.clear();
+        if (encoding_ == TextEncoding::Unicode) {
+            out_.Bytes("\xFF\xFE", 2);
+            if (headerWritten_) {
+                out_.Units(header);
+                out_.Units(u"\r\n", 2);
+            }
+            return;
+        }
+        if (encoding_ == TextEncoding::UTF8) out_.Bytes("\xEF\xBB\xBF", 3);
+        if (!tabbed_) return;
+        if (encoding_ == TextEncoding::UTF8) {
+            std::string bytes(header.size() * 3 + 1, '\0');
+            bytes.resize(Utf16ToUtf8(bytes.data(), bytes.size(), header.c_str(), header.size()));
+            out_.Bytes(bytes.data(), bytes.size());
+        } else {
+            AnsiPiece(HeaderTTF.data(), HeaderTTF.size());
+            out_.Bytes(HeaderTTF.data(), HeaderTTF.size());
+        }
+        out_.Bytes("\r\n", 2);
+    }
+
+    void WriteEntry(std::size_t i) {
         const char16_t* rawKey = nullptr;
         const char16_t* rawValue = nullptr;
-        source(i, rawKey, rawValue);
-        const char16_t* key = SingleLine(rawKey, keyLine);
-        const char16_t* value = SingleLine(rawValue, valueLine);
+        source_(static_cast<std::int32_t>(i), rawKey, rawValue);
+        bool lossy = false;
+        TextLoss reason = TextLoss::EmptyKey;
+        if (checking_) lossy = KeyLoss(rawKey, reason) || ValueLoss(rawValue, reason);
+
+        const char16_t* key = SingleLine(rawKey, keyLine_);
+        const char16_t* value = SingleLine(rawValue, valueLine_);
         std::size_t valueUnits;
-        if (colorCodes) {
+        if (colorCodes_) {
             // The stored form is never longer than the display form.
             const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
-            if (scratch.size() < limit + 1) scratch.resize(limit + 1);
-            valueUnits = MacrosToColorCodes(value, scratch.data(), limit);
-            value = scratch.data();
+            if (scratch_.size() < limit + 1) scratch_.resize(limit + 1);
+            valueUnits = MacrosToColorCodes(value, scratch_.data(), limit);
+            value = scratch_.data();
         } else {
             valueUnits = WideLength(value);
         }
+        // The reader takes at most KeyBufferUnits units of a value back.
+        bool cut = valueUnits > KeyBufferUnits;
 
-        if (encoding == TextEncoding::Unicode) {
-            out.Units(key, WideLength(key));
-            out.Units(separator);
-            out.Units(value, valueUnits);
-            out.Units(lineEnd);
-            continue;
+        const std::size_t keyUnits = WideLength(key);
+        if (encoding_ == TextEncoding::Unicode) {
+            out_.Units(key, keyUnits);
+            out_.Units(separator_);
+            out_.Units(value, valueUnits);
+            out_.Units(lineEnd_);
+        } else if (encoding_ == TextEncoding::UTF8) {
+            cut = cut || (checking_ && Utf8Length(key, keyUnits) >= Utf8KeyBytes);
+            std::size_t bytes = EncodeUtf8(encoded_, key, KeyBufferUnits, Utf8KeyBytes);
+            out_.Bytes(encoded_.data(), bytes);
+            Ascii(separator_);
+            const std::size_t units = std::min(valueUnits, DisplayBufferUnits);
+            cut = cut || (checking_ && Utf8Length(value, units) >= Utf8ValueBytes);
+            bytes = EncodeUtf8(encoded_, value, units, Utf8ValueBytes);
+            out_.Bytes(encoded_.data(), bytes);
+            Ascii(lineEnd_);
+        } else {
+            bool replaced = false;
+            cut = !Ansi(key, keyUnits, AnsiKeyBytes, replaced) || cut;
+            Ascii(separator_);
+            cut = !Ansi(value, std::min(valueUnits, DisplayBufferUnits), AnsiValueBytes, replaced) || cut;
+            Ascii(lineEnd_);
+            if (replaced) {
+                report_.replaced = true;
+                if (!lossy) {
+                    lossy = true;
+                    reason = TextLoss::NotInCodePage;
+                }
+            }
         }
+        if (!checking_) return;
 
-        if (encoding == TextEncoding::UTF8) {
-            const std::size_t bytes = EncodeUtf8(encoded, key, KeyBufferUnits, Utf8KeyBytes);
-            out.Bytes(encoded.data(), bytes);
-        } else {
-            platform::WideToAnsi(key, WideLength(key), AnsiKeyBytes, narrow, anyReplaced);
-            out.Bytes(narrow.data(), narrow.size());
+        if (!lossy && cut) {
+            lossy = true;
+            reason = TextLoss::TooLong;
         }
-        for (char16_t c : separator) {
-            const char b = static_cast<char>(c);
-            out.Bytes(&b, 1);
+        if (i == 0 && !lossy && startsLikeMark_) {
+            lossy = true;
+            reason = TextLoss::StartsLikeMark;
         }
-        if (encoding == TextEncoding::UTF8) {
-            const std::size_t bytes =
-                EncodeUtf8(encoded, value, std::min(valueUnits, DisplayBufferUnits), Utf8ValueBytes);
-            out.Bytes(encoded.data(), bytes);
-        } else {
-            platform::WideToAnsi(value, std::min(valueUnits, DisplayBufferUnits), AnsiValueBytes,
-                                 narrow, anyReplaced);
-            out.Bytes(narrow.data(), narrow.size());
+        if (!lossy && out_.total() > MaxFileSize) {
+            lossy = true;
+            reason = TextLoss::FileTooLarge;
         }
-        for (char16_t c : lineEnd) {
-            const char b = static_cast<char>(c);
-            out.Bytes(&b, 1);
+        if (lossy) {
+            Lost(i, reason);
+            if (i == 0) firstLost_ = true;
+        }
+        if (prefix_.size() < headerRoom_) {
+            prefix_.append(key, keyUnits);
+            prefix_.append(separator_);
+            prefix_.append(value, valueUnits);
+            prefix_.append(lineEnd_);
+            if (prefix_.size() >= headerRoom_) CheckHeaderLine();
         }
     }
 
-    if (!out.Flush() || !file.Commit()) return false;
-    if (replaced && anyReplaced) *replaced = true;
+    void Ascii(std::u16string_view text) {
+        char bytes[8];
+        for (std::size_t k = 0; k < text.size(); ++k) bytes[k] = static_cast<char>(text[k]);
+        out_.Bytes(bytes, text.size());
+    }
+
+    // Writes units in the code page; false when they had to be cut.
+    bool Ansi(const char16_t* units, std::size_t count, std::size_t maxBytes, bool& replaced) {
+        platform::WideToAnsi(units, count, checking_ ? SIZE_MAX : maxBytes, narrow_, replaced);
+        const bool whole = narrow_.size() <= maxBytes;
+        if (!whole) platform::WideToAnsi(units, count, maxBytes, narrow_, replaced);
+        if (checking_) AnsiPiece(narrow_.data(), narrow_.size(), count);
+        out_.Bytes(narrow_.data(), narrow_.size());
+        return whole;
+    }
+
+    // What Autodetect will make of the ANSI bytes: UTF-8 when they all
+    // read as UTF-8, and a double-byte code page needs the encoding named
+    // wherever the reading system's code page differs.
+    void AnsiPiece(const char* bytes, std::size_t size, std::size_t units = SIZE_MAX) {
+        const auto* b = reinterpret_cast<const std::uint8_t*>(bytes);
+        if (out_.total() == 0 && size >= 2 &&
+            ((b[0] == 0xFF && b[1] == 0xFE) || (size >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)))
+            startsLikeMark_ = true;
+        if (units != SIZE_MAX && size > units) dbcs_ = true;
+        for (std::size_t k = 0; k < size; ++k) {
+            if (b[k] < 0x80) continue;
+            highBytes_ = true;
+            if (!detail::IsWellFormedUtf8(b, size)) allUtf8_ = false;
+            break;
+        }
+    }
+
+    // Without a header line of its own, a file whose first line starts
+    // like the header loses that line.
+    void CheckHeaderLine() {
+        if (headerChecked_ || headerWritten_ || count_ <= 0) return;
+        headerChecked_ = true;
+        if (!firstLost_ && detail::StartsWithHeader(prefix_.c_str())) {
+            firstLost_ = true;
+            Lost(0, TextLoss::ReadsAsHeader);
+        }
+    }
+
+    void Lost(std::size_t entry, TextLoss reason) {
+        ++report_.lossCount;
+        if (report_.losses.size() < MaxReportedLosses) {
+            report_.losses.push_back({entry, reason});
+            std::sort(report_.losses.begin(), report_.losses.end(),
+                      [](const TextLossEntry& a, const TextLossEntry& b) { return a.entry < b.entry; });
+        }
+    }
+
+    const TableEntrySource& source_;
+    std::int32_t count_;
+    TextEncoding encoding_;
+    WriteReport& report_;
+    BufferedOutput out_;
+    bool checking_;
+    bool tabbed_ = true, quoted_ = true, colorCodes_ = false, headerWritten_ = true;
+    std::u16string_view separator_, lineEnd_;
+    std::vector<char16_t> scratch_;  // a value in stored form, grown as needed
+    std::u16string keyLine_, valueLine_;
+    std::string narrow_;
+    std::vector<char> encoded_;
+    // The check's view of the file as the reader will see it.
+    std::u16string prefix_;
+    std::size_t headerRoom_ = 0;
+    bool headerChecked_ = false;
+    bool firstLost_ = false;
+    bool startsLikeMark_ = false;
+    bool dbcs_ = false, highBytes_ = false, allUtf8_ = true;
+};
+
+bool Usable(const std::u16string* fileName, const TableEntrySource& source, std::int32_t count,
+            TextEncoding encoding) {
+    return (!fileName || !fileName->empty()) && source && count > 0 &&
+           (encoding == TextEncoding::Unicode || encoding == TextEncoding::UTF8 || encoding == TextEncoding::ANSI);
+}
+
+void ClearResults(WriteReport& r) {
+    const bool allow = r.allowLossy;
+    r = WriteReport{};
+    r.allowLossy = allow;
+}
+
+bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+               TextLayout layout, TextEncoding encoding, WriteReport& report) {
+    if (!Usable(&fileName, source, count, encoding)) {
+        if (fileName.empty()) report.error = platform::WriteError::BadName;
+        return false;
+    }
+    // The check first, so that a refused table leaves no trace at all.
+    if (!TextPass(source, count, layout, encoding, report, nullptr).Run()) return false;
+    if (report.lossCount != 0 && !report.allowLossy) {
+        report.refusedAsLossy = true;
+        return false;
+    }
+
+    platform::AtomicFileWriter file;
+    if (!file.Open(fileName)) {
+        report.error = file.Error();
+        return false;
+    }
+    WriteReport written;  // the check has filled the report already
+    if (!TextPass(source, count, layout, encoding, written, &file).Run() || !file.Commit()) {
+        report.error = file.Error() != platform::WriteError::None ? file.Error() : platform::WriteError::Other;
+        return false;
+    }
     return true;
 }
 
 }  // namespace
 
+bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
+                    TextEncoding encoding, WriteReport& report) {
+    ClearResults(report);
+    if (!Usable(nullptr, source, count, encoding)) return false;
+    try {
+        TextPass(source, count, layout, encoding, report, nullptr).Run();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return report.lossCount == 0;
+}
+
 bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding, bool* replaced) {
+                    std::int32_t count, TextLayout layout, TextEncoding encoding, WriteReport* report) {
+    WriteReport local;
+    WriteReport& r = report ? *report : local;
+    ClearResults(r);
     // Running out of memory fails the write like a full disk: the temporary
     // file goes, the old file stays.
     try {
-        return WriteText(fileName, source, count, layout, encoding, replaced);
+        return WriteText(fileName, source, count, layout, encoding, r);
     } catch (const std::bad_alloc&) {
+        r.error = platform::WriteError::Other;
         return false;
     }
 }

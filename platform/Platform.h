@@ -5,7 +5,9 @@
 // system header for these jobs.
 //
 // File names are UTF-16 everywhere in the core. The POSIX side turns them
-// into proper UTF-8 (a surrogate pair becomes one four-byte sequence).
+// into UTF-8 (a surrogate pair becomes one four-byte sequence), and a name
+// the system gives as bytes that are not UTF-8 comes back as those very
+// bytes (see FromUtf8).
 #pragma once
 
 #include <cstddef>
@@ -128,17 +130,38 @@ bool FileExists(const std::u16string& name);
 
 // ---- Writing -------------------------------------------------------------
 
+// Why a write failed.
+enum class WriteError {
+    None,
+    DiskFull,            // no space left (or the quota is used up)
+    PermissionDenied,    // the system refused access to the file or its folder
+    ReadOnlyFileSystem,  // the file or its folder lies on a read-only file system
+    ReadOnlyFile,        // the file is marked read-only
+    NoFolder,            // the folder of the file does not exist
+    IsDirectory,         // the name is a directory
+    FileTooLarge,        // the file system does not take a file that large
+    BadName,             // the name is empty or cannot be a file name
+    Other,               // anything else the system reports
+};
+
 // Writes a file so that the target is replaced only once every byte has
 // been written: the bytes go to a temporary file beside the target, which
 // is renamed over the target by Commit(). Destroying the writer without a
 // successful Commit() removes the temporary file and leaves the target
 // exactly as it was.
 //
+// When the target exists and may be written but its folder may not (no
+// temporary file can be made beside it), the file is rewritten in place
+// instead: the new bytes are collected in memory, and Commit() writes them
+// over the old ones while it keeps the old bytes, which it puts back when
+// any step fails. Interrupt signals wait until that is done.
+//
 // Open() fails when the target is a directory, an existing read-only file,
-// or lies in a directory that is missing or cannot be written. A replaced
-// file keeps its permission bits (POSIX) or its hidden/system attributes
-// (Windows). Once a Write() has failed, Commit() fails too: a file with a
-// gap in it is never put in place.
+// or lies in a directory that is missing or cannot be written (and the
+// file cannot be rewritten in place). A replaced file keeps its permission
+// bits (POSIX) or its hidden/system attributes (Windows). Once a Write()
+// has failed, Commit() fails too: a file with a gap in it is never put in
+// place. Error() tells why the last call failed.
 class AtomicFileWriter {
 public:
     AtomicFileWriter();
@@ -150,12 +173,38 @@ public:
     bool Write(const void* bytes, std::size_t count);
     bool Commit();   // flush, close, rename over the target
     void Abort();    // close and remove the temporary file
+    WriteError Error() const;
+    bool InPlace() const;  // rewriting the target itself (its folder is not writable)
 
     struct Impl;
 
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of the
+// writers that are open at that moment before the process ends (POSIX;
+// Windows: Ctrl+C and closing the console). For command-line programs; a
+// window program keeps the default handling.
+void RemoveTemporaryFilesOnInterrupt();
+
+// ---- Include names -------------------------------------------------------
+
+// True for a name that does not lie below a folder it is joined to: an
+// absolute name, and on Windows also a drive ("C:x"), a UNC name or a
+// device name ("\\.\x", "\\?\x").
+bool NamesRootOrDrive(const std::u16string& name);
+
+// Where a relative name, taken from folder, leads.
+enum class PlaceOfName {
+    Inside,   // an existing file inside folder (links and ".." resolved)
+    Outside,  // a name that leads out of folder, by ".." or through a link
+    Missing,  // no existing file of that name, and not outside by its spelling
+};
+// Looks only at the spelling first: a name whose ".." parts climb above
+// folder is Outside without any look at the disk. Otherwise both are
+// resolved on disk (links included) and compared.
+PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& relativeName);
 
 // Test seam for failing disks: when set (not null), it is called before
 // every write of an AtomicFileWriter with the number of bytes written so
@@ -212,11 +261,13 @@ std::u16string JoinPath(const std::u16string& dir, const std::u16string& name);
 // On Windows they are taken from the wide command line and argv is ignored.
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
 
-// Proper UTF-8 <-> UTF-16 for file names and console text (surrogate pairs
-// as four-byte sequences; invalid input becomes U+FFFD). A lone surrogate
-// is written in its three-byte form and read back as itself, so every
-// UTF-16 name has a UTF-8 name of its own. Not the table conversions,
-// which follow their own rules.
+// UTF-8 <-> UTF-16 for file names and console text (surrogate pairs as
+// four-byte sequences). A byte that is not part of a well-formed UTF-8
+// sequence is read as the lone surrogate U+DC00 + byte and written back as
+// that byte, so any byte string, a POSIX file name in any encoding,
+// survives FromUtf8 then ToUtf8 exactly. Other lone surrogates are written
+// in their three-byte form. Not the table conversions, which follow their
+// own rules.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 

@@ -9,6 +9,8 @@
 #include "platform/FileBuffer.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <pthread.h>
 #include <iconv.h>
 #include <limits.h>
 #include <sys/mman.h>
@@ -155,6 +157,128 @@ bool FileExists(const std::u16string& name) {
 
 // ---- Writing -------------------------------------------------------------
 
+namespace {
+
+WriteError ErrorOf(int error) {
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return WriteError::DiskFull;
+    case EACCES:
+    case EPERM:
+        return WriteError::PermissionDenied;
+    case EROFS:
+        return WriteError::ReadOnlyFileSystem;
+    case ENOENT:
+    case ENOTDIR:
+        return WriteError::NoFolder;
+    case EISDIR:
+        return WriteError::IsDirectory;
+    case EFBIG:
+        return WriteError::FileTooLarge;
+    case ENAMETOOLONG:
+        return WriteError::BadName;
+    default:
+        return WriteError::Other;
+    }
+}
+
+// The temporary files of the open writers, for the interrupt handler: a
+// fixed table of names it can read without taking a lock or allocating.
+// A slot is claimed with a compare-and-swap, filled, and only then marked
+// ready; the handler looks at ready slots only.
+constexpr int TempSlots = 16;
+struct TempSlot {
+    std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 ready
+    char path[PATH_MAX];
+};
+TempSlot g_tempSlots[TempSlots];
+
+int RegisterTemp(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < TempSlots; ++i) {
+        int expected = 0;
+        if (g_tempSlots[i].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(g_tempSlots[i].path, path.c_str(), path.size() + 1);
+            g_tempSlots[i].state.store(2);
+            return i;
+        }
+    }
+    return -1;  // more writers than slots: that one is not cleaned up
+}
+
+void UnregisterTemp(int& slot) {
+    if (slot < 0) return;
+    g_tempSlots[slot].state.store(1);
+    g_tempSlots[slot].path[0] = 0;
+    g_tempSlots[slot].state.store(0);
+    slot = -1;
+}
+
+void RemoveTempsAndDie(int signal) {
+    for (TempSlot& slot : g_tempSlots)
+        if (slot.state.load() == 2 && slot.path[0]) ::unlink(slot.path);
+    // Die of the same signal, so the parent sees what happened.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Blocks the interrupt signals for as long as it lives: an in-place
+// rewrite must finish (or put the old bytes back) before the process ends.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+bool WriteAllAt(int fd, const std::uint8_t* p, std::size_t count, off_t offset) {
+    while (count > 0) {
+        const std::size_t chunk = std::min<std::size_t>(count, std::size_t{1} << 30);
+        const ssize_t n = ::pwrite(fd, p, chunk, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        count -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+bool ReadAll(int fd, std::vector<std::uint8_t>& out, std::uint64_t size) {
+    out.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + done, std::min<std::size_t>(out.size() - done, std::size_t{1} << 30),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;  // the file shrank under us
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
 struct AtomicFileWriter::Impl {
     int fd = -1;
     std::string target;
@@ -162,47 +286,76 @@ struct AtomicFileWriter::Impl {
     std::string directory;
     bool failed = false;
     bool replacing = false;
+    bool inPlace = false;
+    std::vector<std::uint8_t> pending;  // in place: the new bytes until Commit()
     struct stat old {};
     std::uint64_t written = 0;
+    WriteError error = WriteError::None;
+    int tempSlot = -1;
+
+    bool Fail(WriteError e) {
+        error = e;
+        return false;
+    }
+    bool FailErrno() { return Fail(ErrorOf(errno)); }
 };
 
 AtomicFileWriter::AtomicFileWriter() : impl_(std::make_unique<Impl>()) {}
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
+WriteError AtomicFileWriter::Error() const { return impl_->error; }
+bool AtomicFileWriter::InPlace() const { return impl_->inPlace; }
+
 bool AtomicFileWriter::Open(const std::u16string& target) {
     Abort();
     Impl& w = *impl_;
     w = Impl{};
     std::string path;
-    if (!NativeName(target, path)) return false;
+    if (!NativeName(target, path)) return w.Fail(WriteError::BadName);
 
     // A symbolic link stays a link: the file it points to is the one
     // replaced.
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char* resolved = ::realpath(path.c_str(), nullptr);
-        if (!resolved) return false;
+        if (!resolved) return w.FailErrno();
         path = resolved;
         std::free(resolved);
     }
 
     if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return false;
+        if (S_ISDIR(st.st_mode)) return w.Fail(WriteError::IsDirectory);
+        if (!S_ISREG(st.st_mode)) return w.Fail(WriteError::Other);
         // The mode bits, not access(): as root access() says yes to
         // everything, but a file its owner marked read-only stays untouched.
-        if (!(st.st_mode & S_IWUSR)) return false;
+        if (!(st.st_mode & S_IWUSR)) return w.Fail(WriteError::ReadOnlyFile);
         w.replacing = true;
         w.old = st;
     } else if (errno != ENOENT) {
-        return false;
+        return w.FailErrno();
     }
 
     const std::string dir = NativeDirectoryOf(path);
     struct stat dirStat;
-    if (::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) ||
-        !(dirStat.st_mode & S_IWUSR))
-        return false;
+    if (::stat(dir.c_str(), &dirStat) != 0) return w.FailErrno();
+    if (!S_ISDIR(dirStat.st_mode)) return w.Fail(WriteError::NoFolder);
+    w.target = path;
+    w.directory = dir;
+
+    auto openInPlace = [&w]() {
+        // The folder takes no new file, but the file itself may be
+        // rewritten: the old bytes stay until Commit() has the new ones.
+        const int fd = ::open(w.target.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return w.FailErrno();
+        w.fd = fd;
+        w.inPlace = true;
+        return true;
+    };
+    if (!(dirStat.st_mode & S_IWUSR)) {
+        if (w.replacing) return openInPlace();
+        return w.Fail(WriteError::PermissionDenied);
+    }
 
     // A short name of our own beside the target (a name built from the
     // target's could exceed the length limit). O_EXCL makes it ours alone.
@@ -218,13 +371,13 @@ bool AtomicFileWriter::Open(const std::u16string& target) {
         if (fd >= 0) {
             w.fd = fd;
             w.temp = std::move(temp);
-            w.target = path;
-            w.directory = dir;
+            w.tempSlot = RegisterTemp(w.temp);
             return true;
         }
-        if (errno != EEXIST) return false;
+        if (errno == EACCES && w.replacing) return openInPlace();
+        if (errno != EEXIST) return w.FailErrno();
     }
-    return false;
+    return w.Fail(WriteError::Other);
 }
 
 bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
@@ -233,13 +386,23 @@ bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
     if (count == 0) return true;
     if (!bytes) {
         w.failed = true;
-        return false;
+        return w.Fail(WriteError::Other);
     }
     if (WriteFaultHook hook = g_writeFaultHook.load(); hook && !hook(w.written, count)) {
         w.failed = true;
-        return false;
+        return w.Fail(WriteError::DiskFull);
     }
     const auto* p = static_cast<const std::uint8_t*>(bytes);
+    if (w.inPlace) {
+        try {
+            w.pending.insert(w.pending.end(), p, p + count);
+        } catch (const std::bad_alloc&) {
+            w.failed = true;
+            return w.Fail(WriteError::Other);
+        }
+        w.written += count;
+        return true;
+    }
     std::size_t left = count;
     while (left > 0) {
         const std::size_t chunk = std::min<std::size_t>(left, std::size_t{1} << 30);
@@ -248,7 +411,8 @@ bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
         if (n <= 0) {
             // Once a write failed the file has a hole: Commit() must refuse.
             w.failed = true;
-            return false;
+            if (n == 0) errno = ENOSPC;
+            return w.FailErrno();
         }
         p += n;
         left -= static_cast<std::size_t>(n);
@@ -257,33 +421,74 @@ bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
     return true;
 }
 
+namespace {
+
+// Rewrites the open file with `bytes`; on any failure the old bytes go
+// back, so the file ends as it was or as it should be.
+bool RewriteInPlace(int fd, const std::vector<std::uint8_t>& bytes, int& error) {
+    SignalsHeld held;
+    struct stat st;
+    std::vector<std::uint8_t> old;
+    if (::fstat(fd, &st) != 0 || !ReadAll(fd, old, static_cast<std::uint64_t>(st.st_size))) {
+        error = errno;
+        return false;
+    }
+    // Grow first, so a full disk shows before a byte of the old text is
+    // overwritten; then the new bytes, then the length.
+    if (bytes.size() > old.size()) {
+        const int r = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        if (r != 0 && r != EINVAL && r != EOPNOTSUPP) {
+            error = r;
+            (void)!::ftruncate(fd, static_cast<off_t>(old.size()));
+            return false;
+        }
+    }
+    if (WriteAllAt(fd, bytes.data(), bytes.size(), 0) &&
+        ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0)
+        return true;
+    error = errno;
+    (void)WriteAllAt(fd, old.data(), old.size(), 0);
+    (void)!::ftruncate(fd, static_cast<off_t>(old.size()));
+    (void)::fsync(fd);
+    return false;
+}
+
+}  // namespace
+
 bool AtomicFileWriter::Commit() {
     Impl& w = *impl_;
     if (w.fd < 0 || w.failed) {
+        const WriteError error = w.error;
         Abort();
+        w.error = error;
         return false;
+    }
+    auto fail = [this, &w](int error) {
+        Abort();
+        return w.Fail(ErrorOf(error));
+    };
+    if (w.inPlace) {
+        int error = 0;
+        if (!RewriteInPlace(w.fd, w.pending, error)) return fail(error);
+        const int fd = w.fd;
+        w.fd = -1;
+        w.pending.clear();
+        if (::close(fd) != 0) return w.FailErrno();
+        return true;
     }
     if (w.replacing) {
         // Keep who owns the file and its permission bits. Ownership can only
         // be given away with the right to do so; without it the file is ours.
         if (w.old.st_uid != ::geteuid() || w.old.st_gid != ::getegid())
             (void)!::fchown(w.fd, w.old.st_uid, w.old.st_gid);
-        if (::fchmod(w.fd, w.old.st_mode & 07777) != 0) {
-            Abort();
-            return false;
-        }
+        if (::fchmod(w.fd, w.old.st_mode & 07777) != 0) return fail(errno);
     }
-    if (::fsync(w.fd) != 0) {
-        Abort();
-        return false;
-    }
+    if (::fsync(w.fd) != 0) return fail(errno);
     const int fd = w.fd;
     w.fd = -1;
-    if (::close(fd) != 0 || ::rename(w.temp.c_str(), w.target.c_str()) != 0) {
-        Abort();
-        return false;
-    }
+    if (::close(fd) != 0 || ::rename(w.temp.c_str(), w.target.c_str()) != 0) return fail(errno);
     w.temp.clear();
+    UnregisterTemp(w.tempSlot);
     // Make the rename itself durable; the data is already on disk, so a
     // failure here does not make the write a failure.
     const int dirFd = ::open(w.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -305,7 +510,16 @@ void AtomicFileWriter::Abort() {
         ::unlink(w.temp.c_str());
         w.temp.clear();
     }
+    UnregisterTemp(w.tempSlot);
+    w.pending.clear();
     w.failed = false;
+}
+
+void RemoveTemporaryFilesOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTempsAndDie;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
 void SetWriteFaultHook(WriteFaultHook hook) { g_writeFaultHook.store(hook); }
@@ -605,6 +819,52 @@ std::u16string JoinPath(const std::u16string& dir, const std::u16string& name) {
     if (dir.empty()) return name;
     if (dir.back() == u'/') return dir + name;
     return dir + u'/' + name;
+}
+
+bool NamesRootOrDrive(const std::u16string& name) { return IsAbsolutePath(name); }
+
+namespace {
+
+// True when the ".." parts of name climb above the folder it starts in.
+bool ClimbsOut(const std::u16string& name) {
+    long depth = 0;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find(u'/', start);
+        if (end == std::u16string::npos) end = name.size();
+        const std::u16string_view part(name.data() + start, end - start);
+        if (part == u"..") {
+            if (--depth < 0) return true;
+        } else if (!part.empty() && part != u".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool Resolved(const std::string& path, std::string& out) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return false;
+    out = resolved;
+    std::free(resolved);
+    return true;
+}
+
+}  // namespace
+
+PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& relativeName) {
+    if (NamesRootOrDrive(relativeName) || ClimbsOut(relativeName)) return PlaceOfName::Outside;
+    std::string dir, file, realDir, realFile;
+    if (!NativeName(folder.empty() ? u"." : folder, dir) ||
+        !NativeName(JoinPath(folder.empty() ? u"." : folder, relativeName), file))
+        return PlaceOfName::Missing;
+    if (!Resolved(dir, realDir) || !Resolved(file, realFile)) return PlaceOfName::Missing;
+    if (realDir == "/") return PlaceOfName::Inside;
+    return realFile.size() > realDir.size() && realFile.compare(0, realDir.size(), realDir) == 0 &&
+                   realFile[realDir.size()] == '/'
+               ? PlaceOfName::Inside
+               : PlaceOfName::Outside;
 }
 
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {

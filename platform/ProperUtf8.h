@@ -1,13 +1,15 @@
-// Proper UTF-8 <-> UTF-16, shared by both platform implementations (only
-// one of which is linked, so these are inline and used by ToUtf8/FromUtf8).
+// UTF-8 <-> UTF-16 for names and console text, shared by both platform
+// implementations (only one of which is linked, so these are inline and
+// used by ToUtf8/FromUtf8).
 //
-// Encoding: a surrogate pair becomes one four-byte sequence; a lone
-// surrogate is written in its three-byte form, so that every UTF-16 file
-// name has a UTF-8 name of its own. Decoding accepts exactly that:
-// well-formed UTF-8 plus the three-byte forms of surrogates (decoded as the
-// unit they stand for). Anything else - a stray continuation byte, a cut
-// sequence, an overlong form, a value beyond U+10FFFF - becomes U+FFFD, one
-// per maximal ill-formed part.
+// Decoding takes well-formed UTF-8 (no encoded surrogates, no overlong
+// forms, nothing beyond U+10FFFF); every byte that is not part of such a
+// sequence becomes the lone surrogate U+DC00 + byte (bytes 80..FF, since
+// ASCII is always well-formed). Encoding writes such a lone U+DC80..U+DCFF
+// back as its byte, a surrogate pair as one four-byte sequence, and any
+// other lone surrogate in its three-byte form. So decoding and then
+// encoding gives back every byte string exactly: a POSIX file name keeps
+// its bytes whatever its encoding.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +29,9 @@ inline std::string EncodeUtf8(std::u16string_view text) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
-        if (c < 0x80) {
+        if (c >= 0xDC80 && c <= 0xDCFF) {  // a byte that was not UTF-8
+            out.push_back(static_cast<char>(c - 0xDC00));
+        } else if (c < 0x80) {
             out.push_back(static_cast<char>(c));
         } else if (c < 0x800) {
             out.push_back(static_cast<char>(0xC0 | (c >> 6)));
@@ -58,10 +62,10 @@ inline std::u16string DecodeUtf8(std::string_view text) {
             ++i;
             continue;
         }
-        int length;
-        std::uint32_t c;
-        // The allowed range of the second byte rules out overlong forms
-        // and values beyond U+10FFFF up front.
+        int length = 0;
+        std::uint32_t c = 0;
+        // The allowed range of the second byte rules out overlong forms,
+        // encoded surrogates and values beyond U+10FFFF up front.
         std::uint8_t low = 0x80, high = 0xBF;
         if (b >= 0xC2 && b <= 0xDF) {
             length = 2;
@@ -70,37 +74,28 @@ inline std::u16string DecodeUtf8(std::string_view text) {
             length = 3;
             c = b & 0x0F;
             if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
         } else if (b >= 0xF0 && b <= 0xF4) {
             length = 4;
             c = b & 0x07;
             if (b == 0xF0) low = 0x90;
             if (b == 0xF4) high = 0x8F;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
         }
-        std::size_t j = i + 1;
-        bool complete = true;
-        for (int k = 1; k < length; ++k, ++j) {
-            if (j >= n) {
-                complete = false;
-                break;
-            }
-            const std::uint8_t t = static_cast<std::uint8_t>(text[j]);
+        bool complete = length != 0 && i + static_cast<std::size_t>(length) <= n;
+        for (int k = 1; complete && k < length; ++k) {
+            const std::uint8_t t = static_cast<std::uint8_t>(text[i + static_cast<std::size_t>(k)]);
             const std::uint8_t lo = k == 1 ? low : 0x80;
             const std::uint8_t hi = k == 1 ? high : 0xBF;
-            if (t < lo || t > hi) {
-                complete = false;
-                break;
-            }
+            if (t < lo || t > hi) complete = false;
             c = (c << 6) | (t & 0x3F);
         }
         if (!complete) {
-            out.push_back(0xFFFD);
-            i = j;  // the lead byte and the continuation bytes that fitted
+            // This byte alone, kept as itself; the next one starts afresh.
+            out.push_back(static_cast<char16_t>(0xDC00 + b));
+            ++i;
             continue;
         }
+        const std::size_t j = i + static_cast<std::size_t>(length);
         if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));

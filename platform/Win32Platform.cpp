@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -113,41 +114,164 @@ bool FileExists(const std::u16string& name) {
 
 // ---- Writing -------------------------------------------------------------
 
+namespace {
+
+WriteError ErrorOf(DWORD error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return WriteError::DiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return WriteError::PermissionDenied;
+    case ERROR_WRITE_PROTECT:
+        return WriteError::ReadOnlyFileSystem;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+        return WriteError::NoFolder;
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BAD_PATHNAME:
+        return WriteError::BadName;
+    case ERROR_FILE_TOO_LARGE:
+        return WriteError::FileTooLarge;
+    default:
+        return WriteError::Other;
+    }
+}
+
+// The temporary files of the open writers. The console's interrupt handler
+// runs on a thread of its own, so a lock is enough here.
+std::mutex g_tempMutex;
+std::vector<std::u16string> g_temps;
+
+void RegisterTemp(const std::u16string& name) {
+    std::lock_guard<std::mutex> lock(g_tempMutex);
+    g_temps.push_back(name);
+}
+
+void UnregisterTemp(const std::u16string& name) {
+    std::lock_guard<std::mutex> lock(g_tempMutex);
+    const auto it = std::find(g_temps.begin(), g_temps.end(), name);
+    if (it != g_temps.end()) g_temps.erase(it);
+}
+
+BOOL WINAPI RemoveTempsOnInterrupt(DWORD) {
+    {
+        std::lock_guard<std::mutex> lock(g_tempMutex);
+        // The files are open with delete sharing: they go when the process
+        // ends and closes them.
+        for (const std::u16string& name : g_temps) DeleteFileW(Wide(name));
+    }
+    return FALSE;  // the default handling ends the process
+}
+
+bool SeekTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool WriteAll(HANDLE file, const std::uint8_t* p, std::size_t count) {
+    while (count > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, DWORD{1} << 30));
+        DWORD put = 0;
+        if (!WriteFile(file, p, chunk, &put, nullptr)) return false;
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        p += put;
+        count -= put;
+    }
+    return true;
+}
+
+// Rewrites the open file with `bytes`; on any failure the old bytes go
+// back, so the file ends as it was or as it should be.
+bool RewriteInPlace(HANDLE file, const std::vector<std::uint8_t>& bytes, DWORD& error) {
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(file, &length)) {
+        error = GetLastError();
+        return false;
+    }
+    std::vector<std::uint8_t> old(static_cast<std::size_t>(length.QuadPart));
+    std::size_t done = 0;
+    if (!SeekTo(file, 0)) {
+        error = GetLastError();
+        return false;
+    }
+    while (done < old.size()) {
+        DWORD got = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(old.size() - done, DWORD{1} << 30));
+        if (!ReadFile(file, old.data() + done, chunk, &got, nullptr) || got == 0) {
+            error = got == 0 ? ERROR_READ_FAULT : GetLastError();
+            return false;
+        }
+        done += got;
+    }
+    if (SeekTo(file, 0) && WriteAll(file, bytes.data(), bytes.size()) && SetEndOfFile(file) &&
+        FlushFileBuffers(file))
+        return true;
+    error = GetLastError();
+    if (SeekTo(file, 0) && WriteAll(file, old.data(), old.size())) SetEndOfFile(file);
+    FlushFileBuffers(file);
+    return false;
+}
+
+}  // namespace
+
 struct AtomicFileWriter::Impl {
     HANDLE file = INVALID_HANDLE_VALUE;
     std::u16string target;
     std::u16string temp;
     bool failed = false;
+    bool inPlace = false;
+    std::vector<std::uint8_t> pending;  // in place: the new bytes until Commit()
     DWORD oldAttributes = INVALID_FILE_ATTRIBUTES;
     std::uint64_t written = 0;
+    WriteError error = WriteError::None;
+
+    bool Fail(WriteError e) {
+        error = e;
+        return false;
+    }
+    bool FailLast() { return Fail(ErrorOf(GetLastError())); }
 };
 
 AtomicFileWriter::AtomicFileWriter() : impl_(std::make_unique<Impl>()) {}
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
+WriteError AtomicFileWriter::Error() const { return impl_->error; }
+bool AtomicFileWriter::InPlace() const { return impl_->inPlace; }
+
 bool AtomicFileWriter::Open(const std::u16string& target) {
     Abort();
     Impl& w = *impl_;
     w = Impl{};
-    if (!UsableName(target) || IsSeparator(target.back())) return false;
+    if (!UsableName(target) || IsSeparator(target.back())) return w.Fail(WriteError::BadName);
 
     const DWORD attributes = GetFileAttributesW(Wide(target));
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return w.Fail(WriteError::IsDirectory);
+        if (attributes & FILE_ATTRIBUTE_READONLY) return w.Fail(WriteError::ReadOnlyFile);
         w.oldAttributes = attributes;
     } else {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) return false;  // includes a missing directory
+        if (error != ERROR_FILE_NOT_FOUND) return w.Fail(ErrorOf(error));  // includes a missing directory
     }
 
     std::u16string dir = DirectoryOf(target);
     if (dir.empty()) dir = u".";
     const DWORD dirAttributes = GetFileAttributesW(Wide(dir));
-    if (dirAttributes == INVALID_FILE_ATTRIBUTES || !(dirAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES || !(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return w.Fail(WriteError::NoFolder);
+    w.target = target;
 
     // A short name of our own beside the target; CREATE_NEW makes it ours
-    // alone.
+    // alone. Delete sharing lets the interrupt handler remove it.
     static std::atomic<unsigned> counter{0};
     const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -156,17 +280,28 @@ bool AtomicFileWriter::Open(const std::u16string& target) {
         for (int i = 0; i < 8; ++i) suffix[i] = L"0123456789abcdef"[(value >> (28 - 4 * i)) & 15];
         suffix[8] = 0;
         std::u16string temp = JoinPath(dir, u"~vellumark-" + std::u16string(reinterpret_cast<char16_t*>(suffix)) + u".tmp");
-        HANDLE file = CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(Wide(temp), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             w.file = file;
             w.temp = std::move(temp);
-            w.target = target;
+            RegisterTemp(w.temp);
             return true;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+        if (error == ERROR_ACCESS_DENIED && w.oldAttributes != INVALID_FILE_ATTRIBUTES) {
+            // The folder takes no new file, but the file itself may be
+            // rewritten: the old bytes stay until Commit() has the new ones.
+            HANDLE same = CreateFileW(Wide(target), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (same == INVALID_HANDLE_VALUE) return w.FailLast();
+            w.file = same;
+            w.inPlace = true;
+            return true;
+        }
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return w.Fail(ErrorOf(error));
     }
-    return false;
+    return w.Fail(WriteError::Other);
 }
 
 bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
@@ -175,42 +310,59 @@ bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
     if (count == 0) return true;
     if (!bytes) {
         w.failed = true;
-        return false;
+        return w.Fail(WriteError::Other);
     }
     if (WriteFaultHook hook = g_writeFaultHook.load(); hook && !hook(w.written, count)) {
         w.failed = true;
-        return false;
+        return w.Fail(WriteError::DiskFull);
     }
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    std::size_t left = count;
-    while (left > 0) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, DWORD{1} << 30));
-        DWORD put = 0;
-        if (!WriteFile(w.file, p, chunk, &put, nullptr) || put == 0) {
-            // Once a write failed the file has a hole: Commit() must refuse.
+    if (w.inPlace) {
+        try {
+            w.pending.insert(w.pending.end(), p, p + count);
+        } catch (const std::bad_alloc&) {
             w.failed = true;
-            return false;
+            return w.Fail(WriteError::Other);
         }
-        p += put;
-        left -= put;
-        w.written += put;
+        w.written += count;
+        return true;
     }
+    if (!WriteAll(w.file, p, count)) {
+        // Once a write failed the file has a hole: Commit() must refuse.
+        w.failed = true;
+        return w.FailLast();
+    }
+    w.written += count;
     return true;
 }
 
 bool AtomicFileWriter::Commit() {
     Impl& w = *impl_;
-    if (w.file == INVALID_HANDLE_VALUE || w.failed || !FlushFileBuffers(w.file)) {
+    auto fail = [this, &w](DWORD error) {
         Abort();
+        return w.Fail(ErrorOf(error));
+    };
+    if (w.file == INVALID_HANDLE_VALUE || w.failed) {
+        const WriteError error = w.error;
+        Abort();
+        w.error = error;
         return false;
     }
+    if (w.inPlace) {
+        DWORD error = 0;
+        if (!RewriteInPlace(w.file, w.pending, error)) return fail(error);
+        CloseHandle(w.file);
+        w.file = INVALID_HANDLE_VALUE;
+        w.pending.clear();
+        return true;
+    }
+    if (!FlushFileBuffers(w.file)) return fail(GetLastError());
     HANDLE file = w.file;
     w.file = INVALID_HANDLE_VALUE;
     if (!CloseHandle(file) ||
-        !MoveFileExW(Wide(w.temp), Wide(w.target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Abort();
-        return false;
-    }
+        !MoveFileExW(Wide(w.temp), Wide(w.target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return fail(GetLastError());
+    UnregisterTemp(w.temp);
     w.temp.clear();
     // Hidden or system files stay so; the contents are already in place,
     // so a failure here does not undo the write.
@@ -235,10 +387,14 @@ void AtomicFileWriter::Abort() {
     }
     if (!w.temp.empty()) {
         DeleteFileW(Wide(w.temp));
+        UnregisterTemp(w.temp);
         w.temp.clear();
     }
+    w.pending.clear();
     w.failed = false;
 }
+
+void RemoveTemporaryFilesOnInterrupt() { SetConsoleCtrlHandler(RemoveTempsOnInterrupt, TRUE); }
 
 void SetWriteFaultHook(WriteFaultHook hook) { g_writeFaultHook.store(hook); }
 
@@ -397,6 +553,74 @@ std::u16string JoinPath(const std::u16string& dir, const std::u16string& name) {
     if (dir.empty()) return name;
     if (IsSeparator(dir.back())) return dir + name;
     return dir + u'\\' + name;
+}
+
+bool NamesRootOrDrive(const std::u16string& name) {
+    if (name.empty()) return false;
+    if (IsSeparator(name[0])) return true;       // "\x", "\\server\x", "\\?\x", "\\.\x"
+    return name.size() >= 2 && name[1] == u':';  // "C:\x" and "C:x"
+}
+
+namespace {
+
+// True when the ".." parts of name climb above the folder it starts in.
+bool ClimbsOut(const std::u16string& name) {
+    long depth = 0;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of(u"\\/", start);
+        if (end == std::u16string::npos) end = name.size();
+        std::u16string_view part(name.data() + start, end - start);
+        // Windows drops trailing dots and blanks of a name part: "..." and
+        // ".. " are ".." too.
+        while (part.size() > 2 && (part.back() == u'.' || part.back() == u' ')) part.remove_suffix(1);
+        if (part == u"..") {
+            if (--depth < 0) return true;
+        } else if (!part.empty() && part != u".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// The final name of an existing file or folder: links and junctions
+// resolved, in one spelling, upper case for comparing.
+bool FinalName(const std::u16string& name, std::u16string& out) {
+    HANDLE h = CreateFileW(Wide(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::vector<wchar_t> buffer(1024);
+    DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+    if (n >= buffer.size()) {
+        buffer.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= buffer.size()) return false;
+    CharUpperBuffW(buffer.data(), n);
+    out.assign(reinterpret_cast<const char16_t*>(buffer.data()), n);
+    while (!out.empty() && IsSeparator(out.back())) out.pop_back();
+    return true;
+}
+
+}  // namespace
+
+PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& relativeName) {
+    if (NamesRootOrDrive(relativeName) || ClimbsOut(relativeName)) return PlaceOfName::Outside;
+    if (!UsableName(relativeName)) return PlaceOfName::Missing;
+    // A colon after the first character names a stream of a file.
+    if (relativeName.find(u':') != std::u16string::npos) return PlaceOfName::Outside;
+    const std::u16string dir = folder.empty() ? u"." : folder;
+    const std::u16string file = JoinPath(dir, relativeName);
+    const DWORD attributes = GetFileAttributesW(Wide(file));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return PlaceOfName::Missing;
+    std::u16string realDir, realFile;
+    if (!FinalName(dir, realDir) || !FinalName(file, realFile)) return PlaceOfName::Missing;
+    return realFile.size() > realDir.size() && realFile.compare(0, realDir.size(), realDir) == 0 &&
+                   IsSeparator(realFile[realDir.size()])
+               ? PlaceOfName::Inside
+               : PlaceOfName::Outside;
 }
 
 std::vector<std::u16string> CommandLineArguments(int, char**) {

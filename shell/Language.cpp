@@ -82,7 +82,25 @@ std::vector<KeyInfo>& Keys() {
         {u"sErrorWriteFile", Target::Text, 0, &sErrorWriteFile, BuiltInErrorWriteFile},
         {u"sAskSaveTable1", Target::Text, 0, &sAskSaveTable1, BuiltInAskSaveTable1},
         {u"sAskSaveTable2", Target::Text, 0, &sAskSaveTable2, BuiltInAskSaveTable2},
+        // Text files that cannot hold a table exactly, reading warnings and
+        // the causes of failed writes.
+        {u"sAskLossyText", Target::Text, 0, &sAskLossyText, BuiltInAskLossyText},
+        {u"sWarnRead", Target::Text, 0, &sWarnRead, BuiltInWarnRead},
+        {u"sWarnMissingInclude", Target::Text, 0, &sWarnMissingInclude, BuiltInWarnMissingInclude},
+        {u"sWarnDeepInclude", Target::Text, 0, &sWarnDeepInclude, BuiltInWarnDeepInclude},
+        {u"sWarnCutStrings", Target::Text, 0, &sWarnCutStrings, BuiltInWarnCutStrings},
+        {u"sWarnUtf8AsAnsi", Target::Text, 0, &sWarnUtf8AsAnsi, BuiltInWarnUtf8AsAnsi},
+        {u"sErrorIncludeOutside", Target::Text, 0, &sErrorIncludeOutside, BuiltInErrorIncludeOutside},
+        {u"sErrorIncludeBudget", Target::Text, 0, &sErrorIncludeBudget, BuiltInErrorIncludeBudget},
     };
+    static const bool withLists = [] {
+        for (int i = 0; i < TextLossCount; ++i)
+            keys.push_back({TextLossKeys[i], Target::Text, 0, &sTextLoss[i], BuiltInTextLoss[i]});
+        for (int i = 0; i < WriteErrorCount; ++i)
+            if (*WriteErrorKeys[i]) keys.push_back({WriteErrorKeys[i], Target::Text, 0, &sWriteError[i], BuiltInWriteError[i]});
+        return true;
+    }();
+    (void)withLists;
     return keys;
 }
 

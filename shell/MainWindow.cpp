@@ -283,6 +283,10 @@ AskAnswer SideView::AskYesNoCancel(const std::u16string& text, const std::u16str
     }
 }
 
+bool SideView::AskYesNo(const std::u16string& text, const std::u16string& caption) {
+    return tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_)); }
 
 }  // namespace vm

@@ -115,6 +115,7 @@ public:
     void EnableSave() override;
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     AskAnswer AskYesNoCancel(const std::u16string& text, const std::u16string& caption) override;
+    bool AskYesNo(const std::u16string& text, const std::u16string& caption) override;
     bool SaveWithDialog() override;
 
 private:

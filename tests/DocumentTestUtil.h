@@ -38,6 +38,11 @@ struct RecordingView final : vm::TableSideView {
         questions.push_back(text);
         return answer;
     }
+    bool AskYesNo(const std::u16string& text, const std::u16string& caption) override {
+        EXPECT_EQ(caption, u"Vellumark");
+        questions.push_back(text);
+        return answer == vm::AskAnswer::Yes;
+    }
     bool SaveWithDialog() override {
         calls.push_back("save dialog");
         return onSave();

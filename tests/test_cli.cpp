@@ -246,17 +246,29 @@ TEST(CliConvert, OptionsOfOneRunDoNotLeakIntoTheNext) {
     EXPECT_EQ(ReadBytes(tbl), ReadBytes(in));
 }
 
-TEST(CliConvert, AnsiOutputWarnsAboutReplacedCharacters) {
+TEST(CliConvert, TextThatCannotHoldEveryEntryIsRefusedUnlessLossy) {
     CliTempDir dir;
     const auto in = dir / "w.tbl";
     const auto out = dir / "w.txt";
-    ASSERT_TRUE(WriteTbl(in, {{u"a", u"\u6F22x"}}));
-    const CliRun r = Cli({u"convert", in, out, u"--encoding", u"ansi", u"--codepage", u"1252"});
+    ASSERT_TRUE(WriteTbl(in, {{u"a", u"\u6F22x"}, {u"b", u"say \"hi\""}, {u"", u"v"}, {u"c", u"ok"}}));
+    WriteBytes(out, "precious");
+    CliRun r = Cli({u"convert", in, out, u"--encoding", u"ansi", u"--codepage", u"1252"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadBytes(out), BytesOf("precious"));
+    for (const char* line : {"3 entries cannot be stored exactly in this text file:\n",
+                             "  row 1, key 'a': a character is missing from the ANSI code page\n",
+                             "  row 2, key 'b': the value holds a double quote\n",
+                             "  row 3, key '': the key is empty or blank\n", "--lossy"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+    EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"w.tbl", u"w.txt"}));
+
+    r = Cli({u"convert", in, out, u"--encoding", u"ansi", u"--codepage", u"1252", u"--lossy"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("warning: some characters cannot be represented in code page 1252 and were written as ?"),
+    EXPECT_NE(r.err.find("warning: 3 entries were not stored exactly in '" + vm::platform::ToUtf8(out) +
+                         "' (first: row 1, key 'a': a character is missing from the ANSI code page)"),
               std::string::npos)
         << r.err;
-    EXPECT_EQ(ReadBytes(out), BytesOf("Key\tValue\r\na\t\"?x\"\r\n"));
+    EXPECT_EQ(ReadBytes(out), BytesOf("Key\tValue\r\na\t\"?x\"\r\nb\t\"say \"hi\"\"\r\n\t\"v\"\r\nc\t\"ok\"\r\n"));
 
     // Representable text gives no warning, and the code page is honoured.
     ASSERT_TRUE(WriteTbl(in, {{u"a", u"\u00E9\u20AC"}}));

@@ -131,7 +131,7 @@ TEST_F(DocumentsTest, UnreadableToolFileReportsOnceAndUsesWhatWasRead) {
     ToolFileName = dir.Path(u"file.txt");
     EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate), 1u);
     EXPECT_EQ(T1().Values->Get(0), u"E");
-    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile});
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile + u"\n" + ToolFileName});
 
     ToolFileName = dir.Path(u"missing.tbl");
     view1.calls.clear();

@@ -370,7 +370,8 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
     EXPECT_FALSE(SaveDialog(T1()));
     EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
     EXPECT_TRUE(T1().Modified);
-    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorWriteFile});
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorWriteFile + u"\nThe folder does not exist.\n" +
+                                                          dir.Path(u"missing-dir/out.txt")});
     EXPECT_EQ(settingsWritten, 0);
 
     shower.confirm = false;

@@ -148,10 +148,10 @@ TEST_F(TextTable, IncludesReadBesideTheIncludingFile) {
 
 namespace {
 
-Bytes WriteBytes(const Entries& entries, TextLayout layout, TextEncoding encoding, bool* replaced = nullptr) {
+Bytes WriteBytes(const Entries& entries, TextLayout layout, TextEncoding encoding, WriteReport* report = nullptr) {
     TempDir dir;
     const std::u16string name = dir.Path(u"out.txt");
-    EXPECT_TRUE(WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), layout, encoding, replaced));
+    EXPECT_TRUE(WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), layout, encoding, report));
     return BytesOf(dir.Read("out.txt"));
 }
 
@@ -180,10 +180,13 @@ TEST_F(TextTable, WriterConvertsValuesAsTheOptionsSay) {
               Hex("EF BB BF 6B 2C 09 2C 09 22 C3 BF 63 30 61 5C 6E 62 22 0D 0A"));
     EXPECT_EQ(WriteBytes(grey, TextLayout::DiabloII, TextEncoding::ANSI), BytesOf("k,\t,\t\"\\grey;a\\nb\"\r\n"));
 
-    // Raw line breaks never split a line.
+    // Raw line breaks never split a line (a carriage return is lost).
     ColorApiTXT = true;
     const Entries raw = {{u"k", u"one\r\ntwo\nthree\rfour"}};
-    EXPECT_EQ(WriteBytes(raw, TextLayout::DiabloII, TextEncoding::ANSI), BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
+    WriteReport lossy;
+    lossy.allowLossy = true;
+    EXPECT_EQ(WriteBytes(raw, TextLayout::DiabloII, TextEncoding::ANSI, &lossy), BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
+    EXPECT_EQ(lossy.lossCount, 1u);
 
     // The header is widened from the ANSI code page and written in the
     // file's own encoding.
@@ -195,15 +198,19 @@ TEST_F(TextTable, WriterConvertsValuesAsTheOptionsSay) {
 }
 
 TEST_F(TextTable, AnsiWriterReportsReplacementsAndCutsAtCharacters) {
-    bool replaced = false;
-    EXPECT_EQ(WriteBytes({{u"k", u"\u0416x"}}, TextLayout::DiabloII, TextEncoding::ANSI, &replaced),
+    WriteReport report;
+    report.allowLossy = true;
+    EXPECT_EQ(WriteBytes({{u"k", u"\u0416x"}}, TextLayout::DiabloII, TextEncoding::ANSI, &report),
               BytesOf("k,\t,\t\"?x\"\r\n"));
-    EXPECT_TRUE(replaced);
+    EXPECT_TRUE(report.replaced);
+    ASSERT_EQ(report.losses.size(), 1u);
+    EXPECT_EQ(report.losses[0].reason, TextLoss::NotInCodePage);
 
-    replaced = false;
     const std::u16string longKey(70000, u'k');
-    const Bytes out = WriteBytes({{longKey, u"v"}}, TextLayout::DiabloII, TextEncoding::ANSI, &replaced);
-    EXPECT_FALSE(replaced);
+    const Bytes out = WriteBytes({{longKey, u"v"}}, TextLayout::DiabloII, TextEncoding::ANSI, &report);
+    EXPECT_FALSE(report.replaced);
+    ASSERT_EQ(report.losses.size(), 1u);
+    EXPECT_EQ(report.losses[0].reason, TextLoss::TooLong);
     EXPECT_EQ(out.size(), 65536u + 9u);
 }
 
@@ -276,7 +283,13 @@ TEST_F(TextTable, HugeValuesStayInsideEveryBuffer) {
     for (TextEncoding encoding : {TextEncoding::Unicode, TextEncoding::UTF8, TextEncoding::ANSI}) {
         TempDir dir;
         const std::u16string name = dir.Path(u"huge.txt");
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, TextLayout::DiabloII, encoding));
+        WriteReport report;
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 2, TextLayout::DiabloII, encoding, &report));
+        EXPECT_TRUE(report.refusedAsLossy);
+        EXPECT_FALSE(fs::exists(fs::path(name)));
+        report.allowLossy = true;
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, TextLayout::DiabloII, encoding, &report));
+        EXPECT_EQ(report.lossCount, 1u);
         Entries back;
         ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
         ASSERT_EQ(back.size(), 2u);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -328,21 +330,28 @@ TEST_F(PlatformTest, UnknownCodePageIsNeverSilent) {
 
 // ---- Names ---------------------------------------------------------------
 
-TEST_F(PlatformTest, Utf8NamesAreProperUtf8) {
+TEST_F(PlatformTest, Utf8NamesAreProperUtf8AndOtherBytesComeBackAsThemselves) {
     EXPECT_EQ(ToUtf8(u"a\u00E9\u4E2D\U0001F600"), "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
     EXPECT_EQ(FromUtf8("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80"), u"a\u00E9\u4E2D\U0001F600");
 
-    // A lone surrogate keeps its three-byte form both ways, so every name
-    // maps to a distinct UTF-8 name.
-    const std::u16string lone = std::u16string(u"x") + char16_t(0xDC01);
-    EXPECT_EQ(ToUtf8(lone), "x\xED\xB0\x81");
-    EXPECT_EQ(FromUtf8(ToUtf8(lone)), lone);
-
-    // Stray continuation, cut sequence, overlong form, beyond U+10FFFF.
-    EXPECT_EQ(FromUtf8("\x80" "a"), u"\uFFFD" "a");
-    EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\uFFFD");
-    EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");
-    EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+    // Bytes that are not UTF-8 (a stray continuation, a cut sequence, an
+    // overlong form, an encoded surrogate, beyond U+10FFFF, Latin-1) each
+    // stand for themselves, and every byte string comes back exactly.
+    EXPECT_EQ(FromUtf8("\x80" "a"), u"\xDC80" "a");
+    EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\xDCE4\xDCB8");
+    EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\xDCC0\xDCAF");
+    for (const std::string bytes : {std::string("\xF4\x90\x80\x80"), std::string("\xED\xB0\x81"),
+                                    std::string("na\xEFve-\xFE.tbl"), std::string("\xC3\xA9\xC3")}) {
+        EXPECT_EQ(ToUtf8(FromUtf8(bytes)), bytes);
+    }
+    std::mt19937 rng(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(rng() % 12, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng() % 2 ? 0x80 + rng() % 0x80 : 1 + rng() % 0xFF);
+        ASSERT_EQ(ToUtf8(FromUtf8(bytes)), bytes) << round;
+    }
+    // Any other lone surrogate keeps its three-byte form.
+    EXPECT_EQ(ToUtf8(std::u16string(u"x") + char16_t(0xDC01)), "x\xED\xB0\x81");
 }
 
 TEST_F(PlatformTest, FileNamesBeyondTheBasicPlane) {

@@ -115,7 +115,8 @@ TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
     dialogs.answers = {{dir.Path(u"missing/out.tbl"), 1}};
     MainMenuCommand(MenuSave1);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, u"Error write data to file. The file was not changed");
+    EXPECT_EQ(Boxes[0].text, u"Error write data to file. The file was not changed\nThe folder does not exist.\n" +
+                                 dir.Path(u"missing/out.tbl"));
     EXPECT_EQ(T(1).FileName, dir.Path(u"one.txt"));
     EXPECT_TRUE(T(1).Modified);
     EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");
@@ -153,7 +154,7 @@ TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     T(1).FileName = dir.Path(u"nothing.tbl");
     OpenByExtension(T(1));
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, u"Lesefehler");
+    EXPECT_EQ(Boxes[0].text, u"Lesefehler\n" + dir.Path(u"nothing.tbl"));
 
     // A language without a file, then English: every text is English again.
     MainMenuCommand(MenuFirstLanguage + 2);
