@@ -1,7 +1,9 @@
 #include "CopyMatchedValues.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -11,30 +13,87 @@ namespace {
 
 constexpr std::uint32_t None = 0xFFFFFFFFu;
 
-// Eight bytes at a time: keys are short, and this runs for every key of
-// both tables.
-std::uint32_t HashOf(std::u16string_view s) {
-    constexpr std::uint64_t k = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = s.size() * k;
-    const char16_t* p = s.data();
-    std::size_t n = s.size();
-    for (; n >= 4; n -= 4, p += 4) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, p, 8);
-        h = (h ^ chunk) * k;
-        h ^= h >> 29;
+// The hash that places keys in the groups' table is keyed with a secret
+// drawn once per process (SipHash-1-3): keys come from files anyone can
+// write, and with a fixed hash a file of keys crafted for one slot would
+// make every lookup walk all of them. The pairings never depend on it.
+struct HashKey {
+    std::uint64_t k0, k1;
+};
+
+HashKey DrawHashKey() {
+    std::random_device entropy;
+    HashKey key{};
+    for (int i = 0; i < 4; ++i) {
+        key.k0 = (key.k0 << 16) ^ entropy();
+        key.k1 = (key.k1 << 16) ^ entropy();
     }
-    std::uint64_t tail = 0;
-    for (std::size_t i = 0; i < n; ++i) tail |= static_cast<std::uint64_t>(p[i]) << (16 * i);
-    h ^= tail;
-    // Final mix so that every input bit reaches the low bits, which pick
-    // the slot.
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 33;
-    return static_cast<std::uint32_t>(h);
+    // The clock too, should the device give little.
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    key.k0 ^= now;
+    key.k1 ^= now * 0x9E3779B97F4A7C15ull;
+    return key;
+}
+
+const HashKey& ProcessHashKey() {
+    static const HashKey key = DrawHashKey();
+    return key;
+}
+
+inline std::uint64_t Rotl(std::uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+struct SipState {
+    std::uint64_t v0, v1, v2, v3;
+    void Round() {
+        v0 += v1;
+        v1 = Rotl(v1, 13);
+        v1 ^= v0;
+        v0 = Rotl(v0, 32);
+        v2 += v3;
+        v3 = Rotl(v3, 16);
+        v3 ^= v2;
+        v0 += v3;
+        v3 = Rotl(v3, 21);
+        v3 ^= v0;
+        v2 += v1;
+        v1 = Rotl(v1, 17);
+        v1 ^= v2;
+        v2 = Rotl(v2, 32);
+    }
+};
+
+}  // namespace
+
+std::uint64_t KeyedHash(std::u16string_view s, std::uint64_t k0, std::uint64_t k1) {
+    SipState st{k0 ^ 0x736F6D6570736575ull, k1 ^ 0x646F72616E646F6Dull, k0 ^ 0x6C7967656E657261ull,
+                k1 ^ 0x7465646279746573ull};
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    std::size_t n = s.size() * sizeof(char16_t);
+    const std::uint64_t total = n;
+    for (; n >= 8; n -= 8, p += 8) {
+        std::uint64_t m;
+        std::memcpy(&m, p, 8);
+        st.v3 ^= m;
+        st.Round();
+        st.v0 ^= m;
+    }
+    std::uint64_t last = total << 56;
+    for (std::size_t i = 0; i < n; ++i) last |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+    st.v3 ^= last;
+    st.Round();
+    st.v0 ^= last;
+    st.v2 ^= 0xFF;
+    st.Round();
+    st.Round();
+    st.Round();
+    return st.v0 ^ st.v1 ^ st.v2 ^ st.v3;
+}
+
+namespace {
+
+std::uint32_t HashOf(std::u16string_view s) {
+    const HashKey& key = ProcessHashKey();
+    return static_cast<std::uint32_t>(KeyedHash(s, key.k0, key.k1));
 }
 
 // Groups of destination entries that share an effective key. Each distinct

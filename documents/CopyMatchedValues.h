@@ -3,12 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "TableList.h"
 
 namespace vm {
+
+// SipHash-1-3 of the key's UTF-16 units (little-endian bytes) under the
+// 128-bit key k0, k1: the hash that places keys for pairing, keyed per
+// process with a secret so that no file can be made to collide.
+std::uint64_t KeyedHash(std::u16string_view text, std::uint64_t k0, std::uint64_t k1);
 
 // A key that stands for the key of the entry before it.
 bool IsRepeatKey(std::u16string_view key);

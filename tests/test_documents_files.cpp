@@ -118,6 +118,46 @@ TEST_F(DocumentsTest, MissingFileEmptiesTheTableAndShowsTheReadError) {
               u"Error read data from file. Input file is corrupt or unknown format\n/nonexistent/dir/none.tbl");
 }
 
+TEST_F(DocumentsTest, AFailedLoadKeepsTheUnsavedStateAndAGoodOneClearsIt) {
+    TempDir dir;
+    WriteTbl(dir, "good.tbl", Numbered(2));
+    for (const bool modified : {true, false}) {
+        Fill(T1(), Numbered(3));
+        T1().Modified = modified;
+        T1().FileName = dir.Path(u"missing.tbl");
+        EXPECT_FALSE(LoadTable(T1(), FormatTbl));
+        EXPECT_EQ(T1().Modified, modified);
+    }
+    T1().Modified = true;
+    T1().FileName = dir.Path(u"good.tbl");
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl));
+    EXPECT_FALSE(T1().Modified);
+}
+
+TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("mod/main.txt", "a\t1\r\n#\"missing.txt\"\r\n#\"self.txt\"\r\n"));
+    ASSERT_TRUE(dir.Write("mod/self.txt", "s\tv\r\n#\"self.txt\"\r\n"));
+    T1().FileName = dir.Path(u"mod/main.txt");
+    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_EQ(T1().Count(), 9u);
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{
+                                  u"The table was read, but not everything in the file came through exactly:\n"
+                                  u"1 include lines name no file that can be read (first: missing.txt)\n"
+                                  u"1 include lines are nested too deep and were skipped (first: self.txt)\n" +
+                                  dir.Path(u"mod/main.txt")});
+
+    // An include that leads out of the folder fails the read and is named.
+    ASSERT_TRUE(dir.Write("secret.txt", "s\tv\r\n"));
+    ASSERT_TRUE(dir.Write("mod/evil.txt", "a\t1\r\n#\"../secret.txt\"\r\n"));
+    T1().FileName = dir.Path(u"mod/evil.txt");
+    view1.messages.clear();
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_EQ(EntriesOf(T1()), (Entries{{u"a", u"1"}}));
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorIncludeOutside + u"\n../secret.txt\n" +
+                                                          dir.Path(u"mod/evil.txt")});
+}
+
 TEST_F(DocumentsTest, TextLoadUsesTheOpenEncodingChoice) {
     TempDir dir;
     // "é" in code page 1252; as UTF-8 this byte stops the decoding.
@@ -424,11 +464,95 @@ TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
         EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(entries.size(), 2));
         EXPECT_TRUE(T1().Modified);
     }
+    // Rewritten in place (the folder takes no new file), the full disk
+    // shows before a byte of the old file changes.
+    std::filesystem::permissions(disk, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    for (const auto& w : writers) {
+        SCOPED_TRACE("in place, format " + std::to_string(w.format));
+        Fill(T1(), entries);
+        Encoding = w.encoding;
+        view1.messages.clear();
+        EXPECT_FALSE(SaveTable(T1(), w.format));
+        EXPECT_EQ(dir.Read("disk/table"), old);
+        ASSERT_EQ(view1.messages.size(), 1u);
+        EXPECT_NE(view1.messages[0].find(u"\nThe disk is full.\n"), std::u16string::npos);
+    }
+    std::filesystem::permissions(disk, std::filesystem::perms::owner_all);
+
     // With room enough the same save goes through.
     Fill(T1(), Numbered(3));
     EXPECT_TRUE(SaveTable(T1(), FormatTbl));
 }
 #endif
+
+TEST_F(DocumentsTest, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a read-only folder takes new files on Windows";
+#else
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("sub/table.tbl", std::string(5000, 'o')));
+    // A second name for the same file, and a mode of its own: both stay.
+    std::filesystem::create_hard_link(dir.path() / "sub" / "table.tbl", dir.path() / "link.tbl");
+    std::filesystem::permissions(dir.path() / "sub" / "table.tbl", std::filesystem::perms::owner_read |
+                                                                      std::filesystem::perms::owner_write |
+                                                                      std::filesystem::perms::group_read);
+    std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::owner_exec);
+    Fill(T1(), Numbered(3));
+    MarkAll(T1(), 2, 2);
+    T1().FileName = dir.Path(u"sub/table.tbl");
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    EXPECT_TRUE(view1.messages.empty());
+    const Bytes image = TblImage(Numbered(3));
+    EXPECT_EQ(dir.Read("sub/table.tbl"), std::string(image.begin(), image.end()));
+    EXPECT_EQ(dir.Read("link.tbl"), dir.Read("sub/table.tbl"));
+    EXPECT_EQ(dir.List("sub"), std::vector<std::u16string>{u"table.tbl"});
+    EXPECT_EQ(std::filesystem::status(dir.path() / "sub" / "table.tbl").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_FALSE(T1().Modified);
+
+    // A new file cannot be made there: the cause is named.
+    T1().FileName = dir.Path(u"sub/new.tbl");
+    EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+    ASSERT_EQ(view1.messages.size(), 1u);
+    EXPECT_EQ(view1.messages[0], sErrorWriteFile + u"\nPermission denied.\n" + dir.Path(u"sub/new.tbl"));
+    std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_all);
+#endif
+}
+
+TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("out.txt", "old"));
+    Fill(T1(), {{u"k", u"say \"hi\""}, {u"", u"v"}, {u"fine", u"ok"}});
+    MarkAll(T1(), 2, 2);
+    T1().FileName = dir.Path(u"out.txt");
+    Encoding = 1;
+
+    view1.answer = AskAnswer::No;
+    EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this text file "
+                                                           u"(first: row 1, key k: the value holds a double quote). "
+                                                           u"Save anyway?"});
+    EXPECT_TRUE(view1.messages.empty());
+    EXPECT_EQ(dir.Read("out.txt"), "old");
+    EXPECT_EQ(Flags(*T1().Values), std::vector<std::int32_t>(3, 2));
+    EXPECT_TRUE(T1().Modified);
+
+    view1.answer = AskAnswer::Yes;
+    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_EQ(view1.questions.size(), 2u);
+    EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\nk\t\"say \"hi\"\"\r\n\t\"v\"\r\nfine\t\"ok\"\r\n");
+    EXPECT_FALSE(T1().Modified);
+
+    // A table the file holds exactly asks nothing; a .tbl never asks.
+    Fill(T1(), {{u"a", u"b"}});
+    EXPECT_TRUE(SaveTable(T1(), FormatDiabloText));
+    Fill(T1(), {{u"k", u"say \"hi\""}});
+    T1().FileName = dir.Path(u"out.tbl");
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    EXPECT_EQ(view1.questions.size(), 2u);
+}
 
 // ---- Leaks -------------------------------------------------------------------
 
