@@ -14,6 +14,12 @@
 #include "TestFiles.h"
 #include "platform/Platform.h"
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using namespace vm::platform;
 using vmtest::TempDir;
 namespace fs = std::filesystem;
@@ -200,21 +206,64 @@ TEST_F(PlatformTest, AtomicWriterRefusesUnwritableTargets) {
                                           fs::perms::others_write,
                             fs::perm_options::remove);
     EXPECT_FALSE(w.Open(readOnly.u16string()));
+    EXPECT_EQ(w.Error(), WriteError::ReadOnlyFile);
     EXPECT_FALSE(w.Open(dir.Path(u"missing/x.txt")));
+    EXPECT_EQ(w.Error(), WriteError::NoFolder);
     EXPECT_FALSE(w.Open(dir.Path()));
+    EXPECT_EQ(w.Error(), WriteError::IsDirectory);
     EXPECT_FALSE(w.Open(u""));
+    EXPECT_EQ(w.Error(), WriteError::BadName);
     EXPECT_EQ(dir.Read("locked.txt"), "locked");
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"locked.txt"});
 
 #ifndef _WIN32
     // Root ignores directory permissions; the writer honours the owner bit.
+    // A new file cannot be made there; an existing one is rewritten in
+    // place, its old bytes kept until the new ones are all there.
     const fs::path sealed = dir.path() / "sealed";
     fs::create_directory(sealed);
+    dir.Write("sealed/old.txt", "old bytes");
     fs::permissions(sealed, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(w.Open((sealed / "x.txt").u16string()));
-    EXPECT_TRUE(fs::is_empty(sealed));
+    EXPECT_EQ(w.Error(), WriteError::PermissionDenied);
+    ASSERT_TRUE(w.Open((sealed / "old.txt").u16string()));
+    EXPECT_TRUE(w.InPlace());
+    EXPECT_TRUE(w.Write("new", 3));
+    EXPECT_EQ(dir.Read("sealed/old.txt"), "old bytes");
+    EXPECT_TRUE(w.Commit());
+    EXPECT_EQ(dir.Read("sealed/old.txt"), "new");
+    EXPECT_EQ(dir.List("sealed"), std::vector<std::u16string>{u"old.txt"});
+    fs::permissions(sealed, fs::perms::owner_all);
 #endif
 }
+
+#ifndef _WIN32
+TEST_F(PlatformTest, AnInterruptedProgramLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            RemoveTemporaryFilesOnInterrupt();
+            AtomicFileWriter w;
+            if (!w.Open(dir.Path(u"out.txt")) || !w.Write("half", 4)) _exit(2);
+            (void)!write(ready[1], "r", 1);
+            for (;;) pause();
+        }
+        char c = 0;
+        ASSERT_EQ(read(ready[0], &c, 1), 1);
+        close(ready[0]);
+        close(ready[1]);
+        EXPECT_EQ(dir.List().size(), 1u);  // the temporary file, half written
+        kill(child, signal);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+        EXPECT_TRUE(dir.List().empty());
+    }
+}
+#endif
 
 // ---- Code pages ----------------------------------------------------------
 
