@@ -170,7 +170,7 @@ public:
     bool Run() {
         NewlineAsLineFeed = false;
         WriteHead();
-        for (std::int32_t i = 0; i < count_ && out_.ok(); ++i) WriteEntry(static_cast<std::size_t>(i));
+        for (std::int32_t i = 0; i < count_ && out_.ok() && !pastReadLimit_; ++i) WriteEntry(static_cast<std::size_t>(i));
         if (checking_) {
             // The reader appends a line break after the last line.
             if (prefix_.size() < headerRoom_) prefix_.push_back(u'\n');
@@ -282,6 +282,18 @@ private:
             Lost(i, reason);
             if (i == 0) firstLost_ = true;
         }
+        if (out_.total() > MaxFileSize) {
+            // Every later entry lies beyond what a read takes back: counted
+            // without a look, so the check of a huge table ends here.
+            pastReadLimit_ = true;
+            for (std::size_t k = i + 1; k < static_cast<std::size_t>(count_); ++k) {
+                if (report_.losses.size() >= MaxReportedLosses) {
+                    report_.lossCount += static_cast<std::size_t>(count_) - k;
+                    break;
+                }
+                Lost(k, TextLoss::FileTooLarge);
+            }
+        }
         if (prefix_.size() < headerRoom_) {
             prefix_.append(key, keyUnits);
             prefix_.append(separator_);
@@ -361,6 +373,7 @@ private:
     std::size_t headerRoom_ = 0;
     bool headerChecked_ = false;
     bool firstLost_ = false;
+    bool pastReadLimit_ = false;  // checking: the rest is beyond the read limit
     bool startsLikeMark_ = false;
     bool dbcs_ = false, highBytes_ = false, allUtf8_ = true;
 };
@@ -400,6 +413,7 @@ bool WriteText(const std::u16string& fileName, const TableEntrySource& source, s
         report.error = file.Error() != platform::WriteError::None ? file.Error() : platform::WriteError::Other;
         return false;
     }
+    report.bytes = written.bytes;  // the check stops counting at the read limit
     return true;
 }
 

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -147,35 +146,5 @@ inline std::u16string CutToUtf8(const std::u16string& text, std::size_t maxBytes
     }
     return text.substr(0, i);
 }
-
-// The characters a single-byte ANSI code page holds: what its 255 non-zero
-// bytes decode to. Anything else is written as "?", a surrogate pair as one.
-class AnsiModel {
-public:
-    void Build() {
-        held_.clear();
-        for (int b = 1; b < 256; ++b) {
-            const char byte = static_cast<char>(b);
-            std::u16string wide;
-            if (vm::platform::AnsiToWide(&byte, 1, wide) && wide.size() == 1) held_.insert(wide[0]);
-        }
-    }
-    std::u16string Map(const std::u16string& text) const {
-        std::u16string out;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char16_t u = text[i];
-            if (IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1])) {
-                out.push_back(u'?');
-                ++i;
-            } else {
-                out.push_back(held_.count(u) && !IsHigh(u) && !IsLow(u) ? u : u'?');
-            }
-        }
-        return out;
-    }
-
-private:
-    std::set<char16_t> held_;
-};
 
 }  // namespace vmfuzz

@@ -1,6 +1,7 @@
 // The .tbl reader over arbitrary bytes: it must stay inside the image,
-// deliver bounded strings, report success only for a complete walk, and
-// deliver no more text than the file's size allows.
+// deliver bounded strings, report success only for a complete walk,
+// deliver no more text than the file's size allows, and report cut
+// strings only among the entries it delivered.
 
 #include "FuzzCommon.h"
 #include "formats/Global.h"
@@ -16,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> image = vmfuzz::Padded(data, size, 1);
     std::size_t entries = 0;
     std::uint64_t units = 0;
+    vm::ReadReport report;
     const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
         const std::size_t keyUnits = vm::WideLength(key);
         const std::size_t valueUnits = vm::WideLength(value);
@@ -23,7 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(valueUnits < vm::DisplayBufferUnits);
         units += keyUnits + valueUnits;
         ++entries;
-    });
+    }, &report);
+
+    FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
+    FUZZ_CHECK(report.cutStrings <= entries);
+    if (report.cutStrings != 0) FUZZ_CHECK(report.firstCutEntry < entries);
 
     if (size < vm::TblMinFileSize) FUZZ_CHECK(!ok);
     if (size >= vm::TblHeaderSize) {

@@ -4,7 +4,10 @@
 // encoding choice), then the file's bytes.
 //
 // Every entry must look like something the parser can cut out of a line,
-// and a byte-order mark must make the encoding choice irrelevant.
+// a byte-order mark must make the encoding choice irrelevant, nothing from
+// outside the input's folder may come in (a file beside it and a link to
+// that file hold a key that must never be read), the include budgets bound
+// the entries, and the report agrees with the result.
 
 #include <cstring>
 
@@ -29,6 +32,7 @@ std::string Utf16File(const std::u16string& text) {
 
 void CheckEntry(const char16_t* key, const char16_t* value) {
     const std::u16string k(key), v(value);
+    FUZZ_CHECK(k != u"OUTSIDE");  // only in files outside the folder
     // The key ends at the first tab, comma, CR, LF or double slash; a
     // line starting with "#" is an include, and empty or blank keys are
     // skipped.
@@ -50,15 +54,21 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vm::MaxFileSize = 4096;
     static vmfuzz::ScratchDir dir;
     g_dir = &dir;
-    dir.Write("a.txt", "\xEF\xBB\xBF" "a1\tone\r\na2,\t,\t\"two\"\r\n");
-    dir.Write("w.txt", Utf16File(u"w\t\"\\red;x\"\r\n#include \"a.txt\"\r\n"));
-    dir.Write("loop.txt", "\xEF\xBB\xBF" "l\tv\r\n#\"loop.txt\"\r\n");
-    dir.Write("sub/deep.txt", Utf16File(u"d\tdeep\r\n#\"../w.txt\"\r\n"));
-    dir.Write("empty.txt", "");
+    // The input's folder is "in"; its include lines reach these files.
+    dir.Write("in/a.txt", "\xEF\xBB\xBF" "a1\tone\r\na2,\t,\t\"two\"\r\n");
+    dir.Write("in/w.txt", Utf16File(u"w\t\"\\red;x\"\r\n#include \"a.txt\"\r\n"));
+    dir.Write("in/loop.txt", "\xEF\xBB\xBF" "l\tv\r\n#\"loop.txt\"\r\n");
+    dir.Write("in/sub/deep.txt", Utf16File(u"d\tdeep\r\n#\"../w.txt\"\r\n"));
+    dir.Write("in/empty.txt", "");
     // Every file here has a byte-order mark, so that a marked input reads
-    // the same under every encoding choice, includes and all.
-    // Relative names that do not resolve beside the input resolve here.
-    if (chdir(dir.path().c_str()) != 0) vmfuzz::Fail("chdir", __FILE__, __LINE__);
+    // the same under every encoding choice, includes and all. Outside the
+    // folder, reached by "..", by an absolute name and by a link, and in
+    // the current directory: a key no read may deliver.
+    dir.Write("outside.txt", "\xEF\xBB\xBF" "OUTSIDE\tleaked\r\n");
+    dir.Write("in/cwd/cwd.txt", "\xEF\xBB\xBF" "OUTSIDE\tleaked\r\n");
+    if (symlink((dir.path() + "/outside.txt").c_str(), dir.File("in/link.txt").c_str()) != 0)
+        vmfuzz::Fail("symlink", __FILE__, __LINE__);
+    if (chdir(dir.File("in/cwd").c_str()) != 0) vmfuzz::Fail("chdir", __FILE__, __LINE__);
     return 0;
 }
 
@@ -72,17 +82,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vm::HeadersTTF = Headers[(selector >> 3) & 1];
 
     // Include lines naming "input.txt" read these very bytes again.
-    g_dir->Write("input.txt", std::string(reinterpret_cast<const char*>(bytes), length));
+    g_dir->Write("in/input.txt", std::string(reinterpret_cast<const char*>(bytes), length));
     const std::vector<std::uint8_t> padded = vmfuzz::Padded(bytes, length, 4);
 
     auto read = [&](vm::TextEncoding choice, vmfuzz::Entries& entries) {
-        const bool ok = vm::ReadTextImage(padded.data(), length, g_dir->Wide(),
+        vm::ReadReport report;
+        const bool ok = vm::ReadTextImage(padded.data(), length, g_dir->Wide("in"),
                                           [&](const char16_t* k, const char16_t* v) {
                                               CheckEntry(k, v);
                                               entries.emplace_back(k, v);
                                           },
-                                          choice, layout);
+                                          choice, layout, &report);
         if (length == 0) FUZZ_CHECK(!ok && entries.empty());
+        FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
+        if (report.failure == vm::ReadFailure::IncludeOutside) FUZZ_CHECK(!report.failureName.empty());
+        // The first file gives at most one entry per line; its includes at
+        // most the budget.
+        FUZZ_CHECK(entries.size() <= length + vm::IncludeEntryBudget);
+        FUZZ_CHECK((report.missingIncludes == 0) == report.firstMissingInclude.empty());
+        FUZZ_CHECK((report.deepIncludes == 0) == report.firstDeepInclude.empty());
         return ok;
     };
 

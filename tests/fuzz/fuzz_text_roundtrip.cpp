@@ -1,16 +1,14 @@
-// Whatever the text reader makes of the input is written as text in every
-// encoding and read back. Input: one selector byte (reading encoding,
-// layout written, quoting, colour codes, header), then the file's bytes.
+// A table is written as text in every encoding and read back, and the
+// writer's own check of what the file cannot hold must agree with what
+// comes back: a table it passes returns exactly (keys as they were,
+// values in the same stored form), one it flags does not, and without
+// leave to lose anything the flagged table is refused and no file made.
 //
-// What a text file cannot hold, and so what the expected entries account
-// for: line breaks in a value (written as backslash-"n"); characters the
-// ANSI code page lacks (written as "?"); colour codes in text that the
-// reader turns into macros (so a display value comes back as the reader
-// makes it of the written text); a first line in a header-less file that
-// starts like the header; and an ANSI file whose first bytes look like a
-// byte-order mark. The reader's own entries never have empty or blank
-// keys, tabs, commas or double slashes in keys, or quotes in values, so
-// those need no exception.
+// Input: one selector byte (reading encoding, layout written, quoting,
+// colour codes, header, where the entries come from), then either a text
+// file whose entries the reader finds, or raw entries: UTF-16LE units,
+// entries separated by U+0000, key and value by the first U+0001, so that
+// keys and values hold anything (tabs, quotes, line breaks, surrogates).
 
 #include <cstring>
 
@@ -20,53 +18,42 @@
 namespace {
 
 vmfuzz::ScratchDir* g_dir = nullptr;
-vmfuzz::AnsiModel g_ansi;
 
-// Inputs stay small enough that no writer limit cuts a key or value.
+// Inputs stay small enough that no writer or reader limit cuts anything.
 constexpr std::size_t MaxInput = 16384;
 
-// LF as the newline escape, CR dropped: how the writer keeps a value on
-// its line.
-std::u16string SingleLine(const std::u16string& text) {
-    std::u16string out;
-    for (char16_t c : text) {
-        if (c == u'\n') out += u"\\n";
-        else if (c != u'\r') out.push_back(c);
+vmfuzz::Entries RawEntries(const std::uint8_t* data, std::size_t size) {
+    vmfuzz::Entries entries;
+    std::u16string field;
+    vmfuzz::Entry entry;
+    bool inValue = false;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        if (unit == 0) {
+            (inValue ? entry.second : entry.first) = field;
+            entries.push_back(entry);
+            entry = {};
+            field.clear();
+            inValue = false;
+        } else if (unit == 1 && !inValue) {
+            entry.first = field;
+            field.clear();
+            inValue = true;
+        } else {
+            field.push_back(unit);
+        }
     }
-    return out;
+    if (!field.empty() || inValue) {
+        (inValue ? entry.second : entry.first) = field;
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
-struct Written {
-    vm::TextLayout layout;
-    vm::TextEncoding encoding;
-};
-
-// The entries a file written from `entries` must read back as, or false
-// when the format cannot hold the table at all.
-bool Expected(const vmfuzz::Entries& entries, const Written& w, vmfuzz::Entries& out) {
-    const bool ansi = w.encoding == vm::TextEncoding::ANSI;
-    const bool macros = vm::ColorApiTXT || ansi;
-    const bool tabbed = w.layout == vm::TextLayout::Tabbed;
-    out.clear();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        std::u16string key = ansi ? g_ansi.Map(entries[i].first) : entries[i].first;
-        std::u16string text = SingleLine(entries[i].second);
-        if (ansi) text = g_ansi.Map(text);
-        if (!macros) text = vmfuzz::ToStored(text, false);
-        if (i == 0) {
-            const std::u16string line = key + (tabbed ? (vm::QuoteValueTTF ? u"\t\"" : u"\t") : u",\t,\t\"") + text;
-            // Without a header line, a first line that starts like the
-            // header is taken for one.
-            const bool headerWritten = tabbed && (w.encoding != vm::TextEncoding::Unicode || vm::AddHeader);
-            if (!headerWritten && line.compare(0, 9, u"Key\tValue") == 0) continue;
-            // Without a header or mark, an ANSI file starting with the bytes
-            // of a mark is read in that encoding.
-            if (ansi && !tabbed && (key.compare(0, 2, u"\u00FF\u00FE") == 0 || key.compare(0, 3, u"\u00EF\u00BB\u00BF") == 0))
-                return false;
-        }
-        out.emplace_back(key, vmfuzz::ToDisplay(text));
-    }
-    return true;
+// Values in stored form (a raw line break and its escape are the same).
+vmfuzz::Entries Stored(vmfuzz::Entries entries) {
+    for (auto& e : entries) e.second = vmfuzz::ToStored(e.second, true);
+    return entries;
 }
 
 }  // namespace
@@ -74,7 +61,6 @@ bool Expected(const vmfuzz::Entries& entries, const Written& w, vmfuzz::Entries&
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vm::ResetOptions();
     vm::platform::AnsiCodePage = 1252;
-    g_ansi.Build();
     static vmfuzz::ScratchDir dir;
     g_dir = &dir;
     // Include lines in the input find nothing here.
@@ -85,12 +71,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > MaxInput) return 0;
     const unsigned selector = data[0];
-    const std::vector<std::uint8_t> padded = vmfuzz::Padded(data + 1, size - 1, 4);
 
     vm::ResetOptions();
-    const vm::TextEncoding readAs = static_cast<vm::TextEncoding>(selector & 3);
     vmfuzz::Entries entries;
-    vm::ReadTextImage(padded.data(), size - 1, u"", vmfuzz::SinkInto(entries), readAs, vm::TextLayout::Tabbed);
+    if (selector & 64) {
+        entries = RawEntries(data + 1, size - 1);
+    } else {
+        const std::vector<std::uint8_t> padded = vmfuzz::Padded(data + 1, size - 1, 4);
+        const vm::TextEncoding readAs = static_cast<vm::TextEncoding>(selector & 3);
+        vm::ReadTextImage(padded.data(), size - 1, g_dir->Wide(), vmfuzz::SinkInto(entries), readAs,
+                          vm::TextLayout::Tabbed);
+    }
 
     const vm::TextLayout layout = selector & 4 ? vm::TextLayout::DiabloII : vm::TextLayout::Tabbed;
     vm::QuoteValueTTF = (selector & 8) == 0;
@@ -98,28 +89,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vm::AddHeader = (selector & 32) == 0;
     const std::u16string name = g_dir->Wide("out.txt");
     const std::string file = g_dir->File("out.txt");
+    const auto count = static_cast<std::int32_t>(entries.size());
 
     for (vm::TextEncoding encoding : {vm::TextEncoding::Unicode, vm::TextEncoding::UTF8, vm::TextEncoding::ANSI}) {
-        const bool written = vm::WriteTextTable(name, vmfuzz::SourceOf(entries),
-                                                static_cast<std::int32_t>(entries.size()), layout, encoding);
+        vm::WriteReport check;
+        const bool clean = vm::CheckTextTable(vmfuzz::SourceOf(entries), count, layout, encoding, check);
         if (entries.empty()) {
             // Nothing to write: refused, and no file made.
-            FUZZ_CHECK(!written);
+            FUZZ_CHECK(!vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding));
             FUZZ_CHECK(access(file.c_str(), F_OK) != 0);
             continue;
         }
-        FUZZ_CHECK(written);
+        FUZZ_CHECK(clean == (check.lossCount == 0));
+        FUZZ_CHECK(check.losses.size() == std::min(check.lossCount, vm::MaxReportedLosses));
 
-        vmfuzz::Entries back, expected;
+        // Without leave to lose entries the writer does what the check says.
+        vm::WriteReport strict;
+        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding, &strict) == clean);
+        FUZZ_CHECK(strict.refusedAsLossy == !clean);
+        FUZZ_CHECK(strict.lossCount == check.lossCount);
+        if (!clean) FUZZ_CHECK(access(file.c_str(), F_OK) != 0);
+
+        vm::WriteReport lossy;
+        lossy.allowLossy = true;
+        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding, &lossy));
+        FUZZ_CHECK(lossy.lossCount == check.lossCount);
+
         // A file with a mark reads the same whatever the choice; an ANSI
-        // file has none and is read as ANSI.
+        // file has none and is read naming its encoding.
+        vmfuzz::Entries back;
         const vm::TextEncoding choice = encoding == vm::TextEncoding::ANSI ? vm::TextEncoding::ANSI
                                                                            : vm::TextEncoding::Autodetect;
         const bool read = vm::ReadTextTable(name, vmfuzz::SinkInto(back), choice, vm::TextLayout::Tabbed);
         std::remove(file.c_str());
-        if (Expected(entries, {layout, encoding}, expected)) {
+        if (clean) {
             FUZZ_CHECK(read);
-            vmfuzz::CheckSameEntries(expected, back, "text round trip");
+            vmfuzz::CheckSameEntries(Stored(entries), Stored(back), "a table the check passes comes back exactly");
+        } else if (Stored(back) == Stored(entries)) {
+            std::fprintf(stderr, "flagged entry %zu (reason %d) came back unchanged\n", check.losses.front().entry,
+                         static_cast<int>(check.losses.front().reason));
+            vmfuzz::Fail("a table the check flags does not come back exactly", __FILE__, __LINE__);
         }
     }
     return 0;
