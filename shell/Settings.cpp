@@ -151,6 +151,9 @@ void ExchangeSettings(bool Store) {
 
     Language = x.Signed(u"Language", Language);
     if (Language < 0 || Language > LanguageCount) Language = 0;
+    // Include lines of text tables may leave the first file's folder only
+    // when this is set by hand.
+    IncludesAnywhere = x.Boolean(u"IncludesAnywhere", IncludesAnywhere);
     host.SetMenuChecked(LanguageMenuFirst + Language, true);
     host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
 

@@ -389,7 +389,7 @@ TEST_F(PlatformTest, Utf8NamesAreProperUtf8AndOtherBytesComeBackAsThemselves) {
     EXPECT_EQ(FromUtf8("\x80" "a"), u"\xDC80" "a");
     EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\xDCE4\xDCB8");
     EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\xDCC0\xDCAF");
-    for (const std::string bytes : {std::string("\xF4\x90\x80\x80"), std::string("\xED\xB0\x81"),
+    for (const std::string& bytes : {std::string("\xF4\x90\x80\x80"), std::string("\xED\xB0\x81"),
                                     std::string("na\xEFve-\xFE.tbl"), std::string("\xC3\xA9\xC3")}) {
         EXPECT_EQ(ToUtf8(FromUtf8(bytes)), bytes);
     }

@@ -181,6 +181,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     vm::Offset8 = 7;
     vm::Encoding = 1;
     vm::HeaderTTF = "Id\tText";
+    vm::IncludesAnywhere = true;
     host.calls.clear();
     vm::ExchangeSettings(true);
     EXPECT_EQ(vm::MaxFileSize, 4194304u);
@@ -188,7 +189,8 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
 
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
                                            "MaxAddToHashSize", "AddToHashSize", "Offset8", "Encoding",
-                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "ViewTbl", "Language"};
+                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "ViewTbl", "Language",
+                                           "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -204,6 +206,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_FALSE(vm::ColorApiTXT);
     EXPECT_EQ(vm::HeaderTTF, "Id\tText");
     EXPECT_EQ(vm::HeadersTTF, "Key\tValue");
+    EXPECT_TRUE(vm::IncludesAnywhere);
 }
 
 TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
@@ -211,8 +214,10 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(true);
     const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
                                            "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
-                                           "HeadersTTF",       "ColorApiTXT",   "ViewTbl",   "Language"};
+                                           "HeadersTTF",       "ColorApiTXT",   "ViewTbl",   "Language",
+                                           "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
+    EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }
 
 }  // namespace

@@ -22,14 +22,15 @@ struct Host final : vm::SettingsHost {
 struct Snapshot {
     std::uint64_t maxFileSize;
     int add, maxAdd, offset8, encoding, view, language;
-    bool notAsk, quote, colorApi;
+    bool notAsk, quote, colorApi, includesAnywhere;
     std::string header, headers;
     bool operator==(const Snapshot&) const = default;
 };
 
 Snapshot Take() {
     return {vm::MaxFileSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding, vm::ViewMode,
-            vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::HeaderTTF, vm::HeadersTTF};
+            vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere, vm::HeaderTTF,
+            vm::HeadersTTF};
 }
 
 // Prints every option, for the report of a failed check.
@@ -41,9 +42,11 @@ void Print(const char* what, const Snapshot& s) {
     };
     std::fprintf(stderr,
                  "%s: MaxFileSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d ViewMode %d "
-                 "Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d HeaderTTF [%s] HeadersTTF [%s]\n",
+                 "Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d IncludesAnywhere %d HeaderTTF [%s] "
+                 "HeadersTTF [%s]\n",
                  what, static_cast<unsigned long long>(s.maxFileSize), s.add, s.maxAdd, s.offset8, s.encoding,
-                 s.view, s.language, s.notAsk, s.quote, s.colorApi, text(s.header).c_str(), text(s.headers).c_str());
+                 s.view, s.language, s.notAsk, s.quote, s.colorApi, s.includesAnywhere, text(s.header).c_str(),
+                 text(s.headers).c_str());
 }
 
 vmfuzz::ScratchDir& Dir() {

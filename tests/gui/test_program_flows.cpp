@@ -207,3 +207,65 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     EXPECT_TRUE(Boxes.empty());
     TheFileDialogShower = nullptr;
 }
+
+TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
+    Start({TextTable("quotes.txt", {{"greeting", "Hello"}})});
+    ScriptedDialogs dialogs;
+    TheFileDialogShower = &dialogs;
+    T(1).Values->Set(0, u"say \"hi\"");
+    T(1).Modified = true;
+    const auto out = dir.Path(u"out.txt");
+    dir.Write("out.txt", "old");
+
+    Answers = {IDNO};
+    dialogs.answers = {{out, 2}};
+    EXPECT_FALSE(SaveDialog(T(1)));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this text file (first: row 1, key greeting: "
+                             u"the value holds a double quote). Save anyway?");
+    EXPECT_EQ(Boxes[0].type & 0xF, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(dir.Read("out.txt"), "old");
+    EXPECT_TRUE(T(1).Modified);
+    EXPECT_EQ(T(1).FileName, dir.Path(u"quotes.txt"));
+
+    Answers = {IDYES};
+    dialogs.answers = {{out, 2}};
+    EXPECT_TRUE(SaveDialog(T(1)));
+    EXPECT_EQ(Boxes.size(), 2u);
+    EXPECT_NE(dir.Read("out.txt"), "old");
+    EXPECT_FALSE(T(1).Modified);
+    EXPECT_EQ(T(1).FileName, out);
+    TheFileDialogShower = nullptr;
+}
+
+TEST_F(AppTest, WhatALoadSkippedIsShownInOneMessage) {
+    dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"missing.txt\"\r\n");
+    Start({dir.Path(u"mod/main.txt")});
+    EXPECT_EQ(T(1).Count(), 1u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, u"The table was read, but not everything in the file came through exactly:\n"
+                             u"1 include lines name no file that can be read (first: missing.txt)\n" +
+                                 dir.Path(u"mod/main.txt"));
+    EXPECT_EQ(Boxes[0].caption, u"Vellumark");
+}
+
+TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
+    dir.Write("secret.txt", "\xEF\xBB\xBF" "password\thunter2\r\n");
+    dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"..\\secret.txt\"\r\n");
+    Start({dir.Path(u"mod/main.txt")});
+    EXPECT_EQ(T(1).Count(), 1u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, sErrorIncludeOutside + u"\n..\\secret.txt\n" + dir.Path(u"mod/main.txt"));
+    vm::StopVellumark();
+    Pump();
+
+    Boxes.clear();
+    ResetOptions();
+    ResetSettings();
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nIncludesAnywhere=1\r\n");
+    Start({dir.Path(u"mod/main.txt")});
+    EXPECT_TRUE(IncludesAnywhere);
+    EXPECT_TRUE(Boxes.empty());
+    ASSERT_EQ(T(1).Count(), 2u);
+    EXPECT_EQ(T(1).Keys->Get(1), u"password");
+}
