@@ -189,37 +189,39 @@ struct Settings {
 };
 
 // A decimal number without sign or blanks, within [low, high].
-int ParseNumber(const std::u16string& option, const std::u16string& text, int low, int high) {
+std::uint64_t ParseNumber(const std::u16string& option, const std::u16string& text, std::uint64_t low,
+                          std::uint64_t high) {
     const std::string range = std::to_string(low) + " to " + std::to_string(high);
     if (text.empty() || text.find_first_not_of(u"0123456789") != std::u16string::npos)
         throw UsageError{platform::ToUtf8(option) + " needs a number from " + range + ", not '" +
                          platform::ToUtf8(text) + "'"};
-    std::int64_t value = 0;
+    std::uint64_t value = 0;
     for (char16_t c : text) {
-        value = value * 10 + (c - u'0');
+        value = value * 10 + static_cast<std::uint64_t>(c - u'0');
         if (value > high) break;  // also keeps a long digit string from overflowing
     }
     if (value < low || value > high)
         throw UsageError{platform::ToUtf8(option) + " must be from " + range + ", not " +
                          platform::ToUtf8(text)};
-    return static_cast<int>(value);
-}
-
-// A byte count: a decimal number from 1 to 2^40.
-std::uint64_t ParseSize(const std::u16string& option, const std::u16string& text) {
-    constexpr std::uint64_t largest = std::uint64_t{1} << 40;
-    if (text.empty() || text.find_first_not_of(u"0123456789") != std::u16string::npos)
-        throw UsageError{platform::ToUtf8(option) + " needs a number of bytes, not '" + platform::ToUtf8(text) + "'"};
-    std::uint64_t value = 0;
-    for (char16_t c : text) {
-        value = value * 10 + static_cast<std::uint64_t>(c - u'0');
-        if (value > largest) break;
-    }
-    if (value < 1 || value > largest)
-        throw UsageError{platform::ToUtf8(option) + " must be from 1 to " + std::to_string(largest) + ", not " +
-                         platform::ToUtf8(text)};
     return value;
 }
+
+int ParseSmall(const std::u16string& option, const std::u16string& text, int high) {
+    return static_cast<int>(ParseNumber(option, text, 0, static_cast<std::uint64_t>(high)));
+}
+
+// The options that take no value: each sets one switch. The writing ones
+// do not apply to info.
+struct Switch {
+    std::u16string_view name;
+    bool Settings::*field;
+    bool writing;
+};
+constexpr Switch Switches[] = {
+    {u"--strict", &Settings::strict, false},          {u"--includes-anywhere", &Settings::includesAnywhere, false},
+    {u"--no-header", &Settings::noHeader, true},      {u"--no-quotes", &Settings::noQuotes, true},
+    {u"--color-codes", &Settings::colorCodes, true},  {u"--lossy", &Settings::lossy, true},
+};
 
 TextEncoding ParseEncoding(const std::u16string& option, const std::u16string& text, bool allowAuto) {
     const std::u16string v = AsciiLower(text);
@@ -293,32 +295,30 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
             if (inlineValue) throw UsageError{platform::ToUtf8(option) + " takes no value"};
         };
 
-        if (option == u"--from-encoding") {
+        const Switch* sw = nullptr;
+        for (const Switch& candidate : Switches)
+            if (option == candidate.name) sw = &candidate;
+        if (!writeOptions && ((sw && sw->writing) || option == u"--layout" || option == u"--encoding" ||
+                              option == u"--offset8" || option == u"--add-to-hash" || option == u"--language" ||
+                              option == u"--into" || option == u"--first-id")) {
+            throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
+        } else if (sw) {
+            flag();
+            s.*(sw->field) = true;
+        } else if (option == u"--from-encoding") {
             s.fromEncoding = ParseEncoding(option, value(), true);
         } else if (option == u"--codepage") {
-            s.codePage = ParseNumber(option, value(), 0, 65535);
+            s.codePage = ParseSmall(option, value(), 65535);
         } else if (option == u"--max-file-size") {
-            s.maxFileSize = ParseSize(option, value());
-        } else if (option == u"--strict") {
-            flag();
-            s.strict = true;
-        } else if (option == u"--includes-anywhere") {
-            flag();
-            s.includesAnywhere = true;
-        } else if (!writeOptions && (option == u"--layout" || option == u"--encoding" ||
-                                     option == u"--offset8" || option == u"--add-to-hash" ||
-                                     option == u"--no-header" || option == u"--no-quotes" ||
-                                     option == u"--color-codes" || option == u"--language" ||
-                                     option == u"--into" || option == u"--first-id" || option == u"--lossy")) {
-            throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
+            s.maxFileSize = ParseNumber(option, value(), 1, std::uint64_t{1} << 40);
         } else if (option == u"--layout") {
             s.layout = ParseLayout(option, value());
         } else if (option == u"--encoding") {
             s.encoding = ParseEncoding(option, value(), false);
         } else if (option == u"--offset8") {
-            s.offset8 = ParseNumber(option, value(), 0, 255);
+            s.offset8 = ParseSmall(option, value(), 255);
         } else if (option == u"--add-to-hash") {
-            s.addToHash = ParseNumber(option, value(), 0, 255);
+            s.addToHash = ParseSmall(option, value(), 255);
         } else if (option == u"--language") {
             s.language = ParseLanguage(option, value());
         } else if (option == u"--into") {
@@ -326,18 +326,6 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
             if (s.into->empty()) throw UsageError{"--into needs a file name"};
         } else if (option == u"--first-id") {
             s.firstId = ParseId(option, value());
-        } else if (option == u"--no-header") {
-            flag();
-            s.noHeader = true;
-        } else if (option == u"--no-quotes") {
-            flag();
-            s.noQuotes = true;
-        } else if (option == u"--color-codes") {
-            flag();
-            s.colorCodes = true;
-        } else if (option == u"--lossy") {
-            flag();
-            s.lossy = true;
         } else {
             throw UsageError{"unknown option " + platform::ToUtf8(arg)};
         }

@@ -1,8 +1,11 @@
 #include "TableFiles.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "DocumentTexts.h"
+#include "formats/CRC.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
 
@@ -48,14 +51,8 @@ std::u16string ShownKey(const std::u16string& key) {
     return key.size() <= longest ? key : key.substr(0, longest) + u"...";
 }
 
-std::u16string Decimal(std::size_t n) {
-    std::u16string text;
-    do {
-        text.insert(text.begin(), static_cast<char16_t>(u'0' + n % 10));
-        n /= 10;
-    } while (n != 0);
-    return text;
-}
+// Counts and row numbers in messages; none comes near 2^31.
+std::u16string Decimal(std::size_t n) { return IntToDecimal(static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX))); }
 
 }  // namespace
 

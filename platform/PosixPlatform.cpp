@@ -30,6 +30,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/NameRules.h"
 #include "platform/ProperUtf8.h"
 
 namespace vm::platform {
@@ -279,24 +280,15 @@ bool ReadAll(int fd, std::vector<std::uint8_t>& out, std::uint64_t size) {
 
 }  // namespace
 
-struct AtomicFileWriter::Impl {
+struct AtomicFileWriter::Impl : detail::WriterState {
     int fd = -1;
     std::string target;
     std::string temp;
     std::string directory;
-    bool failed = false;
     bool replacing = false;
-    bool inPlace = false;
-    std::vector<std::uint8_t> pending;  // in place: the new bytes until Commit()
     struct stat old {};
-    std::uint64_t written = 0;
-    WriteError error = WriteError::None;
     int tempSlot = -1;
 
-    bool Fail(WriteError e) {
-        error = e;
-        return false;
-    }
     bool FailErrno() { return Fail(ErrorOf(errno)); }
 };
 
@@ -383,26 +375,10 @@ bool AtomicFileWriter::Open(const std::u16string& target) {
 bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
     Impl& w = *impl_;
     if (w.fd < 0 || w.failed) return false;
-    if (count == 0) return true;
-    if (!bytes) {
-        w.failed = true;
-        return w.Fail(WriteError::Other);
-    }
-    if (WriteFaultHook hook = g_writeFaultHook.load(); hook && !hook(w.written, count)) {
-        w.failed = true;
-        return w.Fail(WriteError::DiskFull);
-    }
+    bool toFile = false;
+    if (!w.Take(bytes, count, g_writeFaultHook.load(), toFile)) return false;
+    if (!toFile) return true;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    if (w.inPlace) {
-        try {
-            w.pending.insert(w.pending.end(), p, p + count);
-        } catch (const std::bad_alloc&) {
-            w.failed = true;
-            return w.Fail(WriteError::Other);
-        }
-        w.written += count;
-        return true;
-    }
     std::size_t left = count;
     while (left > 0) {
         const std::size_t chunk = std::min<std::size_t>(left, std::size_t{1} << 30);
@@ -825,24 +801,6 @@ bool NamesRootOrDrive(const std::u16string& name) { return IsAbsolutePath(name);
 
 namespace {
 
-// True when the ".." parts of name climb above the folder it starts in.
-bool ClimbsOut(const std::u16string& name) {
-    long depth = 0;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find(u'/', start);
-        if (end == std::u16string::npos) end = name.size();
-        const std::u16string_view part(name.data() + start, end - start);
-        if (part == u"..") {
-            if (--depth < 0) return true;
-        } else if (!part.empty() && part != u".") {
-            ++depth;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 bool Resolved(const std::string& path, std::string& out) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (!resolved) return false;
@@ -854,17 +812,15 @@ bool Resolved(const std::string& path, std::string& out) {
 }  // namespace
 
 PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& relativeName) {
-    if (NamesRootOrDrive(relativeName) || ClimbsOut(relativeName)) return PlaceOfName::Outside;
+    if (NamesRootOrDrive(relativeName) || detail::ClimbsOut(relativeName, u"/", false)) return PlaceOfName::Outside;
     std::string dir, file, realDir, realFile;
     if (!NativeName(folder.empty() ? u"." : folder, dir) ||
         !NativeName(JoinPath(folder.empty() ? u"." : folder, relativeName), file))
         return PlaceOfName::Missing;
     if (!Resolved(dir, realDir) || !Resolved(file, realFile)) return PlaceOfName::Missing;
     if (realDir == "/") return PlaceOfName::Inside;
-    return realFile.size() > realDir.size() && realFile.compare(0, realDir.size(), realDir) == 0 &&
-                   realFile[realDir.size()] == '/'
-               ? PlaceOfName::Inside
-               : PlaceOfName::Outside;
+    return detail::LiesBelow(realFile, realDir, +[](char c) { return c == '/'; }) ? PlaceOfName::Inside
+                                                                                  : PlaceOfName::Outside;
 }
 
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {

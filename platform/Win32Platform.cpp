@@ -17,6 +17,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/NameRules.h"
 #include "platform/ProperUtf8.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide API takes UTF-16 units");
@@ -222,21 +223,12 @@ bool RewriteInPlace(HANDLE file, const std::vector<std::uint8_t>& bytes, DWORD& 
 
 }  // namespace
 
-struct AtomicFileWriter::Impl {
+struct AtomicFileWriter::Impl : detail::WriterState {
     HANDLE file = INVALID_HANDLE_VALUE;
     std::u16string target;
     std::u16string temp;
-    bool failed = false;
-    bool inPlace = false;
-    std::vector<std::uint8_t> pending;  // in place: the new bytes until Commit()
     DWORD oldAttributes = INVALID_FILE_ATTRIBUTES;
-    std::uint64_t written = 0;
-    WriteError error = WriteError::None;
 
-    bool Fail(WriteError e) {
-        error = e;
-        return false;
-    }
     bool FailLast() { return Fail(ErrorOf(GetLastError())); }
 };
 
@@ -307,26 +299,10 @@ bool AtomicFileWriter::Open(const std::u16string& target) {
 bool AtomicFileWriter::Write(const void* bytes, std::size_t count) {
     Impl& w = *impl_;
     if (w.file == INVALID_HANDLE_VALUE || w.failed) return false;
-    if (count == 0) return true;
-    if (!bytes) {
-        w.failed = true;
-        return w.Fail(WriteError::Other);
-    }
-    if (WriteFaultHook hook = g_writeFaultHook.load(); hook && !hook(w.written, count)) {
-        w.failed = true;
-        return w.Fail(WriteError::DiskFull);
-    }
+    bool toFile = false;
+    if (!w.Take(bytes, count, g_writeFaultHook.load(), toFile)) return false;
+    if (!toFile) return true;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    if (w.inPlace) {
-        try {
-            w.pending.insert(w.pending.end(), p, p + count);
-        } catch (const std::bad_alloc&) {
-            w.failed = true;
-            return w.Fail(WriteError::Other);
-        }
-        w.written += count;
-        return true;
-    }
     if (!WriteAll(w.file, p, count)) {
         // Once a write failed the file has a hole: Commit() must refuse.
         w.failed = true;
@@ -563,27 +539,6 @@ bool NamesRootOrDrive(const std::u16string& name) {
 
 namespace {
 
-// True when the ".." parts of name climb above the folder it starts in.
-bool ClimbsOut(const std::u16string& name) {
-    long depth = 0;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find_first_of(u"\\/", start);
-        if (end == std::u16string::npos) end = name.size();
-        std::u16string_view part(name.data() + start, end - start);
-        // Windows drops trailing dots and blanks of a name part: "..." and
-        // ".. " are ".." too.
-        while (part.size() > 2 && (part.back() == u'.' || part.back() == u' ')) part.remove_suffix(1);
-        if (part == u"..") {
-            if (--depth < 0) return true;
-        } else if (!part.empty() && part != u".") {
-            ++depth;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 // The final name of an existing file or folder: links and junctions
 // resolved, in one spelling, upper case for comparing.
 bool FinalName(const std::u16string& name, std::u16string& out) {
@@ -607,7 +562,7 @@ bool FinalName(const std::u16string& name, std::u16string& out) {
 }  // namespace
 
 PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& relativeName) {
-    if (NamesRootOrDrive(relativeName) || ClimbsOut(relativeName)) return PlaceOfName::Outside;
+    if (NamesRootOrDrive(relativeName) || detail::ClimbsOut(relativeName, u"\\/", true)) return PlaceOfName::Outside;
     if (!UsableName(relativeName)) return PlaceOfName::Missing;
     // A colon after the first character names a stream of a file.
     if (relativeName.find(u':') != std::u16string::npos) return PlaceOfName::Outside;
@@ -617,10 +572,7 @@ PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& re
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return PlaceOfName::Missing;
     std::u16string realDir, realFile;
     if (!FinalName(dir, realDir) || !FinalName(file, realFile)) return PlaceOfName::Missing;
-    return realFile.size() > realDir.size() && realFile.compare(0, realDir.size(), realDir) == 0 &&
-                   IsSeparator(realFile[realDir.size()])
-               ? PlaceOfName::Inside
-               : PlaceOfName::Outside;
+    return detail::LiesBelow(realFile, realDir, IsSeparator) ? PlaceOfName::Inside : PlaceOfName::Outside;
 }
 
 std::vector<std::u16string> CommandLineArguments(int, char**) {
