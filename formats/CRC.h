@@ -5,7 +5,8 @@
 // All of them work on caller buffers with explicit limits. A destination
 // capacity is given in bytes and includes the terminator, which is written
 // in every case; a character that would not fit together with the
-// terminator is not written.
+// terminator is not written. The UTF conversions may also write into the
+// capacity after the terminator (they store whole blocks of 8 or 16).
 #pragma once
 
 #include <cstddef>
@@ -36,6 +37,10 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
 std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                         std::size_t maxUnits);
 
+// The same over exactly the first count units of src, none of which is
+// zero, for callers that know the length.
+std::size_t Utf16ToUtf8Counted(char* dest, std::size_t destBytes, const char16_t* src, std::size_t count);
+
 // The decimal form of value: "-" for a negative number, no leading zeros.
 std::u16string IntToDecimal(std::int32_t value);
 
@@ -53,7 +58,9 @@ int BoundedCompare(const char16_t* s1, const char16_t* s2, std::size_t n);
 // backslash-"n". The length never changes. Returns text.
 char16_t* SwapNewlineEscape(char16_t* text, bool toEscape);
 
-// The length of a zero-terminated UTF-16 string (0 for null).
+// The length of a zero-terminated UTF-16 string (0 for null); the same
+// at most max units.
 std::size_t WideLength(const char16_t* text);
+std::size_t WideLengthWithin(const char16_t* text, std::size_t max);
 
 }  // namespace vm

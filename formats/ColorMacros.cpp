@@ -1,6 +1,9 @@
 #include "ColorMacros.h"
 
+#include <bit>
 #include <cstring>
+
+#include "CRC.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -48,12 +51,25 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 
 }  // namespace
 
-std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit) {
-    std::size_t count = 0;
-    if (src) {
-        while (count < limit && src[count] != 0) ++count;
+std::size_t FirstCode(const char16_t* src, std::size_t count) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_setzero_si128()), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))),
+                         _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')),
+                                      _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ColorLead)))));
+        if (const auto found = static_cast<unsigned>(_mm_movemask_epi8(special)))
+            return i + static_cast<std::size_t>(std::countr_zero(found)) / 2;
     }
-    return ColorCodesToMacrosCounted(src, count, dest);
+#endif
+    while (i < count && IsOrdinary(src[i])) ++i;
+    return i;
+}
+
+std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit) {
+    return ColorCodesToMacrosCounted(src, WideLengthWithin(src, limit), dest);
 }
 
 std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, char16_t* dest) {
@@ -62,20 +78,7 @@ std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, ch
         std::size_t i = 0;
         while (i < limit && src[i] != 0) {
             // Copy the run of units that need no conversion in one go.
-            std::size_t run = i;
-#if defined(__SSE2__)
-            while (run + 8 <= limit) {
-                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + run));
-                const __m128i special = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_setzero_si128()),
-                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))),
-                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')),
-                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ColorLead)))));
-                if (_mm_movemask_epi8(special)) break;
-                run += 8;
-            }
-#endif
-            while (run < limit && IsOrdinary(src[run])) ++run;
+            const std::size_t run = i + FirstCode(src + i, limit - i);
             if (run > i) {
                 std::memcpy(d, src + i, (run - i) * sizeof(char16_t));
                 d += run - i;
@@ -116,38 +119,59 @@ std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, ch
     return static_cast<std::size_t>(d - dest);
 }
 
+std::size_t FirstEscape(const char16_t* src, std::size_t count) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const auto slashes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\\'))));
+        if (slashes) return i + static_cast<std::size_t>(std::countr_zero(slashes)) / 2;
+    }
+#endif
+    while (i < count && src[i] != u'\\') ++i;
+    return i;
+}
+
 std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit) {
+    if (!src) {
+        *dest = 0;
+        return 0;
+    }
+    return MacrosToColorCodesCounted(src, WideLengthWithin(src, limit), dest);
+}
+
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest) {
     char16_t* d = dest;
-    if (src) {
-        std::size_t i = 0;
-        while (i < limit && src[i] != 0) {
-            const char16_t u = src[i];
-            if (u != u'\\') {
-                *d++ = u;
-                ++i;
-                continue;
+    std::size_t i = 0;
+    // The loop ends where the counted units do; a macro word may still
+    // reach past them, as the text goes on there.
+    while (i < count) {
+        // Runs without a backslash are copied in one piece.
+        const std::size_t plain = FirstEscape(src + i, count - i);
+        std::memcpy(d, src + i, plain * sizeof(char16_t));
+        d += plain;
+        i += plain;
+        if (i >= count) break;
+        // src[i] is a backslash.
+        if (src[i + 1] == u'n') {
+            if (NewlineAsLineFeed) {
+                *d++ = u'\n';
+            } else {
+                *d++ = u'\\';
+                *d++ = u'n';
             }
-            if (src[i + 1] == u'n') {
-                if (NewlineAsLineFeed) {
-                    *d++ = u'\n';
-                } else {
-                    *d++ = u'\\';
-                    *d++ = u'n';
-                }
-                i += 2;
-                continue;
-            }
-            int row = 0;
-            if (const std::size_t n = MatchMacro(src + i, row)) {
-                *d++ = ColorLead;
-                *d++ = u'c';
-                if (ColorMacroTable[row].code) *d++ = ColorMacroTable[row].code;
-                i += n;
-                continue;
-            }
-            *d++ = u;
-            ++i;
+            i += 2;
+            continue;
         }
+        int row = 0;
+        if (const std::size_t n = MatchMacro(src + i, row)) {
+            *d++ = ColorLead;
+            *d++ = u'c';
+            if (ColorMacroTable[row].code) *d++ = ColorMacroTable[row].code;
+            i += n;
+            continue;
+        }
+        *d++ = src[i++];
     }
     *d = 0;
     return static_cast<std::size_t>(d - dest);

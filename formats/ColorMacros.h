@@ -29,7 +29,22 @@ std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t 
 // length, such as the .tbl reader.
 std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t count, char16_t* dest);
 
+// Where the first unit that ColorCodesToMacros may change (LF, CR, U+00FF)
+// or a zero unit lies among the first count units of src, or count when
+// there is none: such a text is its own display form.
+std::size_t FirstCode(const char16_t* src, std::size_t count);
+
 // Display form to stored form; the result is never longer than src.
 std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit);
+
+// The same over exactly the first count units of src, none of them zero;
+// a macro word that starts among them may end after them, so src must go
+// on to its terminator. dest holds count units and the terminator.
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest);
+
+// Where the first escape (a backslash, which starts every macro word and
+// the newline escape) lies among the first count units of src, or count
+// when there is none: a value without one is its own stored form.
+std::size_t FirstEscape(const char16_t* src, std::size_t count);
 
 }  // namespace vm

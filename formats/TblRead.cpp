@@ -27,17 +27,24 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+constexpr std::uint64_t NodePrefetchDistance = 16;
+
+inline void Prefetch([[maybe_unused]] const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#endif
+}
+
 }  // namespace
 
 std::uint32_t TblKeyHash(const std::uint8_t* bytes, std::size_t count, std::uint32_t hashSize) {
     std::uint32_t h = 0;
     for (std::size_t i = 0; i < count; ++i) {
         h = (h << 4) + bytes[i];
+        // Without a branch: when g is 0 both steps change nothing.
         const std::uint32_t g = h & 0xF0000000u;
-        if (g != 0) {
-            h ^= g >> 24;
-            h &= ~g;
-        }
+        h ^= g >> 24;
+        h &= ~g;
     }
     return h % hashSize;
 }
@@ -98,6 +105,12 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
 
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {
+        // The nodes lie in hash order, all over the node table: asking for
+        // one a few entries ahead hides the wait for memory.
+        if (i + NodePrefetchDistance < n) {
+            const std::uint64_t ahead = Load16(index + 2 * (i + NodePrefetchDistance));
+            if (ahead < hashSize) Prefetch(image + nodeTable + TblNodeSize * ahead);
+        }
         const std::uint64_t slot = Load16(index + 2 * i);
         if (slot >= hashSize) return false;  // names no slot of the node table
         const std::uint8_t* node = image + nodeTable + TblNodeSize * slot;
@@ -125,8 +138,14 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
             if (report->cutStrings++ == 0) report->firstCutEntry = static_cast<std::size_t>(i);
         }
         budget -= keyBytes + valueBytes;
-        ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
-        sink(keyBuffer.get(), displayBuffer.get());
+        // Most values hold no colour code or line break and are their own
+        // display form.
+        const char16_t* display = valueBuffer.get();
+        if (FirstCode(display, units) < units) {
+            ColorCodesToMacrosCounted(display, units, displayBuffer.get());
+            display = displayBuffer.get();
+        }
+        sink(keyBuffer.get(), display);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // index array, node table, string area) and written in one piece.
 
 #include <algorithm>
+#include <bit>
 #include <memory>
 #include <new>
 #include <vector>
@@ -33,33 +34,55 @@ constexpr std::size_t MaxStoredBytes = 65535;  // per key and per value
 
 // Linear probing finds the first free slot at or after the home slot. Real
 // game tables cluster badly under this hash, so walking the occupied run
-// slot by slot is quadratic. Each slot here points towards the next slot
-// that may be free (itself when free); lookups compress the path, so the
-// same slot is found in near-constant time.
+// slot by slot is quadratic. The slots here are bits (set when occupied),
+// 64 to a word, and a second level has one bit per full word: the next
+// free slot is found with two or three word lookups in 8 KiB, whatever
+// the length of the run.
 class FreeSlots {
 public:
-    explicit FreeSlots(std::uint32_t size) : next_(size) {
-        for (std::uint32_t i = 0; i < size; ++i) next_[i] = i;
+    explicit FreeSlots(std::uint32_t size)
+        : used_((size + 63) / 64, 0), full_((used_.size() + 63) / 64, 0) {
+        // Bits beyond the last slot count as occupied, so they are never
+        // found; likewise the summary bits beyond the last word.
+        if (size % 64) used_.back() = ~std::uint64_t{0} << (size % 64);
+        if (used_.size() % 64) full_.back() = ~std::uint64_t{0} << (used_.size() % 64);
+        for (std::size_t w = 0; w < used_.size(); ++w) MarkIfFull(w);
     }
 
     // The first free slot at or after home, wrapping. There must be one.
-    std::uint32_t Find(std::uint32_t home) {
-        std::uint32_t root = home;
-        while (next_[root] != root) root = next_[root];
-        while (next_[home] != root) {  // point the whole path at the answer
-            const std::uint32_t up = next_[home];
-            next_[home] = root;
-            home = up;
-        }
-        return root;
+    std::uint32_t Find(std::uint32_t home) const {
+        const std::size_t w = home / 64;
+        const std::uint64_t free = ~used_[w] & (~std::uint64_t{0} << (home % 64));
+        if (free) return static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(free)));
+        std::size_t next = NextNotFull(w + 1);
+        if (next == NoWord) next = NextNotFull(0);  // wraps; the word of home itself may hold it
+        return static_cast<std::uint32_t>(next * 64 + static_cast<std::size_t>(std::countr_one(used_[next])));
     }
 
     void Occupy(std::uint32_t slot) {
-        next_[slot] = slot + 1 == next_.size() ? 0 : slot + 1;
+        used_[slot / 64] |= std::uint64_t{1} << (slot % 64);
+        MarkIfFull(slot / 64);
     }
 
 private:
-    std::vector<std::uint32_t> next_;
+    static constexpr std::size_t NoWord = static_cast<std::size_t>(-1);
+
+    void MarkIfFull(std::size_t w) {
+        if (used_[w] == ~std::uint64_t{0}) full_[w / 64] |= std::uint64_t{1} << (w % 64);
+    }
+
+    // The first word at or after `from` with a free slot, or NoWord.
+    std::size_t NextNotFull(std::size_t from) const {
+        for (std::size_t g = from / 64; g < full_.size(); ++g) {
+            std::uint64_t open = ~full_[g];
+            if (g == from / 64) open &= ~std::uint64_t{0} << (from % 64);
+            if (open) return g * 64 + static_cast<std::size_t>(std::countr_zero(open));
+        }
+        return NoWord;
+    }
+
+    std::vector<std::uint64_t> used_;  // one bit per slot
+    std::vector<std::uint64_t> full_;  // one bit per word of used_
 };
 
 // Both image types: only the header and the node table are cleared, the
@@ -128,8 +151,9 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             const std::size_t keyUnits = WideLength(key);
             const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, MaxStoredBytes) + 1;
             reserve(keyRoom);
-            const std::size_t k = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
-                                              static_cast<std::size_t>(keyRoom), key, KeyBufferUnits);
+            const std::size_t k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
+                                                     static_cast<std::size_t>(keyRoom), key,
+                                                     std::min(keyUnits, KeyBufferUnits));
 
             const std::uint32_t home = TblKeyHash(image.data() + cursor, k, hashSize);
             const std::uint32_t slot = freeSlots.Find(home);
@@ -140,14 +164,20 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             const std::uint64_t keyOffset = cursor;
             cursor += k + 1;
 
-            // The stored form is never longer than the display form.
+            // A value without an escape is its own stored form; otherwise
+            // it is converted (never growing) into the scratch buffer.
             const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
-            if (scratch.size() < limit + 1) scratch.resize(limit + 1);
-            const std::size_t units = MacrosToColorCodes(value, scratch.data(), limit);
+            const char16_t* stored = value;
+            std::size_t units = limit;
+            if (FirstEscape(value, limit) < limit) {
+                if (scratch.size() < limit + 1) scratch.resize(limit + 1);
+                units = MacrosToColorCodesCounted(value, limit, scratch.data());
+                stored = scratch.data();
+            }
             const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, MaxStoredBytes) + 1;
             reserve(valueRoom);
-            const std::size_t v = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
-                                              static_cast<std::size_t>(valueRoom), scratch.data(), units);
+            const std::size_t v = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
+                                                     static_cast<std::size_t>(valueRoom), stored, units);
             const std::uint64_t valueOffset = cursor;
             cursor += v + 1;
             // Offsets are 32-bit in the file: a string area beyond that

@@ -1,0 +1,258 @@
+// The conversions, the checksum, the key hash and the .tbl writer and
+// reader against the routines they replaced (ReferenceRoutines.h): every
+// unit and byte of every result must be the same, on random inputs built
+// to hit each rule and each edge of the block-wise fast paths (runs of
+// ASCII cut anywhere, texts that end near or across the end of a page,
+// small capacities and bounds), and on a table shaped like the game's.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FormatTestUtil.h"
+#include "FormatsTest.h"
+#include "ReferenceRoutines.h"
+#include "bench/GameText.h"
+#include "formats/CRC.h"
+#include "formats/ColorMacros.h"
+#include "formats/Global.h"
+#include "formats/TblFile.h"
+
+namespace {
+
+using vmtest::Bytes;
+using vmtest::Entries;
+
+// Three pages, so a text can be put to end just before, at or across the
+// end of the first one.
+struct alignas(4096) Pages {
+    unsigned char bytes[3 * 4096];
+};
+
+std::size_t Placement(std::mt19937& rng, std::size_t length) {
+    const std::size_t limit = sizeof(Pages) - length - 64;
+    switch (rng() % 3) {
+    case 0: return std::min(limit, 4096 - std::min<std::size_t>(4096, length) + rng() % 24 - (rng() % 24));
+    case 1: return std::min(limit, 4096 - rng() % 40);
+    default: return rng() % (limit + 1);
+    }
+}
+
+Bytes RandomUtf8(std::mt19937& rng) {
+    static const char* const pieces[] = {
+        "\xC3\xA9", "\xD0\x96", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC0\x80", "\xF8", "\x80",
+        "\xE4\xB8", "\xED\xA0\xBD", "\xC3\xBF", "\n", "\r", "\xC3", "\xF4\x90\x80\x80", "\xE0\x80\x41",
+        "\xC2\x41", "\xF0\x9F\x98", "\xEF\xBB\xBF", "\"", "\t",
+    };
+    Bytes out;
+    const std::size_t tokens = rng() % 12;
+    for (std::size_t t = 0; t < tokens; ++t) {
+        const unsigned kind = rng() % 10;
+        if (kind < 5) {
+            const std::size_t run = rng() % 4 == 0 ? rng() % 70 : rng() % 12;
+            for (std::size_t i = 0; i < run; ++i) out.push_back(static_cast<std::uint8_t>(0x20 + rng() % 0x5F));
+        } else if (kind < 9) {
+            const char* p = pieces[rng() % std::size(pieces)];
+            out.insert(out.end(), p, p + std::strlen(p));
+        } else if (rng() % 4 == 0) {
+            out.push_back(0);
+        } else {
+            out.push_back(static_cast<std::uint8_t>(rng()));
+        }
+    }
+    return out;
+}
+
+std::u16string RandomUnits(std::mt19937& rng) {
+    std::u16string out;
+    const std::size_t tokens = rng() % 12;
+    for (std::size_t t = 0; t < tokens; ++t) {
+        switch (rng() % 9) {
+        case 0:
+        case 1:
+        case 2: {
+            const std::size_t run = rng() % 4 == 0 ? rng() % 60 : rng() % 10;
+            for (std::size_t i = 0; i < run; ++i) out.push_back(static_cast<char16_t>(0x20 + rng() % 0x5F));
+            break;
+        }
+        case 3: out.push_back(static_cast<char16_t>(0x80 + rng() % 0x780)); break;
+        case 4: out.push_back(static_cast<char16_t>(0x800 + rng() % 0xF7FF)); break;
+        case 5: out += u"\xD83D\xDE00"; break;
+        case 6: out.push_back(static_cast<char16_t>(0xD800 + rng() % 0x800)); break;
+        case 7: out.push_back(rng() % 3 ? u'\x7F' : u'\x80'); break;
+        default: out.push_back(rng() % 8 == 0 ? u'\0' : u'\u00FF'); break;
+        }
+    }
+    return out;
+}
+
+TEST(FastPathsTest, Utf8DecodingMatchesTheReference) {
+    std::mt19937 rng(11);
+    static Pages pages;
+    for (int round = 0; round < 40000; ++round) {
+        const Bytes text = RandomUtf8(rng);
+        const std::size_t at = Placement(rng, text.size() + 1);
+        std::memset(pages.bytes, 'x', sizeof pages.bytes);
+        std::copy(text.begin(), text.end(), pages.bytes + at);
+        pages.bytes[at + text.size()] = 0;
+        const char* src = reinterpret_cast<const char*>(pages.bytes + at);
+
+        const std::size_t destBytes = rng() % 3 == 0 ? 2 + rng() % 40 : 2 * text.size() + 64;
+        const std::size_t maxChars = rng() % 3 == 0 ? rng() % (text.size() + 3) : 1u << 20;
+        std::vector<char16_t> got(destBytes / 2 + 1), want(destBytes / 2 + 1);
+        std::size_t gotRead = 0, wantRead = 0;
+        const std::size_t n = vm::Utf8ToUtf16(got.data(), destBytes, src, maxChars, &gotRead);
+        const std::size_t m = vmref::Utf8ToUtf16(want.data(), destBytes, src, maxChars, &wantRead);
+        ASSERT_EQ(n, m) << "round " << round;
+        ASSERT_EQ(gotRead, wantRead) << "round " << round;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n + 1), want.begin()))
+            << "round " << round;
+    }
+}
+
+TEST(FastPathsTest, Utf16EncodingAndLengthsMatchTheReference) {
+    std::mt19937 rng(12);
+    static Pages pages;
+    auto* units = reinterpret_cast<char16_t*>(pages.bytes);
+    for (int round = 0; round < 40000; ++round) {
+        const std::u16string text = RandomUnits(rng);
+        const std::size_t at = Placement(rng, 2 * text.size() + 2) / 2;
+        std::fill_n(units, sizeof pages.bytes / 2, u'y');
+        std::copy(text.begin(), text.end(), units + at);
+        units[at + text.size()] = 0;
+        const char16_t* src = units + at;
+
+        const std::size_t bound = rng() % 3 == 0 ? rng() % (text.size() + 3) : 1u << 20;
+        ASSERT_EQ(vm::WideLength(src), vmref::WideLength(src)) << "round " << round;
+        ASSERT_EQ(vm::WideLengthWithin(src, bound), std::min(bound, vmref::WideLength(src))) << "round " << round;
+
+        const std::size_t destBytes = rng() % 3 == 0 ? 1 + rng() % 40 : 3 * text.size() + 64;
+        std::vector<char> got(destBytes + 1), want(destBytes + 1);
+        const std::size_t n = vm::Utf16ToUtf8(got.data(), destBytes, src, bound);
+        const std::size_t m = vmref::Utf16ToUtf8(want.data(), destBytes, src, bound);
+        ASSERT_EQ(n, m) << "round " << round;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n + 1), want.begin()))
+            << "round " << round;
+    }
+}
+
+TEST(FastPathsTest, ChecksumAndKeyHashMatchTheReference) {
+    std::mt19937 rng(13);
+    Bytes bytes(1 << 20);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    for (std::size_t length = 0; length < 300; ++length)
+        ASSERT_EQ(vm::Crc16(bytes.data() + length % 7, length), vmref::Crc16(bytes.data() + length % 7, length))
+            << length;
+    EXPECT_EQ(vm::Crc16(bytes.data(), bytes.size()), vmref::Crc16(bytes.data(), bytes.size()));
+    for (int round = 0; round < 20000; ++round) {
+        const std::size_t length = rng() % 40, start = rng() % 1000;
+        const std::uint32_t size = 1 + rng() % 70000;
+        ASSERT_EQ(vm::TblKeyHash(bytes.data() + start, length, size),
+                  vmref::TblKeyHash(bytes.data() + start, length, size))
+            << "round " << round;
+    }
+}
+
+std::u16string RandomDisplay(std::mt19937& rng) {
+    static const char16_t* const pieces[] = {
+        u"\\white;", u"\\grey;",  u"\\red;",    u"\\green;", u"\\blue;",   u"\\gold;",  u"\\dgrey;",
+        u"\\black;", u"\\tan;",   u"\\orange;", u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;",
+        u"\\n",      u"\\",       u"\\Red;",    u"\\grey",   u"\\\\n",     u"\\colo",   u"\u00FFc1",
+        u"\r\n",     u"\n",       u"\r",        u"\u00FFc",  u"\u00FF",    u"\u00FFcA", u"\u00FFc;",
+    };
+    std::u16string out;
+    const std::size_t tokens = rng() % 10;
+    for (std::size_t t = 0; t < tokens; ++t) {
+        if (rng() % 2) {
+            const std::size_t run = rng() % 4 == 0 ? rng() % 50 : rng() % 9;
+            for (std::size_t i = 0; i < run; ++i)
+                out.push_back(rng() % 6 ? static_cast<char16_t>(u'a' + rng() % 26) : u'\u0416');
+        } else {
+            out += pieces[rng() % std::size(pieces)];
+        }
+    }
+    return out;
+}
+
+TEST(FastPathsTest, MacroConversionsMatchTheReference) {
+    std::mt19937 rng(14);
+    const bool saved = vm::NewlineAsLineFeed;
+    for (int round = 0; round < 30000; ++round) {
+        const std::u16string text = RandomDisplay(rng);
+        const std::size_t limit = rng() % 3 == 0 ? rng() % (text.size() + 2) : 229376;
+        vm::NewlineAsLineFeed = rng() % 2 == 0;
+
+        std::vector<char16_t> got(text.size() + 1), want(text.size() + 1);
+        const std::size_t n = vm::MacrosToColorCodes(text.c_str(), got.data(), limit);
+        const std::size_t m = vmref::MacrosToColorCodes(text.c_str(), want.data(), limit);
+        ASSERT_EQ(n, m) << "round " << round;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n + 1), want.begin()))
+            << "round " << round;
+
+        std::vector<char16_t> shown(3 * text.size() + 10), expected(3 * text.size() + 10);
+        const std::size_t a = vm::ColorCodesToMacros(text.c_str(), shown.data(), limit);
+        const std::size_t b = vmref::ColorCodesToMacros(text.c_str(), expected.data(), limit);
+        ASSERT_EQ(a, b) << "round " << round;
+        ASSERT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(a + 1), expected.begin()))
+            << "round " << round;
+        const std::size_t counted = std::min(limit, text.size());
+        const std::size_t c = vm::ColorCodesToMacrosCounted(text.c_str(), counted, shown.data());
+        const std::size_t d = vmref::ColorCodesToMacrosCounted(text.c_str(), counted, expected.data());
+        ASSERT_EQ(c, d) << "round " << round;
+        ASSERT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(c + 1), expected.begin()))
+            << "round " << round;
+    }
+    vm::NewlineAsLineFeed = saved;
+}
+
+class FastTablesTest : public vmtest::FormatsTest {};
+
+// Writes the entries with both writers and reads the image with both
+// readers: the same bytes, the same entries.
+void ExpectSameTables(const Entries& entries, const char* what) {
+    const auto count = static_cast<std::int32_t>(entries.size());
+    Bytes want;
+    const bool wrote = vmref::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), want);
+    Bytes got;
+    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), got), wrote) << what;
+    vm::TblImageBuffer large;
+    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), large), wrote) << what;
+    if (!wrote) return;
+    ASSERT_EQ(got, want) << what;
+    ASSERT_TRUE(std::equal(large.begin(), large.end(), want.begin(), want.end())) << what;
+
+    want.push_back(0);
+    Entries read, expected;
+    const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read));
+    ASSERT_EQ(ok, vmref::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(expected))) << what;
+    ASSERT_EQ(read, expected) << what;
+}
+
+TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTables) {
+    vm::MaxFileSize = 1u << 26;
+    const Entries game = vmbench::GameTable();
+    ExpectSameTables(game, "game table");
+    vm::AddToHashSize = 1;
+    vm::Offset8 = 7;
+    ExpectSameTables(Entries(game.begin(), game.begin() + 3000), "game table, one extra slot");
+
+    std::mt19937 rng(15);
+    for (int round = 0; round < 300; ++round) {
+        vm::AddToHashSize = static_cast<int>(rng() % 4);
+        Entries entries;
+        const std::size_t count = 1 + rng() % 60;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::u16string key = RandomUnits(rng), value = RandomDisplay(rng);
+            if (rng() % 5 == 0) key = u"x";  // repeated keys share a home slot
+            if (rng() % 7 == 0) value += RandomUnits(rng);
+            entries.emplace_back(std::move(key), std::move(value));
+        }
+        ExpectSameTables(entries, ("round " + std::to_string(round)).c_str());
+    }
+}
+
+}  // namespace
