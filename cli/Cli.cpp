@@ -459,10 +459,12 @@ void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loade
     if (loaded.tbl) {
         if (image.size < TblMinFileSize) throw FileError{ReadFailureMessage(name, true, report)};
         loaded.header = ParseTblHeader(image.data.get());
+        loaded.table.ReserveForFile(image.size, loaded.header.NumElements);
         if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table), &report))
             throw FileError{ReadFailureMessage(name, true, report)};
     } else {
         if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
+        loaded.table.ReserveForFile(image.size, 0);
         if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(name), AppendTo(loaded.table),
                            s.fromEncoding, s.layout, &report))
             throw FileError{ReadFailureMessage(name, false, report)};

@@ -12,6 +12,7 @@
 // store is compacted into one block.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -182,6 +183,15 @@ struct TableLists {
     void Append(const char16_t* key, const char16_t* value) {
         Keys.Append(key);
         Values.Append(value);
+    }
+    // Room for the entries of a file of `bytes` bytes, about `entries` of
+    // them (0 when not known), so that reading it allocates once. Every
+    // unit of a key or value comes from at least one byte of the file;
+    // only colour codes and line breaks grow, which a further block takes.
+    void ReserveForFile(std::uint64_t bytes, std::size_t entries) {
+        const auto units = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SIZE_MAX / 8));
+        Keys.Reserve(entries, units);
+        Values.Reserve(entries, units);
     }
 };
 

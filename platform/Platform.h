@@ -28,8 +28,10 @@ namespace vm::platform {
 // the image of a written table). On Linux it is mapped on its own, aligned
 // to 2 MiB and marked for transparent huge pages, so that filling a few
 // MiB takes a handful of page faults instead of one per 4 KiB page (on
-// virtual machines a fault costs about 10 microseconds). AllocateLarge
-// returns null when refused; FreeLarge takes the size that was asked for.
+// virtual machines a fault costs about 10 microseconds); a few freed
+// blocks are kept for the next request of the same size. The memory is
+// not cleared. AllocateLarge returns null when refused; FreeLarge takes
+// the size that was asked for.
 void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* block, std::size_t bytes);
 

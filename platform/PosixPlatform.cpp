@@ -69,11 +69,65 @@ constexpr std::size_t HugePageBytes = std::size_t{2} << 20;
 
 std::size_t LargeSpan(std::size_t bytes) { return (bytes + HugePageBytes - 1) & ~(HugePageBytes - 1); }
 
+// A few freed blocks are kept for the next request of the same span: a
+// table read or written again (a reload, a save after an edit) then finds
+// its buffers mapped already. Their pages are marked free, so the kernel
+// may take them back when memory runs short.
+class BlockCache {
+public:
+    void* Take(std::size_t span) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < blocks_.size(); ++i) {
+            if (blocks_[i].span != span) continue;
+            void* block = blocks_[i].block;
+            total_ -= span;
+            blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i));
+            return block;
+        }
+        return nullptr;
+    }
+
+    void Put(void* block, std::size_t span) {
+        if (span > MaxTotal) {
+            ::munmap(block, span);
+            return;
+        }
+#ifdef MADV_FREE
+        ::madvise(block, span, MADV_FREE);
+#endif
+        std::lock_guard<std::mutex> lock(mutex_);
+        while (!blocks_.empty() && (blocks_.size() >= MaxBlocks || total_ + span > MaxTotal)) {
+            ::munmap(blocks_.front().block, blocks_.front().span);  // the oldest goes first
+            total_ -= blocks_.front().span;
+            blocks_.erase(blocks_.begin());
+        }
+        blocks_.push_back(Cached{block, span});
+        total_ += span;
+    }
+
+private:
+    static constexpr std::size_t MaxBlocks = 8;
+    static constexpr std::size_t MaxTotal = std::size_t{64} << 20;
+    struct Cached {
+        void* block;
+        std::size_t span;
+    };
+    std::mutex mutex_;
+    std::vector<Cached> blocks_;
+    std::size_t total_ = 0;
+};
+
+BlockCache& Cache() {
+    static BlockCache* cache = new BlockCache;  // never destroyed: blocks may be freed at exit
+    return *cache;
+}
+
 }  // namespace
 
 void* AllocateLarge(std::size_t bytes) {
     if (bytes == 0 || bytes > SIZE_MAX - 2 * HugePageBytes) return nullptr;
     const std::size_t span = LargeSpan(bytes);
+    if (void* cached = Cache().Take(span)) return cached;
     // One huge page more than needed is mapped, and what lies before and
     // after the aligned span is given back.
     void* raw = ::mmap(nullptr, span + HugePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -91,7 +145,7 @@ void* AllocateLarge(std::size_t bytes) {
 }
 
 void FreeLarge(void* block, std::size_t bytes) {
-    if (block) ::munmap(block, LargeSpan(bytes));
+    if (block) Cache().Put(block, LargeSpan(bytes));
 }
 
 // ---- Reading -------------------------------------------------------------
