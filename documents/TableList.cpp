@@ -112,7 +112,24 @@ void TStringList::Append(std::u16string_view text, std::int32_t flag) {
 }
 
 void TStringList::Append(const char16_t* text, std::int32_t flag) {
-    Append(text ? std::u16string_view(text, WideLength(text)) : std::u16string_view(), flag);
+    if (!text || !*text) {
+        Append(std::u16string_view(), flag);
+        return;
+    }
+    // Usually the text fits the current block: it is copied there while
+    // its end is looked for, in one pass.
+    if (!blocks_.empty()) {
+        Block& b = blocks_.back();
+        const std::size_t size = WideCopyWithin(b.units + b.used, b.capacity - b.used, text);
+        if (size != SIZE_MAX && size <= std::numeric_limits<std::uint32_t>::max()) {
+            if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+            entries_.push_back(Entry{b.units + b.used, static_cast<std::uint32_t>(size), flag});
+            b.used += size + 1;
+            liveUnits_ += size + 1;
+            return;
+        }
+    }
+    Append(std::u16string_view(text, WideLength(text)), flag);
 }
 
 void TStringList::Reserve(std::size_t count, std::size_t units) {

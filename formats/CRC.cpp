@@ -39,6 +39,26 @@ std::size_t WideLengthWithin(const char16_t* text, std::size_t max) {
 
 std::size_t WideLength(const char16_t* text) { return WideLengthWithin(text, SIZE_MAX); }
 
+std::size_t WideCopyWithin(char16_t* dest, std::size_t room, const char16_t* src) {
+    std::size_t i = 0;
+    while (i < room) {
+#ifdef VM_BLOCK_SCAN
+        if (i + 8 <= room && detail::BlockInPage(src + i)) {
+            const __m128i units = detail::LoadBlock(src + i);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), units);
+            const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
+            if (ends) return i + static_cast<std::size_t>(std::countr_zero(ends)) / 2;
+            i += 8;
+            continue;
+        }
+#endif
+        dest[i] = src[i];
+        if (src[i] == 0) return i;
+        ++i;
+    }
+    return SIZE_MAX;
+}
+
 std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src, std::size_t maxChars,
                         std::size_t* bytesRead) {
     if (bytesRead) *bytesRead = 0;

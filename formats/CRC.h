@@ -63,4 +63,10 @@ char16_t* SwapNewlineEscape(char16_t* text, bool toEscape);
 std::size_t WideLength(const char16_t* text);
 std::size_t WideLengthWithin(const char16_t* text, std::size_t max);
 
+// Copies the zero-terminated src, its terminator included, into dest when
+// it fits in room units, and returns its length; returns SIZE_MAX when it
+// does not fit. Units of dest after the terminator, within room, may be
+// overwritten (it copies 8 at a time), and so may all of room on failure.
+std::size_t WideCopyWithin(char16_t* dest, std::size_t room, const char16_t* src);
+
 }  // namespace vm

@@ -35,10 +35,11 @@ struct alignas(4096) Pages {
 
 std::size_t Placement(std::mt19937& rng, std::size_t length) {
     const std::size_t limit = sizeof(Pages) - length - 64;
-    switch (rng() % 3) {
-    case 0: return std::min(limit, 4096 - std::min<std::size_t>(4096, length) + rng() % 24 - (rng() % 24));
-    case 1: return std::min(limit, 4096 - rng() % 40);
-    default: return rng() % (limit + 1);
+    const auto r = [&rng](std::size_t n) { return static_cast<std::size_t>(rng()) % n; };
+    switch (r(3)) {
+    case 0: return std::min(limit, 4096 - std::min<std::size_t>(4096, length) + r(24) - r(24));
+    case 1: return std::min(limit, 4096 - r(40));
+    default: return r(limit + 1);
     }
 }
 
@@ -129,6 +130,16 @@ TEST(FastPathsTest, Utf16EncodingAndLengthsMatchTheReference) {
         const std::size_t bound = rng() % 3 == 0 ? rng() % (text.size() + 3) : 1u << 20;
         ASSERT_EQ(vm::WideLength(src), vmref::WideLength(src)) << "round " << round;
         ASSERT_EQ(vm::WideLengthWithin(src, bound), std::min(bound, vmref::WideLength(src))) << "round " << round;
+        std::vector<char16_t> copy(bound < (1u << 20) ? bound : text.size() + 9, u'#');
+        const std::size_t copied = vm::WideCopyWithin(copy.data(), copy.size(), src);
+        const std::size_t length = vmref::WideLength(src);
+        if (length < copy.size()) {
+            ASSERT_EQ(copied, length) << "round " << round;
+            ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(length + 1), src))
+                << "round " << round;
+        } else {
+            ASSERT_EQ(copied, SIZE_MAX) << "round " << round;
+        }
 
         const std::size_t destBytes = rng() % 3 == 0 ? 1 + rng() % 40 : 3 * text.size() + 64;
         std::vector<char> got(destBytes + 1), want(destBytes + 1);
