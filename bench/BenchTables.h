@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "GameText.h"
 #include "formats/CRC.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
@@ -71,7 +72,19 @@ inline Entries RandomKeys(std::size_t count) {
 struct BigTbl {
     std::filesystem::path path;
     std::uint64_t size = 0;
-    BigTbl(const char* fileName, unsigned valueMin, unsigned valueSpread) {
+    BigTbl(const char* fileName, unsigned valueMin, unsigned valueSpread)
+        : BigTbl(fileName, Letters(valueMin, valueSpread)) {}
+    BigTbl(const char* fileName, const Entries& entries) {
+        std::vector<std::uint8_t> image;
+        vm::MaxFileSize = 1u << 26;
+        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+        size = image.size();
+        path = std::filesystem::temp_directory_path() / fileName;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    ~BigTbl() { std::filesystem::remove(path); }
+
+    static Entries Letters(unsigned valueMin, unsigned valueSpread) {
         std::mt19937 rng(4);
         Entries entries;
         std::uint64_t bytes = 0;
@@ -82,14 +95,8 @@ struct BigTbl {
             entries.emplace_back(u"Str" + RandomWord(rng, 8), value);
             bytes += entries.back().first.size() + value.size() + 2 + 2 + 17;
         }
-        std::vector<std::uint8_t> image;
-        vm::MaxFileSize = 1u << 26;
-        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
-        size = image.size();
-        path = std::filesystem::temp_directory_path() / fileName;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        return entries;
     }
-    ~BigTbl() { std::filesystem::remove(path); }
 };
 
 // 4 MiB, about 58000 entries: a reader's worst case within MaxFileSize.
@@ -102,6 +109,13 @@ inline BigTbl& Big() {
 inline BigTbl& Full() {
     static BigTbl full("vellumark-bench-full.tbl", 10, 30);
     return full;
+}
+
+// 65535 entries, about 4 MiB, in the shape of the game's tables: four
+// scripts, colour codes, line breaks (GameText.h).
+inline BigTbl& Game() {
+    static BigTbl game("vellumark-bench-game.tbl", GameTable());
+    return game;
 }
 
 }  // namespace vmbench

@@ -36,9 +36,11 @@ void ReaderOnly(benchmark::State& state, BigTbl& table) {
 
 void BM_LoadTable_4MiB_IntoSide(benchmark::State& state) { LoadIntoSide(state, Big()); }
 void BM_LoadTable_65535_IntoSide(benchmark::State& state) { LoadIntoSide(state, Full()); }
+void BM_LoadTable_GameTable_IntoSide(benchmark::State& state) { LoadIntoSide(state, Game()); }
 void BM_ReadTbl_65535_ReaderOnly(benchmark::State& state) { ReaderOnly(state, Full()); }
 BENCHMARK(BM_LoadTable_4MiB_IntoSide)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadTable_65535_IntoSide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadTable_GameTable_IntoSide)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTbl_65535_ReaderOnly)->Unit(benchmark::kMillisecond);
 
 // A side holding 65535 entries of the shape of a real table.
