@@ -51,6 +51,22 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 
 }  // namespace
 
+bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= count; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i found =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\r'))),
+                         _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xBF))));
+        if (_mm_movemask_epi8(found)) return true;
+    }
+#endif
+    for (; i < count; ++i)
+        if (bytes[i] == '\n' || bytes[i] == '\r' || bytes[i] == 0xBF) return true;
+    return false;
+}
+
 std::size_t FirstCode(const char16_t* src, std::size_t count) {
     std::size_t i = 0;
 #if defined(__SSE2__)

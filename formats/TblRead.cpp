@@ -139,9 +139,9 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         }
         budget -= keyBytes + valueBytes;
         // Most values hold no colour code or line break and are their own
-        // display form.
+        // display form; their bytes tell, read where they lie in the file.
         const char16_t* display = valueBuffer.get();
-        if (FirstCode(display, units) < units) {
+        if (Utf8MayHoldCodes(image + valueOffset, valueBytes)) {
             ColorCodesToMacrosCounted(display, units, displayBuffer.get());
             display = displayBuffer.get();
         }

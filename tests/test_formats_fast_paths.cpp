@@ -233,14 +233,18 @@ void ExpectSameTables(const Entries& entries, const char* what) {
     vm::TblImageBuffer large;
     ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), large), wrote) << what;
     if (!wrote) return;
-    ASSERT_EQ(got, want) << what;
-    ASSERT_TRUE(std::equal(large.begin(), large.end(), want.begin(), want.end())) << what;
+    ASSERT_EQ(got.size(), want.size()) << what;
+    ASSERT_EQ(large.size(), want.size()) << what;
+    const auto differ = std::mismatch(got.begin(), got.end(), want.begin());
+    ASSERT_TRUE(differ.first == got.end()) << what << ", byte " << (differ.first - got.begin());
+    ASSERT_TRUE(std::equal(large.begin(), large.end(), want.begin())) << what;
 
     want.push_back(0);
     Entries read, expected;
     const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read));
     ASSERT_EQ(ok, vmref::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(expected))) << what;
-    ASSERT_EQ(read, expected) << what;
+    ASSERT_EQ(read.size(), expected.size()) << what;
+    for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i], expected[i]) << what << ", entry " << i;
 }
 
 TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTables) {
