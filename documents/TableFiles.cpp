@@ -8,6 +8,7 @@
 #include "formats/CRC.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -92,6 +93,13 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
 
     TStringList& keys = *p.Keys;
     TStringList& values = *p.Values;
+    // Room for the file's text in one block per list, so that a large
+    // table is read without growing them piece by piece (a file too large
+    // to be read gets nothing).
+    if (const std::uint64_t bytes = platform::FileSizeOf(p.FileName); bytes <= MaxFileSize) {
+        keys.Reserve(0, static_cast<std::size_t>(bytes));
+        values.Reserve(0, static_cast<std::size_t>(bytes));
+    }
     const TableEntrySink sink = [&keys, &values](const char16_t* key, const char16_t* value) {
         keys.Append(key);
         values.Append(value);

@@ -130,6 +130,10 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
 // True when a regular file (not a directory) of that name exists.
 bool FileExists(const std::u16string& name);
 
+// The size in bytes of a regular file of that name, 0 when there is none;
+// a hint for sizing buffers before the file is read.
+std::uint64_t FileSizeOf(const std::u16string& name);
+
 // ---- Writing -------------------------------------------------------------
 
 // Why a write failed.

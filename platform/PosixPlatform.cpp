@@ -210,6 +210,14 @@ bool FileExists(const std::u16string& name) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::uint64_t FileSizeOf(const std::u16string& name) {
+    std::string path;
+    if (!NativeName(name, path)) return 0;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 // ---- Writing -------------------------------------------------------------
 
 namespace {

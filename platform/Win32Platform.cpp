@@ -113,6 +113,14 @@ bool FileExists(const std::u16string& name) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::uint64_t FileSizeOf(const std::u16string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!UsableName(name) || !GetFileAttributesExW(Wide(name), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 // ---- Writing -------------------------------------------------------------
 
 namespace {

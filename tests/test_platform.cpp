@@ -62,6 +62,9 @@ TEST_F(PlatformTest, LargeFilesAndBuffersHoldEveryByte) {
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
     dir.Write("big.bin", bytes);
     FileImage image;
+    EXPECT_EQ(FileSizeOf(dir.Path(u"big.bin")), bytes.size());
+    EXPECT_EQ(FileSizeOf(dir.Path(u"missing")), 0u);
+    EXPECT_EQ(FileSizeOf(dir.Path()), 0u);
     ASSERT_EQ(ReadWholeFile(dir.Path(u"big.bin"), bytes.size(), 3, image), ReadStatus::Ok);
     ASSERT_EQ(image.size, bytes.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data.get()), bytes.size()), bytes);
