@@ -6,6 +6,7 @@
 
 #include "DocumentTexts.h"
 #include "formats/CRC.h"
+#include "History.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
 
@@ -100,6 +101,9 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     const bool ok = format == FormatTbl
                         ? ReadTblFile(p.FileName, sink, &report)
                         : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format), &report);
+    // The side's history starts anew with the table read; after a failed
+    // read it is not at a saved point when the side had unsaved changes.
+    StartHistory(p, ok || !wasModified);
     p.Modified = ok ? false : wasModified;
     ShowReadResult(p, ok, report, p.FileName);
 
@@ -185,7 +189,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);
     }
-    p.Modified = false;
+    MarkSaved(p);
     return true;
 }
 
