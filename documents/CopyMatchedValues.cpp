@@ -158,7 +158,8 @@ bool IsRepeatKey(std::u16string_view key) {
 }
 
 std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
-                              const TStringList& dk, TStringList& dv, std::vector<std::size_t>* unpaired) {
+                              const TStringList& dk, TStringList& dv, std::vector<std::size_t>* unpaired,
+                              EntryChangeObserver* observer) {
     if (unpaired) unpaired->clear();
     if (dk.Empty() && unpaired) {
         for (std::size_t j = 0; j < sk.Count(); ++j) unpaired->push_back(j);
@@ -219,6 +220,9 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
         ++taken;
         const TText value = sv.Get(j);
         if (dv.Get(k) == value) continue;
+        // The observer may grow dv (and its partner) to reach k; strings
+        // stay where they are when a list grows.
+        if (observer) observer->BeforeChange(dv, k);
         dv.Set(k, value);
         dv.SetFlag(k, 2);
         ++changed;

@@ -27,9 +27,11 @@ bool IsRepeatKey(std::u16string_view key);
 // in the source the current key starts as "x". A changed destination value
 // gets flag 2; an equal one is left alone. Returns how many values changed.
 // When unpaired is given, it receives the source entries that found no
-// partner, in order. Runs in time linear in both counts.
+// partner, in order; an observer hears of each value before it changes.
+// Runs in time linear in both counts.
 std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
                               const TStringList& dk, TStringList& dv,
-                              std::vector<std::size_t>* unpaired = nullptr);
+                              std::vector<std::size_t>* unpaired = nullptr,
+                              EntryChangeObserver* observer = nullptr);
 
 }  // namespace vm

@@ -2,6 +2,7 @@
 
 #include "DocumentTexts.h"
 #include "TableFiles.h"
+#include "History.h"
 #include "formats/CRC.h"
 #include "formats/TblTextTbl.h"
 
@@ -18,8 +19,7 @@ std::size_t DecimalPrefixLength(std::u16string_view text) {
     return n;
 }
 
-void FinishTool(TTblObjects& p, std::size_t changed) {
-    if (changed != 0) p.Modified = true;
+void FinishTool(TTblObjects& p) {
     p.View->Redraw();
     // Text typed into the editors and not yet applied would otherwise be
     // applied over the tool's result when the row changes.
@@ -29,12 +29,16 @@ void FinishTool(TTblObjects& p, std::size_t changed) {
 }  // namespace
 
 std::size_t CopyValues(TTblObjects& p) {
-    const std::size_t changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values);
-    FinishTool(p, changed);
+    std::size_t changed = 0;
+    {
+        HistoryStep step(StepKind::CopyValues, p);
+        changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values, nullptr, &step.Observer(p));
+    }
+    FinishTool(p);
     return changed;
 }
 
-std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values) {
+std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values, EntryChangeObserver* observer) {
     std::size_t changed = 0;
     for (std::size_t i = 0; i < values.Count(); ++i) {
         const std::int32_t a = DecimalToInt(otherValues.Get(i).c_str());
@@ -44,6 +48,7 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
         std::u16string result = IntToDecimal(a);
         result.append(text.substr(DecimalPrefixLength(text)));
         if (result != text) {
+            if (observer) observer->BeforeChange(values, i);
             values.Set(i, result);
             ++changed;
         }
@@ -52,21 +57,25 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
 }
 
 std::size_t CopyTimeDialogs(TTblObjects& p) {
-    const std::size_t changed = CopyTimeDialogValues(*p.OtherValues, *p.Values);
-    FinishTool(p, changed);
+    std::size_t changed = 0;
+    {
+        HistoryStep step(StepKind::CopyTimeDialogs, p);
+        changed = CopyTimeDialogValues(*p.OtherValues, *p.Values, &step.Observer(p));
+    }
+    FinishTool(p);
     return changed;
 }
 
 std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStringList& otherKeys,
                              const TStringList& otherValues, TStringList& fileKeys,
-                             const TStringList& fileValues, std::int32_t mode) {
+                             const TStringList& fileValues, std::int32_t mode, EntryChangeObserver* observer) {
     if (fileKeys.Empty()) return 0;
-    if (mode == ToolUpdate) return CopyMatchedValues(fileKeys, fileValues, otherValues, values);
+    if (mode == ToolUpdate) return CopyMatchedValues(fileKeys, fileValues, otherValues, values, nullptr, observer);
     if (mode != ToolTranslate) return 0;
     // The file's keys are both the keys matched and the values written;
     // the matching fixes its keys before the first write.
     CopyMatchedValues(otherValues, otherKeys, fileKeys, fileKeys);
-    return CopyMatchedValues(fileKeys, fileValues, keys, values);
+    return CopyMatchedValues(fileKeys, fileValues, keys, values, nullptr, observer);
 }
 
 std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode) {
@@ -81,9 +90,13 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
                                 : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
                                                 format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed, &report);
     ShowReadResult(p, ok, report, ToolFileName);
-    const std::size_t changed =
-        ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode);
-    FinishTool(p, changed);
+    std::size_t changed = 0;
+    {
+        HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p);
+        changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode,
+                                   &step.Observer(p));
+    }
+    FinishTool(p);
     return changed;
 }
 

@@ -1,8 +1,8 @@
 // Tools that change one table (the target) from the other table or from a
 // file: copy values, copy time dialogs, update from a file and translate by
 // way of a file. They change only the target's values, so they never ask
-// about unsaved changes; they mark the target modified when a value
-// changed. Each returns how many values it changed.
+// about unsaved changes; each run that changes a value is one step of the
+// target's undo history. Each returns how many values it changed.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +31,12 @@ std::size_t CopyTimeDialogs(TTblObjects& p);
 // with the entries read before the failure.
 std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode);
 
-// The table-only parts of the tools, shared with the command-line tool.
+// The table-only parts of the tools, shared with the command-line tool. An
+// observer hears of each target entry before it changes.
 
 // CopyTimeDialogs over two value lists: the target's and the other's.
-std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values);
+std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& values,
+                                 EntryChangeObserver* observer = nullptr);
 
 // Applies file entries to a target table through the other table. Update:
 // where the other table's value of row k pairs with a file key, the
@@ -43,6 +45,7 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
 // (fileKeys changes), then the file's values go by key into the target.
 std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStringList& otherKeys,
                              const TStringList& otherValues, TStringList& fileKeys,
-                             const TStringList& fileValues, std::int32_t mode);
+                             const TStringList& fileValues, std::int32_t mode,
+                             EntryChangeObserver* observer = nullptr);
 
 }  // namespace vm

@@ -106,6 +106,29 @@ std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
 std::u16string sTextLoss[TextLossCount];
 std::u16string sWriteError[WriteErrorCount];
 
+std::u16string sStepEdit, sStepInsert, sStepInsertOne, sStepClear, sStepClearOne, sStepDelete, sStepDeleteOne,
+    sStepMove, sStepPasteValue, sStepMark, sStepCopyValues, sStepCopyTimeDialogs, sStepUpdate, sStepTranslate;
+
+const std::vector<KeyedText>& StepTexts() {
+    static const std::vector<KeyedText> texts = {
+        {u"sStepEdit", &sStepEdit, u"Edit"},
+        {u"sStepInsert", &sStepInsert, u"Insert %1 entries"},
+        {u"sStepInsertOne", &sStepInsertOne, u"Insert 1 entry"},
+        {u"sStepClear", &sStepClear, u"Clear %1 entries"},
+        {u"sStepClearOne", &sStepClearOne, u"Clear 1 entry"},
+        {u"sStepDelete", &sStepDelete, u"Delete %1 entries"},
+        {u"sStepDeleteOne", &sStepDeleteOne, u"Delete 1 entry"},
+        {u"sStepMove", &sStepMove, u"Move Entry"},
+        {u"sStepPasteValue", &sStepPasteValue, u"Past Value"},
+        {u"sStepMark", &sStepMark, u"Mark"},
+        {u"sStepCopyValues", &sStepCopyValues, u"Copy Values"},
+        {u"sStepCopyTimeDialogs", &sStepCopyTimeDialogs, u"Copy Time Dialogs"},
+        {u"sStepUpdate", &sStepUpdate, u"Update from File"},
+        {u"sStepTranslate", &sStepTranslate, u"Translate from File"},
+    };
+    return texts;
+}
+
 namespace {
 // The arrays get their English before anything can look at them.
 [[maybe_unused]] const bool Filled = (ResetDocumentTexts(), true);
@@ -129,6 +152,7 @@ std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16st
 }
 
 void ResetDocumentTexts() {
+    for (const KeyedText& t : StepTexts()) *t.text = t.builtIn;
     sErrorReadFile = BuiltInErrorReadFile;
     sErrorWriteFile = BuiltInErrorWriteFile;
     sAskSaveTable1 = BuiltInAskSaveTable1;

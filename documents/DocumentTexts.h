@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vm {
 
@@ -76,6 +77,28 @@ extern const char16_t* const BuiltInWriteError[WriteErrorCount];
 
 // text with "%1", "%2"... replaced by the arguments, in order.
 std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16string_view> args);
+// The names of the undo steps ("Undo Delete 5392 entries"); "%1" stands
+// for the count. The ...One texts name a step of one entry.
+extern std::u16string sStepEdit;
+extern std::u16string sStepInsert, sStepInsertOne;
+extern std::u16string sStepClear, sStepClearOne;
+extern std::u16string sStepDelete, sStepDeleteOne;
+extern std::u16string sStepMove;
+extern std::u16string sStepPasteValue;
+extern std::u16string sStepMark;
+extern std::u16string sStepCopyValues;
+extern std::u16string sStepCopyTimeDialogs;
+extern std::u16string sStepUpdate;
+extern std::u16string sStepTranslate;
+
+// A text with its language key and its built-in English.
+struct KeyedText {
+    const char16_t* key;
+    std::u16string* text;
+    const char16_t* builtIn;
+};
+// The step names above.
+const std::vector<KeyedText>& StepTexts();
 
 // Puts the texts above back to their built-in English.
 void ResetDocumentTexts();

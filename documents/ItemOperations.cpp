@@ -2,18 +2,24 @@
 
 #include <algorithm>
 
+#include "History.h"
+
 namespace vm {
 
-// Negative entry numbers name no entry: they leave the table alone.
+// Negative entry numbers name no entry: they leave the table alone. Each
+// routine records what it changes as one step of the side's history; a
+// step the caller opened around several of them takes them all.
 
 void InsertEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        p.Keys->EnsureCount(at);
+        HistoryStep step(StepKind::Insert, p, static_cast<std::int32_t>(count));
+        step.SetRowAfter(first);
+        step.Grow(p, at);
         p.Keys->InsertEmpty(at, count);
         p.Values->InsertEmpty(at, count);
-        p.Modified = true;
+        step.Inserted(p, at, count);
     }
     p.View->SwitchEditorRow(first, -1);
 }
@@ -22,14 +28,22 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (last >= 0 && last >= first) {
         const auto from = static_cast<std::size_t>(std::max(first, 0));
         const auto to = static_cast<std::size_t>(last);
-        bool changed = p.Count() <= to;
-        p.Keys->EnsureCount(to + 1);
-        for (std::size_t i = from; i <= to; ++i) {
-            if (!p.Keys->Get(i).empty() || !p.Values->Get(i).empty()) changed = true;
-            p.Keys->Set(i, {});
-            p.Values->Set(i, {});
+        // Only entries with a text change; the rest of the range stays out
+        // of the step.
+        std::size_t a = from;
+        std::size_t b = std::min(to + 1, p.Count());
+        while (a < b && p.Keys->Get(a).empty() && p.Values->Get(a).empty()) ++a;
+        while (b > a && p.Keys->Get(b - 1).empty() && p.Values->Get(b - 1).empty()) --b;
+        if (a < b || p.Count() <= to) {
+            HistoryStep step(StepKind::Clear, p, static_cast<std::int32_t>(to - from + 1));
+            step.SetRowAfter(first);
+            step.Grow(p, to + 1);
+            if (a < b) {
+                EntryBlock keys = p.Keys->ClearTexts(a, b - a);
+                EntryBlock values = p.Values->ClearTexts(a, b - a);
+                step.Replaced(p, a, std::move(keys), std::move(values));
+            }
         }
-        if (changed) p.Modified = true;
     }
     p.View->Redraw();
     p.View->SwitchEditorRow(first, -1);
@@ -39,9 +53,11 @@ void DeleteEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first && static_cast<std::size_t>(first) < p.Count()) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        p.Keys->Erase(at, count);
-        p.Values->Erase(at, count);
-        p.Modified = true;
+        HistoryStep step(StepKind::Delete, p, static_cast<std::int32_t>(count));
+        step.SetRowAfter(first);
+        EntryBlock keys = p.Keys->Take(at, count);
+        EntryBlock values = p.Values->Take(at, count);
+        step.Removed(p, at, std::move(keys), std::move(values));
     }
     p.View->SwitchEditorRow(first, -1);
 }
@@ -49,9 +65,72 @@ void DeleteEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
 void MoveEntry(TTblObjects& p, std::int32_t from, std::int32_t to) {
     const auto count = static_cast<std::int64_t>(p.Count());
     if (from < 0 || to < 0 || from >= count || to >= count || from == to) return;
+    HistoryStep step(StepKind::Move, p);
+    step.SetBefore({from, {from, 1}});
+    step.SetAfter({to, {to, 1}});
     p.Keys->Move(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     p.Values->Move(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
-    p.Modified = true;
+    step.Moved(p, static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+}
+
+std::u16string EditorTextToValue(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n') {
+                out += u"\\n";
+                ++i;
+            }
+            // A lone CR is no line break in a table; it is dropped.
+        } else if (c == u'\n') {
+            out += u"\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string ValueToEditorText(std::u16string_view value) {
+    std::u16string out(value);
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        if (out[i] == u'\\' && out[i + 1] == u'n') {
+            out[i] = u'\r';
+            out[i + 1] = u'\n';
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u16string_view text) {
+    if (row < 0) return false;
+    const auto i = static_cast<std::size_t>(row);
+    if (text == list.Get(i)) return false;
+    HistoryStep step(StepKind::Edit, p);
+    step.Changing(p, list, i);
+    list.Set(i, text);
+    list.SetFlag(i, FlagChanged);
+    return true;
+}
+
+void PasteValue(TTblObjects& p, std::int32_t row, const std::u16string& value) {
+    if (row < 0) return;
+    const auto i = static_cast<std::size_t>(row);
+    HistoryStep step(StepKind::PasteValue, p);
+    step.Changing(p, *p.Values, i);
+    p.Values->Set(i, value);
+    p.Values->SetFlag(i, FlagChanged);
+}
+
+void ToggleMark(TTblObjects& p, std::int32_t row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= p.Count()) return;  // no entry there to mark
+    const auto i = static_cast<std::size_t>(row);
+    HistoryStep step(StepKind::Mark, p);
+    step.Changing(p, *p.Keys, i);
+    p.Keys->SetFlag(i, p.Keys->Flag(i) ^ FlagMarkBit);
 }
 
 }  // namespace vm

@@ -6,6 +6,7 @@
 
 #include "DocumentTexts.h"
 #include "formats/CRC.h"
+#include "History.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
@@ -108,6 +109,9 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     const bool ok = format == FormatTbl
                         ? ReadTblFile(p.FileName, sink, &report)
                         : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format), &report);
+    // The side's history starts anew with the table read; after a failed
+    // read it is not at a saved point when the side had unsaved changes.
+    StartHistory(p, ok || !wasModified);
     p.Modified = ok ? false : wasModified;
     ShowReadResult(p, ok, report, p.FileName);
 
@@ -193,7 +197,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);
     }
-    p.Modified = false;
+    MarkSaved(p);
     return true;
 }
 

@@ -28,7 +28,21 @@ std::uint32_t CheckedSize(std::size_t size) {
     return static_cast<std::uint32_t>(size);
 }
 
+// Heap memory of a string: none while the text fits inside the string.
+std::size_t HeapBytes(const std::u16string& s) {
+    const auto data = reinterpret_cast<std::uintptr_t>(s.data());
+    const auto self = reinterpret_cast<std::uintptr_t>(&s);
+    if (data >= self && data < self + sizeof s) return 0;
+    return (s.capacity() + 1) * sizeof(char16_t);
+}
+
 }  // namespace
+
+std::size_t TableEntry::Bytes() const { return sizeof(TableEntry) + HeapBytes(text); }
+
+std::size_t EntryBlock::Bytes() const {
+    return sizeof(EntryBlock) + HeapBytes(units_) + entries_.capacity() * sizeof(Held);
+}
 
 TStringList::~TStringList() { FreeBlocks(NoBlock); }
 
@@ -208,6 +222,74 @@ void TStringList::Move(std::size_t from, std::size_t to) {
         std::rotate(b + f, b + f + 1, b + t + 1);
     else
         std::rotate(b + t, b + f, b + f + 1);
+}
+
+EntryBlock TStringList::CopyOut(std::size_t pos, std::size_t count) const {
+    EntryBlock block;
+    std::size_t units = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) units += entries_[i].size;
+    block.units_.reserve(units);
+    block.entries_.reserve(count);
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        const Entry& e = entries_[i];
+        block.entries_.push_back({block.units_.size(), e.size, e.flag});
+        block.units_.append(e.text, e.size);
+    }
+    return block;
+}
+
+void TStringList::CopyIn(std::size_t pos, const EntryBlock& block) {
+    // Room for every text at once, so the store grows by one block at most.
+    Reserve(0, block.units_.size() + block.entries_.size());
+    for (std::size_t k = 0; k < block.entries_.size(); ++k) {
+        const EntryBlock::Held& h = block.entries_[k];
+        Entry& e = entries_[pos + k];
+        Release(e);
+        e.text = h.size ? Store(std::u16string_view(block.units_).substr(h.offset, h.size)) : EmptyUnits;
+        e.size = h.size;
+        e.flag = h.flag;
+    }
+    CompactIfWasteful();
+}
+
+EntryBlock TStringList::Take(std::size_t pos, std::size_t count) {
+    if (pos >= entries_.size()) return {};
+    count = std::min(count, entries_.size() - pos);
+    EntryBlock block = CopyOut(pos, count);
+    Erase(pos, count);
+    return block;
+}
+
+void TStringList::Put(std::size_t pos, EntryBlock&& block) {
+    if (pos > entries_.size()) pos = entries_.size();
+    InsertEmpty(pos, block.Count());
+    CopyIn(pos, block);
+    block = EntryBlock{};
+}
+
+void TStringList::Exchange(std::size_t pos, EntryBlock& block) {
+    EntryBlock out = CopyOut(pos, block.Count());
+    CopyIn(pos, block);
+    block = std::move(out);
+}
+
+EntryBlock TStringList::ClearTexts(std::size_t pos, std::size_t count) {
+    EntryBlock block = CopyOut(pos, count);
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        Entry& e = entries_[i];
+        Release(e);
+        e.text = EmptyUnits;
+        e.size = 0;
+    }
+    CompactIfWasteful();
+    return block;
+}
+
+void TStringList::Exchange(std::size_t i, TableEntry& entry) {
+    TableEntry out = EntryAt(i);
+    Set(i, entry.text);
+    entries_[i].flag = entry.flag;
+    entry = std::move(out);
 }
 
 }  // namespace vm

@@ -50,6 +50,38 @@ struct TableItem {
     std::int32_t flag = FlagPlain;
 };
 
+// An entry as a value of its own: a copy of its text, its flag and
+// whatever else an entry carries. The undo history keeps entries so and
+// gives them back to the list unchanged.
+struct TableEntry {
+    std::u16string text;
+    std::int32_t flag = FlagPlain;
+
+    // Memory the value holds, its own size included.
+    std::size_t Bytes() const;
+};
+
+// A run of whole entries taken out of a list (see TStringList::Take and
+// ClearTexts), kept as one value until the list takes them back: their
+// texts in one buffer, and each entry's place in it and its flag.
+class EntryBlock {
+public:
+    std::size_t Count() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+    // Memory the block holds, in bytes.
+    std::size_t Bytes() const;
+
+private:
+    friend class TStringList;
+    struct Held {
+        std::size_t offset;
+        std::uint32_t size;
+        std::int32_t flag;
+    };
+    std::u16string units_;
+    std::vector<Held> entries_;
+};
+
 class TStringList {
     struct Entry {
         const char16_t* text;  // in the store, or the shared empty string
@@ -96,6 +128,24 @@ public:
     void InsertEmpty(std::size_t pos, std::size_t count);  // pos <= Count()
     void Erase(std::size_t pos, std::size_t count);        // clipped to the end
     void Move(std::size_t from, std::size_t to);           // both < Count()
+
+    // Whole entries in bulk, for the undo history: an entry handed out and
+    // taken back keeps its text, its flag and everything else it carries.
+    // The caller keeps the partner in step.
+    //
+    // Removes count entries from pos (clipped to the end) and hands them out.
+    EntryBlock Take(std::size_t pos, std::size_t count);
+    // Inserts the block's entries at pos (<= Count()); the block ends empty.
+    void Put(std::size_t pos, EntryBlock&& block);
+    // Trades the entries from pos on with the block's, one for one; all of
+    // them must exist.
+    void Exchange(std::size_t pos, EntryBlock& block);
+    // Empties the texts of count entries from pos (all must exist), keeping
+    // their flags, and hands out the entries as they were.
+    EntryBlock ClearTexts(std::size_t pos, std::size_t count);
+    // One entry (it must exist): a copy of it, and trading it with a value.
+    TableEntry EntryAt(std::size_t i) const { return TableEntry{std::u16string(Get(i)), Flag(i)}; }
+    void Exchange(std::size_t i, TableEntry& entry);
 
     // The entries in order, read-only: `for (const TableItem& item :
     // list.Items())`. Changes go through Set and SetFlag.
@@ -158,12 +208,25 @@ private:
     // many and more than the live ones.
     void CompactIfWasteful();
     void FreeBlocks(std::size_t keep);
+    // The entries from pos on as a block, and the block's texts and flags
+    // given to the entries from pos on.
+    EntryBlock CopyOut(std::size_t pos, std::size_t count) const;
+    void CopyIn(std::size_t pos, const EntryBlock& block);
 
     std::vector<Entry, platform::BufferAllocator<Entry>> entries_;
     std::vector<Block> blocks_;  // the last one takes new strings
     std::size_t liveUnits_ = 0;
     std::size_t deadUnits_ = 0;
     TStringList* partner_ = nullptr;
+};
+
+// Told before an operation changes an entry of a list, so that the entry as
+// it was can be kept. Entry i may lie beyond the end of the list; the
+// observer then grows the table to reach it.
+class EntryChangeObserver {
+public:
+    virtual ~EntryChangeObserver() = default;
+    virtual void BeforeChange(TStringList& list, std::size_t i) = 0;
 };
 
 // Keys and values of one table, linked.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "DocumentTexts.h"
+#include "History.h"
 
 namespace vm {
 
@@ -66,6 +67,7 @@ void InitTableDocuments(TableSideView* view1, TableSideView* view2) {
     ToolValues.Clear();
     ToolFileName.clear();
     CurrentRow = -1;
+    ResetHistory();
 }
 
 std::int32_t RowCountOf(const TTblObjects& p) {

@@ -20,6 +20,12 @@ namespace vm {
 
 enum class AskAnswer { Yes, No, Cancel };
 
+// A block of rows of a list view: the first row and how many (none: 0).
+struct RowBlock {
+    std::int32_t first = -1;
+    std::int32_t count = 0;
+};
+
 // What the documents ask of the controls of one side.
 class TableSideView {
 public:
@@ -29,6 +35,10 @@ public:
     virtual void SetRowCount(std::int32_t rows) = 0;
     virtual void Redraw() = 0;
     virtual void SelectRow(std::int32_t row) = 0;
+    // The block of selected rows, and selecting a block with the focus on
+    // one of its rows (scrolled into view).
+    virtual RowBlock SelectedRows() = 0;
+    virtual void SelectRows(RowBlock rows, std::int32_t focus) = 0;
     // Applies the side's editors to oldRow (none when -1) and loads them
     // from newRow. Does nothing while the side is not shown.
     virtual void SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) = 0;
@@ -53,6 +63,8 @@ public:
     void SetRowCount(std::int32_t) override {}
     void Redraw() override {}
     void SelectRow(std::int32_t) override {}
+    RowBlock SelectedRows() override { return {}; }
+    void SelectRows(RowBlock, std::int32_t) override {}
     void SwitchEditorRow(std::int32_t, std::int32_t) override {}
     void SetNumberColumnWidth(std::int32_t) override {}
     void EnableSave() override {}
@@ -78,8 +90,9 @@ struct TTblObjects {
     bool SearchShown = false;
     bool Active = true;  // shown in the current view mode
     std::uint8_t Side = 0;  // 1 or 2
-    // The table differs from what was last loaded or saved. Set by every
-    // change, cleared by a load or a successful save.
+    // The table differs from what was last loaded or saved: set by every
+    // change, cleared by a load or a successful save, and by undoing or
+    // redoing back to the last load or save.
     bool Modified = false;
 
     std::size_t Count() const { return Keys->Count(); }

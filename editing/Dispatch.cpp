@@ -2,6 +2,7 @@
 
 #include "documents/CrossTableTools.h"
 #include "documents/FileDialogs.h"
+#include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "editing/Editors.h"
@@ -75,6 +76,8 @@ void MainMenuCommand(int number) {
     case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate); return;
     case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate); return;
     case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate); return;
+    case MenuUndo: Undo(w.EditTarget()); return;
+    case MenuRedo: Redo(w.EditTarget()); return;
     case MenuHotKeys: ShowHotKeys(); return;
     case MenuAbout: ShowAbout(); return;
     default: break;
@@ -84,6 +87,7 @@ void MainMenuCommand(int number) {
         Language = number - MenuFirstLanguage;
         w.menu.SetChecked(number, true);
         ExchangeSettings(true);
+        w.RefreshEditMenu();  // in the new language
     }
 }
 
@@ -121,10 +125,25 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
     const bool ctrlAlone = shift == CtrlBit;
     const bool bothTables = ViewMode == ViewTwoTables && k == 1;
 
+    // Undo and redo take Ctrl (with Shift for the second way to redo);
+    // Caps Lock and mouse buttons do not matter.
+    const std::uint32_t keys = shift & (CtrlBit | ShiftBit | AltBit);
+    if (key == 'Z' && keys == CtrlBit) {
+        Undo(p);
+        return true;
+    }
+    if ((key == 'Y' && keys == CtrlBit) || (key == 'Z' && keys == (CtrlBit | ShiftBit))) {
+        Redo(p);
+        return true;
+    }
     if (key == VK_INSERT && n > 0) {
         if (first < 0) return false;
-        InsertEntries(p, first, last);
-        if (ctrlAlone && bothTables) InsertEntries(*p.Other, first, last);
+        {
+            // In both tables: one step.
+            HistoryStep step(StepKind::Insert, p, k);
+            InsertEntries(p, first, last);
+            if (ctrlAlone && bothTables) InsertEntries(*p.Other, first, last);
+        }
         UpdateRowCounts();
         list.RedrawAll();
         return false;
@@ -132,12 +151,23 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
     if (key == VK_DELETE && CurrentRow < n - 1) {
         if (first < 0) return false;
         const bool alsoOther = (shift & CtrlBit) && bothTables;
+        // The last row lies beyond both tables: no entry to clear there.
+        const int lastEntry = std::min(last, n - 2);
         if (!(shift & ShiftBit)) {
-            ClearEntries(p, first, last);
-            if (alsoOther) ClearEntries(*p.Other, first, last);
+            HistoryStep step(StepKind::Clear, p, lastEntry - first + 1);
+            ClearEntries(p, first, lastEntry);
+            if (alsoOther) ClearEntries(*p.Other, first, lastEntry);
         } else {
-            DeleteEntries(p, first, last);
-            if (alsoOther) DeleteEntries(*p.Other, first, last);
+            {
+                // The step is named after the entries that went.
+                const std::size_t before = p.Count();
+                const std::size_t otherBefore = p.Other->Count();
+                HistoryStep step(StepKind::Delete, p);
+                DeleteEntries(p, first, last);
+                if (alsoOther) DeleteEntries(*p.Other, first, last);
+                const std::size_t gone = std::max(before - p.Count(), otherBefore - p.Other->Count());
+                step.SetCount(static_cast<std::int32_t>(gone));
+            }
             UpdateRowCounts();
         }
         list.RedrawAll();
@@ -191,10 +221,7 @@ void ListContextCommand(int item, int side) {
             // Real line breaks would split a text line when saved; the
             // table holds them as backslash and "n".
             const std::u16string value = EditorTextToValue(ProgramClipboard);
-            const auto r = static_cast<std::size_t>(CurrentRow);
-            p.Values->Set(r, value);
-            p.Values->SetFlag(r, FlagChanged);
-            p.Modified = true;
+            PasteValue(p, CurrentRow, value);
             if (p.Active) w.ValueEditorOf(p).SetTextClean(ValueToEditorText(value));
             w.SideOf(p).list.RedrawAll();
         }

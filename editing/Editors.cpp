@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "documents/History.h"
 #include "editing/Dispatch.h"
 #include "editing/TableView.h"
 #include "formats/Options.h"
@@ -20,38 +21,6 @@ bool Confirmed(const std::u16string& question) {
 
 }  // namespace
 
-std::u16string EditorTextToValue(std::u16string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
-                out += u"\\n";
-                ++i;
-            }
-            // A lone CR is no line break in a table; it is dropped.
-        } else if (c == u'\n') {
-            out += u"\\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::u16string ValueToEditorText(std::u16string_view value) {
-    std::u16string out(value);
-    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
-        if (out[i] == u'\\' && out[i + 1] == u'n') {
-            out[i] = u'\r';
-            out[i + 1] = u'\n';
-            ++i;
-        }
-    }
-    return out;
-}
-
 void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     if (!p.Active || !TheMainWindow) return;
     MainWindow& w = *TheMainWindow;
@@ -60,23 +29,11 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     Repositioning = true;
 
     if (oldRow >= 0) {
-        const auto b = static_cast<std::size_t>(oldRow);
-        if (key.IsModified() && Confirmed(p.AskSaveKey)) {
-            const std::u16string text = key.Text();
-            if (text != p.Keys->Get(b)) {
-                p.Keys->Set(b, text);
-                p.Keys->SetFlag(b, FlagChanged);
-                p.Modified = true;
-            }
-        }
-        if (value.IsModified() && Confirmed(p.AskSaveValue)) {
-            const std::u16string text = EditorTextToValue(value.Text());
-            if (text != p.Values->Get(b)) {
-                p.Values->Set(b, text);
-                p.Values->SetFlag(b, FlagChanged);
-                p.Modified = true;
-            }
-        }
+        // Key and value are one step of the history.
+        HistoryStep step(StepKind::Edit, p);
+        if (key.IsModified() && Confirmed(p.AskSaveKey)) ApplyEditedText(p, *p.Keys, oldRow, key.Text());
+        if (value.IsModified() && Confirmed(p.AskSaveValue))
+            ApplyEditedText(p, *p.Values, oldRow, EditorTextToValue(value.Text()));
         w.SideOf(p).list.RedrawRows(oldRow, oldRow);
     }
 
@@ -114,6 +71,19 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
             return true;
         }
         return false;
+    case 'Z':
+    case 'Y': {
+        // The table's undo and redo while the box holds no typed text;
+        // with typed text Ctrl+Z is the box's own undo.
+        const std::uint32_t keys = shiftState & (CtrlBit | ShiftBit | AltBit);
+        if (!(keys == CtrlBit || (key == 'Z' && keys == (CtrlBit | ShiftBit)))) return false;
+        if (TheMainWindow->KeyEditorOf(p).IsModified()) return false;
+        if (key == 'Z' && keys == CtrlBit)
+            Undo(p);
+        else
+            Redo(p);
+        return true;
+    }
     default:
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "documents/ItemOperations.h"
 #include "documents/TblObjects.h"
 #include "toolkit/Toolkit.h"
 
@@ -17,11 +18,6 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow);
 // A key typed into a key editor serving p; true consumes it.
 bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState);
 
-// Stored form of editor text: CR LF and a lone LF become backslash and
-// "n", a lone CR is dropped (a raw line break would split a text line).
-std::u16string EditorTextToValue(std::u16string_view text);
-// Editor form of a value: backslash and "n" become CR LF.
-std::u16string ValueToEditorText(std::u16string_view value);
 
 bool CopyTextToClipboard(HWND owner, const std::u16string& text);
 // False (text unchanged) when the clipboard holds no text.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "documents/History.h"
+#include "documents/ItemOperations.h"
 #include "editing/Editors.h"
 #include "formats/CRC.h"
 #include "shell/InterfaceTexts.h"
@@ -30,10 +32,8 @@ COLORREF RowColour(const TTblObjects& p, int row) {
 void MarkToggle(TTblObjects& p) {
     tk::ListView& list = TheMainWindow->SideOf(p).list;
     const int f = list.FocusedRow();
-    if (f < 0 || static_cast<std::size_t>(f) >= p.Count()) return;  // no entry there to mark
-    const auto r = static_cast<std::size_t>(f);
-    p.Keys->SetFlag(r, p.Keys->Flag(r) ^ FlagMarkBit);
-    list.RedrawRows(f, f);
+    ToggleMark(p, f);
+    if (f >= 0) list.RedrawRows(f, f);
 }
 
 void SyncRows(TTblObjects& p) {
@@ -43,6 +43,10 @@ void SyncRows(TTblObjects& p) {
         const int f = list.FocusedRow();
         if (f != CurrentRow) {
             const std::int32_t old = CurrentRow;
+            // The edits of both tables' editors are one step, made at the
+            // row left.
+            HistoryStep step(StepKind::Edit, p);
+            step.SetBefore({old, {old, old >= 0 ? 1 : 0}});
             SwitchEditorRow(TableSide(1), f, old);
             SwitchEditorRow(TableSide(2), f, old);
             CurrentRow = f;

@@ -11,6 +11,12 @@ extern std::u16string sNoData;
 extern std::u16string sGoTo;
 extern std::u16string sFindKey;
 extern std::u16string sFindValue;
+// The Edit menu's commands: alone when there is nothing to undo or redo,
+// else with "%1" standing for the step's name.
+extern std::u16string sMenuUndo;
+extern std::u16string sMenuRedo;
+extern std::u16string sMenuUndoStep;
+extern std::u16string sMenuRedoStep;
 
 // The caption of the About box and every message box.
 inline constexpr const char16_t* WindowCaption = u"Vellumark v0.96 beta";

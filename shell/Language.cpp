@@ -101,6 +101,17 @@ std::vector<KeyInfo>& Keys() {
         return true;
     }();
     (void)withLists;
+    static const bool withEditMenu = [] {
+        // The Edit menu and the names of the undo steps.
+        keys.push_back({u"sMenuEdit", Target::Menu, 31});
+        keys.push_back({u"sMenuUndo", Target::Text, 0, &sMenuUndo, u"Undo"});
+        keys.push_back({u"sMenuRedo", Target::Text, 0, &sMenuRedo, u"Redo"});
+        keys.push_back({u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"});
+        keys.push_back({u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"});
+        for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+        return true;
+    }();
+    (void)withEditMenu;
     return keys;
 }
 

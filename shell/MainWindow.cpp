@@ -2,6 +2,7 @@
 
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
+#include "documents/History.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
 #include "editing/Insertion.h"
@@ -14,6 +15,8 @@
 namespace vm {
 
 MainWindow* TheMainWindow = nullptr;
+
+static_assert(MenuFirstLanguage == LanguageMenuFirst);
 
 namespace {
 
@@ -36,6 +39,7 @@ std::u16string BuiltInText([[maybe_unused]] const char16_t* wide, [[maybe_unused
 }  // namespace
 
 MainWindow::~MainWindow() {
+    HistoryChanged = nullptr;
     if (form.hwnd) DestroyWindow(form.hwnd);
     for (HFONT f : {windowFont, listFont, menuItemFont})
         if (f) DeleteObject(f);
@@ -74,6 +78,9 @@ void MainWindow::BuildMenus() {
     menu.Add(K::Head, u"Help");
     menu.Add(K::Command, u"Hot Keys");
     menu.Add(K::Command, u"About Vellumark");
+    menu.Add(K::Head, u"Edit");
+    menu.Add(K::Command, u"Undo");
+    menu.Add(K::Command, u"Redo");
     menu.Add(K::Head, u"Language");
     menu.Add(K::Command, u" ");  // placeholder until the languages are inserted
     menu.items[MenuTwoTables].checked = true;
@@ -81,6 +88,9 @@ void MainWindow::BuildMenus() {
     menu.items[MenuAskChange].checked = true;
     menu.items[MenuSave1].enabled = false;
     menu.items[MenuSave2].enabled = false;
+    menu.items[MenuEdit].showBefore = MenuView;
+    menu.items[MenuUndo].enabled = false;
+    menu.items[MenuRedo].enabled = false;
     menu.items[MenuColorApi].hidden = true;
     menu.items[MenuSavingSettings].hidden = true;
 
@@ -172,6 +182,35 @@ void MainWindow::KeepKeyboard() {
         form.RestoreFocus();
 }
 
+TTblObjects& MainWindow::EditTarget() {
+    const HWND focus = GetFocus();
+    for (int side = 1; side <= 2; ++side) {
+        TTblObjects& p = TableSide(side);
+        if (!p.Active) continue;
+        if (focus && (focus == SideOf(p).list.hwnd || focus == KeyEditorOf(p).hwnd || focus == ValueEditorOf(p).hwnd))
+            return p;
+    }
+    const int last = LastHistorySide();
+    if (last != 0 && TableSide(last).Active) return TableSide(last);
+    return TableSide(TableSide(1).Active ? 1 : 2);
+}
+
+namespace {
+// A command's caption: its text with the step's name, and its key.
+std::u16string EditCommandCaption(const std::u16string& alone, const std::u16string& withStep,
+                                  const std::u16string& step, const char16_t* key) {
+    return (step.empty() ? alone : FillIn(withStep, {step})) + u"\t" + key;
+}
+}  // namespace
+
+void MainWindow::RefreshEditMenu() {
+    const TTblObjects& p = EditTarget();
+    const std::u16string undo = UndoName(p);
+    const std::u16string redo = RedoName(p);
+    menu.SetCommand(MenuUndo, EditCommandCaption(sMenuUndo, sMenuUndoStep, undo, u"Ctrl+Z"), CanUndo(p));
+    menu.SetCommand(MenuRedo, EditCommandCaption(sMenuRedo, sMenuRedoStep, redo, u"Ctrl+Y"), CanRedo(p));
+}
+
 void MainWindow::OnResize() {
     if (StartupPass) return;
     const RECT outer = [this] {
@@ -190,6 +229,12 @@ void MainWindow::OnResize() {
 
 void MainWindow::WireEvents() {
     form.onMenu = MainMenuCommand;
+    form.onMessage = [this](UINT msg, WPARAM, LPARAM, LRESULT&) {
+        // The Edit menu follows the focus: refreshed as the menu bar opens.
+        if (msg == WM_INITMENU) RefreshEditMenu();
+        return false;
+    };
+    HistoryChanged = [this] { RefreshEditMenu(); };
     form.onClose = [] { return ConfirmEndProgram(); };
     form.onSize = [this] { OnResize(); };
     form.onSysCommand = [this](WPARAM) {
@@ -258,6 +303,17 @@ void SideView::SelectRow(std::int32_t row) {
     tk::ListView& list = TheMainWindow->Side(side_).list;
     list.SelectOnly(row);
     if (row >= 0) list.EnsureVisible(row);
+}
+
+RowBlock SideView::SelectedRows() {
+    const tk::ListView& list = TheMainWindow->Side(side_).list;
+    return {list.FirstSelected(), list.SelectedCount()};
+}
+
+void SideView::SelectRows(RowBlock rows, std::int32_t focus) {
+    tk::ListView& list = TheMainWindow->Side(side_).list;
+    list.SelectRange(rows.first, rows.count, focus);
+    if (focus >= 0) list.EnsureVisible(focus);
 }
 
 void SideView::SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) {

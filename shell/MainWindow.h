@@ -13,7 +13,8 @@
 
 namespace vm {
 
-// Entry numbers of the main menu.
+// Entry numbers of the main menu. The Edit menu came last and keeps the
+// numbers after Help, though the bar shows it between File and View.
 enum MenuNumber : int {
     MenuFile = 0,
     MenuOpen1 = 1,
@@ -41,8 +42,11 @@ enum MenuNumber : int {
     MenuHelp = 28,
     MenuHotKeys = 29,
     MenuAbout = 30,
-    MenuLanguage = 31,
-    MenuFirstLanguage = 32,
+    MenuEdit = 31,
+    MenuUndo = 32,
+    MenuRedo = 33,
+    MenuLanguage = 34,
+    MenuFirstLanguage = 35,
 };
 
 // Toolbar buttons of each side.
@@ -86,6 +90,12 @@ struct MainWindow {
     void Create();
     SideControls& Side(int side) { return sides[side == 2 ? 1 : 0]; }
     SideControls& SideOf(const TTblObjects& p) { return Side(p.Side); }
+    // The table the Edit menu acts on: the shown table whose list or
+    // editors have the keyboard focus, else the one changed last.
+    TTblObjects& EditTarget();
+    // Undo and Redo in the Edit menu: what they would do, greyed when
+    // there is nothing.
+    void RefreshEditMenu();
     tk::Edit& KeyEditorOf(const TTblObjects& p) { return *keyEditorOf[p.Side == 2 ? 1 : 0]; }
     tk::Edit& ValueEditorOf(const TTblObjects& p) { return *valueEditorOf[p.Side == 2 ? 1 : 0]; }
     // p's list when it is shown, otherwise the other table's.
@@ -110,6 +120,8 @@ public:
     void SetRowCount(std::int32_t rows) override;
     void Redraw() override;
     void SelectRow(std::int32_t row) override;
+    RowBlock SelectedRows() override;
+    void SelectRows(RowBlock rows, std::int32_t focus) override;
     void SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) override;
     void SetNumberColumnWidth(std::int32_t rows) override;
     void EnableSave() override;

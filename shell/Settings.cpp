@@ -2,8 +2,10 @@
 // a fixed order, and then re-applies the options to the window.
 #include "Settings.h"
 
+#include <algorithm>
 #include <cstdint>
 
+#include "documents/History.h"
 #include "formats/CRC.h"
 #include "formats/Options.h"
 #include "platform/Platform.h"
@@ -130,6 +132,10 @@ void ExchangeSettings(bool Store) {
     const std::int32_t maxFileSize = x.Signed(u"MaxFileSize", DefaultMaxFileSize);
     MaxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
 
+    // The memory the undo history may hold, in bytes (0: no history).
+    MaxUndoSize = x.Unsigned(u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(MaxUndoSize, 0xFFFFFFFFu)));
+    TrimHistory();
+
     const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(Encoding));
     if (encoding <= 2) Encoding = static_cast<int>(encoding);
 
@@ -166,6 +172,7 @@ void ExchangeSettings(bool Store) {
 }
 
 void ResetSettings() {
+    MaxUndoSize = DefaultMaxUndoSize;
     ViewMode = ViewTwoTables;
     Language = 0;
     LanguageCount = 0;

@@ -10,7 +10,7 @@ namespace vm {
 inline constexpr int ViewOnlyTable1 = 9;  // menu numbers of the view modes
 inline constexpr int ViewOnlyTable2 = 10;
 inline constexpr int ViewTwoTables = 11;
-inline constexpr int LanguageMenuFirst = 32;  // "English"; the others follow
+inline constexpr int LanguageMenuFirst = 35;  // "English"; the others follow
 
 extern int ViewMode;       // ViewOnlyTable1, ViewOnlyTable2 or ViewTwoTables
 extern int Language;       // 0 English, 1.. the names of "Languages"
@@ -42,7 +42,7 @@ extern std::u16string SettingsFileName;  // full path of "Vellumark.ini"
 
 void ExchangeSettings(bool Store);
 
-// Back to the values before the first read (for tests).
+// Back to the values before the first read (for tests); the undo limit too.
 void ResetSettings();
 
 }  // namespace vm

@@ -24,6 +24,13 @@ struct RecordingView final : vm::TableSideView {
     void SetRowCount(std::int32_t rows) override { calls.push_back("rows " + std::to_string(rows)); }
     void Redraw() override { calls.push_back("redraw"); }
     void SelectRow(std::int32_t row) override { calls.push_back("select " + std::to_string(row)); }
+    vm::RowBlock selection;  // what the list's selection is taken to be
+    vm::RowBlock SelectedRows() override { return selection; }
+    void SelectRows(vm::RowBlock rows, std::int32_t focus) override {
+        selection = rows;
+        calls.push_back("select rows " + std::to_string(rows.first) + " " + std::to_string(rows.count) + " focus " +
+                        std::to_string(focus));
+    }
     void SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) override {
         calls.push_back("switch " + std::to_string(newRow) + " " + std::to_string(oldRow));
     }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "documents/History.h"
+#include "documents/ItemOperations.h"
 #include "formats/Options.h"
 #include "shell/Settings.h"
 
@@ -77,7 +79,7 @@ TEST_F(SettingsTest, FirstStartWithoutAFile) {
     vm::ExchangeSettings(false);
     const std::vector<std::string> expected = {
         "add English", "hide placeholder", "check 14", "check 13", "uncheck 11", "check 11",
-        "check 32",    "load English",     "layout",   "open files"};
+        "check " + std::to_string(vm::LanguageMenuFirst), "load English", "layout", "open files"};
     EXPECT_EQ(host.calls, expected);
     EXPECT_FALSE(vm::StartupPass);
     EXPECT_EQ(vm::LanguageCount, 0);
@@ -162,7 +164,7 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
         WriteIni("Languages=Deutsch,Polski\r\nLanguage=" + std::to_string(c.stored) + "\r\n");
         vm::ExchangeSettings(false);
         EXPECT_EQ(vm::Language, c.language) << c.stored;
-        EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(32 + c.language));
+        EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(vm::LanguageMenuFirst + c.language));
         EXPECT_EQ(host.calls[host.calls.size() - 3], c.loaded);
     }
 }
@@ -188,7 +190,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
 
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
-                                           "MaxAddToHashSize", "AddToHashSize", "Offset8", "Encoding",
+                                           "MaxAddToHashSize", "AddToHashSize", "Offset8", "MaxUndoSize", "Encoding",
                                            "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "ViewTbl", "Language",
                                            "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
@@ -213,7 +215,7 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(false);
     vm::ExchangeSettings(true);
     const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
-                                           "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
+                                           "MaxUndoSize",      "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
                                            "HeadersTTF",       "ColorApiTXT",   "ViewTbl",   "Language",
                                            "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
@@ -221,3 +223,17 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
 }
 
 }  // namespace
+
+TEST_F(SettingsTest, UndoLimitComesFromTheFileAndTrimsTheHistory) {
+    vm::InitTableDocuments();
+    vm::TTblObjects& t = vm::TableSide(1);
+    vm::InsertEntries(t, 0, 2);
+    ASSERT_TRUE(vm::CanUndo(t));
+    EXPECT_EQ(vm::MaxUndoSize, 256u << 20);
+    WriteIni("MaxUndoSize=0\r\n");
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::MaxUndoSize, 0u);
+    EXPECT_FALSE(vm::CanUndo(t));
+    EXPECT_TRUE(t.Modified);
+    vm::InitTableDocuments();
+}

@@ -131,7 +131,16 @@ bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         onFocusChange(msg == WM_SETFOCUS);
         return true;
     }
-    if (msg == WM_KEYDOWN && onKeyDown && onKeyDown(wp, lp)) {
+    if (msg == WM_KEYDOWN) {
+        dropChar_ = false;
+        if (onKeyDown && onKeyDown(wp, lp)) {
+            dropChar_ = true;
+            result = 0;
+            return true;
+        }
+    }
+    if (msg == WM_CHAR && dropChar_) {
+        dropChar_ = false;
         result = 0;
         return true;
     }

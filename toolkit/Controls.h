@@ -52,11 +52,16 @@ struct Edit : Wnd {
     // replacement can be undone.
     void ReplaceSelection(std::u16string_view text);
 
-    // A key-down message before the edit box sees it; true consumes it.
+    // A key-down message before the edit box sees it; true consumes it,
+    // and with it the character the key makes (Ctrl+Z would otherwise
+    // still reach the box as its own undo).
     std::function<bool(WPARAM key, LPARAM keyData)> onKeyDown;
     // After the edit box has gained (true) or lost (false) the input focus.
     std::function<void(bool gained)> onFocusChange;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    bool dropChar_ = false;  // the next character belongs to a consumed key
 };
 
 // An editable text field with a drop-down list of earlier entries.

@@ -85,6 +85,18 @@ void ListView::SelectOnly(int row) {
 }
 
 void ListView::SelectAll() { ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED); }
+
+void ListView::SelectRange(int first, int count, int focus) {
+    ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (first >= 0 && count > 0) {
+        if (first == 0 && count >= RowCount()) {
+            SelectAll();
+        } else {
+            for (int row = first; row < first + count; ++row) ListView_SetItemState(hwnd, row, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    if (focus >= 0) ListView_SetItemState(hwnd, focus, LVIS_FOCUSED, LVIS_FOCUSED);
+}
 void ListView::EnsureVisible(int row) { ListView_EnsureVisible(hwnd, row, FALSE); }
 int ListView::TopRow() const { return ListView_GetTopIndex(hwnd); }
 

@@ -31,6 +31,9 @@ struct ListView : Wnd {
     // Makes row the only selected and the focused row (none when row < 0).
     void SelectOnly(int row);
     void SelectAll();
+    // Selects count rows from first on (none when count is 0) and makes
+    // focus the focused row.
+    void SelectRange(int first, int count, int focus);
     void EnsureVisible(int row);
     int TopRow() const;
     // Scrolls so that row becomes the top row, after the message being

@@ -1,5 +1,7 @@
 #include "toolkit/Menu.h"
 
+#include <algorithm>
+
 namespace tk {
 
 int MainMenu::Add(MenuItem::Kind kind, std::u16string caption, int group) {
@@ -49,6 +51,22 @@ void MainMenu::SetHidden(int number, bool hidden) {
     Rebuild();
 }
 
+void MainMenu::SetCommand(int number, std::u16string caption, bool enabled) {
+    if (!Valid(number)) return;
+    MenuItem& item = items[static_cast<std::size_t>(number)];
+    if (item.caption == caption && item.enabled == enabled) return;
+    item.caption = std::move(caption);
+    item.enabled = enabled;
+    if (!menu_ || item.hidden) return;
+    const NativeString text = ToNative(item.caption);
+    MENUITEMINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING | MIIM_STATE;
+    info.fState = (item.checked ? MFS_CHECKED : MFS_UNCHECKED) | (enabled ? MFS_ENABLED : MFS_GRAYED);
+    info.dwTypeData = const_cast<NativeChar*>(text.c_str());
+    SetMenuItemInfo(menu_, static_cast<UINT>(FirstCommandId + number), FALSE, &info);
+}
+
 void MainMenu::AttachTo(HWND window) {
     window_ = window;
     Rebuild();
@@ -67,12 +85,18 @@ void MainMenu::Rebuild() {
     pending_ = false;
     HMENU bar = CreateMenu();
     HMENU popup = nullptr;
+    // The heads with their menus, in the order the bar shows them.
+    struct Shown {
+        int number;
+        HMENU popup;
+    };
+    std::vector<Shown> heads;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const MenuItem& item = items[i];
         const NativeString caption = ToNative(item.caption);
         if (item.kind == MenuItem::Head) {
             popup = CreatePopupMenu();
-            if (!item.hidden) AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), caption.c_str());
+            heads.push_back({static_cast<int>(i), popup});
             continue;
         }
         if (!popup || item.hidden) continue;
@@ -88,6 +112,21 @@ void MainMenu::Rebuild() {
         info.wID = static_cast<UINT>(FirstCommandId + static_cast<int>(i));
         info.dwTypeData = const_cast<NativeChar*>(caption.c_str());
         InsertMenuItem(popup, GetMenuItemCount(popup), TRUE, &info);
+    }
+    for (std::size_t i = 0; i < heads.size(); ++i) {
+        const int before = items[static_cast<std::size_t>(heads[i].number)].showBefore;
+        if (before < 0) continue;
+        const auto at = std::find_if(heads.begin(), heads.end(), [before](const Shown& h) { return h.number == before; });
+        if (at == heads.end() || at - heads.begin() > static_cast<std::ptrdiff_t>(i)) continue;
+        std::rotate(at, heads.begin() + static_cast<std::ptrdiff_t>(i), heads.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+    for (const Shown& head : heads) {
+        const MenuItem& item = items[static_cast<std::size_t>(head.number)];
+        if (item.hidden) {
+            DestroyMenu(head.popup);
+            continue;
+        }
+        AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(head.popup), ToNative(item.caption).c_str());
     }
     HMENU old = menu_;
     menu_ = bar;

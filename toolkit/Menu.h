@@ -21,6 +21,9 @@ struct MenuItem {
     bool enabled = true;
     bool hidden = false;
     int group = 0;  // radio items of one group > 0 check each other out
+    // A head shown in the menu bar in front of the head with this number
+    // (-1: in the order of the numbers). Numbers stay as they are.
+    int showBefore = -1;
 };
 
 struct MainMenu {
@@ -37,6 +40,9 @@ struct MainMenu {
     void SetEnabled(int number, bool enabled);
     bool IsEnabled(int number) const;
     void SetHidden(int number, bool hidden);
+    // Caption and enabled state of a command at once, changed in the menu
+    // bar in place (also while a menu of it is open).
+    void SetCommand(int number, std::u16string caption, bool enabled);
 
     // Attaches the menu bar to a window; every change after this rebuilds it.
     void AttachTo(HWND window);

@@ -3,6 +3,7 @@
 // writing pass followed by a reading pass gives the same options.
 
 #include "FuzzCommon.h"
+#include "documents/History.h"
 #include "formats/Options.h"
 #include "shell/Settings.h"
 
@@ -20,7 +21,7 @@ struct Host final : vm::SettingsHost {
 };
 
 struct Snapshot {
-    std::uint64_t maxFileSize;
+    std::uint64_t maxFileSize, maxUndoSize;
     int add, maxAdd, offset8, encoding, view, language;
     bool notAsk, quote, colorApi, includesAnywhere;
     std::string header, headers;
@@ -28,9 +29,9 @@ struct Snapshot {
 };
 
 Snapshot Take() {
-    return {vm::MaxFileSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding, vm::ViewMode,
-            vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere, vm::HeaderTTF,
-            vm::HeadersTTF};
+    return {vm::MaxFileSize, vm::MaxUndoSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding,
+            vm::ViewMode, vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere,
+            vm::HeaderTTF, vm::HeadersTTF};
 }
 
 // Prints every option, for the report of a failed check.
@@ -41,12 +42,12 @@ void Print(const char* what, const Snapshot& s) {
         return vmfuzz::Printable(units);
     };
     std::fprintf(stderr,
-                 "%s: MaxFileSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d ViewMode %d "
-                 "Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d IncludesAnywhere %d HeaderTTF [%s] "
-                 "HeadersTTF [%s]\n",
-                 what, static_cast<unsigned long long>(s.maxFileSize), s.add, s.maxAdd, s.offset8, s.encoding,
-                 s.view, s.language, s.notAsk, s.quote, s.colorApi, s.includesAnywhere, text(s.header).c_str(),
-                 text(s.headers).c_str());
+                 "%s: MaxFileSize %llu MaxUndoSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d "
+                 "ViewMode %d Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d IncludesAnywhere %d "
+                 "HeaderTTF [%s] HeadersTTF [%s]\n",
+                 what, static_cast<unsigned long long>(s.maxFileSize), static_cast<unsigned long long>(s.maxUndoSize),
+                 s.add, s.maxAdd, s.offset8, s.encoding, s.view, s.language, s.notAsk, s.quote, s.colorApi,
+                 s.includesAnywhere, text(s.header).c_str(), text(s.headers).c_str());
 }
 
 vmfuzz::ScratchDir& Dir() {

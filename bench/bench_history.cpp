@@ -1,0 +1,133 @@
+// What the undo history costs: an edit applied with its step against the
+// same edit applied the way it was before there was a history, and undo and
+// redo of clearing and deleting every entry of a full table.
+
+#include <benchmark/benchmark.h>
+
+#include "BenchTables.h"
+#include "documents/History.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+
+namespace {
+
+using namespace vmbench;
+
+// A side holding 65535 entries of the shape of a real table, with an empty
+// history.
+vm::TTblObjects& LoadedSide() {
+    vm::InitTableDocuments();
+    vm::MaxUndoSize = vm::DefaultMaxUndoSize;
+    vm::TTblObjects& side = vm::TableSide(1);
+    side.FileName = Full().path.u16string();
+    vm::LoadTable(side, vm::FormatTbl);
+    return side;
+}
+
+// For every row, two texts a value editor could hold: the stored value
+// (line breaks as the editor shows them) with a letter added, a different
+// one each time. Applying them in turn changes the value every time.
+std::vector<std::u16string> EditedTexts(const vm::TTblObjects& side) {
+    std::vector<std::u16string> texts;
+    texts.reserve(side.Count() * 2);
+    for (std::size_t i = 0; i < side.Count(); ++i) {
+        std::u16string v = vm::ValueToEditorText(side.Values->Get(i));
+        v.push_back(u'a');
+        texts.push_back(v);
+        v.back() = u'b';
+        texts.push_back(v);
+    }
+    return texts;
+}
+
+// Applying a value editor's text as the editors did before the history:
+// stored form, compare, copy into the entry, flag it, mark the side.
+bool ApplyWithoutHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
+    const std::u16string text = vm::EditorTextToValue(editorText);
+    if (text == list.Get(i)) return false;
+    list.Set(i, text);
+    list.SetFlag(i, vm::FlagChanged);
+    p.Modified = true;
+    return true;
+}
+
+bool ApplyWithHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
+    return vm::ApplyEditedText(p, list, static_cast<std::int32_t>(i), vm::EditorTextToValue(editorText));
+}
+
+// Each iteration: the editor's text for the next row (a fresh string, as
+// reading an edit box gives), applied to that row's value.
+void BM_ApplyEdit_WithoutHistory(benchmark::State& state) {
+    vm::TTblObjects& side = LoadedSide();
+    const std::vector<std::u16string> texts = EditedTexts(side);
+    const std::size_t rows = side.Count();
+    std::size_t n = 0;
+    for (auto _ : state) {
+        const std::size_t row = n % rows;
+        std::u16string text = texts[2 * row + (n / rows) % 2];
+        benchmark::DoNotOptimize(ApplyWithoutHistory(side, *side.Values, row, text));
+        ++n;
+    }
+}
+BENCHMARK(BM_ApplyEdit_WithoutHistory);
+
+void RunWithHistory(benchmark::State& state, bool full) {
+    vm::TTblObjects& side = LoadedSide();
+    const std::vector<std::u16string> texts = EditedTexts(side);
+    const std::size_t rows = side.Count();
+    std::size_t n = 0;
+    if (full) {
+        // The history at its limit: every new step lets the oldest go.
+        vm::MaxUndoSize = static_cast<std::uint64_t>(state.range(0)) << 20;
+        while (vm::HistoryBytes() + 4096 < vm::MaxUndoSize) {
+            const std::size_t row = n % rows;
+            ApplyWithHistory(side, *side.Values, row, std::u16string(texts[2 * row + (n / rows) % 2]));
+            ++n;
+        }
+    }
+    for (auto _ : state) {
+        const std::size_t row = n % rows;
+        std::u16string text = texts[2 * row + (n / rows) % 2];
+        benchmark::DoNotOptimize(ApplyWithHistory(side, *side.Values, row, text));
+        ++n;
+    }
+    state.counters["steps"] = static_cast<double>(vm::UndoSteps(side));
+    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes()) / (1 << 20);
+    vm::ResetHistory();
+    vm::MaxUndoSize = vm::DefaultMaxUndoSize;
+}
+void BM_ApplyEdit_WithHistory_Growing(benchmark::State& state) { RunWithHistory(state, false); }
+void BM_ApplyEdit_WithHistory_AtLimit(benchmark::State& state) { RunWithHistory(state, true); }
+BENCHMARK(BM_ApplyEdit_WithHistory_Growing);
+BENCHMARK(BM_ApplyEdit_WithHistory_AtLimit)->Arg(16)->Arg(256);
+
+// Undo, then redo, of one step over every entry of a full table; each is
+// timed on its own.
+void UndoAndRedo(benchmark::State& state, bool timeUndo, void (*change)(vm::TTblObjects&)) {
+    vm::TTblObjects& side = LoadedSide();
+    change(side);
+    for (auto _ : state) {
+        if (!timeUndo) state.PauseTiming();
+        vm::Undo(side);
+        if (!timeUndo) state.ResumeTiming();
+        if (timeUndo) state.PauseTiming();
+        vm::Redo(side);
+        if (timeUndo) state.ResumeTiming();
+    }
+    state.counters["entries"] = static_cast<double>(side.Count() > 0 ? side.Count() : vm::RowCountOf(side));
+    vm::ResetHistory();
+}
+
+void ClearAll(vm::TTblObjects& side) { vm::ClearEntries(side, 0, static_cast<std::int32_t>(side.Count()) - 1); }
+void DeleteAll(vm::TTblObjects& side) { vm::DeleteEntries(side, 0, static_cast<std::int32_t>(side.Count()) - 1); }
+
+void BM_Undo_ClearAll_65535(benchmark::State& state) { UndoAndRedo(state, true, ClearAll); }
+void BM_Redo_ClearAll_65535(benchmark::State& state) { UndoAndRedo(state, false, ClearAll); }
+void BM_Undo_DeleteAll_65535(benchmark::State& state) { UndoAndRedo(state, true, DeleteAll); }
+void BM_Redo_DeleteAll_65535(benchmark::State& state) { UndoAndRedo(state, false, DeleteAll); }
+BENCHMARK(BM_Undo_ClearAll_65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Redo_ClearAll_65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Undo_DeleteAll_65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Redo_DeleteAll_65535)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,407 @@
+// The undo history: random sessions over both tables, undone to the start
+// and redone to the end, must pass through exactly the tables seen after
+// every change; the saved point, loading and saving; the memory limit.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "DocumentTestUtil.h"
+#include "TestFiles.h"
+#include "documents/CrossTableTools.h"
+#include "documents/History.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+// A table as the test compares it: texts and flags of every entry.
+struct Table {
+    std::vector<std::u16string> keys, values;
+    std::vector<std::int32_t> keyFlags, valueFlags;
+    bool operator==(const Table&) const = default;
+};
+
+Table Snapshot(const TTblObjects& p) {
+    return {Texts(*p.Keys), Texts(*p.Values), Flags(*p.Keys), Flags(*p.Values)};
+}
+
+std::string Describe(const Table& t) {
+    std::string out;
+    for (std::size_t i = 0; i < t.keys.size(); ++i) {
+        out += std::to_string(i) + ":";
+        for (char16_t c : t.keys[i]) out += c < 128 ? static_cast<char>(c) : '?';
+        out += "/" + std::to_string(t.keyFlags[i]) + "=";
+        for (char16_t c : t.values[i]) out += c < 128 ? static_cast<char>(c) : '?';
+        out += "/" + std::to_string(t.valueFlags[i]) + " ";
+    }
+    return out;
+}
+
+const std::u16string Pool[] = {u"",      u"a",        u"b",          u"X",
+                               u"x",     u"10 go",    u"25 hi",      u"\u041f\u0440\u0438\u0432\u0435\u0442",
+                               u"a\\nb", u"\\red;c",  u"a long value that does not fit into a short string"};
+
+class HistoryTest : public DocumentsTest {
+protected:
+    void SetUp() override {
+        DocumentsTest::SetUp();
+        MaxUndoSize = DefaultMaxUndoSize;
+    }
+    void TearDown() override {
+        MaxUndoSize = DefaultMaxUndoSize;
+        DocumentsTest::TearDown();
+    }
+    RecordingView& ViewOf(int side) { return side == 1 ? view1 : view2; }
+};
+
+// What the test expects of the two histories: for each side the changes
+// that touched it (as numbers into `ops`), the table after each of them and
+// how many are in force.
+struct Model {
+    struct Op {
+        unsigned sides = 0;  // bit 0 Table 1, bit 1 Table 2
+        int origin = 1;
+        std::int32_t rowBefore = -1;
+        RowBlock selectionBefore;
+    };
+    std::vector<Op> ops;
+    std::vector<std::size_t> sideOps[2];
+    std::vector<Table> tables[2];  // tables[s][k]: after k changes of side s
+    std::size_t depth[2] = {0, 0};
+    std::ptrdiff_t saved[2] = {0, 0};  // -1: no longer reachable
+
+    std::ptrdiff_t IndexIn(int s, std::size_t op) const {
+        const auto& list = sideOps[s];
+        const auto at = std::find(list.begin(), list.end(), op);
+        return at == list.end() ? -1 : at - list.begin();
+    }
+
+    // Side s keeps only its first `keep` changes, and with a change that
+    // covered both tables goes whatever the other side did after it.
+    void Cut(int s, std::size_t keep) {
+        if (keep >= sideOps[s].size()) return;
+        const std::vector<std::size_t> gone(sideOps[s].begin() + static_cast<std::ptrdiff_t>(keep), sideOps[s].end());
+        sideOps[s].resize(keep);
+        tables[s].resize(keep + 1);
+        if (saved[s] > static_cast<std::ptrdiff_t>(keep)) saved[s] = -1;
+        for (std::size_t op : gone) {
+            const std::ptrdiff_t other = IndexIn(1 - s, op);
+            if (other >= 0) Cut(1 - s, static_cast<std::size_t>(other));
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
+    TempDir dir;
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        vm::InitTableDocuments(&view1, &view2);
+        std::mt19937 rng(seed);
+        const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+        const auto text = [&] { return Pool[pick(std::size(Pool))]; };
+
+        // A file for the update and translate tools, keyed by the same
+        // texts the tables hold.
+        std::string file = "Key\tValue\n";
+        for (int i = 0; i < 6; ++i)
+            file += std::string(1, "abXx"[pick(4)]) + "\t" + std::to_string(pick(90) + 10) + " f\n";
+        ASSERT_TRUE(dir.Write("tool.txt", file));
+        ToolFileName = dir.Path(u"tool.txt");
+
+        Model m;
+        for (int s = 0; s < 2; ++s) {
+            TTblObjects& p = TableSide(s + 1);
+            for (int i = pick(8); i > 0; --i) {
+                p.Keys->Append(text(), pick(4) == 0 ? FlagMarkBit : FlagPlain);
+                p.Values->Append(text(), pick(3) == 0 ? FlagChanged : FlagPlain);
+            }
+            StartHistory(p);
+            m.tables[s].push_back(Snapshot(p));
+        }
+
+        const auto check = [&](const char* what) {
+            for (int s = 0; s < 2; ++s) {
+                const TTblObjects& p = TableSide(s + 1);
+                ASSERT_EQ(Snapshot(p), m.tables[s][m.depth[s]])
+                    << what << " side " << s + 1 << ": " << Describe(Snapshot(p)) << " expected "
+                    << Describe(m.tables[s][m.depth[s]]);
+                ASSERT_EQ(UndoSteps(p), m.depth[s]) << what;
+                ASSERT_EQ(RedoSteps(p), m.sideOps[s].size() - m.depth[s]) << what;
+                ASSERT_EQ(p.Modified, m.saved[s] != static_cast<std::ptrdiff_t>(m.depth[s])) << what << " side " << s + 1;
+            }
+        };
+        const auto rows = [] { return RowCountOf(TableSide(1)); };
+
+        // One random change: on one table, or on both as one step.
+        const auto change = [&] {
+            const int side = pick(2) + 1;
+            TTblObjects& p = TableSide(side);
+            const int r = rows();
+            const int first = pick(r + 2) - 1;
+            const int last = first + pick(4) - 1;
+            Model::Op op;
+            op.origin = side;
+            op.rowBefore = CurrentRow = pick(r + 1) - 1;
+            op.selectionBefore = ViewOf(side).selection = RowBlock{first, std::max(last - first + 1, 0)};
+            const std::size_t before[2] = {UndoSteps(TableSide(1)), UndoSteps(TableSide(2))};
+            switch (pick(14)) {
+            case 0: InsertEntries(p, first, last); break;
+            case 1: ClearEntries(p, first, last); break;
+            case 2: DeleteEntries(p, first, last); break;
+            case 3:
+                // A move finds the rows at the entry it moves.
+                op.rowBefore = first;
+                op.selectionBefore = {first, 1};
+                MoveEntry(p, first, first + (pick(2) ? 1 : -1));
+                break;
+            case 4: ApplyEditedText(p, *p.Keys, first, text()); break;
+            case 5: ApplyEditedText(p, *p.Values, first, text()); break;
+            case 6: PasteValue(p, first, text()); break;
+            case 7: ToggleMark(p, first); break;
+            case 8: CopyValues(p); break;
+            case 9: CopyTimeDialogs(p); break;
+            case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate); break;
+            case 11: {
+                HistoryStep both(StepKind::Insert, p, last - first + 1);
+                InsertEntries(p, first, last);
+                InsertEntries(*p.Other, first, last);
+                break;
+            }
+            case 12: {
+                HistoryStep both(StepKind::Delete, p, last - first + 1);
+                ClearEntries(p, first, last);
+                DeleteEntries(*p.Other, first, last);
+                break;
+            }
+            default: {
+                HistoryStep both(StepKind::Edit, p);
+                ApplyEditedText(p, *p.Values, first, text());
+                ApplyEditedText(*p.Other, *p.Other->Keys, first, text());
+                break;
+            }
+            }
+            for (int s = 0; s < 2; ++s)
+                if (UndoSteps(TableSide(s + 1)) > before[s]) op.sides |= 1u << s;
+            if (op.sides == 0) return;
+            const std::size_t id = m.ops.size();
+            m.ops.push_back(op);
+            for (int s = 0; s < 2; ++s) {
+                if (!(op.sides & (1u << s))) continue;
+                m.Cut(s, m.depth[s]);
+            }
+            for (int s = 0; s < 2; ++s) {
+                if (!(op.sides & (1u << s))) continue;
+                m.sideOps[s].push_back(id);
+                m.tables[s].push_back(Snapshot(TableSide(s + 1)));
+                ++m.depth[s];
+            }
+        };
+
+        const auto undo = [&](int s) {
+            if (m.depth[s] == 0) {
+                EXPECT_FALSE(Undo(TableSide(s + 1)));
+                return;
+            }
+            const std::size_t id = m.sideOps[s][m.depth[s] - 1];
+            const Model::Op& op = m.ops[id];
+            ASSERT_TRUE(Undo(TableSide(s + 1)));
+            if (op.sides & (2u >> s)) m.depth[1 - s] = static_cast<std::size_t>(m.IndexIn(1 - s, id));
+            --m.depth[s];
+            // The rows as they stood before the change.
+            const int r = rows();
+            EXPECT_EQ(CurrentRow, std::min(op.rowBefore, r - 1));
+            const RowBlock sel = ViewOf(op.origin).selection;
+            if (op.selectionBefore.first >= 0 && op.selectionBefore.first < r && op.selectionBefore.count > 0) {
+                EXPECT_EQ(sel.first, op.selectionBefore.first);
+                EXPECT_EQ(sel.count, std::min(op.selectionBefore.count, r - op.selectionBefore.first));
+            } else {
+                EXPECT_EQ(sel.count, 0);
+            }
+        };
+        const auto redo = [&](int s) {
+            if (m.depth[s] == m.sideOps[s].size()) {
+                EXPECT_FALSE(Redo(TableSide(s + 1)));
+                return;
+            }
+            const std::size_t id = m.sideOps[s][m.depth[s]];
+            ASSERT_TRUE(Redo(TableSide(s + 1)));
+            if (m.ops[id].sides & (2u >> s)) m.depth[1 - s] = static_cast<std::size_t>(m.IndexIn(1 - s, id)) + 1;
+            ++m.depth[s];
+        };
+
+        for (int action = 0; action < 60; ++action) {
+            const int s = pick(2);
+            const int what = pick(20);
+            if (what < 10) {
+                change();
+            } else if (what < 15) {
+                undo(s);
+            } else if (what < 18) {
+                redo(s);
+            } else if (what == 18) {
+                MarkSaved(TableSide(s + 1));
+                m.saved[s] = static_cast<std::ptrdiff_t>(m.depth[s]);
+            } else {
+                // A load of the same table: the side's history starts anew;
+                // changes that covered both tables stay with the other.
+                StartHistory(TableSide(s + 1));
+                for (std::size_t id : m.sideOps[s]) {
+                    m.ops[id].sides &= ~(1u << s);
+                    m.ops[id].origin = 2 - s;
+                }
+                m.sideOps[s].clear();
+                m.tables[s] = {Snapshot(TableSide(s + 1))};
+                m.depth[s] = 0;
+                m.saved[s] = 0;
+            }
+            check("after an action");
+            if (HasFatalFailure()) return;
+        }
+
+        // Everything undone, from either side at random, then redone.
+        while (m.depth[0] + m.depth[1] > 0) {
+            const int s = m.depth[0] == 0 ? 1 : m.depth[1] == 0 ? 0 : pick(2);
+            undo(s);
+            check("undoing to the start");
+            if (HasFatalFailure()) return;
+        }
+        while (m.depth[0] < m.sideOps[0].size() || m.depth[1] < m.sideOps[1].size()) {
+            const int s = m.depth[0] == m.sideOps[0].size() ? 1 : m.depth[1] == m.sideOps[1].size() ? 0 : pick(2);
+            redo(s);
+            check("redoing to the end");
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Write("t1.txt", "Key\tValue\nk0\tzero\nk1\tone\nk2\ttwo\n"));
+    T1().FileName = dir.Path(u"t1.txt");
+    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"loaded.tbl"), FormatTbl));
+    const std::string original = dir.Read("loaded.tbl");
+    Fill(T2(), {{u"k0", u"null"}, {u"k1", u"eins"}});
+
+    // Select everything and clear it (the phantom last row is no entry).
+    view1.selection = {0, 4};
+    ClearEntries(T1(), 0, 2);
+    EXPECT_TRUE(T1().Modified);
+    EXPECT_EQ(UndoName(T1()), u"Clear 3 entries");
+    {
+        HistoryStep both(StepKind::Delete, T1(), 1);
+        DeleteEntries(T1(), 0, 0);
+        DeleteEntries(T2(), 0, 0);
+    }
+    EXPECT_EQ(UndoName(T1()), u"Delete 1 entry");
+    EXPECT_EQ(UndoName(T2()), u"Delete 1 entry");
+
+    // Undo from Table 2 takes back the step in both tables; then the clear.
+    ASSERT_TRUE(Undo(T2()));
+    EXPECT_EQ(T2().Count(), 2u);
+    EXPECT_FALSE(T2().Modified);
+    ASSERT_TRUE(Undo(T1()));
+    EXPECT_FALSE(T1().Modified);
+    EXPECT_FALSE(CanUndo(T1()));
+    EXPECT_EQ(RedoName(T1()), u"Clear 3 entries");
+    EXPECT_EQ(view1.calls.back(), "select rows 0 4 focus 0");
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"again.tbl"), FormatTbl));
+    EXPECT_EQ(dir.Read("again.tbl"), original);
+
+    // A save moves the saved point: redo is now the change, undo goes back.
+    ASSERT_TRUE(Redo(T1()));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"cleared.tbl"), FormatTbl));
+    EXPECT_FALSE(T1().Modified);
+    ASSERT_TRUE(Undo(T1()));
+    EXPECT_TRUE(T1().Modified);
+    EXPECT_EQ(T1().Values->Get(1), u"one");
+    ASSERT_TRUE(Redo(T1()));
+    EXPECT_FALSE(T1().Modified);
+
+    // A new change after an undo drops what could be redone, in Table 2
+    // too for the step that covered both.
+    ASSERT_TRUE(Undo(T1()));
+    ApplyEditedText(T1(), *T1().Keys, 0, u"new");
+    EXPECT_FALSE(CanRedo(T1()));
+    EXPECT_FALSE(CanRedo(T2()));
+    EXPECT_TRUE(T1().Modified);
+
+    // Loading starts Table 1's history anew; a step that covered both
+    // tables stays Table 2's.
+    {
+        HistoryStep both(StepKind::Insert, T2(), 1);
+        InsertEntries(T2(), 0, 0);
+        InsertEntries(T1(), 0, 0);
+    }
+    EXPECT_EQ(T2().Count(), 3u);
+    T1().FileName = dir.Path(u"t1.txt");
+    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_FALSE(CanUndo(T1()));
+    EXPECT_FALSE(CanRedo(T1()));
+    ASSERT_TRUE(Undo(T2()));
+    EXPECT_EQ(T2().Count(), 2u);
+    EXPECT_EQ(T1().Count(), 3u);
+
+    // The names follow the language.
+    sStepClear = u"%1 Eintr\u00e4ge leeren";
+    ClearEntries(T1(), 0, 1);
+    EXPECT_EQ(UndoName(T1()), u"2 Eintr\u00e4ge leeren");
+}
+
+TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
+    // A full table: clearing or deleting every entry costs what those
+    // entries held, no copies of them.
+    std::size_t entryBytes = 0;
+    for (int i = 0; i < 65535; ++i) {
+        T1().Keys->Append(u"key" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)));
+        T1().Values->Append(u"a value long enough to live outside the string " +
+                            std::u16string(1, static_cast<char16_t>(u'a' + i % 26)));
+    }
+    // What the table holds for them: each text with its zero unit, and an
+    // entry of 16 bytes in each list.
+    for (std::size_t i = 0; i < T1().Count(); ++i)
+        entryBytes += (T1().Keys->Get(i).size() + T1().Values->Get(i).size() + 2) * sizeof(char16_t) + 32;
+    const Table full = Snapshot(T1());
+    ClearEntries(T1(), 0, 65534);
+    EXPECT_LE(HistoryBytes(), entryBytes + 4096);
+    ASSERT_TRUE(Undo(T1()));
+    EXPECT_EQ(Snapshot(T1()), full);
+    DeleteEntries(T1(), 0, 65534);
+    EXPECT_EQ(T1().Count(), 0u);
+    EXPECT_LE(HistoryBytes(), entryBytes + 4096);
+    ASSERT_TRUE(Undo(T1()));
+    EXPECT_EQ(Snapshot(T1()), full);
+    EXPECT_FALSE(T1().Modified);
+
+    // Past the limit the oldest steps go. Once the step after the loaded
+    // state has gone, no undo makes the table unmodified again.
+    ResetHistory();
+    Fill(T1(), {{u"k", u"v"}});
+    StartHistory(T1());
+    MaxUndoSize = 0;
+    TrimHistory();
+    EXPECT_FALSE(CanUndo(T1()));
+    MaxUndoSize = 4096;
+    for (int i = 0; i < 40; ++i) ApplyEditedText(T1(), *T1().Values, 0, std::u16string(20, static_cast<char16_t>(u'a' + i % 26)));
+    EXPECT_LE(HistoryBytes(), 4096u);
+    EXPECT_GT(UndoSteps(T1()), 0u);
+    EXPECT_LT(UndoSteps(T1()), 40u);
+    while (Undo(T1())) {
+    }
+    EXPECT_NE(T1().Values->Get(0), u"v");
+    EXPECT_TRUE(T1().Modified);
+
+    // A step larger than the limit is not kept at all.
+    MaxUndoSize = 64;
+    ClearEntries(T1(), 0, 0);
+    EXPECT_FALSE(CanUndo(T1()));
+    EXPECT_EQ(T1().Values->Get(0), u"");
+    EXPECT_TRUE(T1().Modified);
+}
