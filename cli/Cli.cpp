@@ -666,20 +666,10 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
         LoadedTable base;
         LoadTable(*s.into, s, base, err);
         const std::size_t tied = base.table.Count();
-        std::vector<std::size_t> unpaired;
-        const std::size_t changed =
-            CopyMatchedValues(input.table.Keys, input.table.Values, base.table.Keys, base.table.Values, &unpaired);
-        std::u16string current = u"x";  // the key a leading X stands for, as in the pairing
-        std::size_t next = 0;
-        for (std::size_t j = 0; j < input.table.Count() && next < unpaired.size(); ++j) {
-            const std::u16string& key = input.table.Keys.Get(j);
-            if (!IsRepeatKey(key)) current = key;
-            if (unpaired[next] != j) continue;
-            ++next;
-            base.table.Append(current, input.table.Values.Get(j));
-        }
+        std::size_t added = 0;
+        const std::size_t changed = MergeByKey(input.table.Keys, input.table.Values, base.table, &added);
         SaveJson(outName, base.table, s, base.json.get(), tied);
-        out << changed << " values changed, " << unpaired.size() << " new objects\n";
+        out << changed << " values changed, " << added << " new objects\n";
         out << base.table.Count() << " entries written to " << Quoted(outName) << "\n";
         return CliOk;
     }

@@ -232,4 +232,20 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
     return changed;
 }
 
+std::size_t MergeByKey(const TStringList& sk, const TStringList& sv, TableLists& dest, std::size_t* added) {
+    std::vector<std::size_t> unpaired;
+    const std::size_t changed = CopyMatchedValues(sk, sv, dest.Keys, dest.Values, &unpaired);
+    std::u16string current = u"x";  // what a leading repeat key stands for, as in the pairing
+    std::size_t next = 0;
+    for (std::size_t j = 0; j < sk.Count() && next < unpaired.size(); ++j) {
+        const TText key = sk.Get(j);
+        if (!IsRepeatKey(key)) current = key;
+        if (unpaired[next] != j) continue;
+        ++next;
+        dest.Append(std::u16string_view(current), std::u16string_view(sv.Get(j)));
+    }
+    if (added) *added = unpaired.size();
+    return changed;
+}
+
 }  // namespace vm

@@ -4,6 +4,8 @@
 #include "TableFiles.h"
 #include "History.h"
 #include "formats/CRC.h"
+#include "formats/JsonStrings.h"
+#include "formats/Options.h"
 #include "formats/TblTextTbl.h"
 
 namespace vm {
@@ -86,10 +88,12 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
         ToolValues.Append(value);
     };
     ReadReport report;
-    const bool ok = format == 1 ? ReadTblFile(ToolFileName, sink, &report)
-                                : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
-                                                format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed, &report);
-    ShowReadResult(p, ok, report, ToolFileName);
+    JsonError error;
+    const bool ok = format == 1            ? ReadTblFile(ToolFileName, sink, &report)
+                    : format == FormatJson ? ReadJsonTable(ToolFileName, LanguageJSON, sink, &error)
+                                           : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
+                                                           format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed, &report);
+    ShowReadResult(p, ok, report, ToolFileName, &error);
     std::size_t changed = 0;
     {
         HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p);

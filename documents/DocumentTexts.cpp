@@ -18,6 +18,8 @@ const char16_t* const BuiltInLabelEncoding = u"Encoding:";
 const char16_t* const BuiltInCheckBoxCaptionTTF = u"Add header to Tabbed text files";
 const char16_t* const BuiltInCheckBoxQuoteTTF = u"Add quotes to Value string for Tabbed text files";
 const char16_t* const BuiltInComboBoxColorApi = u"Use ColorApi (always On for Ansi text)";
+const char16_t* const BuiltInLabelJsonOptions = u"JSON Options";
+const char16_t* const BuiltInLabelLanguage = u"Language:";
 
 static_assert(static_cast<int>(TextLoss::FileTooLarge) + 1 == TextLossCount, "one text per TextLoss");
 static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
@@ -150,6 +152,8 @@ std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16st
     }
     return out;
 }
+std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
+std::u16string sLabelLanguage = BuiltInLabelLanguage;
 
 void ResetDocumentTexts() {
     for (const KeyedText& t : StepTexts()) *t.text = t.builtIn;
@@ -175,6 +179,8 @@ void ResetDocumentTexts() {
     sErrorIncludeBudget = BuiltInErrorIncludeBudget;
     for (int i = 0; i < TextLossCount; ++i) sTextLoss[i] = BuiltInTextLoss[i];
     for (int i = 0; i < WriteErrorCount; ++i) sWriteError[i] = BuiltInWriteError[i];
+    sLabelJsonOptions = BuiltInLabelJsonOptions;
+    sLabelLanguage = BuiltInLabelLanguage;
 }
 
 }  // namespace vm

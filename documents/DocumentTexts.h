@@ -26,6 +26,8 @@ extern std::u16string sLabelEncoding;  // language key "sLabelEncoding " (traili
 extern std::u16string sCheckBoxCaptionTTF;
 extern std::u16string sCheckBoxQuoteTTF;
 extern std::u16string sComboBoxColorApi;
+extern std::u16string sLabelJsonOptions;
+extern std::u16string sLabelLanguage;
 
 // Built-in English of the texts above.
 extern const char16_t* const BuiltInErrorReadFile;
@@ -40,6 +42,8 @@ extern const char16_t* const BuiltInLabelEncoding;
 extern const char16_t* const BuiltInCheckBoxCaptionTTF;
 extern const char16_t* const BuiltInCheckBoxQuoteTTF;
 extern const char16_t* const BuiltInComboBoxColorApi;
+extern const char16_t* const BuiltInLabelJsonOptions;
+extern const char16_t* const BuiltInLabelLanguage;
 
 // Saving text that cannot hold every entry exactly, and what a read did
 // not take exactly. "%1", "%2"... stand for the numbers and names filled in.

@@ -9,6 +9,7 @@
 #include "DocumentTexts.h"
 #include "TableFiles.h"
 #include "formats/CRC.h"
+#include "formats/JsonStrings.h"
 #include "formats/Options.h"
 
 namespace vm {
@@ -17,9 +18,10 @@ std::u16string DialogDir;
 FileDialogShower* TheFileDialogShower = nullptr;
 std::function<void()> AfterDialogSave;
 int DialogFilterIndex = 0;
-const char16_t* const OpenFilter = u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|";
-const char16_t* const SaveFilter =
-    u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II format)|*.txt|";
+const char16_t* const OpenFilter =
+    u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
+const char16_t* const SaveFilter = u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
+                                   u"format)|*.txt|D2R strings (*.json)|*.json|";
 
 namespace {
 
@@ -39,6 +41,7 @@ constexpr int TblGroup[] = {IdSaveLabelTblOptions, IdSaveLabelOffset8, IdSaveOff
                             IdSaveAddHash};
 constexpr int TextGroup[] = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding, IdSaveQuote,
                              IdSaveColorApi, IdSaveHeader};
+constexpr int JsonGroup[] = {IdSaveLabelJsonOptions, IdSaveLabelLanguage, IdSaveLanguage};
 
 FileDialogRequest PrepareRequest(bool save, const std::u16string& fileName) {
     FileDialogRequest request;
@@ -47,8 +50,20 @@ FileDialogRequest PrepareRequest(bool save, const std::u16string& fileName) {
     request.templateName = save ? u"SAVETEMPLATE" : u"OPENTEMPLATE";
     request.initialDir = DialogDir;
     request.fileName = NamePart(fileName);
-    request.filterIndex = DialogFilterIndex;
+    request.filterIndex = !save && DialogFilterIndex == SaveJsonFilter ? OpenJsonFilter : DialogFilterIndex;
     return request;
+}
+
+// The thirteen language codes in a box, the chosen one selected.
+void FillLanguages(DialogControls& c, int id, int selected) {
+    for (const char* code : JsonLanguageCodes) c.AddItem(id, std::u16string(code, code + 4));
+    c.SelectItem(id, selected >= 0 && selected < JsonLanguageCount ? selected : 0);
+}
+
+// The language selected in a box; none selected keeps the choice.
+void TakeLanguage(DialogControls& c, int id, int& language) {
+    const int item = c.SelectedItem(id);
+    if (item >= 0 && item < JsonLanguageCount) language = item;
 }
 
 // Shows the dialog; true when the user confirmed a name. A confirmed
@@ -83,23 +98,38 @@ void OpenDialog(TTblObjects& p, int mode) {
     FileDialogRequest request = PrepareRequest(false, mode == 0 ? p.FileName : ToolFileName);
     OpenDialogHook hook;
     if (!ShowDialog(request, hook)) return;
+    const std::int32_t format = request.filterIndex == OpenJsonFilter ? FormatJson : request.filterIndex;
     if (mode == 0) {
         p.FileName = request.fileName;
-        LoadTable(p, request.filterIndex);
+        LoadTable(p, format);
     } else {
         ToolFileName = request.fileName;
-        UpdateFromFile(p, request.filterIndex, mode);
+        UpdateFromFile(p, format, mode);
     }
 }
 
 bool SaveDialog(TTblObjects& p) {
     if (!TheFileDialogShower) return false;
     FileDialogRequest request = PrepareRequest(true, p.FileName);
-    SaveDialogHook hook(p.Count());
+    if (p.Json) {
+        // Confirming the dialog as it opens writes the column back into its
+        // own file, so the name keeps its extension.
+        request.filterIndex = SaveJsonFilter;
+        const std::size_t slash = p.JsonFileName.find_last_of(u"\\/:");
+        request.fileName = slash == std::u16string::npos ? p.JsonFileName : p.JsonFileName.substr(slash + 1);
+    }
+    SaveDialogHook hook(p.Count(), p.Json ? p.JsonLanguage : LanguageJSON);
     if (!ShowDialog(request, hook)) return false;
+    const std::int32_t format = request.filterIndex == SaveJsonFilter ? FormatJson : request.filterIndex;
+    // A string file gets the column chosen.
+    const int language = p.JsonLanguage;
+    if (format == FormatJson) p.JsonLanguage = hook.Language();
     // A failed save keeps the old name (and has shown its message); the
     // settings are written only after a save that happened.
-    if (!SaveTableAs(p, request.fileName, request.filterIndex)) return false;
+    if (!SaveTableAs(p, request.fileName, format)) {
+        p.JsonLanguage = language;
+        return false;
+    }
     if (AfterDialogSave) AfterDialogSave();
     return true;
 }
@@ -111,10 +141,13 @@ void OpenDialogHook::OnCreate(DialogControls& c) {
     c.SetText(IdOpenLabelEncoding, sLabelEncoding);
     for (const char16_t* item : OpenEncodingItems) c.AddItem(IdOpenEncoding, item);
     c.SelectItem(IdOpenEncoding, ((OpenEncoding + 1) % 4 + 4) % 4);
+    c.SetText(IdOpenLabelLanguage, sLabelLanguage);
+    FillLanguages(c, IdOpenLanguage, LanguageJSON);
 }
 
 void OpenDialogHook::OnNotify(DialogControls& c, int filterIndex) {
-    c.Enable(IdOpenEncoding, filterIndex != TblFilter);
+    c.Enable(IdOpenEncoding, filterIndex != TblFilter && filterIndex != OpenJsonFilter);
+    c.Enable(IdOpenLanguage, filterIndex == OpenJsonFilter);
 }
 
 void OpenDialogHook::OnCommand(DialogControls&, int, int) {}
@@ -122,6 +155,7 @@ void OpenDialogHook::OnCommand(DialogControls&, int, int) {}
 void OpenDialogHook::OnDestroy(DialogControls& c) {
     const int item = c.SelectedItem(IdOpenEncoding);
     if (item >= 0) OpenEncoding = (item + 3) % 4;  // none selected: keep the choice
+    TakeLanguage(c, IdOpenLanguage, LanguageJSON);
 }
 
 // ---- Save dialog ---------------------------------------------------------
@@ -142,13 +176,18 @@ void SaveDialogHook::OnCreate(DialogControls& c) {
     c.SetChecked(IdSaveColorApi, ColorApiTXT);
     c.SetText(IdSaveOffset8, IntToDecimal(Offset8));
     c.SetText(IdSaveAddHash, IntToDecimal(AddToHashSize));
+    c.SetText(IdSaveLabelJsonOptions, sLabelJsonOptions);
+    c.SetText(IdSaveLabelLanguage, sLabelLanguage);
+    FillLanguages(c, IdSaveLanguage, language_ >= 0 ? language_ : LanguageJSON);
 }
 
 void SaveDialogHook::OnNotify(DialogControls& c, int filterIndex) {
     const bool tbl = filterIndex == TblFilter;
+    const bool json = filterIndex == SaveJsonFilter;
     for (const int id : TblGroup) c.Show(id, tbl);
-    for (const int id : TextGroup) c.Show(id, !tbl);
-    if (tbl) return;
+    for (const int id : TextGroup) c.Show(id, !tbl && !json);
+    for (const int id : JsonGroup) c.Show(id, json);
+    if (tbl || json) return;
     if (filterIndex == TabbedFilter || filterIndex == DiabloFilter) {
         c.Enable(IdSaveQuote, filterIndex == TabbedFilter);
         c.Enable(IdSaveHeader, filterIndex == TabbedFilter);
@@ -180,6 +219,8 @@ void SaveDialogHook::OnDestroy(DialogControls& c) {
     const std::uint64_t room = entryCount_ < MaxHashSlots ? MaxHashSlots - entryCount_ : 0;
     if (extra > room) extra = static_cast<std::uint32_t>(room);
     AddToHashSize = static_cast<int>(extra);
+    if (language_ < 0) language_ = LanguageJSON;
+    TakeLanguage(c, IdSaveLanguage, language_);
 }
 
 }  // namespace vm

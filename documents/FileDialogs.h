@@ -17,6 +17,8 @@ namespace vm {
 inline constexpr int IdOpenLabelEncoding = 2001;
 inline constexpr int IdOpenEncoding = 2002;
 inline constexpr int IdOpenLabelTxtOptions = 2003;
+inline constexpr int IdOpenLabelLanguage = 2004;
+inline constexpr int IdOpenLanguage = 2005;
 inline constexpr int IdSaveLabelEncoding = 1001;
 inline constexpr int IdSaveEncoding = 1002;
 inline constexpr int IdSaveQuote = 1003;
@@ -28,6 +30,14 @@ inline constexpr int IdSaveLabelAddHash = 1008;
 inline constexpr int IdSaveAddHash = 1009;
 inline constexpr int IdSaveLabelTblOptions = 1010;
 inline constexpr int IdSaveLabelTxtOptions = 1011;
+inline constexpr int IdSaveLabelLanguage = 1012;
+inline constexpr int IdSaveLanguage = 1013;
+inline constexpr int IdSaveLabelJsonOptions = 1014;
+
+// The string files' filters: the third of the open dialog, the fourth of
+// the save dialog.
+inline constexpr int OpenJsonFilter = 3;
+inline constexpr int SaveJsonFilter = 4;
 
 // The controls of a dialog's child panel, by id.
 class DialogControls {
@@ -89,7 +99,10 @@ extern std::function<void()> AfterDialogSave;
 
 // The filter index of the last confirmed dialog of either kind, handed to
 // the next one (0 before the first: the first filter). One dialog state
-// serves the whole run; a cancelled dialog leaves it as it was.
+// serves the whole run; a cancelled dialog leaves it as it was. The string
+// files' filters stand for each other: an open dialog after a save as a
+// string file starts with its string file filter, and the save dialog of
+// a side showing a string file's column always does.
 extern int DialogFilterIndex;
 
 // The dialog filters.
@@ -98,15 +111,21 @@ extern const char16_t* const SaveFilter;
 
 // Mode 0 opens a table into p, after the question about p's unsaved
 // changes (cancelling it shows no dialog); 1 updates p from a file and 2
-// translates p by way of a file, with no question.
+// translates p by way of a file, with no question. A string file is read
+// in the language chosen in the dialog (LanguageJSON).
 void OpenDialog(TTblObjects& p, int mode);
 // True when a table was saved. p.FileName becomes the chosen name only then,
-// and only then AfterDialogSave runs.
+// and only then AfterDialogSave runs. For a side showing a string file's
+// column the dialog starts with that file's name, extension included.
 bool SaveDialog(TTblObjects& p);
 
 // The hooks, public for tests. The save hook needs the entry count of the
 // table being saved to bound AddToHashSize: a .tbl file holds at most 65536
 // hash slots, one per entry plus AddToHashSize.
+// Both dialogs offer the string files' languages. The open dialog's choice
+// is LanguageJSON, kept in the settings; the save dialog starts from the
+// side's own column (LanguageJSON for a table of another format), and its
+// choice is the column written.
 class OpenDialogHook final : public DialogHook { /* defined in FileDialogs.cpp */
 public:
     void OnCreate(DialogControls& c) override;
@@ -117,14 +136,17 @@ public:
 
 class SaveDialogHook final : public DialogHook {
 public:
-    explicit SaveDialogHook(std::size_t entryCount) : entryCount_(entryCount) {}
+    explicit SaveDialogHook(std::size_t entryCount, int language = -1) : entryCount_(entryCount), language_(language) {}
     void OnCreate(DialogControls& c) override;
     void OnNotify(DialogControls& c, int filterIndex) override;
     void OnCommand(DialogControls& c, int id, int code) override;
     void OnDestroy(DialogControls& c) override;
+    // The language chosen, once the panel is gone.
+    int Language() const { return language_; }
 
 private:
     std::size_t entryCount_;
+    int language_;  // preselected (-1: LanguageJSON), then the choice
 };
 
 // The name part of a path: without directory and without extension.

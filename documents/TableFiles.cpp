@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "CopyMatchedValues.h"
 #include "DocumentTexts.h"
 #include "formats/CRC.h"
 #include "History.h"
+#include "formats/JsonStrings.h"
 #include "formats/Options.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
@@ -56,7 +61,129 @@ std::u16string ShownKey(const std::u16string& key) {
 // Counts and row numbers in messages; none comes near 2^31.
 std::u16string Decimal(std::size_t n) { return IntToDecimal(static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX))); }
 
+// Reads the LanguageJSON column of p.FileName into p's lists and ties each
+// entry to its object.
+bool LoadJson(TTblObjects& p, JsonError& error) {
+    auto doc = std::make_shared<JsonDocument>();
+    if (!LoadJsonStrings(p.FileName, LanguageJSON, *doc, &error)) return false;
+    const std::size_t count = doc->column.items.size();
+    p.Keys->Reserve(count);
+    p.Values->Reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        p.Keys->Append(doc->column.Key(i));
+        p.Values->Append(doc->column.Value(i));
+        p.Keys->SetOrigin(i, static_cast<std::uint32_t>(i + 1));
+    }
+    p.JsonLanguage = LanguageJSON;
+    p.JsonFileName = p.FileName;
+    p.JsonOwned.assign(count, true);
+    p.Json = std::move(doc);
+    return true;
+}
+
+TableEntrySource SourceOf(const TStringList& keys, const TStringList& values) {
+    const std::size_t count = keys.Count();
+    // The writers pull every entry in order; the strings stay where they
+    // are while they run.
+    return [&keys, &values, count](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        if (i < 0 || static_cast<std::size_t>(i) >= count) return false;
+        key = keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+}
+
+// A string-file side written back over its file as the file is now: its
+// own column, inserts, deletes and moves, and what others saved there
+// since. The new tie of every entry goes to origins.
+bool BuildOwnColumn(const TTblObjects& p, std::string& bytes, std::vector<std::uint32_t>& origins, JsonError& error) {
+    JsonDocument disk;
+    const JsonDocument* base = p.Json.get();
+    if (platform::FileExists(p.JsonFileName)) {
+        if (!LoadJsonStrings(p.JsonFileName, -1, disk, &error)) return false;
+        base = &disk;
+    }
+    const TStringList& keys = *p.Keys;
+    const TStringList& values = *p.Values;
+    // An entry whose object someone else removed stays out of the file,
+    // unless it was changed here since: then it comes back as a new object.
+    const JsonOriginSource origin = [&keys, &values](std::int32_t i) {
+        const auto k = static_cast<std::size_t>(i);
+        const std::uint32_t o = keys.Origin(k);
+        if (o != JsonOriginGone) return o;
+        return (keys.Flag(k) & FlagChanged) || (values.Flag(k) & FlagChanged) ? 0u : JsonOriginGone;
+    };
+    return BuildJsonColumn({base, p.Json.get(), p.JsonLanguage, NewIdJSON, &p.JsonOwned}, SourceOf(keys, values),
+                           origin, static_cast<std::int32_t>(p.Count()), bytes, &origins, &error);
+}
+
+// Any other table into the JsonLanguage column of a string file by key, as
+// the command-line tool's --into does; a file that is not there yet is
+// made in the game's layout.
+bool BuildByKey(const TTblObjects& p, std::string& bytes, JsonError& error) {
+    JsonDocument target = EmptyJsonDocument();
+    if (platform::FileExists(p.FileName) && !LoadJsonStrings(p.FileName, p.JsonLanguage, target, &error)) return false;
+    TableLists column;
+    DeliverJsonColumn(target, [&column](const char16_t* k, const char16_t* v) { column.Append(k, v); });
+    const std::size_t tied = column.Count();
+    MergeByKey(*p.Keys, *p.Values, column);
+    if (column.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
+    const std::int64_t firstId = NewIdJSON > 0 ? NewIdJSON : target.objects.empty() ? 1 : 0;
+    return BuildJsonColumn({&target, nullptr, p.JsonLanguage, firstId}, SourceOf(column.Keys, column.Values),
+                           [tied](std::int32_t i) { return static_cast<std::size_t>(i) < tied ? static_cast<std::uint32_t>(i + 1) : 0u; },
+                           static_cast<std::int32_t>(column.Count()), bytes, nullptr, &error);
+}
+
+bool SaveJson(TTblObjects& p, JsonError& error) {
+    if (p.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
+    std::string bytes;
+    std::vector<std::uint32_t> origins;
+    if (!(p.Json ? BuildOwnColumn(p, bytes, origins, error) : BuildByKey(p, bytes, error))) return false;
+    if (!WriteJsonBytes(p.FileName, bytes)) return false;
+    if (!p.Json) return true;
+    // What was written is what the side shows now.
+    auto written = std::make_shared<JsonDocument>();
+    if (!ParseJsonStrings(std::move(bytes), p.JsonLanguage, *written)) return false;
+    // The objects written for this table are its own, as the table has
+    // them (a key the other side changed stays the other side's until this
+    // side changes it); the rest are others'.
+    p.JsonOwned.assign(written->objects.size(), false);
+    for (std::size_t i = 0; i < origins.size(); ++i) {
+        p.Keys->SetOrigin(i, origins[i]);
+        if (origins[i] == 0 || origins[i] == JsonOriginGone) continue;
+        p.JsonOwned[origins[i] - 1] = true;
+        written->column.Set(origins[i] - 1, p.Keys->Get(i), p.Values->Get(i));
+    }
+    p.Json = std::move(written);
+    p.JsonFileName = p.FileName;
+    return true;
+}
+
+// Ends a side's tie to a string file.
+void Untie(TTblObjects& p) {
+    p.Json.reset();
+    p.JsonFileName.clear();
+    p.JsonOwned.clear();
+    p.Keys->ClearOrigins();
+}
+
+std::u16string FileNameOnly(const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
+
+std::u16string WithJsonDetail(const std::u16string& message, const JsonError& error) {
+    if (error.problem == JsonProblem::None) return message;
+    return message + u"\n" + platform::FromUtf8(DescribeJsonError(error));
+}
+
+std::u16string SourceCaption(const TTblObjects& p) {
+    if (!p.Json) return {};
+    const char* code = JsonLanguageCodes[p.JsonLanguage];
+    return FileNameOnly(p.JsonFileName) + u" [" + std::u16string(code, code + 4) + u"]";
+}
 
 std::u16string ReadFailureText(const ReadReport& report) {
     switch (report.failure) {
@@ -78,9 +205,12 @@ std::u16string ReadWarningText(const ReadReport& report) {
     return text;
 }
 
-void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName) {
+void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName,
+                    const JsonError* json) {
     if (!ok)
-        p.View->ShowMessage(ReadFailureText(report) + u"\n" + fileName, AppCaption);
+        p.View->ShowMessage((json ? WithJsonDetail(ReadFailureText(report), *json) : ReadFailureText(report)) + u"\n" +
+                                fileName,
+                            AppCaption);
     else if (report.AnyWarning())
         p.View->ShowMessage(ReadWarningText(report) + u"\n" + fileName, AppCaption);
 }
@@ -91,6 +221,7 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     const bool wasModified = p.Modified;
     p.Keys->Clear();
     p.Values->Clear();
+    Untie(p);
 
     TStringList& keys = *p.Keys;
     TStringList& values = *p.Values;
@@ -106,14 +237,17 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
         values.Append(value);
     };
     ReadReport report;
-    const bool ok = format == FormatTbl
-                        ? ReadTblFile(p.FileName, sink, &report)
-                        : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding), LayoutOf(format), &report);
+    JsonError error;
+    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, sink, &report)
+                    : format == FormatJson ? LoadJson(p, error)
+                                           : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding),
+                                                           LayoutOf(format), &report);
     // The side's history starts anew with the table read; after a failed
     // read it is not at a saved point when the side had unsaved changes.
     StartHistory(p, ok || !wasModified);
     p.Modified = ok ? false : wasModified;
-    ShowReadResult(p, ok, report, p.FileName);
+    ShowReadResult(p, ok, report, p.FileName, &error);
+    p.View->ShowSource(SourceCaption(p));
 
     const std::int32_t rows = RowCountOf(p);
     p.View->SetRowCount(rows);
@@ -134,6 +268,7 @@ std::int32_t FormatOfFileName(std::u16string_view fileName) {
     const std::u16string_view ext = fileName.substr(dot);
     if (SameExtension(ext, u".tbl")) return FormatTbl;
     if (SameExtension(ext, u".txt")) return FormatTabbedText;
+    if (SameExtension(ext, u".json")) return FormatJson;
     return 0;
 }
 
@@ -147,19 +282,14 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     const std::size_t count = p.Count();
     const TStringList& keys = *p.Keys;
     const TStringList& values = *p.Values;
-    // The writers pull every entry in order; the strings stay where they
-    // are while they run.
-    const TableEntrySource source = [&keys, &values, count](std::int32_t i, const char16_t*& key,
-                                                           const char16_t*& value) {
-        if (i < 0 || static_cast<std::size_t>(i) >= count) return false;
-        key = keys.Get(static_cast<std::size_t>(i)).c_str();
-        value = values.Get(static_cast<std::size_t>(i)).c_str();
-        return true;
-    };
+    const TableEntrySource source = SourceOf(keys, values);
 
     bool ok = false;
     WriteReport report;
-    if (format < FormatTabbedText) {
+    JsonError error;
+    if (format == FormatJson) {
+        ok = SaveJson(p, error);
+    } else if (format < FormatTabbedText) {
         // More than 65535 entries do not fit a .tbl file; the writer
         // refuses them too, but the count must not wrap on the way there.
         if (count <= 65535) {
@@ -187,12 +317,14 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     if (!ok) {
         // The cause of a failed write, when the system told one, and the
         // file's name on a line of its own.
-        std::u16string text = sErrorWriteFile;
+        std::u16string text = WithJsonDetail(sErrorWriteFile, error);
         const int cause = static_cast<int>(report.error);
         if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
         p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);
         return false;
     }
+    if (format != FormatJson) Untie(p);
+    p.View->ShowSource(SourceCaption(p));
     for (std::size_t i = 0; i < count; ++i) {
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "TblObjects.h"
@@ -13,10 +14,13 @@ namespace vm {
 inline constexpr std::int32_t FormatTbl = 1;
 inline constexpr std::int32_t FormatTabbedText = 2;   // open: any text
 inline constexpr std::int32_t FormatDiabloText = 3;   // save only
+inline constexpr std::int32_t FormatJson = 4;         // a string file's language column
 
 // Replaces p's table with the entries of the file named by p.FileName:
-// format 1 reads a .tbl file, anything else a text file with the encoding
-// choice OpenEncoding. A failed read shows the read-error message once and
+// format 1 reads a .tbl file, FormatJson the LanguageJSON column of a
+// string file (a file that is not one loads nothing, and the message names
+// the line and column of the fault), anything else a text file with the
+// encoding choice OpenEncoding. A failed read shows the read-error message once and
 // keeps the entries read before the failure; a read that succeeded but did
 // not take everything exactly shows one message listing what happened.
 // Then both list views get the new row count, CurrentRow moves to row 0
@@ -26,15 +30,20 @@ inline constexpr std::int32_t FormatDiabloText = 3;   // save only
 // was read.
 bool LoadTable(TTblObjects& p, std::int32_t format);
 
+struct JsonError;
+
 // The messages after a read of fileName: the failure, or the warnings of a
 // read that went through (nothing when there are none). Each ends with the
-// file's name on a line of its own.
-void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName);
+// file's name on a line of its own. A string file's fault (json, when
+// given) has a line of its own before it, with its line and column.
+void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName,
+                    const JsonError* json = nullptr);
 std::u16string ReadFailureText(const ReadReport& report);
 std::u16string ReadWarningText(const ReadReport& report);
 
 // The format a file name's extension stands for: 1 for ".tbl", 2 for
-// ".txt" (ASCII letters in any case), 0 for anything else.
+// ".txt", FormatJson for ".json" (ASCII letters in any case), 0 for
+// anything else.
 std::int32_t FormatOfFileName(std::u16string_view fileName);
 
 // Loads p.FileName in the format its extension names; any other name
@@ -43,7 +52,13 @@ std::int32_t FormatOfFileName(std::u16string_view fileName);
 bool OpenByExtension(TTblObjects& p);
 
 // Writes p's table to p.FileName: format below 2 as .tbl, 2 as Tabbed text,
-// 3 (or above) as DiabloII text in the "Encoding " setting. When the text
+// 3 as DiabloII text in the "Encoding " setting, FormatJson into a string
+// file. A side showing a string file's column writes its column back over
+// the file as it is on disk now (what the other side saved there stays),
+// with its own changes, inserts, deletes and moves; any other table goes
+// into the JsonLanguage column by key (a new file in the game's layout
+// when there is none). Saving in another format ends the tie to the
+// string file. When the text
 // file cannot hold every entry exactly, the question "sAskLossyText" comes
 // first, and "No" saves nothing. The flags of every entry return to 0 and
 // the side becomes unmodified only when the file was written. A failed
@@ -54,5 +69,14 @@ bool SaveTable(TTblObjects& p, std::int32_t format);
 // Saves under a new name: p.FileName becomes fileName for the save and goes
 // back to the old name when the save fails.
 bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format);
+
+// A read or write error message with what the string file reader or writer
+// says of the fault (its place and kind) on a line of its own; the message
+// alone when there is no such fault.
+std::u16string WithJsonDetail(const std::u16string& message, const JsonError& error);
+
+// What the side shows above its list: a string file's name and the
+// column's language, or nothing.
+std::u16string SourceCaption(const TTblObjects& p);
 
 }  // namespace vm

@@ -52,9 +52,17 @@ void TStringList::Link(TStringList& a, TStringList& b) {
 }
 
 void TStringList::EnsureCount(std::size_t count) {
-    if (entries_.size() < count) entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
-    if (partner_ && partner_->entries_.size() < count)
-        partner_->entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
+    for (TStringList* list : {this, partner_}) {
+        if (!list || list->entries_.size() >= count) continue;
+        list->entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
+        if (!list->origins_.empty()) list->origins_.resize(count, 0);
+    }
+}
+
+void TStringList::SetOrigin(std::size_t i, std::uint32_t origin) {
+    EnsureCount(i + 1);
+    if (origins_.size() < entries_.size()) origins_.resize(entries_.size(), 0);
+    origins_[i] = origin;
 }
 
 TStringList::Block& TStringList::AddBlock(std::size_t units) {
@@ -122,7 +130,9 @@ void TStringList::Append(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
     // Room for the entry first, so that a failure leaves no dead text.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+    if (!origins_.empty()) origins_.reserve(entries_.capacity());
     entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
+    if (!origins_.empty()) origins_.push_back(0);
 }
 
 void TStringList::Append(const char16_t* text, std::int32_t flag) {
@@ -167,6 +177,7 @@ void TStringList::FreeBlocks(std::size_t keep) {
 
 void TStringList::Clear() {
     entries_.clear();
+    origins_.clear();
     // The largest block stays, so loading a table again takes no new memory.
     std::size_t largest = 0;
     for (std::size_t b = 1; b < blocks_.size(); ++b)
@@ -200,6 +211,7 @@ void TStringList::CompactIfWasteful() {
 
 void TStringList::InsertEmpty(std::size_t pos, std::size_t count) {
     if (pos > entries_.size() || count == 0) return;
+    if (!origins_.empty()) origins_.insert(origins_.begin() + static_cast<std::ptrdiff_t>(pos), count, 0);
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), count, Entry{EmptyUnits, 0, FlagPlain});
 }
 
@@ -210,18 +222,24 @@ void TStringList::Erase(std::size_t pos, std::size_t count) {
     const auto last = first + static_cast<std::ptrdiff_t>(count);
     for (auto e = first; e != last; ++e) Release(*e);
     entries_.erase(first, last);
+    if (!origins_.empty())
+        origins_.erase(origins_.begin() + static_cast<std::ptrdiff_t>(pos),
+                       origins_.begin() + static_cast<std::ptrdiff_t>(pos + count));
     CompactIfWasteful();
 }
 
 void TStringList::Move(std::size_t from, std::size_t to) {
     if (from >= entries_.size() || to >= entries_.size() || from == to) return;
-    const auto b = entries_.begin();
     const auto f = static_cast<std::ptrdiff_t>(from);
     const auto t = static_cast<std::ptrdiff_t>(to);
-    if (from < to)
-        std::rotate(b + f, b + f + 1, b + t + 1);
-    else
-        std::rotate(b + t, b + f, b + f + 1);
+    const auto move = [f, t](auto b) {
+        if (f < t)
+            std::rotate(b + f, b + f + 1, b + t + 1);
+        else
+            std::rotate(b + t, b + f, b + f + 1);
+    };
+    move(entries_.begin());
+    if (!origins_.empty()) move(origins_.begin());
 }
 
 EntryBlock TStringList::CopyOut(std::size_t pos, std::size_t count) const {

@@ -123,8 +123,18 @@ public:
     // units included), so that a load of known size allocates once.
     void Reserve(std::size_t count, std::size_t units = 0);
 
-    // Position changes of this list only; each string keeps its flag. The
-    // caller keeps the partner in step.
+    // An entry's origin: a number the format it was read from gives it to
+    // find its place in the file again (0: none). It stays with the entry
+    // through insert, delete and move, and is kept when the entry's text
+    // changes; loading and saving set it. A plain value, so it can be saved
+    // and put back with the entry. Lists that never get one keep none.
+    std::uint32_t Origin(std::size_t i) const { return i < origins_.size() ? origins_[i] : 0; }
+    void SetOrigin(std::size_t i, std::uint32_t origin);
+    // Every origin back to 0.
+    void ClearOrigins() { origins_.clear(); }
+
+    // Position changes of this list only; each string keeps its flag (and
+    // its origin). The caller keeps the partner in step.
     void InsertEmpty(std::size_t pos, std::size_t count);  // pos <= Count()
     void Erase(std::size_t pos, std::size_t count);        // clipped to the end
     void Move(std::size_t from, std::size_t to);           // both < Count()
@@ -214,6 +224,8 @@ private:
     void CopyIn(std::size_t pos, const EntryBlock& block);
 
     std::vector<Entry, platform::BufferAllocator<Entry>> entries_;
+    // One per entry once any entry has an origin; empty before.
+    std::vector<std::uint32_t> origins_;
     std::vector<Block> blocks_;  // the last one takes new strings
     std::size_t liveUnits_ = 0;
     std::size_t deadUnits_ = 0;

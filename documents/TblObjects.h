@@ -12,11 +12,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TableList.h"
 
 namespace vm {
+
+struct JsonDocument;
 
 enum class AskAnswer { Yes, No, Cancel };
 
@@ -54,6 +58,9 @@ public:
     virtual bool AskYesNo(const std::u16string& text, const std::u16string& caption) = 0;
     // Shows the save dialog for this side; true when the table was saved.
     virtual bool SaveWithDialog() = 0;
+    // Shows where the side's table comes from (a string file and its
+    // language) above its list; empty hides it.
+    virtual void ShowSource(const std::u16string&) {}
 };
 
 // A view that shows nothing, answers "No" and never saves: the state of a
@@ -94,6 +101,16 @@ struct TTblObjects {
     // change, cleared by a load or a successful save, and by undoing or
     // redoing back to the last load or save.
     bool Modified = false;
+    // A side showing one language column of a string file (.json): the file
+    // as it was read or last saved, where it lies, and the column. Each
+    // key's origin (TStringList::Origin) ties the entry to its object. Null
+    // for a table of any other format.
+    std::shared_ptr<const JsonDocument> Json;
+    std::u16string JsonFileName;
+    int JsonLanguage = 0;
+    // The objects of Json this table holds entries for (or deleted since):
+    // the others are objects the other side added, left to it.
+    std::vector<bool> JsonOwned;
 
     std::size_t Count() const { return Keys->Count(); }
 };

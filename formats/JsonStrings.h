@@ -95,6 +95,16 @@ struct JsonColumn {
 
     const char16_t* Key(std::size_t i) const { return text.c_str() + items[i].key; }
     const char16_t* Value(std::size_t i) const { return text.c_str() + items[i].value; }
+
+    // Makes item i hold these texts: a table that wrote the file takes its
+    // own texts as what it read, so that the next write sees as changed
+    // only what changes in the table, not what others wrote since.
+    void Set(std::size_t i, std::u16string_view key, std::u16string_view value) {
+        items[i].key = static_cast<std::uint32_t>(text.size());
+        text.append(key).push_back(0);
+        items[i].value = static_cast<std::uint32_t>(text.size());
+        text.append(value).push_back(0);
+    }
 };
 
 struct JsonDocument {
@@ -179,6 +189,11 @@ struct JsonWriteRequest {
     // New objects get ids above the highest id of the file; with a first id
     // above 0, the next free id from there on (a mod's own range).
     std::int64_t firstNewId = 0;
+    // Which objects of loaded are the table's own, null: all of them. A
+    // table written into a file others write too holds only some objects
+    // of what it last wrote; the others' objects are left alone, while an
+    // own object without an entry has been deleted.
+    const std::vector<bool>* owned = nullptr;
 };
 
 // Writes count entries pulled from source into the language column of the

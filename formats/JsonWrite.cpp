@@ -200,11 +200,14 @@ int Likeness(const JsonDocument& a, const JsonObject& x, const JsonDocument& b, 
 // Mods repeat ids; among objects sharing an id the most alike pairs are
 // made first, so each object finds its own unless another writer changed
 // more of it than a key and a language. Identity when they are the same
-// file.
-std::vector<std::uint32_t> MapLoadedToBase(const JsonDocument& loaded, const JsonDocument& base) {
+// file. Objects of loaded that are not the table's own map to none, so
+// base's copies of them count as others' objects.
+std::vector<std::uint32_t> MapLoadedToBase(const JsonDocument& loaded, const JsonDocument& base,
+                                           const std::vector<bool>* owned) {
     std::vector<std::uint32_t> map(loaded.objects.size(), None);
+    const auto own = [owned](std::uint32_t i) { return !owned || (i < owned->size() && (*owned)[i]); };
     if (&loaded == &base || loaded.bytes == base.bytes) {
-        for (std::uint32_t i = 0; i < map.size(); ++i) map[i] = i;
+        for (std::uint32_t i = 0; i < map.size(); ++i) map[i] = own(i) ? i : None;
         return map;
     }
     struct Group {
@@ -215,7 +218,7 @@ std::vector<std::uint32_t> MapLoadedToBase(const JsonDocument& loaded, const Jso
     for (std::uint32_t i = 0; i < base.objects.size(); ++i) groups[base.objects[i].id].base.push_back(i);
     for (std::uint32_t i = 0; i < loaded.objects.size(); ++i) {
         const auto it = groups.find(loaded.objects[i].id);
-        if (it != groups.end()) it->second.loaded.push_back(i);
+        if (it != groups.end() && own(i)) it->second.loaded.push_back(i);
     }
     // Beyond this many pairs in one group, objects are paired in order:
     // comparing them all would take quadratic time.
@@ -282,7 +285,7 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
     }
     const JsonDocument& loaded = *loadedDoc;
     const JsonLayout& layout = base.layout;
-    const std::vector<std::uint32_t> toBase = MapLoadedToBase(loaded, base);
+    const std::vector<std::uint32_t> toBase = MapLoadedToBase(loaded, base, request.owned);
 
     // New ids: above the highest id of the file, or of the mod's range.
     std::int64_t highest = std::numeric_limits<std::int64_t>::min();

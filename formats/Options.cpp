@@ -15,6 +15,8 @@ bool ColorApiTXT = true;
 bool AddHeader = true;
 int OpenEncoding = 3;
 bool IncludesAnywhere = false;
+int LanguageJSON = 0;
+std::int32_t NewIdJSON = 0;
 
 void ResetOptions() {
     MaxFileSize = 4194304;
@@ -30,6 +32,8 @@ void ResetOptions() {
     AddHeader = true;
     OpenEncoding = 3;
     IncludesAnywhere = false;
+    LanguageJSON = 0;
+    NewIdJSON = 0;
 }
 
 }  // namespace vm

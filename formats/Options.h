@@ -22,6 +22,8 @@ extern bool AddHeader;             // header in UTF-16 tabbed files (run only)
 extern int OpenEncoding;           // TextEncoding chosen for opening text
 extern bool IncludesAnywhere;      // include lines may name any file, not only
                                    // files in the first file's folder
+extern int LanguageJSON;           // language column of string files (0 enUS .. 12 zhCN)
+extern std::int32_t NewIdJSON;     // first id of new objects in string files; 0: above the highest
 
 // Puts every option back to its default.
 void ResetOptions();

@@ -92,6 +92,9 @@ std::vector<KeyInfo>& Keys() {
         {u"sWarnUtf8AsAnsi", Target::Text, 0, &sWarnUtf8AsAnsi, BuiltInWarnUtf8AsAnsi},
         {u"sErrorIncludeOutside", Target::Text, 0, &sErrorIncludeOutside, BuiltInErrorIncludeOutside},
         {u"sErrorIncludeBudget", Target::Text, 0, &sErrorIncludeBudget, BuiltInErrorIncludeBudget},
+        // The string files' options in the dialogs.
+        {u"sLabelJsonOptions", Target::Text, 0, &sLabelJsonOptions, BuiltInLabelJsonOptions},
+        {u"sLabelLanguage", Target::Text, 0, &sLabelLanguage, BuiltInLabelLanguage},
     };
     static const bool withLists = [] {
         for (int i = 0; i < TextLossCount; ++i)

@@ -24,6 +24,7 @@ constexpr int SideOneWidth = 290;
 constexpr int ListHeight = 200;
 constexpr int SearchBarHeight = 20;
 constexpr int KeyEditorHeight = 21;
+constexpr int SourceHeight = 16;
 
 // A built-in text holding letters outside ASCII. The single-byte program
 // keeps them as bytes of code page 1251, which the system's own code page
@@ -119,6 +120,10 @@ void MainWindow::BuildSide(int side) {
     c.toolbar.AddButton(u"Gender", -1, true);
     c.toolbar.SetButtonEnabled(ButtonSave, false);
     c.panel.Add(c.toolbar);
+
+    c.source.Create({c.panel.hwnd, u"", tk::Dock::Top, SourceHeight});
+    c.source.SetVisible(false);
+    c.panel.Add(c.source);
 
     c.searchBar.Create({c.panel.hwnd, tk::Dock::Top, SearchBarHeight});
     c.searchBar.SetVisible(false);
@@ -344,5 +349,13 @@ bool SideView::AskYesNo(const std::u16string& text, const std::u16string& captio
 }
 
 bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_)); }
+
+void SideView::ShowSource(const std::u16string& text) {
+    SideControls& c = TheMainWindow->Side(side_);
+    c.source.SetText(text.empty() ? text : u" " + text);
+    if (c.source.IsVisible() == !text.empty()) return;
+    c.source.SetVisible(!text.empty());
+    c.panel.Layout();
+}
 
 }  // namespace vm

@@ -55,6 +55,7 @@ enum ToolButton : int { ButtonOpen = 0, ButtonSave = 1, ButtonColor = 2, ButtonG
 struct SideControls {
     tk::Panel panel;
     tk::ToolBar toolbar;
+    tk::Label source;  // a string file and its language column; hidden otherwise
     tk::Panel searchBar;
     tk::Label searchLabel;
     tk::Button searchButton;
@@ -129,6 +130,7 @@ public:
     AskAnswer AskYesNoCancel(const std::u16string& text, const std::u16string& caption) override;
     bool AskYesNo(const std::u16string& text, const std::u16string& caption) override;
     bool SaveWithDialog() override;
+    void ShowSource(const std::u16string& text) override;
 
 private:
     int side_;

@@ -7,6 +7,7 @@
 
 #include "documents/History.h"
 #include "formats/CRC.h"
+#include "formats/JsonStrings.h"
 #include "formats/Options.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
@@ -73,6 +74,13 @@ public:
 
     bool Boolean(const char16_t* key, bool value) const { return Signed(key, value ? 1 : 0) != 0; }
 
+    std::u16string Wide(const char16_t* key, const std::u16string& value) const {
+        if (store_) {
+            platform::WriteProfileString(SettingsFileName, Section, key, value);
+            return value;
+        }
+        return platform::GetProfileString(SettingsFileName, Section, key, value, StringCapacity);
+    }
     // An ANSI string, exchanged in its wide form. One that does not decode
     // in the code page is kept as it is and its key left alone.
     std::string Ansi(const char16_t* key, const std::string& value) const {
@@ -150,6 +158,13 @@ void ExchangeSettings(bool Store) {
     host.SetMenuChecked(MenuMacroColorCode, ColorApiTXT);
 #endif
 
+    // The string files' language column, by its code; another text keeps
+    // the choice. New objects' first id, 0 for above the file's highest.
+    const char* code = JsonLanguageCodes[LanguageJSON];
+    const int language = JsonLanguageIndex(x.Wide(u"LanguageJSON", std::u16string(code, code + 4)));
+    if (language >= 0) LanguageJSON = language;
+    const std::int32_t newId = x.Signed(u"NewIdJSON", NewIdJSON);
+    NewIdJSON = newId < 0 ? 0 : newId;
     host.SetMenuChecked(ViewMode, false);
     const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - ViewOnlyTable1));
     ViewMode = view <= 2 ? ViewOnlyTable1 + static_cast<int>(view) : ViewTwoTables;

@@ -54,6 +54,8 @@ struct RecordingView final : vm::TableSideView {
         calls.push_back("save dialog");
         return onSave();
     }
+    std::u16string source;  // what the side shows above its list
+    void ShowSource(const std::u16string& text) override { source = text; }
 };
 
 // Both sides with fresh recording views and default options.

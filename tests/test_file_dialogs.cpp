@@ -120,9 +120,11 @@ TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
     EXPECT_EQ(c[IdOpenLabelEncoding].text, u"Kodierung:");
     EXPECT_EQ(c[IdOpenLabelTxtOptions].text, u"TXT Options");
     using Step = std::pair<int, bool>;
-    for (const auto& [filter, enabled] : {Step{1, false}, Step{2, true}, Step{3, true}, Step{1, false}}) {
+    // Text files have an encoding; .tbl files and string files have none.
+    for (const auto& [filter, enabled] : {Step{1, false}, Step{2, true}, Step{3, false}, Step{1, false}}) {
         hook.OnNotify(c, filter);
         EXPECT_EQ(c[IdOpenEncoding].enabled, enabled) << filter;
+        EXPECT_EQ(c[IdOpenLanguage].enabled, filter == OpenJsonFilter) << filter;
     }
     ResetDocumentTexts();
 }
@@ -383,6 +385,47 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
 
     TheFileDialogShower = nullptr;
     EXPECT_FALSE(SaveDialog(T1()));
+}
+
+// A string file opens in the language chosen in the dialog, which is kept
+// for the next one; its side's save dialog starts with the string file
+// filter and the side's language, and the open dialog after it too.
+TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
+    ASSERT_TRUE(dir.Write("s.json", "[{\"id\": 1, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"d\"}]"));
+    shower.chosenPath = dir.Path(u"s.json");
+    shower.chosenFilter = OpenJsonFilter;
+    shower.user = [](FakeControls& c, DialogHook&) {
+        EXPECT_EQ(c[IdOpenLanguage].items.size(), 13u);
+        EXPECT_EQ(c[IdOpenLanguage].selected, 0);  // enUS
+        EXPECT_FALSE(c[IdOpenEncoding].enabled);
+        EXPECT_TRUE(c[IdOpenLanguage].enabled);
+        c[IdOpenLanguage].selected = 2;  // deDE
+    };
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(LanguageJSON, 2);
+    EXPECT_EQ(Texts(*T1().Values), std::vector<std::u16string>{u"d"});
+
+    T1().Values->Set(0, u"neu");
+    shower.chosenFilter = SaveJsonFilter;
+    LanguageJSON = 0;  // the open dialog's choice is not the save dialog's
+    shower.user = [](FakeControls& c, DialogHook&) {
+        EXPECT_EQ(c[IdSaveLanguage].selected, 2);
+        EXPECT_TRUE(c[IdSaveLanguage].shown);
+        EXPECT_FALSE(c[IdSaveEncoding].shown);
+        EXPECT_FALSE(c[IdSaveOffset8].shown);
+    };
+    DialogFilterIndex = 1;
+    ASSERT_TRUE(SaveDialog(T1()));
+    EXPECT_EQ(shower.shown.back().filterIndex, SaveJsonFilter);
+    EXPECT_EQ(shower.shown.back().fileName, u"s.json");
+    EXPECT_EQ(dir.Read("s.json"), "[{\"id\": 1, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"neu\"}]");
+    EXPECT_EQ(LanguageJSON, 0);
+
+    shower.confirm = false;
+    shower.user = [](FakeControls& c, DialogHook&) { EXPECT_FALSE(c[IdOpenLanguage].enabled); };
+    shower.chosenFilter = 2;
+    OpenDialog(T2(), 0);
+    EXPECT_EQ(shower.shown.back().filterIndex, OpenJsonFilter);
 }
 
 }  // namespace

@@ -140,6 +140,7 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     const auto at = [&keys](std::u16string_view key) { return std::find(keys.begin(), keys.end(), key) - keys.begin(); };
     EXPECT_EQ(at(u"sAskSaveTable2"), at(u"sErrorWriteFile") + 2);
     EXPECT_EQ(at(u"sAskLossyText"), at(u"sAskSaveTable2") + 1);
+    EXPECT_EQ(at(u"sLabelJsonOptions"), at(u"sErrorIncludeBudget") + 1);
     // Then the Edit menu and the names of the undo steps.
     EXPECT_EQ(at(u"sMenuEdit"), at(u"sWriteBadName") + 1);
     EXPECT_EQ(keys.back(), u"sStepTranslate");

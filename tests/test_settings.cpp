@@ -184,6 +184,8 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     vm::Encoding = 1;
     vm::HeaderTTF = "Id\tText";
     vm::IncludesAnywhere = true;
+    vm::LanguageJSON = 11;
+    vm::NewIdJSON = 90000;
     host.calls.clear();
     vm::ExchangeSettings(true);
     EXPECT_EQ(vm::MaxFileSize, 4194304u);
@@ -191,8 +193,8 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
 
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
                                            "MaxAddToHashSize", "AddToHashSize", "Offset8", "MaxUndoSize", "Encoding",
-                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "ViewTbl", "Language",
-                                           "IncludesAnywhere"};
+                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "LanguageJSON",
+                                           "NewIdJSON", "ViewTbl", "Language", "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -209,6 +211,9 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(vm::HeaderTTF, "Id\tText");
     EXPECT_EQ(vm::HeadersTTF, "Key\tValue");
     EXPECT_TRUE(vm::IncludesAnywhere);
+    EXPECT_EQ(vm::LanguageJSON, 11);
+    EXPECT_EQ(vm::NewIdJSON, 90000);
+    EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
 }
 
 TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
@@ -216,8 +221,8 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(true);
     const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
                                            "MaxUndoSize",      "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
-                                           "HeadersTTF",       "ColorApiTXT",   "ViewTbl",   "Language",
-                                           "IncludesAnywhere"};
+                                           "HeadersTTF",       "ColorApiTXT",   "LanguageJSON", "NewIdJSON",
+                                           "ViewTbl",          "Language",      "IncludesAnywhere"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }

@@ -16,8 +16,16 @@ namespace {
 
 using vm::TStringList;
 
+struct ModelItem {
+    std::u16string first;
+    std::int32_t second = 0;  // the flag
+    std::uint32_t origin = 0;
+    ModelItem() = default;
+    ModelItem(std::u16string text, std::int32_t flag) : first(std::move(text)), second(flag) {}
+};
+
 struct Model {
-    std::vector<std::pair<std::u16string, std::int32_t>> items;
+    std::vector<ModelItem> items;
 };
 
 void Grow(Model& a, Model& b, std::size_t count) {
@@ -41,6 +49,7 @@ void ExpectSame(const TStringList& list, const Model& model, int step) {
         ASSERT_EQ(item.text, model.items[i].first) << "step " << step << " entry " << i;
         ASSERT_EQ(item.text.c_str()[item.text.size()], u'\0') << "step " << step << " entry " << i;
         ASSERT_EQ(item.flag, model.items[i].second) << "step " << step << " entry " << i;
+        ASSERT_EQ(list.Origin(i), model.items[i].origin) << "step " << step << " entry " << i;
         if (!item.text.empty()) live += item.text.size() + 1;
         ++i;
     }
@@ -83,9 +92,14 @@ TEST(TableListTest, RandomEditsMatchAPlainModel) {
         }
         case 4: {
             const std::int32_t flag = static_cast<std::int32_t>(rng() % 4);
-            list.SetFlag(i, flag);
             Grow(model, partner, i + 1);
-            model.items[i].second = flag;
+            if (rng() % 2) {
+                list.SetFlag(i, flag);
+                model.items[i].second = flag;
+            } else {  // origins travel with their entries as flags do
+                list.SetOrigin(i, static_cast<std::uint32_t>(step));
+                model.items[i].origin = static_cast<std::uint32_t>(step);
+            }
             break;
         }
         case 5: {  // both lists, as the readers' sinks do

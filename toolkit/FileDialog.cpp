@@ -14,14 +14,17 @@
 #include "resources/DialogIds.h"
 
 static_assert(IDC_OPEN_LABEL_ENCODING == vm::IdOpenLabelEncoding && IDC_OPEN_ENCODING == vm::IdOpenEncoding &&
-                  IDC_OPEN_LABEL_TXT_OPTIONS == vm::IdOpenLabelTxtOptions,
+                  IDC_OPEN_LABEL_TXT_OPTIONS == vm::IdOpenLabelTxtOptions &&
+                  IDC_OPEN_LABEL_LANGUAGE == vm::IdOpenLabelLanguage && IDC_OPEN_LANGUAGE == vm::IdOpenLanguage,
               "the open template's ids are the hook's");
 static_assert(IDC_SAVE_LABEL_ENCODING == vm::IdSaveLabelEncoding && IDC_SAVE_ENCODING == vm::IdSaveEncoding &&
                   IDC_SAVE_QUOTE == vm::IdSaveQuote && IDC_SAVE_COLOR_API == vm::IdSaveColorApi &&
                   IDC_SAVE_HEADER == vm::IdSaveHeader && IDC_SAVE_LABEL_OFFSET8 == vm::IdSaveLabelOffset8 &&
                   IDC_SAVE_OFFSET8 == vm::IdSaveOffset8 && IDC_SAVE_LABEL_ADD_HASH == vm::IdSaveLabelAddHash &&
                   IDC_SAVE_ADD_HASH == vm::IdSaveAddHash && IDC_SAVE_LABEL_TBL_OPTIONS == vm::IdSaveLabelTblOptions &&
-                  IDC_SAVE_LABEL_TXT_OPTIONS == vm::IdSaveLabelTxtOptions,
+                  IDC_SAVE_LABEL_TXT_OPTIONS == vm::IdSaveLabelTxtOptions &&
+                  IDC_SAVE_LABEL_LANGUAGE == vm::IdSaveLabelLanguage && IDC_SAVE_LANGUAGE == vm::IdSaveLanguage &&
+                  IDC_SAVE_LABEL_JSON_OPTIONS == vm::IdSaveLabelJsonOptions,
               "the save template's ids are the hook's");
 
 namespace tk {

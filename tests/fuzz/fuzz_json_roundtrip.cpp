@@ -66,7 +66,7 @@ void Edit(Table& t, std::uint32_t seed) {
 }
 
 std::string Write(const Table& t, const vm::JsonDocument& base, const vm::JsonDocument* loaded, int language,
-                  std::vector<std::uint32_t>& origins) {
+                  std::vector<std::uint32_t>& origins, const std::vector<bool>* owned = nullptr) {
     const vm::TableEntrySource source = [&t](std::int32_t i, const char16_t*& k, const char16_t*& v) {
         k = t.keys[static_cast<std::size_t>(i)].c_str();
         v = t.values[static_cast<std::size_t>(i)].c_str();
@@ -75,7 +75,7 @@ std::string Write(const Table& t, const vm::JsonDocument& base, const vm::JsonDo
     const vm::JsonOriginSource origin = [&t](std::int32_t i) { return t.origins[static_cast<std::size_t>(i)]; };
     std::string out;
     vm::JsonError error;
-    if (!vm::BuildJsonColumn({&base, loaded, language, 0}, source, origin, static_cast<std::int32_t>(t.keys.size()),
+    if (!vm::BuildJsonColumn({&base, loaded, language, 0, owned}, source, origin, static_cast<std::int32_t>(t.keys.size()),
                              out, &origins, &error)) {
         // Only half a surrogate pair, which the reader never delivers from
         // a file that read, may stop a write.
@@ -157,6 +157,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Edit(two, seed * 7 + 1);
     const std::string afterTwo = Write(two, readOne, &second, language2, origins);
     const vm::JsonDocument readTwo = CheckWritten(afterTwo, two, origins, language2, &second);
+    // Written again from what it wrote, with only its own objects as its
+    // own, it is the same file.
+    // Its column as it has it, so that table 1's keys stay table 1's.
+    std::vector<bool> owned(readTwo.objects.size(), false);
+    vm::JsonDocument asTwoHasIt = readTwo;
+    for (std::size_t i = 0; i < origins.size(); ++i) {
+        if (origins[i] == 0 || origins[i] == vm::JsonOriginGone) continue;
+        owned[origins[i] - 1] = true;
+        asTwoHasIt.column.Set(origins[i] - 1, two.keys[i], two.values[i]);
+    }
+    Table twoAgain = two;
+    twoAgain.origins = origins;
+    std::vector<std::uint32_t> unused;
+    FUZZ_CHECK(Write(twoAgain, readTwo, &asTwoHasIt, language2, unused, &owned) == afterTwo);
     for (std::size_t i = 0; i < one.origins.size(); ++i) {
         if (one.origins[i] != 0) continue;
         const std::int64_t id = readOne.objects[written[i] - 1].id;

@@ -25,13 +25,14 @@ struct Snapshot {
     int add, maxAdd, offset8, encoding, view, language;
     bool notAsk, quote, colorApi, includesAnywhere;
     std::string header, headers;
+    int languageJson, newIdJson;
     bool operator==(const Snapshot&) const = default;
 };
 
 Snapshot Take() {
     return {vm::MaxFileSize, vm::MaxUndoSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding,
             vm::ViewMode, vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere,
-            vm::HeaderTTF, vm::HeadersTTF};
+            vm::HeaderTTF, vm::HeadersTTF, vm::LanguageJSON, vm::NewIdJSON};
 }
 
 // Prints every option, for the report of a failed check.
@@ -44,10 +45,10 @@ void Print(const char* what, const Snapshot& s) {
     std::fprintf(stderr,
                  "%s: MaxFileSize %llu MaxUndoSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d "
                  "ViewMode %d Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d IncludesAnywhere %d "
-                 "HeaderTTF [%s] HeadersTTF [%s]\n",
+                 "HeaderTTF [%s] HeadersTTF [%s] LanguageJSON %d NewIdJSON %d\n",
                  what, static_cast<unsigned long long>(s.maxFileSize), static_cast<unsigned long long>(s.maxUndoSize),
                  s.add, s.maxAdd, s.offset8, s.encoding, s.view, s.language, s.notAsk, s.quote, s.colorApi,
-                 s.includesAnywhere, text(s.header).c_str(), text(s.headers).c_str());
+                 s.includesAnywhere, text(s.header).c_str(), text(s.headers).c_str(), s.languageJson, s.newIdJson);
 }
 
 vmfuzz::ScratchDir& Dir() {
@@ -73,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(vm::Encoding >= 0 && vm::Encoding <= 2);
     FUZZ_CHECK(vm::ViewMode >= vm::ViewOnlyTable1 && vm::ViewMode <= vm::ViewTwoTables);
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
+    FUZZ_CHECK(vm::LanguageJSON >= 0 && vm::LanguageJSON < 13 && vm::NewIdJSON >= 0);
     FUZZ_CHECK(static_cast<unsigned>(vm::AddToHashSize) <= static_cast<unsigned>(vm::MaxAddToHashSize));
 
     // What a writing pass stores, a reading pass reads back.

@@ -269,3 +269,63 @@ TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
     ASSERT_EQ(T(1).Count(), 2u);
     EXPECT_EQ(T(1).Keys->Get(1), u"password");
 }
+
+// English in Table 1 and Russian in Table 2 of one string file: each side
+// shows its file and language above its list, edits go through the editors,
+// both sides save into the file through the save dialog, and a dropped
+// string file opens with the language last chosen.
+TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
+    Start();
+    ScriptedDialogs dialogs;
+    TheFileDialogShower = &dialogs;
+    auto object = [](int id, const std::string& key, const std::string& en, const std::string& ru) {
+        return "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" + key + "\",\r\n    \"enUS\": \"" + en +
+               "\",\r\n    \"ruRU\": \"" + ru + "\"\r\n  }";
+    };
+    const std::string file = "\xEF\xBB\xBF[\r\n" + object(1, "axe", "\xC3\xBF" "c4Axe", "\xD0\xA2\xD0\xBE\xD0\xBF\xD0\xBE\xD1\x80") +
+                             ",\r\n" + object(2, "bow", "Bow\\nof \xE4\xB8\xAD", "\xD0\x9B\xD1\x83\xD0\xBA") + "\r\n]\r\n";
+    dir.Write("items.json", file);
+    const auto path = dir.Path(u"items.json");
+
+    dialogs.answers = {{path, OpenJsonFilter}};
+    MainMenuCommand(MenuOpen1);
+    LanguageJSON = 11;  // ruRU, as chosen in the next dialog
+    dialogs.answers = {{path, OpenJsonFilter}};
+    MainMenuCommand(MenuOpen2);
+    ASSERT_EQ(T(1).Count(), 2u);
+    EXPECT_EQ(Cell(1, 0, 2), u"\\gold;Axe");
+    EXPECT_EQ(T(1).Values->Get(1), u"Bow\\nof \u4E2D");
+    EXPECT_EQ(T(2).Values->Get(1), u"\u041B\u0443\u043A");
+    EXPECT_TRUE(S(1).source.IsVisible());
+    EXPECT_EQ(S(1).source.Text(), u" items.json [enUS]");
+    EXPECT_EQ(S(2).source.Text(), u" items.json [ruRU]");
+
+    // Edit row 1 of each side through the editors.
+    NotAskChange = true;
+    Click(1, 1);
+    S(1).valueEditor.SetText(u"Long bow");
+    S(1).valueEditor.SetModified(true);
+    Click(1, 0);
+    Click(2, 1);
+    T(2).Values->Set(1, u"\u041B\u0443\u043A!");  // what the Unicode program's editor would apply
+    T(2).Values->SetFlag(1, FlagChanged);
+    T(2).Modified = true;
+
+    dialogs.answers = {{path, SaveJsonFilter}};
+    MainMenuCommand(MenuSave2);
+    EXPECT_EQ(dialogs.requests.back().filterIndex, SaveJsonFilter);
+    dialogs.answers = {{path, SaveJsonFilter}};
+    MainMenuCommand(MenuSave1);
+    EXPECT_TRUE(Boxes.empty());
+    std::string expected = file;
+    const std::string bow = "Bow\\nof \xE4\xB8\xAD";
+    expected.replace(expected.find(bow), bow.size(), "Long bow");
+    expected.replace(expected.find("\xD0\x9B\xD1\x83\xD0\xBA"), 6, "\xD0\x9B\xD1\x83\xD0\xBA!");
+    EXPECT_EQ(dir.Read("items.json"), expected);
+
+    // Dropped, it opens with the language last chosen.
+    DropFiles(1, {path});
+    EXPECT_EQ(T(1).Values->Get(1), u"\u041B\u0443\u043A!");
+    EXPECT_EQ(S(1).source.Text(), u" items.json [ruRU]");
+    TheFileDialogShower = nullptr;
+}

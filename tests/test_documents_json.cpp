@@ -1,0 +1,156 @@
+// Sides showing a language column of a string file (.json): loading with
+// the chosen language, each entry tied to its object through insert,
+// delete and move, saving back over the file as it is on disk (so the two
+// sides can hold two languages of one file), and tables of other formats
+// saved into a string file and back out.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DocumentTestUtil.h"
+#include "TestFiles.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+#include "formats/JsonStrings.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+constexpr int enUS = 0, deDE = 2;
+
+// An object of the game's layout with English and German texts.
+std::string Object(int id, const std::string& key, const std::string& en, const std::string& de) {
+    return "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" + key + "\",\r\n    \"enUS\": \"" + en +
+           "\",\r\n    \"deDE\": \"" + de + "\"\r\n  }";
+}
+
+std::string FileOf(const std::vector<std::string>& objects) {
+    std::string s = "\xEF\xBB\xBF[";
+    for (std::size_t i = 0; i < objects.size(); ++i) s += (i ? ",\r\n" : "\r\n") + objects[i];
+    return s + "\r\n]\r\n";
+}
+
+class JsonSideTest : public DocumentsTest {
+protected:
+    TempDir dir;
+
+    void Open(TTblObjects& p, const char16_t* name, int language) {
+        p.FileName = dir.Path(name);
+        LanguageJSON = language;
+        ASSERT_TRUE(OpenByExtension(p));
+    }
+    void Edit(TTblObjects& p, std::size_t row, const std::u16string& value) {
+        p.Values->Set(row, value);
+        p.Values->SetFlag(row, FlagChanged);
+        p.Modified = true;
+    }
+};
+
+TEST_F(JsonSideTest, LoadsTheChosenColumnTiedToItsObjectsAndShowsWhereFrom) {
+    ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "\\u00ffc1A", "x"), Object(2, "b", "B", "y")})));
+    Open(T2(), u"s.json", deDE);
+    EXPECT_EQ(Texts(*T2().Values), (std::vector<std::u16string>{u"x", u"y"}));
+    EXPECT_EQ(T2().Keys->Origin(1), 2u);
+    EXPECT_EQ(view2.source, u"s.json [deDE]");
+    Open(T1(), u"s.json", enUS);
+    EXPECT_EQ(T1().Values->Get(0), u"\\red;A");
+    EXPECT_FALSE(T1().Modified);
+
+    // A file that is not a string file loads nothing and says where.
+    ASSERT_TRUE(dir.Write("bad.json", "[\r\n  {\"id\": 1}\r\n]"));
+    T1().FileName = dir.Path(u"bad.json");
+    EXPECT_FALSE(LoadTable(T1(), FormatJson));
+    EXPECT_EQ(T1().Count(), 0u);
+    EXPECT_EQ(view1.messages.back(), sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"");
+    EXPECT_EQ(view1.source, u"");
+    EXPECT_EQ(T1().Json, nullptr);
+}
+
+// English in Table 1, German in Table 2, one file: each side saves its
+// column, its inserts, deletes and moves, and keeps what the other saved.
+TEST_F(JsonSideTest, TwoLanguagesOfOneFileSavedFromBothSides) {
+    const std::string a = Object(1, "a", "A", "a-de"), b = Object(2, "b", "B", "b-de"), c = Object(3, "c", "C", "c-de");
+    ASSERT_TRUE(dir.Write("s.json", FileOf({a, b, c})));
+    Open(T1(), u"s.json", enUS);
+    Open(T2(), u"s.json", deDE);
+
+    Edit(T1(), 0, u"A2");
+    InsertEntries(T1(), 2, 2);  // before c
+    T1().Keys->Set(2, u"n");
+    Edit(T1(), 2, u"\\gold;N");
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    EXPECT_EQ(T1().Keys->Origin(2), 3u);  // tied to the object it became
+    EXPECT_FALSE(T1().Modified);
+
+    Edit(T2(), 2, u"c-neu");
+    DeleteEntries(T2(), 1, 1);  // b
+    MoveEntry(T2(), 1, 0);      // c first
+    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+
+    std::string n = "  {\r\n    \"id\": 4,\r\n    \"Key\": \"n\"";
+    for (const char* code : JsonLanguageCodes) n += std::string(",\r\n    \"") + code + "\": \"\xC3\xBF" "c4N\"";
+    n += "\r\n  }";
+    // n followed b, which Table 2 removed: it stays after a.
+    EXPECT_EQ(dir.Read("s.json"),
+              FileOf({Object(3, "c", "C", "c-neu"), Object(1, "a", "A2", "a-de"), n}));
+
+    // Both sides save again unchanged: the file stays as it is, Table 1's
+    // new object and Table 2's new key included.
+    T2().Keys->Set(0, u"c2");
+    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    const std::string now = dir.Read("s.json");
+    EXPECT_NE(now.find("\"Key\": \"c2\""), std::string::npos);
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    EXPECT_EQ(dir.Read("s.json"), now);
+}
+
+TEST_F(JsonSideTest, AnEntryWhoseObjectTheOtherSideRemovedComesBackOnlyWhenChanged) {
+    ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), Object(2, "b", "B", "b-de")})));
+    Open(T1(), u"s.json", enUS);
+    Open(T2(), u"s.json", deDE);
+    DeleteEntries(T1(), 1, 1);
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson));  // b unchanged here: stays removed
+    EXPECT_EQ(dir.Read("s.json"), FileOf({Object(1, "a", "A", "a-de")}));
+    EXPECT_EQ(T2().Keys->Origin(1), JsonOriginGone);
+    Edit(T2(), 1, u"b-neu");
+    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    EXPECT_NE(dir.Read("s.json").find("\"Key\": \"b\""), std::string::npos);
+    EXPECT_NE(dir.Read("s.json").find("\"zhCN\": \"b-neu\""), std::string::npos);
+}
+
+TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
+    ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), Object(2, "b", "B", "b-de")})));
+    Open(T1(), u"s.json", deDE);
+    // Saved as text, the side is that text table now.
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"de.txt"), FormatTabbedText));
+    EXPECT_EQ(T1().Json, nullptr);
+    EXPECT_EQ(T1().Keys->Origin(0), 0u);
+    EXPECT_EQ(view1.source, u"");
+
+    // A text table goes into a string file's column by key.
+    Fill(T1(), {{u"b", u"b-neu"}, {u"z", u"Z"}});
+    T1().JsonLanguage = deDE;
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"s.json"), FormatJson));
+    std::string z = "  {\r\n    \"id\": 3,\r\n    \"Key\": \"z\"";
+    for (const char* code : JsonLanguageCodes) z += std::string(",\r\n    \"") + code + "\": \"Z\"";
+    z += "\r\n  }";
+    EXPECT_EQ(dir.Read("s.json"), FileOf({Object(1, "a", "A", "a-de"), Object(2, "b", "B", "b-neu"), z}));
+    // A new file starts in the game's layout, ids from the settings' first id.
+    NewIdJSON = 5000;
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"new.json"), FormatJson));
+    EXPECT_EQ(dir.Read("new.json").find("\xEF\xBB\xBF[\r\n  {\r\n    \"id\": 5000,\r\n    \"Key\": \"b\""), 0u);
+
+    // A file that is no string file is not overwritten.
+    ASSERT_TRUE(dir.Write("bad.json", "{}"));
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"bad.json"), FormatJson));
+    EXPECT_EQ(dir.Read("bad.json"), "{}");
+    EXPECT_EQ(view1.messages.back(), sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects");
+}
+
+}  // namespace
