@@ -41,7 +41,8 @@ std::size_t HeapBytes(const std::u16string& s) {
 std::size_t TableEntry::Bytes() const { return sizeof(TableEntry) + HeapBytes(text); }
 
 std::size_t EntryBlock::Bytes() const {
-    return sizeof(EntryBlock) + HeapBytes(units_) + entries_.capacity() * sizeof(Held);
+    return sizeof(EntryBlock) + HeapBytes(units_) + entries_.capacity() * sizeof(Held) +
+           origins_.capacity() * sizeof(std::uint32_t);
 }
 
 TStringList::~TStringList() { FreeBlocks(NoBlock); }
@@ -253,6 +254,9 @@ EntryBlock TStringList::CopyOut(std::size_t pos, std::size_t count) const {
         block.entries_.push_back({block.units_.size(), e.size, e.flag});
         block.units_.append(e.text, e.size);
     }
+    if (!origins_.empty())
+        block.origins_.assign(origins_.begin() + static_cast<std::ptrdiff_t>(pos),
+                              origins_.begin() + static_cast<std::ptrdiff_t>(pos + count));
     return block;
 }
 
@@ -267,6 +271,10 @@ void TStringList::CopyIn(std::size_t pos, const EntryBlock& block) {
         e.size = h.size;
         e.flag = h.flag;
     }
+    // An entry given back finds its place in its file again; a block taken
+    // before the list had origins leaves the list's as they are.
+    for (std::size_t k = 0; k < block.origins_.size(); ++k)
+        if (block.origins_[k] != Origin(pos + k)) SetOrigin(pos + k, block.origins_[k]);
     CompactIfWasteful();
 }
 

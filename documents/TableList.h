@@ -63,7 +63,7 @@ struct TableEntry {
 
 // A run of whole entries taken out of a list (see TStringList::Take and
 // ClearTexts), kept as one value until the list takes them back: their
-// texts in one buffer, and each entry's place in it and its flag.
+// texts in one buffer, and each entry's place in it, its flag and origin.
 class EntryBlock {
 public:
     std::size_t Count() const { return entries_.size(); }
@@ -80,6 +80,8 @@ private:
     };
     std::u16string units_;
     std::vector<Held> entries_;
+    // The entries' origins, when the list they came from had any.
+    std::vector<std::uint32_t> origins_;
 };
 
 class TStringList {

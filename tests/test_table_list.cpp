@@ -139,6 +139,16 @@ TEST(TableListTest, RandomEditsMatchAPlainModel) {
             if (rng() % 40 == 0) {
                 list.Clear();
                 model.items.clear();
+            } else if (count > 0) {  // a run taken out whole and put back elsewhere, as undo does
+                const std::size_t at = rng() % count, n = 1 + rng() % 4;
+                vm::EntryBlock block = list.Take(at, n);
+                const auto first = model.items.begin() + static_cast<std::ptrdiff_t>(at);
+                const auto last = model.items.begin() + static_cast<std::ptrdiff_t>(std::min(count, at + n));
+                std::vector<ModelItem> run(first, last);
+                model.items.erase(first, last);
+                const std::size_t to = rng() % (model.items.size() + 1);
+                list.Put(to, std::move(block));
+                model.items.insert(model.items.begin() + static_cast<std::ptrdiff_t>(to), run.begin(), run.end());
             }
             break;
         }
