@@ -105,6 +105,8 @@ std::u16string sWarnCutStrings = BuiltInWarnCutStrings;
 std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
 std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
 std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
+std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
+std::u16string sLabelLanguage = BuiltInLabelLanguage;
 std::u16string sTextLoss[TextLossCount];
 std::u16string sWriteError[WriteErrorCount];
 
@@ -152,8 +154,6 @@ std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16st
     }
     return out;
 }
-std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
-std::u16string sLabelLanguage = BuiltInLabelLanguage;
 
 void ResetDocumentTexts() {
     for (const KeyedText& t : StepTexts()) *t.text = t.builtIn;

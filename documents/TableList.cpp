@@ -148,7 +148,9 @@ void TStringList::Append(const char16_t* text, std::int32_t flag) {
         const std::size_t size = WideCopyWithin(b.units + b.used, b.capacity - b.used, text);
         if (size != SIZE_MAX && size <= std::numeric_limits<std::uint32_t>::max()) {
             if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+            if (!origins_.empty()) origins_.reserve(entries_.capacity());
             entries_.push_back(Entry{b.units + b.used, static_cast<std::uint32_t>(size), flag});
+            if (!origins_.empty()) origins_.push_back(0);
             b.used += size + 1;
             liveUnits_ += size + 1;
             return;

@@ -65,7 +65,7 @@ TEST_F(JsonSideTest, LoadsTheChosenColumnTiedToItsObjectsAndShowsWhereFrom) {
     T1().FileName = dir.Path(u"bad.json");
     EXPECT_FALSE(LoadTable(T1(), FormatJson));
     EXPECT_EQ(T1().Count(), 0u);
-    EXPECT_EQ(view1.messages.back(), sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"");
+    EXPECT_EQ(view1.messages.back(), sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"\n" + T1().FileName);
     EXPECT_EQ(view1.source, u"");
     EXPECT_EQ(T1().Json, nullptr);
 }
@@ -150,7 +150,7 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     ASSERT_TRUE(dir.Write("bad.json", "{}"));
     EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"bad.json"), FormatJson));
     EXPECT_EQ(dir.Read("bad.json"), "{}");
-    EXPECT_EQ(view1.messages.back(), sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects");
+    EXPECT_EQ(view1.messages.back(), sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects\n" + dir.Path(u"bad.json"));
 }
 
 }  // namespace
