@@ -282,9 +282,11 @@ bool Apply(Change& c) {
         c.present = !c.present;
         return true;
     case Change::Op::Move:
+        // The entry stands at count (where it was moved to): it goes back
+        // to pos, and the next trade moves it forward again.
         if (c.pos >= n || c.count >= n) return false;
-        keys.Move(c.pos, c.count);
-        values.Move(c.pos, c.count);
+        keys.Move(c.count, c.pos);
+        values.Move(c.count, c.pos);
         std::swap(c.pos, c.count);
         return true;
     }
