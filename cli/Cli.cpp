@@ -460,7 +460,8 @@ void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loade
         if (image.size < TblMinFileSize) throw FileError{ReadFailureMessage(name, true, report)};
         loaded.header = ParseTblHeader(image.data.get());
         loaded.table.ReserveForFile(image.size, loaded.header.NumElements);
-        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table), &report))
+        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table), &report,
+                          KeepStoredBytes(loaded.table.Keys, loaded.table.Values)))
             throw FileError{ReadFailureMessage(name, true, report)};
     } else {
         if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
@@ -561,7 +562,8 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
     if (!IsTblName(name)) {
         WriteReport report;
         report.allowLossy = s.lossy;
-        const bool written = WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &report);
+        const bool written = WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &report,
+                                            StoredBytesOf(table.Keys, table.Values));
         if (report.refusedAsLossy) {
             err << "error: " << Quoted(name) << " was not written: " << report.lossCount
                 << " entr" << (report.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
@@ -610,7 +612,8 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
     std::uint64_t totalChars = 0;
     for (std::size_t i = 0; i < count; ++i) totalChars += table.Keys.Get(i).size() + table.Values.Get(i).size();
     TblImageBuffer image;
-    if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image))
+    // Entries read from a .tbl keep the bytes their text would not give back.
+    if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image, StoredBytesOf(table.Keys, table.Values)))
         throw FileError{"cannot write " + Quoted(name) +
                         ": the table does not fit a .tbl file (out of memory or strings too long)"};
     platform::AtomicFileWriter file;

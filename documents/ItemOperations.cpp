@@ -28,12 +28,18 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (last >= 0 && last >= first) {
         const auto from = static_cast<std::size_t>(std::max(first, 0));
         const auto to = static_cast<std::size_t>(last);
-        // Only entries with a text change; the rest of the range stays out
-        // of the step.
+        // Only entries with a change; the rest of the range stays out of
+        // the step. An entry that shows empty but keeps the bytes it was
+        // read with (a value of a lone carriage return) is written empty
+        // once cleared, so it changes.
+        const auto blank = [&p](std::size_t i) {
+            return p.Keys->Get(i).empty() && p.Values->Get(i).empty() && p.Keys->Stored(i).empty() &&
+                   p.Values->Stored(i).empty();
+        };
         std::size_t a = from;
         std::size_t b = std::min(to + 1, p.Count());
-        while (a < b && p.Keys->Get(a).empty() && p.Values->Get(a).empty()) ++a;
-        while (b > a && p.Keys->Get(b - 1).empty() && p.Values->Get(b - 1).empty()) --b;
+        while (a < b && blank(a)) ++a;
+        while (b > a && blank(b - 1)) --b;
         if (a < b || p.Count() <= to) {
             HistoryStep step(StepKind::Clear, p, static_cast<std::int32_t>(to - from + 1));
             step.SetRowAfter(first);
@@ -122,6 +128,7 @@ void PasteValue(TTblObjects& p, std::int32_t row, const std::u16string& value) {
     HistoryStep step(StepKind::PasteValue, p);
     step.Changing(p, *p.Values, i);
     p.Values->Set(i, value);
+    p.Values->SetStored(i, {});  // a pasted value is a new one, whatever it reads
     p.Values->SetFlag(i, FlagChanged);
 }
 

@@ -238,7 +238,7 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     };
     ReadReport report;
     JsonError error;
-    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, sink, &report)
+    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, sink, &report, KeepStoredBytes(keys, values))
                     : format == FormatJson ? LoadJson(p, error)
                                            : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding),
                                                            LayoutOf(format), &report);
@@ -284,6 +284,9 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     const TStringList& values = *p.Values;
     const TableEntrySource source = SourceOf(keys, values);
 
+    // Unchanged entries read from a .tbl with bytes their text would not
+    // give back are written with those bytes.
+    const StoredBytesSource stored = StoredBytesOf(keys, values);
     bool ok = false;
     WriteReport report;
     JsonError error;
@@ -295,7 +298,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
         if (count <= 65535) {
             std::uint64_t total = 0;
             for (std::size_t i = 0; i < count; ++i) total += keys.Get(i).size() + values.Get(i).size();
-            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report);
+            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report, stored);
         }
     } else if (count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         const auto n = static_cast<std::int32_t>(count);
@@ -303,7 +306,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
         const TextEncoding encoding = WritingEncoding(Encoding);
         // A text file that cannot hold every entry exactly is written only
         // when the user says so; "No" saves nothing and says nothing more.
-        if (!CheckTextTable(source, n, layout, encoding, report) && report.lossCount != 0) {
+        if (!CheckTextTable(source, n, layout, encoding, report, stored) && report.lossCount != 0) {
             const TextLossEntry& first = report.losses.front();
             const std::u16string question =
                 FillIn(sAskLossyText, {Decimal(report.lossCount), Decimal(first.entry + 1),
@@ -311,7 +314,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
             if (!p.View->AskYesNo(question, AppCaption)) return false;
         }
         report.allowLossy = true;
-        ok = WriteTextTable(p.FileName, source, n, layout, encoding, &report);
+        ok = WriteTextTable(p.FileName, source, n, layout, encoding, &report, stored);
     }
 
     if (!ok) {

@@ -29,20 +29,23 @@ std::uint32_t CheckedSize(std::size_t size) {
 }
 
 // Heap memory of a string: none while the text fits inside the string.
-std::size_t HeapBytes(const std::u16string& s) {
+template <class String>
+std::size_t HeapBytes(const String& s) {
     const auto data = reinterpret_cast<std::uintptr_t>(s.data());
     const auto self = reinterpret_cast<std::uintptr_t>(&s);
     if (data >= self && data < self + sizeof s) return 0;
-    return (s.capacity() + 1) * sizeof(char16_t);
+    return (s.capacity() + 1) * sizeof(typename String::value_type);
 }
 
 }  // namespace
 
-std::size_t TableEntry::Bytes() const { return sizeof(TableEntry) + HeapBytes(text); }
+std::size_t TableEntry::Bytes() const { return sizeof(TableEntry) + HeapBytes(text) + HeapBytes(stored); }
 
 std::size_t EntryBlock::Bytes() const {
-    return sizeof(EntryBlock) + HeapBytes(units_) + entries_.capacity() * sizeof(Held) +
-           origins_.capacity() * sizeof(std::uint32_t);
+    std::size_t bytes = sizeof(EntryBlock) + HeapBytes(units_) + entries_.capacity() * sizeof(Held) +
+                        origins_.capacity() * sizeof(std::uint32_t) + stored_.capacity() * sizeof(stored_[0]);
+    for (const auto& kept : stored_) bytes += HeapBytes(kept.second);
+    return bytes;
 }
 
 TStringList::~TStringList() { FreeBlocks(NoBlock); }
@@ -57,6 +60,48 @@ void TStringList::EnsureCount(std::size_t count) {
         if (!list || list->entries_.size() >= count) continue;
         list->entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
         if (!list->origins_.empty()) list->origins_.resize(count, 0);
+        if (!list->storedOf_.empty()) list->storedOf_.resize(count, 0);
+    }
+}
+
+std::string_view TStringList::Stored(std::size_t i) const {
+    if (i >= storedOf_.size() || storedOf_[i] == 0) return {};
+    return stored_[storedOf_[i] - 1];
+}
+
+void TStringList::SetStored(std::size_t i, std::string_view bytes) {
+    if (bytes.empty()) {
+        DropStored(i);
+        return;
+    }
+    EnsureCount(i + 1);
+    if (storedOf_.empty()) storedOf_.assign(entries_.size(), 0);
+    std::uint32_t slot = storedOf_[i];
+    if (slot == 0) {
+        if (!freeStored_.empty()) {
+            stored_[freeStored_.back()].assign(bytes);
+            slot = freeStored_.back() + 1;
+            freeStored_.pop_back();
+        } else {
+            stored_.emplace_back(bytes);
+            slot = static_cast<std::uint32_t>(stored_.size());
+        }
+        storedOf_[i] = slot;
+    } else {
+        stored_[slot - 1].assign(bytes);
+    }
+}
+
+void TStringList::DropStored(std::size_t i) {
+    if (i >= storedOf_.size() || storedOf_[i] == 0) return;
+    const std::uint32_t slot = storedOf_[i] - 1;
+    storedOf_[i] = 0;
+    std::string().swap(stored_[slot]);
+    freeStored_.push_back(slot);
+    if (freeStored_.size() == stored_.size()) {  // none left: back to no index at all
+        std::vector<std::uint32_t>().swap(storedOf_);
+        stored_.clear();
+        freeStored_.clear();
     }
 }
 
@@ -99,6 +144,8 @@ void TStringList::Release(const Entry& e) {
 void TStringList::Set(std::size_t i, std::u16string_view text) {
     const std::uint32_t size = CheckedSize(text.size());
     EnsureCount(i + 1);
+    // Another text is a change: the bytes it was read with no longer apply.
+    if (i < storedOf_.size() && storedOf_[i] != 0 && text != Get(i)) DropStored(i);
     Entry& e = entries_[i];
     if (size == 0) {
         Release(e);
@@ -131,9 +178,21 @@ void TStringList::Append(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
     // Room for the entry first, so that a failure leaves no dead text.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-    if (!origins_.empty()) origins_.reserve(entries_.capacity());
+    ReserveSideVectors();
     entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
+    AppendSideVectors();
+}
+
+// Room for one more origin and kept-bytes index beside an appended entry,
+// so that appending them after the entry cannot fail.
+void TStringList::ReserveSideVectors() {
+    if (!origins_.empty()) origins_.reserve(entries_.capacity());
+    if (!storedOf_.empty()) storedOf_.reserve(entries_.capacity());
+}
+
+void TStringList::AppendSideVectors() {
     if (!origins_.empty()) origins_.push_back(0);
+    if (!storedOf_.empty()) storedOf_.push_back(0);
 }
 
 void TStringList::Append(const char16_t* text, std::int32_t flag) {
@@ -148,9 +207,9 @@ void TStringList::Append(const char16_t* text, std::int32_t flag) {
         const std::size_t size = WideCopyWithin(b.units + b.used, b.capacity - b.used, text);
         if (size != SIZE_MAX && size <= std::numeric_limits<std::uint32_t>::max()) {
             if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-            if (!origins_.empty()) origins_.reserve(entries_.capacity());
+            ReserveSideVectors();
             entries_.push_back(Entry{b.units + b.used, static_cast<std::uint32_t>(size), flag});
-            if (!origins_.empty()) origins_.push_back(0);
+            AppendSideVectors();
             b.used += size + 1;
             liveUnits_ += size + 1;
             return;
@@ -181,6 +240,9 @@ void TStringList::FreeBlocks(std::size_t keep) {
 void TStringList::Clear() {
     entries_.clear();
     origins_.clear();
+    std::vector<std::uint32_t>().swap(storedOf_);
+    std::vector<std::string>().swap(stored_);
+    freeStored_.clear();
     // The largest block stays, so loading a table again takes no new memory.
     std::size_t largest = 0;
     for (std::size_t b = 1; b < blocks_.size(); ++b)
@@ -215,6 +277,7 @@ void TStringList::CompactIfWasteful() {
 void TStringList::InsertEmpty(std::size_t pos, std::size_t count) {
     if (pos > entries_.size() || count == 0) return;
     if (!origins_.empty()) origins_.insert(origins_.begin() + static_cast<std::ptrdiff_t>(pos), count, 0);
+    if (!storedOf_.empty()) storedOf_.insert(storedOf_.begin() + static_cast<std::ptrdiff_t>(pos), count, 0);
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), count, Entry{EmptyUnits, 0, FlagPlain});
 }
 
@@ -228,6 +291,12 @@ void TStringList::Erase(std::size_t pos, std::size_t count) {
     if (!origins_.empty())
         origins_.erase(origins_.begin() + static_cast<std::ptrdiff_t>(pos),
                        origins_.begin() + static_cast<std::ptrdiff_t>(pos + count));
+    if (!storedOf_.empty()) {
+        for (std::size_t i = pos; i < pos + count; ++i) DropStored(i);
+        if (!storedOf_.empty())
+            storedOf_.erase(storedOf_.begin() + static_cast<std::ptrdiff_t>(pos),
+                            storedOf_.begin() + static_cast<std::ptrdiff_t>(pos + count));
+    }
     CompactIfWasteful();
 }
 
@@ -243,6 +312,7 @@ void TStringList::Move(std::size_t from, std::size_t to) {
     };
     move(entries_.begin());
     if (!origins_.empty()) move(origins_.begin());
+    if (!storedOf_.empty()) move(storedOf_.begin());
 }
 
 EntryBlock TStringList::CopyOut(std::size_t pos, std::size_t count) const {
@@ -259,6 +329,9 @@ EntryBlock TStringList::CopyOut(std::size_t pos, std::size_t count) const {
     if (!origins_.empty())
         block.origins_.assign(origins_.begin() + static_cast<std::ptrdiff_t>(pos),
                               origins_.begin() + static_cast<std::ptrdiff_t>(pos + count));
+    if (!storedOf_.empty())
+        for (std::size_t i = pos; i < pos + count; ++i)
+            if (storedOf_[i] != 0) block.stored_.emplace_back(static_cast<std::uint32_t>(i - pos), Stored(i));
     return block;
 }
 
@@ -277,6 +350,10 @@ void TStringList::CopyIn(std::size_t pos, const EntryBlock& block) {
     // before the list had origins leaves the list's as they are.
     for (std::size_t k = 0; k < block.origins_.size(); ++k)
         if (block.origins_[k] != Origin(pos + k)) SetOrigin(pos + k, block.origins_[k]);
+    // The entries' kept bytes are the block's: none where it has none.
+    if (!storedOf_.empty())
+        for (std::size_t k = 0; k < block.entries_.size(); ++k) DropStored(pos + k);
+    for (const auto& [k, bytes] : block.stored_) SetStored(pos + k, bytes);
     CompactIfWasteful();
 }
 
@@ -308,6 +385,7 @@ EntryBlock TStringList::ClearTexts(std::size_t pos, std::size_t count) {
         Release(e);
         e.text = EmptyUnits;
         e.size = 0;
+        DropStored(i);  // a cleared entry is written empty, whatever it was read with
     }
     CompactIfWasteful();
     return block;
@@ -317,7 +395,24 @@ void TStringList::Exchange(std::size_t i, TableEntry& entry) {
     TableEntry out = EntryAt(i);
     Set(i, entry.text);
     entries_[i].flag = entry.flag;
+    SetStored(i, entry.stored);
     entry = std::move(out);
+}
+
+StoredBytesSource StoredBytesOf(const TStringList& keys, const TStringList& values) {
+    if (keys.StoredCount() == 0 && values.StoredCount() == 0) return {};
+    return [&keys, &values](std::int32_t i, std::string_view& key, std::string_view& value) {
+        key = keys.Stored(static_cast<std::size_t>(i));
+        value = values.Stored(static_cast<std::size_t>(i));
+    };
+}
+
+StoredBytesSink KeepStoredBytes(TStringList& keys, TStringList& values) {
+    return [&keys, &values](std::string_view key, std::string_view value) {
+        const std::size_t last = keys.Count() - 1;
+        keys.SetStored(last, key);
+        values.SetStored(last, value);
+    };
 }
 
 }  // namespace vm

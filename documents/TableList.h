@@ -18,8 +18,10 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "formats/TableEntry.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -56,6 +58,9 @@ struct TableItem {
 struct TableEntry {
     std::u16string text;
     std::int32_t flag = FlagPlain;
+    // The bytes it was read with, when it keeps any (see
+    // TStringList::Stored).
+    std::string stored;
 
     // Memory the value holds, its own size included.
     std::size_t Bytes() const;
@@ -63,7 +68,8 @@ struct TableEntry {
 
 // A run of whole entries taken out of a list (see TStringList::Take and
 // ClearTexts), kept as one value until the list takes them back: their
-// texts in one buffer, and each entry's place in it, its flag and origin.
+// texts in one buffer, and each entry's place in it, its flag, origin and
+// kept bytes.
 class EntryBlock {
 public:
     std::size_t Count() const { return entries_.size(); }
@@ -82,6 +88,9 @@ private:
     std::vector<Held> entries_;
     // The entries' origins, when the list they came from had any.
     std::vector<std::uint32_t> origins_;
+    // The kept bytes of the entries that have any, by their place in the
+    // block; empty when none has.
+    std::vector<std::pair<std::uint32_t, std::string>> stored_;
 };
 
 class TStringList {
@@ -135,8 +144,19 @@ public:
     // Every origin back to 0.
     void ClearOrigins() { origins_.clear(); }
 
+    // The bytes a string was read with, kept only where writing its text
+    // would not give them back (a literal backslash and "n" in a .tbl
+    // value, a stray carriage return, UTF-8 in another form); empty for
+    // every other string. They travel with their entry like its flag
+    // (insert, delete, move, and whole entries taken out and put back),
+    // and go when the entry's text is set to another text or cleared.
+    // Lists where no entry keeps any spend nothing on them.
+    std::string_view Stored(std::size_t i) const;
+    void SetStored(std::size_t i, std::string_view bytes);  // empty: none
+    std::size_t StoredCount() const { return stored_.size() - freeStored_.size(); }
+
     // Position changes of this list only; each string keeps its flag (and
-    // its origin). The caller keeps the partner in step.
+    // its origin and kept bytes). The caller keeps the partner in step.
     void InsertEmpty(std::size_t pos, std::size_t count);  // pos <= Count()
     void Erase(std::size_t pos, std::size_t count);        // clipped to the end
     void Move(std::size_t from, std::size_t to);           // both < Count()
@@ -156,7 +176,9 @@ public:
     // their flags, and hands out the entries as they were.
     EntryBlock ClearTexts(std::size_t pos, std::size_t count);
     // One entry (it must exist): a copy of it, and trading it with a value.
-    TableEntry EntryAt(std::size_t i) const { return TableEntry{std::u16string(Get(i)), Flag(i)}; }
+    TableEntry EntryAt(std::size_t i) const {
+        return TableEntry{std::u16string(Get(i)), Flag(i), std::string(Stored(i))};
+    }
     void Exchange(std::size_t i, TableEntry& entry);
 
     // The entries in order, read-only: `for (const TableItem& item :
@@ -224,10 +246,18 @@ private:
     // given to the entries from pos on.
     EntryBlock CopyOut(std::size_t pos, std::size_t count) const;
     void CopyIn(std::size_t pos, const EntryBlock& block);
+    void DropStored(std::size_t i);
+    void ReserveSideVectors();
+    void AppendSideVectors();
 
     std::vector<Entry, platform::BufferAllocator<Entry>> entries_;
     // One per entry once any entry has an origin; empty before.
     std::vector<std::uint32_t> origins_;
+    // Kept bytes: per entry 0 for none or 1 + their slot in stored_; as
+    // long as entries_ while any entry keeps bytes, empty while none does.
+    std::vector<std::uint32_t> storedOf_;
+    std::vector<std::string> stored_;
+    std::vector<std::uint32_t> freeStored_;
     std::vector<Block> blocks_;  // the last one takes new strings
     std::size_t liveUnits_ = 0;
     std::size_t deadUnits_ = 0;
@@ -242,6 +272,13 @@ public:
     virtual ~EntryChangeObserver() = default;
     virtual void BeforeChange(TStringList& list, std::size_t i) = 0;
 };
+
+// The bytes the keys and values keep, for a writer. Null when neither list
+// keeps any, so writing a table without them costs nothing more.
+StoredBytesSource StoredBytesOf(const TStringList& keys, const TStringList& values);
+
+// For a reader: keeps the bytes it hands on for the entry appended last.
+StoredBytesSink KeepStoredBytes(TStringList& keys, TStringList& values);
 
 // Keys and values of one table, linked.
 struct TableLists {

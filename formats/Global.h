@@ -16,6 +16,8 @@ inline constexpr std::size_t DisplayBufferUnits = 229376;  // a converted value
 inline constexpr std::uint32_t TblHeaderSize = 21;
 inline constexpr std::uint32_t TblNodeSize = 17;
 inline constexpr std::uint32_t TblMinFileSize = 43;
+// The .tbl writer encodes at most this many bytes of a key or value.
+inline constexpr std::size_t TblMaxStringBytes = 65535;
 inline constexpr int MaxIncludeDepth = 8;
 // The strings that one .tbl read decodes, over all entries, may take at
 // most this many times the file's size in bytes.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 namespace vm {
 
@@ -13,6 +14,19 @@ using TableEntrySink = std::function<void(const char16_t* key, const char16_t* v
 // Sets key and value of entry i and returns true; false fails the write.
 using TableEntrySource =
     std::function<bool(std::int32_t i, const char16_t*& key, const char16_t*& value)>;
+
+// A .tbl entry whose key or value, written again from the form the reader
+// delivers it in, would not give back the bytes the file holds (a literal
+// backslash and "n", a carriage return, UTF-8 in another form, a string
+// cut by the reader) is handed to this right after the sink: the bytes of
+// that key and value as the file holds them (up to their zero byte), an
+// empty view for a string that comes back by itself. Valid during the call.
+using StoredBytesSink = std::function<void(std::string_view keyBytes, std::string_view valueBytes)>;
+
+// Where a writer finds such bytes for entry i: it sets the views (valid
+// until the next call); an empty view means the string is written from
+// its text as usual.
+using StoredBytesSource = std::function<void(std::int32_t i, std::string_view& keyBytes, std::string_view& valueBytes)>;
 
 enum class TextEncoding : int { Unicode = 0, UTF8 = 1, ANSI = 2, Autodetect = 3 };
 enum class TextLayout : int { Tabbed = 0, DiabloII = 1 };

@@ -2,9 +2,16 @@
 // the decoding of every key and value straight out of the file image.
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <vector>
 #include <cstdint>
 #include <memory>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "CRC.h"
 #include "ColorMacros.h"
@@ -63,7 +70,80 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
 
 namespace {
 
-bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, ReadReport* report) {
+// False when the bytes surely come back when the string is written again
+// from what the reader makes of them: UTF-8 in the one form the writer
+// makes (no overlong forms, no four-byte sequences, every continuation
+// byte in place; encoded surrogates are the writer's own form), and in a
+// value no backslash (a literal "\\n" or colour word) and no carriage
+// return (dropped on reading). Anything else gets the exact comparison.
+inline bool MayNotComeBack(const std::uint8_t* p, std::size_t n, bool value) {
+    auto continuation = [p, n](std::size_t at) { return at < n && (p[at] & 0xC0u) == 0x80u; };
+    for (std::size_t i = 0; i < n;) {
+#if defined(__SSE2__)
+        // Runs of ASCII without a backslash or carriage return, 16 bytes
+        // at a time.
+        for (; i + 16 <= n; i += 16) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            int found = _mm_movemask_epi8(b);
+            if (value)
+                found |= _mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\r'))));
+            if (found) break;
+        }
+        if (i >= n) break;
+#endif
+        const std::uint8_t b = p[i];
+        if (b < 0x80) {
+            if (value && (b == '\\' || b == '\r')) return true;
+            ++i;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (!continuation(i + 1)) return true;
+            i += 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            if (!continuation(i + 1) || !continuation(i + 2) || (b == 0xE0 && p[i + 1] < 0xA0)) return true;
+            i += 3;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether writing a string again gives back the bytes it was read from:
+// the .tbl writer's conversion of its text, compared with the bytes.
+class WriteBack {
+public:
+    bool Same(const char16_t* text, std::size_t units, bool value, std::string_view bytes) {
+        const char16_t* from = text;
+        if (value) {
+            units = std::min(units, DisplayBufferUnits - 1);
+            const bool old = NewlineAsLineFeed;
+            NewlineAsLineFeed = true;
+            from = TblStoredForm(text, units, stored_);
+            NewlineAsLineFeed = old;
+        } else {
+            units = std::min(units, KeyBufferUnits);
+        }
+        const std::size_t room = std::min<std::size_t>(3 * units, TblMaxStringBytes) + 1;
+        if (bytes_.size() < room) bytes_.resize(room);
+        return std::string_view(bytes_.data(), Utf16ToUtf8Counted(bytes_.data(), room, from, units)) == bytes;
+    }
+
+private:
+    std::vector<char16_t> stored_;
+    std::vector<char> bytes_;
+};
+
+// The bytes of the string at offset up to its zero byte (image[size] is
+// one, at the latest).
+std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::uint64_t offset) {
+    const void* zero = std::memchr(image + offset, 0, static_cast<std::size_t>(size + 1 - offset));
+    return std::string_view(reinterpret_cast<const char*>(image + offset),
+                            static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - (image + offset)));
+}
+
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, ReadReport* report,
+               const StoredBytesSink& stored) {
     if (!image || !sink) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
 
@@ -103,6 +183,7 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
     // whose entries have strings of their own never come near it.
     std::uint64_t budget = size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size;
 
+    WriteBack writeBack;
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {
         // The nodes lie in hash order, all over the node table: asking for
@@ -141,11 +222,30 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         // Most values hold no colour code or line break and are their own
         // display form; their bytes tell, read where they lie in the file.
         const char16_t* display = valueBuffer.get();
+        std::size_t displayed = units;
         if (Utf8MayHoldCodes(image + valueOffset, valueBytes)) {
-            ColorCodesToMacrosCounted(display, units, displayBuffer.get());
+            displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
             display = displayBuffer.get();
         }
         sink(keyBuffer.get(), display);
+
+        if (!stored) continue;
+        // The bytes of a string that would not come back are handed on; a
+        // string cut by the reader never comes back.
+        const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
+        std::string_view keptKey, keptValue;
+        if (keyCut || MayNotComeBack(image + keyOffset, keyBytes, false)) {
+            const std::string_view bytes = StringAt(image, size, keyOffset);
+            if (keyCut || !writeBack.Same(keyBuffer.get(), WideLength(keyBuffer.get()), false, bytes)) keptKey = bytes;
+        }
+        if (valueCut || MayNotComeBack(image + valueOffset, valueBytes, true)) {
+            const std::string_view bytes = StringAt(image, size, valueOffset);
+            if (valueCut || !writeBack.Same(display, displayed, true, bytes)) keptValue = bytes;
+        }
+        if (keptKey.empty() && keptValue.empty()) continue;
+        if (keptKey.size() + keptValue.size() > budget) return false;
+        budget -= keptKey.size() + keptValue.size();
+        stored(keptKey, keptValue);
     }
     return true;
 }
@@ -153,13 +253,13 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
 }  // namespace
 
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
-                  ReadReport* report) {
+                  ReadReport* report, const StoredBytesSink& stored) {
     if (report) *report = ReadReport{};
     // Running out of memory, in the reader or in the sink, ends the read
     // like any other failure; the entries delivered so far stay delivered.
     bool ok = false;
     try {
-        ok = ReadImage(image, size, sink, report);
+        ok = ReadImage(image, size, sink, report, stored);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -167,7 +267,8 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
     return ok;
 }
 
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report) {
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report,
+                 const StoredBytesSink& stored) {
     if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
@@ -176,7 +277,7 @@ bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, Rea
         if (report) report->failure = ReadFailure::Unreadable;
         return false;
     }
-    return ReadTblImage(file.data.get(), file.size, sink, report);
+    return ReadTblImage(file.data.get(), file.size, sink, report, stored);
 }
 
 }  // namespace vm

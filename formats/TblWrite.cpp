@@ -5,6 +5,7 @@
 #include <bit>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "CRC.h"
@@ -29,8 +30,6 @@ inline void Store32(std::uint8_t* p, std::uint32_t v) {
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
-
-constexpr std::size_t MaxStoredBytes = 65535;  // per key and per value
 
 // Linear probing finds the first free slot at or after the home slot. Real
 // game tables cluster badly under this hash, so walking the occupied run
@@ -85,11 +84,25 @@ private:
     std::vector<std::uint64_t> full_;  // one bit per word of used_
 };
 
+}  // namespace
+
+const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::vector<char16_t>& scratch) {
+    // A value without an escape is its own stored form; otherwise it is
+    // converted (never growing) into the scratch buffer.
+    if (FirstEscape(value, units) == units) return value;
+    if (scratch.size() < units + 1) scratch.resize(units + 1);
+    units = MacrosToColorCodesCounted(value, units, scratch.data());
+    return scratch.data();
+}
+
+namespace {
+
 // Both image types: only the header and the node table are cleared, the
 // string area is written byte by byte (a TblImageBuffer leaves new bytes as they
 // are, so the megabytes of it are touched once).
 template <class Image>
-bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, Image& image) {
+bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, Image& image,
+                const StoredBytesSource& stored) {
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
     if (AddToHashSize < 0) return false;
@@ -116,7 +129,7 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
         // only sizes the first allocation (never more than count entries of
         // the longest strings can use); the image grows when the strings
         // turn out longer.
-        const std::uint64_t entryRoom = 2 * (MaxStoredBytes + 1);
+        const std::uint64_t entryRoom = 2 * (TblMaxStringBytes + 1);
         const std::uint64_t largest = (1ull << 32) + entryRoom;
         const std::uint64_t strings =
             std::min<std::uint64_t>(std::min<std::uint64_t>(totalChars, 1ull << 40) * 3 + 2ull * n, entryRoom * n);
@@ -136,24 +149,40 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
         std::uint32_t longestRun = 0;
         const std::uint64_t nodeTable = TblHeaderSize + 2ull * n;
 
+        // False when the string area would pass what 32-bit offsets reach.
         auto reserve = [&](std::uint64_t bytes) {
             const std::uint64_t needed = cursor + bytes;
+            if (needed > largest) return false;
             if (needed > image.size())
                 image.resize(static_cast<std::size_t>(
                     std::min(std::max<std::uint64_t>(needed, image.size() + image.size() / 2), largest)));
+            return true;
+        };
+        // Bytes an entry was read with, as they are, and their zero byte.
+        auto copy = [&](std::string_view bytes) {
+            std::copy(bytes.begin(), bytes.end(), image.data() + cursor);
+            image.data()[cursor + bytes.size()] = 0;
+            return bytes.size();
         };
 
         for (std::uint32_t i = 0; i < n; ++i) {
             const char16_t* key = nullptr;
             const char16_t* value = nullptr;
             if (!source(static_cast<std::int32_t>(i), key, value)) return release();
+            std::string_view keptKey, keptValue;
+            if (stored) stored(static_cast<std::int32_t>(i), keptKey, keptValue);
 
-            const std::size_t keyUnits = WideLength(key);
-            const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, MaxStoredBytes) + 1;
-            reserve(keyRoom);
-            const std::size_t k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
-                                                     static_cast<std::size_t>(keyRoom), key,
-                                                     std::min(keyUnits, KeyBufferUnits));
+            std::size_t k;
+            if (!keptKey.empty()) {
+                if (!reserve(keptKey.size() + 1)) return release();
+                k = copy(keptKey);
+            } else {
+                const std::size_t keyUnits = WideLength(key);
+                const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, TblMaxStringBytes) + 1;
+                if (!reserve(keyRoom)) return release();
+                k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor), static_cast<std::size_t>(keyRoom),
+                                       key, std::min(keyUnits, KeyBufferUnits));
+            }
 
             const std::uint32_t home = TblKeyHash(image.data() + cursor, k, hashSize);
             const std::uint32_t slot = freeSlots.Find(home);
@@ -164,20 +193,18 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             const std::uint64_t keyOffset = cursor;
             cursor += k + 1;
 
-            // A value without an escape is its own stored form; otherwise
-            // it is converted (never growing) into the scratch buffer.
-            const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
-            const char16_t* stored = value;
-            std::size_t units = limit;
-            if (FirstEscape(value, limit) < limit) {
-                if (scratch.size() < limit + 1) scratch.resize(limit + 1);
-                units = MacrosToColorCodesCounted(value, limit, scratch.data());
-                stored = scratch.data();
+            std::size_t v;
+            if (!keptValue.empty()) {
+                if (!reserve(keptValue.size() + 1)) return release();
+                v = copy(keptValue);
+            } else {
+                std::size_t units = std::min(WideLength(value), DisplayBufferUnits - 1);
+                const char16_t* form = TblStoredForm(value, units, scratch);
+                const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, TblMaxStringBytes) + 1;
+                if (!reserve(valueRoom)) return release();
+                v = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
+                                       static_cast<std::size_t>(valueRoom), form, units);
             }
-            const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, MaxStoredBytes) + 1;
-            reserve(valueRoom);
-            const std::size_t v = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
-                                                     static_cast<std::size_t>(valueRoom), stored, units);
             const std::uint64_t valueOffset = cursor;
             cursor += v + 1;
             // Offsets are 32-bit in the file: a string area beyond that
@@ -211,17 +238,17 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
 }  // namespace
 
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image) {
-    return BuildImage(source, count, totalChars, image);
+                   TblImageBuffer& image, const StoredBytesSource& stored) {
+    return BuildImage(source, count, totalChars, image, stored);
 }
 
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   std::vector<std::uint8_t>& image) {
-    return BuildImage(source, count, totalChars, image);
+                   std::vector<std::uint8_t>& image, const StoredBytesSource& stored) {
+    return BuildImage(source, count, totalChars, image, stored);
 }
 
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
-                  std::int32_t count, std::uint64_t totalChars, WriteReport* report) {
+                  std::int32_t count, std::uint64_t totalChars, WriteReport* report, const StoredBytesSource& stored) {
     WriteReport local;
     WriteReport& r = report ? *report : local;
     r = WriteReport{};
@@ -230,7 +257,7 @@ bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source
         return false;
     }
     TblImageBuffer image;
-    if (!BuildTblImage(source, count, totalChars, image)) return false;
+    if (!BuildTblImage(source, count, totalChars, image, stored)) return false;
     r.bytes = image.size();
     platform::AtomicFileWriter out;
     if (out.Open(fileName) && out.Write(image.data(), image.size()) && out.Commit()) return true;

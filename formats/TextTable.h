@@ -47,14 +47,16 @@ TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size,
 // is empty, count is 0, the table is refused or the file cannot be
 // written. report, when given, lists the entries the file cannot hold, the
 // cause of a failed write and warnings (characters written as "?", an
-// ANSI file that must be read with its encoding named).
+// ANSI file that must be read with its encoding named). stored, when
+// given, tells which entries keep bytes their text does not give back
+// (read from a .tbl): a text file cannot hold those either.
 bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
                     std::int32_t count, TextLayout layout, TextEncoding encoding,
-                    WriteReport* report = nullptr);
+                    WriteReport* report = nullptr, const StoredBytesSource& stored = {});
 
 // The check alone: fills report with what a write with these settings
 // could not hold exactly, writing nothing. True when the table fits.
 bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
-                    TextEncoding encoding, WriteReport& report);
+                    TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored = {});
 
 }  // namespace vm

@@ -154,9 +154,10 @@ bool ValueLoss(const char16_t* value, TextLoss& reason) {
 // at) or the write itself.
 class TextPass {
 public:
-    TextPass(const TableEntrySource& source, std::int32_t count, TextLayout layout, TextEncoding encoding,
-             WriteReport& report, platform::AtomicFileWriter* file)
-        : source_(source), count_(count), encoding_(encoding), report_(report), out_(file), checking_(!file) {
+    TextPass(const TableEntrySource& source, const StoredBytesSource& stored, std::int32_t count, TextLayout layout,
+             TextEncoding encoding, WriteReport& report, platform::AtomicFileWriter* file)
+        : source_(source), stored_(stored), count_(count), encoding_(encoding), report_(report), out_(file),
+          checking_(!file) {
         tabbed_ = layout == TextLayout::Tabbed;
         quoted_ = !tabbed_ || QuoteValueTTF;
         colorCodes_ = !ColorApiTXT && encoding != TextEncoding::ANSI;
@@ -217,7 +218,17 @@ private:
         source_(static_cast<std::int32_t>(i), rawKey, rawValue);
         bool lossy = false;
         TextLoss reason = TextLoss::EmptyKey;
-        if (checking_) lossy = KeyLoss(rawKey, reason) || ValueLoss(rawValue, reason);
+        if (checking_) {
+            lossy = KeyLoss(rawKey, reason) || ValueLoss(rawValue, reason);
+            // Bytes an entry was read with and its text does not give back
+            // have no place in a text file.
+            std::string_view keptKey, keptValue;
+            if (!lossy && stored_) stored_(static_cast<std::int32_t>(i), keptKey, keptValue);
+            if (!keptKey.empty() || !keptValue.empty()) {
+                lossy = true;
+                reason = TextLoss::StoredForm;
+            }
+        }
 
         const char16_t* key = SingleLine(rawKey, keyLine_);
         const char16_t* value = SingleLine(rawValue, valueLine_);
@@ -357,6 +368,7 @@ private:
     }
 
     const TableEntrySource& source_;
+    const StoredBytesSource& stored_;
     std::int32_t count_;
     TextEncoding encoding_;
     WriteReport& report_;
@@ -391,13 +403,13 @@ void ClearResults(WriteReport& r) {
 }
 
 bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
-               TextLayout layout, TextEncoding encoding, WriteReport& report) {
+               TextLayout layout, TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored) {
     if (!Usable(&fileName, source, count, encoding)) {
         if (fileName.empty()) report.error = platform::WriteError::BadName;
         return false;
     }
     // The check first, so that a refused table leaves no trace at all.
-    if (!TextPass(source, count, layout, encoding, report, nullptr).Run()) return false;
+    if (!TextPass(source, stored, count, layout, encoding, report, nullptr).Run()) return false;
     if (report.lossCount != 0 && !report.allowLossy) {
         report.refusedAsLossy = true;
         return false;
@@ -409,7 +421,7 @@ bool WriteText(const std::u16string& fileName, const TableEntrySource& source, s
         return false;
     }
     WriteReport written;  // the check has filled the report already
-    if (!TextPass(source, count, layout, encoding, written, &file).Run() || !file.Commit()) {
+    if (!TextPass(source, stored, count, layout, encoding, written, &file).Run() || !file.Commit()) {
         report.error = file.Error() != platform::WriteError::None ? file.Error() : platform::WriteError::Other;
         return false;
     }
@@ -420,11 +432,11 @@ bool WriteText(const std::u16string& fileName, const TableEntrySource& source, s
 }  // namespace
 
 bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
-                    TextEncoding encoding, WriteReport& report) {
+                    TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored) {
     ClearResults(report);
     if (!Usable(nullptr, source, count, encoding)) return false;
     try {
-        TextPass(source, count, layout, encoding, report, nullptr).Run();
+        TextPass(source, stored, count, layout, encoding, report, nullptr).Run();
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -432,14 +444,15 @@ bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayo
 }
 
 bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding, WriteReport* report) {
+                    std::int32_t count, TextLayout layout, TextEncoding encoding, WriteReport* report,
+                    const StoredBytesSource& stored) {
     WriteReport local;
     WriteReport& r = report ? *report : local;
     ClearResults(r);
     // Running out of memory fails the write like a full disk: the temporary
     // file goes, the old file stays.
     try {
-        return WriteText(fileName, source, count, layout, encoding, r);
+        return WriteText(fileName, source, count, layout, encoding, r, stored);
     } catch (const std::bad_alloc&) {
         r.error = platform::WriteError::Other;
         return false;

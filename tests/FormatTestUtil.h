@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,22 @@ inline Bytes TblImage(const Entries& entries) {
     Bytes image;
     vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()),
                       TotalChars(entries), image);
+    return image;
+}
+
+// Keys and values as the bytes a .tbl holds.
+using RawEntries = std::vector<std::pair<std::string, std::string>>;
+
+// A .tbl image whose keys and values are exactly these bytes, laid out as
+// the writer lays out every table (the way a real table is laid out).
+inline Bytes RawTblImage(const RawEntries& raw) {
+    const Entries blank(raw.size());
+    Bytes image;
+    vm::BuildTblImage(SourceOf(blank), static_cast<std::int32_t>(raw.size()), 16 * raw.size(), image,
+                      [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
+                          key = raw[static_cast<std::size_t>(i)].first;
+                          value = raw[static_cast<std::size_t>(i)].second;
+                      });
     return image;
 }
 

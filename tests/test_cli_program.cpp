@@ -225,6 +225,26 @@ TEST_F(BuiltCli, AnsiInADoubleByteCodePageWarnsAndReadsBack) {
     EXPECT_EQ(dir.Read("back.tbl"), dir.Read("in.tbl"));
 }
 
+TEST_F(BuiltCli, TblTablesComeBackByteForByte) {
+    // A literal backslash and "n" and a carriage return: written from their
+    // text they would change; unchanged entries keep their bytes.
+    const vmtest::Bytes in = vmtest::RawTblImage({{"a", "C:\\new"}, {"b", "x\r\ny"}, {"c", "plain"}});
+    dir.Write("in.tbl", std::string(in.begin(), in.end()));
+    ToolRun r = Run({"convert", P("in.tbl"), P("out.tbl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.Read("out.tbl"), dir.Read("in.tbl"));
+
+    dir.Write("new.txt", "\xEF\xBB\xBF" "c\tchanged\r\n");
+    r = Run({"merge", P("new.txt"), P("in.tbl"), P("merged.tbl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const vmtest::Bytes merged = vmtest::RawTblImage({{"a", "C:\\new"}, {"b", "x\r\ny"}, {"c", "changed"}});
+    EXPECT_EQ(dir.Read("merged.tbl"), std::string(merged.begin(), merged.end()));
+
+    r = Run({"convert", P("in.tbl"), P("out.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "row 1, key 'a': it holds text its display form does not give back")) << r.err;
+}
+
 #endif
 
 }  // namespace

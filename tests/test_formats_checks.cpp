@@ -183,6 +183,56 @@ TEST_F(FormatChecks, TheCheckAgreesWithAWriteAndReadOfRandomTables) {
     }
 }
 
+// ---- Stored bytes of .tbl entries ------------------------------------------
+
+TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWrittenWithThem) {
+    const RawEntries raw = {
+        {"plain", "text"},
+        {"literal", "a\\nb"},             // a backslash and "n", not a line break
+        {"crlf", "x\r\ny"},                // the carriage return is dropped on reading
+        {"k\xF0\x9F\x98\x80", "key"},      // a four-byte sequence, written back as two of three
+        {"overlong", "\xC0\xAF"},           // "/" in a form the writer never makes
+        {"cut", "ab\xFF" "cd"},             // stops decoding at the stray byte
+        {"word", "\\red; as text"},        // a colour word that is text, not a code
+        {"colour", "\xC3\xBF" "c1red"},    // a real colour code comes back by itself
+        {"lf", "a\nb"},                     // and so does a line break
+    };
+    const Bytes image = RawTblImage(raw);
+    Entries entries;
+    std::vector<std::pair<std::string, std::string>> kept;
+    Bytes padded = image;
+    padded.push_back(0);
+    ASSERT_TRUE(ReadTblImage(padded.data(), image.size(), SinkInto(entries), nullptr,
+                             [&](std::string_view key, std::string_view value) {
+                                 kept.resize(entries.size());
+                                 kept.back() = {std::string(key), std::string(value)};
+                             }));
+    kept.resize(entries.size());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"", ""}, {"", "a\\nb"}, {"", "x\r\ny"}, {"k\xF0\x9F\x98\x80", ""}, {"", "\xC0\xAF"},
+        {"", "ab\xFF" "cd"}, {"", "\\red; as text"}, {"", ""}, {"", ""}};
+    EXPECT_EQ(kept, expected);
+
+    // Written with what was kept, the table comes back byte for byte;
+    // without, the lines, keys and words change.
+    const StoredBytesSource stored = [&kept](std::int32_t i, std::string_view& key, std::string_view& value) {
+        key = kept[static_cast<std::size_t>(i)].first;
+        value = kept[static_cast<std::size_t>(i)].second;
+    };
+    Bytes again;
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 9, TotalChars(entries), again, stored));
+    EXPECT_EQ(again, image);
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 9, TotalChars(entries), again));
+    EXPECT_NE(again, image);
+
+    // A text file cannot hold such entries.
+    WriteReport report;
+    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 9, TextLayout::Tabbed, TextEncoding::UTF8, report, stored));
+    EXPECT_EQ(report.lossCount, 6u);
+    EXPECT_EQ(report.losses[0].entry, 1u);
+    EXPECT_EQ(report.losses[0].reason, TextLoss::StoredForm);
+}
+
 // ---- What a read did not take exactly --------------------------------------
 
 TEST_F(FormatChecks, ReadsReportWhatTheySkippedOrCut) {

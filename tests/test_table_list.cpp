@@ -1,7 +1,7 @@
 // The table lists' text store against a plain model: random edits of a
 // linked key and value list, strings taken from the lists themselves
-// included, must leave every text, flag and count as the model has them,
-// and the store must give back the room of replaced strings.
+// included, must leave every text, flag, kept bytes and count as the model
+// has them, and the store must give back the room of replaced strings.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,7 @@ struct ModelItem {
     std::u16string first;
     std::int32_t second = 0;  // the flag
     std::uint32_t origin = 0;
+    std::string stored;  // kept bytes
     ModelItem() = default;
     ModelItem(std::u16string text, std::int32_t flag) : first(std::move(text)), second(flag) {}
 };
@@ -29,8 +30,14 @@ struct Model {
 };
 
 void Grow(Model& a, Model& b, std::size_t count) {
-    if (a.items.size() < count) a.items.resize(count);
-    if (b.items.size() < count) b.items.resize(count);
+    for (Model* m : {&a, &b})
+        if (m->items.size() < count) m->items.resize(count);
+}
+
+// Setting a text keeps the kept bytes only when the text stays the same.
+void SetText(Model& m, std::size_t i, const std::u16string& text) {
+    if (m.items[i].first != text) m.items[i].stored.clear();
+    m.items[i].first = text;
 }
 
 std::u16string RandomText(std::mt19937& rng) {
@@ -50,9 +57,13 @@ void ExpectSame(const TStringList& list, const Model& model, int step) {
         ASSERT_EQ(item.text.c_str()[item.text.size()], u'\0') << "step " << step << " entry " << i;
         ASSERT_EQ(item.flag, model.items[i].second) << "step " << step << " entry " << i;
         ASSERT_EQ(list.Origin(i), model.items[i].origin) << "step " << step << " entry " << i;
+        ASSERT_EQ(list.Stored(i), model.items[i].stored) << "step " << step << " entry " << i;
         if (!item.text.empty()) live += item.text.size() + 1;
         ++i;
     }
+    std::size_t kept = 0;
+    for (const ModelItem& item : model.items) kept += !item.stored.empty();
+    ASSERT_EQ(list.StoredCount(), kept) << "step " << step;
     ASSERT_EQ(list.LiveUnits(), live) << "step " << step;
     // Dead room never outgrows what is in use: compaction runs once it
     // passes both the live units and its threshold.
@@ -70,14 +81,14 @@ TEST(TableListTest, RandomEditsMatchAPlainModel) {
         Model& partner = onKeys ? values : keys;
         const std::size_t count = model.items.size();
         const std::size_t i = rng() % (count + 3);
-        switch (rng() % 10) {
+        switch (rng() % 11) {
         case 0:
         case 1:
         case 2: {  // a new text, possibly beyond the end
             const std::u16string text = RandomText(rng);
             list.Set(i, text);
             Grow(model, partner, i + 1);
-            model.items[i].first = text;
+            SetText(model, i, text);
             break;
         }
         case 3: {  // a text of this very list: whole, a tail, or another entry's
@@ -87,7 +98,7 @@ TEST(TableListTest, RandomEditsMatchAPlainModel) {
             const std::u16string expected(source.substr(cut));
             list.Set(i, source.substr(cut));
             Grow(model, partner, i + 1);
-            model.items[i].first = expected;
+            SetText(model, i, expected);
             break;
         }
         case 4: {
@@ -135,10 +146,41 @@ TEST(TableListTest, RandomEditsMatchAPlainModel) {
                 model.items.insert(model.items.begin() + static_cast<std::ptrdiff_t>(to), item);
             }
             break;
+        case 9: {  // bytes kept for an entry, or dropped
+            const std::string bytes = rng() % 3 ? std::string(1 + rng() % 8, static_cast<char>('a' + rng() % 26)) : "";
+            list.SetStored(i, bytes);
+            Grow(model, partner, bytes.empty() ? 0 : i + 1);
+            if (i < model.items.size()) model.items[i].stored = bytes;
+            break;
+        }
         default:
             if (rng() % 40 == 0) {
                 list.Clear();
                 model.items.clear();
+            } else if (count > 0 && rng() % 3 == 0) {  // texts cleared and given back, as clear and undo do
+                const std::size_t at = rng() % count, n = 1 + rng() % std::min<std::size_t>(4, count - at);
+                vm::EntryBlock block = list.ClearTexts(at, n);
+                std::vector<ModelItem> was(model.items.begin() + static_cast<std::ptrdiff_t>(at),
+                                           model.items.begin() + static_cast<std::ptrdiff_t>(at + n));
+                for (std::size_t k = at; k < at + n; ++k) {
+                    model.items[k].first.clear();
+                    model.items[k].stored.clear();
+                }
+                if (rng() % 2) {
+                    ExpectSame(list, model, step);
+                    list.Exchange(at, block);
+                    std::copy(was.begin(), was.end(), model.items.begin() + static_cast<std::ptrdiff_t>(at));
+                }
+            } else if (count > 0 && rng() % 2 == 0) {  // one entry traded with a value and back
+                const std::size_t at = rng() % count;
+                vm::TableEntry entry{RandomText(rng), 1, rng() % 2 ? "kept" : ""};
+                const vm::TableEntry given = entry;
+                list.Exchange(at, entry);
+                ASSERT_EQ(entry.text, model.items[at].first);
+                ASSERT_EQ(entry.stored, model.items[at].stored);
+                model.items[at].first = given.text;
+                model.items[at].second = given.flag;
+                model.items[at].stored = given.stored;
             } else if (count > 0) {  // a run taken out whole and put back elsewhere, as undo does
                 const std::size_t at = rng() % count, n = 1 + rng() % 4;
                 vm::EntryBlock block = list.Take(at, n);

@@ -4,6 +4,12 @@
 // at a character: what fits must come back exactly, what does not must
 // come back cut there, and a second write must give the same bytes
 // wherever the stored values come through a read unchanged.
+//
+// With the bytes the reader keeps for entries whose text would not give
+// them back, every table comes back exactly: the input's bytes taken as
+// the keys and values of a table laid out by the writer (as real tables
+// are) are read and written back byte for byte, and so is whatever the
+// reader makes of the input itself, after one write.
 
 #include "FuzzCommon.h"
 #include "formats/CRC.h"
@@ -35,6 +41,73 @@ void CheckHeader(const std::vector<std::uint8_t>& image, std::size_t count) {
         FUZZ_CHECK(static_cast<std::size_t>(image[node + 1] | image[node + 2] << 8) == i);
         FUZZ_CHECK(Load32(image, node + 3) < hashSize);
     }
+}
+
+using RawTable = std::vector<std::pair<std::string, std::string>>;
+
+std::vector<std::uint8_t> Padded(const std::vector<std::uint8_t>& image) {
+    return vmfuzz::Padded(image.data(), image.size(), 1);
+}
+
+// Zero bytes end the strings: key, value, key, value...
+RawTable RawEntries(const std::uint8_t* data, std::size_t size) {
+    RawTable raw;
+    std::string field;
+    bool value = false;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i < size && data[i] != 0) {
+            field.push_back(static_cast<char>(data[i]));
+            continue;
+        }
+        if (!value) raw.emplace_back(field, "");
+        else raw.back().second = field;
+        field.clear();
+        value = !value;
+    }
+    return raw;
+}
+
+// A table of exactly these bytes, laid out by the writer.
+std::vector<std::uint8_t> Build(const RawTable& raw) {
+    const vmfuzz::Entries blank(raw.size());
+    std::vector<std::uint8_t> image;
+    FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image,
+                                 [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
+                                     key = raw[static_cast<std::size_t>(i)].first;
+                                     value = raw[static_cast<std::size_t>(i)].second;
+                                 }));
+    return image;
+}
+
+// Reads the image keeping the bytes the reader hands on, and writes what
+// it read with them, the header numbers taken from the image (empty when
+// the read fails or gives nothing). kept gets one pair per entry.
+std::vector<std::uint8_t> WrittenWithKeptBytes(const std::vector<std::uint8_t>& padded, std::size_t size,
+                                               vmfuzz::Entries& kept) {
+    vmfuzz::Entries entries;
+    std::vector<std::pair<std::string, std::string>> bytes;
+    const bool read = vm::ReadTblImage(padded.data(), size, vmfuzz::SinkInto(entries), nullptr,
+                                       [&](std::string_view key, std::string_view value) {
+                                           bytes.resize(entries.size());
+                                           bytes.back() = {std::string(key), std::string(value)};
+                                       });
+    if (!read || entries.empty()) return {};
+    bytes.resize(entries.size());
+    kept.clear();
+    for (const auto& [k, v] : bytes)
+        if (!k.empty() || !v.empty()) kept.emplace_back(vm::platform::FromUtf8(k), vm::platform::FromUtf8(v));
+    const vm::TblHeader h = vm::ParseTblHeader(padded.data());
+    vm::ResetOptions();
+    vm::AddToHashSize = static_cast<int>(std::min<std::uint64_t>(h.HashSize - entries.size(), 255));
+    vm::Offset8 = h.Offset8;
+    std::vector<std::uint8_t> image;
+    FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(entries), static_cast<std::int32_t>(entries.size()),
+                                 vmfuzz::TotalChars(entries), image,
+                                 [&bytes](std::int32_t i, std::string_view& key, std::string_view& value) {
+                                     key = bytes[static_cast<std::size_t>(i)].first;
+                                     value = bytes[static_cast<std::size_t>(i)].second;
+                                 }));
+    return image;
 }
 
 }  // namespace
@@ -95,5 +168,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(back), static_cast<std::int32_t>(back.size()),
                                  vmfuzz::TotalChars(back), again));
     FUZZ_CHECK(again == image || !storedFormsSettled);
+
+    // Written with the kept bytes, a second read and write change nothing.
+    // (A value cut by a short stored length is kept whole, so the second
+    // read may need to keep fewer strings for the same bytes.)
+    vmfuzz::Entries kept;
+    const std::vector<std::uint8_t> first = WrittenWithKeptBytes(input, size, kept);
+    if (!first.empty()) {
+        vmfuzz::Entries keptAgain;
+        const std::vector<std::uint8_t> second = WrittenWithKeptBytes(Padded(first), first.size(), keptAgain);
+        FUZZ_CHECK(second == first);
+        FUZZ_CHECK(keptAgain.size() <= kept.size());
+    }
+
+    // The input as the raw keys and values of a table in the writer's
+    // layout, read and written back with its kept bytes: the same bytes.
+    RawTable raw = RawEntries(data, size);
+    if (raw.empty() || raw.size() > 65535) return 0;
+    vm::ResetOptions();
+    const std::vector<std::uint8_t> canonical = Build(raw);
+    if (canonical.size() < vm::TblMinFileSize) return 0;
+    vmfuzz::Entries rawKept;
+    FUZZ_CHECK(WrittenWithKeptBytes(Padded(canonical), canonical.size(), rawKept) == canonical);
     return 0;
 }

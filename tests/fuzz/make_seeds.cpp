@@ -101,6 +101,24 @@ int main(int argc, char** argv) {
         }
     }
     vm::AddToHashSize = 0;
+    // A table whose strings their text would not give back: a literal
+    // backslash and "n", a carriage return, a four-byte sequence, an
+    // overlong form, a stray byte, a colour word that is text.
+    {
+        const std::vector<std::pair<std::string, std::string>> raw = {
+            {"literal", "C:\\new"}, {"crlf", "one\r\ntwo"}, {"k\xF0\x9F\x98\x80", "four"},
+            {"overlong", "\xC0\xAF"}, {"stray", "ab\xED\xA0\x02" "cd"}, {"word", "\\red; text"}};
+        const Entries blank(raw.size());
+        std::vector<std::uint8_t> image;
+        vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image,
+                          [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
+                              key = raw[static_cast<std::size_t>(i)].first;
+                              value = raw[static_cast<std::size_t>(i)].second;
+                          });
+        const std::string bytes(image.begin(), image.end());
+        Save(root / "fuzz_tbl_read", "kept-bytes.tbl", bytes);
+        Save(root / "fuzz_tbl_roundtrip", "kept-bytes.tbl", bytes);
+    }
 
     // Include lines for the text reader: the files its target provides, the
     // input itself, a loop, a missing file and a name cut by a comment.
