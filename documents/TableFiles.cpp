@@ -74,6 +74,8 @@ bool LoadJson(TTblObjects& p, JsonError& error) {
         p.Values->Append(doc->column.Value(i));
         p.Keys->SetOrigin(i, static_cast<std::uint32_t>(i + 1));
     }
+    p.JsonObjectOf.resize(count + 1);
+    for (std::size_t i = 0; i <= count; ++i) p.JsonObjectOf[i] = static_cast<std::uint32_t>(i);
     p.JsonLanguage = LanguageJSON;
     p.JsonFileName = p.FileName;
     p.JsonOwned.assign(count, true);
@@ -93,6 +95,12 @@ TableEntrySource SourceOf(const TStringList& keys, const TStringList& values) {
     };
 }
 
+// The object entry i is tied to in p.Json (see TTblObjects::JsonObjectOf).
+std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i) {
+    const std::uint32_t origin = p.Keys->Origin(i);
+    return origin < p.JsonObjectOf.size() ? p.JsonObjectOf[origin] : 0;
+}
+
 // A string-file side written back over its file as the file is now: its
 // own column, inserts, deletes and moves, and what others saved there
 // since. The new tie of every entry goes to origins.
@@ -107,9 +115,9 @@ bool BuildOwnColumn(const TTblObjects& p, std::string& bytes, std::vector<std::u
     const TStringList& values = *p.Values;
     // An entry whose object someone else removed stays out of the file,
     // unless it was changed here since: then it comes back as a new object.
-    const JsonOriginSource origin = [&keys, &values](std::int32_t i) {
+    const JsonOriginSource origin = [&p, &keys, &values](std::int32_t i) {
         const auto k = static_cast<std::size_t>(i);
-        const std::uint32_t o = keys.Origin(k);
+        const std::uint32_t o = JsonObjectOfEntry(p, k);
         if (o != JsonOriginGone) return o;
         return (keys.Flag(k) & FlagChanged) || (values.Flag(k) & FlagChanged) ? 0u : JsonOriginGone;
     };
@@ -148,8 +156,18 @@ bool SaveJson(TTblObjects& p, JsonError& error) {
     // them (a key the other side changed stays the other side's until this
     // side changes it); the rest are others'.
     p.JsonOwned.assign(written->objects.size(), false);
+    // Every origin leads to its object in what was written: the entries'
+    // own (a new entry gets a new origin), and those only the undo history
+    // holds now lead to none, so an entry given back becomes a new object.
+    std::fill(p.JsonObjectOf.begin() + 1, p.JsonObjectOf.end(), 0u);
     for (std::size_t i = 0; i < origins.size(); ++i) {
-        p.Keys->SetOrigin(i, origins[i]);
+        std::uint32_t origin = p.Keys->Origin(i);
+        if (origin == 0 || origin >= p.JsonObjectOf.size()) {
+            origin = static_cast<std::uint32_t>(p.JsonObjectOf.size());
+            p.JsonObjectOf.push_back(0);
+            p.Keys->SetOrigin(i, origin);
+        }
+        p.JsonObjectOf[origin] = origins[i];
         if (origins[i] == 0 || origins[i] == JsonOriginGone) continue;
         p.JsonOwned[origins[i] - 1] = true;
         written->column.Set(origins[i] - 1, p.Keys->Get(i), p.Values->Get(i));
@@ -164,6 +182,7 @@ void Untie(TTblObjects& p) {
     p.Json.reset();
     p.JsonFileName.clear();
     p.JsonOwned.clear();
+    p.JsonObjectOf.clear();
     p.Keys->ClearOrigins();
 }
 

@@ -103,11 +103,16 @@ struct TTblObjects {
     bool Modified = false;
     // A side showing one language column of a string file (.json): the file
     // as it was read or last saved, where it lies, and the column. Each
-    // key's origin (TStringList::Origin) ties the entry to its object. Null
-    // for a table of any other format.
+    // key's origin (TStringList::Origin) ties the entry to its object
+    // through JsonObjectOf. Null for a table of any other format.
     std::shared_ptr<const JsonDocument> Json;
     std::u16string JsonFileName;
     int JsonLanguage = 0;
+    // An origin's object in Json (1 + its number, 0 for none: its object
+    // was removed by a save, JsonOriginGone: someone else removed it).
+    // Origins stay the same across saves while objects move, so entries
+    // the undo history holds still find their object, or none, later.
+    std::vector<std::uint32_t> JsonObjectOf;
     // The objects of Json this table holds entries for (or deleted since):
     // the others are objects the other side added, left to it.
     std::vector<bool> JsonOwned;

@@ -11,6 +11,7 @@
 
 #include "DocumentTestUtil.h"
 #include "TestFiles.h"
+#include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "formats/JsonStrings.h"
@@ -83,7 +84,7 @@ TEST_F(JsonSideTest, TwoLanguagesOfOneFileSavedFromBothSides) {
     T1().Keys->Set(2, u"n");
     Edit(T1(), 2, u"\\gold;N");
     ASSERT_TRUE(SaveTable(T1(), FormatJson));
-    EXPECT_EQ(T1().Keys->Origin(2), 3u);  // tied to the object it became
+    EXPECT_EQ(T1().JsonObjectOf[T1().Keys->Origin(2)], 3u);  // tied to the object it became
     EXPECT_FALSE(T1().Modified);
 
     Edit(T2(), 2, u"c-neu");
@@ -117,11 +118,35 @@ TEST_F(JsonSideTest, AnEntryWhoseObjectTheOtherSideRemovedComesBackOnlyWhenChang
     ASSERT_TRUE(SaveTable(T1(), FormatJson));
     ASSERT_TRUE(SaveTable(T2(), FormatJson));  // b unchanged here: stays removed
     EXPECT_EQ(dir.Read("s.json"), FileOf({Object(1, "a", "A", "a-de")}));
-    EXPECT_EQ(T2().Keys->Origin(1), JsonOriginGone);
+    EXPECT_EQ(T2().JsonObjectOf[T2().Keys->Origin(1)], JsonOriginGone);
     Edit(T2(), 1, u"b-neu");
     ASSERT_TRUE(SaveTable(T2(), FormatJson));
     EXPECT_NE(dir.Read("s.json").find("\"Key\": \"b\""), std::string::npos);
     EXPECT_NE(dir.Read("s.json").find("\"zhCN\": \"b-neu\""), std::string::npos);
+}
+
+TEST_F(JsonSideTest, UndoneDeletesFindTheirObjectOrBecomeNewOnesAfterASave) {
+    const std::string a = Object(1, "a", "A", "a-de"), b = Object(2, "b", "B", "b-de"), c = Object(3, "c", "C", "c-de");
+    const std::string original = FileOf({a, b, c});
+    ASSERT_TRUE(dir.Write("s.json", original));
+    Open(T1(), u"s.json", enUS);
+
+    // Deleted and given back before a save: the file comes back as it was.
+    DeleteEntries(T1(), 1, 1);
+    ASSERT_TRUE(Undo(T1()));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    EXPECT_EQ(dir.Read("s.json"), original);
+
+    // Deleted, saved, given back: its object is gone from the file, so it
+    // comes back as a new object; c keeps its own object and texts.
+    DeleteEntries(T1(), 1, 1);
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(Undo(T1()));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    std::string nb = "  {\r\n    \"id\": 4,\r\n    \"Key\": \"b\"";
+    for (const char* code : JsonLanguageCodes) nb += std::string(",\r\n    \"") + code + "\": \"B\"";
+    nb += "\r\n  }";
+    EXPECT_EQ(dir.Read("s.json"), FileOf({a, nb, c}));
 }
 
 TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
