@@ -90,12 +90,13 @@ std::u16string NamePart(const std::u16string& path) {
     return name;
 }
 
-void OpenDialog(TTblObjects& p, int mode) {
+void OpenDialog(TTblObjects& p, int mode, const std::u16string& title) {
     if (!TheFileDialogShower) return;
     // The table about to be replaced may hold unsaved changes; the tools
     // change it entry by entry and need no question.
     if (mode == 0 && !ConfirmDiscardChanges(p)) return;
     FileDialogRequest request = PrepareRequest(false, mode == 0 ? p.FileName : ToolFileName);
+    request.title = title;
     OpenDialogHook hook;
     if (!ShowDialog(request, hook)) return;
     const std::int32_t format = request.filterIndex == OpenJsonFilter ? FormatJson : request.filterIndex;
@@ -111,6 +112,9 @@ void OpenDialog(TTblObjects& p, int mode) {
 bool SaveDialog(TTblObjects& p) {
     if (!TheFileDialogShower) return false;
     FileDialogRequest request = PrepareRequest(true, p.FileName);
+    // A name typed without an extension gets the chosen type's (the first
+    // type's, .tbl, until another is chosen).
+    request.defaultExtension = u"tbl";
     if (p.Json) {
         // Confirming the dialog as it opens writes the column back into its
         // own file, so the name keeps its extension.

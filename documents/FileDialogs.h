@@ -79,6 +79,10 @@ struct FileDialogRequest {
     std::u16string initialDir;
     std::u16string fileName;  // in: the name shown; out: the full path chosen
     int filterIndex = 0;      // in and out; kept between dialogs
+    std::u16string title;     // empty: the platform's own ("Open", "Save As")
+    // Save dialog: a typed name without an extension gets the one of the
+    // chosen file type (this one until a type is chosen). Empty: none.
+    std::u16string defaultExtension;
 };
 
 // Shows the platform's dialog modally over the main window; true when the
@@ -112,8 +116,9 @@ extern const char16_t* const SaveFilter;
 // Mode 0 opens a table into p, after the question about p's unsaved
 // changes (cancelling it shows no dialog); 1 updates p from a file and 2
 // translates p by way of a file, with no question. A string file is read
-// in the language chosen in the dialog (LanguageJSON).
-void OpenDialog(TTblObjects& p, int mode);
+// in the language chosen in the dialog (LanguageJSON). title names the task
+// in the dialog's title bar (empty: the platform's own).
+void OpenDialog(TTblObjects& p, int mode, const std::u16string& title = {});
 // True when a table was saved. p.FileName becomes the chosen name only then,
 // and only then AfterDialogSave runs. For a side showing a string file's
 // column the dialog starts with that file's name, extension included.

@@ -38,6 +38,14 @@ void ClickToolButton(int side, int button) {
     ToolbarClick(side, button);
 }
 
+// A menu command's caption as the title of the dialog it opens: without
+// the dots that promise a dialog.
+std::u16string TitleOf(int menuNumber) {
+    std::u16string title = TheMainWindow->menu.Caption(menuNumber);
+    while (!title.empty() && (title.back() == u'.' || title.back() == u' ' || title.back() == u'\u2026')) title.pop_back();
+    return title;
+}
+
 void ChooseViewMode(int number) {
     ViewMode = number;
     ExchangeSettings(true);
@@ -72,10 +80,10 @@ void MainMenuCommand(int number) {
     case MenuCopyTime21: CopyTimeDialogs(TableSide(1)); return;
     case MenuCopyValues12: CopyValues(TableSide(2)); return;
     case MenuCopyValues21: CopyValues(TableSide(1)); return;
-    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate); return;
-    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate); return;
-    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate); return;
-    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate); return;
+    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, TitleOf(number)); return;
+    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, TitleOf(number)); return;
+    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, TitleOf(number)); return;
+    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, TitleOf(number)); return;
     case MenuUndo: Undo(w.EditTarget()); return;
     case MenuRedo: Redo(w.EditTarget()); return;
     case MenuHotKeys: ShowHotKeys(); return;

@@ -62,9 +62,11 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
     case VK_PRIOR:
     case VK_NEXT:
         // Zero key data: the list moves its focus but runs none of its own
-        // key commands.
+        // key commands. The box does not take the key too: a one-line box
+        // reads Up and Down as Left and Right, which left the caret after
+        // the first letter of the row just loaded.
         SendMessage(TheMainWindow->SideOf(p).list.hwnd, WM_KEYDOWN, key, 0);
-        return false;
+        return true;
     case VK_RETURN:
         if (shiftState & CtrlBit) {
             SwitchEditorRow(p, CurrentRow, CurrentRow);

@@ -85,6 +85,8 @@ void RunSearch(TTblObjects& p) {
     w.SideOf(*p.Other).list.SelectOnly(CurrentRow);
     SwitchEditorRow(*p.Other, CurrentRow, -1);
     if (CurrentRow >= 0) c.list.EnsureVisible(CurrentRow);
+    // The next search is typed over this one.
+    c.searchBox.SelectAllText();
 }
 
 }  // namespace vm

@@ -1,25 +1,11 @@
 #include "shell/Help.h"
 
 #include "editing/Dispatch.h"
+#include "shell/InterfaceTexts.h"
 #include "shell/MainWindow.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
-
-const char16_t* const HotKeyText =
-    u"Hotkey for tables:\r\n"
-    u"  (Ctrl+)Insert - (synchronous for dual table view) insert new item\r\n"
-    u"  (Ctrl+)Delete - (synchronous for dual table view) clear item\r\n"
-    u"  (Ctrl+)Shift+Delete - (synchronous for dual table view) delete item \r\n"
-    u"  Shift+UP and Shift+DOWN - drift item Up and Down\r\n"
-    u"  Ctrl+F - show panel for search Key or Value\r\n"
-    u"  Ctrl+G - show panel for search go to Item \r\n"
-    u"\r\n"
-    u"Hotkey for edit Key and Value:\r\n"
-    u"  Ctrl+Enter - apply changes\r\n"
-    u"  UP and DOWN - (only Key) synchronous drift item Up and Down\r\n"
-    u"  Ctrl+UP and Ctrl+DOWN - synchronous drift item Up and Down\r\n"
-    u"  Ctrl+PAGEUP and Ctrl+PAGEDOWN - synchronous drift Item PageUp and PageDown\r\n";
 
 const char16_t* const AboutText =
 #ifdef VM_ANSI_BUILD
@@ -75,7 +61,7 @@ void CreateHelpWindow() {
     h.children.clear();
     h.text.Create({h.hwnd, true, tk::Dock::None, 0, true, true, true});
     h.text.SetBounds(0, 0, 474, 231);
-    h.text.SetTextClean(HotKeyText);
+    h.text.SetTextClean(sHotKeyText);
     h.ok.Create({h.hwnd, u"OK", tk::Dock::None, 0});
     h.ok.SetBounds(184, 240, 121, 33);
     h.ok.onClick = [] { ShowWindow(HelpInstance.hwnd, SW_HIDE); };
@@ -85,6 +71,8 @@ void CreateHelpWindow() {
 
 void ShowHelp() {
     if (!HelpInstance.hwnd) CreateHelpWindow();
+    // In the language chosen now.
+    if (HelpInstance.text.Text() != sHotKeyText) HelpInstance.text.SetTextClean(sHotKeyText);
     ShowWindow(HelpInstance.hwnd, SW_SHOW);
     SetForegroundWindow(HelpInstance.hwnd);
 }

@@ -8,7 +8,6 @@
 
 namespace vm {
 
-extern const char16_t* const HotKeyText;
 extern const char16_t* const AboutText;
 extern const char16_t* const AboutCaption;
 

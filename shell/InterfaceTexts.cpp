@@ -11,6 +11,28 @@ std::u16string sMenuRedo = u"Redo";
 std::u16string sMenuUndoStep = u"Undo %1";
 std::u16string sMenuRedoStep = u"Redo %1";
 
+const char16_t* const BuiltInHotKeyText =
+    u"Keys in a table list:\r\n"
+    u"  Insert, Ctrl+Insert - insert empty entries at the selected rows (Ctrl: in both tables)\r\n"
+    u"  Delete, Ctrl+Delete - clear the selected entries (Ctrl: in both tables)\r\n"
+    u"  Shift+Delete, Ctrl+Shift+Delete - delete the selected entries (Ctrl: in both tables)\r\n"
+    u"  Ctrl+Up, Ctrl+Down - move the current entry up or down\r\n"
+    u"  Shift+Up, Shift+Down - extend the selection\r\n"
+    u"  Ctrl+A - select all rows\r\n"
+    u"  Ctrl+Z - undo the last change to the table\r\n"
+    u"  Ctrl+Y, Ctrl+Shift+Z - redo what was undone\r\n"
+    u"  Ctrl+F - search bar: find a key (a click on the \"Value\" header finds values)\r\n"
+    u"  Ctrl+G - search bar: go to a row number\r\n"
+    u"  Right double-click - mark the row, or take its mark away\r\n"
+    u"\r\n"
+    u"Keys in the Key box:\r\n"
+    u"  Ctrl+Enter - apply the edits of the Key and Value boxes\r\n"
+    u"  Up, Down, Page Up, Page Down - move both tables to another row\r\n"
+    u"\r\n"
+    u"Keys in the Value box:\r\n"
+    u"  Enter - a new line in the value\r\n";
+std::u16string sHotKeyText = BuiltInHotKeyText;
+
 void ResetInterfaceTexts() {
     sNoData = u"<empty>";
     sGoTo = u"Go to:";
@@ -20,6 +42,7 @@ void ResetInterfaceTexts() {
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";
     sMenuRedoStep = u"Redo %1";
+    sHotKeyText = BuiltInHotKeyText;
 }
 
 }  // namespace vm

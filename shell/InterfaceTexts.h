@@ -17,6 +17,10 @@ extern std::u16string sMenuUndo;
 extern std::u16string sMenuRedo;
 extern std::u16string sMenuUndoStep;
 extern std::u16string sMenuRedoStep;
+// The help window's text, line breaks as CR LF. In a language file the
+// text is one line, with backslash and "n" where a line ends.
+extern std::u16string sHotKeyText;
+extern const char16_t* const BuiltInHotKeyText;
 
 // The caption of the About box and every message box.
 inline constexpr const char16_t* WindowCaption = u"Vellumark v0.96 beta";

@@ -12,8 +12,9 @@ namespace vm {
 
 namespace {
 
-// What a key's text is applied to.
-enum class Target { Text, Menu, Button, Column };
+// What a key's text is applied to. Lines: a text of several lines, written
+// in the file as one line with backslash and "n" where a line ends.
+enum class Target { Text, Lines, Menu, Button, Column };
 
 struct KeyInfo {
     std::u16string_view key;
@@ -112,6 +113,8 @@ std::vector<KeyInfo>& Keys() {
         keys.push_back({u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"});
         keys.push_back({u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"});
         for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+        // The help window's text.
+        keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
         return true;
     }();
     (void)withEditMenu;
@@ -213,7 +216,8 @@ void CaptureBuiltInTexts(LanguageHost& host) {
         case Target::Menu: Captured.push_back(host.MenuCaption(k.number)); break;
         case Target::Button: Captured.push_back(host.ToolButtonText(k.number)); break;
         case Target::Column: Captured.push_back(host.ColumnText(k.number)); break;
-        case Target::Text: Captured.emplace_back(); break;
+        case Target::Text:
+        case Target::Lines: Captured.emplace_back(); break;
         }
     }
 }
@@ -244,11 +248,15 @@ void LoadLanguage(const std::u16string& directory, const std::u16string& name, L
     const auto& keys = Keys();
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const KeyInfo& k = keys[i];
-        const std::u16string builtIn =
-            k.target == Target::Text ? std::u16string(k.builtIn) : (i < Captured.size() ? Captured[i] : u"");
+        const bool ownText = k.target == Target::Text || k.target == Target::Lines;
+        const std::u16string builtIn = ownText ? std::u16string(k.builtIn) : (i < Captured.size() ? Captured[i] : u"");
         const std::u16string text = ReadLangText(file, section, Narrow(k.key), builtIn);
         switch (k.target) {
         case Target::Text: *k.text = text; break;
+        case Target::Lines:
+            *k.text = text;
+            if (text != builtIn) SwapNewlineEscape(k.text->data(), false);  // the file's backslash-n
+            break;
         case Target::Menu: host.SetMenuCaption(k.number, text); break;
         case Target::Button: host.SetToolButtonText(k.number, text); break;
         case Target::Column: host.SetColumnText(k.number, text); break;

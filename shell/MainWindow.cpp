@@ -216,6 +216,42 @@ void MainWindow::RefreshEditMenu() {
     menu.SetCommand(MenuRedo, EditCommandCaption(sMenuRedo, sMenuRedoStep, redo, u"Ctrl+Y"), CanRedo(p));
 }
 
+void MainWindow::GetLayout(WindowLayout& layout) const {
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    if (GetWindowPlacement(form.hwnd, &place)) {
+        const RECT& r = place.rcNormalPosition;
+        layout.left = r.left;
+        layout.top = r.top;
+        layout.width = r.right - r.left;
+        layout.height = r.bottom - r.top;
+        layout.maximized = IsZoomed(form.hwnd) != FALSE;
+    }
+    // The Key column of the list the user sees (list 1 unless hidden).
+    const tk::ListView& list = sides[0].list.IsVisible() ? sides[0].list : sides[1].list;
+    layout.keyColumnWidth = list.ColumnWidth(1);
+}
+
+bool MainWindow::ApplyLayout(const WindowLayout& layout) {
+    if (layout.keyColumnWidth > 0) {
+        for (int side = 1; side <= 2; ++side) {
+            Side(side).list.SetColumnWidth(1, layout.keyColumnWidth);
+            FitValueColumn(TableSide(side));
+        }
+    }
+    if (layout.width <= 0 || layout.height <= 0) return false;
+    // A place no screen shows any more (a screen gone since) is not taken.
+    const RECT r{layout.left, layout.top, layout.left + layout.width, layout.top + layout.height};
+    if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return false;
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    GetWindowPlacement(form.hwnd, &place);
+    place.rcNormalPosition = r;
+    place.showCmd = IsWindowVisible(form.hwnd) ? SW_SHOWNORMAL : SW_HIDE;
+    SetWindowPlacement(form.hwnd, &place);
+    return layout.maximized;
+}
+
 void MainWindow::OnResize() {
     if (StartupPass) return;
     const RECT outer = [this] {
@@ -240,7 +276,11 @@ void MainWindow::WireEvents() {
         return false;
     };
     HistoryChanged = [this] { RefreshEditMenu(); };
-    form.onClose = [] { return ConfirmEndProgram(); };
+    form.onClose = [] {
+        if (!ConfirmEndProgram()) return false;
+        StoreWindowLayout();  // so the window opens here next time
+        return true;
+    };
     form.onSize = [this] { OnResize(); };
     form.onSysCommand = [this](WPARAM) {
         if (!StartupPass) PostMessage(form.hwnd, WM_SIZE, 0, 0);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "documents/TblObjects.h"
+#include "shell/Settings.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/ListView.h"
@@ -104,6 +105,13 @@ struct MainWindow {
     // After controls were hidden: the keyboard goes back to a control that
     // can take it when it was left on a hidden one (or on none).
     void KeepKeyboard();
+
+    // The window's place, size and Key column width, to be remembered.
+    void GetLayout(WindowLayout& layout) const;
+    // Puts the window where a remembered layout says, when that place is
+    // on a screen, and sets the Key columns; true when the window is to be
+    // shown maximised.
+    bool ApplyLayout(const WindowLayout& layout);
 
 private:
     void BuildMenus();

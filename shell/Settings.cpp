@@ -18,6 +18,7 @@ int ViewMode = ViewTwoTables;
 int Language = 0;
 int LanguageCount = 0;
 bool StartupPass = true;
+WindowLayout Layout;
 SettingsHost* TheSettingsHost = nullptr;
 std::u16string SettingsFileName;
 
@@ -101,6 +102,17 @@ private:
     bool store_;
 };
 
+// The layout keys, after the others. Read, a negative size counts as none.
+void ExchangeLayout(const Exchange& x, SettingsHost& host, bool store) {
+    if (store) host.CurrentLayout(Layout);
+    Layout.left = x.Signed(u"WindowLeft", Layout.left);
+    Layout.top = x.Signed(u"WindowTop", Layout.top);
+    Layout.width = std::max(0, x.Signed(u"WindowWidth", Layout.width));
+    Layout.height = std::max(0, x.Signed(u"WindowHeight", Layout.height));
+    Layout.maximized = x.Boolean(u"WindowMaximized", Layout.maximized);
+    Layout.keyColumnWidth = std::max(0, x.Signed(u"KeyColumnWidth", Layout.keyColumnWidth));
+}
+
 // "English", then each comma-separated name of "Languages" as it stands.
 void BuildLanguageMenu(SettingsHost& host) {
     std::u16string rest = platform::GetProfileString(SettingsFileName, Section, u"Languages", u"", StringCapacity);
@@ -176,6 +188,7 @@ void ExchangeSettings(bool Store) {
     // when this is set by hand.
     IncludesAnywhere = x.Boolean(u"IncludesAnywhere", IncludesAnywhere);
     host.SetMenuChecked(LanguageMenuFirst + Language, true);
+    ExchangeLayout(x, host, Store);
     host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
 
     host.ApplyViewLayout();
@@ -186,8 +199,14 @@ void ExchangeSettings(bool Store) {
     }
 }
 
+void StoreWindowLayout() {
+    NoHost noHost;
+    ExchangeLayout(Exchange(true), TheSettingsHost ? *TheSettingsHost : noHost, true);
+}
+
 void ResetSettings() {
     MaxUndoSize = DefaultMaxUndoSize;
+    Layout = WindowLayout{};
     ViewMode = ViewTwoTables;
     Language = 0;
     LanguageCount = 0;

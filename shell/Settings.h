@@ -17,6 +17,16 @@ extern int Language;       // 0 English, 1.. the names of "Languages"
 extern int LanguageCount;  // names in "Languages", set on the first pass
 extern bool StartupPass;   // true until the first pass has ended
 
+// The window's place and size and the width of the lists' Key column,
+// remembered between runs. A width or height of 0 means none remembered:
+// the window opens as built.
+struct WindowLayout {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool maximized = false;
+    int keyColumnWidth = 0;
+};
+extern WindowLayout Layout;
+
 // What a settings pass changes in the window.
 class SettingsHost {
 public:
@@ -34,6 +44,8 @@ public:
     virtual void ApplyViewLayout() = 0;
     // Opens the command-line files of Table 1 and then Table 2.
     virtual void OpenCommandLineFiles() = 0;
+    // The window's layout as it is now (false: no window to ask).
+    virtual bool CurrentLayout(WindowLayout&) { return false; }
 };
 
 // Set by start-up before the first pass.
@@ -41,6 +53,8 @@ extern SettingsHost* TheSettingsHost;
 extern std::u16string SettingsFileName;  // full path of "Vellumark.ini"
 
 void ExchangeSettings(bool Store);
+// Writes the layout keys alone (when the window closes).
+void StoreWindowLayout();
 
 // Back to the values before the first read (for tests); the undo limit too.
 void ResetSettings();

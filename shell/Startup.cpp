@@ -90,6 +90,11 @@ public:
         vm::LoadLanguage(LanguageDirectory, name, TheWindowLanguage);
     }
     void ApplyViewLayout() override { vm::ApplyViewLayout(); }
+    bool CurrentLayout(WindowLayout& layout) override {
+        if (!TheMainWindow) return false;
+        TheMainWindow->GetLayout(layout);
+        return true;
+    }
     void OpenCommandLineFiles() override {
         for (int side = 1; side <= 2; ++side) {
             TTblObjects& p = TableSide(side);
@@ -233,8 +238,10 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     }
     for (int side = 1; side <= 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
     CreateHelpWindow();
+    // Where the user left the window last time.
+    const bool maximized = w.ApplyLayout(Layout);
     if (show) {
-        ShowWindow(w.form.hwnd, SW_SHOW);
+        ShowWindow(w.form.hwnd, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
         UpdateWindow(w.form.hwnd);
     }
     return true;

@@ -327,7 +327,8 @@ TEST_F(FileDialogsTest, ToolModesUpdateFromTheChosenFile) {
     Fill(T2(), {{u"o0", u"-"}, {u"o1", u"S"}});
     shower.chosenPath = dir.Path(u"file.txt");
     shower.chosenFilter = 2;
-    OpenDialog(T1(), 1);
+    OpenDialog(T1(), 1, u"Update Table1 from File");
+    EXPECT_EQ(shower.shown.back().title, u"Update Table1 from File");  // the task, not "Open"
     EXPECT_EQ(ToolFileName, dir.Path(u"file.txt"));
     EXPECT_EQ(Texts(*T1().Values), (std::vector<std::u16string>{u"a", u"E"}));
     EXPECT_TRUE(T1().FileName.empty());
@@ -340,7 +341,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     T1().FileName = u"C:\\old\\string.tbl";
     T1().Modified = true;
     MaxAddToHashSize = 100000;
-    shower.chosenPath = dir.Path(u"saved");  // no extension is added
+    shower.chosenPath = dir.Path(u"saved");  // as the dialog returns it
     shower.chosenFilter = 3;
     shower.user = [](FakeControls& c, DialogHook&) { c[IdSaveAddHash].text = u"70000"; };
 
@@ -351,6 +352,8 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     EXPECT_EQ(r.templateName, u"SAVETEMPLATE");
     EXPECT_EQ(r.initialDir, u"C:\\Games\\");
     EXPECT_EQ(r.fileName, u"string");
+    EXPECT_TRUE(r.title.empty());
+    EXPECT_EQ(r.defaultExtension, u"tbl");  // a typed name gets the chosen type's extension
     EXPECT_EQ(AddToHashSize, 65533);  // the hook knew the table's 3 entries
     EXPECT_EQ(T1().FileName, dir.Path(u"saved"));
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"saved"});

@@ -112,7 +112,8 @@ TEST_F(LanguageTest, EveryKindOfTextIsAppliedAndEnglishComesBack) {
                           "[Full]\n"
                           "sNoData=<leer>\nsGoTo=Gehe zu:\nsAskSaveKeyRight=R?\nsHotKeys=Tasten\n"
                           "sToolBarGender=Geschlecht\nsListViewValue=Wert\nsLabelEncoding =Kodierung:\n"
-                          "sErrorWriteFile=Schreibfehler\nsAskSaveTable1=Tabelle 1?\n"));
+                          "sErrorWriteFile=Schreibfehler\nsAskSaveTable1=Tabelle 1?\n"
+                          "sHotKeyText=Tasten:\\n  Strg+Auf - nach oben\\n\n"));
     LoadLanguage(dir.Path(), u"Full", window);
     EXPECT_EQ(sNoData, u"<leer>");
     EXPECT_EQ(window.searchLabels, u"Gehe zu:");
@@ -124,12 +125,14 @@ TEST_F(LanguageTest, EveryKindOfTextIsAppliedAndEnglishComesBack) {
     EXPECT_EQ(sLabelEncoding, u"Kodierung:");
     EXPECT_EQ(sErrorWriteFile, u"Schreibfehler");
     EXPECT_EQ(TableSide(1).AskSaveTable, u"Tabelle 1?");
+    EXPECT_EQ(sHotKeyText, u"Tasten:\r\n  Strg+Auf - nach oben\r\n");  // one line in the file
 
     LoadLanguage(dir.Path(), u"English", window);
     EXPECT_EQ(sNoData, u"<empty>");
     EXPECT_EQ(window.menu[29], u"Hot Keys");
     EXPECT_EQ(window.columns[2], u"Value");
     EXPECT_EQ(sErrorWriteFile, BuiltInErrorWriteFile);
+    EXPECT_EQ(sHotKeyText, BuiltInHotKeyText);
     EXPECT_EQ(TableSide(2).AskSaveKey, u"Right Key was changed. Do you want to save this change?");
 }
 
@@ -143,7 +146,9 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sLabelJsonOptions"), at(u"sErrorIncludeBudget") + 1);
     // Then the Edit menu and the names of the undo steps.
     EXPECT_EQ(at(u"sMenuEdit"), at(u"sWriteBadName") + 1);
-    EXPECT_EQ(keys.back(), u"sStepTranslate");
+    EXPECT_EQ(keys[keys.size() - 2], u"sStepTranslate");
+    // Then the help text.
+    EXPECT_EQ(keys.back(), u"sHotKeyText");
 }
 
 TEST(ShippedLanguages, EveryFileHasEveryKey) {

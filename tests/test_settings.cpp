@@ -39,6 +39,11 @@ struct RecordingHost final : vm::SettingsHost {
     void LoadLanguage(const std::u16string& name) override { calls.push_back("load " + Narrow(name)); }
     void ApplyViewLayout() override { calls.push_back("layout"); }
     void OpenCommandLineFiles() override { calls.push_back("open files"); }
+    bool CurrentLayout(vm::WindowLayout& layout) override {
+        layout = window;
+        return true;
+    }
+    vm::WindowLayout window;  // the window's layout as the host reports it
 };
 
 class SettingsTest : public ::testing::Test {
@@ -194,7 +199,9 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
                                            "MaxAddToHashSize", "AddToHashSize", "Offset8", "MaxUndoSize", "Encoding",
                                            "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "LanguageJSON",
-                                           "NewIdJSON", "ViewTbl", "Language", "IncludesAnywhere"};
+                                           "NewIdJSON", "ViewTbl", "Language", "IncludesAnywhere",
+                                           "WindowLeft", "WindowTop", "WindowWidth", "WindowHeight",
+                                           "WindowMaximized", "KeyColumnWidth"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -222,9 +229,41 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
                                            "MaxUndoSize",      "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
                                            "HeadersTTF",       "ColorApiTXT",   "LanguageJSON", "NewIdJSON",
-                                           "ViewTbl",          "Language",      "IncludesAnywhere"};
+                                           "ViewTbl",          "Language",      "IncludesAnywhere",
+                                           "WindowLeft",       "WindowTop",     "WindowWidth", "WindowHeight",
+                                           "WindowMaximized",  "KeyColumnWidth"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
+}
+
+TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuiltInOne) {
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::Layout.width, 0);  // no file: the window as built
+    EXPECT_EQ(vm::Layout.keyColumnWidth, 0);
+
+    // A writing pass takes the window's layout as it is, and so does the
+    // store when the window closes.
+    host.window = {120, -8, 800, 600, true, 140};
+    vm::ExchangeSettings(true);
+    host.window = {30, 40, 700, 500, false, 90};
+    vm::StoreWindowLayout();
+    vm::ResetSettings();
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::Layout.left, 30);
+    EXPECT_EQ(vm::Layout.top, 40);
+    EXPECT_EQ(vm::Layout.width, 700);
+    EXPECT_EQ(vm::Layout.height, 500);
+    EXPECT_FALSE(vm::Layout.maximized);
+    EXPECT_EQ(vm::Layout.keyColumnWidth, 90);
+
+    // Sizes below zero, set by hand, mean none.
+    WriteIni("WindowWidth=-5\r\nWindowHeight=300\r\nKeyColumnWidth=-1\r\nWindowTop=-20\r\n");
+    vm::ResetSettings();
+    vm::ExchangeSettings(false);
+    EXPECT_EQ(vm::Layout.width, 0);
+    EXPECT_EQ(vm::Layout.height, 300);
+    EXPECT_EQ(vm::Layout.top, -20);
+    EXPECT_EQ(vm::Layout.keyColumnWidth, 0);
 }
 
 }  // namespace

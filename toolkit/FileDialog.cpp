@@ -38,6 +38,24 @@ constexpr const NativeChar* HookProperty = TEXT("Vellumark.DialogHook");
 
 bool IsFileDialogNotification(UINT code) { return code <= CDN_FIRST && code >= CDN_LAST; }
 
+// The extension of the pattern of filter number index (from 1) in the
+// dialog's filter text ("*.txt" gives "txt"), or nothing.
+NativeString FilterExtension(const NativeChar* filter, int index) {
+    if (!filter || index < 1) return {};
+    // Description and pattern alternate, each ending in a NUL.
+    for (int part = 0; *filter; ++part) {
+        const NativeString text(filter);
+        filter += text.size() + 1;
+        if (part == 2 * index - 1) {
+            const std::size_t dot = text.rfind(static_cast<NativeChar>('.'));
+            if (dot == NativeString::npos || text.find(static_cast<NativeChar>(';')) != NativeString::npos) return {};
+            const NativeString ext = text.substr(dot + 1);
+            return ext.find(static_cast<NativeChar>('*')) == NativeString::npos ? ext : NativeString();
+        }
+    }
+    return {};
+}
+
 int CommandCode(WORD code) { return code == CBN_SELCHANGE ? vm::ComboSelectionChanged : code; }
 
 // Every message returns 0: the dialog's own handling goes on.
@@ -59,6 +77,12 @@ UINT_PTR CALLBACK PanelHook(HWND panel, UINT message, WPARAM wParam, LPARAM lPar
             // The dialog keeps the filter chosen in the request it shows.
             const OpenFileName* ofn = reinterpret_cast<const OFNOTIFY*>(lParam)->lpOFN;
             hook->OnNotify(controls, ofn ? static_cast<int>(ofn->nFilterIndex) : 0);
+            // A dialog that adds an extension adds the chosen type's.
+            if (header->code == CDN_TYPECHANGE && ofn && ofn->lpstrDefExt) {
+                const NativeString ext = FilterExtension(ofn->lpstrFilter, static_cast<int>(ofn->nFilterIndex));
+                if (!ext.empty())
+                    SendMessage(controls.Dialog(), CDM_SETDEFEXT, 0, reinterpret_cast<LPARAM>(ext.c_str()));
+            }
         }
         break;
     }
@@ -133,6 +157,7 @@ bool Win32FileDialogShower::Show(vm::FileDialogRequest& request, vm::DialogHook&
     const NativeString filter = FilterText(request.filter);
     const NativeString templateName = ToNative(request.templateName);
     const NativeString initialDir = ToNative(request.initialDir);
+    const NativeString title = ToNative(request.title);
     std::vector<NativeChar> name(FileNameBufferChars, 0);
     NativeString shown = ToNative(request.fileName);
     shown.resize(std::min<std::size_t>(shown.size(), FileNameBufferChars - 1));
@@ -154,6 +179,15 @@ bool Win32FileDialogShower::Show(vm::FileDialogRequest& request, vm::DialogHook&
     // Only a file to open must exist: with this flag the save dialog would
     // refuse every new name.
     if (!request.save) ofn.Flags |= OFN_FILEMUSTEXIST;
+    if (!title.empty()) ofn.lpstrTitle = title.c_str();
+    // The request's extension stands until a type is chosen; the chosen
+    // type's comes from its pattern.
+    NativeString defaultExtension = ToNative(request.defaultExtension);
+    if (!defaultExtension.empty()) {
+        const NativeString chosen = FilterExtension(filter.c_str(), static_cast<int>(ofn.nFilterIndex));
+        if (!chosen.empty()) defaultExtension = chosen;
+        ofn.lpstrDefExt = defaultExtension.c_str();
+    }
     ofn.lpfnHook = PanelHook;
     ofn.lpTemplateName = templateName.c_str();
     ofn.lCustData = reinterpret_cast<LPARAM>(&hook);

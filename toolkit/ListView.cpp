@@ -173,10 +173,14 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = DefSubclassProc(hwnd, msg, 0, lp);
         return true;
     case WM_RBUTTONDBLCLK:
-        // The second click of a right double-click: no menu for the first.
+        // The second click of a right double-click: no menu for the first,
+        // nor for the release of this one.
         KillTimer(hwnd, MenuTimer);
-        rightDoubleClickTime_ = GetTickCount();
+        skipMouseMenu_ = true;
         if (onRightDoubleClick) onRightDoubleClick();
+        return false;
+    case WM_RBUTTONDOWN:
+        skipMouseMenu_ = false;
         return false;
     case WM_LBUTTONDOWN:
     case WM_KILLFOCUS:
@@ -192,11 +196,12 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                 POINT p{r.left + 10, r.bottom};
                 ClientToScreen(hwnd, &p);
                 onContextMenu(p.x, p.y);
-            } else if (GetTickCount() - rightDoubleClickTime_ >= GetDoubleClickTime()) {
+            } else if (skipMouseMenu_) {
+                skipMouseMenu_ = false;
+            } else {
                 // From the mouse the menu waits for the double-click time: a
                 // menu open at once would swallow the second click of a
-                // right double-click. (The release of that second click
-                // asks for a menu too, and is not answered.)
+                // right double-click.
                 menuAt_ = POINT{x, y};
                 SetTimer(hwnd, MenuTimer, GetDoubleClickTime(), nullptr);
             }

@@ -66,7 +66,7 @@ private:
     int columns_ = 0;
     int pendingTop_ = -1;
     POINT menuAt_{};                  // where the waiting context menu opens
-    DWORD rightDoubleClickTime_ = 0;  // tick count of the last right double-click
+    bool skipMouseMenu_ = false;      // after a right double-click, until the next right click
     std::u16string cellText_;  // valid until the next cell request
 };
 

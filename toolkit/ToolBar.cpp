@@ -1,10 +1,13 @@
 #include "toolkit/ToolBar.h"
 
+#include <algorithm>
+
 namespace tk {
 
 void ToolBar::Create(const CreateArgs& args) {
     InitToolkit();
     dock = args.dock;
+    // Buttons sized to their texts; DockHeight wraps them into rows.
     const DWORD style = WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
                         CCS_NORESIZE | CCS_NOPARENTALIGN;
     Attach(CreateWindowEx(0, TOOLBARCLASSNAME, nullptr, style, 0, 0, 100, 24, args.parent, nullptr, Instance(), nullptr),
@@ -77,6 +80,42 @@ void ToolBar::AutoSize() {
     SendMessage(hwnd, TB_AUTOSIZE, 0, 0);
     const DWORD size = static_cast<DWORD>(SendMessage(hwnd, TB_GETBUTTONSIZE, 0, 0));
     dockSize = HIWORD(size) + 4;
+}
+
+int ToolBar::DockHeight(int width) {
+    int rows = 0, used = 0, rowHeight = 0, last = -1;
+    bool changed = false;
+    for (int i = 0; i < count_; ++i) {
+        if (!IsButtonVisible(i)) continue;
+        const RECT r = ButtonRect(i);
+        const int w = r.right - r.left;
+        rowHeight = std::max<int>(rowHeight, r.bottom - r.top);
+        const bool newRow = rows == 0 || used + w > width;
+        // The button before the one that starts a row ends its row.
+        if (last >= 0) changed |= SetWrap(last, newRow);
+        if (newRow) {
+            ++rows;
+            used = 0;
+        }
+        used += w;
+        last = i;
+    }
+    if (last >= 0) changed |= SetWrap(last, false);
+    if (changed) {
+        // The toolbar places its buttons anew when it is given its font.
+        SendMessage(hwnd, WM_SETFONT, SendMessage(hwnd, WM_GETFONT, 0, 0), FALSE);
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+    if (rows <= 1 || rowHeight <= 0) return dockSize;
+    return dockSize + (rows - 1) * rowHeight;
+}
+
+bool ToolBar::SetWrap(int index, bool wrap) {
+    const WPARAM id = static_cast<WPARAM>(FirstId + index);
+    const LRESULT state = SendMessage(hwnd, TB_GETSTATE, id, 0);
+    if (state < 0 || ((state & TBSTATE_WRAP) != 0) == wrap) return false;
+    SendMessage(hwnd, TB_SETSTATE, id, MAKELPARAM(wrap ? (state | TBSTATE_WRAP) : (state & ~TBSTATE_WRAP), 0));
+    return true;
 }
 
 bool ToolBar::OnNotify(NMHDR* header, LRESULT& result) {

@@ -22,8 +22,10 @@ struct ToolBar : Wnd {
     void SetButtonVisible(int index, bool visible);
     bool IsButtonVisible(int index) const;
     RECT ButtonRect(int index) const;
-    // Fits the height to the buttons (sets dockSize).
+    // Fits the height to the buttons (sets dockSize: one row).
     void AutoSize();
+    // Buttons that do not fit the width go to another row.
+    int DockHeight(int width) override;
 
     int currentButton = -1;  // the button last clicked or set by a command
     std::function<void(int index)> onClick;
@@ -34,6 +36,7 @@ struct ToolBar : Wnd {
 
 private:
     static constexpr int FirstId = 100;
+    bool SetWrap(int index, bool wrap);  // true when it changed
     int count_ = 0;
 };
 

@@ -50,6 +50,7 @@ Wnd::~Wnd() {
 bool Wnd::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 bool Wnd::OnNotify(NMHDR*, LRESULT&) { return false; }
 bool Wnd::OnCommand(int, int) { return false; }
+int Wnd::DockHeight(int) { return dockSize; }
 
 Wnd* Wnd::FromHandle(HWND h) { return h ? static_cast<Wnd*>(GetProp(h, WndProperty)) : nullptr; }
 

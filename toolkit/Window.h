@@ -30,6 +30,10 @@ struct Wnd {
     virtual bool OnNotify(NMHDR* header, LRESULT& result);
     // A command (WM_COMMAND) the parent passed back: id and code.
     virtual bool OnCommand(int id, int code);
+    // The height the control needs when docked to the top or bottom of an
+    // area this wide: dockSize, unless it arranges its contents in rows to
+    // fit the width (it does so here).
+    virtual int DockHeight(int width);
 
     void SetText(std::u16string_view text);
     std::u16string Text() const;

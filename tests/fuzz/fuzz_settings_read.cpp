@@ -26,13 +26,17 @@ struct Snapshot {
     bool notAsk, quote, colorApi, includesAnywhere;
     std::string header, headers;
     int languageJson, newIdJson;
+    int left, top, width, height, keyColumn;
+    bool maximized;
     bool operator==(const Snapshot&) const = default;
 };
 
 Snapshot Take() {
+    const vm::WindowLayout& l = vm::Layout;
     return {vm::MaxFileSize, vm::MaxUndoSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding,
             vm::ViewMode, vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere,
-            vm::HeaderTTF, vm::HeadersTTF, vm::LanguageJSON, vm::NewIdJSON};
+            vm::HeaderTTF, vm::HeadersTTF, vm::LanguageJSON, vm::NewIdJSON,
+            l.left, l.top, l.width, l.height, l.keyColumnWidth, l.maximized};
 }
 
 // Prints every option, for the report of a failed check.
@@ -45,10 +49,12 @@ void Print(const char* what, const Snapshot& s) {
     std::fprintf(stderr,
                  "%s: MaxFileSize %llu MaxUndoSize %llu AddToHashSize %d MaxAddToHashSize %d Offset8 %d Encoding %d "
                  "ViewMode %d Language %d NotAskChange %d QuoteValueTTF %d ColorApiTXT %d IncludesAnywhere %d "
-                 "HeaderTTF [%s] HeadersTTF [%s] LanguageJSON %d NewIdJSON %d\n",
+                 "HeaderTTF [%s] HeadersTTF [%s] LanguageJSON %d NewIdJSON %d "
+                 "Window %d,%d %dx%d maximised %d KeyColumnWidth %d\n",
                  what, static_cast<unsigned long long>(s.maxFileSize), static_cast<unsigned long long>(s.maxUndoSize),
                  s.add, s.maxAdd, s.offset8, s.encoding, s.view, s.language, s.notAsk, s.quote, s.colorApi,
-                 s.includesAnywhere, text(s.header).c_str(), text(s.headers).c_str(), s.languageJson, s.newIdJson);
+                 s.includesAnywhere, text(s.header).c_str(), text(s.headers).c_str(), s.languageJson, s.newIdJson,
+                 s.left, s.top, s.width, s.height, s.maximized, s.keyColumn);
 }
 
 vmfuzz::ScratchDir& Dir() {
@@ -76,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
     FUZZ_CHECK(vm::LanguageJSON >= 0 && vm::LanguageJSON < 13 && vm::NewIdJSON >= 0);
     FUZZ_CHECK(static_cast<unsigned>(vm::AddToHashSize) <= static_cast<unsigned>(vm::MaxAddToHashSize));
+    FUZZ_CHECK(vm::Layout.width >= 0 && vm::Layout.height >= 0 && vm::Layout.keyColumnWidth >= 0);
 
     // What a writing pass stores, a reading pass reads back.
     vm::ExchangeSettings(true);

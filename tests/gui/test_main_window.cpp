@@ -319,7 +319,7 @@ TEST_F(AppTest, HelpWindowIsOneWindowShownAgainAfterClosing) {
     MainMenuCommand(MenuHotKeys);
     EXPECT_EQ(TheHelpWindow->hwnd, first);
     EXPECT_TRUE(IsWindowVisible(first));
-    EXPECT_EQ(TheHelpWindow->text.Text(), HotKeyText);
+    EXPECT_EQ(TheHelpWindow->text.Text(), BuiltInHotKeyText);
     SendMessage(first, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(first));
     MainMenuCommand(MenuHotKeys);
@@ -393,7 +393,7 @@ TEST_F(AppTest, UpInTheKeyEditorMovesBothTablesAfterTheQuestion) {
     Click(1, 2);
     S(1).keyEditor.SetText(u"edited");
     S(1).keyEditor.SetModified(true);
-    EXPECT_FALSE(KeyEditorKey(T(1), VK_UP, 0));  // the editor keeps the key too
+    EXPECT_TRUE(KeyEditorKey(T(1), VK_UP, 0));  // the key moves rows, not the caret
     EXPECT_EQ(S(1).list.FocusedRow(), 1);
     Answers = {IDYES};
     SyncRows(T(1));  // the list's next paint

@@ -1,0 +1,384 @@
+// The window shown and driven the way a user drives it: keys and mouse
+// clicks go through the system's input queue (SendInput) to the control
+// that has the keyboard or lies under the mouse, and what the window then
+// shows is checked. Under wine this needs a display (a virtual one does).
+
+#include "AppTestUtil.h"
+
+#include <windowsx.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "editing/Dispatch.h"
+#include "editing/TableView.h"
+
+using namespace vm;
+using namespace vmtest;
+
+namespace {
+
+// A table of n rows whose keys are "k<row>".
+std::vector<std::pair<std::string, std::string>> Rows(int n, const std::string& value) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i < n; ++i) rows.push_back({"k" + std::to_string(i), value + " " + std::to_string(i)});
+    return rows;
+}
+
+INPUT KeyInput(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKey(vk, MAPVK_VK_TO_VSC));
+    const bool extended = vk == VK_UP || vk == VK_DOWN || vk == VK_HOME || vk == VK_END || vk == VK_PRIOR ||
+                          vk == VK_NEXT || vk == VK_INSERT || vk == VK_DELETE;
+    in.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+    return in;
+}
+
+// A key pressed and released, with modifier keys held around it.
+void Press(WORD vk, std::initializer_list<WORD> held = {}) {
+    std::vector<INPUT> in;
+    for (WORD m : held) in.push_back(KeyInput(m, false));
+    in.push_back(KeyInput(vk, false));
+    in.push_back(KeyInput(vk, true));
+    for (auto m = std::rbegin(held); m != std::rend(held); ++m) in.push_back(KeyInput(*m, true));
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+// Letters and digits typed key by key.
+void Type(const std::string& text) {
+    for (char c : text) {
+        const SHORT scan = VkKeyScanA(c);
+        if (scan & 0x100) Press(static_cast<WORD>(scan & 0xFF), {VK_SHIFT});
+        else Press(static_cast<WORD>(scan & 0xFF));
+    }
+}
+
+// The mouse moved to a point of a window (client coordinates) and a
+// button clicked there, once or twice in a row.
+void ClickAt(HWND window, POINT at, bool right = false, int clicks = 1) {
+    ClientToScreen(window, &at);
+    SetCursorPos(at.x, at.y);
+    std::vector<INPUT> in;
+    for (int i = 0; i < clicks; ++i)
+        for (DWORD flag : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN,
+                           right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
+            INPUT m{};
+            m.type = INPUT_MOUSE;
+            m.mi.dwFlags = flag;
+            in.push_back(m);
+        }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+// The colours of a window as the screen shows them, or as the window
+// draws itself now.
+std::vector<COLORREF> Pixels(HWND window, bool fromScreen) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (fromScreen) BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    else PrintWindow(window, dc, 0);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+class RealInputTest : public AppTest {
+protected:
+    void StartShown(const std::vector<std::u16string>& args) {
+        ASSERT_TRUE(StartVellumark(args, dir.Path(u"Vellumark.ini"), true));
+        SetForegroundWindow(W().form.hwnd);
+        ASSERT_TRUE(WaitUntil([this] { return GetForegroundWindow() == W().form.hwnd; }));
+        Settle();
+    }
+
+    // Runs the window's messages until the condition holds (false after
+    // the time limit).
+    static bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            Pump();
+        }
+        return true;
+    }
+
+    // Runs the window's messages until nothing has come for a while: the
+    // input sent has been handled and everything painted.
+    static void Settle(int quietMs = 150) {
+        auto quietSince = std::chrono::steady_clock::now();
+        for (;;) {
+            MSG m;
+            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&m);
+                DispatchMessage(&m);
+                quietSince = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - quietSince > std::chrono::milliseconds(quietMs)) {
+                return;
+            } else {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            }
+        }
+    }
+
+    POINT RowPoint(int side, int row) {
+        RECT r{};
+        r.left = LVIR_LABEL;
+        SendMessage(S(side).list.hwnd, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+        return {r.left + 4, (r.top + r.bottom) / 2};
+    }
+
+    void ClickRow(int side, int row, bool right = false, int clicks = 1) {
+        ClickAt(S(side).list.hwnd, RowPoint(side, row), right, clicks);
+        Settle();
+    }
+
+    bool Shows(int side, int row) {
+        tk::ListView& list = S(side).list;
+        const int top = list.TopRow();
+        return row >= top && row < top + ListView_GetCountPerPage(list.hwnd);
+    }
+
+    // The row is current, and every shown list shows it.
+    void ExpectShown(int row) {
+        EXPECT_EQ(CurrentRow, row);
+        for (int side = 1; side <= 2; ++side) {
+            if (S(side).list.IsVisible()) {
+                EXPECT_TRUE(Shows(side, row)) << "list " << side << " top " << S(side).list.TopRow();
+            }
+        }
+    }
+
+    // Types a row number into the open search bar, which has the keyboard.
+    void GoTo(int number) {
+        Type(std::to_string(number));
+        Press(VK_RETURN);
+        const int side = S(1).searchBar.IsVisible() ? 1 : 2;
+        wchar_t focus[64] = {};
+        GetClassNameW(GetFocus(), focus, 63);
+        ASSERT_TRUE(WaitUntil([number] { return CurrentRow == number - 1; }))
+            << "search box " << S(side).searchBox.Text().size() << " characters, keyboard in " << focus;
+        Settle();
+    }
+};
+
+// Answers the next message box with the Enter key, as a user would, from a
+// thread of its own while the box holds the window's thread.
+class AnswerWithEnter {
+public:
+    AnswerWithEnter()
+        : thread_([this] {
+              for (int i = 0; i < 1000 && !stop_; ++i) {
+                  HWND box = FindWindow(TEXT("#32770"), TEXT("Vellumark"));
+                  if (box && IsWindowVisible(box) && GetForegroundWindow() == box) {
+                      Sleep(100);
+                      Press(VK_RETURN);
+                      answered_ = true;
+                      return;
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    ~AnswerWithEnter() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Answered() const { return answered_; }
+
+private:
+    std::atomic<bool> stop_{false}, answered_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
+    const auto rows = Rows(5400, "value");
+    StartShown({TextTable("one.txt", rows), TextTable("two.txt", rows)});
+    for (int view : {ViewTwoTables, ViewOnlyTable1, ViewOnlyTable2}) {
+        SCOPED_TRACE(view);
+        MainMenuCommand(view);
+        Settle();
+        const int side = view == ViewOnlyTable2 ? 2 : 1;
+        ClickRow(side, S(side).list.TopRow());  // a row the list shows
+        Press('G', {VK_CONTROL});
+        Settle();
+        GoTo(2000);
+        ExpectShown(1999);
+        if (view == ViewTwoTables) {
+            EXPECT_EQ(S(1).list.TopRow(), S(2).list.TopRow());
+        }
+        GoTo(5000);  // far away, and back again
+        ExpectShown(4999);
+        GoTo(300);
+        ExpectShown(299);
+        Press('G', {VK_CONTROL});  // the search box has the keyboard: the bar stays open
+        Settle();
+        EXPECT_TRUE(S(side).searchBar.IsVisible());
+
+        // Find Key, switched to by a click on the header: what is typed
+        // replaces the number searched before.
+        RECT header{};
+        Header_GetItemRect(ListView_GetHeader(S(side).list.hwnd), 1, &header);
+        ClickAt(ListView_GetHeader(S(side).list.hwnd), {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
+        Settle();
+        Type("k3580");
+        Press(VK_RETURN);
+        ASSERT_TRUE(WaitUntil([] { return CurrentRow == 3580; }));
+        Settle();
+        EXPECT_EQ(S(side).searchBox.Text(), u"k3580");
+        ExpectShown(3580);
+        Sleep(GetDoubleClickTime());  // a second click, not a double-click
+        ClickAt(ListView_GetHeader(S(side).list.hwnd), {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
+        Settle();
+        EXPECT_FALSE(S(side).searchBar.IsVisible());
+    }
+}
+
+TEST_F(RealInputTest, TheKeyboardComesBackAfterQuestionsAndWhenTheWindowIsActivatedAgain) {
+    tk::MessageBoxOverride = nullptr;  // real questions, answered by the keyboard
+    StartShown({TextTable("one.txt", Rows(50, "a")), TextTable("two.txt", Rows(50, "b"))});
+    ClickRow(1, 2);
+    ClickAt(S(1).keyEditor.hwnd, {10, 8});
+    Settle();
+    Type("x");
+    {
+        AnswerWithEnter answer;  // "Yes" to the question about the changed key
+        Press(VK_DOWN);
+        ASSERT_TRUE(WaitUntil([&answer] { return answer.Answered() && CurrentRow == 3; }));
+    }
+    Settle();
+    EXPECT_EQ(T(1).Keys->Get(2), u"k2x");
+    Press(VK_DOWN);  // still in the key box
+    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 4; }));
+
+    // Ctrl+Enter applies and the keyboard stays.
+    Press(VK_END);
+    Type("y");
+    {
+        AnswerWithEnter answer;
+        Press(VK_RETURN, {VK_CONTROL});
+        ASSERT_TRUE(WaitUntil([&answer] { return answer.Answered(); }));
+    }
+    Settle();
+    EXPECT_EQ(T(1).Keys->Get(4), u"k4y");
+    EXPECT_EQ(GetFocus(), S(1).keyEditor.hwnd);
+    Press(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 5; }));
+
+    // Another window takes the keyboard; activated again, the window gives
+    // it back to the list that had it.
+    ClickRow(1, 8);
+    HWND other = CreateWindowEx(0, TEXT("STATIC"), TEXT("other"), WS_POPUP | WS_VISIBLE | WS_CAPTION, 10, 10, 200, 100,
+                                nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(WaitUntil([other] { return GetForegroundWindow() == other; }));
+    SetForegroundWindow(W().form.hwnd);
+    ASSERT_TRUE(WaitUntil([this] { return GetForegroundWindow() == W().form.hwnd; }));
+    Settle();
+    DestroyWindow(other);
+    Press(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 9; }));
+    EXPECT_EQ(GetFocus(), S(1).list.hwnd);
+}
+
+TEST_F(RealInputTest, ARightDoubleClickTogglesTheMarkAndOneRightClickOpensTheMenu) {
+    StartShown({TextTable("one.txt", Rows(20, "a"))});
+    T(1).Keys->SetFlag(3, FlagChanged);
+    ClickRow(1, 3, true, 2);
+    EXPECT_EQ(T(1).Keys->Flag(3), FlagChanged | FlagMarkBit);
+    ClickRow(1, 3, true, 2);
+    EXPECT_EQ(T(1).Keys->Flag(3), FlagChanged);
+    EXPECT_FALSE(FindWindow(TEXT("#32768"), nullptr) && IsWindowVisible(FindWindow(TEXT("#32768"), nullptr)));
+
+    // One click: the menu comes (a little later); Escape closes it.
+    std::atomic<bool> menuSeen{false};
+    std::thread closer([&menuSeen] {
+        for (int i = 0; i < 500 && !menuSeen; ++i) {
+            HWND menu = FindWindow(TEXT("#32768"), nullptr);
+            if (menu && IsWindowVisible(menu)) {
+                menuSeen = true;
+                Press(VK_ESCAPE);
+            }
+            Sleep(10);
+        }
+    });
+    ClickRow(1, 5, true, 1);
+    WaitUntil([&menuSeen] { return menuSeen.load(); }, 5000);
+    closer.join();
+    EXPECT_TRUE(menuSeen);
+    EXPECT_EQ(T(1).Keys->Flag(5), FlagPlain);
+}
+
+TEST_F(RealInputTest, ShownControlsRepaintWholeAfterTheSearchBarOpensAndTheWindowGrows) {
+    const auto rows = Rows(300, "value");
+    StartShown({TextTable("one.txt", rows), TextTable("two.txt", rows)});
+    ClickRow(1, 0);
+    SetCursorPos(0, 0);  // no button under the mouse
+    const HWND header1 = ListView_GetHeader(S(1).list.hwnd);
+    Press('G', {VK_CONTROL});
+    Settle(400);
+    EXPECT_EQ(Pixels(header1, true), Pixels(header1, false));
+
+    SetWindowPos(W().form.hwnd, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+    Settle(400);
+    for (HWND control : {S(2).toolbar.hwnd, ListView_GetHeader(S(2).list.hwnd), header1})
+        EXPECT_EQ(Pixels(control, true), Pixels(control, false));
+}
+
+TEST_F(RealInputTest, TheWindowOpensWhereItWasLeft) {
+    StartShown({TextTable("one.txt", Rows(20, "a"))});
+    SetWindowPos(W().form.hwnd, nullptr, 40, 30, 760, 560, SWP_NOZORDER);
+    // The Key column made wider by dragging its edge.
+    const HWND header = ListView_GetHeader(S(1).list.hwnd);
+    RECT key{};
+    Header_GetItemRect(header, 1, &key);
+    POINT from{key.right - 1, (key.top + key.bottom) / 2};
+    ClientToScreen(header, &from);
+    SetCursorPos(from.x, from.y);
+    INPUT down{}, move{}, up{};
+    down.type = move.type = up.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &down, sizeof(INPUT));
+    Settle();
+    for (int step = 1; step <= 4; ++step) {
+        SetCursorPos(from.x + 10 * step, from.y);
+        move.mi.dwFlags = MOUSEEVENTF_MOVE;
+        SendInput(1, &move, sizeof(INPUT));
+        Settle(50);
+    }
+    SendInput(1, &up, sizeof(INPUT));
+    Settle();
+    const int width = S(1).list.ColumnWidth(1);
+    EXPECT_GT(width, 53);
+    SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);  // as the frame's close box does
+    Settle();
+    StopVellumark();
+    Pump();
+
+    ResetSettings();
+    StartShown({});
+    RECT r{};
+    GetWindowRect(W().form.hwnd, &r);
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(r.right - r.left, 760);
+    EXPECT_EQ(r.bottom - r.top, 560);
+    EXPECT_EQ(S(1).list.ColumnWidth(1), width);
+    EXPECT_EQ(S(2).list.ColumnWidth(1), width);
+}
