@@ -2,6 +2,7 @@
 // the decoding of every key and value straight out of the file image.
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -70,43 +71,52 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
 
 namespace {
 
-// False when the bytes surely come back when the string is written again
-// from what the reader makes of them: UTF-8 in the one form the writer
-// makes (no overlong forms, no four-byte sequences, every continuation
-// byte in place; encoded surrogates are the writer's own form), and in a
-// value no backslash (a literal "\\n" or colour word) and no carriage
-// return (dropped on reading). Anything else gets the exact comparison.
-inline bool MayNotComeBack(const std::uint8_t* p, std::size_t n, bool value) {
-    auto continuation = [p, n](std::size_t at) { return at < n && (p[at] & 0xC0u) == 0x80u; };
-    for (std::size_t i = 0; i < n;) {
+// False when the n bytes of a string, decoded to its zero byte into
+// `units` units, surely come back when the string is written again from
+// what the reader makes of them: UTF-8 in the one form the writer makes,
+// and in a value no backslash (a literal "\\n" or colour word) and no
+// carriage return (dropped on reading). The decoder accepts more than that
+// form: overlong forms (lead bytes C0, C1, E0 followed by 80..9F), four-byte
+// sequences (F0 and above) and a three-byte sequence whose last byte is
+// ASCII. The first three show in single bytes (E0 is let through to the
+// exact comparison whatever follows it); the last makes fewer units than
+// the string has bytes that are not continuation bytes, as every other
+// sequence gives one unit per lead byte. Encoded surrogates are the
+// writer's own form. Anything this does not clear gets the exact
+// comparison.
+inline bool MayNotComeBack(const std::uint8_t* p, std::size_t n, std::size_t units, bool value,
+                           const std::uint8_t* readable) {
+    std::size_t continuations = 0;
+    std::size_t i = 0;
 #if defined(__SSE2__)
-        // Runs of ASCII without a backslash or carriage return, 16 bytes
-        // at a time.
-        for (; i + 16 <= n; i += 16) {
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            int found = _mm_movemask_epi8(b);
-            if (value)
-                found |= _mm_movemask_epi8(
-                    _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\r'))));
-            if (found) break;
-        }
-        if (i >= n) break;
-#endif
-        const std::uint8_t b = p[i];
-        if (b < 0x80) {
-            if (value && (b == '\\' || b == '\r')) return true;
-            ++i;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            if (!continuation(i + 1)) return true;
-            i += 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            if (!continuation(i + 1) || !continuation(i + 2) || (b == 0xE0 && p[i + 1] < 0xA0)) return true;
-            i += 3;
-        } else {
-            return true;
-        }
+    // 16 bytes at a time; the last piece too, where 16 bytes from it can
+    // be read (readable: the end of the image), with the bytes after the
+    // string masked off.
+    for (; i < n && (i + 16 <= n || static_cast<std::size_t>(readable - (p + i)) >= 16); i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned in = n - i >= 16 ? 0xFFFFu : (1u << (n - i)) - 1;
+        // 80..BF are the signed bytes below -64.
+        continuations += static_cast<std::size_t>(
+            std::popcount(in & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))))));
+        __m128i odd = _mm_or_si128(
+            _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(static_cast<char>(0xFE))), _mm_set1_epi8(static_cast<char>(0xC0))),
+            _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0))));
+        odd = _mm_or_si128(odd, _mm_cmpeq_epi8(_mm_max_epu8(b, _mm_set1_epi8(static_cast<char>(0xF0))), b));
+        if (value)
+            odd = _mm_or_si128(odd, _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\\')),
+                                                 _mm_cmpeq_epi8(b, _mm_set1_epi8('\r'))));
+        if (in & static_cast<unsigned>(_mm_movemask_epi8(odd))) return true;
     }
-    return false;
+#else
+    (void)readable;
+#endif
+    for (; i < n; ++i) {
+        const std::uint8_t b = p[i];
+        if ((b & 0xC0u) == 0x80u) ++continuations;
+        if (b == 0xC0 || b == 0xC1 || b == 0xE0 || b >= 0xF0) return true;
+        if (value && (b == '\\' || b == '\r')) return true;
+    }
+    return units != n - continuations;
 }
 
 // Whether writing a string again gives back the bytes it was read from:
@@ -208,8 +218,9 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         const std::size_t units =
             Utf8ToUtf16(valueBuffer.get(), stringUnits * 2,
                         reinterpret_cast<const char*>(image + valueOffset), valueChars, &valueBytes);
-        Utf8ToUtf16(keyBuffer.get(), stringUnits * 2,
-                    reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits, &keyBytes);
+        const std::size_t keyUnits =
+            Utf8ToUtf16(keyBuffer.get(), stringUnits * 2, reinterpret_cast<const char*>(image + keyOffset),
+                        KeyBufferUnits, &keyBytes);
         if (keyBytes + valueBytes > budget) return false;
         // A string that stops decoding before its zero byte (too long, or a
         // sequence that is not UTF-8) is cut; a value that ends at its
@@ -223,7 +234,8 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         // display form; their bytes tell, read where they lie in the file.
         const char16_t* display = valueBuffer.get();
         std::size_t displayed = units;
-        if (Utf8MayHoldCodes(image + valueOffset, valueBytes)) {
+        const bool mayHoldCodes = Utf8MayHoldCodes(image + valueOffset, valueBytes);
+        if (mayHoldCodes) {
             displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
             display = displayBuffer.get();
         }
@@ -234,11 +246,17 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         // string cut by the reader never comes back.
         const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
         std::string_view keptKey, keptValue;
-        if (keyCut || MayNotComeBack(image + keyOffset, keyBytes, false)) {
+        // A key of as many units as bytes is ASCII, which always comes back.
+        if (keyCut ||
+            (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, image + size + 1))) {
             const std::string_view bytes = StringAt(image, size, keyOffset);
-            if (keyCut || !writeBack.Same(keyBuffer.get(), WideLength(keyBuffer.get()), false, bytes)) keptKey = bytes;
+            if (keyCut || !writeBack.Same(keyBuffer.get(), keyUnits, false, bytes)) keptKey = bytes;
         }
-        if (valueCut || MayNotComeBack(image + valueOffset, valueBytes, true)) {
+        // So does an ASCII value without a carriage return (it has no code
+        // either) and without a backslash.
+        const bool plainValue = !valueCut && units == valueBytes && !mayHoldCodes;
+        if (plainValue ? std::memchr(image + valueOffset, '\\', valueBytes) != nullptr
+                       : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, image + size + 1)) {
             const std::string_view bytes = StringAt(image, size, valueOffset);
             if (valueCut || !writeBack.Same(display, displayed, true, bytes)) keptValue = bytes;
         }

@@ -196,6 +196,7 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
         {"word", "\\red; as text"},        // a colour word that is text, not a code
         {"colour", "\xC3\xBF" "c1red"},    // a real colour code comes back by itself
         {"lf", "a\nb"},                     // and so does a line break
+        {"lax", "\xE3\x81" "A"},              // a three-byte form ending in an ASCII byte
     };
     const Bytes image = RawTblImage(raw);
     Entries entries;
@@ -210,7 +211,7 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
     kept.resize(entries.size());
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"", ""}, {"", "a\\nb"}, {"", "x\r\ny"}, {"k\xF0\x9F\x98\x80", ""}, {"", "\xC0\xAF"},
-        {"", "ab\xFF" "cd"}, {"", "\\red; as text"}, {"", ""}, {"", ""}};
+        {"", "ab\xFF" "cd"}, {"", "\\red; as text"}, {"", ""}, {"", ""}, {"", "\xE3\x81" "A"}};
     EXPECT_EQ(kept, expected);
 
     // Written with what was kept, the table comes back byte for byte;
@@ -220,15 +221,15 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
         value = kept[static_cast<std::size_t>(i)].second;
     };
     Bytes again;
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 9, TotalChars(entries), again, stored));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again, stored));
     EXPECT_EQ(again, image);
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 9, TotalChars(entries), again));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again));
     EXPECT_NE(again, image);
 
     // A text file cannot hold such entries.
     WriteReport report;
-    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 9, TextLayout::Tabbed, TextEncoding::UTF8, report, stored));
-    EXPECT_EQ(report.lossCount, 6u);
+    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 10, TextLayout::Tabbed, TextEncoding::UTF8, report, stored));
+    EXPECT_EQ(report.lossCount, 7u);
     EXPECT_EQ(report.losses[0].entry, 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::StoredForm);
 }
