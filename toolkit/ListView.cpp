@@ -71,11 +71,37 @@ int ListView::RowCount() const { return ListView_GetItemCount(hwnd); }
 int ListView::FocusedRow() const { return ListView_GetNextItem(hwnd, -1, LVNI_FOCUSED); }
 int ListView::FirstSelected() const { return ListView_GetNextItem(hwnd, -1, LVNI_SELECTED); }
 int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(hwnd)); }
+// Keys with which the list moves its focus and selection to another row.
+static bool IsMoveKey(WPARAM key) {
+    switch (key) {
+    case VK_UP:
+    case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_HOME:
+    case VK_END: return true;
+    default: return false;
+    }
+}
+
+ListView::BulkChange::BulkChange(HWND list) : list_(list) { SendMessage(list_, WM_SETREDRAW, FALSE, 0); }
+ListView::BulkChange::~BulkChange() {
+    SendMessage(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, FALSE);
+}
+
 bool ListView::IsSelected(int row) const { return ListView_GetItemState(hwnd, row, LVIS_SELECTED) != 0; }
 
 void ListView::SelectOnly(int row) {
     const int focused = FocusedRow();
-    if (row >= 0 && focused == row && SelectedCount() == 1 && IsSelected(row)) return;  // as it is
+    const int selected = SelectedCount();
+    if (row >= 0 && focused == row && selected == 1 && IsSelected(row)) return;  // as it is
+    if (selected > ManyRows) {
+        // One pass over the list with drawing off beats a notified change
+        // per selected row (after Ctrl+A, tens of thousands).
+        const BulkChange bulk(hwnd);
+        ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED);
+    }
     // Only the selected rows are cleared: clearing "all rows" (-1) visits
     // every row of the list in some list implementations (wine's).
     for (int r = FirstSelected(); r >= 0; r = ListView_GetNextItem(hwnd, r, LVNI_SELECTED))
@@ -84,9 +110,13 @@ void ListView::SelectOnly(int row) {
     if (row >= 0) ListView_SetItemState(hwnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
-void ListView::SelectAll() { ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED); }
+void ListView::SelectAll() {
+    const BulkChange bulk(hwnd);
+    ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED);
+}
 
 void ListView::SelectRange(int first, int count, int focus) {
+    const BulkChange bulk(hwnd);
     ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     if (first >= 0 && count > 0) {
         if (first == 0 && count >= RowCount()) {
@@ -166,6 +196,17 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         if (onKeyDown && onKeyDown(wp, lp)) {
             result = 0;
             return true;
+        }
+        if (IsMoveKey(wp) && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 && SelectedCount() > ManyRows) {
+            // The list is about to select the row it moves to alone; after
+            // Ctrl+A it would clear tens of thousands of rows one by one.
+            // The focused row stays selected, for the list to clear itself.
+            const int focused = FocusedRow();
+            {
+                const BulkChange bulk(hwnd);
+                ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED);
+            }
+            if (focused >= 0) ListView_SetItemState(hwnd, focused, LVIS_SELECTED, LVIS_SELECTED);
         }
         return false;
     case WM_CHAR:

@@ -63,6 +63,20 @@ struct ListView : Wnd {
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    // Selection changes of more rows than this go through one pass over
+    // the list instead of one change per row.
+    static constexpr int ManyRows = 64;
+    // Drawing off while many rows change state: the list then does not
+    // invalidate row by row (under wine each is a call to its server), and
+    // it is repainted once at the end.
+    struct BulkChange {
+        explicit BulkChange(HWND list);
+        ~BulkChange();
+        BulkChange(const BulkChange&) = delete;
+        BulkChange& operator=(const BulkChange&) = delete;
+        HWND list_;
+    };
+
     int columns_ = 0;
     int pendingTop_ = -1;
     POINT menuAt_{};                  // where the waiting context menu opens
