@@ -18,7 +18,9 @@ void LayoutChildren(const std::vector<Wnd*>& children, RECT area) {
         if (!w->hwnd || !w->IsVisible()) continue;
         const LONG width = area.right - area.left;
         const LONG height = area.bottom - area.top;
-        const LONG size = w->dockSize;
+        // A control docked to the top or bottom may need more height when
+        // its contents wrap to the width (a toolbar's buttons).
+        const LONG size = w->dock == Dock::Top || w->dock == Dock::Bottom ? w->DockHeight(width) : w->dockSize;
         switch (w->dock) {
         case Dock::Left:
             place(w, area.left, area.top, std::min(size, width), height);

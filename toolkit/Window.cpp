@@ -1,11 +1,29 @@
 #include "toolkit/Window.h"
 
+#include <unordered_map>
+
 namespace tk {
 
 namespace {
 
-const NativeChar* const WndProperty = TEXT("VellumarkWnd");
 constexpr UINT_PTR SubclassId = 1;
+
+// Which object each of the program's windows belongs to. Kept in the
+// process rather than as a window property: every notification a list
+// sends while it paints is routed through this lookup, and under wine
+// each GetProp is a round trip to the server. Windows are created and
+// destroyed on the window thread only, which alone looks them up.
+std::unordered_map<HWND, Wnd*>& Owners() {
+    static std::unordered_map<HWND, Wnd*> owners;
+    return owners;
+}
+void SetOwner(HWND hwnd, Wnd* wnd) { Owners()[hwnd] = wnd; }
+// Only while it still names this object: a handle of a destroyed window
+// may already belong to a new one.
+void RemoveOwner(HWND hwnd, const Wnd* wnd) {
+    const auto found = Owners().find(hwnd);
+    if (found != Owners().end() && found->second == wnd) Owners().erase(found);
+}
 
 }  // namespace
 
@@ -41,7 +59,7 @@ void InitToolkit() {
 
 Wnd::~Wnd() {
     if (hwnd) {
-        RemoveProp(hwnd, WndProperty);
+        RemoveOwner(hwnd, this);
         if (subclassed_) RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
         else SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
     }
@@ -52,12 +70,16 @@ bool Wnd::OnNotify(NMHDR*, LRESULT&) { return false; }
 bool Wnd::OnCommand(int, int) { return false; }
 int Wnd::DockHeight(int) { return dockSize; }
 
-Wnd* Wnd::FromHandle(HWND h) { return h ? static_cast<Wnd*>(GetProp(h, WndProperty)) : nullptr; }
+Wnd* Wnd::FromHandle(HWND h) {
+    if (!h) return nullptr;
+    const auto found = Owners().find(h);
+    return found == Owners().end() ? nullptr : found->second;
+}
 
 void Wnd::Attach(HWND created, bool subclass) {
     hwnd = created;
     if (!hwnd) return;
-    SetProp(hwnd, WndProperty, this);
+    SetOwner(hwnd, this);
     if (subclass) {
         subclassed_ = true;
         SetWindowSubclass(hwnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -142,14 +164,14 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtr(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(wnd));
         if (wnd) {
             wnd->hwnd = hwnd;
-            SetProp(hwnd, WndProperty, wnd);
+            SetOwner(hwnd, wnd);
         }
     }
     LRESULT result = 0;
     if (ReflectToChild(msg, wp, lp, result)) return result;
     if (wnd && wnd->OnMessage(msg, wp, lp, result)) return result;
     if (msg == WM_NCDESTROY && wnd) {
-        RemoveProp(hwnd, WndProperty);
+        RemoveOwner(hwnd, wnd);
         SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
         wnd->hwnd = nullptr;
     }
@@ -162,7 +184,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
     if (wnd && wnd->OnMessage(msg, wp, lp, result)) return result;
     if (msg == WM_NCDESTROY && wnd) {
         RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
-        RemoveProp(hwnd, WndProperty);
+        RemoveOwner(hwnd, wnd);
         wnd->subclassed_ = false;
         wnd->hwnd = nullptr;
     }

@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
 
 #include "editing/Dispatch.h"
@@ -382,3 +384,59 @@ TEST_F(RealInputTest, TheWindowOpensWhereItWasLeft) {
     EXPECT_EQ(S(1).list.ColumnWidth(1), width);
     EXPECT_EQ(S(2).list.ColumnWidth(1), width);
 }
+
+#ifdef VM_SOURCE_DIR
+// The width of a text in the font a control draws with.
+int TextWidthIn(HWND control, const std::u16string& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessage(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
+TEST_F(RealInputTest, ToolbarsAndLabelsFitTheirTextsInEveryShippedLanguage) {
+    for (const char* name : {"Deutsch", "Russian"}) {
+        std::ifstream in(std::string(VM_SOURCE_DIR) + "/languages/" + name + ".lng", std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        dir.Write(std::string(name) + ".lng", std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch,Russian\r\n");
+    StartShown({TextTable("one.txt", Rows(20, "a")), TextTable("two.txt", Rows(20, "b"))});
+    ClickRow(1, 0);
+    Press('F', {VK_CONTROL});  // the search bar with its label
+    Settle();
+    for (int language : {1, 2}) {
+        MainMenuCommand(MenuFirstLanguage + language);
+        Settle();
+        // Wide, then so narrow that the buttons of a side need two rows.
+        for (int width : {1000, 460}) {
+            SCOPED_TRACE(testing::Message() << "language " << language << ", window " << width);
+            SetWindowPos(W().form.hwnd, nullptr, 0, 0, width, 600, SWP_NOMOVE | SWP_NOZORDER);
+            Settle();
+            for (int side = 1; side <= 2; ++side) {
+                tk::ToolBar& bar = S(side).toolbar;
+                RECT client{};
+                GetClientRect(bar.hwnd, &client);
+                for (int button : {ButtonOpen, ButtonSave, ButtonColor, ButtonGender}) {
+                    const RECT r = bar.ButtonRect(button);
+                    const std::u16string text = bar.ButtonText(button);
+                    // The whole text inside the button, the whole button
+                    // inside the toolbar.
+                    EXPECT_GE(r.right - r.left, TextWidthIn(bar.hwnd, text)) << platform::ToUtf8(text);
+                    EXPECT_TRUE(r.left >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+                        << platform::ToUtf8(text) << " at " << r.left << "," << r.top << "-" << r.right << ","
+                        << r.bottom << " in " << client.right << "x" << client.bottom;
+                }
+            }
+            tk::Label& label = S(1).searchLabel;
+            ASSERT_TRUE(S(1).searchBar.IsVisible());
+            RECT labelBox{};
+            GetClientRect(label.hwnd, &labelBox);
+            EXPECT_GE(labelBox.right, TextWidthIn(label.hwnd, label.Text())) << platform::ToUtf8(label.Text());
+        }
+    }
+}
+#endif
