@@ -135,8 +135,8 @@ void ReadIntoLists(benchmark::State& state, BigTbl& table) {
     for (auto _ : state) {
         const double start = ThreadSeconds();
         lists.Clear();
-        vm::ReadTblFile(name, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, nullptr,
-                        vm::KeepStoredBytes(lists.Keys, lists.Values));
+        vm::AppendToLists appendToLists(lists.Keys, lists.Values);
+        vm::ReadTblFile(name, appendToLists);
         benchmark::DoNotOptimize(lists.Keys.Get(0).data());
         best = std::min(best, ThreadSeconds() - start);
     }

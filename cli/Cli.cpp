@@ -460,8 +460,8 @@ void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loade
         if (image.size < TblMinFileSize) throw FileError{ReadFailureMessage(name, true, report)};
         loaded.header = ParseTblHeader(image.data.get());
         loaded.table.ReserveForFile(image.size, loaded.header.NumElements);
-        if (!ReadTblImage(image.data.get(), image.size, AppendTo(loaded.table), &report,
-                          KeepStoredBytes(loaded.table.Keys, loaded.table.Values)))
+        AppendToLists appendToLists(loaded.table.Keys, loaded.table.Values);
+        if (!ReadTblImage(image.data.get(), image.size, appendToLists, &report))
             throw FileError{ReadFailureMessage(name, true, report)};
     } else {
         if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};

@@ -257,7 +257,8 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     };
     ReadReport report;
     JsonError error;
-    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, sink, &report, KeepStoredBytes(keys, values))
+    AppendToLists appendToLists(keys, values);
+    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, appendToLists, &report)
                     : format == FormatJson ? LoadJson(p, error)
                                            : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding),
                                                            LayoutOf(format), &report);

@@ -128,11 +128,18 @@ const char16_t* TStringList::Store(std::u16string_view text) {
     Block* b = blocks_.empty() ? nullptr : &blocks_.back();
     if (!b || b->capacity - b->used < units) b = &AddBlock(units);
     char16_t* at = b->units + b->used;
-    std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
+    // A string written in place through Room is there already.
+    if (at != text.data()) std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
     at[text.size()] = 0;
     b->used += units;
     liveUnits_ += units;
     return at;
+}
+
+char16_t* TStringList::Room(std::size_t units) {
+    Block* b = blocks_.empty() ? nullptr : &blocks_.back();
+    if (!b || b->capacity - b->used < units) b = &AddBlock(units);
+    return b->units + b->used;
 }
 
 void TStringList::Release(const Entry& e) {
@@ -178,9 +185,11 @@ void TStringList::Append(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
     // Room for the entry first, so that a failure leaves no dead text.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-    ReserveSideVectors();
+    // Lists without origins or kept bytes (a table being read) skip both.
+    const bool sides = !origins_.empty() || !storedOf_.empty();
+    if (sides) ReserveSideVectors();
     entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
-    AppendSideVectors();
+    if (sides) AppendSideVectors();
 }
 
 // Room for one more origin and kept-bytes index beside an appended entry,
@@ -404,14 +413,6 @@ StoredBytesSource StoredBytesOf(const TStringList& keys, const TStringList& valu
     return [&keys, &values](std::int32_t i, std::string_view& key, std::string_view& value) {
         key = keys.Stored(static_cast<std::size_t>(i));
         value = values.Stored(static_cast<std::size_t>(i));
-    };
-}
-
-StoredBytesSink KeepStoredBytes(TStringList& keys, TStringList& values) {
-    return [&keys, &values](std::string_view key, std::string_view value) {
-        const std::size_t last = keys.Count() - 1;
-        keys.SetStored(last, key);
-        values.SetStored(last, value);
     };
 }
 

@@ -128,6 +128,10 @@ public:
     // Appends to this list only; the caller appends to the partner as well.
     void Append(std::u16string_view text, std::int32_t flag = FlagPlain);
     void Append(const char16_t* text, std::int32_t flag = FlagPlain);
+    // Where the next appended string's units go when there is room for
+    // units units there (the zero unit included), making that room first.
+    // Appending the string written there keeps it in place, no copy.
+    char16_t* Room(std::size_t units);
     // Empties the list; the largest block of the store stays for reuse.
     void Clear();
     // Room for count entries, and for units more units of text (zero
@@ -277,8 +281,27 @@ public:
 // keeps any, so writing a table without them costs nothing more.
 StoredBytesSource StoredBytesOf(const TStringList& keys, const TStringList& values);
 
-// For a reader: keeps the bytes it hands on for the entry appended last.
-StoredBytesSink KeepStoredBytes(TStringList& keys, TStringList& values);
+// For a reader: appends every entry to keys and values and keeps the bytes
+// handed on for it.
+class AppendToLists final : public TableEntryReceiver {
+public:
+    AppendToLists(TStringList& keys, TStringList& values) : keys_(keys), values_(values) {}
+    void Entry(std::u16string_view key, std::u16string_view value) override {
+        keys_.Append(key);
+        values_.Append(value);
+    }
+    char16_t* ValueRoom(std::size_t units) override { return values_.Room(units); }
+    bool WantsStored() const override { return true; }
+    void Stored(std::string_view keyBytes, std::string_view valueBytes) override {
+        const std::size_t last = keys_.Count() - 1;
+        keys_.SetStored(last, keyBytes);
+        values_.SetStored(last, valueBytes);
+    }
+
+private:
+    TStringList& keys_;
+    TStringList& values_;
+};
 
 // Keys and values of one table, linked.
 struct TableLists {

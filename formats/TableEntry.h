@@ -3,6 +3,7 @@
 // (sink) or until the next call (source).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -27,6 +28,27 @@ using StoredBytesSink = std::function<void(std::string_view keyBytes, std::strin
 // until the next call); an empty view means the string is written from
 // its text as usual.
 using StoredBytesSource = std::function<void(std::int32_t i, std::string_view& keyBytes, std::string_view& valueBytes)>;
+
+// What a reader that fills a table's lists hands its entries to: one call
+// per entry with both strings and their lengths (each string is still
+// followed by a zero unit), so the receiver copies them without looking for
+// their ends. The .tbl reader checks for bytes to keep only when the
+// receiver wants them, and hands them over right after the entry, as
+// StoredBytesSink describes.
+class TableEntryReceiver {
+public:
+    virtual void Entry(std::u16string_view key, std::u16string_view value) = 0;
+    // Room for units units where the reader may decode the next entry's
+    // value before it hands that value to Entry, so that the receiver
+    // keeps it where it is instead of copying it; null (the default) has
+    // the reader use a buffer of its own. Valid until that Entry call.
+    virtual char16_t* ValueRoom(std::size_t /*units*/) { return nullptr; }
+    virtual bool WantsStored() const { return false; }
+    virtual void Stored(std::string_view /*keyBytes*/, std::string_view /*valueBytes*/) {}
+
+protected:
+    ~TableEntryReceiver() = default;
+};
 
 enum class TextEncoding : int { Unicode = 0, UTF8 = 1, ANSI = 2, Autodetect = 3 };
 enum class TextLayout : int { Tabbed = 0, DiabloII = 1 };

@@ -59,6 +59,12 @@ bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, Rea
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
                   ReadReport* report = nullptr, const StoredBytesSink& stored = {});
 
+// The same, handing every entry with the lengths of its strings to a
+// receiver (see TableEntryReceiver), as the loaders of a table's lists do.
+bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, ReadReport* report = nullptr);
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver,
+                  ReadReport* report = nullptr);
+
 // The bytes of a .tbl image in memory that comes in large blocks
 // (platform::AllocateBuffer), which a table of megabytes fills cheaply.
 using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::uint8_t>>;

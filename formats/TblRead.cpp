@@ -144,6 +144,87 @@ private:
     std::vector<char> bytes_;
 };
 
+// Widens the ASCII bytes at the start of s into dest, at most limit of them,
+// up to the first zero byte or byte of 0x80 and above, and returns how
+// many it took (a zero unit follows them in dest). That is what the exact
+// decoder makes of them, and a string ending there needs nothing more;
+// otherwise the decoder goes on from the first other byte. lineBreaks and
+// backslashes tell whether the bytes taken hold LF or CR, and "\": for a
+// string of ASCII alone, what the checks for colour codes and for bytes to
+// keep would otherwise scan it for again. Whole 16-byte blocks are read
+// while they end at readable at the latest (the zero byte after the image)
+// and dest has room for 16 more units below maxUnits.
+inline std::size_t WidenAscii(const std::uint8_t* s, const std::uint8_t* readable, std::size_t limit,
+                              std::size_t maxUnits, char16_t* dest, bool& lineBreaks, bool& backslashes) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    unsigned breaks = 0, slashes = 0;
+    const __m128i zero = _mm_setzero_si128();
+    while (static_cast<std::size_t>(readable - (s + i)) >= 16 && i + 16 <= maxUnits) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi8(b, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 8), _mm_unpackhi_epi8(b, zero));
+        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero))));
+        const std::size_t run = std::min<std::size_t>(other ? static_cast<std::size_t>(std::countr_zero(other)) : 16, limit - i);
+        const unsigned taken = run >= 16 ? 0xFFFFu : (1u << run) - 1;
+        breaks |= taken & static_cast<unsigned>(_mm_movemask_epi8(
+                              _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\r')))));
+        slashes |= taken & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, _mm_set1_epi8('\\'))));
+        i += run;
+        if (run < 16) {
+            dest[i] = 0;
+            lineBreaks = breaks != 0;
+            backslashes = slashes != 0;
+            return i;
+        }
+    }
+    lineBreaks = breaks != 0;
+    backslashes = slashes != 0;
+#else
+    (void)readable;
+    (void)maxUnits;
+    lineBreaks = backslashes = false;
+#endif
+    for (; i < limit; ++i) {
+        const std::uint8_t b = s[i];
+        if (b == 0 || b >= 0x80) break;
+        lineBreaks |= b == '\n' || b == '\r';
+        backslashes |= b == '\\';
+        dest[i] = static_cast<char16_t>(b);
+    }
+    dest[i] = 0;
+    return i;
+}
+
+// A string decoded as the exact decoder does it: units written to dest
+// (zero-terminated), bytes taken, and whether it is ASCII alone, with the
+// flags WidenAscii gives for such a string.
+struct Decoded {
+    std::size_t units;
+    std::size_t bytes;
+    bool ascii;
+    bool lineBreaks;
+    bool backslashes;
+};
+
+inline Decoded Decode(const std::uint8_t* s, const std::uint8_t* readable, std::size_t maxChars, char16_t* dest,
+                      std::size_t destUnits) {
+    Decoded d{};
+    const std::size_t maxUnits = destUnits - 1;
+    const std::size_t limit = std::min(maxChars, maxUnits);
+    const std::size_t run = WidenAscii(s, readable, limit, maxUnits, dest, d.lineBreaks, d.backslashes);
+    if (run == limit || s[run] == 0) {
+        d.units = d.bytes = run;
+        d.ascii = true;
+        return d;
+    }
+    std::size_t rest = 0;
+    d.units = run + Utf8ToUtf16(dest + run, (destUnits - run) * 2, reinterpret_cast<const char*>(s + run),
+                                maxChars - run, &rest);
+    d.bytes = run + rest;
+    return d;
+}
+
 // The bytes of the string at offset up to its zero byte (image[size] is
 // one, at the latest).
 std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::uint64_t offset) {
@@ -152,9 +233,8 @@ std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::ui
                             static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - (image + offset)));
 }
 
-bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, ReadReport* report,
-               const StoredBytesSink& stored) {
-    if (!image || !sink) return false;
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report) {
+    if (!image) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
 
     const TblHeader h = ParseTblHeader(image);
@@ -193,6 +273,8 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
     // whose entries have strings of their own never come near it.
     std::uint64_t budget = size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size;
 
+    const bool wantsStored = receiver.WantsStored();
+    const std::uint8_t* readable = image + size + 1;
     WriteBack writeBack;
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {
@@ -214,13 +296,15 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         // A stored length of 0 (a 65535-byte value whose length wrapped)
         // takes the value up to its zero byte.
         const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
-        std::size_t valueBytes = 0, keyBytes = 0;
-        const std::size_t units =
-            Utf8ToUtf16(valueBuffer.get(), stringUnits * 2,
-                        reinterpret_cast<const char*>(image + valueOffset), valueChars, &valueBytes);
-        const std::size_t keyUnits =
-            Utf8ToUtf16(keyBuffer.get(), stringUnits * 2, reinterpret_cast<const char*>(image + keyOffset),
-                        KeyBufferUnits, &keyBytes);
+        // A value decodes to at most two units per character, so a room
+        // of that many units gives the same units as the full buffer.
+        const std::size_t valueRoom = std::min(stringUnits, 2 * valueChars + 1);
+        char16_t* valueUnits = receiver.ValueRoom(valueRoom);
+        if (!valueUnits) valueUnits = valueBuffer.get();
+        const Decoded value = Decode(image + valueOffset, readable, valueChars, valueUnits, valueRoom);
+        const Decoded key = Decode(image + keyOffset, readable, KeyBufferUnits, keyBuffer.get(), stringUnits);
+        const std::size_t units = value.units, valueBytes = value.bytes;
+        const std::size_t keyUnits = key.units, keyBytes = key.bytes;
         if (keyBytes + valueBytes > budget) return false;
         // A string that stops decoding before its zero byte (too long, or a
         // sequence that is not UTF-8) is cut; a value that ends at its
@@ -232,52 +316,65 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySi
         budget -= keyBytes + valueBytes;
         // Most values hold no colour code or line break and are their own
         // display form; their bytes tell, read where they lie in the file.
-        const char16_t* display = valueBuffer.get();
+        const char16_t* display = valueUnits;
         std::size_t displayed = units;
-        const bool mayHoldCodes = Utf8MayHoldCodes(image + valueOffset, valueBytes);
+        const bool mayHoldCodes = value.ascii ? value.lineBreaks : Utf8MayHoldCodes(image + valueOffset, valueBytes);
         if (mayHoldCodes) {
             displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
             display = displayBuffer.get();
         }
-        sink(keyBuffer.get(), display);
+        receiver.Entry(std::u16string_view(keyBuffer.get(), keyUnits), std::u16string_view(display, displayed));
 
-        if (!stored) continue;
+        if (!wantsStored) continue;
         // The bytes of a string that would not come back are handed on; a
         // string cut by the reader never comes back.
         const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
         std::string_view keptKey, keptValue;
         // A key of as many units as bytes is ASCII, which always comes back.
         if (keyCut ||
-            (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, image + size + 1))) {
+            (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, readable))) {
             const std::string_view bytes = StringAt(image, size, keyOffset);
             if (keyCut || !writeBack.Same(keyBuffer.get(), keyUnits, false, bytes)) keptKey = bytes;
         }
         // So does an ASCII value without a carriage return (it has no code
         // either) and without a backslash.
         const bool plainValue = !valueCut && units == valueBytes && !mayHoldCodes;
-        if (plainValue ? std::memchr(image + valueOffset, '\\', valueBytes) != nullptr
-                       : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, image + size + 1)) {
+        if (plainValue ? (value.ascii ? value.backslashes : std::memchr(image + valueOffset, '\\', valueBytes) != nullptr)
+                       : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, readable)) {
             const std::string_view bytes = StringAt(image, size, valueOffset);
             if (valueCut || !writeBack.Same(display, displayed, true, bytes)) keptValue = bytes;
         }
         if (keptKey.empty() && keptValue.empty()) continue;
         if (keptKey.size() + keptValue.size() > budget) return false;
         budget -= keptKey.size() + keptValue.size();
-        stored(keptKey, keptValue);
+        receiver.Stored(keptKey, keptValue);
     }
     return true;
 }
 
+// The sink and the kept-bytes sink as a receiver.
+class SinkReceiver final : public TableEntryReceiver {
+public:
+    SinkReceiver(const TableEntrySink& sink, const StoredBytesSink& stored) : sink_(sink), stored_(stored) {}
+    void Entry(std::u16string_view key, std::u16string_view value) override { sink_(key.data(), value.data()); }
+    bool WantsStored() const override { return static_cast<bool>(stored_); }
+    void Stored(std::string_view keyBytes, std::string_view valueBytes) override { stored_(keyBytes, valueBytes); }
+
+private:
+    const TableEntrySink& sink_;
+    const StoredBytesSink& stored_;
+};
+
 }  // namespace
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
-                  ReadReport* report, const StoredBytesSink& stored) {
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report) {
     if (report) *report = ReadReport{};
-    // Running out of memory, in the reader or in the sink, ends the read
-    // like any other failure; the entries delivered so far stay delivered.
+    // Running out of memory, in the reader or in the receiver, ends the
+    // read like any other failure; the entries delivered so far stay
+    // delivered.
     bool ok = false;
     try {
-        ok = ReadImage(image, size, sink, report, stored);
+        ok = ReadImage(image, size, receiver, report);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -285,17 +382,35 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
     return ok;
 }
 
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report,
-                 const StoredBytesSink& stored) {
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
+                  ReadReport* report, const StoredBytesSink& stored) {
+    if (!sink) {
+        if (report) *report = ReadReport{.failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt};
+        return false;
+    }
+    SinkReceiver receiver(sink, stored);
+    return ReadTblImage(image, size, receiver, report);
+}
+
+bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, ReadReport* report) {
     if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
-    if (fileName.empty() || !sink ||
-        platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok) {
+    if (fileName.empty() || platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok) {
         if (report) report->failure = ReadFailure::Unreadable;
         return false;
     }
-    return ReadTblImage(file.data.get(), file.size, sink, report, stored);
+    return ReadTblImage(file.data.get(), file.size, receiver, report);
+}
+
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report,
+                 const StoredBytesSink& stored) {
+    if (!sink) {
+        if (report) *report = ReadReport{.failure = ReadFailure::Unreadable};
+        return false;
+    }
+    SinkReceiver receiver(sink, stored);
+    return ReadTblFile(fileName, receiver, report);
 }
 
 }  // namespace vm
