@@ -17,6 +17,7 @@
 #include "FormatsTest.h"
 #include "ReferenceRoutines.h"
 #include "bench/GameText.h"
+#include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/ColorMacros.h"
 #include "formats/Global.h"
@@ -222,6 +223,35 @@ TEST(FastPathsTest, MacroConversionsMatchTheReference) {
 
 class FastTablesTest : public vmtest::FormatsTest {};
 
+// Reads image (size bytes, a zero byte after them) into a table's lists
+// the way the loaders do, and through the sinks: the same entries and the
+// same kept bytes both ways.
+struct ListsRead {
+    bool ok = false;
+    vm::TableLists lists;
+};
+
+void ReadIntoLists(const std::uint8_t* image, std::size_t size, ListsRead& out, const Entries& bySink,
+                   bool sinkOk, const std::vector<std::pair<std::string, std::string>>& keptBySink,
+                   const std::string& what) {
+    vm::AppendToLists receiver(out.lists.Keys, out.lists.Values);
+    out.ok = vm::ReadTblImage(image, size, receiver);
+    ASSERT_EQ(out.ok, sinkOk) << what;
+    ASSERT_EQ(out.lists.Count(), bySink.size()) << what;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < bySink.size(); ++i) {
+        ASSERT_EQ(std::u16string(out.lists.Keys.Get(i)), bySink[i].first) << what << ", key " << i;
+        ASSERT_EQ(std::u16string(out.lists.Values.Get(i)), bySink[i].second) << what << ", value " << i;
+        const std::string_view key = out.lists.Keys.Stored(i), value = out.lists.Values.Stored(i);
+        if (key.empty() && value.empty()) continue;
+        ASSERT_LT(kept, keptBySink.size()) << what << ", entry " << i;
+        EXPECT_EQ(key, keptBySink[kept].first) << what << ", entry " << i;
+        EXPECT_EQ(value, keptBySink[kept].second) << what << ", entry " << i;
+        ++kept;
+    }
+    EXPECT_EQ(kept, keptBySink.size()) << what;
+}
+
 // Writes the entries with both writers and reads the image with both
 // readers: the same bytes, the same entries.
 void ExpectSameTables(const Entries& entries, const char* what) {
@@ -241,10 +271,14 @@ void ExpectSameTables(const Entries& entries, const char* what) {
 
     want.push_back(0);
     Entries read, expected;
-    const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read));
+    std::vector<std::pair<std::string, std::string>> kept;
+    const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read), nullptr,
+                                     [&kept](std::string_view k, std::string_view v) { kept.emplace_back(k, v); });
     ASSERT_EQ(ok, vmref::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(expected))) << what;
     ASSERT_EQ(read.size(), expected.size()) << what;
     for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i], expected[i]) << what << ", entry " << i;
+    ListsRead lists;
+    ReadIntoLists(want.data(), want.size() - 1, lists, read, ok, kept, what);
 }
 
 TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTables) {
@@ -268,6 +302,88 @@ TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTabl
         }
         ExpectSameTables(entries, ("round " + std::to_string(round)).c_str());
     }
+}
+
+// Whether the bytes come back when the text is written again as the .tbl
+// writer writes it.
+bool ComesBack(const std::u16string& text, bool value, std::string_view bytes) {
+    std::size_t units = text.size();
+    const char16_t* from = text.c_str();
+    std::vector<char16_t> scratch;
+    if (value) from = vm::TblStoredForm(text.c_str(), units, scratch);
+    std::string out(3 * units + 1, '\0');
+    out.resize(vm::Utf16ToUtf8Counted(out.data(), out.size(), from, units));
+    return out == bytes;
+}
+
+// Tables whose strings hold any bytes (not UTF-8, cut, with backslashes,
+// carriage returns, colour codes, the last string at the very end of the
+// memory): the entries are the reference reader's, and an entry keeps the
+// bytes of exactly those strings that its text would not give back.
+TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
+    const bool savedNewline = vm::NewlineAsLineFeed;
+    vm::NewlineAsLineFeed = true;
+    static const std::uint8_t odd[] = {0x80, 0xBF, 0xC3, 0xC0, 0xE0, 0xE4, 0xED, 0xF0, 0xF8, 0xFF,
+                                       '\\', '\r', '\n', 0, 'n', 'c', 0x41};
+    std::mt19937 rng(21);
+    for (int round = 0; round < 400; ++round) {
+        const std::string what = "round " + std::to_string(round);
+        Entries entries;
+        const std::size_t count = 1 + rng() % 40;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::u16string key = u"K" + RandomUnits(rng), value = RandomDisplay(rng);
+            if (rng() % 3 == 0) value += RandomUnits(rng);
+            // Most strings of a table are ASCII alone.
+            if (rng() % 2) key = u"K" + std::u16string(rng() % 40, u'k');
+            if (rng() % 2) value = std::u16string(rng() % 60, u'v');
+            entries.emplace_back(std::move(key), std::move(value));
+        }
+        Bytes built;
+        ASSERT_TRUE(vm::BuildTblImage(vmtest::SourceOf(entries), static_cast<std::int32_t>(count),
+                                      vmtest::TotalChars(entries), built)) << what;
+        const vm::TblHeader h = vm::ParseTblHeader(built.data());
+        const std::size_t strings = h.DataStart, end = h.FileSize;
+        static const char* const words[] = {"\\n", "\\red;", "\\grey;", "\r\n", "\xC3\xBF" "c1"};
+        for (int change = static_cast<int>(rng() % 12); change > 0 && end > strings; --change) {
+            const std::size_t at = strings + rng() % (end - strings);
+            if (rng() % 3 == 0) {
+                const char* word = words[rng() % std::size(words)];
+                for (std::size_t k = 0; word[k] && at + k < end; ++k) built[at + k] = static_cast<std::uint8_t>(word[k]);
+            } else {
+                built[at] = rng() % 2 ? odd[rng() % std::size(odd)] : static_cast<std::uint8_t>(rng());
+            }
+        }
+        // Exactly the image and its zero byte, so that a read past them is
+        // caught by the address sanitizer.
+        const std::size_t size = built.size();
+        auto image = std::make_unique<std::uint8_t[]>(size + 1);
+        std::memcpy(image.get(), built.data(), size);
+        image[size] = 0;
+
+        Entries read, expected;
+        std::vector<std::pair<std::string, std::string>> kept;
+        const bool ok = vm::ReadTblImage(image.get(), size, vmtest::SinkInto(read), nullptr,
+                                         [&kept](std::string_view k, std::string_view v) { kept.emplace_back(k, v); });
+        ASSERT_EQ(ok, vmref::ReadTblImage(image.get(), size, vmtest::SinkInto(expected))) << what;
+        ASSERT_EQ(read, expected) << what;
+        ListsRead lists;
+        ReadIntoLists(image.get(), size, lists, read, ok, kept, what);
+
+        const std::size_t n = h.NumElements, nodes = vm::TblHeaderSize + 2 * n;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const std::size_t slot = image[vm::TblHeaderSize + 2 * i] | (image[vm::TblHeaderSize + 2 * i + 1] << 8);
+            const std::uint8_t* node = image.get() + nodes + vm::TblNodeSize * slot;
+            std::uint32_t offsets[2];
+            std::memcpy(offsets, node + 7, 8);  // little-endian hosts
+            const std::string_view keyBytes(reinterpret_cast<const char*>(image.get() + offsets[0]));
+            const std::string_view valueBytes(reinterpret_cast<const char*>(image.get() + offsets[1]));
+            EXPECT_EQ(lists.lists.Keys.Stored(i), ComesBack(read[i].first, false, keyBytes) ? "" : keyBytes)
+                << what << ", key " << i;
+            EXPECT_EQ(lists.lists.Values.Stored(i), ComesBack(read[i].second, true, valueBytes) ? "" : valueBytes)
+                << what << ", value " << i;
+        }
+    }
+    vm::NewlineAsLineFeed = savedNewline;
 }
 
 }  // namespace
