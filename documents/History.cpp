@@ -36,6 +36,23 @@ struct Change {
     TableEntry entry;
     std::unique_ptr<Blocks> blocks;  // Block, Splice
 
+    // Back to a fresh change. The entry's text keeps up to keepUnits units
+    // of memory for the next change recorded here.
+    void Reset(std::size_t keepUnits) {
+        op = Op::Entry;
+        side = 0;
+        inValues = false;
+        present = true;
+        pos = count = 0;
+        entry.flag = FlagPlain;
+        if (entry.text.capacity() > keepUnits)
+            std::u16string().swap(entry.text);
+        else
+            entry.text.clear();
+        if (!entry.stored.empty()) std::string().swap(entry.stored);
+        blocks.reset();
+    }
+
     Blocks& Held() {
         if (!blocks) blocks = std::make_unique<Blocks>();
         return *blocks;
@@ -72,8 +89,11 @@ public:
         for (Change& c : kept) Add() = std::move(c);
     }
 
-    void Clear() {
-        for (std::size_t i = 0; i < std::min(size_, Inline); ++i) inline_[i] = Change{};
+    // The changes inside the step may keep the memory of an entry text of
+    // up to keepUnits units, so that the next step recorded in this one
+    // copies the text it replaces without taking memory from the system.
+    void Clear(std::size_t keepUnits = 0) {
+        for (std::size_t i = 0; i < std::min(size_, Inline); ++i) inline_[i].Reset(keepUnits);
         more_.clear();
         // A tool's step can hold many changes; keep small lists only.
         if (more_.capacity() > 16) std::vector<Change>().swap(more_);
@@ -108,9 +128,10 @@ struct Step {
 
     bool Covers(int side) const { return (sides & (1u << side)) != 0; }
 
-    // Back to a fresh step, keeping the memory of its change list.
-    void Reset() {
-        changes.Clear();
+    // Back to a fresh step, keeping the memory of its change list (and of
+    // entry texts up to keepUnits units).
+    void Reset(std::size_t keepUnits = 0) {
+        changes.Clear(keepUnits);
         id = 0;
         kind = StepKind::Edit;
         count = 0;
@@ -144,30 +165,51 @@ struct HistoryState {
     // takes memory from the system.
     std::vector<std::unique_ptr<Step[]>> blocks;
     std::vector<Step*> free;
+    std::vector<Step*> freeWithText;  // those that keep text memory
 };
 
 // Made on first use: the sides' records reset the history while the
-// program's objects are still being constructed.
-HistoryState& State() {
+// program's objects are still being constructed. The pointer is set
+// before any of them (it needs no code to start), so that each use after
+// the first costs one test.
+HistoryState* TheState = nullptr;
+
+[[gnu::noinline]] HistoryState& MakeState() {
     static HistoryState state;
+    TheState = &state;
     return state;
 }
 
+inline HistoryState& State() { return TheState ? *TheState : MakeState(); }
+
 Step* NewStep() {
     HistoryState& st = State();
-    if (st.free.empty()) {
+    if (st.free.empty() && st.freeWithText.empty()) {
         constexpr std::size_t BlockSize = 64;
         st.blocks.push_back(std::make_unique<Step[]>(BlockSize));
         for (std::size_t i = BlockSize; i > 0; --i) st.free.push_back(&st.blocks.back()[i - 1]);
     }
-    Step* step = st.free.back();
-    st.free.pop_back();
+    std::vector<Step*>& spares = st.freeWithText.empty() ? st.free : st.freeWithText;
+    Step* step = spares.back();
+    spares.pop_back();
     return step;
 }
 
 void Recycle(Step* step) {
-    step->Reset();
-    State().free.push_back(step);
+    // A step given back is usually taken again at once (one step recorded
+    // as the oldest goes), so it keeps the memory of a short text for the
+    // next one. Only SparesWithText steps do, so that dropping many steps
+    // gives their texts back to the system.
+    constexpr std::size_t KeptTextUnits = 256;
+    constexpr std::size_t SparesWithText = 64;
+    HistoryState& st = State();
+    if (st.freeWithText.size() < SparesWithText) {
+        step->Reset(KeptTextUnits);
+        st.freeWithText.push_back(step);
+    } else {
+        step->Reset();
+        st.free.push_back(step);
+    }
 }
 
 std::size_t BytesOf(const Step& step) { return sizeof(Step) - sizeof(ChangeList) + step.changes.Bytes(); }
@@ -199,6 +241,10 @@ void Notify() {
 // Takes a step out of a list, looking from the end it is expected at.
 void Erase(std::deque<Step*>& list, Step* step, bool atFront = false) {
     if (atFront) {
+        if (!list.empty() && list.front() == step) {
+            list.pop_front();
+            return;
+        }
         const auto at = std::find(list.begin(), list.end(), step);
         if (at != list.end()) list.erase(at);
     } else {
@@ -377,6 +423,18 @@ void Trim() {
     }
 }
 
+// Asks for the memory of the oldest steps to be in the cache: once the
+// history is full, the next step recorded lets them go and reuses one of
+// them, and the step and its text have long left the cache.
+void PrefetchOldest() {
+    if (State().totalBytes < MaxUndoSize - MaxUndoSize / 16) return;
+    for (const SideHistory& h : State().sides) {
+        if (h.undo.empty()) continue;
+        const auto* bytes = reinterpret_cast<const char*>(h.undo.front());
+        for (std::size_t at = 0; at < sizeof(Step); at += 64) __builtin_prefetch(bytes + at, 1);
+    }
+}
+
 // Every step goes; neither table is known to match its file any more.
 void ForgetEverything() {
     std::vector<Step*> all;
@@ -443,6 +501,7 @@ HistoryStep::~HistoryStep() {
     Touch(*step);
     State().lastSide = step->origin;
     Trim();
+    PrefetchOldest();
     UpdateModified();
     Notify();
 }
@@ -461,6 +520,12 @@ void HistoryStep::SetRowAfter(std::int32_t row) {
     if (!outermost_) return;
     step_->after.row = row;
     step_->hasRowAfter = true;
+}
+
+void HistoryStep::SetRowsUnchanged() {
+    if (!outermost_) return;
+    step_->after = step_->before;
+    step_->hasAfter = true;
 }
 
 void HistoryStep::SetCount(std::int32_t count) {
@@ -515,7 +580,13 @@ void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) {
 
 void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
     Grow(p, i + 1);
-    Replaced(p, list, i, list.EntryAt(i));
+    // Copied straight into the change, whose text may still hold the
+    // memory of a step recorded here before.
+    Change& c = Add(*step_, p, Change::Op::Entry, i);
+    c.inValues = &list == p.Values;
+    c.entry.text.assign(list.Get(i));
+    c.entry.flag = list.Flag(i);
+    c.entry.stored.assign(list.Stored(i));
 }
 
 EntryChangeObserver& HistoryStep::Observer(TTblObjects& p) {

@@ -78,6 +78,9 @@ public:
     void SetBefore(const RowPlace& place);
     void SetAfter(const RowPlace& place);
     void SetRowAfter(std::int32_t row);
+    // The change moves neither the current row nor the selection: the rows
+    // after it are the rows before, and the view is not asked again.
+    void SetRowsUnchanged();
     // What the step's name counts, when it is known only afterwards.
     void SetCount(std::int32_t count);
 

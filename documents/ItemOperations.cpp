@@ -116,6 +116,7 @@ bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u
     const auto i = static_cast<std::size_t>(row);
     if (text == list.Get(i)) return false;
     HistoryStep step(StepKind::Edit, p);
+    step.SetRowsUnchanged();
     step.Changing(p, list, i);
     list.Set(i, text);
     list.SetFlag(i, FlagChanged);

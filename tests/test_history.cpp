@@ -405,3 +405,60 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
     EXPECT_EQ(T1().Values->Get(0), u"");
     EXPECT_TRUE(T1().Modified);
 }
+
+TEST_F(HistoryTest, StepsReusedAtTheLimitGiveBackExactlyWhatTheyKept) {
+    // Once the history is full, each edit reuses the memory of the oldest
+    // step, which held another entry's text, flag and kept bytes. Every
+    // step still kept must undo and redo to exactly the table it found.
+    struct Seen {
+        Table table;
+        std::vector<std::string> keyBytes, valueBytes;
+        bool operator==(const Seen&) const = default;
+    };
+    const auto seen = [this] {
+        Seen s{Snapshot(T1()), {}, {}};
+        for (std::size_t i = 0; i < T1().Count(); ++i) {
+            s.keyBytes.emplace_back(T1().Keys->Stored(i));
+            s.valueBytes.emplace_back(T1().Values->Stored(i));
+        }
+        return s;
+    };
+    Fill(T1(), {{u"k0", u"v0"}, {u"k1", u"v1"}, {u"k2", u"v2"}, {u"k3", u"v3"}});
+    for (std::size_t i = 0; i < 4; i += 2) T1().Values->SetStored(i, "read\\n");
+    StartHistory(T1());
+    MaxUndoSize = 16 << 10;
+
+    std::mt19937 rng(15);
+    std::vector<Seen> tables{seen()};
+    for (int n = 0; n < 600; ++n) {
+        const auto row = static_cast<std::int32_t>(rng() % 6);  // rows 4 and 5 grow the table
+        TStringList& list = rng() % 3 ? *T1().Values : *T1().Keys;
+        std::u16string text = Pool[rng() % std::size(Pool)];
+        if (rng() % 8 == 0) text += std::u16string(rng() % 300, u'w');  // beyond the memory a step keeps
+        if (rng() % 5 == 0) {
+            ToggleMark(T1(), row % 4);
+        } else if (!ApplyEditedText(T1(), list, row, text)) {
+            continue;
+        } else if (&list == T1().Values && rng() % 3 == 0) {
+            // As if the value had been read so: the next step over it keeps
+            // these bytes, and undoing this one takes them away with it.
+            T1().Values->SetStored(static_cast<std::size_t>(row), "kept");
+        }
+        tables.push_back(seen());
+        ASSERT_LE(HistoryBytes(), MaxUndoSize);
+    }
+    ASSERT_LT(UndoSteps(T1()), tables.size() - 1);  // the limit let the oldest go
+    // Undoing may let more of the oldest go (a step grows by the text it
+    // takes back); each undo still lands on the table seen before.
+    std::size_t undone = 0;
+    while (Undo(T1())) {
+        ++undone;
+        ASSERT_EQ(seen(), tables[tables.size() - 1 - undone]) << "undo " << undone << ": " << Describe(Snapshot(T1()));
+    }
+    ASSERT_GT(undone, 10u);
+    for (std::size_t k = undone; k > 0; --k) {
+        ASSERT_TRUE(Redo(T1()));
+        ASSERT_EQ(seen(), tables[tables.size() - k]) << "redo " << undone - k + 1;
+    }
+    EXPECT_FALSE(Redo(T1()));
+}
