@@ -290,6 +290,7 @@ public:
         keys_.Append(key);
         values_.Append(value);
     }
+    char16_t* KeyRoom(std::size_t units) override { return keys_.Room(units); }
     char16_t* ValueRoom(std::size_t units) override { return values_.Room(units); }
     bool WantsStored() const override { return true; }
     void Stored(std::string_view keyBytes, std::string_view valueBytes) override {

@@ -39,9 +39,11 @@ class TableEntryReceiver {
 public:
     virtual void Entry(std::u16string_view key, std::u16string_view value) = 0;
     // Room for units units where the reader may decode the next entry's
-    // value before it hands that value to Entry, so that the receiver
-    // keeps it where it is instead of copying it; null (the default) has
-    // the reader use a buffer of its own. Valid until that Entry call.
+    // key or value before it hands them to Entry, so that the receiver
+    // keeps them where they are instead of copying them; null (the
+    // default) has the reader use buffers of its own. Valid until that
+    // Entry call; the key's room and the value's must not overlap.
+    virtual char16_t* KeyRoom(std::size_t /*units*/) { return nullptr; }
     virtual char16_t* ValueRoom(std::size_t /*units*/) { return nullptr; }
     virtual bool WantsStored() const { return false; }
     virtual void Stored(std::string_view /*keyBytes*/, std::string_view /*valueBytes*/) {}

@@ -36,6 +36,17 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
 }
 
 constexpr std::uint64_t NodePrefetchDistance = 16;
+// The room a key is first decoded into (see ReadImage).
+constexpr std::size_t KeyRoomUnits = 256;
+
+// Bits set in a 16-bit mask, without a call into the runtime where the
+// processor's own count is not among the instructions compiled for.
+inline unsigned CountBits16(unsigned x) {
+    x -= (x >> 1) & 0x5555u;
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return (x + (x >> 8)) & 0x1Fu;
+}
 
 inline void Prefetch([[maybe_unused]] const void* p) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -97,7 +108,7 @@ inline bool MayNotComeBack(const std::uint8_t* p, std::size_t n, std::size_t uni
         const unsigned in = n - i >= 16 ? 0xFFFFu : (1u << (n - i)) - 1;
         // 80..BF are the signed bytes below -64.
         continuations += static_cast<std::size_t>(
-            std::popcount(in & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))))));
+            CountBits16(in & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))))));
         __m128i odd = _mm_or_si128(
             _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(static_cast<char>(0xFE))), _mm_set1_epi8(static_cast<char>(0xC0))),
             _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0))));
@@ -302,7 +313,17 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
         char16_t* valueUnits = receiver.ValueRoom(valueRoom);
         if (!valueUnits) valueUnits = valueBuffer.get();
         const Decoded value = Decode(image + valueOffset, readable, valueChars, valueUnits, valueRoom);
-        const Decoded key = Decode(image + keyOffset, readable, KeyBufferUnits, keyBuffer.get(), stringUnits);
+        // A key's length is known only once it is decoded: most are short
+        // and go into a small room; one that fills it (so that the room may
+        // have ended it) is decoded again into the full buffer.
+        const std::size_t keyRoom = std::min(stringUnits, KeyRoomUnits);
+        char16_t* keyUnitsAt = receiver.KeyRoom(keyRoom);
+        Decoded key{};
+        if (keyUnitsAt) key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, keyRoom);
+        if (!keyUnitsAt || (keyRoom < stringUnits && key.units + 2 >= keyRoom)) {
+            keyUnitsAt = keyBuffer.get();
+            key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, stringUnits);
+        }
         const std::size_t units = value.units, valueBytes = value.bytes;
         const std::size_t keyUnits = key.units, keyBytes = key.bytes;
         if (keyBytes + valueBytes > budget) return false;
@@ -323,7 +344,7 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
             displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
             display = displayBuffer.get();
         }
-        receiver.Entry(std::u16string_view(keyBuffer.get(), keyUnits), std::u16string_view(display, displayed));
+        receiver.Entry(std::u16string_view(keyUnitsAt, keyUnits), std::u16string_view(display, displayed));
 
         if (!wantsStored) continue;
         // The bytes of a string that would not come back are handed on; a
@@ -334,7 +355,7 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
         if (keyCut ||
             (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, readable))) {
             const std::string_view bytes = StringAt(image, size, keyOffset);
-            if (keyCut || !writeBack.Same(keyBuffer.get(), keyUnits, false, bytes)) keptKey = bytes;
+            if (keyCut || !writeBack.Same(keyUnitsAt, keyUnits, false, bytes)) keptKey = bytes;
         }
         // So does an ASCII value without a carriage return (it has no code
         // either) and without a backslash.

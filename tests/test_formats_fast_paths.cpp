@@ -335,6 +335,9 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
             if (rng() % 3 == 0) value += RandomUnits(rng);
             // Most strings of a table are ASCII alone.
             if (rng() % 2) key = u"K" + std::u16string(rng() % 40, u'k');
+            // Keys about as long as the room a reader first decodes a key
+            // into, ending in characters of one to four bytes.
+            if (rng() % 6 == 0) key = std::u16string(248 + rng() % 12, u'k') + RandomUnits(rng);
             if (rng() % 2) value = std::u16string(rng() % 60, u'v');
             entries.emplace_back(std::move(key), std::move(value));
         }
