@@ -124,4 +124,9 @@ protected:
     TempDir dir;
 };
 
+// Two small tables the window tests start with (TextTable).
+inline const std::vector<std::pair<std::string, std::string>> Three = {{"a", "one"}, {"b", "two"}, {"c", "three"}};
+inline const std::vector<std::pair<std::string, std::string>> Five = {
+    {"a", "eins"}, {"b", "zwei"}, {"c", "drei"}, {"d", "vier"}, {"e", "f\xC3\xBCnf\\nzeile"}};
+
 }  // namespace vmtest

@@ -16,12 +16,6 @@
 using namespace vm;
 using namespace vmtest;
 
-namespace {
-const std::vector<std::pair<std::string, std::string>> Three = {{"a", "one"}, {"b", "two"}, {"c", "three"}};
-const std::vector<std::pair<std::string, std::string>> Five = {
-    {"a", "eins"}, {"b", "zwei"}, {"c", "drei"}, {"d", "vier"}, {"e", "f\xC3\xBCnf\\nzeile"}};
-}  // namespace
-
 TEST_F(AppTest, StartsWithTwoTablesAndNothingToSave) {
     Start();
     EXPECT_TRUE(W().menu.IsChecked(MenuTwoTables));

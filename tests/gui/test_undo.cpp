@@ -13,10 +13,6 @@ using namespace vm;
 using namespace vmtest;
 
 namespace {
-const std::vector<std::pair<std::string, std::string>> Three = {{"a", "one"}, {"b", "two"}, {"c", "three"}};
-const std::vector<std::pair<std::string, std::string>> Five = {
-    {"a", "eins"}, {"b", "zwei"}, {"c", "drei"}, {"d", "vier"}, {"e", "f\xC3\xBCnf\\nzeile"}};
-
 std::vector<std::u16string> Keys(const TTblObjects& p) {
     std::vector<std::u16string> out;
     for (std::size_t i = 0; i < p.Count(); ++i) out.push_back(p.Keys->Get(i));
