@@ -22,6 +22,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "KeyInput.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -308,35 +310,7 @@ double WaitFor(const std::function<bool()>& done, double limitMs = 20000) {
 
 // ---- Input ----------------------------------------------------------------------
 
-bool IsExtended(WORD vk) {
-    switch (vk) {
-    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
-    case VK_INSERT: case VK_DELETE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-INPUT KeyInput(WORD vk, bool up) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    in.ki.dwFlags = (IsExtended(vk) ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-    return in;
-}
-
-// A key press, with modifier keys held around it.
-void Press(WORD vk, std::initializer_list<WORD> held = {}) {
-    std::vector<INPUT> in;
-    for (WORD m : held) in.push_back(KeyInput(m, false));
-    in.push_back(KeyInput(vk, false));
-    in.push_back(KeyInput(vk, true));
-    for (auto m = std::rbegin(held); m != std::rend(held); ++m) in.push_back(KeyInput(*m, true));
-    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
+using keyinput::Press;
 
 void Type(const std::wstring& text) {
     for (wchar_t c : text) Press(static_cast<WORD>(VkKeyScanW(c) & 0xFF));

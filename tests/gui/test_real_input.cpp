@@ -4,6 +4,7 @@
 // shows is checked. Under wine this needs a display (a virtual one does).
 
 #include "AppTestUtil.h"
+#include "KeyInput.h"
 
 #include <windowsx.h>
 
@@ -29,26 +30,7 @@ std::vector<std::pair<std::string, std::string>> Rows(int n, const std::string& 
     return rows;
 }
 
-INPUT KeyInput(WORD vk, bool up) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKey(vk, MAPVK_VK_TO_VSC));
-    const bool extended = vk == VK_UP || vk == VK_DOWN || vk == VK_HOME || vk == VK_END || vk == VK_PRIOR ||
-                          vk == VK_NEXT || vk == VK_INSERT || vk == VK_DELETE;
-    in.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-    return in;
-}
-
-// A key pressed and released, with modifier keys held around it.
-void Press(WORD vk, std::initializer_list<WORD> held = {}) {
-    std::vector<INPUT> in;
-    for (WORD m : held) in.push_back(KeyInput(m, false));
-    in.push_back(KeyInput(vk, false));
-    in.push_back(KeyInput(vk, true));
-    for (auto m = std::rbegin(held); m != std::rend(held); ++m) in.push_back(KeyInput(*m, true));
-    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
+using keyinput::Press;
 
 // Letters and digits typed key by key.
 void Type(const std::string& text) {
