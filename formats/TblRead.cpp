@@ -236,6 +236,97 @@ inline Decoded Decode(const std::uint8_t* s, const std::uint8_t* readable, std::
     return d;
 }
 
+// The common strings of a table in one pass each, straight into the room
+// they are kept in. Each returns false for a string it does not take, and
+// the exact routines above decode that string instead (from its start), so
+// what these take must be exactly what those make of it.
+#if defined(__SSE2__)
+// A key of ASCII alone (no zero byte before its end), short enough for
+// the first room (units + 2 < destUnits, as ReadImage asks of a key in that
+// room): widened 16 bytes at a time. Such a key is whole and comes back
+// as it was. Blocks are read while they end at readable at the latest.
+inline bool PlainKey(const std::uint8_t* s, const std::uint8_t* readable, char16_t* dest, std::size_t destUnits,
+                     std::size_t& units) {
+    const __m128i zero = _mm_setzero_si128();
+    for (std::size_t i = 0; static_cast<std::size_t>(readable - (s + i)) >= 16 && i + 19 <= destUnits; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi8(b, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 8), _mm_unpackhi_epi8(b, zero));
+        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero))));
+        if (!other) continue;
+        const std::size_t end = i + static_cast<std::size_t>(std::countr_zero(other));
+        if (s[end] != 0) return false;
+        dest[end] = 0;
+        units = end;
+        return true;
+    }
+    return false;
+}
+
+// A value of ASCII other than CR and "\" and of complete colour codes
+// (U+00FF, "c", a code character from "/" to ";"), whole before maxChars:
+// its display form written into dest (line feeds as "\n", codes as their
+// macro words), its length in units and the bytes it took. Such a value
+// needs no bytes kept: written again it gives back its bytes. The display
+// form is never more than twice the bytes (a 4-byte code becomes at most 8
+// units), so a room for two units per character holds it.
+inline bool PlainValue(const std::uint8_t* s, const std::uint8_t* readable, std::size_t maxChars, char16_t* dest,
+                       std::size_t destUnits, std::size_t& displayed, std::size_t& bytes) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8('\n'), carriageReturn = _mm_set1_epi8('\r');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    std::size_t i = 0, o = 0;
+    for (;;) {
+        // 16 units written and the longest macro word after them, and the
+        // zero unit, all within dest.
+        if (static_cast<std::size_t>(readable - (s + i)) < 16 || o + 25 > destUnits || i >= maxChars) return false;
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + o), _mm_unpacklo_epi8(b, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + o + 8), _mm_unpackhi_epi8(b, zero));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero)),
+                         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, lineFeed), _mm_cmpeq_epi8(b, carriageReturn)),
+                                      _mm_cmpeq_epi8(b, backslash)));
+        const auto found = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (!found) {
+            i += 16;
+            o += 16;
+            continue;
+        }
+        const auto run = static_cast<std::size_t>(std::countr_zero(found));
+        i += run;
+        o += run;
+        const std::uint8_t c = s[i];
+        if (c == 0) break;
+        if (c == '\n') {
+            dest[o] = u'\\';
+            dest[o + 1] = u'n';
+            o += 2;
+            i += 1;
+        } else if (c == 0xC3 && s[i + 1] == 0xBF && s[i + 2] == 'c' &&
+                   static_cast<unsigned>(s[i + 3] - '/') <= static_cast<unsigned>(';' - '/')) {
+            for (const char16_t* w = ColorMacroTable[s[i + 3] - '/'].word; *w; ++w) dest[o++] = *w;
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    // Every byte is one character or a code's part, so fewer bytes than
+    // maxChars means the decoder reached the zero byte.
+    if (i >= maxChars) return false;
+    dest[o] = 0;
+    displayed = o;
+    bytes = i;
+    return true;
+}
+#else
+inline bool PlainKey(const std::uint8_t*, const std::uint8_t*, char16_t*, std::size_t, std::size_t&) { return false; }
+inline bool PlainValue(const std::uint8_t*, const std::uint8_t*, std::size_t, char16_t*, std::size_t, std::size_t&,
+                       std::size_t&) {
+    return false;
+}
+#endif
+
 // The bytes of the string at offset up to its zero byte (image[size] is
 // one, at the latest).
 std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::uint64_t offset) {
@@ -310,22 +401,49 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
         // A value decodes to at most two units per character, so a room
         // of that many units gives the same units as the full buffer.
         const std::size_t valueRoom = std::min(stringUnits, 2 * valueChars + 1);
-        char16_t* valueUnits = receiver.ValueRoom(valueRoom);
-        if (!valueUnits) valueUnits = valueBuffer.get();
-        const Decoded value = Decode(image + valueOffset, readable, valueChars, valueUnits, valueRoom);
+        char16_t* const valueRoomAt = receiver.ValueRoom(valueRoom);
+        // Most values are plain: their display form goes straight into the
+        // receiver's room in one pass, and they need no bytes kept. Others
+        // are decoded exactly; most of those hold no colour code or line
+        // break and are their own display form, which their bytes tell,
+        // read where they lie in the file.
+        const char16_t* display = valueRoomAt;
+        std::size_t displayed = 0, units = 0, valueBytes = 0;
+        bool mayHoldCodes = false;
+        Decoded value{};
+        const bool fastValue = valueRoomAt && PlainValue(image + valueOffset, readable, valueChars, valueRoomAt,
+                                                         valueRoom, displayed, valueBytes);
+        if (!fastValue) {
+            char16_t* valueUnits = valueRoomAt ? valueRoomAt : valueBuffer.get();
+            value = Decode(image + valueOffset, readable, valueChars, valueUnits, valueRoom);
+            units = value.units;
+            valueBytes = value.bytes;
+            display = valueUnits;
+            displayed = units;
+            mayHoldCodes = value.ascii ? value.lineBreaks : Utf8MayHoldCodes(image + valueOffset, valueBytes);
+            if (mayHoldCodes) {
+                displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
+                display = displayBuffer.get();
+            }
+        }
         // A key's length is known only once it is decoded: most are short
         // and go into a small room; one that fills it (so that the room may
         // have ended it) is decoded again into the full buffer.
         const std::size_t keyRoom = std::min(stringUnits, KeyRoomUnits);
         char16_t* keyUnitsAt = receiver.KeyRoom(keyRoom);
-        Decoded key{};
-        if (keyUnitsAt) key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, keyRoom);
-        if (!keyUnitsAt || (keyRoom < stringUnits && key.units + 2 >= keyRoom)) {
-            keyUnitsAt = keyBuffer.get();
-            key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, stringUnits);
+        std::size_t keyUnits = 0;
+        const bool fastKey = keyUnitsAt && PlainKey(image + keyOffset, readable, keyUnitsAt, keyRoom, keyUnits);
+        std::size_t keyBytes = keyUnits;
+        if (!fastKey) {
+            Decoded key{};
+            if (keyUnitsAt) key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, keyRoom);
+            if (!keyUnitsAt || (keyRoom < stringUnits && key.units + 2 >= keyRoom)) {
+                keyUnitsAt = keyBuffer.get();
+                key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, stringUnits);
+            }
+            keyUnits = key.units;
+            keyBytes = key.bytes;
         }
-        const std::size_t units = value.units, valueBytes = value.bytes;
-        const std::size_t keyUnits = key.units, keyBytes = key.bytes;
         if (keyBytes + valueBytes > budget) return false;
         // A string that stops decoding before its zero byte (too long, or a
         // sequence that is not UTF-8) is cut; a value that ends at its
@@ -335,18 +453,10 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
             if (report->cutStrings++ == 0) report->firstCutEntry = static_cast<std::size_t>(i);
         }
         budget -= keyBytes + valueBytes;
-        // Most values hold no colour code or line break and are their own
-        // display form; their bytes tell, read where they lie in the file.
-        const char16_t* display = valueUnits;
-        std::size_t displayed = units;
-        const bool mayHoldCodes = value.ascii ? value.lineBreaks : Utf8MayHoldCodes(image + valueOffset, valueBytes);
-        if (mayHoldCodes) {
-            displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
-            display = displayBuffer.get();
-        }
         receiver.Entry(std::u16string_view(keyUnitsAt, keyUnits), std::u16string_view(display, displayed));
 
-        if (!wantsStored) continue;
+        // A plain key or value comes back by itself.
+        if (!wantsStored || (fastKey && fastValue)) continue;
         // The bytes of a string that would not come back are handed on; a
         // string cut by the reader never comes back.
         const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
@@ -359,9 +469,10 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
         }
         // So does an ASCII value without a carriage return (it has no code
         // either) and without a backslash.
-        const bool plainValue = !valueCut && units == valueBytes && !mayHoldCodes;
-        if (plainValue ? (value.ascii ? value.backslashes : std::memchr(image + valueOffset, '\\', valueBytes) != nullptr)
-                       : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, readable)) {
+        const bool asciiValue = !valueCut && units == valueBytes && !mayHoldCodes;
+        if (!fastValue &&
+            (asciiValue ? (value.ascii ? value.backslashes : std::memchr(image + valueOffset, '\\', valueBytes) != nullptr)
+                        : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, readable))) {
             const std::string_view bytes = StringAt(image, size, valueOffset);
             if (valueCut || !writeBack.Same(display, displayed, true, bytes)) keptValue = bytes;
         }
