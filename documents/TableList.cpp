@@ -136,12 +136,6 @@ const char16_t* TStringList::Store(std::u16string_view text) {
     return at;
 }
 
-char16_t* TStringList::Room(std::size_t units) {
-    Block* b = blocks_.empty() ? nullptr : &blocks_.back();
-    if (!b || b->capacity - b->used < units) b = &AddBlock(units);
-    return b->units + b->used;
-}
-
 void TStringList::Release(const Entry& e) {
     if (e.size == 0) return;
     liveUnits_ -= e.size + std::size_t{1};
@@ -181,7 +175,7 @@ void TStringList::SetFlag(std::size_t i, std::int32_t flag) {
     entries_[i].flag = flag;
 }
 
-void TStringList::Append(std::u16string_view text, std::int32_t flag) {
+void TStringList::AppendStored(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
     // Room for the entry first, so that a failure leaves no dead text.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));

@@ -126,12 +126,32 @@ public:
     void EnsureCount(std::size_t count);
 
     // Appends to this list only; the caller appends to the partner as well.
-    void Append(std::u16string_view text, std::int32_t flag = FlagPlain);
+    void Append(std::u16string_view text, std::int32_t flag = FlagPlain) {
+        // A string written in place through Room, in a list without origins
+        // or kept bytes (a table being read), is only counted; everything
+        // else goes the general way.
+        if (!blocks_.empty() && !text.empty() && text.size() <= UINT32_MAX && entries_.size() < entries_.capacity() &&
+            origins_.empty() && storedOf_.empty()) {
+            Block& b = blocks_.back();
+            if (text.data() == b.units + b.used && text.size() < b.capacity - b.used) {
+                b.units[b.used + text.size()] = 0;
+                entries_.push_back(Entry{text.data(), static_cast<std::uint32_t>(text.size()), flag});
+                b.used += text.size() + 1;
+                liveUnits_ += text.size() + 1;
+                return;
+            }
+        }
+        AppendStored(text, flag);
+    }
     void Append(const char16_t* text, std::int32_t flag = FlagPlain);
     // Where the next appended string's units go when there is room for
     // units units there (the zero unit included), making that room first.
     // Appending the string written there keeps it in place, no copy.
-    char16_t* Room(std::size_t units);
+    char16_t* Room(std::size_t units) {
+        if (!blocks_.empty() && blocks_.back().capacity - blocks_.back().used >= units)
+            return blocks_.back().units + blocks_.back().used;
+        return AddBlock(units).units;
+    }
     // Empties the list; the largest block of the store stays for reuse.
     void Clear();
     // Room for count entries, and for units more units of text (zero
@@ -238,6 +258,9 @@ private:
         std::size_t used;
     };
 
+    // Append's general way: copies text into the store when it is not in
+    // place already.
+    void AppendStored(std::u16string_view text, std::int32_t flag);
     // Copies text and its zero unit into the store; may add a block.
     const char16_t* Store(std::u16string_view text);
     Block& AddBlock(std::size_t units);

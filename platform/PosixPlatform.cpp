@@ -72,12 +72,17 @@ std::size_t LargeSpan(std::size_t bytes) { return (bytes + HugePageBytes - 1) & 
 // A few freed blocks are kept for the next request of the same span: a
 // table read or written again (a reload, a save after an edit) then finds
 // its buffers mapped already. Their pages are marked free, so the kernel
-// may take them back when memory runs short.
+// may take them back when memory runs short, except those of the block
+// freed last while it is small: it is the one the next request most
+// likely takes (reading a file frees its image right before the next read
+// wants one), and marking its pages costs a flush of the address
+// translations each time, about as much as reading the file. It is marked
+// as soon as another block is freed.
 class BlockCache {
 public:
     void* Take(std::size_t span) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        for (std::size_t i = blocks_.size(); i-- > 0;) {
             if (blocks_[i].span != span) continue;
             void* block = blocks_[i].block;
             total_ -= span;
@@ -92,26 +97,34 @@ public:
             ::munmap(block, span);
             return;
         }
-#ifdef MADV_FREE
-        ::madvise(block, span, MADV_FREE);
-#endif
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!blocks_.empty()) MarkFree(blocks_.back());
         while (!blocks_.empty() && (blocks_.size() >= MaxBlocks || total_ + span > MaxTotal)) {
             ::munmap(blocks_.front().block, blocks_.front().span);  // the oldest goes first
             total_ -= blocks_.front().span;
             blocks_.erase(blocks_.begin());
         }
-        blocks_.push_back(Cached{block, span});
+        blocks_.push_back(Cached{block, span, false});
         total_ += span;
+        if (span > HotBytes) MarkFree(blocks_.back());
     }
 
 private:
     static constexpr std::size_t MaxBlocks = 8;
     static constexpr std::size_t MaxTotal = std::size_t{64} << 20;
+    static constexpr std::size_t HotBytes = std::size_t{8} << 20;
     struct Cached {
         void* block;
         std::size_t span;
+        bool marked;
     };
+    static void MarkFree(Cached& cached) {
+        if (cached.marked) return;
+#ifdef MADV_FREE
+        ::madvise(cached.block, cached.span, MADV_FREE);
+#endif
+        cached.marked = true;
+    }
     std::mutex mutex_;
     std::vector<Cached> blocks_;
     std::size_t total_ = 0;
