@@ -313,6 +313,12 @@ public:
         keys_.Append(key);
         values_.Append(value);
     }
+    void Entries(const std::u16string_view* keys, const std::u16string_view* values, std::size_t count) override {
+        for (std::size_t i = 0; i < count; ++i) {
+            keys_.Append(keys[i]);
+            values_.Append(values[i]);
+        }
+    }
     char16_t* KeyRoom(std::size_t units) override { return keys_.Room(units); }
     char16_t* ValueRoom(std::size_t units) override { return values_.Room(units); }
     bool WantsStored() const override { return true; }

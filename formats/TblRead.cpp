@@ -335,6 +335,202 @@ std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::ui
                             static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - (image + offset)));
 }
 
+// One read of an image: what every entry needs, and the entries that are
+// not plain, one at a time by the exact routines.
+class ImageReader {
+public:
+    ImageReader(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report)
+        : image_(image), size_(size), readable_(image + size + 1), receiver_(receiver), report_(report),
+          wantsStored_(receiver.WantsStored()),
+          stringUnits_(static_cast<std::size_t>(std::min<std::uint64_t>(KeyBufferUnits, size + 1))),
+          budget_(size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size) {}
+
+    // A string in the image has at most `size` bytes and so at most `size`
+    // units (stringUnits).
+    std::size_t StringUnits() const { return stringUnits_; }
+
+    // Takes bytes from the budget: entries may share their strings, so a
+    // small file could name the same 65535-character string for every one
+    // of its 65535 entries and fill gigabytes of memory with copies. The
+    // bytes decoded over all entries are bounded by a multiple of the
+    // file's size; beyond that the read stops and fails like an entry that
+    // points outside the file. Files whose entries have strings of their
+    // own never come near it.
+    bool Spend(std::uint64_t bytes) {
+        if (bytes > budget_) return false;
+        budget_ -= bytes;
+        return true;
+    }
+
+    // Entry i by the exact routines: false when the read must fail.
+    bool Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t valueOffset, std::uint32_t valueLength);
+
+private:
+    // Scratch buffers, made when first needed; their contents are always
+    // written before they are read, so they are not cleared. A display form
+    // is at most 8/3 as long as its string (plus one final "\color;"), so a
+    // small file gets small buffers; the results are the same.
+    void MakeBuffers() {
+        if (keyBuffer_) return;
+        keyBuffer_ = std::make_unique_for_overwrite<char16_t[]>(stringUnits_);
+        valueBuffer_ = std::make_unique_for_overwrite<char16_t[]>(stringUnits_);
+        displayBuffer_ = std::make_unique_for_overwrite<char16_t[]>(
+            std::min<std::size_t>(DisplayBufferUnits, 3 * stringUnits_ + 8));
+    }
+
+    const std::uint8_t* image_;
+    std::uint64_t size_;
+    const std::uint8_t* readable_;
+    TableEntryReceiver& receiver_;
+    ReadReport* report_;
+    bool wantsStored_;
+    std::size_t stringUnits_;
+    std::uint64_t budget_;
+    std::unique_ptr<char16_t[]> keyBuffer_, valueBuffer_, displayBuffer_;
+    WriteBack writeBack_;
+};
+
+bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t valueOffset,
+                        std::uint32_t valueLength) {
+    MakeBuffers();
+    const std::uint8_t* image = image_;
+    // A stored length of 0 (a 65535-byte value whose length wrapped) takes
+    // the value up to its zero byte.
+    const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
+    // A value decodes to at most two units per character, so a room of
+    // that many units gives the same units as the full buffer.
+    const std::size_t valueRoom = std::min(stringUnits_, 2 * valueChars + 1);
+    char16_t* valueUnits = receiver_.ValueRoom(valueRoom);
+    if (!valueUnits) valueUnits = valueBuffer_.get();
+    const Decoded value = Decode(image + valueOffset, readable_, valueChars, valueUnits, valueRoom);
+    // A key's length is known only once it is decoded: most are short and
+    // go into a small room; one that fills it (so that the room may have
+    // ended it) is decoded again into the full buffer.
+    const std::size_t keyRoom = std::min(stringUnits_, KeyRoomUnits);
+    char16_t* keyUnitsAt = receiver_.KeyRoom(keyRoom);
+    Decoded key{};
+    if (keyUnitsAt) key = Decode(image + keyOffset, readable_, KeyBufferUnits, keyUnitsAt, keyRoom);
+    if (!keyUnitsAt || (keyRoom < stringUnits_ && key.units + 2 >= keyRoom)) {
+        keyUnitsAt = keyBuffer_.get();
+        key = Decode(image + keyOffset, readable_, KeyBufferUnits, keyUnitsAt, stringUnits_);
+    }
+    const std::size_t units = value.units, valueBytes = value.bytes;
+    const std::size_t keyUnits = key.units, keyBytes = key.bytes;
+    if (!Spend(keyBytes + valueBytes)) return false;
+    // A string that stops decoding before its zero byte (too long, or a
+    // sequence that is not UTF-8) is cut; a value that ends at its stored
+    // length is whole.
+    const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
+    if (report_ && (keyCut || (valueCut && (valueLength == 0 || valueBytes + 1 < valueLength)))) {
+        if (report_->cutStrings++ == 0) report_->firstCutEntry = static_cast<std::size_t>(i);
+    }
+    // Most values hold no colour code or line break and are their own
+    // display form; their bytes tell, read where they lie in the file.
+    const char16_t* display = valueUnits;
+    std::size_t displayed = units;
+    const bool mayHoldCodes = value.ascii ? value.lineBreaks : Utf8MayHoldCodes(image + valueOffset, valueBytes);
+    if (mayHoldCodes) {
+        displayed = ColorCodesToMacrosCounted(display, units, displayBuffer_.get());
+        display = displayBuffer_.get();
+    }
+    receiver_.Entry(std::u16string_view(keyUnitsAt, keyUnits), std::u16string_view(display, displayed));
+
+    if (!wantsStored_) return true;
+    // The bytes of a string that would not come back are handed on; a
+    // string cut by the reader never comes back.
+    std::string_view keptKey, keptValue;
+    // A key of as many units as bytes is ASCII, which always comes back.
+    if (keyCut || (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, readable_))) {
+        const std::string_view bytes = StringAt(image, size_, keyOffset);
+        if (keyCut || !writeBack_.Same(keyUnitsAt, keyUnits, false, bytes)) keptKey = bytes;
+    }
+    // So does an ASCII value without a carriage return (it has no code
+    // either) and without a backslash.
+    const bool asciiValue = !valueCut && units == valueBytes && !mayHoldCodes;
+    if (asciiValue ? (value.ascii ? value.backslashes : std::memchr(image + valueOffset, '\\', valueBytes) != nullptr)
+                   : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, readable_)) {
+        const std::string_view bytes = StringAt(image, size_, valueOffset);
+        if (valueCut || !writeBack_.Same(display, displayed, true, bytes)) keptValue = bytes;
+    }
+    if (keptKey.empty() && keptValue.empty()) return true;
+    if (!Spend(keptKey.size() + keptValue.size())) return false;
+    receiver_.Stored(keptKey, keptValue);
+    return true;
+}
+
+// Plain entries (see PlainKey and PlainValue) are decoded one after another
+// into rooms of the receiver that hold many of them, and handed over in
+// batches; see TableEntryReceiver.
+class PlainBatch {
+public:
+    explicit PlainBatch(TableEntryReceiver& receiver) : receiver_(receiver) {}
+
+    // Room for a key of keyUnits and a value of valueUnits units (zero
+    // units included) after the pending entries; false when the receiver
+    // gives none.
+    bool Room(std::size_t keyUnits, std::size_t valueUnits) {
+        if (keyLeft_ >= keyUnits && valueLeft_ >= valueUnits) return true;
+        Flush();
+        if (noRooms_) return false;
+        keyAt_ = receiver_.KeyRoom(std::max(keyUnits, BatchRoomUnits));
+        valueAt_ = receiver_.ValueRoom(std::max(valueUnits, BatchRoomUnits));
+        if (!keyAt_ || !valueAt_) {
+            noRooms_ = true;
+            Forget();
+            return false;
+        }
+        keyLeft_ = std::max(keyUnits, BatchRoomUnits);
+        valueLeft_ = std::max(valueUnits, BatchRoomUnits);
+        return true;
+    }
+    char16_t* KeyAt() const { return keyAt_; }
+    char16_t* ValueAt() const { return valueAt_; }
+
+    // The key and value just written at KeyAt and ValueAt.
+    void Add(std::size_t keyUnits, std::size_t valueUnits) {
+        keys_[pending_] = std::u16string_view(keyAt_, keyUnits);
+        values_[pending_] = std::u16string_view(valueAt_, valueUnits);
+        keyAt_ += keyUnits + 1;
+        keyLeft_ -= keyUnits + 1;
+        valueAt_ += valueUnits + 1;
+        valueLeft_ -= valueUnits + 1;
+        if (++pending_ == BatchEntries) Flush();
+    }
+
+    // Hands the pending entries over.
+    void Flush() {
+        if (pending_ == 0) return;
+        const std::size_t count = pending_;
+        pending_ = 0;
+        receiver_.Entries(keys_, values_, count);
+    }
+
+    // Before an entry the batch does not take: the pending ones go first,
+    // and that entry may leave anything in the receiver's rooms.
+    void Interrupt() {
+        Flush();
+        Forget();
+    }
+
+private:
+    static constexpr std::size_t BatchEntries = 64;
+    static constexpr std::size_t BatchRoomUnits = 8192;
+
+    void Forget() {
+        keyAt_ = valueAt_ = nullptr;
+        keyLeft_ = valueLeft_ = 0;
+    }
+
+    TableEntryReceiver& receiver_;
+    char16_t* keyAt_ = nullptr;
+    char16_t* valueAt_ = nullptr;
+    std::size_t keyLeft_ = 0, valueLeft_ = 0;
+    bool noRooms_ = false;
+    std::size_t pending_ = 0;
+    std::u16string_view keys_[BatchEntries];
+    std::u16string_view values_[BatchEntries];
+};
+
 bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report) {
     if (!image) return false;
     if (size > MaxFileSize || size < TblMinFileSize) return false;
@@ -356,28 +552,15 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
     if (dataStart >= fileSize) return false;
     if (n == 0) return true;
 
-    // Scratch buffers for the whole call; their contents are always written
-    // before they are read, so they are not cleared. A string in the image
-    // has at most `size` bytes and so at most `size` units, and its display
-    // form is at most 8/3 as long (plus one final "\color;"), so a small
-    // file gets small buffers; the results are the same.
-    const std::size_t stringUnits = static_cast<std::size_t>(std::min<std::uint64_t>(KeyBufferUnits, size + 1));
-    const std::size_t displayUnits = std::min<std::size_t>(DisplayBufferUnits, 3 * stringUnits + 8);
-    auto keyBuffer = std::make_unique_for_overwrite<char16_t[]>(stringUnits);
-    auto valueBuffer = std::make_unique_for_overwrite<char16_t[]>(stringUnits);
-    auto displayBuffer = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
-
-    // Entries may share their strings, so a small file could name the same
-    // 65535-character string for every one of its 65535 entries and fill
-    // gigabytes of memory with copies. The bytes decoded over all entries
-    // are bounded by a multiple of the file's size; beyond that the read
-    // stops and fails like an entry that points outside the file. Files
-    // whose entries have strings of their own never come near it.
-    std::uint64_t budget = size > UINT64_MAX / TblStringBudgetFactor ? UINT64_MAX : TblStringBudgetFactor * size;
-
-    const bool wantsStored = receiver.WantsStored();
+    ImageReader reader(image, size, receiver, report);
+    PlainBatch batch(receiver);
+    // Entries handed over before a failure stay handed over.
+    const auto fail = [&batch] {
+        batch.Flush();
+        return false;
+    };
     const std::uint8_t* readable = image + size + 1;
-    WriteBack writeBack;
+    const std::size_t keyRoom = std::min(reader.StringUnits(), KeyRoomUnits);
     const std::uint8_t* index = image + TblHeaderSize;
     for (std::uint64_t i = 0; i < n; ++i) {
         // The nodes lie in hash order, all over the node table: asking for
@@ -387,100 +570,31 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
             if (ahead < hashSize) Prefetch(image + nodeTable + TblNodeSize * ahead);
         }
         const std::uint64_t slot = Load16(index + 2 * i);
-        if (slot >= hashSize) return false;  // names no slot of the node table
+        if (slot >= hashSize) return fail();  // names no slot of the node table
         const std::uint8_t* node = image + nodeTable + TblNodeSize * slot;
         const std::uint64_t keyOffset = Load32(node + 7);
         const std::uint64_t valueOffset = Load32(node + 11);
         const std::uint32_t valueLength = Load16(node + 15);
-        if (keyOffset < dataStart || keyOffset > fileSize) return false;
-        if (valueOffset < dataStart || valueOffset > fileSize) return false;
+        if (keyOffset < dataStart || keyOffset > fileSize) return fail();
+        if (valueOffset < dataStart || valueOffset > fileSize) return fail();
 
-        // A stored length of 0 (a 65535-byte value whose length wrapped)
-        // takes the value up to its zero byte.
+        // Most entries are plain: key and value go straight into the
+        // receiver's rooms in one pass each, are whole and need no bytes
+        // kept. The room for the value is the one the exact routines get.
         const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
-        // A value decodes to at most two units per character, so a room
-        // of that many units gives the same units as the full buffer.
-        const std::size_t valueRoom = std::min(stringUnits, 2 * valueChars + 1);
-        char16_t* const valueRoomAt = receiver.ValueRoom(valueRoom);
-        // Most values are plain: their display form goes straight into the
-        // receiver's room in one pass, and they need no bytes kept. Others
-        // are decoded exactly; most of those hold no colour code or line
-        // break and are their own display form, which their bytes tell,
-        // read where they lie in the file.
-        const char16_t* display = valueRoomAt;
-        std::size_t displayed = 0, units = 0, valueBytes = 0;
-        bool mayHoldCodes = false;
-        Decoded value{};
-        const bool fastValue = valueRoomAt && PlainValue(image + valueOffset, readable, valueChars, valueRoomAt,
-                                                         valueRoom, displayed, valueBytes);
-        if (!fastValue) {
-            char16_t* valueUnits = valueRoomAt ? valueRoomAt : valueBuffer.get();
-            value = Decode(image + valueOffset, readable, valueChars, valueUnits, valueRoom);
-            units = value.units;
-            valueBytes = value.bytes;
-            display = valueUnits;
-            displayed = units;
-            mayHoldCodes = value.ascii ? value.lineBreaks : Utf8MayHoldCodes(image + valueOffset, valueBytes);
-            if (mayHoldCodes) {
-                displayed = ColorCodesToMacrosCounted(display, units, displayBuffer.get());
-                display = displayBuffer.get();
-            }
+        const std::size_t valueRoom = std::min(reader.StringUnits(), 2 * valueChars + 1);
+        std::size_t keyUnits = 0, displayed = 0, valueBytes = 0;
+        if (batch.Room(keyRoom, valueRoom) &&
+            PlainValue(image + valueOffset, readable, valueChars, batch.ValueAt(), valueRoom, displayed, valueBytes) &&
+            PlainKey(image + keyOffset, readable, batch.KeyAt(), keyRoom, keyUnits)) {
+            if (!reader.Spend(keyUnits + valueBytes)) return fail();
+            batch.Add(keyUnits, displayed);
+            continue;
         }
-        // A key's length is known only once it is decoded: most are short
-        // and go into a small room; one that fills it (so that the room may
-        // have ended it) is decoded again into the full buffer.
-        const std::size_t keyRoom = std::min(stringUnits, KeyRoomUnits);
-        char16_t* keyUnitsAt = receiver.KeyRoom(keyRoom);
-        std::size_t keyUnits = 0;
-        const bool fastKey = keyUnitsAt && PlainKey(image + keyOffset, readable, keyUnitsAt, keyRoom, keyUnits);
-        std::size_t keyBytes = keyUnits;
-        if (!fastKey) {
-            Decoded key{};
-            if (keyUnitsAt) key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, keyRoom);
-            if (!keyUnitsAt || (keyRoom < stringUnits && key.units + 2 >= keyRoom)) {
-                keyUnitsAt = keyBuffer.get();
-                key = Decode(image + keyOffset, readable, KeyBufferUnits, keyUnitsAt, stringUnits);
-            }
-            keyUnits = key.units;
-            keyBytes = key.bytes;
-        }
-        if (keyBytes + valueBytes > budget) return false;
-        // A string that stops decoding before its zero byte (too long, or a
-        // sequence that is not UTF-8) is cut; a value that ends at its
-        // stored length is whole.
-        if (report && (image[keyOffset + keyBytes] != 0 ||
-                       (image[valueOffset + valueBytes] != 0 && (valueLength == 0 || valueBytes + 1 < valueLength)))) {
-            if (report->cutStrings++ == 0) report->firstCutEntry = static_cast<std::size_t>(i);
-        }
-        budget -= keyBytes + valueBytes;
-        receiver.Entry(std::u16string_view(keyUnitsAt, keyUnits), std::u16string_view(display, displayed));
-
-        // A plain key or value comes back by itself.
-        if (!wantsStored || (fastKey && fastValue)) continue;
-        // The bytes of a string that would not come back are handed on; a
-        // string cut by the reader never comes back.
-        const bool keyCut = image[keyOffset + keyBytes] != 0, valueCut = image[valueOffset + valueBytes] != 0;
-        std::string_view keptKey, keptValue;
-        // A key of as many units as bytes is ASCII, which always comes back.
-        if (keyCut ||
-            (keyUnits != keyBytes && MayNotComeBack(image + keyOffset, keyBytes, keyUnits, false, readable))) {
-            const std::string_view bytes = StringAt(image, size, keyOffset);
-            if (keyCut || !writeBack.Same(keyUnitsAt, keyUnits, false, bytes)) keptKey = bytes;
-        }
-        // So does an ASCII value without a carriage return (it has no code
-        // either) and without a backslash.
-        const bool asciiValue = !valueCut && units == valueBytes && !mayHoldCodes;
-        if (!fastValue &&
-            (asciiValue ? (value.ascii ? value.backslashes : std::memchr(image + valueOffset, '\\', valueBytes) != nullptr)
-                        : valueCut || MayNotComeBack(image + valueOffset, valueBytes, units, true, readable))) {
-            const std::string_view bytes = StringAt(image, size, valueOffset);
-            if (valueCut || !writeBack.Same(display, displayed, true, bytes)) keptValue = bytes;
-        }
-        if (keptKey.empty() && keptValue.empty()) continue;
-        if (keptKey.size() + keptValue.size() > budget) return false;
-        budget -= keptKey.size() + keptValue.size();
-        receiver.Stored(keptKey, keptValue);
+        batch.Interrupt();
+        if (!reader.Entry(i, keyOffset, valueOffset, valueLength)) return false;
     }
+    batch.Flush();
     return true;
 }
 
