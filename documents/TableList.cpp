@@ -221,6 +221,40 @@ void TStringList::Append(const char16_t* text, std::int32_t flag) {
     Append(std::u16string_view(text, WideLength(text)), flag);
 }
 
+bool TStringList::Written(const std::u16string_view* texts, std::size_t count) const {
+    if (blocks_.empty() || !origins_.empty() || !storedOf_.empty()) return false;
+    const Block& b = blocks_.back();
+    const char16_t* at = b.units + b.used;
+    std::size_t left = b.capacity - b.used;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::u16string_view text = texts[i];
+        if (text.empty()) continue;
+        if (text.data() != at || text.size() >= left || text.size() > std::numeric_limits<std::uint32_t>::max())
+            return false;
+        at += text.size() + 1;
+        left -= text.size() + 1;
+    }
+    return true;
+}
+
+void TStringList::AppendWritten(const std::u16string_view* texts, std::size_t count) {
+    ReserveMore(count);
+    Block& b = blocks_.back();
+    std::size_t used = b.used;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::u16string_view text = texts[i];
+        if (text.empty()) {
+            entries_.push_back(Entry{EmptyUnits, 0, FlagPlain});
+            continue;
+        }
+        b.units[used + text.size()] = 0;
+        entries_.push_back(Entry{b.units + used, static_cast<std::uint32_t>(text.size()), FlagPlain});
+        used += text.size() + 1;
+    }
+    liveUnits_ += used - b.used;
+    b.used = used;
+}
+
 void TStringList::Reserve(std::size_t count, std::size_t units) {
     entries_.reserve(count);
     if (units == 0) return;

@@ -265,11 +265,12 @@ inline bool PlainKey(const std::uint8_t* s, const std::uint8_t* readable, char16
 
 // A value of ASCII other than CR and "\" and of complete colour codes
 // (U+00FF, "c", a code character from "/" to ";"), whole before maxChars:
-// its display form written into dest (line feeds as "\n", codes as their
-// macro words), its length in units and the bytes it took. Such a value
-// needs no bytes kept: written again it gives back its bytes. The display
-// form is never more than twice the bytes (a 4-byte code becomes at most 8
-// units), so a room for two units per character holds it.
+// its display form written into dest, a room of destUnits units (line
+// feeds as "\n", codes as their macro words), its length in units and the
+// bytes it took. Such a value needs no bytes kept: written again it gives
+// back its bytes. The display form is never more than twice the bytes (a
+// 4-byte code becomes at most 8 units); the blocks written may reach up to
+// 24 units past it.
 inline bool PlainValue(const std::uint8_t* s, const std::uint8_t* readable, std::size_t maxChars, char16_t* dest,
                        std::size_t destUnits, std::size_t& displayed, std::size_t& bytes) {
     const __m128i zero = _mm_setzero_si128();
@@ -486,14 +487,13 @@ public:
     char16_t* KeyAt() const { return keyAt_; }
     char16_t* ValueAt() const { return valueAt_; }
 
-    // The key and value just written at KeyAt and ValueAt.
+    std::size_t ValueLeft() const { return valueLeft_; }
+
+    // The key and value just written at KeyAt and ValueAt. An empty string
+    // takes no room: a receiver keeps none for it.
     void Add(std::size_t keyUnits, std::size_t valueUnits) {
-        keys_[pending_] = std::u16string_view(keyAt_, keyUnits);
-        values_[pending_] = std::u16string_view(valueAt_, valueUnits);
-        keyAt_ += keyUnits + 1;
-        keyLeft_ -= keyUnits + 1;
-        valueAt_ += valueUnits + 1;
-        valueLeft_ -= valueUnits + 1;
+        keys_[pending_] = Take(keyAt_, keyLeft_, keyUnits);
+        values_[pending_] = Take(valueAt_, valueLeft_, valueUnits);
         if (++pending_ == BatchEntries) Flush();
     }
 
@@ -515,6 +515,14 @@ public:
 private:
     static constexpr std::size_t BatchEntries = 64;
     static constexpr std::size_t BatchRoomUnits = 8192;
+
+    static std::u16string_view Take(char16_t*& at, std::size_t& left, std::size_t units) {
+        if (units == 0) return std::u16string_view(u"", 0);
+        const std::u16string_view text(at, units);
+        at += units + 1;
+        left -= units + 1;
+        return text;
+    }
 
     void Forget() {
         keyAt_ = valueAt_ = nullptr;
@@ -580,12 +588,14 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
 
         // Most entries are plain: key and value go straight into the
         // receiver's rooms in one pass each, are whole and need no bytes
-        // kept. The room for the value is the one the exact routines get.
+        // kept. A plain value's display form takes at most two units per
+        // byte, and it has fewer bytes than valueChars; the room holds that
+        // and what the block-wise writing may put after it.
         const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
-        const std::size_t valueRoom = std::min(reader.StringUnits(), 2 * valueChars + 1);
         std::size_t keyUnits = 0, displayed = 0, valueBytes = 0;
-        if (batch.Room(keyRoom, valueRoom) &&
-            PlainValue(image + valueOffset, readable, valueChars, batch.ValueAt(), valueRoom, displayed, valueBytes) &&
+        if (batch.Room(keyRoom, 2 * valueChars + 32) &&
+            PlainValue(image + valueOffset, readable, valueChars, batch.ValueAt(), batch.ValueLeft(), displayed,
+                       valueBytes) &&
             PlainKey(image + keyOffset, readable, batch.KeyAt(), keyRoom, keyUnits)) {
             if (!reader.Spend(keyUnits + valueBytes)) return fail();
             batch.Add(keyUnits, displayed);

@@ -304,6 +304,34 @@ TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTabl
     }
 }
 
+// Long tables of mostly plain entries (ASCII, line breaks, colour codes),
+// which a reader into lists takes in batches, with the strings that end a
+// batch's run in between: empty keys and values, keys about as long as the
+// room a key is first decoded into, values of other letters.
+TEST_F(FastTablesTest, RunsOfPlainEntriesReadIntoListsAsOneByOne) {
+    static const char16_t* const pieces[] = {u"\\n", u"\\red;", u"\\purple;", u"\\color;", u"\u0416",
+                                             u"\\",  u"\r",     u"\u00FF",    u"\u00FFc"};
+    std::mt19937 rng(22);
+    for (int round = 0; round < 12; ++round) {
+        Entries entries;
+        const std::size_t count = 100 + rng() % 400;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::u16string key = u"Key" + std::u16string(rng() % 30, u'k'), value;
+            const unsigned shape = rng() % 16;
+            if (shape == 0) key.clear();
+            if (shape == 1) key = std::u16string(240 + rng() % 30, u'k');
+            if (shape == 2) key += u"\u00E9";
+            const std::size_t letters = shape == 3 ? 0 : rng() % 8 == 0 ? rng() % 400 : rng() % 60;
+            for (std::size_t k = 0; k < letters; ++k) {
+                value.push_back(static_cast<char16_t>(u'a' + rng() % 26));
+                if (rng() % 25 == 0) value += pieces[rng() % (shape == 4 ? std::size(pieces) : 4)];
+            }
+            entries.emplace_back(std::move(key), std::move(value));
+        }
+        ExpectSameTables(entries, ("round " + std::to_string(round)).c_str());
+    }
+}
+
 // Whether the bytes come back when the text is written again as the .tbl
 // writer writes it.
 bool ComesBack(const std::u16string& text, bool value, std::string_view bytes) {
