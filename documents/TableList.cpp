@@ -221,38 +221,42 @@ void TStringList::Append(const char16_t* text, std::int32_t flag) {
     Append(std::u16string_view(text, WideLength(text)), flag);
 }
 
-bool TStringList::Written(const std::u16string_view* texts, std::size_t count) const {
-    if (blocks_.empty() || !origins_.empty() || !storedOf_.empty()) return false;
-    const Block& b = blocks_.back();
-    const char16_t* at = b.units + b.used;
-    std::size_t left = b.capacity - b.used;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::u16string_view text = texts[i];
-        if (text.empty()) continue;
-        if (text.data() != at || text.size() >= left || text.size() > std::numeric_limits<std::uint32_t>::max())
-            return false;
-        at += text.size() + 1;
-        left -= text.size() + 1;
+std::size_t TStringList::AppendWritten(TStringList& keys, const std::u16string_view* keyTexts, TStringList& values,
+                                       const std::u16string_view* valueTexts, std::size_t count) {
+    if (&keys == &values) return 0;
+    for (const TStringList* list : {&keys, &values})
+        if (list->blocks_.empty() || !list->origins_.empty() || !list->storedOf_.empty()) return 0;
+    keys.ReserveMore(count);
+    values.ReserveMore(count);
+    Block& k = keys.blocks_.back();
+    Block& v = values.blocks_.back();
+    std::size_t keyUsed = k.used, valueUsed = v.used;
+    // Where a string lies, and the units it takes, or false when it is not
+    // at `used` within the block (an empty string takes none).
+    const auto place = [](const Block& b, std::size_t used, std::u16string_view text, std::size_t& units) {
+        units = text.empty() ? 0 : text.size() + 1;
+        return text.empty() || (text.data() == b.units + used && text.size() < b.capacity - used &&
+                                text.size() <= std::numeric_limits<std::uint32_t>::max());
+    };
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+        const std::u16string_view key = keyTexts[i], value = valueTexts[i];
+        std::size_t keyUnits, valueUnits;
+        if (!place(k, keyUsed, key, keyUnits) || !place(v, valueUsed, value, valueUnits)) break;
+        keys.entries_.push_back(Entry{keyUnits ? k.units + keyUsed : EmptyUnits,
+                                      static_cast<std::uint32_t>(key.size()), FlagPlain});
+        values.entries_.push_back(Entry{valueUnits ? v.units + valueUsed : EmptyUnits,
+                                        static_cast<std::uint32_t>(value.size()), FlagPlain});
+        if (keyUnits) k.units[keyUsed + key.size()] = 0;
+        if (valueUnits) v.units[valueUsed + value.size()] = 0;
+        keyUsed += keyUnits;
+        valueUsed += valueUnits;
     }
-    return true;
-}
-
-void TStringList::AppendWritten(const std::u16string_view* texts, std::size_t count) {
-    ReserveMore(count);
-    Block& b = blocks_.back();
-    std::size_t used = b.used;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::u16string_view text = texts[i];
-        if (text.empty()) {
-            entries_.push_back(Entry{EmptyUnits, 0, FlagPlain});
-            continue;
-        }
-        b.units[used + text.size()] = 0;
-        entries_.push_back(Entry{b.units + used, static_cast<std::uint32_t>(text.size()), FlagPlain});
-        used += text.size() + 1;
-    }
-    liveUnits_ += used - b.used;
-    b.used = used;
+    keys.liveUnits_ += keyUsed - k.used;
+    k.used = keyUsed;
+    values.liveUnits_ += valueUsed - v.used;
+    v.used = valueUsed;
+    return i;
 }
 
 void TStringList::Reserve(std::size_t count, std::size_t units) {

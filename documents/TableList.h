@@ -144,20 +144,16 @@ public:
         AppendStored(text, flag);
     }
     void Append(const char16_t* text, std::int32_t flag = FlagPlain);
-    // Whether count strings lie one after another from where Room points,
-    // each followed by its zero unit, within the room the store has there
-    // (empty ones anywhere), in a list without origins or kept bytes: so a
-    // reader writes them into that room.
-    bool Written(const std::u16string_view* texts, std::size_t count) const;
-    // Appends such strings where they are, as that many Append calls would;
-    // once ReserveMore has made room for count entries, it cannot fail.
-    void AppendWritten(const std::u16string_view* texts, std::size_t count);
-    // Room for count entries more; like Append, it doubles the room when
-    // it grows it, so that appending in batches stays linear.
-    void ReserveMore(std::size_t count) {
-        if (entries_.capacity() - entries_.size() < count)
-            entries_.reserve(std::max({entries_.size() + count, 2 * entries_.size(), std::size_t{16}}));
-    }
+    // Appends entries to two lists (keys and values) whose strings a reader
+    // wrote one after another from where each list's Room pointed, each
+    // followed by its zero unit, where they are (an empty one may lie
+    // anywhere), as that many Append calls on both would. It stops before
+    // the first entry whose key or value does not lie so, or when either
+    // list has origins or kept bytes, and returns how many it took; both
+    // lists always take the same entries. Only making room for the entries
+    // can fail, before any is appended.
+    static std::size_t AppendWritten(TStringList& keys, const std::u16string_view* keyTexts, TStringList& values,
+                                     const std::u16string_view* valueTexts, std::size_t count);
     // Where the next appended string's units go when there is room for
     // units units there (the zero unit included), making that room first.
     // Appending the string written there keeps it in place, no copy.
@@ -272,6 +268,12 @@ private:
         std::size_t used;
     };
 
+    // Room for count entries more; like Append, it doubles the room when
+    // it grows it, so that appending in batches stays linear.
+    void ReserveMore(std::size_t count) {
+        if (entries_.capacity() - entries_.size() < count)
+            entries_.reserve(std::max({entries_.size() + count, 2 * entries_.size(), std::size_t{16}}));
+    }
     // Append's general way: copies text into the store when it is not in
     // place already.
     void AppendStored(std::u16string_view text, std::int32_t flag);
@@ -328,17 +330,10 @@ public:
         values_.Append(value);
     }
     void Entries(const std::u16string_view* keys, const std::u16string_view* values, std::size_t count) override {
-        // Strings a reader wrote into the rooms are taken in one go, once
-        // both lists have room for the entries, so the two lists never
-        // differ in length; others one entry at a time.
-        keys_.ReserveMore(count);
-        values_.ReserveMore(count);
-        if (keys_.Written(keys, count) && values_.Written(values, count)) {
-            keys_.AppendWritten(keys, count);
-            values_.AppendWritten(values, count);
-            return;
-        }
-        for (std::size_t i = 0; i < count; ++i) Entry(keys[i], values[i]);
+        // Strings a reader wrote into the rooms are taken where they are,
+        // others one entry at a time.
+        for (std::size_t i = TStringList::AppendWritten(keys_, keys, values_, values, count); i < count; ++i)
+            Entry(keys[i], values[i]);
     }
     char16_t* KeyRoom(std::size_t units) override { return keys_.Room(units); }
     char16_t* ValueRoom(std::size_t units) override { return values_.Room(units); }

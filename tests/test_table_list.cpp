@@ -231,3 +231,58 @@ TEST(TableListTest, TextsConvertAndCompareLikeStrings) {
 }
 
 }  // namespace
+
+// Batches of entries handed over as a reader hands them: strings written
+// one after another into the lists' rooms, empty ones, and now and then a
+// string from elsewhere (which leaves the rooms to the receiver, so it ends
+// its batch). Every entry arrives as by Append, and both lists always hold
+// as many.
+TEST(TableListTest, BatchesOfEntriesWrittenInTheRoomsArriveAsAppended) {
+    std::mt19937 rng(9);
+    vm::TableLists lists;
+    std::vector<std::pair<std::u16string, std::u16string>> model;
+    vm::AppendToLists receiver(lists.Keys, lists.Values);
+    const std::u16string elsewhere = u"from elsewhere";
+    for (int round = 0; round < 300; ++round) {
+        std::size_t count = 1 + rng() % 40;
+        std::vector<std::u16string_view> keys(count), values(count);
+        std::size_t keyUnits = 0, valueUnits = 0;
+        char16_t* keyRoom = lists.Keys.Room(2000);
+        char16_t* valueRoom = lists.Values.Room(2000);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::u16string_view* views[2] = {&keys[i], &values[i]};
+            char16_t* rooms[2] = {keyRoom, valueRoom};
+            std::size_t* used[2] = {&keyUnits, &valueUnits};
+            std::u16string texts[2];
+            for (int side = 0; side < 2; ++side) {
+                const std::size_t length = rng() % 4 == 0 ? 0 : rng() % 20;
+                for (std::size_t k = 0; k < length; ++k) texts[side].push_back(static_cast<char16_t>(u'a' + rng() % 26));
+                if (rng() % 30 == 0) {
+                    texts[side] = elsewhere;
+                    *views[side] = elsewhere;
+                } else if (!texts[side].empty()) {
+                    char16_t* at = rooms[side] + *used[side];
+                    std::copy(texts[side].begin(), texts[side].end(), at);
+                    at[length] = 0;
+                    *views[side] = std::u16string_view(at, length);
+                    *used[side] += length + 1;
+                }
+            }
+            model.emplace_back(texts[0], texts[1]);
+            if (keys[i].data() == elsewhere.data() || values[i].data() == elsewhere.data()) count = i + 1;
+        }
+        receiver.Entries(keys.data(), values.data(), count);
+        ASSERT_EQ(lists.Keys.Count(), model.size()) << "round " << round;
+        ASSERT_EQ(lists.Values.Count(), model.size()) << "round " << round;
+        if (rng() % 50 == 0) {
+            lists.Clear();
+            model.clear();
+        }
+    }
+    for (std::size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(std::u16string(lists.Keys.Get(i)), model[i].first) << i;
+        ASSERT_EQ(std::u16string(lists.Values.Get(i)), model[i].second) << i;
+        ASSERT_EQ(lists.Keys.Get(i).data()[lists.Keys.Get(i).size()], u'\0') << i;
+    }
+    EXPECT_EQ(lists.Keys.DeadUnits() + lists.Values.DeadUnits(), 0u);
+}
