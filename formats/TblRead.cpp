@@ -263,8 +263,10 @@ inline bool PlainKey(const std::uint8_t* s, const std::uint8_t* readable, char16
     return false;
 }
 
-// A value of ASCII other than CR and "\" and of complete colour codes
-// (U+00FF, "c", a code character from "/" to ";"), whole before maxChars:
+// A value of ASCII other than CR and "\", of letters of two and three
+// bytes (not U+0800..U+0FFF, whose lead byte may start an overlong form)
+// and of complete colour codes (U+00FF, "c", a code character from "/" to
+// ";"), whole before maxChars:
 // its display form written into dest, a room of destUnits units (line
 // feeds as "\n", codes as their macro words), its length in units and the
 // bytes it took. Such a value needs no bytes kept: written again it gives
@@ -304,16 +306,41 @@ inline bool PlainValue(const std::uint8_t* s, const std::uint8_t* readable, std:
             dest[o + 1] = u'n';
             o += 2;
             i += 1;
-        } else if (c == 0xC3 && s[i + 1] == 0xBF && s[i + 2] == 'c' &&
-                   static_cast<unsigned>(s[i + 3] - '/') <= static_cast<unsigned>(';' - '/')) {
+        } else if (c == 0xC3 && s[i + 1] == 0xBF) {
+            // U+00FF starts a colour code when "c" follows; alone it is
+            // itself.
+            if (s[i + 2] != 'c') {
+                dest[o++] = 0xFF;
+                i += 2;
+                continue;
+            }
+            if (static_cast<unsigned>(s[i + 3] - '/') > static_cast<unsigned>(';' - '/')) return false;
             for (const char16_t* w = ColorMacroTable[s[i + 3] - '/'].word; *w; ++w) dest[o++] = *w;
             i += 4;
-        } else {
+        } else if (c < 0x80) {
             return false;
+        } else {
+            // Letters of two or three bytes in the form the writer makes of
+            // them (no overlong form, no ASCII among the continuation
+            // bytes), one unit each, while they follow one another.
+            do {
+                if (o + 25 > destUnits || i >= maxChars) return false;
+                const unsigned b1 = s[i], b2 = s[i + 1];
+                if ((b2 & 0xC0u) != 0x80u || (b1 == 0xC3 && b2 == 0xBF)) return false;
+                if (b1 >= 0xC2 && b1 < 0xE0) {
+                    dest[o++] = static_cast<char16_t>(((b1 & 0x1Fu) << 6) | (b2 & 0x3Fu));
+                    i += 2;
+                } else if (b1 >= 0xE1 && b1 < 0xF0 && (s[i + 2] & 0xC0u) == 0x80u) {
+                    dest[o++] = static_cast<char16_t>(((b1 & 0x0Fu) << 12) | ((b2 & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
+                    i += 3;
+                } else {
+                    return false;
+                }
+            } while (s[i] >= 0x80);
         }
     }
-    // Every byte is one character or a code's part, so fewer bytes than
-    // maxChars means the decoder reached the zero byte.
+    // Every character takes one byte or more, so fewer bytes than maxChars
+    // means the decoder reached the zero byte.
     if (i >= maxChars) return false;
     dest[o] = 0;
     displayed = o;

@@ -374,7 +374,12 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
                                       vmtest::TotalChars(entries), built)) << what;
         const vm::TblHeader h = vm::ParseTblHeader(built.data());
         const std::size_t strings = h.DataStart, end = h.FileSize;
-        static const char* const words[] = {"\\n", "\\red;", "\\grey;", "\r\n", "\xC3\xBF" "c1"};
+        // Colour codes and escapes, and letters of several bytes in the
+        // writer's form and in forms that do not come back (overlong, four
+        // bytes, surrogates apart).
+        static const char* const words[] = {"\\n", "\\red;", "\\grey;", "\r\n", "\xC3\xBF" "c1", "\xC3\xBF" "x",
+                                            "\xD0\x96\xE4\xB8\xAD", "\xE0\x81\x81", "\xE0\xA0\x80", "\xC1\xBF",
+                                            "\xED\xA0\x80\xED\xB0\x80", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD"};
         for (int change = static_cast<int>(rng() % 12); change > 0 && end > strings; --change) {
             const std::size_t at = strings + rng() % (end - strings);
             if (rng() % 3 == 0) {
