@@ -149,7 +149,7 @@ bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         // dialog navigation.
         const MSG* m = reinterpret_cast<const MSG*>(lp);
         if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
-            result = DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+            result = Default(msg, wp, lp) | DLGC_WANTALLKEYS;
             return true;
         }
     }
@@ -199,7 +199,7 @@ bool ComboBox::EditPart::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     if (msg == WM_GETDLGCODE && lp) {
         const MSG* m = reinterpret_cast<const MSG*>(lp);
         if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
-            result = DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+            result = Default(msg, wp, lp) | DLGC_WANTALLKEYS;
             return true;
         }
     }

@@ -14,6 +14,23 @@ constexpr UINT ScrollToPendingTop = WM_APP + 0x10;
 // The timer that opens a context menu asked for by the mouse.
 constexpr UINT_PTR MenuTimer = 0x564D;
 
+// The row a key without Shift or Ctrl moves the focus to, as the list
+// itself moves it (Page Down goes to the last row in view, or a page on
+// from there); -1 for other keys.
+int MoveTarget(WPARAM key, int focused, int rows, int top, int perPage) {
+    const int last = rows - 1;
+    const int page = std::max(perPage, 1);
+    switch (key) {
+    case VK_UP: return focused < 0 ? 0 : std::max(focused - 1, 0);
+    case VK_DOWN: return std::min(focused + 1, last);
+    case VK_HOME: return 0;
+    case VK_END: return last;
+    case VK_PRIOR: return std::max(focused == top ? focused - page + 1 : top, 0);
+    case VK_NEXT: return std::min(focused == top + page - 1 ? focused + page - 1 : top + page - 1, last);
+    default: return -1;
+    }
+}
+
 }  // namespace
 
 void ListView::Create(const CreateArgs& args) {
@@ -71,19 +88,6 @@ int ListView::RowCount() const { return ListView_GetItemCount(hwnd); }
 int ListView::FocusedRow() const { return ListView_GetNextItem(hwnd, -1, LVNI_FOCUSED); }
 int ListView::FirstSelected() const { return ListView_GetNextItem(hwnd, -1, LVNI_SELECTED); }
 int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(hwnd)); }
-// Keys with which the list moves its focus and selection to another row.
-static bool IsMoveKey(WPARAM key) {
-    switch (key) {
-    case VK_UP:
-    case VK_DOWN:
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_HOME:
-    case VK_END: return true;
-    default: return false;
-    }
-}
-
 ListView::BulkChange::BulkChange(HWND list) : list_(list) { SendMessage(list_, WM_SETREDRAW, FALSE, 0); }
 ListView::BulkChange::~BulkChange() {
     SendMessage(list_, WM_SETREDRAW, TRUE, 0);
@@ -197,21 +201,24 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
             result = 0;
             return true;
         }
-        if (IsMoveKey(wp) && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 && SelectedCount() > ManyRows) {
-            // The list is about to select the row it moves to alone; after
-            // Ctrl+A it would clear tens of thousands of rows one by one.
-            // The focused row stays selected, for the list to clear itself.
-            const int focused = FocusedRow();
-            {
-                const BulkChange bulk(hwnd);
-                ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED);
+        if (GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
+            // The list's own moves are done here: under wine its own key
+            // handling walks every row of the list for each key (tens of
+            // thousands of header queries per row step).
+            const int rows = RowCount();
+            const int target = MoveTarget(wp, FocusedRow(), rows, TopRow(), ListView_GetCountPerPage(hwnd));
+            if (target >= 0 && rows > 0) {
+                SelectOnly(target);
+                ListView_SetSelectionMark(hwnd, target);
+                EnsureVisible(target);
+                result = 0;
+                return true;
             }
-            if (focused >= 0) ListView_SetItemState(hwnd, focused, LVIS_SELECTED, LVIS_SELECTED);
         }
         return false;
     case WM_CHAR:
         // No type-ahead search: the list never sees typed characters.
-        result = DefSubclassProc(hwnd, msg, 0, lp);
+        result = Default(msg, 0, lp);
         return true;
     case WM_RBUTTONDBLCLK:
         // The second click of a right double-click: no menu for the first,
@@ -272,7 +279,7 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     }
     case WM_SIZE:
-        result = DefSubclassProc(hwnd, msg, wp, lp);
+        result = Default(msg, wp, lp);
         if (onSize) onSize();
         return true;
     case ScrollToPendingTop: {

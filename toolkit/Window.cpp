@@ -1,28 +1,35 @@
 #include "toolkit/Window.h"
 
 #include <unordered_map>
+#include <uxtheme.h>
 
 namespace tk {
 
 namespace {
 
-constexpr UINT_PTR SubclassId = 1;
-
-// Which object each of the program's windows belongs to. Kept in the
-// process rather than as a window property: every notification a list
-// sends while it paints is routed through this lookup, and under wine
-// each GetProp is a round trip to the server. Windows are created and
-// destroyed on the window thread only, which alone looks them up.
-std::unordered_map<HWND, Wnd*>& Owners() {
-    static std::unordered_map<HWND, Wnd*> owners;
+// Which object each of the program's windows belongs to, and for a
+// standard control whose messages come to us first, the control's own
+// window procedure. Kept in the process rather than as window properties:
+// every message and every notification a list sends while it paints goes
+// through this lookup, and under wine each GetProp is a round trip to the
+// server (the common controls' subclassing makes one per message, which
+// is why controls are subclassed here by their window procedure). Windows
+// are created and destroyed on the window thread only, which alone looks
+// them up.
+struct Owner {
+    Wnd* wnd = nullptr;           // null once the object is gone
+    WNDPROC original = nullptr;   // the control's own procedure, if subclassed
+};
+std::unordered_map<HWND, Owner>& Owners() {
+    static std::unordered_map<HWND, Owner> owners;
     return owners;
 }
-void SetOwner(HWND hwnd, Wnd* wnd) { Owners()[hwnd] = wnd; }
+void SetOwner(HWND hwnd, Wnd* wnd) { Owners()[hwnd] = Owner{wnd, nullptr}; }
 // Only while it still names this object: a handle of a destroyed window
 // may already belong to a new one.
 void RemoveOwner(HWND hwnd, const Wnd* wnd) {
     const auto found = Owners().find(hwnd);
-    if (found != Owners().end() && found->second == wnd) Owners().erase(found);
+    if (found != Owners().end() && found->second.wnd == wnd) Owners().erase(found);
 }
 
 }  // namespace
@@ -31,7 +38,7 @@ const NativeChar* const ContainerClass = TEXT("VellumarkContainer");
 const NativeChar* const SplitterClass = TEXT("VellumarkSplitter");
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data);
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void InitToolkit() {
     static bool done = false;
@@ -40,6 +47,7 @@ void InitToolkit() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES |
                                               ICC_USEREX_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
+    { char v[16] = {}; GetEnvironmentVariableA("VM_NOTHEME", v, 16); if (v[0] == '1') SetThemeAppProperties(STAP_ALLOW_NONCLIENT); }
 
     WNDCLASSEX wc{};
     wc.cbSize = sizeof(wc);
@@ -58,10 +66,21 @@ void InitToolkit() {
 }
 
 Wnd::~Wnd() {
-    if (hwnd) {
+    if (!hwnd) return;
+    if (!original_) {
         RemoveOwner(hwnd, this);
-        if (subclassed_) RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
-        else SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
+        return;
+    }
+    const auto found = Owners().find(hwnd);
+    if (found == Owners().end()) return;
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == ControlProc) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+        Owners().erase(found);
+    } else {
+        // Someone subclassed the control after us and calls our procedure
+        // as theirs: it goes on passing messages to the control's own.
+        found->second.wnd = nullptr;
     }
 }
 
@@ -73,7 +92,7 @@ int Wnd::DockHeight(int) { return dockSize; }
 Wnd* Wnd::FromHandle(HWND h) {
     if (!h) return nullptr;
     const auto found = Owners().find(h);
-    return found == Owners().end() ? nullptr : found->second;
+    return found == Owners().end() ? nullptr : found->second.wnd;
 }
 
 void Wnd::Attach(HWND created, bool subclass) {
@@ -81,13 +100,16 @@ void Wnd::Attach(HWND created, bool subclass) {
     if (!hwnd) return;
     SetOwner(hwnd, this);
     if (subclass) {
-        subclassed_ = true;
-        SetWindowSubclass(hwnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
+        // Wide messages in both programs, as a control subclassed by the
+        // common controls gets them.
+        original_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+        Owners()[hwnd].original = original_;
     }
 }
 
 LRESULT Wnd::Default(UINT msg, WPARAM wp, LPARAM lp) {
-    return subclassed_ ? DefSubclassProc(hwnd, msg, wp, lp) : DefWindowProc(hwnd, msg, wp, lp);
+    return original_ ? CallWindowProcW(original_, hwnd, msg, wp, lp) : DefWindowProc(hwnd, msg, wp, lp);
 }
 
 void Wnd::SetText(std::u16string_view text) { SetWindowText(hwnd, ToNative(text).c_str()); }
@@ -178,17 +200,23 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProc(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-    auto* wnd = reinterpret_cast<Wnd*>(data);
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    const auto found = Owners().find(hwnd);
+    if (found == Owners().end()) return DefWindowProcW(hwnd, msg, wp, lp);
+    // Copies: handling the message may create or destroy other windows.
+    Wnd* const wnd = found->second.wnd;
+    const WNDPROC original = found->second.original;
     LRESULT result = 0;
     if (wnd && wnd->OnMessage(msg, wp, lp, result)) return result;
-    if (msg == WM_NCDESTROY && wnd) {
-        RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
-        RemoveOwner(hwnd, wnd);
-        wnd->subclassed_ = false;
-        wnd->hwnd = nullptr;
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        Owners().erase(hwnd);
+        if (wnd) {
+            wnd->original_ = nullptr;
+            wnd->hwnd = nullptr;
+        }
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return CallWindowProcW(original, hwnd, msg, wp, lp);
 }
 
 HWND CreateOwnWindow(Wnd& wnd, const NativeChar* className, DWORD style, DWORD exStyle, HWND parent,

@@ -63,9 +63,9 @@ protected:
     LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
 private:
-    bool subclassed_ = false;
+    WNDPROC original_ = nullptr;  // a subclassed control's own procedure
     friend LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM);
-    friend LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    friend LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 };
 
 // Passes WM_NOTIFY and WM_COMMAND from a child back to the child's Wnd.
