@@ -39,6 +39,23 @@ void MarkToggle(TTblObjects& p) {
 void SyncRows(TTblObjects& p) {
     MainWindow& w = *TheMainWindow;
     tk::ListView& list = w.SideOf(p).list;
+    // The other list takes this list's top row, at once and before it is
+    // given the current row: a list given its focused row scrolls to it
+    // (wine's does), which would be a second scroll and repaint there. What
+    // is asked of it is a row, not a distance, so the lists cannot drift
+    // apart; both positions are noted first, so that the other list's own
+    // paint does not send its position back. That paint may come at once,
+    // while the other list still has the old row: it is no row change.
+    const int pos = list.TopRow();
+    if (pos != p.LastScrollPos) {
+        TTblObjects& other = *p.Other;
+        other.LastScrollPos = pos;
+        p.LastScrollPos = pos;
+        const bool repositioning = Repositioning;
+        Repositioning = true;
+        w.SideOf(other).list.ScrollToTop(pos);
+        Repositioning = repositioning;
+    }
     if (!Repositioning) {
         const int f = list.FocusedRow();
         if (f != CurrentRow) {
@@ -51,18 +68,6 @@ void SyncRows(TTblObjects& p) {
             SwitchEditorRow(TableSide(2), f, old);
             CurrentRow = f;
         }
-    }
-    // The other list takes this list's top row. What is asked of it is a
-    // row, not a distance: a distance added to a position that has moved
-    // meanwhile (a list repainted before its scroll request came) pushed
-    // the lists apart and away from the current row. While this list
-    // still waits for such a request, its own position is not news.
-    const int pos = list.TopRow();
-    if (pos != p.LastScrollPos && !list.ScrollPending()) {
-        TTblObjects& other = *p.Other;
-        other.LastScrollPos = pos;
-        w.SideOf(other).list.ScrollToTopLater(pos);
-        p.LastScrollPos = pos;
     }
 }
 

@@ -9,8 +9,6 @@ namespace tk {
 
 namespace {
 
-// Ours, posted to the list itself: scroll to the pending top row.
-constexpr UINT ScrollToPendingTop = WM_APP + 0x10;
 // The timer that opens a context menu asked for by the mouse.
 constexpr UINT_PTR MenuTimer = 0x564D;
 
@@ -134,9 +132,9 @@ void ListView::SelectRange(int first, int count, int focus) {
 void ListView::EnsureVisible(int row) { ListView_EnsureVisible(hwnd, row, FALSE); }
 int ListView::TopRow() const { return ListView_GetTopIndex(hwnd); }
 
-void ListView::ScrollToTopLater(int row) {
-    if (!ScrollPending()) PostMessage(hwnd, ScrollToPendingTop, 0, 0);
-    pendingTop_ = row < 0 ? 0 : row;
+void ListView::ScrollToTop(int row) {
+    const int top = TopRow();
+    if (row >= 0 && row != top) ListView_Scroll(hwnd, 0, (row - top) * RowHeight());
 }
 
 int ListView::RowHeight() const {
@@ -282,13 +280,6 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = Default(msg, wp, lp);
         if (onSize) onSize();
         return true;
-    case ScrollToPendingTop: {
-        const int top = TopRow();
-        if (ScrollPending() && pendingTop_ != top) ListView_Scroll(hwnd, 0, (pendingTop_ - top) * RowHeight());
-        pendingTop_ = -1;
-        result = 0;
-        return true;
-    }
     default:
         return false;
     }

@@ -36,11 +36,8 @@ struct ListView : Wnd {
     void SelectRange(int first, int count, int focus);
     void EnsureVisible(int row);
     int TopRow() const;
-    // Scrolls so that row becomes the top row, after the message being
-    // handled (a later request replaces one not yet done).
-    void ScrollToTopLater(int row);
-    // A ScrollToTopLater is waiting.
-    bool ScrollPending() const { return pendingTop_ >= 0; }
+    // Scrolls so that row becomes the top row.
+    void ScrollToTop(int row);
     int RowHeight() const;
     void RedrawRows(int first, int last);
     void RedrawAll();
@@ -78,7 +75,6 @@ private:
     };
 
     int columns_ = 0;
-    int pendingTop_ = -1;
     POINT menuAt_{};                  // where the waiting context menu opens
     bool skipMouseMenu_ = false;      // after a right double-click, until the next right click
     std::u16string cellText_;  // valid until the next cell request

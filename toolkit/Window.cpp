@@ -1,7 +1,6 @@
 #include "toolkit/Window.h"
 
 #include <unordered_map>
-#include <uxtheme.h>
 
 namespace tk {
 
@@ -47,7 +46,6 @@ void InitToolkit() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES |
                                               ICC_USEREX_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    { char v[16] = {}; GetEnvironmentVariableA("VM_NOTHEME", v, 16); if (v[0] == '1') SetThemeAppProperties(STAP_ALLOW_NONCLIENT); }
 
     WNDCLASSEX wc{};
     wc.cbSize = sizeof(wc);
