@@ -71,6 +71,9 @@ void SyncRows(TTblObjects& p) {
     }
 }
 
+// What a list cell adds to the width of its text.
+constexpr int NumberMargins = 12;
+
 int NumberColumnWidth(int rows) {
     if (rows <= 99) return 24;
     if (rows <= 999) return 28;
@@ -79,9 +82,12 @@ int NumberColumnWidth(int rows) {
 }
 
 void SetNumberColumnWidth(int rows) {
-    const int w = NumberColumnWidth(rows);
     for (int side = 1; side <= 2; ++side) {
         tk::ListView& list = TheMainWindow->Side(side).list;
+        // Never narrower than the largest row number needs in the list's
+        // font (with the cell's margins): the fixed widths cut five digits
+        // off in wider fonts.
+        const int w = std::max(NumberColumnWidth(rows), list.TextWidth(IntToDecimal(rows)) + NumberMargins);
         list.SetColumnWidth(0, w);
         list.SetColumnWidth(2, list.Width() - list.ColumnWidth(1) - w - 20);
     }

@@ -143,6 +143,11 @@ int ListView::RowHeight() const {
     return 16;
 }
 
+int ListView::TextWidth(std::u16string_view text) const {
+    const std::u16string s(text);
+    return static_cast<int>(SendMessageW(hwnd, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(s.c_str())));
+}
+
 void ListView::RedrawRows(int first, int last) { ListView_RedrawItems(hwnd, first, last); }
 void ListView::RedrawAll() { InvalidateRect(hwnd, nullptr, FALSE); }
 

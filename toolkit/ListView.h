@@ -39,6 +39,8 @@ struct ListView : Wnd {
     // Scrolls so that row becomes the top row.
     void ScrollToTop(int row);
     int RowHeight() const;
+    // Width of text drawn in the list's font, without the cell's margins.
+    int TextWidth(std::u16string_view text) const;
     void RedrawRows(int first, int last);
     void RedrawAll();
 

@@ -180,7 +180,8 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     MainMenuCommand(MenuOpen1);
     ASSERT_EQ(T(1).Count(), 65535u);
     EXPECT_EQ(S(1).list.RowCount(), 65536);
-    EXPECT_EQ(S(1).list.ColumnWidth(0), 36);
+    EXPECT_GE(S(1).list.ColumnWidth(0), 36);
+    EXPECT_GE(S(1).list.ColumnWidth(0), S(1).list.TextWidth(u"65536") + 12);  // five digits are not cut
 
     // Find a key, edit its value, colour it, apply.
     ToggleSearchBar(T(1), 1);
