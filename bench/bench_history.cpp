@@ -51,7 +51,10 @@ bool ApplyWithoutHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t 
     return true;
 }
 
+// As the window applies an editor's text when the current row changes: one
+// step opened around the editors of both tables, which the edit joins.
 bool ApplyWithHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
+    vm::HistoryStep rowChange(vm::StepKind::Edit, p);
     return vm::ApplyEditedText(p, list, static_cast<std::int32_t>(i), vm::EditorTextToValue(editorText));
 }
 

@@ -1,13 +1,16 @@
 #include "History.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "DocumentTexts.h"
 #include "formats/CRC.h"
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -36,114 +39,208 @@ struct Change {
     TableEntry entry;
     std::unique_ptr<Blocks> blocks;  // Block, Splice
 
-    // Back to a fresh change. The entry's text keeps up to keepUnits units
-    // of memory for the next change recorded here.
-    void Reset(std::size_t keepUnits) {
-        op = Op::Entry;
-        side = 0;
-        inValues = false;
-        present = true;
-        pos = count = 0;
-        entry.flag = FlagPlain;
-        if (entry.text.capacity() > keepUnits)
-            std::u16string().swap(entry.text);
-        else
-            entry.text.clear();
-        if (!entry.stored.empty()) std::string().swap(entry.stored);
-        blocks.reset();
-    }
-
     Blocks& Held() {
         if (!blocks) blocks = std::make_unique<Blocks>();
         return *blocks;
     }
-    std::size_t Bytes() const {
-        std::size_t n = sizeof(Change) + entry.Bytes() - sizeof(TableEntry);
+    // Memory the change holds beyond its own size.
+    std::size_t ExtraBytes() const {
+        std::size_t n = entry.Bytes() - sizeof(TableEntry);
         if (blocks) n += blocks->keys.Bytes() + blocks->values.Bytes();
         return n;
     }
 };
 
-// The changes of a step: the first two inside the step itself (an edit of
-// a key and a value needs no more), the rest in a list of their own.
-class ChangeList {
-public:
-    std::size_t Size() const { return size_; }
-    bool Empty() const { return size_ == 0; }
-    Change& operator[](std::size_t i) { return i < Inline ? inline_[i] : more_[i - Inline]; }
-    const Change& operator[](std::size_t i) const { return i < Inline ? inline_[i] : more_[i - Inline]; }
-
-    Change& Add() {
-        ++size_;
-        if (size_ <= Inline) return inline_[size_ - 1];
-        return more_.emplace_back();
-    }
-
-    // Keeps the changes for which keep is true, in order.
-    template <typename Keep>
-    void Filter(Keep keep) {
-        std::vector<Change> kept;
-        for (std::size_t i = 0; i < size_; ++i)
-            if (keep((*this)[i])) kept.push_back(std::move((*this)[i]));
-        Clear();
-        for (Change& c : kept) Add() = std::move(c);
-    }
-
-    // The changes inside the step may keep the memory of an entry text of
-    // up to keepUnits units, so that the next step recorded in this one
-    // copies the text it replaces without taking memory from the system.
-    void Clear(std::size_t keepUnits = 0) {
-        for (std::size_t i = 0; i < std::min(size_, Inline); ++i) inline_[i].Reset(keepUnits);
-        more_.clear();
-        // A tool's step can hold many changes; keep small lists only.
-        if (more_.capacity() > 16) std::vector<Change>().swap(more_);
-        size_ = 0;
-    }
-
-    std::size_t Bytes() const {
-        std::size_t n = more_.capacity() * sizeof(Change);
-        for (std::size_t i = 0; i < size_; ++i) n += (*this)[i].Bytes();
-        return n;
-    }
-
-private:
-    static constexpr std::size_t Inline = 2;
-    std::size_t size_ = 0;
-    Change inline_[Inline];
-    std::vector<Change> more_;
-};
-
+// One step: a record in the history's log (below). The commonest step, one
+// entry changed by an edit, a paste or a mark, keeps that entry as it was
+// in the record itself: its place, its flag and its text, whose units
+// follow the record in the log. Recording it copies the text once and
+// takes no memory from the system. Any other step keeps its changes in a
+// list, and so does such a step once it is undone (the text it then keeps
+// is the newer one, which need not fit where the old one was).
 struct Step {
-    std::uint64_t id = 0;
-    StepKind kind = StepKind::Edit;
+    std::uint64_t id = 0;     // 0 while it is being recorded
+    std::size_t bytes = 0;    // what it counts towards MaxUndoSize
+    std::vector<Change> changes;
+    RowPlace before, after;
     std::int32_t count = 0;
+    std::uint32_t chunk = 0;  // the log chunk holding the record
+    std::uint32_t units = 0;  // units of text the record holds after it
+    // The entry kept in the record (when hasEdit): entry editPos of the
+    // key or value list of side editSide, its flag, and its text.
+    std::uint32_t editPos = 0;
+    std::int32_t editFlag = FlagPlain;
+    StepKind kind = StepKind::Edit;
     std::uint8_t origin = 1;  // the side whose list the command came from
     std::uint8_t sides = 0;   // bit 0 Table 1, bit 1 Table 2
+    std::uint8_t editSide = 0;
+    bool editInValues = false;
+    bool hasEdit = false;
     bool undone = false;      // in the redo lists, else in the undo lists
     bool hasAfter = false;
     bool hasRowAfter = false;
-    RowPlace before, after;
-    std::size_t bytes = 0;
-    ChangeList changes;
 
     bool Covers(int side) const { return (sides & (1u << side)) != 0; }
-
-    // Back to a fresh step, keeping the memory of its change list (and of
-    // entry texts up to keepUnits units).
-    void Reset(std::size_t keepUnits = 0) {
-        changes.Clear(keepUnits);
-        id = 0;
-        kind = StepKind::Edit;
-        count = 0;
-        origin = 1;
-        sides = 0;
-        undone = hasAfter = hasRowAfter = false;
-        before = after = RowPlace{};
-        bytes = 0;
-    }
+    char16_t* Text() { return reinterpret_cast<char16_t*>(this + 1); }
 };
 
 namespace {
+
+// The longest text a record keeps after itself; a longer one goes into the
+// step's list of changes.
+constexpr std::size_t MaxRecordUnits = 2048;
+
+constexpr std::size_t RecordBytes(std::size_t units) {
+    return sizeof(Step) + ((units * sizeof(char16_t) + alignof(Step) - 1) & ~(alignof(Step) - 1));
+}
+
+std::size_t BytesOf(const Step& step) {
+    std::size_t n = RecordBytes(step.units) + step.changes.capacity() * sizeof(Change);
+    for (const Change& c : step.changes) n += c.ExtraBytes();
+    return n;
+}
+
+// The records of every step, in the order they were recorded, in chunks of
+// memory that are written from start to end: recording a step writes the
+// next bytes of the last chunk, and a chunk goes back to the system when
+// none of its records is left. Once the history is at its limit, the oldest
+// records go from the first chunk as new ones fill the last, so each step
+// recorded costs a copy into memory written just before, and a chunk's
+// worth of steps one allocation, which the large-buffer allocator serves
+// from the chunk given back last.
+class StepLog {
+public:
+    StepLog() = default;
+    StepLog(const StepLog&) = delete;
+    StepLog& operator=(const StepLog&) = delete;
+    ~StepLog() {
+        for (Chunk& c : chunks_) platform::FreeBuffer(c.base, c.size);
+        platform::FreeBuffer(spare_.base, spare_.size);
+    }
+
+    // A fresh record at the end of the log, with room for MaxRecordUnits
+    // units after it. It is not part of the log until Commit.
+    Step* Open() {
+        constexpr std::size_t need = RecordBytes(MaxRecordUnits);
+        if (static_cast<std::size_t>(end_ - head_) < need) AddChunk(need);
+        Step* step = new (head_) Step;
+        step->chunk = lastSeq_;
+        return step;
+    }
+    // The record opened last becomes part of the log, with the units of
+    // text it holds. The memory the next record will take is asked into
+    // the cache now, so that writing it later does not wait.
+    void Commit(Step* step) {
+        const std::size_t bytes = RecordBytes(step->units);
+        head_ += bytes;
+        ++chunks_.back().live;
+        liveBytes_ += bytes;
+        for (std::size_t at = 0; at < RecordBytes(32) && at < static_cast<std::size_t>(end_ - head_); at += 64)
+            __builtin_prefetch(head_ + at, 1);
+    }
+    // The record opened last is dropped without being part of the log.
+    static void Discard(Step* step) { step->~Step(); }
+
+    // A record of the log goes; a chunk with none left goes back, unless
+    // it is the one records are written to.
+    void Release(Step* step) {
+        const std::uint32_t seq = step->chunk;
+        Chunk& c = chunks_[seq - firstSeq_];
+        liveBytes_ -= RecordBytes(step->units);
+        step->~Step();
+        if (--c.live > 0 || seq == lastSeq_) return;
+        GiveBack(c);
+        DropFreedChunks();
+    }
+
+    // A copy of a committed record (which is left empty) at the end of the
+    // log, committed; for moving records into a fresh log.
+    Step* Adopt(Step& from) {
+        const std::size_t bytes = RecordBytes(from.units);
+        if (static_cast<std::size_t>(end_ - head_) < bytes) AddChunk(bytes);
+        Step* step = new (head_) Step(std::move(from));
+        std::memcpy(step->Text(), from.Text(), from.units * sizeof(char16_t));
+        step->chunk = lastSeq_;
+        Commit(step);
+        return step;
+    }
+
+    void Swap(StepLog& other) noexcept {
+        chunks_.swap(other.chunks_);
+        std::swap(firstSeq_, other.firstSeq_);
+        std::swap(lastSeq_, other.lastSeq_);
+        std::swap(head_, other.head_);
+        std::swap(end_, other.end_);
+        std::swap(heldBytes_, other.heldBytes_);
+        std::swap(liveBytes_, other.liveBytes_);
+        std::swap(spare_, other.spare_);
+    }
+
+    // Memory held in chunks, and what the records in them take.
+    std::size_t HeldBytes() const { return heldBytes_; }
+    std::size_t LiveBytes() const { return liveBytes_; }
+    // Chunks are a 32nd of the limit, from 64 KiB to 2 MiB (from 512 KiB
+    // on, the large-buffer allocator maps them with huge pages).
+    static std::size_t ChunkBytes() {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(MaxUndoSize / 32, std::size_t{2} << 20));
+        return std::max(wanted, std::size_t{64} << 10);
+    }
+
+private:
+    struct Chunk {
+        char* base = nullptr;  // null once given back
+        std::size_t size = 0;
+        std::size_t live = 0;  // records committed and not released
+    };
+
+    // One chunk given back is kept as the next one to write: at the limit
+    // the first chunk empties as the last fills, and the memory goes round
+    // without a call to the system.
+    void GiveBack(Chunk& c) {
+        heldBytes_ -= c.size;
+        if (spare_.base)
+            platform::FreeBuffer(c.base, c.size);
+        else
+            spare_ = Chunk{c.base, c.size, 0};
+        c.base = nullptr;
+    }
+
+    void DropFreedChunks() {
+        while (chunks_.size() > 1 && !chunks_.front().base) {
+            chunks_.pop_front();
+            ++firstSeq_;
+        }
+    }
+
+    void AddChunk(std::size_t need) {
+        const std::size_t size = std::max(need, ChunkBytes());
+        Chunk fresh{nullptr, size, 0};
+        if (spare_.base && spare_.size >= size) {
+            fresh = spare_;
+            spare_ = Chunk{};
+        } else {
+            fresh.base = static_cast<char*>(platform::AllocateBuffer(size));
+            if (!fresh.base) throw std::bad_alloc();
+        }
+        // A last chunk that is empty goes now; it is no longer written to.
+        if (!chunks_.empty() && chunks_.back().live == 0) GiveBack(chunks_.back());
+        if (!chunks_.empty()) ++lastSeq_;
+        chunks_.push_back(fresh);
+        heldBytes_ += fresh.size;
+        head_ = fresh.base;
+        end_ = fresh.base + fresh.size;
+        DropFreedChunks();
+    }
+
+    std::deque<Chunk> chunks_;
+    std::uint32_t firstSeq_ = 0;  // the number of chunks_.front()
+    std::uint32_t lastSeq_ = 0;   // and of chunks_.back()
+    char* head_ = nullptr;        // where the next record goes, in the last chunk
+    char* end_ = nullptr;
+    std::size_t heldBytes_ = 0;   // in chunks_
+    std::size_t liveBytes_ = 0;
+    Chunk spare_;
+};
 
 // One side's history: the steps to undo (newest last) and the steps to
 // redo (the next one last), and the saved point: the newest step to undo
@@ -161,11 +258,22 @@ struct HistoryState {
     int lastSide = 0;
     unsigned touched = 0;  // sides whose modified state may have changed
     Step* open = nullptr;  // the step being recorded
-    // Steps come in blocks and are reused, so that recording one seldom
-    // takes memory from the system.
-    std::vector<std::unique_ptr<Step[]>> blocks;
-    std::vector<Step*> free;
-    std::vector<Step*> freeWithText;  // those that keep text memory
+    StepLog log;
+
+    HistoryState() = default;
+    HistoryState(const HistoryState&) = delete;
+    HistoryState& operator=(const HistoryState&) = delete;
+    // The records live in the log's memory: each is ended before it goes.
+    ~HistoryState() {
+        std::vector<Step*> all;
+        for (const SideHistory& h : sides) {
+            all.insert(all.end(), h.undo.begin(), h.undo.end());
+            all.insert(all.end(), h.redo.begin(), h.redo.end());
+        }
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        for (Step* step : all) log.Release(step);
+    }
 };
 
 // Made on first use: the sides' records reset the history while the
@@ -182,37 +290,21 @@ HistoryState* TheState = nullptr;
 
 inline HistoryState& State() { return TheState ? *TheState : MakeState(); }
 
-Step* NewStep() {
-    HistoryState& st = State();
-    if (st.free.empty() && st.freeWithText.empty()) {
-        constexpr std::size_t BlockSize = 64;
-        st.blocks.push_back(std::make_unique<Step[]>(BlockSize));
-        for (std::size_t i = BlockSize; i > 0; --i) st.free.push_back(&st.blocks.back()[i - 1]);
-    }
-    std::vector<Step*>& spares = st.freeWithText.empty() ? st.free : st.freeWithText;
-    Step* step = spares.back();
-    spares.pop_back();
-    return step;
-}
+int SideIndex(const TTblObjects& p) { return p.Side == 2 ? 1 : 0; }
 
-void Recycle(Step* step) {
-    // A step given back is usually taken again at once (one step recorded
-    // as the oldest goes), so it keeps the memory of a short text for the
-    // next one. Only SparesWithText steps do, so that dropping many steps
-    // gives their texts back to the system.
-    constexpr std::size_t KeptTextUnits = 256;
-    constexpr std::size_t SparesWithText = 64;
-    HistoryState& st = State();
-    if (st.freeWithText.size() < SparesWithText) {
-        step->Reset(KeptTextUnits);
-        st.freeWithText.push_back(step);
-    } else {
-        step->Reset();
-        st.free.push_back(step);
-    }
+// A step kept in its record goes into its list of changes, as the first.
+void MoveEditToList(Step& step) {
+    Change c;
+    c.side = step.editSide;
+    c.inValues = step.editInValues;
+    c.pos = step.editPos;
+    c.entry.text.assign(step.Text(), step.units);
+    c.entry.flag = step.editFlag;
+    step.changes.insert(step.changes.begin(), std::move(c));
+    step.hasEdit = false;
+    // A step still being recorded gives its room in the log back.
+    if (step.id == 0) step.units = 0;
 }
-
-std::size_t BytesOf(const Step& step) { return sizeof(Step) - sizeof(ChangeList) + step.changes.Bytes(); }
 
 void Recount(Step& step) {
     State().totalBytes -= step.bytes;
@@ -260,7 +352,7 @@ void Release(Step* step) {
     for (int s = 0; s < 2; ++s)
         if (step->Covers(s) && State().sides[s].savedTop == step->id) State().sides[s].savedReachable = false;
     State().totalBytes -= step->bytes;
-    Recycle(step);
+    State().log.Release(step);
 }
 
 // Releases a set of steps after the lists that held them were cut; a step
@@ -271,12 +363,47 @@ void ReleaseAll(std::vector<Step*>& steps) {
     for (Step* step : steps) Release(step);
 }
 
+// Records released out of turn (steps that could be redone, a side's
+// history started anew) leave gaps in the log that keep their chunks. Once
+// the log holds a quarter more than its records take, and a few chunks
+// beyond that, the records move into a fresh log, in order.
+void CompactIfWasteful() {
+    HistoryState& st = State();
+    const std::size_t live = st.log.LiveBytes();
+    if (st.open || st.log.HeldBytes() <= live + live / 4 + 4 * StepLog::ChunkBytes()) return;
+    std::vector<Step*> steps;
+    for (const SideHistory& h : st.sides) {
+        steps.insert(steps.end(), h.undo.begin(), h.undo.end());
+        steps.insert(steps.end(), h.redo.begin(), h.redo.end());
+    }
+    std::sort(steps.begin(), steps.end());
+    steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
+    std::sort(steps.begin(), steps.end(), [](const Step* a, const Step* b) { return a->id < b->id; });
+    StepLog fresh;
+    std::vector<std::pair<Step*, Step*>> moved;  // where each record was, where it is
+    moved.reserve(steps.size());
+    for (Step* step : steps) {
+        moved.emplace_back(step, fresh.Adopt(*step));
+        step->~Step();
+    }
+    st.log.Swap(fresh);  // the old chunks go with `fresh`
+    std::sort(moved.begin(), moved.end());
+    const auto newPlace = [&moved](Step* old) {
+        return std::lower_bound(moved.begin(), moved.end(), std::make_pair(old, static_cast<Step*>(nullptr)))->second;
+    };
+    for (SideHistory& h : st.sides) {
+        for (Step*& step : h.undo) step = newPlace(step);
+        for (Step*& step : h.redo) step = newPlace(step);
+    }
+}
+
 // A new change on side s: the steps it could redo go, and with them every
 // step covering both tables among them, together with whatever the other
 // side would have to redo after such a step.
-void DropRedo(int s) {
+// True when any step went.
+bool DropRedo(int s) {
     SideHistory& h = State().sides[s];
-    if (h.redo.empty()) return;
+    if (h.redo.empty()) return false;
     SideHistory& other = State().sides[1 - s];
     std::size_t otherEnd = 0;  // other.redo[0, otherEnd) goes
     for (Step* step : h.redo) {
@@ -291,6 +418,7 @@ void DropRedo(int s) {
     h.redo.clear();
     other.redo.erase(other.redo.begin(), otherCut);
     ReleaseAll(gone);
+    return true;
 }
 
 // Trades what a change holds with the table. False when the table no
@@ -350,8 +478,9 @@ bool Failed() {
 // Moves a step between the undo and the redo lists of the sides it covers,
 // changing the tables as it goes.
 bool Turn(Step* step, bool undo) {
+    if (step->hasEdit) MoveEditToList(*step);
     bool ok = true;
-    const std::size_t n = step->changes.Size();
+    const std::size_t n = step->changes.size();
     for (std::size_t k = 0; k < n && ok; ++k) ok = Apply(step->changes[undo ? n - 1 - k : k]);
     if (!ok) {
         ForgetEverything();
@@ -471,7 +600,7 @@ HistoryStep::HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count)
     : step_(State().open), outermost_(State().open == nullptr), origin_(origin) {
     observer_.step = this;
     if (!outermost_) return;
-    step_ = State().open = NewStep();
+    step_ = State().open = State().log.Open();
     step_->kind = kind;
     step_->count = count;
     step_->origin = origin.Side;
@@ -480,27 +609,32 @@ HistoryStep::HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count)
 
 HistoryStep::~HistoryStep() {
     if (!outermost_) return;
-    State().open = nullptr;
+    HistoryState& st = State();
+    st.open = nullptr;
     Step* step = step_;
-    if (step->changes.Empty()) {
-        Recycle(step);
+    if (!step->hasEdit && step->changes.empty()) {
+        StepLog::Discard(step);
         return;
     }
     if (!step->hasAfter) {
         step->after.selection = origin_.View->SelectedRows();
         step->after.row = step->hasRowAfter ? step->after.row : CurrentRow;
     }
-    step->id = State().nextId++;
+    step->id = st.nextId++;
+    st.log.Commit(step);
+    bool dropped = false;
     for (int s = 0; s < 2; ++s) {
         if (!step->Covers(s)) continue;
-        DropRedo(s);
-        State().sides[s].undo.push_back(step);
+        if (!st.sides[s].redo.empty()) dropped |= DropRedo(s);
+        st.sides[s].undo.push_back(step);
     }
-    step->bytes = 0;
-    Recount(*step);
+    step->bytes = BytesOf(*step);
+    st.totalBytes += step->bytes;
     Touch(*step);
-    State().lastSide = step->origin;
-    Trim();
+    st.lastSide = step->origin;
+    if (st.totalBytes > MaxUndoSize) Trim();
+    // Only now is every record kept in a list, where moving it is seen.
+    if (dropped) CompactIfWasteful();
     PrefetchOldest();
     UpdateModified();
     Notify();
@@ -534,9 +668,10 @@ void HistoryStep::SetCount(std::int32_t count) {
 
 namespace {
 Change& Add(Step& step, const TTblObjects& p, Change::Op op, std::size_t pos) {
-    Change& c = step.changes.Add();
+    if (step.hasEdit) MoveEditToList(step);
+    Change& c = step.changes.emplace_back();
     c.op = op;
-    c.side = static_cast<std::uint8_t>(p.Side == 2 ? 1 : 0);
+    c.side = static_cast<std::uint8_t>(SideIndex(p));
     c.pos = pos;
     step.sides = static_cast<std::uint8_t>(step.sides | (1u << c.side));
     return c;
@@ -579,6 +714,24 @@ void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) {
 }
 
 void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
+    Step& step = *step_;
+    // The first entry of a step, when it exists and keeps no read bytes,
+    // is kept in the step's record.
+    if (!step.hasEdit && step.changes.empty() && i < list.Count() &&
+        (list.StoredCount() == 0 || list.Stored(i).empty())) {
+        const TText text = list.Get(i);
+        if (text.size() <= MaxRecordUnits) {
+            std::memcpy(step.Text(), text.data(), text.size() * sizeof(char16_t));
+            step.units = static_cast<std::uint32_t>(text.size());
+            step.editPos = static_cast<std::uint32_t>(i);
+            step.editFlag = list.Flag(i);
+            step.editSide = static_cast<std::uint8_t>(SideIndex(p));
+            step.editInValues = &list == p.Values;
+            step.hasEdit = true;
+            step.sides = static_cast<std::uint8_t>(step.sides | (1u << step.editSide));
+            return;
+        }
+    }
     Grow(p, i + 1);
     // Copied straight into the change, whose text may still hold the
     // memory of a step recorded here before.
@@ -596,42 +749,34 @@ EntryChangeObserver& HistoryStep::Observer(TTblObjects& p) {
 
 // ---- Undo and redo ---------------------------------------------------------
 
-bool Undo(TTblObjects& p) {
+namespace {
+
+// Undoes the last step of p's history, or redoes the last one undone. A
+// step that covers both tables first brings the other table to where the
+// step left it (undo) or found it (redo).
+bool Retrace(TTblObjects& p, bool undo) {
     if (State().open) return false;
-    const int s = p.Side == 2 ? 1 : 0;
-    SideHistory& h = State().sides[s];
-    if (h.undo.empty()) return false;
-    Step* step = h.undo.back();
+    const int s = SideIndex(p);
+    const std::deque<Step*>& mine = undo ? State().sides[s].undo : State().sides[s].redo;
+    if (mine.empty()) return false;
+    Step* step = mine.back();
     if (step->Covers(1 - s)) {
-        // The other table first goes back to where this step left it.
-        SideHistory& other = State().sides[1 - s];
-        while (!other.undo.empty() && other.undo.back() != step)
-            if (!Turn(other.undo.back(), true)) return Failed();
+        const std::deque<Step*>& other = undo ? State().sides[1 - s].undo : State().sides[1 - s].redo;
+        while (!other.empty() && other.back() != step)
+            if (!Turn(other.back(), undo)) return Failed();
     }
-    if (!Turn(step, true)) return Failed();
-    Finish(*step, step->before);
+    if (!Turn(step, undo)) return Failed();
+    Finish(*step, undo ? step->before : step->after);
     return true;
 }
 
-bool Redo(TTblObjects& p) {
-    if (State().open) return false;
-    const int s = p.Side == 2 ? 1 : 0;
-    SideHistory& h = State().sides[s];
-    if (h.redo.empty()) return false;
-    Step* step = h.redo.back();
-    if (step->Covers(1 - s)) {
-        // The other table first comes forward to where this step found it.
-        SideHistory& other = State().sides[1 - s];
-        while (!other.redo.empty() && other.redo.back() != step)
-            if (!Turn(other.redo.back(), false)) return Failed();
-    }
-    if (!Turn(step, false)) return Failed();
-    Finish(*step, step->after);
-    return true;
-}
+}  // namespace
 
-std::size_t UndoSteps(const TTblObjects& p) { return State().sides[p.Side == 2 ? 1 : 0].undo.size(); }
-std::size_t RedoSteps(const TTblObjects& p) { return State().sides[p.Side == 2 ? 1 : 0].redo.size(); }
+bool Undo(TTblObjects& p) { return Retrace(p, true); }
+bool Redo(TTblObjects& p) { return Retrace(p, false); }
+
+std::size_t UndoSteps(const TTblObjects& p) { return State().sides[SideIndex(p)].undo.size(); }
+std::size_t RedoSteps(const TTblObjects& p) { return State().sides[SideIndex(p)].redo.size(); }
 bool CanUndo(const TTblObjects& p) { return UndoSteps(p) > 0; }
 bool CanRedo(const TTblObjects& p) { return RedoSteps(p) > 0; }
 
@@ -653,19 +798,19 @@ std::u16string StepName(StepKind kind, std::int32_t count) {
 }
 
 std::u16string UndoName(const TTblObjects& p) {
-    const SideHistory& h = State().sides[p.Side == 2 ? 1 : 0];
+    const SideHistory& h = State().sides[SideIndex(p)];
     return h.undo.empty() ? std::u16string() : StepName(h.undo.back()->kind, h.undo.back()->count);
 }
 
 std::u16string RedoName(const TTblObjects& p) {
-    const SideHistory& h = State().sides[p.Side == 2 ? 1 : 0];
+    const SideHistory& h = State().sides[SideIndex(p)];
     return h.redo.empty() ? std::u16string() : StepName(h.redo.back()->kind, h.redo.back()->count);
 }
 
 // ---- Loading, saving and the limit -----------------------------------------
 
 void StartHistory(TTblObjects& p, bool saved) {
-    const int s = p.Side == 2 ? 1 : 0;
+    const int s = SideIndex(p);
     SideHistory& h = State().sides[s];
     std::vector<Step*> all(h.undo.begin(), h.undo.end());
     all.insert(all.end(), h.redo.begin(), h.redo.end());
@@ -679,11 +824,12 @@ void StartHistory(TTblObjects& p, bool saved) {
         }
         // A step that covered both tables stays in the other's history,
         // for the other table only.
-        step->changes.Filter([s](const Change& c) { return c.side != s; });
+        std::erase_if(step->changes, [s](const Change& c) { return c.side == s; });
         step->sides = static_cast<std::uint8_t>(1u << (1 - s));
         step->origin = static_cast<std::uint8_t>(2 - s);
         Recount(*step);
     }
+    CompactIfWasteful();
     h.savedTop = 0;
     h.savedReachable = saved;
     State().touched |= 1u << s;
@@ -693,7 +839,7 @@ void StartHistory(TTblObjects& p, bool saved) {
 }
 
 void MarkSaved(TTblObjects& p) {
-    SideHistory& h = State().sides[p.Side == 2 ? 1 : 0];
+    SideHistory& h = State().sides[SideIndex(p)];
     h.savedTop = TopId(h);
     h.savedReachable = true;
     State().touched |= p.Side == 2 ? 2u : 1u;
