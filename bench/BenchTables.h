@@ -3,6 +3,7 @@
 #pragma once
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -68,7 +69,7 @@ inline Entries RandomKeys(std::size_t count) {
 
 // A .tbl of up to 65535 entries and up to 4 MiB (keys ~12 bytes, values
 // of valueMin to valueMin + valueSpread - 1 letters with colour codes and
-// line breaks), written once to a temporary file.
+// line breaks), written once to a temporary file of this process.
 struct BigTbl {
     std::filesystem::path path;
     std::uint64_t size = 0;
@@ -79,7 +80,9 @@ struct BigTbl {
         vm::MaxFileSize = 1u << 26;
         vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
         size = image.size();
-        path = std::filesystem::temp_directory_path() / fileName;
+        // The process id keeps two benchmark runs at once (another build's)
+        // from writing or removing each other's table.
+        path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-" + fileName);
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
     ~BigTbl() { std::filesystem::remove(path); }

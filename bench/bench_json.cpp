@@ -98,7 +98,8 @@ void BM_JsonReadAndWriteBack(benchmark::State& state) {
 void BM_JsonReadAndWriteBack_Files(benchmark::State& state) {
     const std::string& file = FileOf(3200);
     const auto dir = std::filesystem::temp_directory_path();
-    const auto in = dir / "vellumark-bench.json", out = dir / "vellumark-bench-out.json";
+    const std::string id = std::to_string(::getpid());
+    const auto in = dir / (id + "-vellumark-bench.json"), out = dir / (id + "-vellumark-bench-out.json");
     std::ofstream(in, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
     vm::MaxFileSize = 1u << 26;
     vm::TableLists lists;

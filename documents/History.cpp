@@ -16,6 +16,7 @@ namespace vm {
 
 std::uint64_t MaxUndoSize = DefaultMaxUndoSize;
 std::function<void()> HistoryChanged;
+Step* RecordingStep = nullptr;
 
 // One change of one table. Each change is its own inverse: applied once it
 // undoes what the operation did, applied again it redoes it. So undo
@@ -94,6 +95,27 @@ constexpr std::size_t RecordBytes(std::size_t units) {
     return sizeof(Step) + ((units * sizeof(char16_t) + alignof(Step) - 1) & ~(alignof(Step) - 1));
 }
 
+// Copies a text of a few dozen units, as most are, in 16-byte moves (the
+// last one overlapping the one before); the compiler's own copy of a
+// length it does not know starts slowly.
+void CopyUnits(char16_t* to, const char16_t* from, std::size_t units) {
+    auto* out = reinterpret_cast<unsigned char*>(to);
+    const auto* in = reinterpret_cast<const unsigned char*>(from);
+    const std::size_t bytes = units * sizeof(char16_t);
+    if (bytes >= 16) {
+        for (std::size_t at = 0; at + 16 < bytes; at += 16) std::memcpy(out + at, in + at, 16);
+        std::memcpy(out + bytes - 16, in + bytes - 16, 16);
+    } else if (bytes >= 8) {
+        std::memcpy(out, in, 8);
+        std::memcpy(out + bytes - 8, in + bytes - 8, 8);
+    } else if (bytes >= 4) {
+        std::memcpy(out, in, 4);
+        std::memcpy(out + bytes - 4, in + bytes - 4, 4);
+    } else if (bytes > 0) {
+        std::memcpy(out, in, 2);
+    }
+}
+
 std::size_t BytesOf(const Step& step) {
     std::size_t n = RecordBytes(step.units) + step.changes.capacity() * sizeof(Change);
     for (const Change& c : step.changes) n += c.ExtraBytes();
@@ -135,8 +157,9 @@ public:
         head_ += bytes;
         ++chunks_.back().live;
         liveBytes_ += bytes;
-        for (std::size_t at = 0; at < RecordBytes(32) && at < static_cast<std::size_t>(end_ - head_); at += 64)
-            __builtin_prefetch(head_ + at, 1);
+        __builtin_prefetch(head_, 1);
+        __builtin_prefetch(head_ + 64, 1);
+        __builtin_prefetch(head_ + 128, 1);
     }
     // The record opened last is dropped without being part of the log.
     static void Discard(Step* step) { step->~Step(); }
@@ -205,11 +228,14 @@ private:
         c.base = nullptr;
     }
 
+    // Chunks given back leave the front of the list (once per chunk's
+    // worth of steps, so moving the few that stay costs nothing).
     void DropFreedChunks() {
-        while (chunks_.size() > 1 && !chunks_.front().base) {
-            chunks_.pop_front();
-            ++firstSeq_;
-        }
+        std::size_t n = 0;
+        while (n + 1 < chunks_.size() && !chunks_[n].base) ++n;
+        if (n == 0) return;
+        chunks_.erase(chunks_.begin(), chunks_.begin() + static_cast<std::ptrdiff_t>(n));
+        firstSeq_ += static_cast<std::uint32_t>(n);
     }
 
     void AddChunk(std::size_t need) {
@@ -232,7 +258,7 @@ private:
         DropFreedChunks();
     }
 
-    std::deque<Chunk> chunks_;
+    std::vector<Chunk> chunks_;
     std::uint32_t firstSeq_ = 0;  // the number of chunks_.front()
     std::uint32_t lastSeq_ = 0;   // and of chunks_.back()
     char* head_ = nullptr;        // where the next record goes, in the last chunk
@@ -257,7 +283,6 @@ struct HistoryState {
     std::uint64_t totalBytes = 0;
     int lastSide = 0;
     unsigned touched = 0;  // sides whose modified state may have changed
-    Step* open = nullptr;  // the step being recorded
     StepLog log;
 
     HistoryState() = default;
@@ -265,6 +290,11 @@ struct HistoryState {
     HistoryState& operator=(const HistoryState&) = delete;
     // The records live in the log's memory: each is ended before it goes.
     ~HistoryState() {
+        for (Step* step : AllSteps()) log.Release(step);
+    }
+
+    // Every step the lists of either side hold, each once.
+    std::vector<Step*> AllSteps() const {
         std::vector<Step*> all;
         for (const SideHistory& h : sides) {
             all.insert(all.end(), h.undo.begin(), h.undo.end());
@@ -272,7 +302,7 @@ struct HistoryState {
         }
         std::sort(all.begin(), all.end());
         all.erase(std::unique(all.begin(), all.end()), all.end());
-        for (Step* step : all) log.Release(step);
+        return all;
     }
 };
 
@@ -318,12 +348,13 @@ void Touch(const Step& step) { State().touched |= step.sides; }
 
 // The modified state of the sides whose history changed.
 void UpdateModified() {
+    HistoryState& st = State();
     for (int s = 0; s < 2; ++s) {
-        if (!(State().touched & (1u << s))) continue;
-        const SideHistory& h = State().sides[s];
+        if (!(st.touched & (1u << s))) continue;
+        const SideHistory& h = st.sides[s];
         TableSide(s + 1).Modified = !(h.savedReachable && TopId(h) == h.savedTop);
     }
-    State().touched = 0;
+    st.touched = 0;
 }
 
 void Notify() {
@@ -348,11 +379,12 @@ void Erase(std::deque<Step*>& list, Step* step, bool atFront = false) {
 // Gives back a step that no list holds any more. A side whose saved point
 // it was can no longer reach that point.
 void Release(Step* step) {
-    Touch(*step);
+    HistoryState& st = State();
+    st.touched |= step->sides;
     for (int s = 0; s < 2; ++s)
-        if (step->Covers(s) && State().sides[s].savedTop == step->id) State().sides[s].savedReachable = false;
-    State().totalBytes -= step->bytes;
-    State().log.Release(step);
+        if (step->Covers(s) && st.sides[s].savedTop == step->id) st.sides[s].savedReachable = false;
+    st.totalBytes -= step->bytes;
+    st.log.Release(step);
 }
 
 // Releases a set of steps after the lists that held them were cut; a step
@@ -370,14 +402,8 @@ void ReleaseAll(std::vector<Step*>& steps) {
 void CompactIfWasteful() {
     HistoryState& st = State();
     const std::size_t live = st.log.LiveBytes();
-    if (st.open || st.log.HeldBytes() <= live + live / 4 + 4 * StepLog::ChunkBytes()) return;
-    std::vector<Step*> steps;
-    for (const SideHistory& h : st.sides) {
-        steps.insert(steps.end(), h.undo.begin(), h.undo.end());
-        steps.insert(steps.end(), h.redo.begin(), h.redo.end());
-    }
-    std::sort(steps.begin(), steps.end());
-    steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
+    if (RecordingStep || st.log.HeldBytes() <= live + live / 4 + 4 * StepLog::ChunkBytes()) return;
+    std::vector<Step*> steps = st.AllSteps();
     std::sort(steps.begin(), steps.end(), [](const Step* a, const Step* b) { return a->id < b->id; });
     StepLog fresh;
     std::vector<std::pair<Step*, Step*>> moved;  // where each record was, where it is
@@ -522,59 +548,58 @@ void ShowRows(const Step& step, const RowPlace& place) {
 // Drops steps until the histories fit their limit: the oldest steps to
 // undo first, then the newest steps to redo.
 void Trim() {
-    while (State().totalBytes > MaxUndoSize) {
+    HistoryState& st = State();
+    while (st.totalBytes > MaxUndoSize) {
         Step* oldest = nullptr;
-        for (const SideHistory& h : State().sides)
+        for (const SideHistory& h : st.sides)
             if (!h.undo.empty() && (!oldest || h.undo.front()->id < oldest->id)) oldest = h.undo.front();
         if (oldest) {
             // The table as the step left it becomes where its sides'
-            // histories start.
-            Touch(*oldest);
+            // histories start. A side's modified state can change only
+            // with its saved point or when its last step goes.
             for (int s = 0; s < 2; ++s) {
                 if (!oldest->Covers(s)) continue;
-                SideHistory& h = State().sides[s];
-                Erase(h.undo, oldest, true);
-                if (h.savedTop == oldest->id)
+                SideHistory& h = st.sides[s];
+                if (h.undo.front() == oldest)
+                    h.undo.pop_front();
+                else
+                    Erase(h.undo, oldest, true);
+                if (h.savedTop == oldest->id) {
                     h.savedTop = 0;
-                else if (h.savedTop == 0)
+                    st.touched |= 1u << s;
+                } else if (h.savedTop == 0 && h.savedReachable) {
                     h.savedReachable = false;
+                    st.touched |= 1u << s;
+                }
+                if (h.undo.empty()) st.touched |= 1u << s;
             }
-            Release(oldest);
+            st.totalBytes -= oldest->bytes;
+            st.log.Release(oldest);
             continue;
         }
         Step* newest = nullptr;
-        for (const SideHistory& h : State().sides)
+        for (const SideHistory& h : st.sides)
             if (!h.redo.empty() && (!newest || h.redo.front()->id > newest->id)) newest = h.redo.front();
         if (!newest) break;
         for (int s = 0; s < 2; ++s)
-            if (newest->Covers(s)) Erase(State().sides[s].redo, newest, true);
+            if (newest->Covers(s)) Erase(st.sides[s].redo, newest, true);
         Release(newest);
     }
-}
-
-// Asks for the memory of the oldest steps to be in the cache: once the
-// history is full, the next step recorded lets them go and reuses one of
-// them, and the step and its text have long left the cache.
-void PrefetchOldest() {
-    if (State().totalBytes < MaxUndoSize - MaxUndoSize / 16) return;
-    for (const SideHistory& h : State().sides) {
-        if (h.undo.empty()) continue;
-        const auto* bytes = reinterpret_cast<const char*>(h.undo.front());
-        for (std::size_t at = 0; at < sizeof(Step); at += 64) __builtin_prefetch(bytes + at, 1);
-    }
+    // The next oldest record is asked into the cache for the next trim.
+    for (const SideHistory& h : st.sides)
+        if (!h.undo.empty()) __builtin_prefetch(h.undo.front(), 1);
 }
 
 // Every step goes; neither table is known to match its file any more.
 void ForgetEverything() {
-    std::vector<Step*> all;
-    for (SideHistory& h : State().sides) {
-        all.insert(all.end(), h.undo.begin(), h.undo.end());
-        all.insert(all.end(), h.redo.begin(), h.redo.end());
+    HistoryState& st = State();
+    const std::vector<Step*> all = st.AllSteps();
+    for (SideHistory& h : st.sides) {
         h = SideHistory{};
         h.savedReachable = false;
     }
-    State().touched = 3;
-    ReleaseAll(all);
+    st.touched = 3;
+    for (Step* step : all) Release(step);
 }
 
 // After a step was undone or redone: the sides' modified state, the rows,
@@ -596,21 +621,18 @@ std::u16string Counted(const std::u16string& many, const std::u16string& one, st
 
 // ---- Recording -------------------------------------------------------------
 
-HistoryStep::HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count)
-    : step_(State().open), outermost_(State().open == nullptr), origin_(origin) {
-    observer_.step = this;
-    if (!outermost_) return;
-    step_ = State().open = State().log.Open();
-    step_->kind = kind;
-    step_->count = count;
-    step_->origin = origin.Side;
-    step_->before = RowPlace{CurrentRow, origin.View->SelectedRows()};
+void HistoryStep::Open(StepKind kind, std::int32_t count) {
+    Step* step = State().log.Open();
+    RecordingStep = step_ = step;
+    step->kind = kind;
+    step->count = count;
+    step->origin = origin_.Side;
+    step->before = RowPlace{CurrentRow, origin_.View->SelectedRows()};
 }
 
-HistoryStep::~HistoryStep() {
-    if (!outermost_) return;
+void HistoryStep::Close() {
     HistoryState& st = State();
-    st.open = nullptr;
+    RecordingStep = nullptr;
     Step* step = step_;
     if (!step->hasEdit && step->changes.empty()) {
         StepLog::Discard(step);
@@ -627,16 +649,17 @@ HistoryStep::~HistoryStep() {
         if (!step->Covers(s)) continue;
         if (!st.sides[s].redo.empty()) dropped |= DropRedo(s);
         st.sides[s].undo.push_back(step);
+        // A step just recorded is no saved point: its side is modified
+        // (unless the limit lets it go at once, which the trim sees to).
+        (origin_.Side == s + 1 ? origin_ : *origin_.Other).Modified = true;
     }
-    step->bytes = BytesOf(*step);
+    step->bytes = step->changes.empty() ? RecordBytes(step->units) : BytesOf(*step);
     st.totalBytes += step->bytes;
-    Touch(*step);
     st.lastSide = step->origin;
     if (st.totalBytes > MaxUndoSize) Trim();
     // Only now is every record kept in a list, where moving it is seen.
     if (dropped) CompactIfWasteful();
-    PrefetchOldest();
-    UpdateModified();
+    if (st.touched) UpdateModified();
     Notify();
 }
 
@@ -656,8 +679,7 @@ void HistoryStep::SetRowAfter(std::int32_t row) {
     step_->hasRowAfter = true;
 }
 
-void HistoryStep::SetRowsUnchanged() {
-    if (!outermost_) return;
+void HistoryStep::KeepRows() {
     step_->after = step_->before;
     step_->hasAfter = true;
 }
@@ -721,7 +743,7 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
         (list.StoredCount() == 0 || list.Stored(i).empty())) {
         const TText text = list.Get(i);
         if (text.size() <= MaxRecordUnits) {
-            std::memcpy(step.Text(), text.data(), text.size() * sizeof(char16_t));
+            CopyUnits(step.Text(), text.data(), text.size());
             step.units = static_cast<std::uint32_t>(text.size());
             step.editPos = static_cast<std::uint32_t>(i);
             step.editFlag = list.Flag(i);
@@ -732,9 +754,11 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
             return;
         }
     }
+    ChangingInList(p, list, i);
+}
+
+void HistoryStep::ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i) {
     Grow(p, i + 1);
-    // Copied straight into the change, whose text may still hold the
-    // memory of a step recorded here before.
     Change& c = Add(*step_, p, Change::Op::Entry, i);
     c.inValues = &list == p.Values;
     c.entry.text.assign(list.Get(i));
@@ -743,6 +767,7 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
 }
 
 EntryChangeObserver& HistoryStep::Observer(TTblObjects& p) {
+    observer_.step = this;
     observer_.table = &p;
     return observer_;
 }
@@ -755,7 +780,7 @@ namespace {
 // step that covers both tables first brings the other table to where the
 // step left it (undo) or found it (redo).
 bool Retrace(TTblObjects& p, bool undo) {
-    if (State().open) return false;
+    if (RecordingStep) return false;
     const int s = SideIndex(p);
     const std::deque<Step*>& mine = undo ? State().sides[s].undo : State().sides[s].redo;
     if (mine.empty()) return false;

@@ -57,6 +57,8 @@ extern std::uint64_t MaxUndoSize;
 extern std::function<void()> HistoryChanged;
 
 struct Step;
+// The step being recorded; null when none is.
+extern Step* RecordingStep;
 
 // One step being recorded. An operation opens one around its change and
 // records what it replaces as it goes; the step is kept when the outermost
@@ -67,8 +69,13 @@ class HistoryStep {
 public:
     // The rows before the change are the current row and origin's selected
     // rows now; count is what the step's name counts (entries, values).
-    HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count = 0);
-    ~HistoryStep();
+    HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count = 0)
+        : step_(RecordingStep), outermost_(RecordingStep == nullptr), origin_(origin) {
+        if (outermost_) Open(kind, count);
+    }
+    ~HistoryStep() {
+        if (outermost_) Close();
+    }
     HistoryStep(const HistoryStep&) = delete;
     HistoryStep& operator=(const HistoryStep&) = delete;
 
@@ -80,7 +87,9 @@ public:
     void SetRowAfter(std::int32_t row);
     // The change moves neither the current row nor the selection: the rows
     // after it are the rows before, and the view is not asked again.
-    void SetRowsUnchanged();
+    void SetRowsUnchanged() {
+        if (outermost_) KeepRows();
+    }
     // What the step's name counts, when it is known only afterwards.
     void SetCount(std::int32_t count);
 
@@ -107,6 +116,12 @@ public:
     EntryChangeObserver& Observer(TTblObjects& p);
 
 private:
+    void Open(StepKind kind, std::int32_t count);
+    void Close();
+    void KeepRows();
+    // Changing, for an entry its step's record does not keep.
+    [[gnu::noinline]] void ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i);
+
     class ToolObserver final : public EntryChangeObserver {
     public:
         HistoryStep* step = nullptr;

@@ -118,8 +118,7 @@ bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u
     HistoryStep step(StepKind::Edit, p);
     step.SetRowsUnchanged();
     step.Changing(p, list, i);
-    list.Set(i, text);
-    list.SetFlag(i, FlagChanged);
+    list.Set(i, text, FlagChanged);
     return true;
 }
 

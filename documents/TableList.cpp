@@ -142,9 +142,7 @@ void TStringList::Release(const Entry& e) {
     deadUnits_ += e.size + std::size_t{1};
 }
 
-void TStringList::Set(std::size_t i, std::u16string_view text) {
-    const std::uint32_t size = CheckedSize(text.size());
-    EnsureCount(i + 1);
+inline void TStringList::SetText(std::size_t i, std::u16string_view text, std::uint32_t size) {
     // Another text is a change: the bytes it was read with no longer apply.
     if (i < storedOf_.size() && storedOf_[i] != 0 && text != Get(i)) DropStored(i);
     Entry& e = entries_[i];
@@ -168,6 +166,19 @@ void TStringList::Set(std::size_t i, std::u16string_view text) {
         e.size = size;
     }
     CompactIfWasteful();
+}
+
+void TStringList::Set(std::size_t i, std::u16string_view text) {
+    const std::uint32_t size = CheckedSize(text.size());
+    EnsureCount(i + 1);
+    SetText(i, text, size);
+}
+
+void TStringList::Set(std::size_t i, std::u16string_view text, std::int32_t flag) {
+    const std::uint32_t size = CheckedSize(text.size());
+    if (i >= entries_.size() || (partner_ && i >= partner_->entries_.size())) EnsureCount(i + 1);
+    SetText(i, text, size);
+    entries_[i].flag = flag;
 }
 
 void TStringList::SetFlag(std::size_t i, std::int32_t flag) {

@@ -122,6 +122,9 @@ public:
     // Setting beyond the end first appends empty entries to this list and
     // its partner until entry i exists. text may be a string of this list.
     void Set(std::size_t i, std::u16string_view text);
+    // The text and the flag at once (an applied edit): one call, which
+    // grows the lists only when entry i does not exist yet.
+    void Set(std::size_t i, std::u16string_view text, std::int32_t flag);
     void SetFlag(std::size_t i, std::int32_t flag);
     void EnsureCount(std::size_t count);
 
@@ -277,6 +280,8 @@ private:
     // Append's general way: copies text into the store when it is not in
     // place already.
     void AppendStored(std::u16string_view text, std::int32_t flag);
+    // Sets entry i's text (of size units, checked); the entry exists.
+    void SetText(std::size_t i, std::u16string_view text, std::uint32_t size);
     // Copies text and its zero unit into the store; may add a block.
     const char16_t* Store(std::u16string_view text);
     Block& AddBlock(std::size_t units);

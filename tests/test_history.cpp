@@ -13,6 +13,7 @@
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
+#include "formats/CRC.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -461,4 +462,40 @@ TEST_F(HistoryTest, StepsReusedAtTheLimitGiveBackExactlyWhatTheyKept) {
         ASSERT_EQ(seen(), tables[tables.size() - k]) << "redo " << undone - k + 1;
     }
     EXPECT_FALSE(Redo(T1()));
+}
+
+TEST_F(HistoryTest, StepsOfTheOtherTableUndoExactlyAfterALoadDropsTheirNeighbours) {
+    // Edits of both tables, one after the other, kept in the order they
+    // were made; loading Table 1 drops its steps from between Table 2's,
+    // whose records the history may then move. Some texts are longer than
+    // a step keeps beside its record.
+    Fill(T1(), {{u"a", u"1"}, {u"b", u"2"}});
+    Fill(T2(), {{u"c", u"3"}, {u"d", u"4"}, {u"e", u"5"}});
+    StartHistory(T1());
+    StartHistory(T2());
+    MaxUndoSize = 4 << 20;
+    std::mt19937 rng(7);
+    std::vector<Table> seen{Snapshot(T2())};
+    for (int n = 0; n < 6000; ++n) {
+        TTblObjects& p = TableSide(n % 2 + 1);
+        const std::size_t length = n % 700 == 1 ? 3000 : &p == &T1() ? 150 + rng() % 100 : 20 + rng() % 40;
+        std::u16string text(length, static_cast<char16_t>(u'a' + n % 26));
+        text += IntToDecimal(n);
+        TStringList& list = rng() % 3 ? *p.Values : *p.Keys;
+        ASSERT_TRUE(ApplyEditedText(p, list, static_cast<std::int32_t>(rng() % p.Count()), text));
+        if (&p == &T2()) seen.push_back(Snapshot(T2()));
+    }
+    const std::uint64_t bytes = HistoryBytes();
+    StartHistory(T1());
+    EXPECT_LT(HistoryBytes(), bytes / 2);
+    ASSERT_EQ(UndoSteps(T2()), seen.size() - 1);
+    for (std::size_t k = seen.size() - 1; k > 0; --k) {
+        ASSERT_TRUE(Undo(T2()));
+        ASSERT_EQ(Snapshot(T2()), seen[k - 1]) << "undo to " << k - 1;
+    }
+    for (std::size_t k = 1; k < seen.size(); ++k) {
+        ASSERT_TRUE(Redo(T2()));
+        ASSERT_EQ(Snapshot(T2()), seen[k]) << "redo to " << k;
+    }
+    EXPECT_TRUE(T2().Modified);
 }
