@@ -122,7 +122,7 @@ void ListView::SelectRange(int first, int count, int focus) {
     ListView_SetItemState(hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     if (first >= 0 && count > 0) {
         if (first == 0 && count >= RowCount()) {
-            SelectAll();
+            ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED);  // drawing is off already
         } else {
             for (int row = first; row < first + count; ++row) ListView_SetItemState(hwnd, row, LVIS_SELECTED, LVIS_SELECTED);
         }
