@@ -148,6 +148,19 @@ int ListView::TextWidth(std::u16string_view text) const {
     return static_cast<int>(SendMessageW(hwnd, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(s.c_str())));
 }
 
+bool ListView::GapUnderHeader(RECT& gap) const {
+    const int top = TopRow();
+    RECT row{}, header{};
+    if (top <= 0 || !ListView_GetItemRect(hwnd, top, &row, LVIR_BOUNDS)) return false;
+    if (!GetWindowRect(ListView_GetHeader(hwnd), &header)) return false;
+    const LONG below = header.bottom - header.top;
+    if (row.top <= below) return false;
+    gap = ClientRect();
+    gap.top = below;
+    gap.bottom = row.top;
+    return true;
+}
+
 void ListView::RedrawRows(int first, int last) { ListView_RedrawItems(hwnd, first, last); }
 void ListView::RedrawAll() { InvalidateRect(hwnd, nullptr, FALSE); }
 
@@ -196,9 +209,24 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
 
 bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
-    case WM_PAINT:
+    case WM_PAINT: {
         if (onPaint) onPaint();
-        return false;
+        // Wine's list leaves a gap of a few pixels between its header and
+        // the top row, and a repaint of a scrolled list draws the bottom of
+        // the row above into it: the gap is cleared after the list's own
+        // painting whenever the repaint reached it.
+        RECT gap{}, update{}, both{};
+        const bool clear = GapUnderHeader(gap) && GetUpdateRect(hwnd, &update, FALSE) &&
+                           IntersectRect(&both, &gap, &update);
+        result = Default(msg, wp, lp);
+        if (clear) {
+            HDC dc = GetDC(hwnd);
+            SetDCBrushColor(dc, ListView_GetBkColor(hwnd));
+            FillRect(dc, &gap, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+            ReleaseDC(hwnd, dc);
+        }
+        return true;
+    }
     case WM_KEYDOWN:
         if (onKeyDown && onKeyDown(wp, lp)) {
             result = 0;

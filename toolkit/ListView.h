@@ -76,6 +76,9 @@ private:
         HWND list_;
     };
 
+    // The strip between the header and the top row, when there is one.
+    bool GapUnderHeader(RECT& gap) const;
+
     int columns_ = 0;
     POINT menuAt_{};                  // where the waiting context menu opens
     bool skipMouseMenu_ = false;      // after a right double-click, until the next right click
