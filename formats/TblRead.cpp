@@ -155,6 +155,20 @@ private:
     std::vector<char> bytes_;
 };
 
+#if defined(__SSE2__)
+// Writes the 16 bytes at s widened to 16 units at dest, whatever they are
+// (the caller decides how many of them count), and gives the bytes back.
+inline __m128i Widen16(const std::uint8_t* s, char16_t* dest) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), _mm_unpacklo_epi8(b, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 8), _mm_unpackhi_epi8(b, zero));
+    return b;
+}
+// The bytes of b that are zero or not ASCII: their top bit set.
+inline __m128i ZeroOrNotAscii(__m128i b) { return _mm_or_si128(b, _mm_cmpeq_epi8(b, _mm_setzero_si128())); }
+#endif
+
 // Widens the ASCII bytes at the start of s into dest, at most limit of them,
 // up to the first zero byte or byte of 0x80 and above, and returns how
 // many it took (a zero unit follows them in dest). That is what the exact
@@ -170,12 +184,9 @@ inline std::size_t WidenAscii(const std::uint8_t* s, const std::uint8_t* readabl
     std::size_t i = 0;
 #if defined(__SSE2__)
     unsigned breaks = 0, slashes = 0;
-    const __m128i zero = _mm_setzero_si128();
     while (static_cast<std::size_t>(readable - (s + i)) >= 16 && i + 16 <= maxUnits) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi8(b, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 8), _mm_unpackhi_epi8(b, zero));
-        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero))));
+        const __m128i b = Widen16(s + i, dest + i);
+        const auto other = static_cast<unsigned>(_mm_movemask_epi8(ZeroOrNotAscii(b)));
         const std::size_t run = std::min<std::size_t>(other ? static_cast<std::size_t>(std::countr_zero(other)) : 16, limit - i);
         const unsigned taken = run >= 16 ? 0xFFFFu : (1u << run) - 1;
         breaks |= taken & static_cast<unsigned>(_mm_movemask_epi8(
@@ -247,12 +258,9 @@ inline Decoded Decode(const std::uint8_t* s, const std::uint8_t* readable, std::
 // as it was. Blocks are read while they end at readable at the latest.
 inline bool PlainKey(const std::uint8_t* s, const std::uint8_t* readable, char16_t* dest, std::size_t destUnits,
                      std::size_t& units) {
-    const __m128i zero = _mm_setzero_si128();
     for (std::size_t i = 0; static_cast<std::size_t>(readable - (s + i)) >= 16 && i + 19 <= destUnits; i += 16) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi8(b, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 8), _mm_unpackhi_epi8(b, zero));
-        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero))));
+        const __m128i b = Widen16(s + i, dest + i);
+        const auto other = static_cast<unsigned>(_mm_movemask_epi8(ZeroOrNotAscii(b)));
         if (!other) continue;
         const std::size_t end = i + static_cast<std::size_t>(std::countr_zero(other));
         if (s[end] != 0) return false;
@@ -275,7 +283,6 @@ inline bool PlainKey(const std::uint8_t* s, const std::uint8_t* readable, char16
 // 24 units past it.
 inline bool PlainValue(const std::uint8_t* s, const std::uint8_t* readable, std::size_t maxChars, char16_t* dest,
                        std::size_t destUnits, std::size_t& displayed, std::size_t& bytes) {
-    const __m128i zero = _mm_setzero_si128();
     const __m128i lineFeed = _mm_set1_epi8('\n'), carriageReturn = _mm_set1_epi8('\r');
     const __m128i backslash = _mm_set1_epi8('\\');
     std::size_t i = 0, o = 0;
@@ -283,11 +290,9 @@ inline bool PlainValue(const std::uint8_t* s, const std::uint8_t* readable, std:
         // 16 units written and the longest macro word after them, and the
         // zero unit, all within dest.
         if (static_cast<std::size_t>(readable - (s + i)) < 16 || o + 25 > destUnits || i >= maxChars) return false;
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + o), _mm_unpacklo_epi8(b, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + o + 8), _mm_unpackhi_epi8(b, zero));
+        const __m128i b = Widen16(s + i, dest + o);
         const __m128i special =
-            _mm_or_si128(_mm_or_si128(b, _mm_cmpeq_epi8(b, zero)),
+            _mm_or_si128(ZeroOrNotAscii(b),
                          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, lineFeed), _mm_cmpeq_epi8(b, carriageReturn)),
                                       _mm_cmpeq_epi8(b, backslash)));
         const auto found = static_cast<unsigned>(_mm_movemask_epi8(special));
