@@ -53,9 +53,12 @@ std::vector<std::u16string> EditedTexts(const vm::TTblObjects& side) {
 }
 
 // As the window applies an editor's text when the current row changes: one
-// step opened around the editors of both tables, which the edit joins.
+// step opened around the editors of both tables, which the edit joins, made
+// at the row left.
 [[gnu::noinline]] bool ApplyWithHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
     vm::HistoryStep rowChange(vm::StepKind::Edit, p);
+    const auto row = static_cast<std::int32_t>(i);
+    rowChange.SetBefore({row, {row, 1}});
     return vm::ApplyEditedText(p, list, static_cast<std::int32_t>(i), vm::EditorTextToValue(editorText));
 }
 

@@ -78,8 +78,10 @@ struct Step {
     bool editInValues = false;
     bool hasEdit = false;
     bool undone = false;      // in the redo lists, else in the undo lists
+    bool hasBefore = false;   // before is set (it is taken at the first change)
     bool hasAfter = false;
     bool hasRowAfter = false;
+    bool keepRows = false;    // the rows after are the rows before
 
     bool Covers(int side) const { return (sides & (1u << side)) != 0; }
     char16_t* Text() { return reinterpret_cast<char16_t*>(this + 1); }
@@ -152,7 +154,7 @@ public:
     // The record opened last becomes part of the log, with the units of
     // text it holds. The memory the next record will take is asked into
     // the cache now, so that writing it later does not wait.
-    void Commit(Step* step) {
+    std::size_t Commit(Step* step) {
         const std::size_t bytes = RecordBytes(step->units);
         head_ += bytes;
         ++chunks_.back().live;
@@ -160,6 +162,7 @@ public:
         __builtin_prefetch(head_, 1);
         __builtin_prefetch(head_ + 64, 1);
         __builtin_prefetch(head_ + 128, 1);
+        return bytes;
     }
     // The record opened last is dropped without being part of the log.
     static void Discard(Step* step) { step->~Step(); }
@@ -321,6 +324,16 @@ HistoryState* TheState = nullptr;
 inline HistoryState& State() { return TheState ? *TheState : MakeState(); }
 
 int SideIndex(const TTblObjects& p) { return p.Side == 2 ? 1 : 0; }
+
+// The rows before a step are taken when it records its first change, not
+// when it opens: a row change opens a step whether or not an editor was
+// changed, and it names the rows itself, so most steps never ask the view.
+// Nothing moves the rows between a step's opening and its first change.
+inline void TakeBefore(Step& step) {
+    if (step.hasBefore) return;
+    step.before = RowPlace{CurrentRow, TableSide(step.origin).View->SelectedRows()};
+    step.hasBefore = true;
+}
 
 // A step kept in its record goes into its list of changes, as the first.
 void MoveEditToList(Step& step) {
@@ -546,14 +559,22 @@ void ShowRows(const Step& step, const RowPlace& place) {
 }
 
 // Drops steps until the histories fit their limit: the oldest steps to
-// undo first, then the newest steps to redo.
+// undo first, then the newest steps to redo. Once past the limit, the
+// oldest steps go until a 64th of it is free again, so that at the limit
+// they go a run at a time, their records read one after another from the
+// start of the log, instead of one cold record for every step recorded.
 void Trim() {
     HistoryState& st = State();
-    while (st.totalBytes > MaxUndoSize) {
+    if (st.totalBytes <= MaxUndoSize) return;
+    const std::uint64_t goal = MaxUndoSize - MaxUndoSize / 64;
+    while (st.totalBytes > goal) {
         Step* oldest = nullptr;
         for (const SideHistory& h : st.sides)
             if (!h.undo.empty() && (!oldest || h.undo.front()->id < oldest->id)) oldest = h.undo.front();
         if (oldest) {
+            // The records that go next follow this one in the log.
+            __builtin_prefetch(reinterpret_cast<const char*>(oldest) + 4096);
+            __builtin_prefetch(reinterpret_cast<const char*>(oldest) + 4160);
             // The table as the step left it becomes where its sides'
             // histories start. A side's modified state can change only
             // with its saved point or when its last step goes.
@@ -577,6 +598,8 @@ void Trim() {
             st.log.Release(oldest);
             continue;
         }
+        // Steps to redo go only as far as the limit needs.
+        if (st.totalBytes <= MaxUndoSize) break;
         Step* newest = nullptr;
         for (const SideHistory& h : st.sides)
             if (!h.redo.empty() && (!newest || h.redo.front()->id > newest->id)) newest = h.redo.front();
@@ -585,9 +608,6 @@ void Trim() {
             if (newest->Covers(s)) Erase(st.sides[s].redo, newest, true);
         Release(newest);
     }
-    // The next oldest record is asked into the cache for the next trim.
-    for (const SideHistory& h : st.sides)
-        if (!h.undo.empty()) __builtin_prefetch(h.undo.front(), 1);
 }
 
 // Every step goes; neither table is known to match its file any more.
@@ -627,33 +647,48 @@ void HistoryStep::Open(StepKind kind, std::int32_t count) {
     step->kind = kind;
     step->count = count;
     step->origin = origin_.Side;
-    step->before = RowPlace{CurrentRow, origin_.View->SelectedRows()};
 }
 
 void HistoryStep::Close() {
-    HistoryState& st = State();
     RecordingStep = nullptr;
     Step* step = step_;
     if (!step->hasEdit && step->changes.empty()) {
         StepLog::Discard(step);
         return;
     }
-    if (!step->hasAfter) {
+    HistoryState& st = *TheState;  // made when the step opened
+    if (step->keepRows) {
+        step->after = step->before;
+    } else if (!step->hasAfter) {
         step->after.selection = origin_.View->SelectedRows();
         step->after.row = step->hasRowAfter ? step->after.row : CurrentRow;
     }
     step->id = st.nextId++;
-    st.log.Commit(step);
+    const std::size_t recordBytes = st.log.Commit(step);
+    // The commonest step: one entry of one table, kept in the record, with
+    // nothing to redo on that side.
+    if (step->changes.empty() && step->sides == (1u << step->editSide) && st.sides[step->editSide].redo.empty()) {
+        st.sides[step->editSide].undo.push_back(step);
+        (origin_.Side == step->editSide + 1 ? origin_ : *origin_.Other).Modified = true;
+        step->bytes = recordBytes;
+        st.totalBytes += recordBytes;
+        st.lastSide = step->origin;
+        if (st.totalBytes > MaxUndoSize) Trim();
+        if (st.touched) UpdateModified();
+        Notify();
+        return;
+    }
     bool dropped = false;
     for (int s = 0; s < 2; ++s) {
         if (!step->Covers(s)) continue;
-        if (!st.sides[s].redo.empty()) dropped |= DropRedo(s);
-        st.sides[s].undo.push_back(step);
+        SideHistory& h = st.sides[s];
+        if (!h.redo.empty()) dropped |= DropRedo(s);
+        h.undo.push_back(step);
         // A step just recorded is no saved point: its side is modified
         // (unless the limit lets it go at once, which the trim sees to).
         (origin_.Side == s + 1 ? origin_ : *origin_.Other).Modified = true;
     }
-    step->bytes = step->changes.empty() ? RecordBytes(step->units) : BytesOf(*step);
+    step->bytes = step->changes.empty() ? recordBytes : BytesOf(*step);
     st.totalBytes += step->bytes;
     st.lastSide = step->origin;
     if (st.totalBytes > MaxUndoSize) Trim();
@@ -664,13 +699,16 @@ void HistoryStep::Close() {
 }
 
 void HistoryStep::SetBefore(const RowPlace& place) {
-    if (outermost_) step_->before = place;
+    if (!outermost_) return;
+    step_->before = place;
+    step_->hasBefore = true;
 }
 
 void HistoryStep::SetAfter(const RowPlace& place) {
     if (!outermost_) return;
     step_->after = place;
     step_->hasAfter = true;
+    step_->keepRows = false;
 }
 
 void HistoryStep::SetRowAfter(std::int32_t row) {
@@ -679,10 +717,7 @@ void HistoryStep::SetRowAfter(std::int32_t row) {
     step_->hasRowAfter = true;
 }
 
-void HistoryStep::KeepRows() {
-    step_->after = step_->before;
-    step_->hasAfter = true;
-}
+void HistoryStep::KeepRows() { step_->keepRows = true; }
 
 void HistoryStep::SetCount(std::int32_t count) {
     if (outermost_) step_->count = count;
@@ -690,6 +725,7 @@ void HistoryStep::SetCount(std::int32_t count) {
 
 namespace {
 Change& Add(Step& step, const TTblObjects& p, Change::Op op, std::size_t pos) {
+    TakeBefore(step);
     if (step.hasEdit) MoveEditToList(step);
     Change& c = step.changes.emplace_back();
     c.op = op;
@@ -739,10 +775,10 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
     Step& step = *step_;
     // The first entry of a step, when it exists and keeps no read bytes,
     // is kept in the step's record.
-    if (!step.hasEdit && step.changes.empty() && i < list.Count() &&
-        (list.StoredCount() == 0 || list.Stored(i).empty())) {
+    if (!step.hasEdit && step.changes.empty() && i < list.Count() && !list.HasStored(i)) {
         const TText text = list.Get(i);
         if (text.size() <= MaxRecordUnits) {
+            TakeBefore(step);
             CopyUnits(step.Text(), text.data(), text.size());
             step.units = static_cast<std::uint32_t>(text.size());
             step.editPos = static_cast<std::uint32_t>(i);

@@ -191,6 +191,7 @@ public:
     std::string_view Stored(std::size_t i) const;
     void SetStored(std::size_t i, std::string_view bytes);  // empty: none
     std::size_t StoredCount() const { return stored_.size() - freeStored_.size(); }
+    bool HasStored(std::size_t i) const { return i < storedOf_.size() && storedOf_[i] != 0; }
 
     // Position changes of this list only; each string keeps its flag (and
     // its origin and kept bytes). The caller keeps the partner in step.

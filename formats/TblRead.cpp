@@ -673,7 +673,10 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryRecei
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
                   ReadReport* report, const StoredBytesSink& stored) {
     if (!sink) {
-        if (report) *report = ReadReport{.failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt};
+        if (report) {
+            *report = ReadReport{};
+            report->failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt;
+        }
         return false;
     }
     SinkReceiver receiver(sink, stored);
@@ -694,7 +697,10 @@ bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, R
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report,
                  const StoredBytesSink& stored) {
     if (!sink) {
-        if (report) *report = ReadReport{.failure = ReadFailure::Unreadable};
+        if (report) {
+            *report = ReadReport{};
+            report->failure = ReadFailure::Unreadable;
+        }
         return false;
     }
     SinkReceiver receiver(sink, stored);

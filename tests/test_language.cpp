@@ -82,7 +82,9 @@ TEST(FindIniValue, FollowsTheProfileRules) {
     for (const auto& c : cases) {
         std::string value;
         EXPECT_EQ(FindIniValue(file, c.section, c.key, value), c.found) << c.section << "/" << c.key;
-        if (c.found) EXPECT_EQ(value, c.value) << c.key;
+        if (c.found) {
+            EXPECT_EQ(value, c.value) << c.key;
+        }
     }
 }
 
