@@ -34,7 +34,8 @@ std::size_t CopyValues(TTblObjects& p) {
     std::size_t changed = 0;
     {
         HistoryStep step(StepKind::CopyValues, p);
-        changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values, nullptr, &step.Observer(p));
+        HistoryObserver observer(step, p);
+        changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values, nullptr, &observer);
     }
     FinishTool(p);
     return changed;
@@ -62,7 +63,8 @@ std::size_t CopyTimeDialogs(TTblObjects& p) {
     std::size_t changed = 0;
     {
         HistoryStep step(StepKind::CopyTimeDialogs, p);
-        changed = CopyTimeDialogValues(*p.OtherValues, *p.Values, &step.Observer(p));
+        HistoryObserver observer(step, p);
+        changed = CopyTimeDialogValues(*p.OtherValues, *p.Values, &observer);
     }
     FinishTool(p);
     return changed;
@@ -97,8 +99,9 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
     std::size_t changed = 0;
     {
         HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p);
+        HistoryObserver observer(step, p);
         changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode,
-                                   &step.Observer(p));
+                                   &observer);
     }
     FinishTool(p);
     return changed;

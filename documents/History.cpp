@@ -802,12 +802,6 @@ void HistoryStep::ChangingInList(TTblObjects& p, const TStringList& list, std::s
     c.entry.stored.assign(list.Stored(i));
 }
 
-EntryChangeObserver& HistoryStep::Observer(TTblObjects& p) {
-    observer_.step = this;
-    observer_.table = &p;
-    return observer_;
-}
-
 // ---- Undo and redo ---------------------------------------------------------
 
 namespace {

@@ -111,10 +111,6 @@ public:
     // changes, growing the table first when i lies beyond its end.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i);
 
-    // An observer for the routines that report each entry before they
-    // change it (the cross-table tools).
-    EntryChangeObserver& Observer(TTblObjects& p);
-
 private:
     void Open(StepKind kind, std::int32_t count);
     void Close();
@@ -122,17 +118,21 @@ private:
     // Changing, for an entry its step's record does not keep.
     [[gnu::noinline]] void ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i);
 
-    class ToolObserver final : public EntryChangeObserver {
-    public:
-        HistoryStep* step = nullptr;
-        TTblObjects* table = nullptr;
-        void BeforeChange(TStringList& list, std::size_t i) override { step->Changing(*table, list, i); }
-    };
-
     Step* step_;
     bool outermost_;
     TTblObjects& origin_;
-    ToolObserver observer_;
+};
+
+// Records in step each entry of table's lists that a routine reports before
+// it changes it (the cross-table tools).
+class HistoryObserver final : public EntryChangeObserver {
+public:
+    HistoryObserver(HistoryStep& step, TTblObjects& table) : step_(step), table_(table) {}
+    void BeforeChange(TStringList& list, std::size_t i) override { step_.Changing(table_, list, i); }
+
+private:
+    HistoryStep& step_;
+    TTblObjects& table_;
 };
 
 // Undoes the last step of p's history, or redoes the last one undone, and
