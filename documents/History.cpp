@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "DocumentTexts.h"
 #include "formats/CRC.h"
 #include "platform/Platform.h"
@@ -55,14 +59,22 @@ struct Change {
 // One step: a record in the history's log (below). The commonest step, one
 // entry changed by an edit, a paste or a mark, keeps that entry as it was
 // in the record itself: its place, its flag and its text, whose units
-// follow the record in the log. Recording it copies the text once and
-// takes no memory from the system. Any other step keeps its changes in a
-// list, and so does such a step once it is undone (the text it then keeps
-// is the newer one, which need not fit where the old one was).
+// follow the record in the log, one byte each when none is above U+00FF
+// (most tables' texts), else two. Recording it copies the text once and
+// takes no memory from the system; the fewer bytes a record takes, the
+// less memory an edit pulls into the cache. Any other step keeps its
+// changes in a list, and so does such a step once it is undone (the text
+// it then keeps is the newer one, which need not fit where the old one
+// was). The list lies outside the record: most steps keep none, and the
+// record's fields fit one cache line.
+struct StepList {
+    std::vector<Change> changes;
+    std::size_t bytes = 0;  // what the whole step counts towards MaxUndoSize
+};
+
 struct Step {
     std::uint64_t id = 0;     // 0 while it is being recorded
-    std::size_t bytes = 0;    // what it counts towards MaxUndoSize
-    std::vector<Change> changes;
+    std::unique_ptr<StepList> list;  // null while it keeps no list
     RowPlace before, after;
     std::int32_t count = 0;
     std::uint32_t chunk = 0;  // the log chunk holding the record
@@ -72,20 +84,38 @@ struct Step {
     std::uint32_t editPos = 0;
     std::int32_t editFlag = FlagPlain;
     StepKind kind = StepKind::Edit;
-    std::uint8_t origin = 1;  // the side whose list the command came from
-    std::uint8_t sides = 0;   // bit 0 Table 1, bit 1 Table 2
-    std::uint8_t editSide = 0;
-    bool editInValues = false;
-    bool hasEdit = false;
-    bool undone = false;      // in the redo lists, else in the undo lists
-    bool hasBefore = false;   // before is set (it is taken at the first change)
-    bool hasAfter = false;
-    bool hasRowAfter = false;
-    bool keepRows = false;    // the rows after are the rows before
+    // Bit fields of one type, so that every compiler packs them together.
+    std::uint8_t origin : 2 = 1;  // the side whose list the command came from
+    std::uint8_t sides : 2 = 0;   // bit 0 Table 1, bit 1 Table 2
+    std::uint8_t editSide : 1 = 0;
+    std::uint8_t editInValues : 1 = 0;
+    std::uint8_t hasEdit : 1 = 0;
+    std::uint8_t undone : 1 = 0;     // in the redo lists, else in the undo lists
+    std::uint8_t hasBefore : 1 = 0;  // before is set (it is taken at the first change)
+    std::uint8_t hasAfter : 1 = 0;
+    std::uint8_t hasRowAfter : 1 = 0;
+    std::uint8_t keepRows : 1 = 0;   // the rows after are the rows before
+    std::uint8_t narrow : 1 = 0;     // the text in the record is one byte a unit
 
     bool Covers(int side) const { return (sides & (1u << side)) != 0; }
+    bool HasChanges() const { return list && !list->changes.empty(); }
+    // The list, made on first use; it starts counting what the step counted
+    // until then, its record.
+    std::vector<Change>& Changes() {
+        if (!list) {
+            list = std::make_unique<StepList>();
+            list->bytes = RecordSize();
+        }
+        return list->changes;
+    }
     char16_t* Text() { return reinterpret_cast<char16_t*>(this + 1); }
+    unsigned char* NarrowText() { return reinterpret_cast<unsigned char*>(this + 1); }
+    std::size_t TextBytes() const { return narrow ? units : units * sizeof(char16_t); }
+    // The record with the text after it, in the log.
+    std::size_t RecordSize() const;
 };
+
+static_assert(sizeof(Step) <= 64, "a step's record header fits one cache line");
 
 namespace {
 
@@ -93,8 +123,34 @@ namespace {
 // step's list of changes.
 constexpr std::size_t MaxRecordUnits = 2048;
 
-constexpr std::size_t RecordBytes(std::size_t units) {
-    return sizeof(Step) + ((units * sizeof(char16_t) + alignof(Step) - 1) & ~(alignof(Step) - 1));
+constexpr std::size_t RecordBytesFor(std::size_t textBytes) {
+    return sizeof(Step) + ((textBytes + alignof(Step) - 1) & ~(alignof(Step) - 1));
+}
+}  // namespace
+
+inline std::size_t Step::RecordSize() const { return RecordBytesFor(TextBytes()); }
+
+namespace {
+
+std::size_t RecordBytes(const Step& step) { return step.RecordSize(); }
+
+// Copies a text one byte a unit when no unit is above U+00FF; false (with
+// part of it written) when one is.
+bool CopyNarrow(unsigned char* to, const char16_t* from, std::size_t units) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF00));
+    for (; i + 8 <= units; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) != 0xFFFF) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < units; ++i) {
+        if (from[i] > 0xFF) return false;
+        to[i] = static_cast<unsigned char>(from[i]);
+    }
+    return true;
 }
 
 // Copies a text of a few dozen units, as most are, in 16-byte moves (the
@@ -118,9 +174,15 @@ void CopyUnits(char16_t* to, const char16_t* from, std::size_t units) {
     }
 }
 
+// What a step counts towards MaxUndoSize: its record, and its list when it
+// keeps one (counted when it last changed).
+std::size_t StepBytes(const Step& step) { return step.list ? step.list->bytes : RecordBytes(step); }
+
 std::size_t BytesOf(const Step& step) {
-    std::size_t n = RecordBytes(step.units) + step.changes.capacity() * sizeof(Change);
-    for (const Change& c : step.changes) n += c.ExtraBytes();
+    std::size_t n = RecordBytes(step);
+    if (!step.list) return n;
+    n += sizeof(StepList) + step.list->changes.capacity() * sizeof(Change);
+    for (const Change& c : step.list->changes) n += c.ExtraBytes();
     return n;
 }
 
@@ -145,7 +207,7 @@ public:
     // A fresh record at the end of the log, with room for MaxRecordUnits
     // units after it. It is not part of the log until Commit.
     Step* Open() {
-        constexpr std::size_t need = RecordBytes(MaxRecordUnits);
+        constexpr std::size_t need = RecordBytesFor(MaxRecordUnits * sizeof(char16_t));
         if (static_cast<std::size_t>(end_ - head_) < need) AddChunk(need);
         Step* step = new (head_) Step;
         step->chunk = lastSeq_;
@@ -155,7 +217,7 @@ public:
     // text it holds. The memory the next record will take is asked into
     // the cache now, so that writing it later does not wait.
     std::size_t Commit(Step* step) {
-        const std::size_t bytes = RecordBytes(step->units);
+        const std::size_t bytes = RecordBytes(*step);
         head_ += bytes;
         ++chunks_.back().live;
         liveBytes_ += bytes;
@@ -172,7 +234,7 @@ public:
     void Release(Step* step) {
         const std::uint32_t seq = step->chunk;
         Chunk& c = chunks_[seq - firstSeq_];
-        liveBytes_ -= RecordBytes(step->units);
+        liveBytes_ -= RecordBytes(*step);
         step->~Step();
         if (--c.live > 0 || seq == lastSeq_) return;
         GiveBack(c);
@@ -182,10 +244,10 @@ public:
     // A copy of a committed record (which is left empty) at the end of the
     // log, committed; for moving records into a fresh log.
     Step* Adopt(Step& from) {
-        const std::size_t bytes = RecordBytes(from.units);
+        const std::size_t bytes = RecordBytes(from);
         if (static_cast<std::size_t>(end_ - head_) < bytes) AddChunk(bytes);
         Step* step = new (head_) Step(std::move(from));
-        std::memcpy(step->Text(), from.Text(), from.units * sizeof(char16_t));
+        std::memcpy(step->Text(), from.Text(), from.TextBytes());
         step->chunk = lastSeq_;
         Commit(step);
         return step;
@@ -341,18 +403,27 @@ void MoveEditToList(Step& step) {
     c.side = step.editSide;
     c.inValues = step.editInValues;
     c.pos = step.editPos;
-    c.entry.text.assign(step.Text(), step.units);
+    if (step.narrow) {
+        const unsigned char* text = step.NarrowText();
+        c.entry.text.assign(text, text + step.units);
+    } else {
+        c.entry.text.assign(step.Text(), step.units);
+    }
     c.entry.flag = step.editFlag;
-    step.changes.insert(step.changes.begin(), std::move(c));
+    std::vector<Change>& changes = step.Changes();
+    changes.insert(changes.begin(), std::move(c));
     step.hasEdit = false;
     // A step still being recorded gives its room in the log back.
-    if (step.id == 0) step.units = 0;
+    if (step.id == 0) {
+        step.units = 0;
+        step.narrow = false;
+    }
 }
 
 void Recount(Step& step) {
-    State().totalBytes -= step.bytes;
-    step.bytes = BytesOf(step);
-    State().totalBytes += step.bytes;
+    State().totalBytes -= StepBytes(step);
+    if (step.list) step.list->bytes = BytesOf(step);
+    State().totalBytes += StepBytes(step);
 }
 
 std::uint64_t TopId(const SideHistory& h) { return h.undo.empty() ? 0 : h.undo.back()->id; }
@@ -396,7 +467,7 @@ void Release(Step* step) {
     st.touched |= step->sides;
     for (int s = 0; s < 2; ++s)
         if (step->Covers(s) && st.sides[s].savedTop == step->id) st.sides[s].savedReachable = false;
-    st.totalBytes -= step->bytes;
+    st.totalBytes -= StepBytes(*step);
     st.log.Release(step);
 }
 
@@ -519,8 +590,9 @@ bool Failed() {
 bool Turn(Step* step, bool undo) {
     if (step->hasEdit) MoveEditToList(*step);
     bool ok = true;
-    const std::size_t n = step->changes.size();
-    for (std::size_t k = 0; k < n && ok; ++k) ok = Apply(step->changes[undo ? n - 1 - k : k]);
+    std::vector<Change>& changes = step->Changes();
+    const std::size_t n = changes.size();
+    for (std::size_t k = 0; k < n && ok; ++k) ok = Apply(changes[undo ? n - 1 - k : k]);
     if (!ok) {
         ForgetEverything();
         return false;
@@ -594,7 +666,7 @@ void Trim() {
                 }
                 if (h.undo.empty()) st.touched |= 1u << s;
             }
-            st.totalBytes -= oldest->bytes;
+            st.totalBytes -= StepBytes(*oldest);
             st.log.Release(oldest);
             continue;
         }
@@ -652,7 +724,7 @@ void HistoryStep::Open(StepKind kind, std::int32_t count) {
 void HistoryStep::Close() {
     RecordingStep = nullptr;
     Step* step = step_;
-    if (!step->hasEdit && step->changes.empty()) {
+    if (!step->hasEdit && !step->HasChanges()) {
         StepLog::Discard(step);
         return;
     }
@@ -667,10 +739,9 @@ void HistoryStep::Close() {
     const std::size_t recordBytes = st.log.Commit(step);
     // The commonest step: one entry of one table, kept in the record, with
     // nothing to redo on that side.
-    if (step->changes.empty() && step->sides == (1u << step->editSide) && st.sides[step->editSide].redo.empty()) {
+    if (!step->list && step->sides == (1u << step->editSide) && st.sides[step->editSide].redo.empty()) {
         st.sides[step->editSide].undo.push_back(step);
         (origin_.Side == step->editSide + 1 ? origin_ : *origin_.Other).Modified = true;
-        step->bytes = recordBytes;
         st.totalBytes += recordBytes;
         st.lastSide = step->origin;
         if (st.totalBytes > MaxUndoSize) Trim();
@@ -688,8 +759,8 @@ void HistoryStep::Close() {
         // (unless the limit lets it go at once, which the trim sees to).
         (origin_.Side == s + 1 ? origin_ : *origin_.Other).Modified = true;
     }
-    step->bytes = step->changes.empty() ? recordBytes : BytesOf(*step);
-    st.totalBytes += step->bytes;
+    if (step->list) step->list->bytes = BytesOf(*step);
+    st.totalBytes += step->list ? step->list->bytes : recordBytes;
     st.lastSide = step->origin;
     if (st.totalBytes > MaxUndoSize) Trim();
     // Only now is every record kept in a list, where moving it is seen.
@@ -727,7 +798,7 @@ namespace {
 Change& Add(Step& step, const TTblObjects& p, Change::Op op, std::size_t pos) {
     TakeBefore(step);
     if (step.hasEdit) MoveEditToList(step);
-    Change& c = step.changes.emplace_back();
+    Change& c = step.Changes().emplace_back();
     c.op = op;
     c.side = static_cast<std::uint8_t>(SideIndex(p));
     c.pos = pos;
@@ -775,11 +846,12 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
     Step& step = *step_;
     // The first entry of a step, when it exists and keeps no read bytes,
     // is kept in the step's record.
-    if (!step.hasEdit && step.changes.empty() && i < list.Count() && !list.HasStored(i)) {
+    if (!step.hasEdit && !step.HasChanges() && i < list.Count() && !list.HasStored(i)) {
         const TText text = list.Get(i);
         if (text.size() <= MaxRecordUnits) {
             TakeBefore(step);
-            CopyUnits(step.Text(), text.data(), text.size());
+            step.narrow = CopyNarrow(step.NarrowText(), text.data(), text.size());
+            if (!step.narrow) CopyUnits(step.Text(), text.data(), text.size());
             step.units = static_cast<std::uint32_t>(text.size());
             step.editPos = static_cast<std::uint32_t>(i);
             step.editFlag = list.Flag(i);
@@ -879,7 +951,7 @@ void StartHistory(TTblObjects& p, bool saved) {
         }
         // A step that covered both tables stays in the other's history,
         // for the other table only.
-        std::erase_if(step->changes, [s](const Change& c) { return c.side == s; });
+        if (step->list) std::erase_if(step->list->changes, [s](const Change& c) { return c.side == s; });
         step->sides = static_cast<std::uint8_t>(1u << (1 - s));
         step->origin = static_cast<std::uint8_t>(2 - s);
         Recount(*step);
