@@ -45,7 +45,10 @@ void Edit(Table& t, std::uint32_t seed) {
         const unsigned what = next() % 5;
         const std::size_t i = n ? next() % n : 0, j = n ? next() % n : 0;
         if (what == 0 && n) {
-            t.values[i] = t.values[j] + u"\\red;x\\n";
+            // In front: after a value ending in a bare colour code
+            // ("\color;"), a macro word would read back as that code's
+            // character, a text no reader makes.
+            t.values[i] = u"\\red;x\\n" + t.values[j];
         } else if (what == 1 && n) {
             t.keys[i] = t.keys[j] + u"k";
         } else if (what == 2) {
