@@ -111,8 +111,11 @@ struct Step {
     char16_t* Text() { return reinterpret_cast<char16_t*>(this + 1); }
     unsigned char* NarrowText() { return reinterpret_cast<unsigned char*>(this + 1); }
     std::size_t TextBytes() const { return narrow ? units : units * sizeof(char16_t); }
-    // The record with the text after it, in the log.
-    std::size_t RecordSize() const;
+    // The record with textBytes bytes of text after it, in the log.
+    static constexpr std::size_t RecordBytesFor(std::size_t textBytes) {
+        return sizeof(Step) + ((textBytes + alignof(Step) - 1) & ~(alignof(Step) - 1));
+    }
+    std::size_t RecordSize() const { return RecordBytesFor(TextBytes()); }
 };
 
 static_assert(sizeof(Step) <= 64, "a step's record header fits one cache line");
@@ -122,17 +125,6 @@ namespace {
 // The longest text a record keeps after itself; a longer one goes into the
 // step's list of changes.
 constexpr std::size_t MaxRecordUnits = 2048;
-
-constexpr std::size_t RecordBytesFor(std::size_t textBytes) {
-    return sizeof(Step) + ((textBytes + alignof(Step) - 1) & ~(alignof(Step) - 1));
-}
-}  // namespace
-
-inline std::size_t Step::RecordSize() const { return RecordBytesFor(TextBytes()); }
-
-namespace {
-
-std::size_t RecordBytes(const Step& step) { return step.RecordSize(); }
 
 // Copies a text one byte a unit when no unit is above U+00FF; false (with
 // part of it written) when one is.
@@ -176,10 +168,10 @@ void CopyUnits(char16_t* to, const char16_t* from, std::size_t units) {
 
 // What a step counts towards MaxUndoSize: its record, and its list when it
 // keeps one (counted when it last changed).
-std::size_t StepBytes(const Step& step) { return step.list ? step.list->bytes : RecordBytes(step); }
+std::size_t StepBytes(const Step& step) { return step.list ? step.list->bytes : step.RecordSize(); }
 
 std::size_t BytesOf(const Step& step) {
-    std::size_t n = RecordBytes(step);
+    std::size_t n = step.RecordSize();
     if (!step.list) return n;
     n += sizeof(StepList) + step.list->changes.capacity() * sizeof(Change);
     for (const Change& c : step.list->changes) n += c.ExtraBytes();
@@ -207,7 +199,7 @@ public:
     // A fresh record at the end of the log, with room for MaxRecordUnits
     // units after it. It is not part of the log until Commit.
     Step* Open() {
-        constexpr std::size_t need = RecordBytesFor(MaxRecordUnits * sizeof(char16_t));
+        constexpr std::size_t need = Step::RecordBytesFor(MaxRecordUnits * sizeof(char16_t));
         if (static_cast<std::size_t>(end_ - head_) < need) AddChunk(need);
         Step* step = new (head_) Step;
         step->chunk = lastSeq_;
@@ -216,15 +208,14 @@ public:
     // The record opened last becomes part of the log, with the units of
     // text it holds. The memory the next record will take is asked into
     // the cache now, so that writing it later does not wait.
-    std::size_t Commit(Step* step) {
-        const std::size_t bytes = RecordBytes(*step);
+    void Commit(Step* step) {
+        const std::size_t bytes = step->RecordSize();
         head_ += bytes;
         ++chunks_.back().live;
         liveBytes_ += bytes;
         __builtin_prefetch(head_, 1);
         __builtin_prefetch(head_ + 64, 1);
         __builtin_prefetch(head_ + 128, 1);
-        return bytes;
     }
     // The record opened last is dropped without being part of the log.
     static void Discard(Step* step) { step->~Step(); }
@@ -234,7 +225,7 @@ public:
     void Release(Step* step) {
         const std::uint32_t seq = step->chunk;
         Chunk& c = chunks_[seq - firstSeq_];
-        liveBytes_ -= RecordBytes(*step);
+        liveBytes_ -= step->RecordSize();
         step->~Step();
         if (--c.live > 0 || seq == lastSeq_) return;
         GiveBack(c);
@@ -244,7 +235,7 @@ public:
     // A copy of a committed record (which is left empty) at the end of the
     // log, committed; for moving records into a fresh log.
     Step* Adopt(Step& from) {
-        const std::size_t bytes = RecordBytes(from);
+        const std::size_t bytes = from.RecordSize();
         if (static_cast<std::size_t>(end_ - head_) < bytes) AddChunk(bytes);
         Step* step = new (head_) Step(std::move(from));
         std::memcpy(step->Text(), from.Text(), from.TextBytes());
@@ -644,9 +635,6 @@ void Trim() {
         for (const SideHistory& h : st.sides)
             if (!h.undo.empty() && (!oldest || h.undo.front()->id < oldest->id)) oldest = h.undo.front();
         if (oldest) {
-            // The records that go next follow this one in the log.
-            __builtin_prefetch(reinterpret_cast<const char*>(oldest) + 4096);
-            __builtin_prefetch(reinterpret_cast<const char*>(oldest) + 4160);
             // The table as the step left it becomes where its sides'
             // histories start. A side's modified state can change only
             // with its saved point or when its last step goes.
@@ -736,19 +724,7 @@ void HistoryStep::Close() {
         step->after.row = step->hasRowAfter ? step->after.row : CurrentRow;
     }
     step->id = st.nextId++;
-    const std::size_t recordBytes = st.log.Commit(step);
-    // The commonest step: one entry of one table, kept in the record, with
-    // nothing to redo on that side.
-    if (!step->list && step->sides == (1u << step->editSide) && st.sides[step->editSide].redo.empty()) {
-        st.sides[step->editSide].undo.push_back(step);
-        (origin_.Side == step->editSide + 1 ? origin_ : *origin_.Other).Modified = true;
-        st.totalBytes += recordBytes;
-        st.lastSide = step->origin;
-        if (st.totalBytes > MaxUndoSize) Trim();
-        if (st.touched) UpdateModified();
-        Notify();
-        return;
-    }
+    st.log.Commit(step);
     bool dropped = false;
     for (int s = 0; s < 2; ++s) {
         if (!step->Covers(s)) continue;
@@ -760,7 +736,7 @@ void HistoryStep::Close() {
         (origin_.Side == s + 1 ? origin_ : *origin_.Other).Modified = true;
     }
     if (step->list) step->list->bytes = BytesOf(*step);
-    st.totalBytes += step->list ? step->list->bytes : recordBytes;
+    st.totalBytes += StepBytes(*step);
     st.lastSide = step->origin;
     if (st.totalBytes > MaxUndoSize) Trim();
     // Only now is every record kept in a list, where moving it is seen.
