@@ -55,7 +55,7 @@ void TStringList::Link(TStringList& a, TStringList& b) {
     b.partner_ = &a;
 }
 
-void TStringList::EnsureCount(std::size_t count) {
+void TStringList::GrowTo(std::size_t count) {
     for (TStringList* list : {this, partner_}) {
         if (!list || list->entries_.size() >= count) continue;
         list->entries_.resize(count, Entry{EmptyUnits, 0, FlagPlain});
@@ -176,7 +176,7 @@ void TStringList::Set(std::size_t i, std::u16string_view text) {
 
 void TStringList::Set(std::size_t i, std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
-    if (i >= entries_.size() || (partner_ && i >= partner_->entries_.size())) EnsureCount(i + 1);
+    EnsureCount(i + 1);
     SetText(i, text, size);
     entries_[i].flag = flag;
 }

@@ -122,11 +122,14 @@ public:
     // Setting beyond the end first appends empty entries to this list and
     // its partner until entry i exists. text may be a string of this list.
     void Set(std::size_t i, std::u16string_view text);
-    // The text and the flag at once (an applied edit): one call, which
-    // grows the lists only when entry i does not exist yet.
+    // The text and the flag at once (an applied edit).
     void Set(std::size_t i, std::u16string_view text, std::int32_t flag);
     void SetFlag(std::size_t i, std::int32_t flag);
-    void EnsureCount(std::size_t count);
+    // Grows this list and its partner to count entries where they are
+    // shorter; the common call, where both are long enough, costs a test.
+    void EnsureCount(std::size_t count) {
+        if (entries_.size() < count || (partner_ && partner_->entries_.size() < count)) GrowTo(count);
+    }
 
     // Appends to this list only; the caller appends to the partner as well.
     void Append(std::u16string_view text, std::int32_t flag = FlagPlain) {
@@ -278,6 +281,8 @@ private:
         if (entries_.capacity() - entries_.size() < count)
             entries_.reserve(std::max({entries_.size() + count, 2 * entries_.size(), std::size_t{16}}));
     }
+    // EnsureCount's growing.
+    void GrowTo(std::size_t count);
     // Append's general way: copies text into the store when it is not in
     // place already.
     void AppendStored(std::u16string_view text, std::int32_t flag);
