@@ -1,6 +1,7 @@
 #include "History.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -27,7 +28,9 @@ Step* RecordingStep = nullptr;
 // applies a step's changes last to first, and redo first to last.
 struct Change {
     enum class Op : std::uint8_t {
-        Entry,   // entry pos of one list trades places with `entry`
+        Entry,   // entry pos of one list trades places with `entry`, but
+                 // for the first `head` and last `tail` units of the
+                 // text, which the two share
         Block,   // the entries from pos on trade places with the blocks
         Splice,  // `count` entries at pos go out into the blocks or come back
         Move,    // entry pos moves to `to`; the two then trade values
@@ -39,6 +42,7 @@ struct Change {
     std::uint8_t side = 0;   // 0 Table 1, 1 Table 2
     bool inValues = false;   // Entry: the value list, else the key list
     bool present = true;     // Splice: the entries are in the table
+    std::uint16_t head = 0, tail = 0;  // Entry
     std::size_t pos = 0;
     std::size_t count = 0;   // Splice: how many; Move: the position `to`
     TableEntry entry;
@@ -58,11 +62,13 @@ struct Change {
 
 // One step: a record in the history's log (below). The commonest step, one
 // entry changed by an edit, a paste or a mark, keeps that entry as it was
-// in the record itself: its place, its flag and its text, whose units
-// follow the record in the log, one byte each when none is above U+00FF
-// (most tables' texts), else two. Recording it copies the text once and
-// takes no memory from the system; the fewer bytes a record takes, the
-// less memory an edit pulls into the cache. Any other step keeps its
+// in the record itself: its place, its flag and its text. Of the text it
+// keeps only what the change replaced: the units between the start and the
+// end the old and the new text share (an edit mostly changes a few letters
+// of a value), one byte each when none is above U+00FF (most tables'
+// texts), else two, after the record in the log. Recording it copies those
+// units once and takes no memory from the system; the fewer bytes a record
+// takes, the less memory an edit pulls into the cache. Any other step keeps its
 // changes in a list, and so does such a step once it is undone (the text
 // it then keeps is the newer one, which need not fit where the old one
 // was). The list lies outside the record: most steps keep none, and the
@@ -77,12 +83,14 @@ struct Step {
     std::unique_ptr<StepList> list;  // null while it keeps no list
     RowPlace before, after;
     std::int32_t count = 0;
-    std::uint32_t chunk = 0;  // the log chunk holding the record
     std::uint32_t units = 0;  // units of text the record holds after it
     // The entry kept in the record (when hasEdit): entry editPos of the
-    // key or value list of side editSide, its flag, and its text.
+    // key or value list of side editSide, its flag, and its text but for
+    // the first editHead and last editTail units, which are the entry's
+    // own after the change.
     std::uint32_t editPos = 0;
     std::int32_t editFlag = FlagPlain;
+    std::uint16_t editHead = 0, editTail = 0;
     StepKind kind = StepKind::Edit;
     // Bit fields of one type, so that every compiler packs them together.
     std::uint8_t origin : 2 = 1;  // the side whose list the command came from
@@ -145,6 +153,10 @@ bool CopyNarrow(unsigned char* to, const char16_t* from, std::size_t units) {
     return true;
 }
 
+// The longest start and end of a text a step's record leaves to the entry
+// (what its fields hold); a longer one is kept in part.
+constexpr std::size_t MaxSharedUnits = UINT16_MAX;
+
 // Copies a text of a few dozen units, as most are, in 16-byte moves (the
 // last one overlapping the one before); the compiler's own copy of a
 // length it does not know starts slowly.
@@ -201,9 +213,7 @@ public:
     Step* Open() {
         constexpr std::size_t need = Step::RecordBytesFor(MaxRecordUnits * sizeof(char16_t));
         if (static_cast<std::size_t>(end_ - head_) < need) AddChunk(need);
-        Step* step = new (head_) Step;
-        step->chunk = lastSeq_;
-        return step;
+        return new (head_) Step;
     }
     // The record opened last becomes part of the log, with the units of
     // text it holds. The memory the next record will take is asked into
@@ -223,11 +233,10 @@ public:
     // A record of the log goes; a chunk with none left goes back, unless
     // it is the one records are written to.
     void Release(Step* step) {
-        const std::uint32_t seq = step->chunk;
-        Chunk& c = chunks_[seq - firstSeq_];
+        Chunk& c = ChunkOf(step);
         liveBytes_ -= step->RecordSize();
         step->~Step();
-        if (--c.live > 0 || seq == lastSeq_) return;
+        if (--c.live > 0 || &c == &chunks_.back()) return;
         GiveBack(c);
         DropFreedChunks();
     }
@@ -239,15 +248,13 @@ public:
         if (static_cast<std::size_t>(end_ - head_) < bytes) AddChunk(bytes);
         Step* step = new (head_) Step(std::move(from));
         std::memcpy(step->Text(), from.Text(), from.TextBytes());
-        step->chunk = lastSeq_;
         Commit(step);
         return step;
     }
 
     void Swap(StepLog& other) noexcept {
         chunks_.swap(other.chunks_);
-        std::swap(firstSeq_, other.firstSeq_);
-        std::swap(lastSeq_, other.lastSeq_);
+        std::swap(hint_, other.hint_);
         std::swap(head_, other.head_);
         std::swap(end_, other.end_);
         std::swap(heldBytes_, other.heldBytes_);
@@ -272,6 +279,22 @@ private:
         std::size_t live = 0;  // records committed and not released
     };
 
+    // The chunk holding a record: mostly the first (the oldest steps go),
+    // the last (steps just recorded go) or the one found before (a history
+    // emptied goes in the order of the records' places).
+    Chunk& ChunkOf(const Step* step) {
+        const auto at = reinterpret_cast<std::uintptr_t>(step);
+        const auto holds = [at](const Chunk& c) {
+            const auto base = reinterpret_cast<std::uintptr_t>(c.base);
+            return c.base && at >= base && at - base < c.size;
+        };
+        if (holds(chunks_.front())) return chunks_.front();
+        if (hint_ < chunks_.size() && holds(chunks_[hint_])) return chunks_[hint_];
+        for (hint_ = chunks_.size(); hint_-- > 0;)
+            if (holds(chunks_[hint_])) return chunks_[hint_];
+        std::abort();  // not a record of this log
+    }
+
     // One chunk given back is kept as the next one to write: at the limit
     // the first chunk empties as the last fills, and the memory goes round
     // without a call to the system.
@@ -291,7 +314,6 @@ private:
         while (n + 1 < chunks_.size() && !chunks_[n].base) ++n;
         if (n == 0) return;
         chunks_.erase(chunks_.begin(), chunks_.begin() + static_cast<std::ptrdiff_t>(n));
-        firstSeq_ += static_cast<std::uint32_t>(n);
     }
 
     void AddChunk(std::size_t need) {
@@ -306,7 +328,6 @@ private:
         }
         // A last chunk that is empty goes now; it is no longer written to.
         if (!chunks_.empty() && chunks_.back().live == 0) GiveBack(chunks_.back());
-        if (!chunks_.empty()) ++lastSeq_;
         chunks_.push_back(fresh);
         heldBytes_ += fresh.size;
         head_ = fresh.base;
@@ -315,8 +336,7 @@ private:
     }
 
     std::vector<Chunk> chunks_;
-    std::uint32_t firstSeq_ = 0;  // the number of chunks_.front()
-    std::uint32_t lastSeq_ = 0;   // and of chunks_.back()
+    std::size_t hint_ = 0;  // where ChunkOf last found a record
     char* head_ = nullptr;        // where the next record goes, in the last chunk
     char* end_ = nullptr;
     std::size_t heldBytes_ = 0;   // in chunks_
@@ -394,6 +414,8 @@ void MoveEditToList(Step& step) {
     c.side = step.editSide;
     c.inValues = step.editInValues;
     c.pos = step.editPos;
+    c.head = step.editHead;
+    c.tail = step.editTail;
     if (step.narrow) {
         const unsigned char* text = step.NarrowText();
         c.entry.text.assign(text, text + step.units);
@@ -522,6 +544,27 @@ bool DropRedo(int s) {
     return true;
 }
 
+// An entry change that keeps only the middle of its text: the entry's text
+// takes the kept middle between its own first head and last tail units,
+// and the middle it had is kept instead; flag and read bytes trade whole.
+bool TradeMiddle(TStringList& list, Change& c) {
+    const TText now = list.Get(c.pos);
+    const std::size_t head = c.head, tail = c.tail;
+    if (head + tail > now.size()) return false;
+    std::u16string text;
+    text.reserve(head + c.entry.text.size() + tail);
+    text.append(now.substr(0, head)).append(c.entry.text).append(now.substr(now.size() - tail));
+    std::u16string middle(now.substr(head, now.size() - head - tail));
+    const std::int32_t flag = list.Flag(c.pos);
+    std::string stored(list.Stored(c.pos));
+    list.Set(c.pos, text, c.entry.flag);
+    list.SetStored(c.pos, c.entry.stored);
+    c.entry.text = std::move(middle);
+    c.entry.flag = flag;
+    c.entry.stored = std::move(stored);
+    return true;
+}
+
 // Trades what a change holds with the table. False when the table no
 // longer has the entries the change refers to: it was changed by something
 // that kept no history, so the history cannot be trusted.
@@ -534,8 +577,11 @@ bool Apply(Change& c) {
     case Change::Op::Entry: {
         TStringList& list = c.inValues ? values : keys;
         if (c.pos >= list.Count()) return false;
-        list.Exchange(c.pos, c.entry);
-        return true;
+        if (c.head == 0 && c.tail == 0) {
+            list.Exchange(c.pos, c.entry);
+            return true;
+        }
+        return TradeMiddle(list, c);
     }
     case Change::Op::Block: {
         Change::Blocks& held = c.Held();
@@ -818,34 +864,56 @@ void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) {
     Add(*step_, p, Change::Op::Move, from).count = to;
 }
 
-void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
+inline bool HistoryStep::KeepInRecord(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head,
+                               std::size_t tail) {
     Step& step = *step_;
     // The first entry of a step, when it exists and keeps no read bytes,
     // is kept in the step's record.
-    if (!step.hasEdit && !step.HasChanges() && i < list.Count() && !list.HasStored(i)) {
-        const TText text = list.Get(i);
-        if (text.size() <= MaxRecordUnits) {
-            TakeBefore(step);
-            step.narrow = CopyNarrow(step.NarrowText(), text.data(), text.size());
-            if (!step.narrow) CopyUnits(step.Text(), text.data(), text.size());
-            step.units = static_cast<std::uint32_t>(text.size());
-            step.editPos = static_cast<std::uint32_t>(i);
-            step.editFlag = list.Flag(i);
-            step.editSide = static_cast<std::uint8_t>(SideIndex(p));
-            step.editInValues = &list == p.Values;
-            step.hasEdit = true;
-            step.sides = static_cast<std::uint8_t>(step.sides | (1u << step.editSide));
-            return;
-        }
-    }
-    ChangingInList(p, list, i);
+    if (step.hasEdit || step.HasChanges() || i >= list.Count() || list.HasStored(i)) return false;
+    const TText old = list.Get(i);
+    const std::size_t units = old.size() - head - tail;
+    if (units > MaxRecordUnits) return false;
+    const char16_t* middle = old.data() + head;
+    TakeBefore(step);
+    step.narrow = CopyNarrow(step.NarrowText(), middle, units);
+    if (!step.narrow) CopyUnits(step.Text(), middle, units);
+    step.units = static_cast<std::uint32_t>(units);
+    step.editHead = static_cast<std::uint16_t>(head);
+    step.editTail = static_cast<std::uint16_t>(tail);
+    step.editPos = static_cast<std::uint32_t>(i);
+    step.editFlag = list.Flag(i);
+    step.editSide = static_cast<std::uint8_t>(SideIndex(p));
+    step.editInValues = &list == p.Values;
+    step.hasEdit = true;
+    step.sides = static_cast<std::uint8_t>(step.sides | (1u << step.editSide));
+    return true;
 }
 
-void HistoryStep::ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i) {
+void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
+    if (!KeepInRecord(p, list, i, 0, 0)) ChangingInList(p, list, i, 0, 0);
+}
+
+void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text) {
+    Changing(p, list, i, text, SharedHead(list.Get(i), text));
+}
+
+void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text,
+                           std::size_t head) {
+    const TText old = list.Get(i);
+    const std::size_t tail = SharedTail(old.substr(head), text.substr(head), MaxSharedUnits);
+    head = std::min(head, MaxSharedUnits);
+    if (!KeepInRecord(p, list, i, head, tail)) ChangingInList(p, list, i, head, tail);
+}
+
+void HistoryStep::ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head,
+                                 std::size_t tail) {
     Grow(p, i + 1);
     Change& c = Add(*step_, p, Change::Op::Entry, i);
     c.inValues = &list == p.Values;
-    c.entry.text.assign(list.Get(i));
+    const TText old = list.Get(i);
+    c.head = static_cast<std::uint16_t>(head);
+    c.tail = static_cast<std::uint16_t>(tail);
+    c.entry.text.assign(old.substr(head, old.size() - head - tail));
     c.entry.flag = list.Flag(i);
     c.entry.stored.assign(list.Stored(i));
 }

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "TblObjects.h"
 
@@ -110,13 +111,24 @@ public:
     // Keeps a copy of entry i of list (p's keys or values) before it
     // changes, growing the table first when i lies beyond its end.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i);
+    // The same, when the entry's text is about to become text (its flag
+    // may change too, and its read bytes go): of an entry that keeps none,
+    // only what text replaces is kept.
+    void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
+    // The same, where the caller has measured how many units at the start
+    // text shares with the entry's text (SharedHead).
+    void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text, std::size_t head);
 
 private:
     void Open(StepKind kind, std::int32_t count);
     void Close();
     void KeepRows();
+    // Keeps entry i in the step's record, but for the first head and last
+    // tail units of its text; false when the record cannot keep it.
+    bool KeepInRecord(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head, std::size_t tail);
     // Changing, for an entry its step's record does not keep.
-    [[gnu::noinline]] void ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i);
+    [[gnu::noinline]] void ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head,
+                                          std::size_t tail);
 
     Step* step_;
     bool outermost_;

@@ -318,6 +318,11 @@ private:
     TStringList* partner_ = nullptr;
 };
 
+// How many units two texts share at their starts, and at their ends (at
+// most limit).
+std::size_t SharedHead(std::u16string_view a, std::u16string_view b);
+std::size_t SharedTail(std::u16string_view a, std::u16string_view b, std::size_t limit);
+
 // Told before an operation changes an entry of a list, so that the entry as
 // it was can be kept. Entry i may lie beyond the end of the list; the
 // observer then grows the table to reach it.

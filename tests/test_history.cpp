@@ -47,7 +47,9 @@ const std::u16string Pool[] = {u"",      u"a",        u"b",          u"X",
                                u"x",     u"10 go",    u"25 hi",      u"\u041f\u0440\u0438\u0432\u0435\u0442",
                                u"a\\nb", u"\\red;c",  u"a long value that does not fit into a short string",
                                // kept one byte a unit, and two after eight narrow units
-                               u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e", u"abcdefghij\u4e2d\u6587"};
+                               u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e", u"abcdefghij\u4e2d\u6587",
+                               // sharing a start or an end with others above
+                               u"a long value that does fit", u"abcdefghij", u"xa", u"go"};
 
 class HistoryTest : public DocumentsTest {
 protected:
@@ -500,4 +502,56 @@ TEST_F(HistoryTest, StepsOfTheOtherTableUndoExactlyAfterALoadDropsTheirNeighbour
         ASSERT_EQ(Snapshot(T2()), seen[k]) << "redo to " << k;
     }
     EXPECT_TRUE(T2().Modified);
+}
+
+TEST_F(HistoryTest, EditsOfLongValuesKeepWhatTheyReplacedAndUndoExactly) {
+    // One value edited again and again: small changes anywhere in it, in
+    // values from a few units to beyond what a step's record can leave to
+    // the entry, and whole replacements. Each step keeps about what it
+    // replaced, and every table comes back on undo and redo.
+    const std::u16string longText(70000, u'a');
+    std::vector<std::u16string> texts = {u"Hello", u"Hello!", u"Hey!", u"Hello", u"\u041f\u0440\u0438\u0432\u0435\u0442", u""};
+    // Beyond 65,535 units the record leaves only that much of either end
+    // to the entry.
+    std::u16string t = longText;
+    for (std::size_t at : {35000u, 0u, 69999u, 69000u, 100u}) {
+        t[at] = u'\u4e2d';
+        texts.push_back(t);
+    }
+    t.resize(60000);
+    for (std::size_t at : {30000u, 0u, 59999u}) {
+        t[at] = u'b';
+        texts.push_back(t);
+    }
+    texts.push_back(longText.substr(0, 3000) + u"x" + longText.substr(0, 3000));
+    texts.push_back(longText.substr(0, 3000) + u"yz" + longText.substr(0, 3000));
+    texts.push_back(u"short again");
+
+    Fill(T1(), {{u"k", u"v"}});
+    T1().Values->SetStored(0, "read so");
+    StartHistory(T1());
+    std::vector<Table> seen{Snapshot(T1())};
+    for (const std::u16string& text : texts) {
+        const std::uint64_t before = HistoryBytes();
+        const std::u16string old(T1().Values->Get(0));
+        ASSERT_TRUE(ApplyEditedText(T1(), *T1().Values, 0, text));
+        seen.push_back(Snapshot(T1()));
+        // A change of one unit in a value of up to 65,535 units costs a
+        // record, not the value.
+        if (old.size() == text.size() && old.size() > 1000 && old.size() <= 65535) {
+            EXPECT_LT(HistoryBytes() - before, 256u);
+        }
+        ToggleMark(T1(), 0);
+        seen.push_back(Snapshot(T1()));
+    }
+    for (std::size_t k = seen.size() - 1; k > 0; --k) {
+        ASSERT_TRUE(Undo(T1()));
+        ASSERT_EQ(Snapshot(T1()), seen[k - 1]) << "undo to " << k - 1;
+    }
+    EXPECT_EQ(T1().Values->Stored(0), "read so");
+    EXPECT_FALSE(T1().Modified);
+    for (std::size_t k = 1; k < seen.size(); ++k) {
+        ASSERT_TRUE(Redo(T1()));
+        ASSERT_EQ(Snapshot(T1()), seen[k]) << "redo to " << k;
+    }
 }
