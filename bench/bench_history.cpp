@@ -108,6 +108,37 @@ void BM_ApplyEdit_WithHistory_AtLimit(benchmark::State& state) { RunWithHistory(
 BENCHMARK(BM_ApplyEdit_WithHistory_Growing);
 BENCHMARK(BM_ApplyEdit_WithHistory_AtLimit)->Arg(16)->Arg(256);
 
+// Long values (3,000 units, as the longest descriptions), each edit
+// changing one letter in the middle: the step keeps what the edit
+// replaced, not the value.
+void LongValueEdits(benchmark::State& state, bool history) {
+    vm::TTblObjects& side = LoadedSide();
+    constexpr std::size_t Rows = 1000;
+    std::vector<std::u16string> texts;
+    for (std::size_t i = 0; i < Rows; ++i) {
+        std::u16string v(3000, static_cast<char16_t>(u'a' + i % 26));
+        side.Values->Set(i, v);
+        texts.push_back(v);
+        v[1500] = u'x';
+        texts.push_back(v);
+    }
+    vm::StartHistory(side);
+    std::size_t n = 0;
+    for (auto _ : state) {
+        const std::size_t row = n % Rows;
+        std::u16string text = texts[2 * row + (n / Rows) % 2];
+        benchmark::DoNotOptimize(history ? ApplyWithHistory(side, *side.Values, row, text)
+                                         : ApplyWithoutHistory(side, *side.Values, row, text));
+        ++n;
+    }
+    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes()) / (1 << 20);
+    vm::ResetHistory();
+}
+void BM_ApplyEdit_LongValue_WithoutHistory(benchmark::State& state) { LongValueEdits(state, false); }
+void BM_ApplyEdit_LongValue_WithHistory(benchmark::State& state) { LongValueEdits(state, true); }
+BENCHMARK(BM_ApplyEdit_LongValue_WithoutHistory);
+BENCHMARK(BM_ApplyEdit_LongValue_WithHistory);
+
 // Undo, then redo, of one step over every entry of a full table; each is
 // timed on its own.
 void UndoAndRedo(benchmark::State& state, bool timeUndo, void (*change)(vm::TTblObjects&)) {
