@@ -68,10 +68,10 @@ struct Change {
 // of a value), one byte each when none is above U+00FF (most tables'
 // texts), else two, after the record in the log. Recording it copies those
 // units once and takes no memory from the system; the fewer bytes a record
-// takes, the less memory an edit pulls into the cache. Any other step keeps its
-// changes in a list, and so does such a step once it is undone (the text
-// it then keeps is the newer one, which need not fit where the old one
-// was). The list lies outside the record: most steps keep none, and the
+// takes, the less memory an edit pulls into the cache. Any other step
+// keeps its changes in a list, and so does such a step once it is undone
+// (the text it then keeps is the newer one, which need not fit where the
+// old one was). The list lies outside the record: most steps keep none, and the
 // record's fields fit one cache line.
 struct StepList {
     std::vector<Change> changes;
@@ -544,27 +544,6 @@ bool DropRedo(int s) {
     return true;
 }
 
-// An entry change that keeps only the middle of its text: the entry's text
-// takes the kept middle between its own first head and last tail units,
-// and the middle it had is kept instead; flag and read bytes trade whole.
-bool TradeMiddle(TStringList& list, Change& c) {
-    const TText now = list.Get(c.pos);
-    const std::size_t head = c.head, tail = c.tail;
-    if (head + tail > now.size()) return false;
-    std::u16string text;
-    text.reserve(head + c.entry.text.size() + tail);
-    text.append(now.substr(0, head)).append(c.entry.text).append(now.substr(now.size() - tail));
-    std::u16string middle(now.substr(head, now.size() - head - tail));
-    const std::int32_t flag = list.Flag(c.pos);
-    std::string stored(list.Stored(c.pos));
-    list.Set(c.pos, text, c.entry.flag);
-    list.SetStored(c.pos, c.entry.stored);
-    c.entry.text = std::move(middle);
-    c.entry.flag = flag;
-    c.entry.stored = std::move(stored);
-    return true;
-}
-
 // Trades what a change holds with the table. False when the table no
 // longer has the entries the change refers to: it was changed by something
 // that kept no history, so the history cannot be trusted.
@@ -576,12 +555,9 @@ bool Apply(Change& c) {
     switch (c.op) {
     case Change::Op::Entry: {
         TStringList& list = c.inValues ? values : keys;
-        if (c.pos >= list.Count()) return false;
-        if (c.head == 0 && c.tail == 0) {
-            list.Exchange(c.pos, c.entry);
-            return true;
-        }
-        return TradeMiddle(list, c);
+        if (c.pos >= list.Count() || std::size_t{c.head} + c.tail > list.Get(c.pos).size()) return false;
+        list.Exchange(c.pos, c.entry, c.head, c.tail);
+        return true;
     }
     case Change::Op::Block: {
         Change::Blocks& held = c.Held();
@@ -865,7 +841,7 @@ void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) {
 }
 
 inline bool HistoryStep::KeepInRecord(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head,
-                               std::size_t tail) {
+                                      std::size_t tail) {
     Step& step = *step_;
     // The first entry of a step, when it exists and keeps no read bytes,
     // is kept in the step's record.

@@ -112,8 +112,8 @@ public:
     // changes, growing the table first when i lies beyond its end.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i);
     // The same, when the entry's text is about to become text (its flag
-    // may change too, and its read bytes go): of an entry that keeps none,
-    // only what text replaces is kept.
+    // may change too, and its read bytes go): of the text, only what text
+    // replaces is kept.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
     // The same, where the caller has measured how many units at the start
     // text shares with the entry's text (SharedHead).

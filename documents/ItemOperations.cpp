@@ -114,7 +114,7 @@ std::u16string ValueToEditorText(std::u16string_view value) {
 bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u16string_view text) {
     if (row < 0) return false;
     const auto i = static_cast<std::size_t>(row);
-    // The texts compared eight units at a time (the library compares
+    // The texts compared many units at a time (the library compares
     // UTF-16 strings a unit at a time, most of an unchanged edit's cost);
     // how far they agree also tells the history what it need not keep.
     const TText old = list.Get(i);

@@ -447,9 +447,17 @@ EntryBlock TStringList::ClearTexts(std::size_t pos, std::size_t count) {
     return block;
 }
 
-void TStringList::Exchange(std::size_t i, TableEntry& entry) {
-    TableEntry out = EntryAt(i);
-    Set(i, entry.text);
+void TStringList::Exchange(std::size_t i, TableEntry& entry, std::size_t head, std::size_t tail) {
+    const TText now = Get(i);
+    TableEntry out{std::u16string(now.substr(head, now.size() - head - tail)), Flag(i), std::string(Stored(i))};
+    if (head == 0 && tail == 0) {
+        Set(i, entry.text);
+    } else {
+        std::u16string text;
+        text.reserve(head + entry.text.size() + tail);
+        text.append(now.substr(0, head)).append(entry.text).append(now.substr(now.size() - tail));
+        Set(i, text);
+    }
     entries_[i].flag = entry.flag;
     SetStored(i, entry.stored);
     entry = std::move(out);

@@ -217,10 +217,13 @@ public:
     // their flags, and hands out the entries as they were.
     EntryBlock ClearTexts(std::size_t pos, std::size_t count);
     // One entry (it must exist): a copy of it, and trading it with a value.
+    // The value may hold only the middle of a text: the entry's first head
+    // and last tail units (it must have that many) then stay where they
+    // are, and only its middle goes into the value.
     TableEntry EntryAt(std::size_t i) const {
         return TableEntry{std::u16string(Get(i)), Flag(i), std::string(Stored(i))};
     }
-    void Exchange(std::size_t i, TableEntry& entry);
+    void Exchange(std::size_t i, TableEntry& entry, std::size_t head = 0, std::size_t tail = 0);
 
     // The entries in order, read-only: `for (const TableItem& item :
     // list.Items())`. Changes go through Set and SetFlag.
