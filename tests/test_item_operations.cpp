@@ -125,3 +125,34 @@ TEST_F(DocumentsTest, SidesShareTheirListsThroughTheOtherReferences) {
     EXPECT_TRUE(T1().Keys->Empty());
     EXPECT_EQ(RowCountOf(T1()), 12);
 }
+
+// The value editor shows the table's "\n" as a line break and gives back
+// CR LF or a lone LF; a lone CR is dropped. Breaks are placed on both sides
+// of the eight-unit blocks the conversion scans, and the text around them
+// keeps wide units.
+TEST(EditorTextTest, LineBreaksBecomeTheTablesEscapeWhereverTheyStand) {
+    const std::vector<std::pair<std::u16string, std::u16string>> examples = {
+        {u"", u""},
+        {u"\r\n", u"\\n"},
+        {u"\n\n", u"\\n\\n"},
+        {u"a\rb\r", u"ab"},
+        {u"\r\r\n", u"\\n"},
+        {u"1234567\r\n89", u"1234567\\n89"},
+        {u"12345678\n", u"12345678\\n"},
+        {u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\r\n\u0420\u0443\u0441", u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\\n\u0420\u0443\u0441"},
+    };
+    for (const auto& [editor, value] : examples) {
+        EXPECT_EQ(EditorTextToValue(editor), value);
+        EXPECT_EQ(EditorTextToValue(ValueToEditorText(value)), value);
+    }
+    // Every placement of one break in a text of 40 units.
+    for (std::size_t at = 0; at < 40; ++at) {
+        std::u16string editor(40, u'x');
+        editor.insert(at, u"\r\n");
+        std::u16string value(40, u'x');
+        value.insert(at, u"\\n");
+        EXPECT_EQ(EditorTextToValue(editor), value) << at;
+        editor.erase(at, 1);  // a lone LF
+        EXPECT_EQ(EditorTextToValue(editor), value) << at;
+    }
+}
