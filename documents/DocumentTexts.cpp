@@ -37,6 +37,8 @@ const char16_t* const BuiltInErrorIncludeOutside =
     u"An include line names a file outside the folder of the table, which is not allowed:";
 const char16_t* const BuiltInErrorIncludeBudget =
     u"The include lines of this file pull in too many files or entries; the table was not read to its end";
+const char16_t* const BuiltInErrorFileTooLarge =
+    u"The file is larger than the limit of %1 bytes and was not read (settings key MaxFileSize)";
 
 const char16_t* const BuiltInTextLoss[TextLossCount] = {
     u"the key is empty or blank",
@@ -105,6 +107,7 @@ std::u16string sWarnCutStrings = BuiltInWarnCutStrings;
 std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
 std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
 std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
+std::u16string sErrorFileTooLarge = BuiltInErrorFileTooLarge;
 std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
 std::u16string sLabelLanguage = BuiltInLabelLanguage;
 std::u16string sTextLoss[TextLossCount];
@@ -177,6 +180,7 @@ void ResetDocumentTexts() {
     sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
     sErrorIncludeOutside = BuiltInErrorIncludeOutside;
     sErrorIncludeBudget = BuiltInErrorIncludeBudget;
+    sErrorFileTooLarge = BuiltInErrorFileTooLarge;
     for (int i = 0; i < TextLossCount; ++i) sTextLoss[i] = BuiltInTextLoss[i];
     for (int i = 0; i < WriteErrorCount; ++i) sWriteError[i] = BuiltInWriteError[i];
     sLabelJsonOptions = BuiltInLabelJsonOptions;

@@ -55,6 +55,7 @@ extern std::u16string sWarnCutStrings;      // count, first row
 extern std::u16string sWarnUtf8AsAnsi;
 extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
+extern std::u16string sErrorFileTooLarge;   // the limit in bytes
 
 // Why a text file cannot hold an entry, one text per TextLoss.
 inline constexpr int TextLossCount = 14;
@@ -76,6 +77,7 @@ extern const char16_t* const BuiltInWarnCutStrings;
 extern const char16_t* const BuiltInWarnUtf8AsAnsi;
 extern const char16_t* const BuiltInErrorIncludeOutside;
 extern const char16_t* const BuiltInErrorIncludeBudget;
+extern const char16_t* const BuiltInErrorFileTooLarge;
 extern const char16_t* const BuiltInTextLoss[TextLossCount];
 extern const char16_t* const BuiltInWriteError[WriteErrorCount];
 

@@ -208,6 +208,10 @@ std::u16string ReadFailureText(const ReadReport& report) {
     switch (report.failure) {
     case ReadFailure::IncludeOutside: return sErrorIncludeOutside + u"\n" + report.failureName;
     case ReadFailure::IncludeBudget: return sErrorIncludeBudget;
+    case ReadFailure::TooLarge: {
+        const std::string limit = std::to_string(MaxFileSize);
+        return FillIn(sErrorFileTooLarge, {std::u16string(limit.begin(), limit.end())});
+    }
     default: return sErrorReadFile;
     }
 }

@@ -666,7 +666,7 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryRecei
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    if (report && !ok) report->failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt;
+    if (report && !ok) report->failure = size > MaxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
     return ok;
 }
 
@@ -675,7 +675,7 @@ bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntr
     if (!sink) {
         if (report) {
             *report = ReadReport{};
-            report->failure = size > MaxFileSize ? ReadFailure::Unreadable : ReadFailure::Corrupt;
+            report->failure = size > MaxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
         }
         return false;
     }
@@ -687,8 +687,12 @@ bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, R
     if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
-    if (fileName.empty() || platform::ReadWholeFile(fileName, MaxFileSize, 1, file) != platform::ReadStatus::Ok) {
-        if (report) report->failure = ReadFailure::Unreadable;
+    const platform::ReadStatus status =
+        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, MaxFileSize, 1, file);
+    if (status != platform::ReadStatus::Ok) {
+        if (report)
+            report->failure =
+                status == platform::ReadStatus::TooLarge ? ReadFailure::TooLarge : ReadFailure::Unreadable;
         return false;
     }
     return ReadTblImage(file.data.get(), file.size, receiver, report);

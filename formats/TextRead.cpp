@@ -456,8 +456,9 @@ bool ReadTopLevel(const std::uint8_t* bytes, std::uint64_t size, const std::u16s
     }
     if (report && !ok) {
         report->failure = session.failure != ReadFailure::None ? session.failure
-                          : (!bytes || size == 0 || size > MaxFileSize) ? ReadFailure::Unreadable
-                                                                          : ReadFailure::Corrupt;
+                          : size > MaxFileSize              ? ReadFailure::TooLarge
+                          : (!bytes || size == 0)           ? ReadFailure::Unreadable
+                                                            : ReadFailure::Corrupt;
         report->failureName = session.failureName;
     }
     return ok;
@@ -489,8 +490,11 @@ bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
         return false;
     }
     platform::FileImage file;
-    if (platform::ReadWholeFile(fileName, MaxFileSize, 4, file) != platform::ReadStatus::Ok) {
-        if (report) report->failure = ReadFailure::Unreadable;
+    if (const platform::ReadStatus status = platform::ReadWholeFile(fileName, MaxFileSize, 4, file);
+        status != platform::ReadStatus::Ok) {
+        if (report)
+            report->failure =
+                status == platform::ReadStatus::TooLarge ? ReadFailure::TooLarge : ReadFailure::Unreadable;
         return false;
     }
     return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, encoding, layout,

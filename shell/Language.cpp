@@ -113,6 +113,8 @@ std::vector<KeyInfo>& Keys() {
         keys.push_back({u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"});
         keys.push_back({u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"});
         for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+        // A file past the size limit.
+        keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
         // The help window's text.
         keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
         return true;

@@ -120,6 +120,30 @@ TEST_F(DocumentsTest, MissingFileEmptiesTheTableAndShowsTheReadError) {
               u"Error read data from file. Input file is corrupt or unknown format\n/nonexistent/dir/none.tbl");
 }
 
+// A file past the size limit is no corrupt file: the message says what
+// stopped the read, and the table is left as a failed read leaves it.
+TEST_F(DocumentsTest, AFileLargerThanTheLimitIsReportedAsSuch) {
+    TempDir dir;
+    WriteTbl(dir, "big.tbl", Numbered(40));
+    ASSERT_TRUE(dir.Write("big.txt", "a\t1\nb\t2\nc\t3\n"));
+    for (const auto& [name, format] : {std::pair{u"big.tbl", FormatTbl}, std::pair{u"big.txt", FormatTabbedText}}) {
+        view1.messages.clear();
+        T1().FileName = dir.Path(name);
+        MaxFileSize = std::filesystem::file_size(std::filesystem::path(T1().FileName)) - 1;
+        Fill(T1(), Numbered(3));
+        T1().Modified = true;
+        EXPECT_FALSE(LoadTable(T1(), format));
+        EXPECT_TRUE(T1().Modified);
+        const std::string limit = std::to_string(MaxFileSize);
+        EXPECT_EQ(view1.messages, std::vector<std::u16string>{u"The file is larger than the limit of " +
+                                                              std::u16string(limit.begin(), limit.end()) +
+                                                              u" bytes and was not read (settings key MaxFileSize)\n" +
+                                                              T1().FileName});
+        MaxFileSize += 1;  // at the limit it reads
+        EXPECT_TRUE(LoadTable(T1(), format));
+    }
+}
+
 TEST_F(DocumentsTest, AFailedLoadKeepsTheUnsavedStateAndAGoodOneClearsIt) {
     TempDir dir;
     WriteTbl(dir, "good.tbl", Numbered(2));
