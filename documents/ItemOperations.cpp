@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "History.h"
+#include "formats/CRC.h"
 
 namespace vm {
 
@@ -83,44 +80,9 @@ void MoveEntry(TTblObjects& p, std::int32_t from, std::int32_t to) {
     step.Moved(p, static_cast<std::size_t>(from), static_cast<std::size_t>(to));
 }
 
-namespace {
-
-// Where the next carriage return or line feed lies from `from` on (size
-// when none does); eight units at a time, as most texts have none.
-std::size_t FindLineBreak(std::u16string_view text, std::size_t from) {
-    const char16_t* p = text.data();
-    const std::size_t n = text.size();
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi16(u'\r');
-    const __m128i lf = _mm_set1_epi16(u'\n');
-    for (; from + 8 <= n; from += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
-        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
-        if (hits != 0) return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
-    }
-#endif
-    for (; from < n; ++from)
-        if (p[from] == u'\r' || p[from] == u'\n') return from;
-    return n;
-}
-
-}  // namespace
-
 std::u16string EditorTextToValue(std::u16string_view text) {
     std::u16string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    for (std::size_t at = FindLineBreak(text, 0); at < text.size(); at = FindLineBreak(text, from)) {
-        out.append(text.substr(from, at - from));
-        from = at + 1;
-        if (text[at] == u'\r') {
-            // A lone CR is no line break in a table; it is dropped.
-            if (from == text.size() || text[from] != u'\n') continue;
-            ++from;
-        }
-        out += u"\\n";
-    }
-    out.append(text.substr(from));
+    AppendNewlineEscaped(out, text);
     return out;
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vm {
 
@@ -57,6 +58,15 @@ int BoundedCompare(const char16_t* s1, const char16_t* s2, std::size_t n);
 // backslash-"n" into CR LF, toEscape true turns each CR LF into
 // backslash-"n". The length never changes. Returns text.
 char16_t* SwapNewlineEscape(char16_t* text, bool toEscape);
+
+// Where the next CR or LF of text lies from `from` on; text.size() when
+// none does.
+std::size_t FindLineBreak(std::u16string_view text, std::size_t from);
+// Appends text to out with no raw line break left: each LF becomes the
+// newline escape (backslash, "n") and each CR is dropped, so a CR LF is one
+// escape. A table value holds breaks only so (a .tbl round trip gives the
+// same), and a text table's line would split at a raw one.
+void AppendNewlineEscaped(std::u16string& out, std::u16string_view text);
 
 // The length of a zero-terminated UTF-16 string (0 for null); the same
 // at most max units.

@@ -72,14 +72,10 @@ private:
 // CR is dropped, which is what a .tbl round trip gives.
 const char16_t* SingleLine(const char16_t* text, std::u16string& scratch) {
     if (!text) return u"";
-    const char16_t* p = text;
-    while (*p && *p != u'\n' && *p != u'\r') ++p;
-    if (!*p) return text;
-    scratch.assign(text, static_cast<std::size_t>(p - text));
-    for (; *p; ++p) {
-        if (*p == u'\n') scratch.append(u"\\n");
-        else if (*p != u'\r') scratch.push_back(*p);
-    }
+    const std::u16string_view line(text);
+    if (FindLineBreak(line, 0) == line.size()) return text;
+    scratch.clear();
+    AppendNewlineEscaped(scratch, line);
     return scratch.c_str();
 }
 
