@@ -69,14 +69,15 @@ private:
 
 // A raw line break inside a text would split its line and read back as
 // bogus entries: LF is written as the newline escape (backslash, "n") and
-// CR is dropped, which is what a .tbl round trip gives.
-const char16_t* SingleLine(const char16_t* text, std::u16string& scratch) {
+// CR is dropped, which is what a .tbl round trip gives. The line ends in a
+// zero unit.
+std::u16string_view SingleLine(const char16_t* text, std::u16string& scratch) {
     if (!text) return u"";
-    const std::u16string_view line(text);
-    if (FindLineBreak(line, 0) == line.size()) return text;
+    const std::u16string_view line(text, WideLength(text));
+    if (FindLineBreak(line, 0) == line.size()) return line;
     scratch.clear();
     AppendNewlineEscaped(scratch, line);
-    return scratch.c_str();
+    return scratch;
 }
 
 // The UTF-8 length of text as Utf16ToUtf8 writes it (every unit by itself).
@@ -226,22 +227,24 @@ private:
             }
         }
 
-        const char16_t* key = SingleLine(rawKey, keyLine_);
-        const char16_t* value = SingleLine(rawValue, valueLine_);
+        const std::u16string_view keyLine = SingleLine(rawKey, keyLine_);
+        const std::u16string_view valueLine = SingleLine(rawValue, valueLine_);
+        const char16_t* key = keyLine.data();
+        const char16_t* value = valueLine.data();
         std::size_t valueUnits;
         if (colorCodes_) {
             // The stored form is never longer than the display form.
-            const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
+            const std::size_t limit = std::min(valueLine.size(), DisplayBufferUnits - 1);
             if (scratch_.size() < limit + 1) scratch_.resize(limit + 1);
             valueUnits = MacrosToColorCodes(value, scratch_.data(), limit);
             value = scratch_.data();
         } else {
-            valueUnits = WideLength(value);
+            valueUnits = valueLine.size();
         }
         // The reader takes at most KeyBufferUnits units of a value back.
         bool cut = valueUnits > KeyBufferUnits;
 
-        const std::size_t keyUnits = WideLength(key);
+        const std::size_t keyUnits = keyLine.size();
         if (encoding_ == TextEncoding::Unicode) {
             out_.Units(key, keyUnits);
             out_.Units(separator_);
