@@ -17,7 +17,7 @@ void LoadIntoSide(benchmark::State& state, BigTbl& table) {
     vm::TTblObjects& side = vm::TableSide(1);
     side.FileName = table.path.u16string();
     for (auto _ : state) {
-        vm::LoadTable(side, vm::FormatTbl);
+        vm::LoadTable(side, vm::FormatTbl, BenchOptions());
         benchmark::DoNotOptimize(side.Keys->Get(0).data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));
@@ -28,7 +28,7 @@ void ReaderOnly(benchmark::State& state, BigTbl& table) {
     const std::u16string name = table.path.u16string();
     std::size_t n = 0;
     for (auto _ : state) {
-        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; });
+        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; }, BenchOptions().limits);
         benchmark::DoNotOptimize(n);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));
@@ -48,7 +48,7 @@ vm::TTblObjects& FullSide() {
     vm::InitTableDocuments();
     vm::TTblObjects& side = vm::TableSide(1);
     side.FileName = Full().path.u16string();
-    vm::LoadTable(side, vm::FormatTbl);
+    vm::LoadTable(side, vm::FormatTbl, BenchOptions());
     return side;
 }
 

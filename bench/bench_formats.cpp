@@ -26,7 +26,7 @@ using namespace vmbench;
 void WriteTbl(benchmark::State& state, const Entries& entries) {
     std::vector<std::uint8_t> image;
     for (auto _ : state) {
-        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image, {});
         benchmark::DoNotOptimize(image.data());
     }
     state.counters["MaxProbe"] = vm::ParseTblHeader(image.data()).MaxProbe;
@@ -138,7 +138,7 @@ void ReadIntoLists(benchmark::State& state, BigTbl& table) {
         // Room for the file's text, as the window's loader makes it.
         lists.ReserveForFile(vm::platform::FileSizeOf(name), 0);
         vm::AppendToLists appendToLists(lists.Keys, lists.Values);
-        vm::ReadTblFile(name, appendToLists);
+        vm::ReadTblFile(name, appendToLists, BenchOptions().limits);
         benchmark::DoNotOptimize(lists.Keys.Get(0).data());
         best = std::min(best, ThreadSeconds() - start);
     }
@@ -153,7 +153,7 @@ void ReaderOnly(benchmark::State& state, BigTbl& table) {
     const std::u16string name = table.path.u16string();
     std::size_t n = 0;
     for (auto _ : state) {
-        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; });
+        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; }, BenchOptions().limits);
         benchmark::DoNotOptimize(n);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));
@@ -168,7 +168,7 @@ void BM_WriteTbl_GameTable(benchmark::State& state) {
     const Entries entries = GameTable();
     vm::TblImageBuffer image;
     for (auto _ : state) {
-        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+        vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image, {});
         benchmark::DoNotOptimize(image.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
@@ -182,12 +182,11 @@ struct GameStrings {
     std::vector<std::string> utf8;        // stored form in UTF-8
     std::size_t units = 0, bytes = 0;
     GameStrings() {
-        vm::NewlineAsLineFeed = true;
         for (const auto& [key, value] : GameTable()) {
             display.push_back(key);
             display.push_back(value);
             std::u16string s(value.size() + 1, u'\0');
-            s.resize(vm::MacrosToColorCodes(value.c_str(), s.data(), value.size()));
+            s.resize(vm::MacrosToColorCodes(value.c_str(), s.data(), value.size(), true));
             stored.push_back(s);
         }
         for (const auto& s : display) units += s.size();
@@ -223,10 +222,9 @@ void BM_Utf16ToUtf8_GameValues(benchmark::State& state) {
 
 void BM_MacrosToColorCodes_GameStrings(benchmark::State& state) {
     std::vector<char16_t> dest(65536);
-    vm::NewlineAsLineFeed = true;
     for (auto _ : state)
         for (const auto& s : Strings().display)
-            benchmark::DoNotOptimize(vm::MacrosToColorCodes(s.c_str(), dest.data(), vm::DisplayBufferUnits));
+            benchmark::DoNotOptimize(vm::MacrosToColorCodes(s.c_str(), dest.data(), vm::DisplayBufferUnits, true));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Strings().units * 2));
 }
 

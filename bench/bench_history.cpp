@@ -21,7 +21,7 @@ vm::TTblObjects& LoadedSide() {
     vm::MaxUndoSize = vm::DefaultMaxUndoSize;
     vm::TTblObjects& side = vm::TableSide(1);
     side.FileName = Full().path.u16string();
-    vm::LoadTable(side, vm::FormatTbl);
+    vm::LoadTable(side, vm::FormatTbl, BenchOptions());
     return side;
 }
 

@@ -101,12 +101,11 @@ void BM_JsonReadAndWriteBack_Files(benchmark::State& state) {
     const std::string id = std::to_string(::getpid());
     const auto in = dir / (id + "-vellumark-bench.json"), out = dir / (id + "-vellumark-bench-out.json");
     std::ofstream(in, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
-    vm::MaxFileSize = 1u << 26;
     vm::TableLists lists;
     for (auto _ : state) {
         vm::JsonDocument doc;
         lists.Clear();
-        vm::ReadJsonTable(in.u16string(), 0, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, nullptr, &doc);
+        vm::ReadJsonTable(in.u16string(), 0, BenchOptions().limits, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, nullptr, &doc);
         const vm::TableEntrySource source = [&](std::int32_t i, const char16_t*& k, const char16_t*& v) {
             k = lists.Keys.Get(static_cast<std::size_t>(i)).c_str();
             v = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
@@ -146,7 +145,7 @@ void BM_JsonColumnExportToTbl(benchmark::State& state) {
         std::uint64_t total = 0;
         for (std::size_t i = 0; i < c.items.size(); ++i)
             total += std::char_traits<char16_t>::length(c.Key(i)) + std::char_traits<char16_t>::length(c.Value(i));
-        vm::BuildTblImage(source, static_cast<std::int32_t>(c.items.size()), total, image);
+        vm::BuildTblImage(source, static_cast<std::int32_t>(c.items.size()), total, image, {});
         benchmark::DoNotOptimize(image.data());
     }
 }
@@ -154,12 +153,12 @@ void BM_JsonColumnExportToTbl(benchmark::State& state) {
 void BM_TblRead_SameEntries(benchmark::State& state) {
     const Entries entries = ColumnEntries();
     std::vector<std::uint8_t> image;
-    vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image);
+    vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image, {});
     image.push_back(0);
     vm::TableLists lists;
     for (auto _ : state) {
         lists.Clear();
-        vm::ReadTblImage(image.data(), image.size() - 1, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); });
+        vm::ReadTblImage(image.data(), image.size() - 1, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, {});
         benchmark::DoNotOptimize(lists.Count());
     }
     state.counters["tbl_bytes"] = static_cast<double>(image.size() - 1);

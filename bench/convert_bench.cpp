@@ -106,7 +106,7 @@ std::vector<std::uint8_t> TableImage() {
     };
     std::uint64_t total = 0;
     for (const auto& e : entries) total += e.first.size() + e.second.size();
-    vm::BuildTblImage(source, static_cast<std::int32_t>(entries.size()), total, image);
+    vm::BuildTblImage(source, static_cast<std::int32_t>(entries.size()), total, image, {});
     return image;
 }
 

@@ -25,6 +25,7 @@
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
+#include "documents/TableIO.h"
 #include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
@@ -159,16 +160,10 @@ std::u16string AsciiLower(std::u16string_view text) {
     return lower;
 }
 
-bool IsTblName(const std::u16string& name) {
-    return name.size() >= 4 && AsciiLower(std::u16string_view(name).substr(name.size() - 4)) == u".tbl";
-}
-
-bool IsJsonName(const std::u16string& name) {
-    return name.size() >= 5 && AsciiLower(std::u16string_view(name).substr(name.size() - 5)) == u".json";
-}
-
 // ---- Arguments -------------------------------------------------------------
 
+// What the command line says; Prepare turns it into the one value of the
+// formats' options that every read and write of the command takes.
 struct Settings {
     TextLayout layout = TextLayout::Tabbed;
     TextEncoding encoding = TextEncoding::Unicode;
@@ -186,6 +181,8 @@ struct Settings {
     bool strict = false;
     bool includesAnywhere = false;
     std::optional<std::uint64_t> maxFileSize;
+
+    FormatOptions options;
 };
 
 // A decimal number without sign or blanks, within [low, high].
@@ -343,11 +340,20 @@ void ExpectNames(const std::vector<std::u16string>& names, std::size_t count, co
         if (name.empty()) throw UsageError{std::string(command) + ": a file name is empty"};
 }
 
-// The options that act on the process-wide settings, for reading and
-// writing alike.
-void ApplyCodePage(const Settings& s) {
-    IncludesAnywhere = s.includesAnywhere;
-    if (s.maxFileSize) MaxFileSize = *s.maxFileSize;
+// The options every read and write of the command goes by, and the code
+// page of ANSI text.
+void Prepare(Settings& s) {
+    FormatOptions& o = s.options;
+    o.limits.includesAnywhere = s.includesAnywhere;
+    if (s.maxFileSize) o.limits.maxFileSize = *s.maxFileSize;
+    o.text.readEncoding = s.fromEncoding;
+    o.text.writeEncoding = s.encoding;
+    o.text.layout = s.layout;
+    o.text.header = !s.noHeader;
+    o.text.quoteValues = !s.noQuotes;
+    o.text.colorMacros = !s.colorCodes;
+    o.json.language = s.language;
+    o.json.firstId = s.firstId.value_or(0);
     if (!s.codePage) return;
     platform::AnsiCodePage = *s.codePage;
     std::u16string probe;
@@ -355,47 +361,45 @@ void ApplyCodePage(const Settings& s) {
         throw UsageError{"code page " + std::to_string(*s.codePage) + " is not available on this system"};
 }
 
-// ---- Reading ---------------------------------------------------------------
-
-platform::FileImage ReadImage(const std::u16string& name) {
-    platform::FileImage image;
-    // Four zero bytes after the image: the .tbl reader needs one, the text
-    // reader a zero UTF-16 unit even after an odd byte.
-    switch (platform::ReadWholeFile(name, MaxFileSize, 4, image)) {
-    case platform::ReadStatus::Ok:
-        return image;
-    case platform::ReadStatus::NotFound:
-        throw FileError{"cannot read " + Quoted(name) + ": no such file"};
-    case platform::ReadStatus::TooLarge:
-        throw FileError{"cannot read " + Quoted(name) + ": it is larger than the limit of " +
-                        std::to_string(MaxFileSize) + " bytes (see --max-file-size)"};
-    case platform::ReadStatus::NoMemory:
-        throw FileError{"cannot read " + Quoted(name) + ": not enough memory"};
-    case platform::ReadStatus::IoError:
-        break;
-    }
-    throw FileError{"cannot read " + Quoted(name) + ": the file cannot be opened or read"};
+// The format a file is read and written in: its extension's, and text in
+// the layout asked for for any other name.
+std::int32_t FormatOf(const std::u16string& name, const Settings& s) {
+    const std::int32_t format = FormatOfFileName(name);
+    if (format == FormatTbl || format == FormatJson) return format;
+    return s.layout == TextLayout::DiabloII ? FormatDiabloText : FormatTabbedText;
 }
+
+bool IsJsonName(const std::u16string& name) { return FormatOfFileName(name) == FormatJson; }
+
+// ---- Reading ---------------------------------------------------------------
 
 struct LoadedTable {
     TableLists table;
-    bool tbl = false;
-    TblHeader header;  // .tbl only
-    // .json only: the file, so that a .json output written from this table
-    // keeps its layout and its other languages. Entry i came from object
-    // i + 1 while i is below the file's object count.
-    std::shared_ptr<const JsonDocument> json;
+    // What the file says of itself: a .tbl file's header, a string file as
+    // it was read (entry i came from object i + 1 while i is below its
+    // object count).
+    LoadReport report;
 };
-
-TableEntrySink AppendTo(TableLists& table) {
-    return [&table](const char16_t* key, const char16_t* value) { table.Append(key, value); };
-}
 
 std::string Utf8(const char16_t* text) { return platform::ToUtf8(text); }
 
 // Why a read failed, as a message.
-std::string ReadFailureMessage(const std::u16string& name, bool tbl, const ReadReport& report) {
+std::string ReadFailureMessage(const std::u16string& name, std::int32_t format, const LoadReport& loaded,
+                               const ReadLimits& limits) {
     const std::string head = "cannot read " + Quoted(name) + ": ";
+    switch (loaded.file) {
+    case platform::ReadStatus::Ok: break;
+    case platform::ReadStatus::NotFound: return head + "no such file";
+    case platform::ReadStatus::TooLarge:
+        return head + "it is larger than the limit of " + std::to_string(limits.maxFileSize) +
+               " bytes (see --max-file-size)";
+    case platform::ReadStatus::NoMemory: return head + "not enough memory";
+    case platform::ReadStatus::IoError: return head + "the file cannot be opened or read";
+    }
+    if (format == FormatJson) return head + "it is not a string file: " + DescribeJsonError(loaded.json);
+    const bool tbl = format == FormatTbl;
+    if (!tbl && loaded.fileBytes == 0) return head + "the file is empty";
+    const ReadReport& report = loaded.read;
     switch (report.failure) {
     case ReadFailure::IncludeOutside:
         return head + "the include line naming " + Quoted(report.failureName) +
@@ -413,16 +417,6 @@ std::string ReadFailureMessage(const std::u16string& name, bool tbl, const ReadR
     }
     return head + "it is corrupt or of unknown format (" +
            (tbl ? "not a valid .tbl file" : "the text stops decoding part-way") + ")";
-}
-
-std::shared_ptr<const JsonDocument> LoadJson(const std::u16string& name, int language) {
-    const platform::FileImage image = ReadImage(name);
-    auto doc = std::make_shared<JsonDocument>();
-    JsonError error;
-    if (!ParseJsonStrings(std::string(reinterpret_cast<const char*>(image.data.get()), image.size), language, *doc,
-                          &error))
-        throw FileError{"cannot read " + Quoted(name) + ": it is not a string file: " + DescribeJsonError(error)};
-    return doc;
 }
 
 // One warning per kind of what a read did not take exactly; with --strict
@@ -448,63 +442,13 @@ void ReportReadWarnings(const std::u16string& name, const ReadReport& r, const S
 }
 
 void LoadTable(const std::u16string& name, const Settings& s, LoadedTable& loaded, std::ostream& err) {
-    if (IsJsonName(name)) {
-        loaded.json = LoadJson(name, s.language);
-        DeliverJsonColumn(*loaded.json, AppendTo(loaded.table));
-        return;
-    }
-    const platform::FileImage image = ReadImage(name);
-    loaded.tbl = IsTblName(name);
-    ReadReport report;
-    if (loaded.tbl) {
-        if (image.size < TblMinFileSize) throw FileError{ReadFailureMessage(name, true, report)};
-        loaded.header = ParseTblHeader(image.data.get());
-        loaded.table.ReserveForFile(image.size, loaded.header.NumElements);
-        AppendToLists appendToLists(loaded.table.Keys, loaded.table.Values);
-        if (!ReadTblImage(image.data.get(), image.size, appendToLists, &report))
-            throw FileError{ReadFailureMessage(name, true, report)};
-    } else {
-        if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
-        loaded.table.ReserveForFile(image.size, 0);
-        if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(name), AppendTo(loaded.table),
-                           s.fromEncoding, s.layout, &report))
-            throw FileError{ReadFailureMessage(name, false, report)};
-    }
-    ReportReadWarnings(name, report, s, err);
+    const std::int32_t format = FormatOf(name, s);
+    if (!LoadTableFile(name, format, s.options, loaded.table.Keys, loaded.table.Values, loaded.report))
+        throw FileError{ReadFailureMessage(name, format, loaded.report, s.options.limits)};
+    ReportReadWarnings(name, loaded.report.read, s, err);
 }
 
 // ---- Writing ---------------------------------------------------------------
-
-// Where the .tbl numbers of a written table come from when the command line
-// does not give them: the header of a .tbl input.
-struct TblDefaults {
-    const LoadedTable* from = nullptr;
-    std::u16string name;
-};
-
-// Writes table into the language column of a .json file: over base (the
-// file the table came from or an --into file) when there is one, entry i
-// tied to object i + 1 of it while i is below tiedCount; otherwise a new
-// file in the game's layout.
-void SaveJson(const std::u16string& name, const TableLists& table, const Settings& s, const JsonDocument* base,
-              std::size_t tiedCount) {
-    const JsonDocument empty = EmptyJsonDocument();
-    if (table.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw FileError{"cannot write " + Quoted(name) + ": too many entries"};
-    const TableEntrySource source = [&table](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-        key = table.Keys.Get(static_cast<std::size_t>(i)).c_str();
-        value = table.Values.Get(static_cast<std::size_t>(i)).c_str();
-        return true;
-    };
-    const JsonOriginSource origin = [tiedCount](std::int32_t i) {
-        return static_cast<std::size_t>(i) < tiedCount ? static_cast<std::uint32_t>(i + 1) : 0u;
-    };
-    const JsonWriteRequest request{base ? base : &empty, nullptr, s.language,
-                                   s.firstId.value_or(base ? 0 : 1)};
-    JsonError error;
-    if (!WriteJsonColumn(name, request, source, origin, static_cast<std::int32_t>(table.Count()), nullptr, &error))
-        throw FileError{"cannot write " + Quoted(name) + ": " + DescribeJsonError(error)};
-}
 
 std::string WriteFailureMessage(const std::u16string& name, platform::WriteError error) {
     const int index = static_cast<int>(error);
@@ -539,107 +483,93 @@ std::string LossLine(const TableLists& table, const TextLossEntry& loss) {
            Utf8(BuiltInTextLoss[static_cast<int>(loss.reason)]);
 }
 
-void WarnIfTooLargeToRead(const std::u16string& name, std::uint64_t bytes, std::ostream& err) {
-    if (bytes > MaxFileSize)
-        err << "warning: " << Quoted(name) << " is " << bytes << " bytes, more than the read limit of "
-            << MaxFileSize << " bytes: reading it back needs --max-file-size " << bytes << "\n";
-}
+// What a table is written from: the table as loaded (and changed since),
+// under the name it was read from.
+struct Written {
+    const LoadedTable& loaded;
+    const std::u16string& name;
+};
 
-void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s,
-               const TblDefaults& defaults, std::ostream& err) {
-    const std::size_t count = table.Count();
-    QuoteValueTTF = !s.noQuotes;
-    AddHeader = !s.noHeader;
-    ColorApiTXT = !s.colorCodes;
-
-    const TableEntrySource source = [&table](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-        if (i < 0 || static_cast<std::size_t>(i) >= table.Count()) return false;
-        key = table.Keys.Get(static_cast<std::size_t>(i)).c_str();
-        value = table.Values.Get(static_cast<std::size_t>(i)).c_str();
-        return true;
-    };
-
-    if (!IsTblName(name)) {
-        WriteReport report;
-        report.allowLossy = s.lossy;
-        const bool written = WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &report,
-                                            StoredBytesOf(table.Keys, table.Values));
-        if (report.refusedAsLossy) {
-            err << "error: " << Quoted(name) << " was not written: " << report.lossCount
-                << " entr" << (report.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
-            for (const TextLossEntry& loss : report.losses) err << "  " << LossLine(table, loss) << "\n";
-            if (report.lossCount > report.losses.size())
-                err << "  ... and " << report.lossCount - report.losses.size() << " more\n";
-            throw FileError{"use --lossy to write it anyway, or another format"};
-        }
-        if (!written) throw FileError{WriteFailureMessage(name, report.error)};
-        if (report.lossCount != 0)
-            err << "warning: " << report.lossCount << " entr" << (report.lossCount == 1 ? "y was" : "ies were")
-                << " not stored exactly in " << Quoted(name) << " (first: " << LossLine(table, report.losses.front())
-                << ")\n";
-        if (report.encodingMustBeNamed)
-            err << "warning: " << Quoted(name) << " is ANSI text that Autodetect may take for another encoding: read it "
-                << "with --from-encoding ansi --codepage " << platform::EffectiveCodePage() << "\n";
-        WarnIfTooLargeToRead(name, report.bytes, err);
-        return;
+// Writes table to name. A .tbl file takes the header options of a .tbl
+// input unless the command line gives them; a .json file is written into
+// json's file.
+void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s, const Written& from,
+               const JsonTarget& json, std::ostream& err) {
+    const std::int32_t format = FormatOf(name, s);
+    FormatOptions options = s.options;
+    std::string slotsFrom = "--add-to-hash";
+    if (const auto& header = from.loaded.report.tblHeader) {
+        options.tbl = TblOptionsOfHeader(*header, options.tbl);
+        if (header->HashSize >= header->NumElements && header->HashSize - header->NumElements <= 255)
+            slotsFrom = "the extra hash slots of " + Quoted(from.name);
     }
-
-    std::string addOrigin = "--add-to-hash";
-    Offset8 = 1;
-    AddToHashSize = 0;
-    if (defaults.from) {
-        const TblHeader& h = defaults.from->header;
-        Offset8 = h.Offset8;
-        if (h.HashSize >= h.NumElements && h.HashSize - h.NumElements <= 255) {
-            AddToHashSize = static_cast<int>(h.HashSize - h.NumElements);
-            addOrigin = "the extra hash slots of " + Quoted(defaults.name);
-        }
-    }
-    if (s.offset8) Offset8 = *s.offset8;
+    if (s.offset8) options.tbl.offset8 = *s.offset8;
     if (s.addToHash) {
-        AddToHashSize = *s.addToHash;
-        addOrigin = "--add-to-hash";
+        options.tbl.addToHashSize = *s.addToHash;
+        slotsFrom = "--add-to-hash";
     }
 
-    if (count > 65535)
-        throw FileError{"cannot write " + Quoted(name) + ": a .tbl file holds at most 65535 entries, this table has " +
-                        std::to_string(count)};
-    if (count + static_cast<std::size_t>(AddToHashSize) > 65536)
-        throw FileError{"cannot write " + Quoted(name) + ": " + std::to_string(count) + " entries plus " +
-                        std::to_string(AddToHashSize) + " extra hash slots (" + addOrigin +
-                        ") exceed the 65536 slots of a .tbl file"};
-
-    std::uint64_t totalChars = 0;
-    for (std::size_t i = 0; i < count; ++i) totalChars += table.Keys.Get(i).size() + table.Values.Get(i).size();
-    TblImageBuffer image;
-    // Entries read from a .tbl keep the bytes their text would not give back.
-    if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image, StoredBytesOf(table.Keys, table.Values)))
-        throw FileError{"cannot write " + Quoted(name) +
-                        ": the table does not fit a .tbl file (out of memory or strings too long)"};
-    platform::AtomicFileWriter file;
-    if (!file.Open(name) || !file.Write(image.data(), image.size()) || !file.Commit())
-        throw FileError{WriteFailureMessage(name, file.Error())};
-    WarnIfTooLargeToRead(name, image.size(), err);
+    SaveReport report;
+    if (!SaveTableFile(name, format, table.Keys, table.Values, options, s.lossy, json, report)) {
+        const std::size_t count = table.Count();
+        const std::string head = "cannot write " + Quoted(name) + ": ";
+        switch (report.failure) {
+        case SaveFailure::NoEntries:
+            throw FileError{Quoted(from.name) + " holds no entries; " + Quoted(name) + " was not written"};
+        case SaveFailure::TooManyEntries:
+            throw FileError{head + (format == FormatTbl ? "a .tbl file holds at most 65535 entries, this table has " +
+                                                              std::to_string(count)
+                                                        : std::string("too many entries"))};
+        case SaveFailure::TooManyHashSlots:
+            throw FileError{head + std::to_string(count) + " entries plus " +
+                            std::to_string(options.tbl.addToHashSize) + " extra hash slots (" + slotsFrom +
+                            ") exceed the 65536 slots of a .tbl file"};
+        case SaveFailure::DoesNotFit:
+            throw FileError{head + "the table does not fit a .tbl file (out of memory or strings too long)"};
+        case SaveFailure::Lossy:
+            err << "error: " << Quoted(name) << " was not written: " << report.write.lossCount << " entr"
+                << (report.write.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
+            for (const TextLossEntry& loss : report.write.losses) err << "  " << LossLine(table, loss) << "\n";
+            if (report.write.lossCount > report.write.losses.size())
+                err << "  ... and " << report.write.lossCount - report.write.losses.size() << " more\n";
+            throw FileError{"use --lossy to write it anyway, or another format"};
+        case SaveFailure::Json:
+            throw FileError{head + DescribeJsonError(report.json)};
+        case SaveFailure::None:
+        case SaveFailure::File:
+            break;
+        }
+        throw FileError{WriteFailureMessage(name, report.write.error)};
+    }
+    const WriteReport& w = report.write;
+    if (w.lossCount != 0)
+        err << "warning: " << w.lossCount << " entr" << (w.lossCount == 1 ? "y was" : "ies were")
+            << " not stored exactly in " << Quoted(name) << " (first: " << LossLine(table, w.losses.front()) << ")\n";
+    if (w.encodingMustBeNamed)
+        err << "warning: " << Quoted(name) << " is ANSI text that Autodetect may take for another encoding: read it "
+            << "with --from-encoding ansi --codepage " << platform::EffectiveCodePage() << "\n";
+    if (format != FormatJson && w.bytes > options.limits.maxFileSize)
+        err << "warning: " << Quoted(name) << " is " << w.bytes << " bytes, more than the read limit of "
+            << options.limits.maxFileSize << " bytes: reading it back needs --max-file-size " << w.bytes << "\n";
 }
 
-// A .tbl or text OUT needs entries; a .json OUT may be an empty array.
-void RequireEntries(const LoadedTable& loaded, const std::u16string& name, const std::u16string& out) {
-    if (loaded.table.Count() == 0 && !IsJsonName(out))
-        throw FileError{Quoted(name) + " holds no entries; " + Quoted(out) + " was not written"};
+// A string file's column, entries tied to the first tiedCount objects of
+// base (null: a new file in the game's layout).
+JsonTarget IntoJson(const JsonDocument* base, std::size_t tiedCount) {
+    JsonTarget target;
+    target.base = base;
+    target.origin = [tiedCount](std::int32_t i) {
+        return static_cast<std::size_t>(i) < tiedCount ? static_cast<std::uint32_t>(i + 1) : 0u;
+    };
+    return target;
 }
 
 // Writes the table that was loaded as `loaded` (and changed since) to out:
 // a .json out over the .json file it came from, when it came from one.
 void SaveLoaded(const std::u16string& out, const LoadedTable& loaded, const std::u16string& loadedName,
                 const Settings& s, std::ostream& err) {
-    if (IsJsonName(out)) {
-        const std::size_t tied = loaded.json ? loaded.json->objects.size() : 0;
-        SaveJson(out, loaded.table, s, loaded.json.get(), tied);
-        return;
-    }
-    TblDefaults defaults;
-    if (loaded.tbl) defaults = {&loaded, loadedName};
-    SaveTable(out, loaded.table, s, defaults, err);
+    const JsonDocument* doc = loaded.report.document.get();
+    SaveTable(out, loaded.table, s, {loaded, loadedName}, IntoJson(doc, doc ? doc->objects.size() : 0), err);
 }
 
 // Where --into, --first-id and --language may stand.
@@ -656,7 +586,7 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
     Settings s;
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 2, "convert", "IN and OUT");
-    ApplyCodePage(s);
+    Prepare(s);
     const std::u16string& inName = names[0];
     const std::u16string& outName = names[1];
 
@@ -671,12 +601,11 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
         const std::size_t tied = base.table.Count();
         std::size_t added = 0;
         const std::size_t changed = MergeByKey(input.table.Keys, input.table.Values, base.table, &added);
-        SaveJson(outName, base.table, s, base.json.get(), tied);
+        SaveTable(outName, base.table, s, {base, *s.into}, IntoJson(base.report.document.get(), tied), err);
         out << changed << " values changed, " << added << " new objects\n";
         out << base.table.Count() << " entries written to " << Quoted(outName) << "\n";
         return CliOk;
     }
-    RequireEntries(input, inName, outName);
     SaveLoaded(outName, input, inName, s, err);
     out << input.table.Count() << " entries written to " << Quoted(outName) << "\n";
     return CliOk;
@@ -690,13 +619,12 @@ int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out,
     Settings s;
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 3, command, "SOURCE, TARGET and OUT");
-    ApplyCodePage(s);
+    Prepare(s);
     CheckJsonOptions(s, names[2], false, command);
 
     LoadedTable source, target;
     LoadTable(names[0], s, source, err);
     LoadTable(names[1], s, target, err);
-    RequireEntries(target, names[1], names[2]);
     const std::size_t changed = apply(source.table, target.table);
     SaveLoaded(names[2], target, names[1], s, err);
     out << changed << " values changed\n";
@@ -722,7 +650,7 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     Settings s;
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 4, command, "TABLE, OTHER, FILE and OUT");
-    ApplyCodePage(s);
+    Prepare(s);
     CheckJsonOptions(s, names[3], false, command);
 
     LoadedTable table, other, file;
@@ -731,7 +659,6 @@ int FileTool(const std::vector<std::u16string>& args, std::ostream& out, std::os
     LoadTable(names[2], s, file, err);
     const std::size_t changed = ApplyFileEntries(table.table.Keys, table.table.Values, other.table.Keys,
                                                  other.table.Values, file.table.Keys, file.table.Values, mode);
-    RequireEntries(table, names[0], names[3]);
     SaveLoaded(names[3], table, names[0], s, err);
     out << changed << " values changed\n";
     out << table.table.Count() << " entries written to " << Quoted(names[3]) << "\n";
@@ -769,15 +696,14 @@ void PrintRepeats(std::ostringstream& report, const char* title, const std::vect
 }
 
 // What a string file holds and how it is laid out.
-void JsonInfo(const std::u16string& name, std::ostringstream& report) {
-    const std::shared_ptr<const JsonDocument> doc = LoadJson(name, 0);
-    const JsonLayout& l = doc->layout;
-    const bool objects = !doc->objects.empty();
+void JsonInfo(const JsonDocument& doc, std::ostringstream& report) {
+    const JsonLayout& l = doc.layout;
+    const bool objects = !doc.objects.empty();
     report << "Format: json (string file of the remastered game)\n"
-           << "Entries: " << doc->objects.size() << "\n"
+           << "Entries: " << doc.objects.size() << "\n"
            << "ByteOrderMark: " << (l.byteOrderMark ? "yes" : "no") << "\n"
            << "LineEnds: " << (l.lineEnd == "\r\n" ? "CRLF" : l.lineEnd == "\n" ? "LF" : "none (one line)") << "\n"
-           << "FinalLineEnd: " << (doc->bytes.ends_with('\n') ? "yes" : "no") << "\n";
+           << "FinalLineEnd: " << (doc.bytes.ends_with('\n') ? "yes" : "no") << "\n";
     if (objects) {
         report << "Indentation: objects " << Indentation(l.firstGap) << ", fields " << Indentation(l.fieldGap) << "\n";
         report << "NameSeparator: \"" << l.nameSeparator << "\"\n";
@@ -786,12 +712,12 @@ void JsonInfo(const std::u16string& name, std::ostringstream& report) {
     // Field orders, most frequent first.
     std::map<std::string, std::size_t> orders;
     std::vector<std::string> firstSeen;
-    for (const JsonObject& o : doc->objects) {
+    for (const JsonObject& o : doc.objects) {
         std::string order;
         for (std::uint32_t f = 0; f < o.fieldCount; ++f) {
-            const JsonField& field = doc->fields[o.firstField + f];
+            const JsonField& field = doc.fields[o.firstField + f];
             if (f) order += ' ';
-            const std::string_view text = doc->Text(field.name);
+            const std::string_view text = doc.Text(field.name);
             order += text.substr(1, text.size() - 2);
         }
         if (orders[order]++ == 0) firstSeen.push_back(order);
@@ -803,17 +729,17 @@ void JsonInfo(const std::u16string& name, std::ostringstream& report) {
 
     std::map<std::int64_t, std::size_t> ids;
     std::map<std::u16string, std::size_t> keys;
-    for (std::size_t i = 0; i < doc->objects.size(); ++i) {
-        ++ids[doc->objects[i].id];
-        ++keys[doc->column.Key(i)];
+    for (std::size_t i = 0; i < doc.objects.size(); ++i) {
+        ++ids[doc.objects[i].id];
+        ++keys[doc.column.Key(i)];
     }
     std::vector<std::pair<std::int64_t, std::size_t>> repeatedIds;
     std::vector<std::pair<std::string, std::size_t>> repeatedKeys;
-    for (std::size_t i = 0; i < doc->objects.size(); ++i) {
-        std::size_t& n = ids[doc->objects[i].id];
-        if (n > 1) repeatedIds.emplace_back(doc->objects[i].id, n), n = 0;
-        std::size_t& k = keys[doc->column.Key(i)];
-        if (k > 1) repeatedKeys.emplace_back("\"" + platform::ToUtf8(doc->column.Key(i)) + "\"", k), k = 0;
+    for (std::size_t i = 0; i < doc.objects.size(); ++i) {
+        std::size_t& n = ids[doc.objects[i].id];
+        if (n > 1) repeatedIds.emplace_back(doc.objects[i].id, n), n = 0;
+        std::size_t& k = keys[doc.column.Key(i)];
+        if (k > 1) repeatedKeys.emplace_back("\"" + platform::ToUtf8(doc.column.Key(i)) + "\"", k), k = 0;
     }
     PrintRepeats(report, "RepeatedIds", repeatedIds);
     PrintRepeats(report, "RepeatedKeys", repeatedKeys);
@@ -821,9 +747,9 @@ void JsonInfo(const std::u16string& name, std::ostringstream& report) {
     report << "Languages (missing fields, empty values):\n";
     for (int language = 0; language < JsonLanguageCount; ++language) {
         std::size_t missing = 0, empty = 0;
-        for (const JsonObject& o : doc->objects) {
-            if (!doc->Has(o, static_cast<std::uint8_t>(language))) ++missing;
-            else if (doc->Field(o, static_cast<std::uint8_t>(language)).value.size() == 2) ++empty;
+        for (const JsonObject& o : doc.objects) {
+            if (!doc.Has(o, static_cast<std::uint8_t>(language))) ++missing;
+            else if (doc.Field(o, static_cast<std::uint8_t>(language)).value.size() == 2) ++empty;
         }
         report << "  " << JsonLanguageCodes[language] << ": " << missing << " missing, " << empty << " empty\n";
     }
@@ -855,29 +781,25 @@ int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostrea
     Settings s;
     const auto names = ParseArguments(args, 1, false, s);
     ExpectNames(names, 1, "info", "one FILE");
-    ApplyCodePage(s);
+    Prepare(s);
     const std::u16string& name = names[0];
-    if (IsJsonName(name)) {
-        std::ostringstream report;
-        report << "File: " << platform::ToUtf8(name) << "\n";
-        JsonInfo(name, report);
-        out << report.str();
-        return CliOk;
-    }
-    const platform::FileImage image = ReadImage(name);
-    const std::uint8_t* bytes = image.data.get();
+    const std::int32_t format = FormatOf(name, s);
+    LoadedTable loaded;
+    const bool ok = LoadTableFile(name, format, s.options, loaded.table.Keys, loaded.table.Values, loaded.report);
+    const LoadReport& r = loaded.report;
 
     // Collected first, printed in one piece, so a failure leaves no half
     // report on out.
     std::ostringstream report;
     report << "File: " << platform::ToUtf8(name) << "\n";
-    std::size_t entries = 0;
-    const TableEntrySink count = [&entries](const char16_t*, const char16_t*) { ++entries; };
-    ReadReport read;
-
-    if (IsTblName(name)) {
-        if (image.size < TblHeaderSize) throw FileError{ReadFailureMessage(name, true, read)};
-        const TblHeader h = ParseTblHeader(bytes);
+    if (format == FormatJson) {
+        if (!ok) throw FileError{ReadFailureMessage(name, format, r, s.options.limits)};
+        JsonInfo(*r.document, report);
+        out << report.str();
+        return CliOk;
+    }
+    if (format == FormatTbl && r.tblHeader) {
+        const TblHeader& h = *r.tblHeader;
         report << "Format: tbl\n"
                << "NumElements: " << h.NumElements << "\n"
                << "HashSize: " << h.HashSize << "\n"
@@ -885,35 +807,35 @@ int Info(const std::vector<std::u16string>& args, std::ostream& out, std::ostrea
                << "DataStart: " << h.DataStart << "\n"
                << "MaxProbe: " << h.MaxProbe << "\n"
                << "FileSize: " << h.FileSize;
-        if (h.FileSize != image.size) report << " (the file holds " << image.size << " bytes)";
+        if (h.FileSize != r.fileBytes) report << " (the file holds " << r.fileBytes << " bytes)";
         report << "\n"
                << "Crc: " << Hex16(h.Crc) << "\n";
-        if (h.DataStart <= h.FileSize && h.FileSize <= image.size) {
-            const std::uint16_t crc = Crc16(bytes + h.DataStart, h.FileSize - h.DataStart);
+        // The checksum over the bytes as they are: the load decodes the
+        // entries and never looks at it.
+        platform::FileImage image;
+        if (h.DataStart <= h.FileSize && h.FileSize <= r.fileBytes &&
+            platform::ReadWholeFile(name, s.options.limits.maxFileSize, 0, image) == platform::ReadStatus::Ok &&
+            h.FileSize <= image.size) {
+            const std::uint16_t crc = Crc16(image.data.get() + h.DataStart, h.FileSize - h.DataStart);
             report << "ComputedCrc: " << Hex16(crc)
                    << (crc == h.Crc ? " (matches)" : " (does not match the stored Crc)") << "\n";
         } else {
             report << "ComputedCrc: none (DataStart..FileSize lies outside the file)\n";
         }
-        if (!ReadTblImage(bytes, image.size, count, &read)) {
-            out << report.str() << "Entries: unreadable\n";
-            throw FileError{ReadFailureMessage(name, true, read)};
-        }
-    } else {
-        if (image.size == 0) throw FileError{"cannot read " + Quoted(name) + ": the file is empty"};
-        EncodingReason reason = EncodingReason::Chosen;
-        const TextEncoding used = DetectTextEncoding(bytes, image.size, s.fromEncoding, &reason);
+    } else if (format != FormatTbl && r.file == platform::ReadStatus::Ok && r.fileBytes != 0) {
+        const TextEncoding used = r.read.encoding;
         report << "Format: text\nEncoding: " << EncodingName(used);
         if (used == TextEncoding::ANSI) report << " (code page " << platform::EffectiveCodePage() << ")";
-        report << "\nEncodingChosenBy: " << EncodingWhy(reason, s.fromEncoding) << "\n";
-        if (!ReadTextImage(bytes, image.size, platform::DirectoryOf(name), count, s.fromEncoding, s.layout, &read)) {
-            out << report.str() << "Entries: unreadable\n";
-            throw FileError{ReadFailureMessage(name, false, read)};
-        }
+        report << "\nEncodingChosenBy: " << EncodingWhy(r.read.encodingReason, s.fromEncoding) << "\n";
     }
-    report << "Entries: " << entries << "\n";
+    if (!ok) {
+        if (r.tblHeader || (format != FormatTbl && r.file == platform::ReadStatus::Ok && r.fileBytes != 0))
+            out << report.str() << "Entries: unreadable\n";
+        throw FileError{ReadFailureMessage(name, format, r, s.options.limits)};
+    }
+    report << "Entries: " << loaded.table.Count() << "\n";
     out << report.str();
-    ReportReadWarnings(name, read, s, err);
+    ReportReadWarnings(name, r.read, s, err);
     return CliOk;
 }
 
@@ -934,7 +856,6 @@ int Finished(int status, std::ostream& out, std::ostream& err) {
 const char* CliHelpText() { return HelpText; }
 
 int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
-    ResetOptions();
     platform::AnsiCodePage = 0;
     try {
         if (args.empty()) throw UsageError{"no command given"};

@@ -4,9 +4,6 @@
 #include "TableFiles.h"
 #include "History.h"
 #include "formats/CRC.h"
-#include "formats/JsonStrings.h"
-#include "formats/Options.h"
-#include "formats/TblTextTbl.h"
 
 namespace vm {
 
@@ -82,20 +79,15 @@ std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStri
     return CopyMatchedValues(fileKeys, fileValues, keys, values, nullptr, observer);
 }
 
-std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode) {
+std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options) {
     ToolKeys.Clear();
     ToolValues.Clear();
-    const TableEntrySink sink = [](const char16_t* key, const char16_t* value) {
-        ToolKeys.Append(key);
-        ToolValues.Append(value);
-    };
-    ReadReport report;
-    JsonError error;
-    const bool ok = format == 1            ? ReadTblFile(ToolFileName, sink, &report)
-                    : format == FormatJson ? ReadJsonTable(ToolFileName, LanguageJSON, sink, &error)
-                                           : ReadTextTable(ToolFileName, sink, TextEncoding::Autodetect,
-                                                           format >= 3 ? TextLayout::DiabloII : TextLayout::Tabbed, &report);
-    ShowReadResult(p, ok, report, ToolFileName, &error);
+    // A text file's encoding is always detected.
+    FormatOptions reading = options;
+    reading.text.readEncoding = TextEncoding::Autodetect;
+    LoadReport report;
+    const bool ok = LoadTableFile(ToolFileName, format, reading, ToolKeys, ToolValues, report);
+    ShowReadResult(p, ok, report, ToolFileName, options.limits);
     std::size_t changed = 0;
     {
         HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p);

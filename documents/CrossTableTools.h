@@ -26,11 +26,11 @@ std::size_t CopyValues(TTblObjects& p);
 std::size_t CopyTimeDialogs(TTblObjects& p);
 
 // Reads the file named by ToolFileName (format 1 .tbl, FormatJson the
-// LanguageJSON column of a string file, otherwise text, encoding detected)
-// into ToolKeys and ToolValues and applies it to p in
-// the given mode. A failed read shows the read-error message and goes on
-// with the entries read before the failure.
-std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode);
+// column options.json.language of a string file, otherwise text, encoding
+// detected) into ToolKeys and ToolValues and applies it to p in the given
+// mode. A failed read shows the read-error message and goes on with the
+// entries read before the failure.
+std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options);
 
 // The table-only parts of the tools, shared with the command-line tool. An
 // observer hears of each target entry before it changes.

@@ -1,5 +1,6 @@
 #include "DocumentTexts.h"
 
+#include "TableIO.h"
 #include "formats/FileReports.h"
 
 namespace vm {
@@ -23,6 +24,7 @@ const char16_t* const BuiltInLabelLanguage = u"Language:";
 
 static_assert(static_cast<int>(TextLoss::FileTooLarge) + 1 == TextLossCount, "one text per TextLoss");
 static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
+static_assert(static_cast<int>(SaveFailure::File) + 1 == SaveFailureCount, "one text per SaveFailure");
 
 const char16_t* const BuiltInAskLossyText =
     u"%1 entries cannot be stored exactly in this text file (first: row %2, key %3: %4). Save anyway?";
@@ -87,6 +89,20 @@ const char16_t* const WriteErrorKeys[WriteErrorCount] = {
     u"",
 };
 
+const char16_t* const BuiltInSaveFailure[SaveFailureCount] = {
+    u"",
+    u"The table has no entries.",
+    u"A .tbl file holds at most 65535 entries.",
+    u"The entries and the extra hash slots pass the 65536 slots of a .tbl file.",
+    u"The table does not fit a .tbl file (its strings are too long, or memory ran out).",
+    u"",
+    u"",
+    u"",
+};
+const char16_t* const SaveFailureKeys[SaveFailureCount] = {
+    u"", u"sSaveNoEntries", u"sSaveTooManyEntries", u"sSaveTooManySlots", u"sSaveDoesNotFit", u"", u"", u"",
+};
+
 std::u16string sErrorReadFile = BuiltInErrorReadFile;
 std::u16string sErrorWriteFile = BuiltInErrorWriteFile;
 std::u16string sAskSaveTable1 = BuiltInAskSaveTable1;
@@ -112,6 +128,7 @@ std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
 std::u16string sLabelLanguage = BuiltInLabelLanguage;
 std::u16string sTextLoss[TextLossCount];
 std::u16string sWriteError[WriteErrorCount];
+std::u16string sSaveFailure[SaveFailureCount];
 
 std::u16string sStepEdit, sStepInsert, sStepInsertOne, sStepClear, sStepClearOne, sStepDelete, sStepDeleteOne,
     sStepMove, sStepPasteValue, sStepMark, sStepCopyValues, sStepCopyTimeDialogs, sStepUpdate, sStepTranslate;
@@ -183,6 +200,7 @@ void ResetDocumentTexts() {
     sErrorFileTooLarge = BuiltInErrorFileTooLarge;
     for (int i = 0; i < TextLossCount; ++i) sTextLoss[i] = BuiltInTextLoss[i];
     for (int i = 0; i < WriteErrorCount; ++i) sWriteError[i] = BuiltInWriteError[i];
+    for (int i = 0; i < SaveFailureCount; ++i) sSaveFailure[i] = BuiltInSaveFailure[i];
     sLabelJsonOptions = BuiltInLabelJsonOptions;
     sLabelLanguage = BuiltInLabelLanguage;
 }

@@ -68,7 +68,14 @@ inline constexpr int WriteErrorCount = 10;
 extern std::u16string sWriteError[WriteErrorCount];
 extern const char16_t* const WriteErrorKeys[WriteErrorCount];
 
+// Why a save failed before a file was written, one text per SaveFailure
+// (None, Lossy, Json and File have none: what they report says more).
+inline constexpr int SaveFailureCount = 8;
+extern std::u16string sSaveFailure[SaveFailureCount];
+extern const char16_t* const SaveFailureKeys[SaveFailureCount];
+
 // Built-in English of the texts above.
+extern const char16_t* const BuiltInSaveFailure[SaveFailureCount];
 extern const char16_t* const BuiltInAskLossyText;
 extern const char16_t* const BuiltInWarnRead;
 extern const char16_t* const BuiltInWarnMissingInclude;

@@ -10,7 +10,6 @@
 #include "TableFiles.h"
 #include "formats/CRC.h"
 #include "formats/JsonStrings.h"
-#include "formats/Options.h"
 
 namespace vm {
 
@@ -90,26 +89,26 @@ std::u16string NamePart(const std::u16string& path) {
     return name;
 }
 
-void OpenDialog(TTblObjects& p, int mode, const std::u16string& title) {
+void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title) {
     if (!TheFileDialogShower) return;
     // The table about to be replaced may hold unsaved changes; the tools
     // change it entry by entry and need no question.
     if (mode == 0 && !ConfirmDiscardChanges(p)) return;
     FileDialogRequest request = PrepareRequest(false, mode == 0 ? p.FileName : ToolFileName);
     request.title = title;
-    OpenDialogHook hook;
+    OpenDialogHook hook(options);
     if (!ShowDialog(request, hook)) return;
     const std::int32_t format = request.filterIndex == OpenJsonFilter ? FormatJson : request.filterIndex;
     if (mode == 0) {
         p.FileName = request.fileName;
-        LoadTable(p, format);
+        LoadTable(p, format, options.formats);
     } else {
         ToolFileName = request.fileName;
-        UpdateFromFile(p, format, mode);
+        UpdateFromFile(p, format, mode, options.formats);
     }
 }
 
-bool SaveDialog(TTblObjects& p) {
+bool SaveDialog(TTblObjects& p, EditorOptions& options) {
     if (!TheFileDialogShower) return false;
     FileDialogRequest request = PrepareRequest(true, p.FileName);
     // A name typed without an extension gets the chosen type's (the first
@@ -122,7 +121,7 @@ bool SaveDialog(TTblObjects& p) {
         const std::size_t slash = p.JsonFileName.find_last_of(u"\\/:");
         request.fileName = slash == std::u16string::npos ? p.JsonFileName : p.JsonFileName.substr(slash + 1);
     }
-    SaveDialogHook hook(p.Count(), p.Json ? p.JsonLanguage : LanguageJSON);
+    SaveDialogHook hook(options, p.Count(), p.Json ? p.JsonLanguage : options.formats.json.language);
     if (!ShowDialog(request, hook)) return false;
     const std::int32_t format = request.filterIndex == SaveJsonFilter ? FormatJson : request.filterIndex;
     // A string file gets the column chosen.
@@ -130,7 +129,7 @@ bool SaveDialog(TTblObjects& p) {
     if (format == FormatJson) p.JsonLanguage = hook.Language();
     // A failed save keeps the old name (and has shown its message); the
     // settings are written only after a save that happened.
-    if (!SaveTableAs(p, request.fileName, format)) {
+    if (!SaveTableAs(p, request.fileName, format, options.formats)) {
         p.JsonLanguage = language;
         return false;
     }
@@ -144,9 +143,9 @@ void OpenDialogHook::OnCreate(DialogControls& c) {
     c.SetText(IdOpenLabelTxtOptions, sLabelTxtOptions);
     c.SetText(IdOpenLabelEncoding, sLabelEncoding);
     for (const char16_t* item : OpenEncodingItems) c.AddItem(IdOpenEncoding, item);
-    c.SelectItem(IdOpenEncoding, ((OpenEncoding + 1) % 4 + 4) % 4);
+    c.SelectItem(IdOpenEncoding, (static_cast<int>(options_.formats.text.readEncoding) + 1) % 4);
     c.SetText(IdOpenLabelLanguage, sLabelLanguage);
-    FillLanguages(c, IdOpenLanguage, LanguageJSON);
+    FillLanguages(c, IdOpenLanguage, options_.formats.json.language);
 }
 
 void OpenDialogHook::OnNotify(DialogControls& c, int filterIndex) {
@@ -158,8 +157,9 @@ void OpenDialogHook::OnCommand(DialogControls&, int, int) {}
 
 void OpenDialogHook::OnDestroy(DialogControls& c) {
     const int item = c.SelectedItem(IdOpenEncoding);
-    if (item >= 0) OpenEncoding = (item + 3) % 4;  // none selected: keep the choice
-    TakeLanguage(c, IdOpenLanguage, LanguageJSON);
+    // None selected: keep the choice.
+    if (item >= 0) options_.formats.text.readEncoding = static_cast<TextEncoding>((item + 3) % 4);
+    TakeLanguage(c, IdOpenLanguage, options_.formats.json.language);
 }
 
 // ---- Save dialog ---------------------------------------------------------
@@ -174,15 +174,16 @@ void SaveDialogHook::OnCreate(DialogControls& c) {
     c.SetText(IdSaveQuote, sCheckBoxQuoteTTF);
     c.SetText(IdSaveColorApi, sComboBoxColorApi);
     for (const char16_t* item : SaveEncodingItems) c.AddItem(IdSaveEncoding, item);
-    c.SelectItem(IdSaveEncoding, Encoding);
-    c.SetChecked(IdSaveHeader, AddHeader);
-    c.SetChecked(IdSaveQuote, QuoteValueTTF);
-    c.SetChecked(IdSaveColorApi, ColorApiTXT);
-    c.SetText(IdSaveOffset8, IntToDecimal(Offset8));
-    c.SetText(IdSaveAddHash, IntToDecimal(AddToHashSize));
+    const FormatOptions& o = options_.formats;
+    c.SelectItem(IdSaveEncoding, static_cast<int>(o.text.writeEncoding));
+    c.SetChecked(IdSaveHeader, o.text.header);
+    c.SetChecked(IdSaveQuote, o.text.quoteValues);
+    c.SetChecked(IdSaveColorApi, o.text.colorMacros);
+    c.SetText(IdSaveOffset8, IntToDecimal(o.tbl.offset8));
+    c.SetText(IdSaveAddHash, IntToDecimal(o.tbl.addToHashSize));
     c.SetText(IdSaveLabelJsonOptions, sLabelJsonOptions);
     c.SetText(IdSaveLabelLanguage, sLabelLanguage);
-    FillLanguages(c, IdSaveLanguage, language_ >= 0 ? language_ : LanguageJSON);
+    FillLanguages(c, IdSaveLanguage, language_ >= 0 ? language_ : o.json.language);
 }
 
 void SaveDialogHook::OnNotify(DialogControls& c, int filterIndex) {
@@ -205,25 +206,27 @@ void SaveDialogHook::OnCommand(DialogControls& c, int id, int code) {
 }
 
 void SaveDialogHook::OnDestroy(DialogControls& c) {
+    FormatOptions& o = options_.formats;
     const int item = c.SelectedItem(IdSaveEncoding);
-    if (item >= 0 && item <= AnsiItem) Encoding = item;  // none selected: keep the choice
-    QuoteValueTTF = c.IsChecked(IdSaveQuote);
-    ColorApiTXT = c.IsChecked(IdSaveColorApi);
-    AddHeader = c.IsChecked(IdSaveHeader);
+    // None selected: keep the choice.
+    if (item >= 0 && item <= AnsiItem) o.text.writeEncoding = static_cast<TextEncoding>(item);
+    o.text.quoteValues = c.IsChecked(IdSaveQuote);
+    o.text.colorMacros = c.IsChecked(IdSaveColorApi);
+    o.text.header = c.IsChecked(IdSaveHeader);
 
     // Header byte 8 holds one byte: a larger number is its largest value,
     // not its low bits.
     const std::uint32_t offset8 = NumberIn(c, IdSaveOffset8);
-    Offset8 = static_cast<int>(offset8 > 255 ? 255 : offset8);
+    o.tbl.offset8 = static_cast<int>(offset8 > 255 ? 255 : offset8);
 
     std::uint32_t extra = NumberIn(c, IdSaveAddHash);
-    const auto maxExtra = static_cast<std::uint32_t>(MaxAddToHashSize);
+    const auto maxExtra = static_cast<std::uint32_t>(options_.maxAddToHashSize);
     if (extra > maxExtra) extra = maxExtra;
     // The written file must hold every entry and the extra slots.
     const std::uint64_t room = entryCount_ < MaxHashSlots ? MaxHashSlots - entryCount_ : 0;
     if (extra > room) extra = static_cast<std::uint32_t>(room);
-    AddToHashSize = static_cast<int>(extra);
-    if (language_ < 0) language_ = LanguageJSON;
+    o.tbl.addToHashSize = static_cast<int>(extra);
+    if (language_ < 0) language_ = o.json.language;
     TakeLanguage(c, IdSaveLanguage, language_);
 }
 

@@ -116,32 +116,40 @@ extern const char16_t* const SaveFilter;
 // Mode 0 opens a table into p, after the question about p's unsaved
 // changes (cancelling it shows no dialog); 1 updates p from a file and 2
 // translates p by way of a file, with no question. A string file is read
-// in the language chosen in the dialog (LanguageJSON). title names the task
-// in the dialog's title bar (empty: the platform's own).
-void OpenDialog(TTblObjects& p, int mode, const std::u16string& title = {});
+// in the language chosen in the dialog. The dialog's choices go into
+// options. title names the task in the dialog's title bar (empty: the
+// platform's own).
+void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title = {});
 // True when a table was saved. p.FileName becomes the chosen name only then,
 // and only then AfterDialogSave runs. For a side showing a string file's
-// column the dialog starts with that file's name, extension included.
-bool SaveDialog(TTblObjects& p);
+// column the dialog starts with that file's name, extension included. The
+// dialog's choices go into options.
+bool SaveDialog(TTblObjects& p, EditorOptions& options);
 
 // The hooks, public for tests. The save hook needs the entry count of the
-// table being saved to bound AddToHashSize: a .tbl file holds at most 65536
-// hash slots, one per entry plus AddToHashSize.
+// table being saved to bound the spare hash slots: a .tbl file holds at
+// most 65536 hash slots, one per entry plus the spare ones.
 // Both dialogs offer the string files' languages. The open dialog's choice
-// is LanguageJSON, kept in the settings; the save dialog starts from the
-// side's own column (LanguageJSON for a table of another format), and its
-// choice is the column written.
-class OpenDialogHook final : public DialogHook { /* defined in FileDialogs.cpp */
+// is the options' language, kept in the settings; the save dialog starts
+// from the side's own column (the options' for a table of another format),
+// and its choice is the column written. Each hook shows the options it is
+// given and takes the panel's choices back into them.
+class OpenDialogHook final : public DialogHook {
 public:
+    explicit OpenDialogHook(EditorOptions& options) : options_(options) {}
     void OnCreate(DialogControls& c) override;
     void OnNotify(DialogControls& c, int filterIndex) override;
     void OnCommand(DialogControls& c, int id, int code) override;
     void OnDestroy(DialogControls& c) override;
+
+private:
+    EditorOptions& options_;
 };
 
 class SaveDialogHook final : public DialogHook {
 public:
-    explicit SaveDialogHook(std::size_t entryCount, int language = -1) : entryCount_(entryCount), language_(language) {}
+    SaveDialogHook(EditorOptions& options, std::size_t entryCount, int language = -1)
+        : options_(options), entryCount_(entryCount), language_(language) {}
     void OnCreate(DialogControls& c) override;
     void OnNotify(DialogControls& c, int filterIndex) override;
     void OnCommand(DialogControls& c, int id, int code) override;
@@ -150,8 +158,9 @@ public:
     int Language() const { return language_; }
 
 private:
+    EditorOptions& options_;
     std::size_t entryCount_;
-    int language_;  // preselected (-1: LanguageJSON), then the choice
+    int language_;  // preselected (-1: the options'), then the choice
 };
 
 // The name part of a path: without directory and without extension.

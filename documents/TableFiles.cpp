@@ -9,48 +9,14 @@
 
 #include "CopyMatchedValues.h"
 #include "DocumentTexts.h"
-#include "formats/CRC.h"
 #include "History.h"
+#include "formats/CRC.h"
 #include "formats/JsonStrings.h"
-#include "formats/Options.h"
-#include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
 
 namespace vm {
 
 namespace {
-
-TextEncoding ReadingEncoding(int choice) {
-    switch (choice) {
-    case 0: return TextEncoding::Unicode;
-    case 1: return TextEncoding::UTF8;
-    case 2: return TextEncoding::ANSI;
-    default: return TextEncoding::Autodetect;
-    }
-}
-
-TextEncoding WritingEncoding(int choice) {
-    switch (choice) {
-    case 1: return TextEncoding::UTF8;
-    case 2: return TextEncoding::ANSI;
-    default: return TextEncoding::Unicode;
-    }
-}
-
-// The layout a format number names; the text reader reads both layouts
-// whatever it is told, so this only matters for writing and for includes.
-TextLayout LayoutOf(std::int32_t format) {
-    return format >= FormatDiabloText ? TextLayout::DiabloII : TextLayout::Tabbed;
-}
-
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool SameExtension(std::u16string_view ext, std::u16string_view lower) {
-    if (ext.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < ext.size(); ++i)
-        if (AsciiLower(ext[i]) != lower[i]) return false;
-    return true;
-}
 
 // A key as a message shows it: a long one cut.
 std::u16string ShownKey(const std::u16string& key) {
@@ -61,38 +27,17 @@ std::u16string ShownKey(const std::u16string& key) {
 // Counts and row numbers in messages; none comes near 2^31.
 std::u16string Decimal(std::size_t n) { return IntToDecimal(static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX))); }
 
-// Reads the LanguageJSON column of p.FileName into p's lists and ties each
-// entry to its object.
-bool LoadJson(TTblObjects& p, JsonError& error) {
-    auto doc = std::make_shared<JsonDocument>();
-    if (!LoadJsonStrings(p.FileName, LanguageJSON, *doc, &error)) return false;
-    const std::size_t count = doc->column.items.size();
-    p.Keys->Reserve(count);
-    p.Values->Reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        p.Keys->Append(doc->column.Key(i));
-        p.Values->Append(doc->column.Value(i));
-        p.Keys->SetOrigin(i, static_cast<std::uint32_t>(i + 1));
-    }
+// Ties each entry of p's lists, just read from p.FileName, to its object
+// of the string file.
+void Tie(TTblObjects& p, std::shared_ptr<const JsonDocument> doc, int language) {
+    const std::size_t count = p.Count();
+    for (std::size_t i = 0; i < count; ++i) p.Keys->SetOrigin(i, static_cast<std::uint32_t>(i + 1));
     p.JsonObjectOf.resize(count + 1);
     for (std::size_t i = 0; i <= count; ++i) p.JsonObjectOf[i] = static_cast<std::uint32_t>(i);
-    p.JsonLanguage = LanguageJSON;
+    p.JsonLanguage = language;
     p.JsonFileName = p.FileName;
     p.JsonOwned.assign(count, true);
     p.Json = std::move(doc);
-    return true;
-}
-
-TableEntrySource SourceOf(const TStringList& keys, const TStringList& values) {
-    const std::size_t count = keys.Count();
-    // The writers pull every entry in order; the strings stay where they
-    // are while they run.
-    return [&keys, &values, count](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-        if (i < 0 || static_cast<std::size_t>(i) >= count) return false;
-        key = keys.Get(static_cast<std::size_t>(i)).c_str();
-        value = values.Get(static_cast<std::size_t>(i)).c_str();
-        return true;
-    };
 }
 
 // The object entry i is tied to in p.Json (see TTblObjects::JsonObjectOf).
@@ -101,57 +46,53 @@ std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i) {
     return origin < p.JsonObjectOf.size() ? p.JsonObjectOf[origin] : 0;
 }
 
-// A string-file side written back over its file as the file is now: its
-// own column, inserts, deletes and moves, and what others saved there
-// since. The new tie of every entry goes to origins.
-bool BuildOwnColumn(const TTblObjects& p, std::string& bytes, std::vector<std::uint32_t>& origins, JsonError& error) {
-    JsonDocument disk;
-    const JsonDocument* base = p.Json.get();
-    if (platform::FileExists(p.JsonFileName)) {
-        if (!LoadJsonStrings(p.JsonFileName, -1, disk, &error)) return false;
-        base = &disk;
+// Where a save of p as a string file goes. A side showing a string file's
+// column writes it back over the file as it is now: its own column,
+// inserts, deletes and moves, and what others saved there since. Any other
+// table goes into the column by key, as the command-line tool's --into
+// does (a file that is not there yet is made in the game's layout); then
+// column holds the table merged into the file's column, to be written.
+bool PrepareJsonSave(const TTblObjects& p, const FormatOptions& options, JsonDocument& disk, TableLists& column,
+                     JsonTarget& target, JsonError& error) {
+    if (p.Json) {
+        target.base = p.Json.get();
+        if (platform::FileExists(p.JsonFileName)) {
+            if (!LoadJsonStrings(p.JsonFileName, -1, options.limits, disk, &error)) return false;
+            target.base = &disk;
+        }
+        target.loaded = p.Json.get();
+        target.owned = &p.JsonOwned;
+        // An entry whose object someone else removed stays out of the file,
+        // unless it was changed here since: then it comes back as a new object.
+        const TStringList& keys = *p.Keys;
+        const TStringList& values = *p.Values;
+        target.origin = [&p, &keys, &values](std::int32_t i) {
+            const auto k = static_cast<std::size_t>(i);
+            const std::uint32_t o = JsonObjectOfEntry(p, k);
+            if (o != JsonOriginGone) return o;
+            return (keys.Flag(k) & FlagChanged) || (values.Flag(k) & FlagChanged) ? 0u : JsonOriginGone;
+        };
+        return true;
     }
-    const TStringList& keys = *p.Keys;
-    const TStringList& values = *p.Values;
-    // An entry whose object someone else removed stays out of the file,
-    // unless it was changed here since: then it comes back as a new object.
-    const JsonOriginSource origin = [&p, &keys, &values](std::int32_t i) {
-        const auto k = static_cast<std::size_t>(i);
-        const std::uint32_t o = JsonObjectOfEntry(p, k);
-        if (o != JsonOriginGone) return o;
-        return (keys.Flag(k) & FlagChanged) || (values.Flag(k) & FlagChanged) ? 0u : JsonOriginGone;
-    };
-    return BuildJsonColumn({base, p.Json.get(), p.JsonLanguage, NewIdJSON, &p.JsonOwned}, SourceOf(keys, values),
-                           origin, static_cast<std::int32_t>(p.Count()), bytes, &origins, &error);
-}
-
-// Any other table into the JsonLanguage column of a string file by key, as
-// the command-line tool's --into does; a file that is not there yet is
-// made in the game's layout.
-bool BuildByKey(const TTblObjects& p, std::string& bytes, JsonError& error) {
-    JsonDocument target = EmptyJsonDocument();
-    if (platform::FileExists(p.FileName) && !LoadJsonStrings(p.FileName, p.JsonLanguage, target, &error)) return false;
-    TableLists column;
-    DeliverJsonColumn(target, [&column](const char16_t* k, const char16_t* v) { column.Append(k, v); });
+    if (platform::FileExists(p.FileName)) {
+        if (!LoadJsonStrings(p.FileName, options.json.language, options.limits, disk, &error)) return false;
+        target.base = &disk;
+    }
+    DeliverJsonColumn(disk, [&column](const char16_t* k, const char16_t* v) { column.Append(k, v); });
     const std::size_t tied = column.Count();
     MergeByKey(*p.Keys, *p.Values, column);
-    if (column.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
-    const std::int64_t firstId = NewIdJSON > 0 ? NewIdJSON : target.objects.empty() ? 1 : 0;
-    return BuildJsonColumn({&target, nullptr, p.JsonLanguage, firstId}, SourceOf(column.Keys, column.Values),
-                           [tied](std::int32_t i) { return static_cast<std::size_t>(i) < tied ? static_cast<std::uint32_t>(i + 1) : 0u; },
-                           static_cast<std::int32_t>(column.Count()), bytes, nullptr, &error);
+    target.origin = [tied](std::int32_t i) {
+        return static_cast<std::size_t>(i) < tied ? static_cast<std::uint32_t>(i + 1) : 0u;
+    };
+    return true;
 }
 
-bool SaveJson(TTblObjects& p, JsonError& error) {
-    if (p.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
-    std::string bytes;
-    std::vector<std::uint32_t> origins;
-    if (!(p.Json ? BuildOwnColumn(p, bytes, origins, error) : BuildByKey(p, bytes, error))) return false;
-    if (!WriteJsonBytes(p.FileName, bytes)) return false;
-    if (!p.Json) return true;
-    // What was written is what the side shows now.
+// After p's own column was written: what was written is what the side
+// shows now.
+void Retie(TTblObjects& p, SaveReport& report) {
     auto written = std::make_shared<JsonDocument>();
-    if (!ParseJsonStrings(std::move(bytes), p.JsonLanguage, *written)) return false;
+    if (!ParseJsonStrings(std::move(report.jsonBytes), p.JsonLanguage, *written)) return;
+    const std::vector<std::uint32_t>& origins = report.jsonOrigins;
     // The objects written for this table are its own, as the table has
     // them (a key the other side changed stays the other side's until this
     // side changes it); the rest are others'.
@@ -174,7 +115,6 @@ bool SaveJson(TTblObjects& p, JsonError& error) {
     }
     p.Json = std::move(written);
     p.JsonFileName = p.FileName;
-    return true;
 }
 
 // Ends a side's tie to a string file.
@@ -204,12 +144,12 @@ std::u16string SourceCaption(const TTblObjects& p) {
     return FileNameOnly(p.JsonFileName) + u" [" + std::u16string(code, code + 4) + u"]";
 }
 
-std::u16string ReadFailureText(const ReadReport& report) {
+std::u16string ReadFailureText(const ReadReport& report, const ReadLimits& limits) {
     switch (report.failure) {
     case ReadFailure::IncludeOutside: return sErrorIncludeOutside + u"\n" + report.failureName;
     case ReadFailure::IncludeBudget: return sErrorIncludeBudget;
     case ReadFailure::TooLarge: {
-        const std::string limit = std::to_string(MaxFileSize);
+        const std::string limit = std::to_string(limits.maxFileSize);
         return FillIn(sErrorFileTooLarge, {std::u16string(limit.begin(), limit.end())});
     }
     default: return sErrorReadFile;
@@ -228,17 +168,16 @@ std::u16string ReadWarningText(const ReadReport& report) {
     return text;
 }
 
-void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName,
-                    const JsonError* json) {
+void ShowReadResult(TTblObjects& p, bool ok, const LoadReport& report, const std::u16string& fileName,
+                    const ReadLimits& limits) {
     if (!ok)
-        p.View->ShowMessage((json ? WithJsonDetail(ReadFailureText(report), *json) : ReadFailureText(report)) + u"\n" +
-                                fileName,
+        p.View->ShowMessage(WithJsonDetail(ReadFailureText(report.read, limits), report.json) + u"\n" + fileName,
                             AppCaption);
-    else if (report.AnyWarning())
-        p.View->ShowMessage(ReadWarningText(report) + u"\n" + fileName, AppCaption);
+    else if (report.read.AnyWarning())
+        p.View->ShowMessage(ReadWarningText(report.read) + u"\n" + fileName, AppCaption);
 }
 
-bool LoadTable(TTblObjects& p, std::int32_t format) {
+bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options) {
     // A failed load keeps the side's unsaved-changes state: what it had
     // not saved is still not saved anywhere.
     const bool wasModified = p.Modified;
@@ -246,31 +185,14 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     p.Values->Clear();
     Untie(p);
 
-    TStringList& keys = *p.Keys;
-    TStringList& values = *p.Values;
-    // Room for the file's text in one block per list, so that a large
-    // table is read without growing them piece by piece (a file too large
-    // to be read gets nothing).
-    if (const std::uint64_t bytes = platform::FileSizeOf(p.FileName); bytes <= MaxFileSize) {
-        keys.Reserve(0, static_cast<std::size_t>(bytes));
-        values.Reserve(0, static_cast<std::size_t>(bytes));
-    }
-    const TableEntrySink sink = [&keys, &values](const char16_t* key, const char16_t* value) {
-        keys.Append(key);
-        values.Append(value);
-    };
-    ReadReport report;
-    JsonError error;
-    AppendToLists appendToLists(keys, values);
-    const bool ok = format == FormatTbl    ? ReadTblFile(p.FileName, appendToLists, &report)
-                    : format == FormatJson ? LoadJson(p, error)
-                                           : ReadTextTable(p.FileName, sink, ReadingEncoding(OpenEncoding),
-                                                           LayoutOf(format), &report);
+    LoadReport report;
+    const bool ok = LoadTableFile(p.FileName, format, options, *p.Keys, *p.Values, report);
+    if (ok && report.document) Tie(p, std::move(report.document), options.json.language);
     // The side's history starts anew with the table read; after a failed
     // read it is not at a saved point when the side had unsaved changes.
     StartHistory(p, ok || !wasModified);
     p.Modified = ok ? false : wasModified;
-    ShowReadResult(p, ok, report, p.FileName, &error);
+    ShowReadResult(p, ok, report, p.FileName, options.limits);
     p.View->ShowSource(SourceCaption(p));
 
     const std::int32_t rows = RowCountOf(p);
@@ -286,73 +208,58 @@ bool LoadTable(TTblObjects& p, std::int32_t format) {
     return ok;
 }
 
-std::int32_t FormatOfFileName(std::u16string_view fileName) {
-    const std::size_t dot = fileName.rfind(u'.');
-    if (dot == std::u16string_view::npos) return 0;
-    const std::u16string_view ext = fileName.substr(dot);
-    if (SameExtension(ext, u".tbl")) return FormatTbl;
-    if (SameExtension(ext, u".txt")) return FormatTabbedText;
-    if (SameExtension(ext, u".json")) return FormatJson;
-    return 0;
-}
-
-bool OpenByExtension(TTblObjects& p) {
+bool OpenByExtension(TTblObjects& p, const FormatOptions& options) {
     const std::int32_t format = FormatOfFileName(p.FileName);
     if (format == 0) return false;
-    return LoadTable(p, format);
+    return LoadTable(p, format, options);
 }
 
-bool SaveTable(TTblObjects& p, std::int32_t format) {
-    const std::size_t count = p.Count();
-    const TStringList& keys = *p.Keys;
-    const TStringList& values = *p.Values;
-    const TableEntrySource source = SourceOf(keys, values);
-
-    // Unchanged entries read from a .tbl with bytes their text would not
-    // give back are written with those bytes.
-    const StoredBytesSource stored = StoredBytesOf(keys, values);
-    bool ok = false;
-    WriteReport report;
-    JsonError error;
-    if (format == FormatJson) {
-        ok = SaveJson(p, error);
-    } else if (format < FormatTabbedText) {
-        // More than 65535 entries do not fit a .tbl file; the writer
-        // refuses them too, but the count must not wrap on the way there.
-        if (count <= 65535) {
-            std::uint64_t total = 0;
-            for (std::size_t i = 0; i < count; ++i) total += keys.Get(i).size() + values.Get(i).size();
-            ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report, stored);
-        }
-    } else if (count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        const auto n = static_cast<std::int32_t>(count);
-        const TextLayout layout = LayoutOf(format);
-        const TextEncoding encoding = WritingEncoding(Encoding);
-        // A text file that cannot hold every entry exactly is written only
-        // when the user says so; "No" saves nothing and says nothing more.
-        if (!CheckTextTable(source, n, layout, encoding, report, stored) && report.lossCount != 0) {
-            const TextLossEntry& first = report.losses.front();
+bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatOptions) {
+    if (format < FormatTbl) format = FormatTbl;
+    // A string file gets the side's column (the one the save dialog chose).
+    FormatOptions options = formatOptions;
+    options.json.language = p.JsonLanguage;
+    // A string file takes a side's own column, or the table merged into
+    // the file's column by key.
+    JsonDocument disk;
+    TableLists merged;
+    JsonTarget target;
+    SaveReport report;
+    bool ok = format != FormatJson || PrepareJsonSave(p, options, disk, merged, target, report.json);
+    const bool byKey = format == FormatJson && !p.Json;
+    const TStringList& keys = byKey ? merged.Keys : *p.Keys;
+    const TStringList& values = byKey ? merged.Values : *p.Values;
+    if (ok) {
+        ok = SaveTableFile(p.FileName, format, keys, values, options, false, target, report);
+        // A file that cannot hold every entry exactly is written only when
+        // the user says so; "No" saves nothing and says nothing more.
+        if (!ok && report.failure == SaveFailure::Lossy && !report.write.losses.empty()) {
+            const TextLossEntry& first = report.write.losses.front();
             const std::u16string question =
-                FillIn(sAskLossyText, {Decimal(report.lossCount), Decimal(first.entry + 1),
+                FillIn(sAskLossyText, {Decimal(report.write.lossCount), Decimal(first.entry + 1),
                                        ShownKey(keys.Get(first.entry)), sTextLoss[static_cast<int>(first.reason)]});
             if (!p.View->AskYesNo(question, AppCaption)) return false;
+            ok = SaveTableFile(p.FileName, format, keys, values, options, true, target, report);
         }
-        report.allowLossy = true;
-        ok = WriteTextTable(p.FileName, source, n, layout, encoding, &report, stored);
     }
 
     if (!ok) {
-        // The cause of a failed write, when the system told one, and the
+        // The cause of a failed write, when there is one to tell, and the
         // file's name on a line of its own.
-        std::u16string text = WithJsonDetail(sErrorWriteFile, error);
-        const int cause = static_cast<int>(report.error);
-        if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
+        std::u16string text = WithJsonDetail(sErrorWriteFile, report.json);
+        const int cause = static_cast<int>(report.write.error);
+        const int failure = static_cast<int>(report.failure);
+        if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty())
+            text += u"\n" + sWriteError[cause];
+        else if (failure > 0 && failure < SaveFailureCount && !sSaveFailure[failure].empty())
+            text += u"\n" + sSaveFailure[failure];
         p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);
         return false;
     }
     if (format != FormatJson) Untie(p);
+    else if (p.Json) Retie(p, report);
     p.View->ShowSource(SourceCaption(p));
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < p.Count(); ++i) {
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);
     }
@@ -360,10 +267,10 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     return true;
 }
 
-bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format) {
+bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format, const FormatOptions& options) {
     std::u16string oldName = p.FileName;
     p.FileName = fileName;
-    if (SaveTable(p, format)) return true;
+    if (SaveTable(p, format, options)) return true;
     p.FileName = std::move(oldName);
     return false;
 }

@@ -5,55 +5,43 @@
 #include <string>
 #include <string_view>
 
+#include "TableIO.h"
 #include "TblObjects.h"
 #include "formats/FileReports.h"
 
 namespace vm {
 
-// File formats as the open and save dialogs number them.
-inline constexpr std::int32_t FormatTbl = 1;
-inline constexpr std::int32_t FormatTabbedText = 2;   // open: any text
-inline constexpr std::int32_t FormatDiabloText = 3;   // save only
-inline constexpr std::int32_t FormatJson = 4;         // a string file's language column
-
-// Replaces p's table with the entries of the file named by p.FileName:
-// format 1 reads a .tbl file, FormatJson the LanguageJSON column of a
-// string file (a file that is not one loads nothing, and the message names
-// the line and column of the fault), anything else a text file with the
-// encoding choice OpenEncoding. A failed read shows the read-error message once and
-// keeps the entries read before the failure; a read that succeeded but did
-// not take everything exactly shows one message listing what happened.
-// Then both list views get the new row count, CurrentRow moves to row 0
-// when it no longer names a row, the editors show the current row and p's
-// Save commands are enabled. After a successful read the side counts as
-// unmodified; a failed one leaves that as it was. True when the whole file
-// was read.
-bool LoadTable(TTblObjects& p, std::int32_t format);
-
-struct JsonError;
+// Replaces p's table with the entries of the file named by p.FileName,
+// read through LoadTableFile in format with options: FormatJson reads the
+// column options.json.language of a string file (a file that is not one
+// loads nothing, and the message names the line and column of the fault),
+// text the encoding options.text.readEncoding. A failed read shows the
+// read-error message once and keeps the entries read before the failure;
+// a read that succeeded but did not take everything exactly shows one
+// message listing what happened. Then both list views get the new row
+// count, CurrentRow moves to row 0 when it no longer names a row, the
+// editors show the current row and p's Save commands are enabled. After a
+// successful read the side counts as unmodified; a failed one leaves that
+// as it was. True when the whole file was read.
+bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options);
 
 // The messages after a read of fileName: the failure, or the warnings of a
 // read that went through (nothing when there are none). Each ends with the
-// file's name on a line of its own. A string file's fault (json, when
-// given) has a line of its own before it, with its line and column.
-void ShowReadResult(TTblObjects& p, bool ok, const ReadReport& report, const std::u16string& fileName,
-                    const JsonError* json = nullptr);
-std::u16string ReadFailureText(const ReadReport& report);
+// file's name on a line of its own. A string file's fault has a line of its
+// own before it, with its line and column.
+void ShowReadResult(TTblObjects& p, bool ok, const LoadReport& report, const std::u16string& fileName,
+                    const ReadLimits& limits);
+std::u16string ReadFailureText(const ReadReport& report, const ReadLimits& limits);
 std::u16string ReadWarningText(const ReadReport& report);
-
-// The format a file name's extension stands for: 1 for ".tbl", 2 for
-// ".txt", FormatJson for ".json" (ASCII letters in any case), 0 for
-// anything else.
-std::int32_t FormatOfFileName(std::u16string_view fileName);
 
 // Loads p.FileName in the format its extension names; any other name
 // leaves the table alone and shows nothing. True when a load ran and read
 // the whole file.
-bool OpenByExtension(TTblObjects& p);
+bool OpenByExtension(TTblObjects& p, const FormatOptions& options);
 
-// Writes p's table to p.FileName: format below 2 as .tbl, 2 as Tabbed text,
-// 3 as DiabloII text in the "Encoding " setting, FormatJson into a string
-// file. A side showing a string file's column writes its column back over
+// Writes p's table to p.FileName through SaveTableFile: format below 2 as
+// .tbl, 2 as Tabbed text, 3 as DiabloII text, FormatJson into a string
+// file, each with options. A side showing a string file's column writes its column back over
 // the file as it is on disk now (what the other side saved there stays),
 // with its own changes, inserts, deletes and moves; any other table goes
 // into the JsonLanguage column by key (a new file in the game's layout
@@ -64,11 +52,11 @@ bool OpenByExtension(TTblObjects& p);
 // the side becomes unmodified only when the file was written. A failed
 // write shows "sErrorWriteFile" with its cause; the table, its flags and
 // the old file stay as they were. True on success.
-bool SaveTable(TTblObjects& p, std::int32_t format);
+bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& options);
 
 // Saves under a new name: p.FileName becomes fileName for the save and goes
 // back to the old name when the save fails.
-bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format);
+bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t format, const FormatOptions& options);
 
 // A read or write error message with what the string file reader or writer
 // says of the fault (its place and kind) on a line of its own; the message

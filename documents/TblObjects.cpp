@@ -44,6 +44,7 @@ struct ToolListLink {
 
 }  // namespace
 
+EditorOptions WindowOptions;
 std::int32_t CurrentRow = -1;
 TStringList ToolKeys;
 TStringList ToolValues;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "TableList.h"
+#include "formats/FormatOptions.h"
 
 namespace vm {
 
@@ -119,6 +120,15 @@ struct TTblObjects {
 
     std::size_t Count() const { return Keys->Count(); }
 };
+
+// What the window's loading and saving go by: the formats' options and the
+// editor's own. The settings file keeps them.
+struct EditorOptions {
+    FormatOptions formats;
+    int maxAddToHashSize = 255;  // the most spare hash slots a save may ask for
+    bool notAskChange = false;   // apply the editors' changes without asking
+};
+extern EditorOptions WindowOptions;
 
 // The current row of both tables; -1 for none.
 extern std::int32_t CurrentRow;

@@ -9,7 +9,7 @@
 #include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "shell/MainWindow.h"
 #include "shell/Settings.h"
 
@@ -68,22 +68,22 @@ void MainMenuCommand(int number) {
 #ifndef VM_ANSI_BUILD
         // The single-byte program has no stored colour option: the item
         // does nothing there.
-        ColorApiTXT = w.menu.IsChecked(MenuColorApi);
+        WindowOptions.formats.text.colorMacros = w.menu.IsChecked(MenuColorApi);
         ExchangeSettings(true);
 #endif
         return;
     case MenuAskChange:
-        NotAskChange = !w.menu.IsChecked(MenuAskChange);
+        WindowOptions.notAskChange = !w.menu.IsChecked(MenuAskChange);
         ExchangeSettings(true);
         return;
     case MenuCopyTime12: CopyTimeDialogs(TableSide(2)); return;
     case MenuCopyTime21: CopyTimeDialogs(TableSide(1)); return;
     case MenuCopyValues12: CopyValues(TableSide(2)); return;
     case MenuCopyValues21: CopyValues(TableSide(1)); return;
-    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, TitleOf(number)); return;
-    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, TitleOf(number)); return;
-    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, TitleOf(number)); return;
-    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, TitleOf(number)); return;
+    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, WindowOptions, TitleOf(number)); return;
+    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, WindowOptions, TitleOf(number)); return;
+    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, WindowOptions, TitleOf(number)); return;
+    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, WindowOptions, TitleOf(number)); return;
     case MenuUndo: Undo(w.EditTarget()); return;
     case MenuRedo: Redo(w.EditTarget()); return;
     case MenuHotKeys: ShowHotKeys(); return;
@@ -103,8 +103,8 @@ void ToolbarClick(int side, int button) {
     TTblObjects& p = TableSide(side);
     CommandTarget = &p;
     switch (button) {
-    case ButtonOpen: OpenDialog(p, 0); break;
-    case ButtonSave: SaveDialog(p); break;
+    case ButtonOpen: OpenDialog(p, 0, WindowOptions); break;
+    case ButtonSave: SaveDialog(p, WindowOptions); break;
     case ButtonColor:
     case ButtonGender: ToolbarDropDown(side, button); break;
     default: break;
@@ -246,7 +246,7 @@ void DropFiles(int side, const std::vector<std::u16string>& files) {
     TTblObjects& p = TableSide(side);
     if (!ConfirmDiscardChanges(p)) return;
     p.FileName = files.front();
-    OpenByExtension(p);
+    OpenByExtension(p, WindowOptions.formats);
 }
 
 void ColumnClick(int side, int column) { ToggleSearchBar(TableSide(side), column); }

@@ -5,7 +5,7 @@
 #include "documents/History.h"
 #include "editing/Dispatch.h"
 #include "editing/TableView.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/MainWindow.h"
 #include "toolkit/MessageBox.h"
@@ -15,7 +15,7 @@ namespace vm {
 namespace {
 
 bool Confirmed(const std::u16string& question) {
-    return NotAskChange ||
+    return WindowOptions.notAskChange ||
            tk::ShowMessageBox(TheMainWindow->form.hwnd, question, u"Vellumark", MB_YESNO) == IDYES;
 }
 

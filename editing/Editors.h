@@ -11,7 +11,7 @@
 namespace vm {
 
 // Applies p's editors to entry oldRow (none when -1), asking first unless
-// NotAskChange is set, then shows entry newRow in them and selects newRow
+// the options say not to ask, then shows entry newRow in them and selects newRow
 // in the other table's list view. Does nothing while p is not shown.
 void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow);
 

@@ -1,7 +1,7 @@
 #include "editing/Insertion.h"
 
 #include "formats/ColorMacros.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "shell/MainWindow.h"
 
 namespace vm {
@@ -84,7 +84,7 @@ std::u16string ColourInsertText(int item) {
     // The single-byte program always inserts the item's macro word.
     return ColorMacroTable[item].word;
 #else
-    if (ColorApiTXT) return ColorMacroTable[item].word;
+    if (WindowOptions.formats.text.colorMacros) return ColorMacroTable[item].word;
 #endif
     std::u16string code = u"\u00FFc";
     if (item < 13) code += static_cast<char16_t>(u'/' + item);

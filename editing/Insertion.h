@@ -16,7 +16,7 @@ extern const char16_t* const GenderMarkers[7];
 void FillColourMenu(tk::PopupMenu& menu);
 void FillGenderMenu(tk::PopupMenu& menu);
 
-// The text colour item i inserts with the current ColorApiTXT.
+// The text colour item i inserts with the current colour option (macro words or codes).
 std::u16string ColourInsertText(int item);
 
 void ShowColourMenu(TTblObjects& target, int x, int y);

@@ -18,8 +18,6 @@ const ColorMacro ColorMacroTable[ColorMacroCount] = {
     {u"\\purple;", u';'}, {u"\\color;", 0},
 };
 
-bool NewlineAsLineFeed = false;
-
 namespace {
 
 constexpr char16_t ColorLead = 0x00FF;
@@ -148,15 +146,16 @@ std::size_t FirstEscape(const char16_t* src, std::size_t count) {
     return i;
 }
 
-std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit) {
+std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit, bool NewlineAsLineFeed) {
     if (!src) {
         *dest = 0;
         return 0;
     }
-    return MacrosToColorCodesCounted(src, WideLengthWithin(src, limit), dest);
+    return MacrosToColorCodesCounted(src, WideLengthWithin(src, limit), dest, NewlineAsLineFeed);
 }
 
-std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest) {
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest,
+                                      bool NewlineAsLineFeed) {
     char16_t* d = dest;
     std::size_t i = 0;
     // The loop ends where the counted units do; a macro word may still

@@ -16,10 +16,6 @@ struct ColorMacro {
 inline constexpr int ColorMacroCount = 14;
 extern const ColorMacro ColorMacroTable[ColorMacroCount];
 
-// When on, MacrosToColorCodes turns backslash-"n" into one LF (the .tbl
-// writer's stored form); when off it leaves it (the text writer).
-extern bool NewlineAsLineFeed;
-
 // Stored form to display form. Consumes at most limit units of src (or up
 // to its terminator); dest must hold 8/3 of that plus the terminator.
 // Returns the units written, terminator not counted.
@@ -39,13 +35,16 @@ bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count);
 // there is none: such a text is its own display form.
 std::size_t FirstCode(const char16_t* src, std::size_t count);
 
-// Display form to stored form; the result is never longer than src.
-std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit);
+// Display form to stored form; the result is never longer than src. With
+// NewlineAsLineFeed each backslash-"n" becomes one LF (the stored form of
+// .tbl and .json files); without it the escape stays (text files).
+std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit, bool NewlineAsLineFeed);
 
 // The same over exactly the first count units of src, none of them zero;
 // a macro word that starts among them may end after them, so src must go
 // on to its terminator. dest holds count units and the terminator.
-std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest);
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest,
+                                      bool NewlineAsLineFeed);
 
 // Where the first escape (a backslash, which starts every macro word and
 // the newline escape) lies among the first count units of src, or count

@@ -19,7 +19,7 @@ namespace vm {
 enum class ReadFailure {
     None,
     Unreadable,      // missing, empty or not readable
-    TooLarge,        // larger than MaxFileSize
+    TooLarge,        // larger than the read limit
     Corrupt,         // not a table of the format, or text that stops decoding
     IncludeOutside,  // an include line names a file outside the first file's folder
     IncludeBudget,   // the include lines pull in too many files, entries or bytes

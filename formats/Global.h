@@ -23,7 +23,7 @@ inline constexpr int MaxIncludeDepth = 8;
 // most this many times the file's size in bytes.
 inline constexpr std::uint64_t TblStringBudgetFactor = 16;
 // The files that include lines pull into one top-level text read may hold
-// together at most this many times MaxFileSize bytes.
+// together at most this many times the read limit in bytes.
 inline constexpr std::uint64_t IncludeBudgetFactor = 8;
 // One top-level text read follows at most this many include lines into a
 // file, and its included files deliver at most this many entries together.

@@ -22,7 +22,6 @@
 #include "CRC.h"
 #include "ColorMacros.h"
 #include "JsonStrings.h"
-#include "Options.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -662,16 +661,18 @@ bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonEr
     return true;
 }
 
-bool LoadJsonStrings(const std::u16string& fileName, int language, JsonDocument& doc, JsonError* error) {
+bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLimits& limits, JsonDocument& doc,
+                     JsonError* error) {
     platform::FileImage file;
-    const platform::ReadStatus status =
-        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, MaxFileSize, 0, file);
+    const platform::ReadStatus status = fileName.empty()
+                                            ? platform::ReadStatus::NotFound
+                                            : platform::ReadWholeFile(fileName, limits.maxFileSize, 0, file);
     if (status != platform::ReadStatus::Ok) {
         doc = JsonDocument{};
         if (error) {
             *error = JsonError{};
             error->problem = status == platform::ReadStatus::TooLarge ? JsonProblem::TooLarge : JsonProblem::Unreadable;
-            error->detail = status == platform::ReadStatus::TooLarge   ? "more than " + std::to_string(MaxFileSize) + " bytes"
+            error->detail = status == platform::ReadStatus::TooLarge   ? "more than " + std::to_string(limits.maxFileSize) + " bytes"
                             : status == platform::ReadStatus::NotFound ? "no such file"
                             : status == platform::ReadStatus::NoMemory ? "not enough memory"
                                                                        : "";
@@ -693,11 +694,11 @@ void DeliverJsonColumn(const JsonDocument& doc, const TableEntrySink& sink) {
     for (std::size_t i = 0; i < doc.column.items.size(); ++i) sink(doc.column.Key(i), doc.column.Value(i));
 }
 
-bool ReadJsonTable(const std::u16string& fileName, int language, const TableEntrySink& sink, JsonError* error,
-                   JsonDocument* keep) {
+bool ReadJsonTable(const std::u16string& fileName, int language, const ReadLimits& limits, const TableEntrySink& sink,
+                   JsonError* error, JsonDocument* keep) {
     JsonDocument local;
     JsonDocument& doc = keep ? *keep : local;
-    if (!LoadJsonStrings(fileName, language, doc, error)) return false;
+    if (!LoadJsonStrings(fileName, language, limits, doc, error)) return false;
     DeliverJsonColumn(doc, sink);
     return true;
 }

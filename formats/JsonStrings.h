@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FormatOptions.h"
 #include "TableEntry.h"
 
 namespace vm {
@@ -132,7 +133,7 @@ enum class JsonProblem {
     IdNotInteger,     // "id" is not a whole number
     NotString,        // "Key" or a language is not a string; detail names the field
     DuplicateField,   // a field given twice in one object; detail names it
-    TooLarge,         // the file is larger than MaxFileSize (or 4 GiB)
+    TooLarge,         // the file is larger than the read limit (or 4 GiB)
     Unreadable,       // the file is missing or cannot be read
     UnpairedSurrogate,  // writing: a value holds half a surrogate pair (entry = its number)
     WriteFailed,      // writing: the file cannot be written
@@ -155,8 +156,8 @@ std::string DescribeJsonError(const JsonError& error);
 // (when given) says why and where, and nothing is delivered anywhere.
 bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonError* error = nullptr);
 
-// Reads and parses a file (MaxFileSize applies).
-bool LoadJsonStrings(const std::u16string& fileName, int language, JsonDocument& doc,
+// Reads and parses a file of at most limits.maxFileSize bytes.
+bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLimits& limits, JsonDocument& doc,
                      JsonError* error = nullptr);
 
 // Hands the document's column to sink, entry by entry in object order: the
@@ -166,7 +167,7 @@ void DeliverJsonColumn(const JsonDocument& doc, const TableEntrySink& sink);
 // Reads one language column of a file into sink. False, with nothing
 // delivered, when the file cannot be read or is not a string file. The
 // parsed document is kept in *keep when given.
-bool ReadJsonTable(const std::u16string& fileName, int language, const TableEntrySink& sink,
+bool ReadJsonTable(const std::u16string& fileName, int language, const ReadLimits& limits, const TableEntrySink& sink,
                    JsonError* error = nullptr, JsonDocument* keep = nullptr);
 
 // ---- Writing -------------------------------------------------------------

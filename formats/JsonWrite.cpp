@@ -298,7 +298,6 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
         nextId = std::max(nextId, highest + 1);
     }
 
-    NewlineAsLineFeed = true;
     std::string store;  // encoded keys and values of the changed and new objects
     std::vector<Planned> plan;
     plan.reserve(static_cast<std::size_t>(count));
@@ -311,7 +310,7 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
         std::size_t units = std::char_traits<char16_t>::length(text);
         if (display) {
             stored.resize(units + 1);
-            units = MacrosToColorCodes(text, stored.data(), units);
+            units = MacrosToColorCodes(text, stored.data(), units, true);
             text = stored.data();
         }
         at = static_cast<std::uint32_t>(store.size());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FileReports.h"
+#include "FormatOptions.h"
 #include "TableEntry.h"
 #include "platform/Platform.h"
 
@@ -35,14 +36,13 @@ TblHeader ParseTblHeader(const std::uint8_t* image);
 // A value's stored form as the .tbl writer makes it (colour codes, line
 // feeds): value itself when it holds no escape, otherwise converted into
 // scratch. units is the value's length on entry (at most
-// DisplayBufferUnits - 1) and the stored form's on return. Needs
-// NewlineAsLineFeed on. The reader uses it too, to tell whether a string
-// comes back when written from its text.
+// DisplayBufferUnits - 1) and the stored form's on return. The reader uses
+// it too, to tell whether a string comes back when written from its text.
 const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::vector<char16_t>& scratch);
 
 // Reads a .tbl file and hands every entry to sink in index-array order: the
 // key as stored, the value in display form. False when the file is missing,
-// too large (MaxFileSize), fails a structural check, an entry points
+// too large (limits.maxFileSize), fails a structural check, an entry points
 // outside the file, or the entries' strings together would take more than
 // TblStringBudgetFactor times the file's size (entries sharing strings);
 // entries delivered before the failure stay delivered. report, when given,
@@ -51,19 +51,20 @@ const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::ve
 // stored, when given, receives the bytes of every entry whose key or value
 // the writer would not give back from what the sink got (see
 // StoredBytesSink); those bytes count towards the string budget too.
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report = nullptr,
-                 const StoredBytesSink& stored = {});
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, const ReadLimits& limits,
+                 ReadReport* report = nullptr, const StoredBytesSink& stored = {});
 
 // The same over a file image already in memory. image[size] must be a
 // readable zero byte.
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
-                  ReadReport* report = nullptr, const StoredBytesSink& stored = {});
+                  const ReadLimits& limits, ReadReport* report = nullptr, const StoredBytesSink& stored = {});
 
 // The same, handing every entry with the lengths of its strings to a
 // receiver (see TableEntryReceiver), as the loaders of a table's lists do.
-bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, ReadReport* report = nullptr);
+bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, const ReadLimits& limits,
+                 ReadReport* report = nullptr);
 bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver,
-                  ReadReport* report = nullptr);
+                  const ReadLimits& limits, ReadReport* report = nullptr);
 
 // The bytes of a .tbl image in memory that comes in large blocks
 // (platform::AllocateBuffer), which a table of megabytes fills cheaply.
@@ -71,22 +72,21 @@ using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::
 
 // Builds the .tbl image of count entries pulled from source (values in
 // display form). totalChars, the sum of all key and value lengths, sizes
-// the image. Uses AddToHashSize and Offset8. False (image unusable) when
-// count is 0 or above 65535, when count + AddToHashSize exceeds 65536 slots,
+// the image. False (image unusable) when count is 0 or above 65535, when
+// count + options.addToHashSize exceeds 65536 slots,
 // when the source fails, or when the strings do not fit 32-bit offsets.
 // stored, when given, supplies the bytes an entry was read with where its
 // text would not give them back; they are written as they are.
-bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, TblImageBuffer& image, const StoredBytesSource& stored = {});
-bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, std::vector<std::uint8_t>& image,
-                   const StoredBytesSource& stored = {});
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
+                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored = {});
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
+                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored = {});
 
 // Builds the image and writes it; the old file is replaced only when every
 // byte was written. report, when given, tells why a write failed and the
 // size of the file written.
-bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
-                  std::int32_t count, std::uint64_t totalChars, WriteReport* report = nullptr,
+bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+                  std::uint64_t totalChars, const TblOptions& options, WriteReport* report = nullptr,
                   const StoredBytesSource& stored = {});
 
 }  // namespace vm

@@ -18,7 +18,6 @@
 #include "ColorMacros.h"
 #include "Global.h"
 #include "FileReports.h"
-#include "Options.h"
 #include "TblFile.h"
 #include "platform/Platform.h"
 
@@ -138,10 +137,7 @@ public:
         const char16_t* from = text;
         if (value) {
             units = std::min(units, DisplayBufferUnits - 1);
-            const bool old = NewlineAsLineFeed;
-            NewlineAsLineFeed = true;
             from = TblStoredForm(text, units, stored_);
-            NewlineAsLineFeed = old;
         } else {
             units = std::min(units, KeyBufferUnits);
         }
@@ -571,9 +567,10 @@ private:
     std::u16string_view values_[BatchEntries];
 };
 
-bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report) {
+bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, std::uint64_t maxFileSize,
+               ReadReport* report) {
     if (!image) return false;
-    if (size > MaxFileSize || size < TblMinFileSize) return false;
+    if (size > maxFileSize || size < TblMinFileSize) return false;
 
     const TblHeader h = ParseTblHeader(image);
     const std::uint64_t n = h.NumElements;
@@ -584,7 +581,7 @@ bool ReadImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver
 
     // All in 64 bits: 17 x HashSize alone can pass 32 bits.
     if (n != 0 && hashSize < n - 1) return false;
-    if (hashSize > MaxFileSize) return false;
+    if (hashSize > maxFileSize) return false;
     if (nodeTable + TblNodeSize * hashSize >= size) return false;
     if (dataStart >= size) return false;
     if (dataStart < TblNodeSize * hashSize) return false;
@@ -655,51 +652,53 @@ private:
 
 }  // namespace
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report) {
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, const ReadLimits& limits,
+                  ReadReport* report) {
     if (report) *report = ReadReport{};
     // Running out of memory, in the reader or in the receiver, ends the
     // read like any other failure; the entries delivered so far stay
     // delivered.
     bool ok = false;
     try {
-        ok = ReadImage(image, size, receiver, report);
+        ok = ReadImage(image, size, receiver, limits.maxFileSize, report);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    if (report && !ok) report->failure = size > MaxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
+    if (report && !ok) report->failure = size > limits.maxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
     return ok;
 }
 
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, const ReadLimits& limits,
                   ReadReport* report, const StoredBytesSink& stored) {
     if (!sink) {
         if (report) {
             *report = ReadReport{};
-            report->failure = size > MaxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
+            report->failure = size > limits.maxFileSize ? ReadFailure::TooLarge : ReadFailure::Corrupt;
         }
         return false;
     }
     SinkReceiver receiver(sink, stored);
-    return ReadTblImage(image, size, receiver, report);
+    return ReadTblImage(image, size, receiver, limits, report);
 }
 
-bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, ReadReport* report) {
+bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, const ReadLimits& limits,
+                 ReadReport* report) {
     if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
     const platform::ReadStatus status =
-        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, MaxFileSize, 1, file);
+        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, limits.maxFileSize, 1, file);
     if (status != platform::ReadStatus::Ok) {
         if (report)
             report->failure =
                 status == platform::ReadStatus::TooLarge ? ReadFailure::TooLarge : ReadFailure::Unreadable;
         return false;
     }
-    return ReadTblImage(file.data.get(), file.size, receiver, report);
+    return ReadTblImage(file.data.get(), file.size, receiver, limits, report);
 }
 
-bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report,
-                 const StoredBytesSink& stored) {
+bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, const ReadLimits& limits,
+                 ReadReport* report, const StoredBytesSink& stored) {
     if (!sink) {
         if (report) {
             *report = ReadReport{};
@@ -708,7 +707,7 @@ bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, Rea
         return false;
     }
     SinkReceiver receiver(sink, stored);
-    return ReadTblFile(fileName, receiver, report);
+    return ReadTblFile(fileName, receiver, limits, report);
 }
 
 }  // namespace vm

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ColorMacros.h"
-#include "Options.h"
+#include "FormatOptions.h"
 #include "TableEntry.h"
 #include "TblFile.h"
 #include "TextTable.h"

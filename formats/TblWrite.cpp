@@ -11,7 +11,6 @@
 #include "CRC.h"
 #include "ColorMacros.h"
 #include "Global.h"
-#include "Options.h"
 #include "TblFile.h"
 #include "platform/Platform.h"
 
@@ -91,7 +90,7 @@ const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::ve
     // converted (never growing) into the scratch buffer.
     if (FirstEscape(value, units) == units) return value;
     if (scratch.size() < units + 1) scratch.resize(units + 1);
-    units = MacrosToColorCodesCounted(value, units, scratch.data());
+    units = MacrosToColorCodesCounted(value, units, scratch.data(), true);
     return scratch.data();
 }
 
@@ -102,18 +101,17 @@ namespace {
 // are, so the megabytes of it are touched once).
 template <class Image>
 bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, Image& image,
-                const StoredBytesSource& stored) {
+                const TblOptions& options, const StoredBytesSource& stored) {
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
-    if (AddToHashSize < 0) return false;
+    if (options.addToHashSize < 0) return false;
     const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
-                                     static_cast<std::uint64_t>(AddToHashSize);
+                                     static_cast<std::uint64_t>(options.addToHashSize);
     // Slot numbers must fit the 16-bit index words.
     if (hashSize64 > 65536) return false;
     const auto hashSize = static_cast<std::uint32_t>(hashSize64);
     const std::uint32_t n = static_cast<std::uint32_t>(count);
 
-    NewlineAsLineFeed = true;
     // A refused image gives its memory back at once; it may be gigabytes.
     auto release = [&image] {
         image.clear();
@@ -141,7 +139,7 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
         std::uint8_t* header = image.data();
         Store16(header + 2, n);
         Store32(header + 4, hashSize);
-        header[8] = static_cast<std::uint8_t>(Offset8);
+        header[8] = static_cast<std::uint8_t>(options.offset8);
         Store32(header + 9, static_cast<std::uint32_t>(dataStart));
 
         FreeSlots freeSlots(hashSize);
@@ -238,17 +236,18 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
 }  // namespace
 
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image, const StoredBytesSource& stored) {
-    return BuildImage(source, count, totalChars, image, stored);
+                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored) {
+    return BuildImage(source, count, totalChars, image, options, stored);
 }
 
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   std::vector<std::uint8_t>& image, const StoredBytesSource& stored) {
-    return BuildImage(source, count, totalChars, image, stored);
+                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored) {
+    return BuildImage(source, count, totalChars, image, options, stored);
 }
 
-bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
-                  std::int32_t count, std::uint64_t totalChars, WriteReport* report, const StoredBytesSource& stored) {
+bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+                  std::uint64_t totalChars, const TblOptions& options, WriteReport* report,
+                  const StoredBytesSource& stored) {
     WriteReport local;
     WriteReport& r = report ? *report : local;
     r = WriteReport{};
@@ -257,7 +256,7 @@ bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source
         return false;
     }
     TblImageBuffer image;
-    if (!BuildTblImage(source, count, totalChars, image, stored)) return false;
+    if (!BuildTblImage(source, count, totalChars, image, options, stored)) return false;
     r.bytes = image.size();
     platform::AtomicFileWriter out;
     if (out.Open(fileName) && out.Write(image.data(), image.size()) && out.Commit()) return true;

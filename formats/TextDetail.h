@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace vm::detail {
 
@@ -13,12 +15,12 @@ namespace vm::detail {
 // four-byte sequences. A zero byte never occurs in UTF-8 text.
 bool IsWellFormedUtf8(const std::uint8_t* p, std::size_t n);
 
-// True when the text starts with one of the comma-separated items of
-// HeadersTTF, the first line then being a header; the search ends at an
-// empty item.
-bool StartsWithHeader(const char16_t* text);
+// The comma-separated items of a header list (TextOptions::skippedHeaders)
+// in order, up to the first empty one.
+std::vector<std::u16string> HeaderItems(const std::string& skippedHeaders);
 
-// The longest item of HeadersTTF, in UTF-16 units.
-std::size_t LongestHeader();
+// True when the text starts with one of the headers: its first line is
+// then a header.
+bool StartsWithHeader(const char16_t* text, const std::vector<std::u16string>& headers);
 
 }  // namespace vm::detail

@@ -13,7 +13,6 @@
 #include "ColorMacros.h"
 #include "Global.h"
 #include "FileReports.h"
-#include "Options.h"
 #include "TextDetail.h"
 #include "TextTable.h"
 #include "platform/Platform.h"
@@ -26,12 +25,12 @@ namespace {
 //
 // Include lines are confined to the folder of the first file: a name that
 // is absolute, names a drive, or leads out of that folder (by ".." or
-// through a link) fails the read, unless IncludesAnywhere is on. The work
+// through a link) fails the read, unless the limits let includes go anywhere. The work
 // is bounded however the files include each other: the depth limit alone
 // would let a file that includes itself k times be read k^8 times, so one
 // read follows at most IncludeFileBudget include lines, takes at most
 // IncludeEntryBudget entries from included files and at most
-// IncludeBudgetFactor x MaxFileSize bytes. A spent budget skips every
+// IncludeBudgetFactor x the largest file's size in bytes. A spent budget skips every
 // later include line (the first file's own lines are still read) and fails
 // the read. An include that leads outside the folder, or an included file
 // that stops decoding, ends the read at once as a failure. Either way the
@@ -40,6 +39,8 @@ namespace {
 // UTF-8 file read as ANSI) goes to the report as warnings.
 struct ReadSession {
     std::u16string root;  // the first file's folder; empty: the current folder
+    ReadLimits limits;
+    std::vector<std::u16string> headers;  // the first lines taken for a header
     int depth = 0;
     std::uint64_t bytesLeft = 0;
     std::uint32_t filesLeft = IncludeFileBudget;
@@ -200,11 +201,12 @@ DecodedText Decode(const std::uint8_t* bytes, std::size_t size, TextEncoding cho
 
 namespace {
 
-// The items of HeadersTTF in order, up to the first empty one.
-std::vector<std::u16string> HeaderItems() {
+}  // namespace
+
+std::vector<std::u16string> detail::HeaderItems(const std::string& skippedHeaders) {
     std::vector<std::u16string> items;
     std::u16string headers;
-    if (!platform::AnsiToWide(HeadersTTF.data(), HeadersTTF.size(), headers)) return items;
+    if (!platform::AnsiToWide(skippedHeaders.data(), skippedHeaders.size(), headers)) return items;
     std::size_t start = 0;
     while (start <= headers.size()) {
         std::size_t end = headers.find(u',', start);
@@ -216,18 +218,10 @@ std::vector<std::u16string> HeaderItems() {
     return items;
 }
 
-}  // namespace
-
-bool detail::StartsWithHeader(const char16_t* text) {
-    for (const std::u16string& item : HeaderItems())
+bool detail::StartsWithHeader(const char16_t* text, const std::vector<std::u16string>& headers) {
+    for (const std::u16string& item : headers)
         if (BoundedCompare(text, item.c_str(), item.size()) == 0) return true;
     return false;
-}
-
-std::size_t detail::LongestHeader() {
-    std::size_t longest = 0;
-    for (const std::u16string& item : HeaderItems()) longest = std::max(longest, item.size());
-    return longest;
 }
 
 namespace {
@@ -241,13 +235,12 @@ bool IsSpacesOnly(const char16_t* key) {
 }
 
 bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& relativeDir,
-               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadSession& session);
+               const TableEntrySink& sink, TextEncoding encoding, ReadSession& session);
 
 struct ParseContext {
     const std::u16string& relativeDir;  // this file's folder, from the session's root
     const TableEntrySink& sink;
     TextEncoding encoding;
-    TextLayout layout;
     char16_t* display;
     ReadSession& session;
 };
@@ -273,7 +266,7 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
     // current directory.
     const std::u16string relative = platform::JoinPath(ctx.relativeDir, name);
     std::u16string path;
-    if (IncludesAnywhere) {
+    if (session.limits.includesAnywhere) {
         path = platform::NamesRootOrDrive(name) ? name : platform::JoinPath(session.root, relative);
     } else {
         switch (platform::PlaceInFolder(session.root, relative)) {
@@ -285,15 +278,15 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
     }
 
     platform::FileImage file;
-    const std::uint64_t limit = std::min(MaxFileSize, session.bytesLeft);
+    const std::uint64_t limit = std::min(session.limits.maxFileSize, session.bytesLeft);
     const platform::ReadStatus status = platform::ReadWholeFile(path, limit, 4, file);
-    if (status == platform::ReadStatus::TooLarge && limit < MaxFileSize) return session.Spend(name);
+    if (status == platform::ReadStatus::TooLarge && limit < session.limits.maxFileSize) return session.Spend(name);
     if (status != platform::ReadStatus::Ok) return Missing(session, name);
     session.bytesLeft -= file.size;
 
     IncludeLevel level(session);
     const std::u16string nestedDir = platform::DirectoryOf(relative);
-    if (!ReadImage(file.data.get(), file.size, nestedDir, ctx.sink, ctx.encoding, ctx.layout, session) &&
+    if (!ReadImage(file.data.get(), file.size, nestedDir, ctx.sink, ctx.encoding, session) &&
         !session.Halted() && file.size != 0)
         session.Stop(ReadFailure::Corrupt, name);  // the file stops decoding part-way
 }
@@ -409,8 +402,8 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
 }
 
 bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& relativeDir,
-               const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadSession& session) {
-    if (!bytes || !sink || size == 0 || size > MaxFileSize) return false;
+               const TableEntrySink& sink, TextEncoding encoding, ReadSession& session) {
+    if (!bytes || !sink || size == 0 || size > session.limits.maxFileSize) return false;
     DecodedText decoded = Decode(bytes, static_cast<std::size_t>(size), encoding);
     if (session.report) {
         if (session.depth == 0) {
@@ -432,31 +425,35 @@ bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16stri
     const std::size_t displayUnits =
         std::min(DisplayBufferUnits, 3 * std::min(KeyBufferUnits, text.size()) + 8);
     auto display = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
-    const ParseContext ctx{relativeDir, sink, encoding, layout, display.get(), session};
-    const bool header = StartsWithHeader(text.c_str());
+    const ParseContext ctx{relativeDir, sink, encoding, display.get(), session};
+    const bool header = StartsWithHeader(text.c_str(), session.headers);
     Parse(text.data(), text.size(), header, ctx);
     return decoded.complete && session.failure == ReadFailure::None;
 }
 
 bool ReadTopLevel(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                  const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadReport* report) {
+                  const TableEntrySink& sink, const TextOptions& options, const ReadLimits& limits,
+                  ReadReport* report) {
     ReadSession session;
     session.root = baseDir;
+    session.limits = limits;
+    session.headers = detail::HeaderItems(options.skippedHeaders);
+    const std::uint64_t maxFileSize = limits.maxFileSize;
     session.bytesLeft =
-        MaxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX : MaxFileSize * IncludeBudgetFactor;
+        maxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX : maxFileSize * IncludeBudgetFactor;
     session.report = report;
     if (report) *report = ReadReport{};
     bool ok = false;
     // Running out of memory, in the reader or in the sink, ends the read
     // like any other failure; the entries delivered so far stay delivered.
     try {
-        ok = ReadImage(bytes, size, u"", sink, encoding, layout, session);
+        ok = ReadImage(bytes, size, u"", sink, options.readEncoding, session);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
     if (report && !ok) {
         report->failure = session.failure != ReadFailure::None ? session.failure
-                          : size > MaxFileSize              ? ReadFailure::TooLarge
+                          : size > maxFileSize              ? ReadFailure::TooLarge
                           : (!bytes || size == 0)           ? ReadFailure::Unreadable
                                                             : ReadFailure::Corrupt;
         report->failureName = session.failureName;
@@ -478,26 +475,27 @@ TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, T
 }
 
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout, ReadReport* report) {
-    return ReadTopLevel(bytes, size, baseDir, sink, encoding, layout, report);
+                   const TableEntrySink& sink, const TextOptions& options, const ReadLimits& limits,
+                   ReadReport* report) {
+    return ReadTopLevel(bytes, size, baseDir, sink, options, limits, report);
 }
 
-bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
-                   TextEncoding encoding, TextLayout layout, ReadReport* report) {
+bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink, const TextOptions& options,
+                   const ReadLimits& limits, ReadReport* report) {
     if (report) *report = ReadReport{};
     if (fileName.empty() || !sink) {
         if (report) report->failure = ReadFailure::Unreadable;
         return false;
     }
     platform::FileImage file;
-    if (const platform::ReadStatus status = platform::ReadWholeFile(fileName, MaxFileSize, 4, file);
+    if (const platform::ReadStatus status = platform::ReadWholeFile(fileName, limits.maxFileSize, 4, file);
         status != platform::ReadStatus::Ok) {
         if (report)
             report->failure =
                 status == platform::ReadStatus::TooLarge ? ReadFailure::TooLarge : ReadFailure::Unreadable;
         return false;
     }
-    return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, encoding, layout,
+    return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, options, limits,
                         report);
 }
 

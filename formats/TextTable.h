@@ -8,30 +8,32 @@
 #include <string>
 
 #include "FileReports.h"
+#include "FormatOptions.h"
 #include "TableEntry.h"
 
 namespace vm {
 
 // Reads a text table and hands every entry to sink (key as read, value in
-// display form). A byte-order mark overrides the encoding choice. layout is
-// only passed on to included files. Include lines name files relative to
-// the including file; unless IncludesAnywhere is on they must lie inside
-// the folder of the first file. False when the file is missing, empty or
-// larger than MaxFileSize, when UTF-8 text (of the file or of an included
-// one) stops decoding before its end, when an include line leads outside
-// the first file's folder, or when the included files go beyond the
-// include budgets (IncludeFileBudget files, IncludeEntryBudget entries,
-// IncludeBudgetFactor x MaxFileSize bytes); the entries before that point
-// are delivered. report, when given, tells why a read failed and what a
-// successful one did not take exactly.
-bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink,
-                   TextEncoding encoding, TextLayout layout, ReadReport* report = nullptr);
+// display form). The file is decoded in options.readEncoding unless a
+// byte-order mark says otherwise; a first line that starts with one of
+// options.skippedHeaders is a header. Include lines name files relative to
+// the including file; unless limits.includesAnywhere is on they must lie
+// inside the folder of the first file. False when the file is missing,
+// empty or larger than limits.maxFileSize, when UTF-8 text (of the file or
+// of an included one) stops decoding before its end, when an include line
+// leads outside the first file's folder, or when the included files go
+// beyond the include budgets (IncludeFileBudget files, IncludeEntryBudget
+// entries, IncludeBudgetFactor x limits.maxFileSize bytes); the entries
+// before that point are delivered. report, when given, tells why a read
+// failed and what a successful one did not take exactly.
+bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink, const TextOptions& options,
+                   const ReadLimits& limits, ReadReport* report = nullptr);
 
 // The same over bytes already in memory; bytes[size] must be readable and
 // zero. baseDir is the folder include lines are confined to and looked up
 // in (empty: the current directory).
 bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16string& baseDir,
-                   const TableEntrySink& sink, TextEncoding encoding, TextLayout layout,
+                   const TableEntrySink& sink, const TextOptions& options, const ReadLimits& limits,
                    ReadReport* report = nullptr);
 
 // The encoding ReadTextTable settles on for these bytes (never Autodetect),
@@ -39,9 +41,10 @@ bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16
 TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size,
                                 TextEncoding choice, EncodingReason* reason = nullptr);
 
-// Writes count entries pulled from source as a text table. encoding is
-// Unicode, UTF8 or ANSI. Before anything is written every entry is checked
-// against what the file can hold and read back exactly (see TextLoss);
+// Writes count entries pulled from source as a text table in
+// options.layout and options.writeEncoding (Unicode, UTF8 or ANSI). Before
+// anything is written every entry is checked against what the file can
+// hold and read back exactly under these options and limits (see TextLoss);
 // unless report->allowLossy is set, a table with such entries is refused
 // and nothing is written. False, and the old file untouched, when the name
 // is empty, count is 0, the table is refused or the file cannot be
@@ -50,13 +53,13 @@ TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size,
 // ANSI file that must be read with its encoding named). stored, when
 // given, tells which entries keep bytes their text does not give back
 // (read from a .tbl): a text file cannot hold those either.
-bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding,
-                    WriteReport* report = nullptr, const StoredBytesSource& stored = {});
+bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+                    const TextOptions& options, const ReadLimits& limits, WriteReport* report = nullptr,
+                    const StoredBytesSource& stored = {});
 
-// The check alone: fills report with what a write with these settings
+// The check alone: fills report with what a write with these options
 // could not hold exactly, writing nothing. True when the table fits.
-bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
-                    TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored = {});
+bool CheckTextTable(const TableEntrySource& source, std::int32_t count, const TextOptions& options,
+                    const ReadLimits& limits, WriteReport& report, const StoredBytesSource& stored = {});
 
 }  // namespace vm

@@ -19,7 +19,6 @@
 #include "CRC.h"
 #include "ColorMacros.h"
 #include "Global.h"
-#include "Options.h"
 #include "TextDetail.h"
 #include "TextTable.h"
 #include "platform/Platform.h"
@@ -151,22 +150,28 @@ bool ValueLoss(const char16_t* value, TextLoss& reason) {
 // at) or the write itself.
 class TextPass {
 public:
-    TextPass(const TableEntrySource& source, const StoredBytesSource& stored, std::int32_t count, TextLayout layout,
-             TextEncoding encoding, WriteReport& report, platform::AtomicFileWriter* file)
-        : source_(source), stored_(stored), count_(count), encoding_(encoding), report_(report), out_(file),
+    TextPass(const TableEntrySource& source, const StoredBytesSource& stored, std::int32_t count,
+             const TextOptions& options, const ReadLimits& limits, WriteReport& report,
+             platform::AtomicFileWriter* file)
+        : source_(source), stored_(stored), count_(count), encoding_(options.writeEncoding),
+          headerLine_(options.headerLine), maxFileSize_(limits.maxFileSize), report_(report), out_(file),
           checking_(!file) {
-        tabbed_ = layout == TextLayout::Tabbed;
-        quoted_ = !tabbed_ || QuoteValueTTF;
-        colorCodes_ = !ColorApiTXT && encoding != TextEncoding::ANSI;
+        tabbed_ = options.layout == TextLayout::Tabbed;
+        quoted_ = !tabbed_ || options.quoteValues;
+        colorCodes_ = !options.colorMacros && encoding_ != TextEncoding::ANSI;
         separator_ = tabbed_ ? (quoted_ ? std::u16string_view(u"\t\"") : std::u16string_view(u"\t"))
                              : std::u16string_view(u",\t,\t\"");
         lineEnd_ = quoted_ ? std::u16string_view(u"\"\r\n") : std::u16string_view(u"\r\n");
-        headerWritten_ = tabbed_ && (encoding != TextEncoding::Unicode || AddHeader);
-        if (checking_ && !headerWritten_) headerRoom_ = detail::LongestHeader();
+        headerWritten_ = tabbed_ && (encoding_ != TextEncoding::Unicode || options.header);
+        if (checking_ && !headerWritten_) {
+            // What a read takes for a header line, to see whether the first
+            // line written would pass for one.
+            headers_ = detail::HeaderItems(options.skippedHeaders);
+            for (const std::u16string& item : headers_) headerRoom_ = std::max(headerRoom_, item.size());
+        }
     }
 
     bool Run() {
-        NewlineAsLineFeed = false;
         WriteHead();
         for (std::int32_t i = 0; i < count_ && out_.ok() && !pastReadLimit_; ++i) WriteEntry(static_cast<std::size_t>(i));
         if (checking_) {
@@ -186,7 +191,7 @@ private:
         // they are).
         std::u16string header;
         if (tabbed_ && encoding_ != TextEncoding::ANSI &&
-            !platform::AnsiToWide(HeaderTTF.data(), HeaderTTF.size(), header))
+            !platform::AnsiToWide(headerLine_.data(), headerLine_.size(), header))
             header.clear();
         if (encoding_ == TextEncoding::Unicode) {
             out_.Bytes("\xFF\xFE", 2);
@@ -203,8 +208,8 @@ private:
             bytes.resize(Utf16ToUtf8(bytes.data(), bytes.size(), header.c_str(), header.size()));
             out_.Bytes(bytes.data(), bytes.size());
         } else {
-            AnsiPiece(HeaderTTF.data(), HeaderTTF.size());
-            out_.Bytes(HeaderTTF.data(), HeaderTTF.size());
+            AnsiPiece(headerLine_.data(), headerLine_.size());
+            out_.Bytes(headerLine_.data(), headerLine_.size());
         }
         out_.Bytes("\r\n", 2);
     }
@@ -236,7 +241,7 @@ private:
             // The stored form is never longer than the display form.
             const std::size_t limit = std::min(valueLine.size(), DisplayBufferUnits - 1);
             if (scratch_.size() < limit + 1) scratch_.resize(limit + 1);
-            valueUnits = MacrosToColorCodes(value, scratch_.data(), limit);
+            valueUnits = MacrosToColorCodes(value, scratch_.data(), limit, false);
             value = scratch_.data();
         } else {
             valueUnits = valueLine.size();
@@ -284,7 +289,7 @@ private:
             lossy = true;
             reason = TextLoss::StartsLikeMark;
         }
-        if (!lossy && out_.total() > MaxFileSize) {
+        if (!lossy && out_.total() > maxFileSize_) {
             lossy = true;
             reason = TextLoss::FileTooLarge;
         }
@@ -292,7 +297,7 @@ private:
             Lost(i, reason);
             if (i == 0) firstLost_ = true;
         }
-        if (out_.total() > MaxFileSize) {
+        if (out_.total() > maxFileSize_) {
             // Every later entry lies beyond what a read takes back: counted
             // without a look, so the check of a huge table ends here.
             pastReadLimit_ = true;
@@ -351,7 +356,7 @@ private:
     void CheckHeaderLine() {
         if (headerChecked_ || headerWritten_ || count_ <= 0) return;
         headerChecked_ = true;
-        if (!firstLost_ && detail::StartsWithHeader(prefix_.c_str())) {
+        if (!firstLost_ && detail::StartsWithHeader(prefix_.c_str(), headers_)) {
             firstLost_ = true;
             Lost(0, TextLoss::ReadsAsHeader);
         }
@@ -370,6 +375,8 @@ private:
     const StoredBytesSource& stored_;
     std::int32_t count_;
     TextEncoding encoding_;
+    const std::string& headerLine_;
+    std::uint64_t maxFileSize_;
     WriteReport& report_;
     BufferedOutput out_;
     bool checking_;
@@ -381,6 +388,7 @@ private:
     std::vector<char> encoded_;
     // The check's view of the file as the reader will see it.
     std::u16string prefix_;
+    std::vector<std::u16string> headers_;
     std::size_t headerRoom_ = 0;
     bool headerChecked_ = false;
     bool firstLost_ = false;
@@ -402,13 +410,14 @@ void ClearResults(WriteReport& r) {
 }
 
 bool WriteText(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
-               TextLayout layout, TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored) {
-    if (!Usable(&fileName, source, count, encoding)) {
+               const TextOptions& options, const ReadLimits& limits, WriteReport& report,
+               const StoredBytesSource& stored) {
+    if (!Usable(&fileName, source, count, options.writeEncoding)) {
         if (fileName.empty()) report.error = platform::WriteError::BadName;
         return false;
     }
     // The check first, so that a refused table leaves no trace at all.
-    if (!TextPass(source, stored, count, layout, encoding, report, nullptr).Run()) return false;
+    if (!TextPass(source, stored, count, options, limits, report, nullptr).Run()) return false;
     if (report.lossCount != 0 && !report.allowLossy) {
         report.refusedAsLossy = true;
         return false;
@@ -420,7 +429,7 @@ bool WriteText(const std::u16string& fileName, const TableEntrySource& source, s
         return false;
     }
     WriteReport written;  // the check has filled the report already
-    if (!TextPass(source, stored, count, layout, encoding, written, &file).Run() || !file.Commit()) {
+    if (!TextPass(source, stored, count, options, limits, written, &file).Run() || !file.Commit()) {
         report.error = file.Error() != platform::WriteError::None ? file.Error() : platform::WriteError::Other;
         return false;
     }
@@ -430,20 +439,20 @@ bool WriteText(const std::u16string& fileName, const TableEntrySource& source, s
 
 }  // namespace
 
-bool CheckTextTable(const TableEntrySource& source, std::int32_t count, TextLayout layout,
-                    TextEncoding encoding, WriteReport& report, const StoredBytesSource& stored) {
+bool CheckTextTable(const TableEntrySource& source, std::int32_t count, const TextOptions& options,
+                    const ReadLimits& limits, WriteReport& report, const StoredBytesSource& stored) {
     ClearResults(report);
-    if (!Usable(nullptr, source, count, encoding)) return false;
+    if (!Usable(nullptr, source, count, options.writeEncoding)) return false;
     try {
-        TextPass(source, stored, count, layout, encoding, report, nullptr).Run();
+        TextPass(source, stored, count, options, limits, report, nullptr).Run();
     } catch (const std::bad_alloc&) {
         return false;
     }
     return report.lossCount == 0;
 }
 
-bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source,
-                    std::int32_t count, TextLayout layout, TextEncoding encoding, WriteReport* report,
+bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
+                    const TextOptions& options, const ReadLimits& limits, WriteReport* report,
                     const StoredBytesSource& stored) {
     WriteReport local;
     WriteReport& r = report ? *report : local;
@@ -451,7 +460,7 @@ bool WriteTextTable(const std::u16string& fileName, const TableEntrySource& sour
     // Running out of memory fails the write like a full disk: the temporary
     // file goes, the old file stays.
     try {
-        return WriteText(fileName, source, count, layout, encoding, r, stored);
+        return WriteText(fileName, source, count, options, limits, r, stored);
     } catch (const std::bad_alloc&) {
         r.error = platform::WriteError::Other;
         return false;

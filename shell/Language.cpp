@@ -115,6 +115,10 @@ std::vector<KeyInfo>& Keys() {
         for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
         // A file past the size limit.
         keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
+        // Why a save failed before anything was written.
+        for (int i = 0; i < SaveFailureCount; ++i)
+            if (*SaveFailureKeys[i])
+                keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
         // The help window's text.
         keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
         return true;

@@ -388,7 +388,7 @@ bool SideView::AskYesNo(const std::u16string& text, const std::u16string& captio
     return tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_)); }
+bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_), WindowOptions); }
 
 void SideView::ShowSource(const std::u16string& text) {
     SideControls& c = TheMainWindow->Side(side_);

@@ -8,7 +8,7 @@
 #include "documents/History.h"
 #include "formats/CRC.h"
 #include "formats/JsonStrings.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
@@ -137,46 +137,49 @@ void ExchangeSettings(bool Store) {
     if (StartupPass) BuildLanguageMenu(host);
 
     const Exchange x(Store);
-    MaxAddToHashSize = static_cast<int>(x.Unsigned(u"MaxAddToHashSize", static_cast<std::uint32_t>(MaxAddToHashSize)));
-    AddToHashSize = static_cast<int>(x.Unsigned(u"AddToHashSize", static_cast<std::uint32_t>(AddToHashSize)));
-    if (static_cast<std::uint32_t>(AddToHashSize) > static_cast<std::uint32_t>(MaxAddToHashSize))
-        AddToHashSize = MaxAddToHashSize;
+    EditorOptions& options = WindowOptions;
+    FormatOptions& o = options.formats;
+    options.maxAddToHashSize =
+        static_cast<int>(x.Unsigned(u"MaxAddToHashSize", static_cast<std::uint32_t>(options.maxAddToHashSize)));
+    o.tbl.addToHashSize = static_cast<int>(x.Unsigned(u"AddToHashSize", static_cast<std::uint32_t>(o.tbl.addToHashSize)));
+    if (static_cast<std::uint32_t>(o.tbl.addToHashSize) > static_cast<std::uint32_t>(options.maxAddToHashSize))
+        o.tbl.addToHashSize = options.maxAddToHashSize;
 
     // Above 255 is 255; anything else, negative numbers too, modulo 256.
-    const std::int32_t offset8 = x.Signed(u"Offset8", Offset8);
-    Offset8 = offset8 > 255 ? 255 : (offset8 & 0xFF);
+    const std::int32_t offset8 = x.Signed(u"Offset8", o.tbl.offset8);
+    o.tbl.offset8 = offset8 > 255 ? 255 : (offset8 & 0xFF);
 
     // Always exchanged with the built-in limit, so a writing pass puts a
     // limit set by hand back to it. A negative limit lets no file through,
     // as 0 does.
     const std::int32_t maxFileSize = x.Signed(u"MaxFileSize", DefaultMaxFileSize);
-    MaxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
+    o.limits.maxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
 
     // The memory the undo history may hold, in bytes (0: no history).
     MaxUndoSize = x.Unsigned(u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(MaxUndoSize, 0xFFFFFFFFu)));
     TrimHistory();
 
-    const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(Encoding));
-    if (encoding <= 2) Encoding = static_cast<int>(encoding);
+    const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(o.text.writeEncoding));
+    if (encoding <= 2) o.text.writeEncoding = static_cast<TextEncoding>(encoding);
 
-    NotAskChange = x.Boolean(u"NotAskChange", NotAskChange);
-    host.SetMenuChecked(MenuAskChange, !NotAskChange);
-    QuoteValueTTF = x.Boolean(u"QuoteValueTTF", QuoteValueTTF);
-    HeaderTTF = x.Ansi(u"HeaderTTF", HeaderTTF);
-    HeadersTTF = x.Ansi(u"HeadersTTF", HeadersTTF);
+    options.notAskChange = x.Boolean(u"NotAskChange", options.notAskChange);
+    host.SetMenuChecked(MenuAskChange, !options.notAskChange);
+    o.text.quoteValues = x.Boolean(u"QuoteValueTTF", o.text.quoteValues);
+    o.text.headerLine = x.Ansi(u"HeaderTTF", o.text.headerLine);
+    o.text.skippedHeaders = x.Ansi(u"HeadersTTF", o.text.skippedHeaders);
 #ifndef VM_ANSI_BUILD
     // The single-byte program keeps this option for one run only.
-    ColorApiTXT = x.Boolean(u"ColorApiTXT", ColorApiTXT);
-    host.SetMenuChecked(MenuMacroColorCode, ColorApiTXT);
+    o.text.colorMacros = x.Boolean(u"ColorApiTXT", o.text.colorMacros);
+    host.SetMenuChecked(MenuMacroColorCode, o.text.colorMacros);
 #endif
 
     // The string files' language column, by its code; another text keeps
     // the choice. New objects' first id, 0 for above the file's highest.
-    const char* code = JsonLanguageCodes[LanguageJSON];
+    const char* code = JsonLanguageCodes[o.json.language];
     const int language = JsonLanguageIndex(x.Wide(u"LanguageJSON", std::u16string(code, code + 4)));
-    if (language >= 0) LanguageJSON = language;
-    const std::int32_t newId = x.Signed(u"NewIdJSON", NewIdJSON);
-    NewIdJSON = newId < 0 ? 0 : newId;
+    if (language >= 0) o.json.language = language;
+    const std::int32_t newId = x.Signed(u"NewIdJSON", static_cast<std::int32_t>(o.json.firstId));
+    o.json.firstId = newId < 0 ? 0 : newId;
     host.SetMenuChecked(ViewMode, false);
     const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - ViewOnlyTable1));
     ViewMode = view <= 2 ? ViewOnlyTable1 + static_cast<int>(view) : ViewTwoTables;
@@ -186,7 +189,7 @@ void ExchangeSettings(bool Store) {
     if (Language < 0 || Language > LanguageCount) Language = 0;
     // Include lines of text tables may leave the first file's folder only
     // when this is set by hand.
-    IncludesAnywhere = x.Boolean(u"IncludesAnywhere", IncludesAnywhere);
+    o.limits.includesAnywhere = x.Boolean(u"IncludesAnywhere", o.limits.includesAnywhere);
     host.SetMenuChecked(LanguageMenuFirst + Language, true);
     ExchangeLayout(x, host, Store);
     host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
@@ -205,6 +208,7 @@ void StoreWindowLayout() {
 }
 
 void ResetSettings() {
+    WindowOptions = EditorOptions{};
     MaxUndoSize = DefaultMaxUndoSize;
     Layout = WindowLayout{};
     ViewMode = ViewTwoTables;

@@ -56,7 +56,8 @@ void ExchangeSettings(bool Store);
 // Writes the layout keys alone (when the window closes).
 void StoreWindowLayout();
 
-// Back to the values before the first read (for tests); the undo limit too.
+// Back to the values before the first read (for tests): the window's
+// options and the undo limit too.
 void ResetSettings();
 
 }  // namespace vm

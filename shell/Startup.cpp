@@ -9,7 +9,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/TableFiles.h"
 #include "editing/TableView.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "platform/Platform.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
@@ -98,7 +98,7 @@ public:
     void OpenCommandLineFiles() override {
         for (int side = 1; side <= 2; ++side) {
             TTblObjects& p = TableSide(side);
-            if (!p.FileName.empty()) OpenByExtension(p);
+            if (!p.FileName.empty()) OpenByExtension(p, WindowOptions.formats);
         }
     }
 };
@@ -211,8 +211,6 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     w.Create();
     program.dialogs.SetOwner(w.form.hwnd);
     TheFileDialogShower = &program.dialogs;
-    HeaderTTF = "Key\tValue";
-    HeadersTTF = "Key\tValue";
     {
         const int a = w.Side(1).panel.Width();
         const int b = w.Side(2).panel.Width();

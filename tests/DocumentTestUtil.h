@@ -10,7 +10,7 @@
 
 #include "documents/DocumentTexts.h"
 #include "documents/TblObjects.h"
-#include "formats/Options.h"
+#include "formats/FormatOptions.h"
 
 namespace vmtest {
 
@@ -58,11 +58,11 @@ struct RecordingView final : vm::TableSideView {
     void ShowSource(const std::u16string& text) override { source = text; }
 };
 
-// Both sides with fresh recording views and default options.
+// Both sides with fresh recording views, and default options for the test
+// to change.
 class DocumentsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        vm::ResetOptions();
         vm::ResetDocumentTexts();
         vm::InitTableDocuments(&view1, &view2);
     }
@@ -72,6 +72,7 @@ protected:
     vm::TTblObjects& T2() { return vm::TableSide(2); }
 
     RecordingView view1, view2;
+    vm::FormatOptions options;
 };
 
 // Entries "key=value" appended to the side's table, flags 0.

@@ -55,11 +55,11 @@ inline vm::TableEntrySink SinkInto(Entries& entries) {
     return [&entries](const char16_t* key, const char16_t* value) { entries.emplace_back(key, value); };
 }
 
-// Builds a .tbl image of the entries with the current options.
-inline Bytes TblImage(const Entries& entries) {
+// Builds a .tbl image of the entries.
+inline Bytes TblImage(const Entries& entries, const vm::TblOptions& options = {}) {
     Bytes image;
-    vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()),
-                      TotalChars(entries), image);
+    vm::BuildTblImage(SourceOf(entries), static_cast<std::int32_t>(entries.size()), TotalChars(entries), image,
+                      options);
     return image;
 }
 
@@ -71,7 +71,7 @@ using RawEntries = std::vector<std::pair<std::string, std::string>>;
 inline Bytes RawTblImage(const RawEntries& raw) {
     const Entries blank(raw.size());
     Bytes image;
-    vm::BuildTblImage(SourceOf(blank), static_cast<std::int32_t>(raw.size()), 16 * raw.size(), image,
+    vm::BuildTblImage(SourceOf(blank), static_cast<std::int32_t>(raw.size()), 16 * raw.size(), image, {},
                       [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
                           key = raw[static_cast<std::size_t>(i)].first;
                           value = raw[static_cast<std::size_t>(i)].second;
@@ -80,18 +80,30 @@ inline Bytes RawTblImage(const RawEntries& raw) {
 }
 
 // Reads an image (copied so that it ends in the zero byte the reader needs).
-inline bool ReadTbl(const Bytes& image, Entries& out) {
+inline bool ReadTbl(const Bytes& image, Entries& out, const vm::ReadLimits& limits = {}) {
     Bytes padded = image;
     padded.push_back(0);
-    return vm::ReadTblImage(padded.data(), image.size(), SinkInto(out));
+    return vm::ReadTblImage(padded.data(), image.size(), SinkInto(out), limits);
 }
 
-inline bool ReadText(const Bytes& bytes, Entries& out,
-                     vm::TextEncoding encoding = vm::TextEncoding::Autodetect) {
+// Text options that read in this encoding.
+inline vm::TextOptions Reading(vm::TextEncoding encoding) {
+    vm::TextOptions options;
+    options.readEncoding = encoding;
+    return options;
+}
+// Text options that write in this layout and encoding.
+inline vm::TextOptions Writing(vm::TextLayout layout, vm::TextEncoding encoding) {
+    vm::TextOptions options;
+    options.layout = layout;
+    options.writeEncoding = encoding;
+    return options;
+}
+
+inline bool ReadText(const Bytes& bytes, Entries& out, vm::TextEncoding encoding = vm::TextEncoding::Autodetect) {
     Bytes padded = bytes;
     padded.insert(padded.end(), 4, 0);
-    return vm::ReadTextImage(padded.data(), bytes.size(), u"", SinkInto(out), encoding,
-                             vm::TextLayout::Tabbed);
+    return vm::ReadTextImage(padded.data(), bytes.size(), u"", SinkInto(out), Reading(encoding), {});
 }
 
 }  // namespace vmtest

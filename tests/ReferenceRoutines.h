@@ -20,13 +20,12 @@
 
 #include "formats/ColorMacros.h"
 #include "formats/Global.h"
-#include "formats/Options.h"
+#include "formats/FormatOptions.h"
 #include "formats/TblFile.h"
 
 namespace vmref {
 
 using vm::ColorMacroTable;
-using vm::NewlineAsLineFeed;
 
 inline bool IsContinuation(unsigned b) { return (b & 0xC0u) == 0x80u; }
 
@@ -300,7 +299,7 @@ inline std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t li
     return static_cast<std::size_t>(d - dest);
 }
 
-inline std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit) {
+inline std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit, bool NewlineAsLineFeed) {
     char16_t* d = dest;
     if (src) {
         std::size_t i = 0;
@@ -352,11 +351,8 @@ inline std::uint32_t TblKeyHash(const std::uint8_t* bytes, std::size_t count, st
 
 // The .tbl writer and reader as they were, over the routines above.
 
-using vm::AddToHashSize;
 using vm::DisplayBufferUnits;
 using vm::KeyBufferUnits;
-using vm::MaxFileSize;
-using vm::Offset8;
 using vm::ParseTblHeader;
 using vm::TableEntrySink;
 using vm::TableEntrySource;
@@ -412,18 +408,17 @@ private:
 };
 
 inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, std::vector<std::uint8_t>& image) {
+                   std::uint64_t totalChars, std::vector<std::uint8_t>& image, const vm::TblOptions& options = {}) {
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
-    if (AddToHashSize < 0) return false;
+    if (options.addToHashSize < 0) return false;
     const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
-                                     static_cast<std::uint64_t>(AddToHashSize);
+                                     static_cast<std::uint64_t>(options.addToHashSize);
     // Slot numbers must fit the 16-bit index words.
     if (hashSize64 > 65536) return false;
     const auto hashSize = static_cast<std::uint32_t>(hashSize64);
     const std::uint32_t n = static_cast<std::uint32_t>(count);
 
-    NewlineAsLineFeed = true;
     // A refused image gives its memory back at once; it may be gigabytes.
     auto release = [&image] {
         image.clear();
@@ -450,7 +445,7 @@ inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
         std::uint8_t* header = image.data();
         Store16(header + 2, n);
         Store32(header + 4, hashSize);
-        header[8] = static_cast<std::uint8_t>(Offset8);
+        header[8] = static_cast<std::uint8_t>(options.offset8);
         Store32(header + 9, static_cast<std::uint32_t>(dataStart));
 
         FreeSlots freeSlots(hashSize);
@@ -488,7 +483,7 @@ inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
             // The stored form is never longer than the display form.
             const std::size_t limit = std::min(WideLength(value), DisplayBufferUnits - 1);
             if (scratch.size() < limit + 1) scratch.resize(limit + 1);
-            const std::size_t units = MacrosToColorCodes(value, scratch.data(), limit);
+            const std::size_t units = MacrosToColorCodes(value, scratch.data(), limit, true);
             const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, MaxStoredBytes) + 1;
             reserve(valueRoom);
             const std::size_t v = Utf16ToUtf8(reinterpret_cast<char*>(image.data() + cursor),
@@ -532,9 +527,10 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-inline bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink) {
+inline bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
+                         std::uint64_t maxFileSize = vm::ReadLimits{}.maxFileSize) {
     if (!image || !sink) return false;
-    if (size > MaxFileSize || size < TblMinFileSize) return false;
+    if (size > maxFileSize || size < TblMinFileSize) return false;
 
     const TblHeader h = ParseTblHeader(image);
     const std::uint64_t n = h.NumElements;
@@ -545,7 +541,7 @@ inline bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const Ta
 
     // All in 64 bits: 17 x HashSize alone can pass 32 bits.
     if (n != 0 && hashSize < n - 1) return false;
-    if (hashSize > MaxFileSize) return false;
+    if (hashSize > maxFileSize) return false;
     if (nodeTable + TblNodeSize * hashSize >= size) return false;
     if (dataStart >= size) return false;
     if (dataStart < TblNodeSize * hashSize) return false;

@@ -71,9 +71,9 @@ Bytes Utf16Bytes(const std::string& ascii) {
 }
 
 bool WriteTbl(const std::u16string& name, const Entries& entries, int offset8 = 1, int addToHash = 0) {
-    vm::ResetOptions();
-    vm::Offset8 = offset8;
-    vm::AddToHashSize = addToHash;
+    vm::TblOptions options;
+    options.offset8 = offset8;
+    options.addToHashSize = addToHash;
     std::uint64_t total = 0;
     for (const auto& e : entries) total += e.first.size() + e.second.size();
     const bool ok = vm::WriteTblFile(
@@ -83,8 +83,7 @@ bool WriteTbl(const std::u16string& name, const Entries& entries, int offset8 = 
             value = entries[static_cast<std::size_t>(i)].second.c_str();
             return true;
         },
-        static_cast<std::int32_t>(entries.size()), total);
-    vm::ResetOptions();
+        static_cast<std::int32_t>(entries.size()), total, options);
     return ok;
 }
 
@@ -92,9 +91,7 @@ Entries ReadAny(const std::u16string& name) {
     Entries out;
     const vm::TableEntrySink sink = [&out](const char16_t* k, const char16_t* v) { out.emplace_back(k, v); };
     const std::u16string ext = name.substr(name.size() - 4);
-    const bool ok = ext == u".tbl" ? vm::ReadTblFile(name, sink)
-                                   : vm::ReadTextTable(name, sink, vm::TextEncoding::Autodetect,
-                                                       vm::TextLayout::Tabbed);
+    const bool ok = ext == u".tbl" ? vm::ReadTblFile(name, sink, {}) : vm::ReadTextTable(name, sink, {}, {});
     EXPECT_TRUE(ok) << vm::platform::ToUtf8(name);
     return out;
 }

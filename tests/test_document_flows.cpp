@@ -52,8 +52,8 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
 
     T1().FileName = dir.Path(u"en.tbl");
     T2().FileName = dir.Path(u"de.txt");
-    ASSERT_TRUE(OpenByExtension(T1()));
-    ASSERT_TRUE(OpenByExtension(T2()));
+    ASSERT_TRUE(OpenByExtension(T1(), options));
+    ASSERT_TRUE(OpenByExtension(T2(), options));
     ASSERT_EQ(EntriesOf(T1()), english);
     ASSERT_EQ(EntriesOf(T2()).size(), german.size());
     EXPECT_EQ(view2.calls.front(), "rows 301");  // side 1 already held 300
@@ -72,7 +72,7 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
     EXPECT_GT(CopyValues(T2()), 200u);
     ASSERT_TRUE(dir.Write("glossary.txt", "\xEF\xBB\xBF\\red;Edited\t\xC3\x9C" "bersetzt\n"));
     ToolFileName = dir.Path(u"glossary.txt");
-    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate), 1u);
+    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options), 1u);
     std::size_t key0 = 0;
     while (T2().Keys->Get(key0) != u"key0") ++key0;
     EXPECT_EQ(T2().Values->Get(key0), u"\u00DCbersetzt");
@@ -81,13 +81,13 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
     // Save side 1 as .tbl and side 2 as DiabloII UTF-8 text; reload both.
     const Entries saved1 = EntriesOf(T1());
     const Entries saved2 = EntriesOf(T2());
-    Encoding = 1;
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"out1.tbl"), FormatTbl));
-    ASSERT_TRUE(SaveTableAs(T2(), dir.Path(u"out2.txt"), FormatDiabloText));
+    options.text.writeEncoding = static_cast<TextEncoding>(1);
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"out1.tbl"), FormatTbl, options));
+    ASSERT_TRUE(SaveTableAs(T2(), dir.Path(u"out2.txt"), FormatDiabloText, options));
     EXPECT_FALSE(T1().Modified);
     EXPECT_FALSE(T2().Modified);
-    ASSERT_TRUE(LoadTable(T1(), FormatTbl));
-    ASSERT_TRUE(LoadTable(T2(), FormatTabbedText));
+    ASSERT_TRUE(LoadTable(T1(), FormatTbl, options));
+    ASSERT_TRUE(LoadTable(T2(), FormatTabbedText, options));
     EXPECT_EQ(EntriesOf(T1()), saved1);
     EXPECT_EQ(EntriesOf(T2()), saved2);
     for (std::size_t i = 0; i < T2().Count(); ++i) ASSERT_EQ(T2().Values->Flag(i), 0) << i;
@@ -103,9 +103,9 @@ TEST_F(DocumentsTest, FailedSaveThenRetryElsewhereLosesNothing) {
     T1().FileName = dir.Path(u"keep.tbl");
 
     // A missing folder, then a disk that fills up half way.
-    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"gone/new.tbl"), FormatTbl));
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"gone/new.tbl"), FormatTbl, options));
     platform::SetWriteFaultHook([](std::uint64_t written, std::size_t count) { return written + count <= 8; });
-    EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+    EXPECT_FALSE(SaveTable(T1(), FormatTbl, options));
     platform::SetWriteFaultHook(nullptr);
     EXPECT_EQ(dir.Read("keep.tbl"), "old bytes");
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"keep.tbl"});
@@ -114,9 +114,9 @@ TEST_F(DocumentsTest, FailedSaveThenRetryElsewhereLosesNothing) {
     // The question still stands, and the retry keeps the edit.
     EXPECT_TRUE(T1().Modified);
     view1.answer = AskAnswer::Yes;
-    view1.onSave = [&] { return SaveTableAs(T1(), dir.Path(u"retry.tbl"), FormatTbl); };
+    view1.onSave = [&] { return SaveTableAs(T1(), dir.Path(u"retry.tbl"), FormatTbl, options); };
     EXPECT_TRUE(ConfirmDiscardChanges(T1()));
     T2().FileName = dir.Path(u"retry.tbl");
-    ASSERT_TRUE(LoadTable(T2(), FormatTbl));
+    ASSERT_TRUE(LoadTable(T2(), FormatTbl, options));
     EXPECT_EQ(EntriesOf(T2()), (Entries{{u"a", u"1"}, {u"b", u"changed"}}));
 }

@@ -69,7 +69,7 @@ TEST_F(DocumentsTest, LoadSetsRowsOfBothViewsSelectsRowZeroAndEnablesSave) {
     T1().FileName = dir.Path(u"five.tbl");
     T1().Modified = true;
 
-    EXPECT_TRUE(LoadTable(T1(), FormatTbl));
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl, options));
     EXPECT_EQ(EntriesOf(T1()), Numbered(5));
     EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(5, 0));
     EXPECT_FALSE(T1().Modified);
@@ -85,13 +85,13 @@ TEST_F(DocumentsTest, LoadKeepsCurrentRowOnlyWhileItNamesARow) {
     WriteTbl(dir, "ten.tbl", Numbered(10));
     T1().FileName = dir.Path(u"nine.tbl");  // 10 rows: row 10 is gone
     CurrentRow = 10;
-    LoadTable(T1(), FormatTbl);
+    LoadTable(T1(), FormatTbl, options);
     EXPECT_EQ(CurrentRow, 0);
 
     T1().FileName = dir.Path(u"ten.tbl");  // 11 rows
     CurrentRow = 10;
     view1.calls.clear();
-    LoadTable(T1(), FormatTbl);
+    LoadTable(T1(), FormatTbl, options);
     EXPECT_EQ(CurrentRow, 10);
     EXPECT_EQ(view1.calls, (Calls{"rows 11", "width 11", "switch 10 -1", "enable save"}));
 }
@@ -101,9 +101,9 @@ TEST_F(DocumentsTest, FailedReadKeepsEntriesBeforeTheFailureAndTheNameAndReports
     // Explicit UTF-8 with a broken sequence on the fourth line.
     ASSERT_TRUE(dir.Write("broken.txt", "a\t1\nb\t2\nc\t3\nd\t\xC3(\ne\t5\n"));
     T1().FileName = dir.Path(u"broken.txt");
-    OpenEncoding = 1;
+    options.text.readEncoding = static_cast<TextEncoding>(1);
 
-    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(EntriesOf(T1()), (Entries{{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}}));
     EXPECT_EQ(T1().FileName, dir.Path(u"broken.txt"));
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile + u"\n" + dir.Path(u"broken.txt")});
@@ -113,7 +113,7 @@ TEST_F(DocumentsTest, FailedReadKeepsEntriesBeforeTheFailureAndTheNameAndReports
 TEST_F(DocumentsTest, MissingFileEmptiesTheTableAndShowsTheReadError) {
     Fill(T1(), Numbered(3));
     T1().FileName = u"/nonexistent/dir/none.tbl";
-    EXPECT_FALSE(LoadTable(T1(), FormatTbl));
+    EXPECT_FALSE(LoadTable(T1(), FormatTbl, options));
     EXPECT_EQ(T1().Count(), 0u);
     EXPECT_EQ(view1.messages.size(), 1u);
     EXPECT_EQ(view1.messages[0],
@@ -129,18 +129,18 @@ TEST_F(DocumentsTest, AFileLargerThanTheLimitIsReportedAsSuch) {
     for (const auto& [name, format] : {std::pair{u"big.tbl", FormatTbl}, std::pair{u"big.txt", FormatTabbedText}}) {
         view1.messages.clear();
         T1().FileName = dir.Path(name);
-        MaxFileSize = std::filesystem::file_size(std::filesystem::path(T1().FileName)) - 1;
+        options.limits.maxFileSize = std::filesystem::file_size(std::filesystem::path(T1().FileName)) - 1;
         Fill(T1(), Numbered(3));
         T1().Modified = true;
-        EXPECT_FALSE(LoadTable(T1(), format));
+        EXPECT_FALSE(LoadTable(T1(), format, options));
         EXPECT_TRUE(T1().Modified);
-        const std::string limit = std::to_string(MaxFileSize);
+        const std::string limit = std::to_string(options.limits.maxFileSize);
         EXPECT_EQ(view1.messages, std::vector<std::u16string>{u"The file is larger than the limit of " +
                                                               std::u16string(limit.begin(), limit.end()) +
                                                               u" bytes and was not read (settings key MaxFileSize)\n" +
                                                               T1().FileName});
-        MaxFileSize += 1;  // at the limit it reads
-        EXPECT_TRUE(LoadTable(T1(), format));
+        options.limits.maxFileSize += 1;  // at the limit it reads
+        EXPECT_TRUE(LoadTable(T1(), format, options));
     }
 }
 
@@ -151,12 +151,12 @@ TEST_F(DocumentsTest, AFailedLoadKeepsTheUnsavedStateAndAGoodOneClearsIt) {
         Fill(T1(), Numbered(3));
         T1().Modified = modified;
         T1().FileName = dir.Path(u"missing.tbl");
-        EXPECT_FALSE(LoadTable(T1(), FormatTbl));
+        EXPECT_FALSE(LoadTable(T1(), FormatTbl, options));
         EXPECT_EQ(T1().Modified, modified);
     }
     T1().Modified = true;
     T1().FileName = dir.Path(u"good.tbl");
-    EXPECT_TRUE(LoadTable(T1(), FormatTbl));
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl, options));
     EXPECT_FALSE(T1().Modified);
 }
 
@@ -165,7 +165,7 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
     ASSERT_TRUE(dir.Write("mod/main.txt", "a\t1\r\n#\"missing.txt\"\r\n#\"self.txt\"\r\n"));
     ASSERT_TRUE(dir.Write("mod/self.txt", "s\tv\r\n#\"self.txt\"\r\n"));
     T1().FileName = dir.Path(u"mod/main.txt");
-    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(T1().Count(), 9u);
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{
                                   u"The table was read, but not everything in the file came through exactly:\n"
@@ -178,7 +178,7 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
     ASSERT_TRUE(dir.Write("mod/evil.txt", "a\t1\r\n#\"../secret.txt\"\r\n"));
     T1().FileName = dir.Path(u"mod/evil.txt");
     view1.messages.clear();
-    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(EntriesOf(T1()), (Entries{{u"a", u"1"}}));
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorIncludeOutside + u"\n../secret.txt\n" +
                                                           dir.Path(u"mod/evil.txt")});
@@ -194,12 +194,12 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     const std::string originalBytes(original.begin(), original.end());
     ASSERT_TRUE(dir.Write("in.tbl", originalBytes));
     T1().FileName = dir.Path(u"in.tbl");
-    ASSERT_TRUE(LoadTable(T1(), FormatTbl));
+    ASSERT_TRUE(LoadTable(T1(), FormatTbl, options));
     EXPECT_EQ(T1().Values->Get(0), u"C:\\new");
     EXPECT_EQ(T1().Values->StoredCount(), 4u);
 
     T1().FileName = dir.Path(u"same.tbl");
-    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), originalBytes);
 
     // Entries changed by an edit, a paste (of the text it already shows)
@@ -212,25 +212,25 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     MoveEntry(T1(), 0, 2);
     const Bytes changed = RawTblImage({{"b", "one\ntwo changed"}, {"d", "x\ny"}, {"a", "C:\\new"}, {"", ""}});
     const std::string changedBytes(changed.begin(), changed.end());
-    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), changedBytes);
 
     // Undone, every entry has its bytes back; redone, the changes again.
     while (Undo(T1())) {
     }
     EXPECT_EQ(T1().Values->StoredCount(), 4u);
-    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), originalBytes);
     while (Redo(T1())) {
     }
-    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), changedBytes);
 
     // A text file cannot hold kept bytes: the question says so (the
     // cleared entry's empty key is the second loss).
     T1().FileName = dir.Path(u"out.txt");
     view1.answer = AskAnswer::No;
-    EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
     ASSERT_EQ(view1.questions.size(), 1u);
     EXPECT_EQ(view1.questions[0].substr(0, 95), u"2 entries cannot be stored exactly in this text file (first: row 3, "
                                                 u"key a: it holds text its di");
@@ -241,11 +241,11 @@ TEST_F(DocumentsTest, TextLoadUsesTheOpenEncodingChoice) {
     // "é" in code page 1252; as UTF-8 this byte stops the decoding.
     ASSERT_TRUE(dir.Write("ansi.txt", "k\t\xE9\n"));
     T1().FileName = dir.Path(u"ansi.txt");
-    OpenEncoding = 2;
-    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText));
+    options.text.readEncoding = static_cast<TextEncoding>(2);
+    EXPECT_TRUE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(T1().Values->Get(0), u"\u00E9");
-    OpenEncoding = 1;
-    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText));
+    options.text.readEncoding = static_cast<TextEncoding>(1);
+    EXPECT_FALSE(LoadTable(T1(), FormatTabbedText, options));
 }
 
 TEST(FormatOfFileName, FollowsTheLastFullStop) {
@@ -265,13 +265,13 @@ TEST_F(DocumentsTest, OpenByExtensionIgnoresUnknownNames) {
     WriteTbl(dir, "t.TBL", Numbered(2));
     Fill(T1(), Numbered(4));
     T1().FileName = dir.Path(u"t.tbla");
-    EXPECT_FALSE(OpenByExtension(T1()));
+    EXPECT_FALSE(OpenByExtension(T1(), options));
     EXPECT_EQ(T1().Count(), 4u);
     EXPECT_TRUE(view1.calls.empty());
     EXPECT_TRUE(view1.messages.empty());
 
     T1().FileName = dir.Path(u"t.TBL");
-    EXPECT_TRUE(OpenByExtension(T1()));
+    EXPECT_TRUE(OpenByExtension(T1(), options));
     EXPECT_EQ(EntriesOf(T1()), Numbered(2));
 }
 
@@ -282,9 +282,9 @@ TEST_F(DocumentsTest, SavedTextTableClearsEveryFlagAndTheModifiedState) {
     Fill(T1(), {{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}});
     MarkAll(T1(), 3, 2);
     T1().FileName = dir.Path(u"out.txt");
-    Encoding = 1;
+    options.text.writeEncoding = static_cast<TextEncoding>(1);
 
-    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\na\t\"1\"\r\nb\t\"2\"\r\nc\t\"3\"\r\n");
     EXPECT_EQ(Flags(*T1().Keys), (std::vector<std::int32_t>{0, 0, 0}));
     EXPECT_EQ(Flags(*T1().Values), (std::vector<std::int32_t>{0, 0, 0}));
@@ -297,9 +297,9 @@ TEST_F(DocumentsTest, TblSaveReadsBackEntryForEntry) {
     const Entries entries = {{u"A", u"\\red;one\\ntwo"}, {u"", u""}, {u"A", u"again"}};
     Fill(T1(), entries);
     T1().FileName = dir.Path(u"out.tbl");
-    ASSERT_TRUE(SaveTable(T1(), FormatTbl));
+    ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     T2().FileName = T1().FileName;
-    ASSERT_TRUE(LoadTable(T2(), FormatTbl));
+    ASSERT_TRUE(LoadTable(T2(), FormatTbl, options));
     EXPECT_EQ(EntriesOf(T2()), entries);
 }
 
@@ -318,9 +318,10 @@ TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
         {"missing directory", dir.Path(u"missing/out.tbl"), FormatTbl, 3, false, u"The folder does not exist.\n"},
         {"name is a directory", dir.Path(u"adir"), FormatTabbedText, 3, false, u"The name is a folder.\n"},
         {"empty name", u"", FormatTbl, 3, false, u"The name cannot be a file name.\n"},
-        {"empty table as tbl", dir.Path(u"empty.tbl"), FormatTbl, 0, false, u""},
-        {"empty table as text", dir.Path(u"empty.txt"), FormatDiabloText, 0, false, u""},
-        {"70000 entries as tbl", dir.Path(u"big.tbl"), FormatTbl, 70000, false, u""},
+        {"empty table as tbl", dir.Path(u"empty.tbl"), FormatTbl, 0, false, u"The table has no entries.\n"},
+        {"empty table as text", dir.Path(u"empty.txt"), FormatDiabloText, 0, false, u"The table has no entries.\n"},
+        {"70000 entries as tbl", dir.Path(u"big.tbl"), FormatTbl, 70000, false,
+         u"A .tbl file holds at most 65535 entries.\n"},
         {"disk full, tbl", dir.Path(u"old.txt"), FormatTbl, 3, true, u"The disk is full.\n"},
         {"disk full, text", dir.Path(u"old.txt"), FormatTabbedText, 3, true, u"The disk is full.\n"},
     };
@@ -331,7 +332,7 @@ TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
         T1().FileName = c.name;
         view1.messages.clear();
         platform::SetWriteFaultHook(c.faultyDisk ? FailEveryWrite : nullptr);
-        EXPECT_FALSE(SaveTable(T1(), c.format));
+        EXPECT_FALSE(SaveTable(T1(), c.format, options));
         platform::SetWriteFaultHook(nullptr);
 
         EXPECT_EQ(view1.messages, std::vector<std::u16string>{u"Error write data to file. The file was not changed\n" +
@@ -351,9 +352,9 @@ TEST_F(DocumentsTest, MoreThan65535EntriesSaveAsTextInOrder) {
     TempDir dir;
     Fill(T1(), Numbered(70000));
     T1().FileName = dir.Path(u"big.txt");
-    ASSERT_TRUE(SaveTable(T1(), FormatTabbedText));
+    ASSERT_TRUE(SaveTable(T1(), FormatTabbedText, options));
     T2().FileName = T1().FileName;
-    ASSERT_TRUE(LoadTable(T2(), FormatTabbedText));
+    ASSERT_TRUE(LoadTable(T2(), FormatTabbedText, options));
     ASSERT_EQ(T2().Count(), 70000u);
     EXPECT_EQ(T2().Keys->Get(65535), u"k65535");
     EXPECT_EQ(T2().Keys->Get(65536), u"k65536");
@@ -364,9 +365,9 @@ TEST_F(DocumentsTest, SaveTableAsGoesBackToTheOldNameOnFailure) {
     TempDir dir;
     Fill(T1(), Numbered(2));
     T1().FileName = dir.Path(u"first.tbl");
-    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"missing/second.tbl"), FormatTbl));
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"missing/second.tbl"), FormatTbl, options));
     EXPECT_EQ(T1().FileName, dir.Path(u"first.tbl"));
-    EXPECT_TRUE(SaveTableAs(T1(), dir.Path(u"second.tbl"), FormatTbl));
+    EXPECT_TRUE(SaveTableAs(T1(), dir.Path(u"second.tbl"), FormatTbl, options));
     EXPECT_EQ(T1().FileName, dir.Path(u"second.tbl"));
 }
 
@@ -398,7 +399,7 @@ TEST_F(DocumentsTest, AnswersDecideWhetherTheActionGoesOn) {
         view2.calls.clear();
         view2.questions.clear();
         view2.answer = c.answer;
-        view2.onSave = [&] { return c.saves && SaveTableAs(T2(), dir.Path(u"saved.tbl"), FormatTbl); };
+        view2.onSave = [&] { return c.saves && SaveTableAs(T2(), dir.Path(u"saved.tbl"), FormatTbl, options); };
         EXPECT_EQ(ConfirmDiscardChanges(T2()), c.goesOn);
         EXPECT_EQ(view2.questions, std::vector<std::u16string>{u"Table 2 has unsaved changes. Save them first?"});
         EXPECT_EQ(!view2.calls.empty(), c.dialogShown);
@@ -487,10 +488,10 @@ TEST_F(DocumentsTest, SavesToLockedTargetsOrThroughFailingWritesChangeNothing) {
             Fill(T1(), entries);
             MarkAll(T1(), 3, 2);
             T1().FileName = file.u16string();
-            Encoding = w.encoding;
+            options.text.writeEncoding = static_cast<TextEncoding>(w.encoding);
             view1.messages.clear();
             g_writes = 0;
-            const bool saved = SaveTable(T1(), w.format);
+            const bool saved = SaveTable(T1(), w.format, options);
             if (f.fault == FailsHalfWay) {
                 EXPECT_GE(g_writes, 2u);  // a piece was written before
             }
@@ -535,8 +536,8 @@ TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
         Fill(T1(), entries);
         MarkAll(T1(), 2, 2);
         T1().FileName = (disk / "table").u16string();
-        Encoding = w.encoding;
-        EXPECT_FALSE(SaveTable(T1(), w.format));
+        options.text.writeEncoding = static_cast<TextEncoding>(w.encoding);
+        EXPECT_FALSE(SaveTable(T1(), w.format, options));
         EXPECT_EQ(dir.Read("disk/table"), old);
         EXPECT_EQ(dir.List("disk"), std::vector<std::u16string>{u"table"});
         EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(entries.size(), 2));
@@ -548,9 +549,9 @@ TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
     for (const auto& w : writers) {
         SCOPED_TRACE("in place, format " + std::to_string(w.format));
         Fill(T1(), entries);
-        Encoding = w.encoding;
+        options.text.writeEncoding = static_cast<TextEncoding>(w.encoding);
         view1.messages.clear();
-        EXPECT_FALSE(SaveTable(T1(), w.format));
+        EXPECT_FALSE(SaveTable(T1(), w.format, options));
         EXPECT_EQ(dir.Read("disk/table"), old);
         ASSERT_EQ(view1.messages.size(), 1u);
         EXPECT_NE(view1.messages[0].find(u"\nThe disk is full.\n"), std::u16string::npos);
@@ -559,7 +560,7 @@ TEST_F(DocumentsTest, SavesOnARealFullDiskChangeNothing) {
 
     // With room enough the same save goes through.
     Fill(T1(), Numbered(3));
-    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
 }
 #endif
 
@@ -579,7 +580,7 @@ TEST_F(DocumentsTest, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
     Fill(T1(), Numbered(3));
     MarkAll(T1(), 2, 2);
     T1().FileName = dir.Path(u"sub/table.tbl");
-    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_TRUE(view1.messages.empty());
     const Bytes image = TblImage(Numbered(3));
     EXPECT_EQ(dir.Read("sub/table.tbl"), std::string(image.begin(), image.end()));
@@ -592,7 +593,7 @@ TEST_F(DocumentsTest, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
 
     // A new file cannot be made there: the cause is named.
     T1().FileName = dir.Path(u"sub/new.tbl");
-    EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+    EXPECT_FALSE(SaveTable(T1(), FormatTbl, options));
     ASSERT_EQ(view1.messages.size(), 1u);
     EXPECT_EQ(view1.messages[0], sErrorWriteFile + u"\nPermission denied.\n" + dir.Path(u"sub/new.tbl"));
     std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_all);
@@ -605,10 +606,10 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
     Fill(T1(), {{u"k", u"say \"hi\""}, {u"", u"v"}, {u"fine", u"ok"}});
     MarkAll(T1(), 2, 2);
     T1().FileName = dir.Path(u"out.txt");
-    Encoding = 1;
+    options.text.writeEncoding = static_cast<TextEncoding>(1);
 
     view1.answer = AskAnswer::No;
-    EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this text file "
                                                            u"(first: row 1, key k: the value holds a double quote). "
                                                            u"Save anyway?"});
@@ -618,17 +619,17 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
     EXPECT_TRUE(T1().Modified);
 
     view1.answer = AskAnswer::Yes;
-    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+    EXPECT_TRUE(SaveTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(view1.questions.size(), 2u);
     EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\nk\t\"say \"hi\"\"\r\n\t\"v\"\r\nfine\t\"ok\"\r\n");
     EXPECT_FALSE(T1().Modified);
 
     // A table the file holds exactly asks nothing; a .tbl never asks.
     Fill(T1(), {{u"a", u"b"}});
-    EXPECT_TRUE(SaveTable(T1(), FormatDiabloText));
+    EXPECT_TRUE(SaveTable(T1(), FormatDiabloText, options));
     Fill(T1(), {{u"k", u"say \"hi\""}});
     T1().FileName = dir.Path(u"out.tbl");
-    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(view1.questions.size(), 2u);
 }
 
@@ -646,26 +647,26 @@ TEST_F(DocumentsTest, RepeatedLoadsAndSavesLeakNothing) {
     view1.answer = AskAnswer::Yes;  // the ANSI rounds cannot hold every character
     for (int round = 0; round < 20; ++round) {
         Fill(T1(), entries);
-        Encoding = round % 3;
+        options.text.writeEncoding = static_cast<TextEncoding>(round % 3);
         T1().FileName = dir.Path(u"t.tbl");
-        EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+        EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
         T1().FileName = dir.Path(u"t.txt");
-        EXPECT_TRUE(SaveTable(T1(), FormatTabbedText));
+        EXPECT_TRUE(SaveTable(T1(), FormatTabbedText, options));
         T1().FileName = dir.Path(u"d.txt");
-        EXPECT_TRUE(SaveTable(T1(), FormatDiabloText));
+        EXPECT_TRUE(SaveTable(T1(), FormatDiabloText, options));
         T1().FileName = dir.Path(u"missing/x.txt");
-        EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
+        EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
         platform::SetWriteFaultHook(FailEveryWrite);
         T1().FileName = dir.Path(u"t.tbl");
-        EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+        EXPECT_FALSE(SaveTable(T1(), FormatTbl, options));
         platform::SetWriteFaultHook(nullptr);
         for (const auto& name : reads) {
             T2().FileName = dir.Path(name);
-            OpenByExtension(T2());
+            OpenByExtension(T2(), options);
         }
     }
     T2().FileName = dir.Path(u"t.txt");
-    EXPECT_TRUE(LoadTable(T2(), FormatTabbedText));
+    EXPECT_TRUE(LoadTable(T2(), FormatTabbedText, options));
     EXPECT_EQ(EntriesOf(T2()), entries);
 #if defined(__SANITIZE_ADDRESS__)
     EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);

@@ -41,8 +41,8 @@ protected:
 
     void Open(TTblObjects& p, const char16_t* name, int language) {
         p.FileName = dir.Path(name);
-        LanguageJSON = language;
-        ASSERT_TRUE(OpenByExtension(p));
+        options.json.language = language;
+        ASSERT_TRUE(OpenByExtension(p, options));
     }
     void Edit(TTblObjects& p, std::size_t row, const std::u16string& value) {
         p.Values->Set(row, value);
@@ -64,7 +64,7 @@ TEST_F(JsonSideTest, LoadsTheChosenColumnTiedToItsObjectsAndShowsWhereFrom) {
     // A file that is not a string file loads nothing and says where.
     ASSERT_TRUE(dir.Write("bad.json", "[\r\n  {\"id\": 1}\r\n]"));
     T1().FileName = dir.Path(u"bad.json");
-    EXPECT_FALSE(LoadTable(T1(), FormatJson));
+    EXPECT_FALSE(LoadTable(T1(), FormatJson, options));
     EXPECT_EQ(T1().Count(), 0u);
     EXPECT_EQ(view1.messages.back(), sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"\n" + T1().FileName);
     EXPECT_EQ(view1.source, u"");
@@ -83,14 +83,14 @@ TEST_F(JsonSideTest, TwoLanguagesOfOneFileSavedFromBothSides) {
     InsertEntries(T1(), 2, 2);  // before c
     T1().Keys->Set(2, u"n");
     Edit(T1(), 2, u"\\gold;N");
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
     EXPECT_EQ(T1().JsonObjectOf[T1().Keys->Origin(2)], 3u);  // tied to the object it became
     EXPECT_FALSE(T1().Modified);
 
     Edit(T2(), 2, u"c-neu");
     DeleteEntries(T2(), 1, 1);  // b
     MoveEntry(T2(), 1, 0);      // c first
-    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson, options));
 
     std::string n = "  {\r\n    \"id\": 4,\r\n    \"Key\": \"n\"";
     for (const char* code : JsonLanguageCodes) n += std::string(",\r\n    \"") + code + "\": \"\xC3\xBF" "c4N\"";
@@ -102,11 +102,11 @@ TEST_F(JsonSideTest, TwoLanguagesOfOneFileSavedFromBothSides) {
     // Both sides save again unchanged: the file stays as it is, Table 1's
     // new object and Table 2's new key included.
     T2().Keys->Set(0, u"c2");
-    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson, options));
     const std::string now = dir.Read("s.json");
     EXPECT_NE(now.find("\"Key\": \"c2\""), std::string::npos);
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
-    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson, options));
     EXPECT_EQ(dir.Read("s.json"), now);
 }
 
@@ -115,12 +115,12 @@ TEST_F(JsonSideTest, AnEntryWhoseObjectTheOtherSideRemovedComesBackOnlyWhenChang
     Open(T1(), u"s.json", enUS);
     Open(T2(), u"s.json", deDE);
     DeleteEntries(T1(), 1, 1);
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
-    ASSERT_TRUE(SaveTable(T2(), FormatJson));  // b unchanged here: stays removed
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson, options));  // b unchanged here: stays removed
     EXPECT_EQ(dir.Read("s.json"), FileOf({Object(1, "a", "A", "a-de")}));
     EXPECT_EQ(T2().JsonObjectOf[T2().Keys->Origin(1)], JsonOriginGone);
     Edit(T2(), 1, u"b-neu");
-    ASSERT_TRUE(SaveTable(T2(), FormatJson));
+    ASSERT_TRUE(SaveTable(T2(), FormatJson, options));
     EXPECT_NE(dir.Read("s.json").find("\"Key\": \"b\""), std::string::npos);
     EXPECT_NE(dir.Read("s.json").find("\"zhCN\": \"b-neu\""), std::string::npos);
 }
@@ -134,15 +134,15 @@ TEST_F(JsonSideTest, UndoneDeletesFindTheirObjectOrBecomeNewOnesAfterASave) {
     // Deleted and given back before a save: the file comes back as it was.
     DeleteEntries(T1(), 1, 1);
     ASSERT_TRUE(Undo(T1()));
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
     EXPECT_EQ(dir.Read("s.json"), original);
 
     // Deleted, saved, given back: its object is gone from the file, so it
     // comes back as a new object; c keeps its own object and texts.
     DeleteEntries(T1(), 1, 1);
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
     ASSERT_TRUE(Undo(T1()));
-    ASSERT_TRUE(SaveTable(T1(), FormatJson));
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
     std::string nb = "  {\r\n    \"id\": 4,\r\n    \"Key\": \"b\"";
     for (const char* code : JsonLanguageCodes) nb += std::string(",\r\n    \"") + code + "\": \"B\"";
     nb += "\r\n  }";
@@ -153,7 +153,7 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), Object(2, "b", "B", "b-de")})));
     Open(T1(), u"s.json", deDE);
     // Saved as text, the side is that text table now.
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"de.txt"), FormatTabbedText));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"de.txt"), FormatTabbedText, options));
     EXPECT_EQ(T1().Json, nullptr);
     EXPECT_EQ(T1().Keys->Origin(0), 0u);
     EXPECT_EQ(view1.source, u"");
@@ -161,19 +161,19 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     // A text table goes into a string file's column by key.
     Fill(T1(), {{u"b", u"b-neu"}, {u"z", u"Z"}});
     T1().JsonLanguage = deDE;
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"s.json"), FormatJson));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"s.json"), FormatJson, options));
     std::string z = "  {\r\n    \"id\": 3,\r\n    \"Key\": \"z\"";
     for (const char* code : JsonLanguageCodes) z += std::string(",\r\n    \"") + code + "\": \"Z\"";
     z += "\r\n  }";
     EXPECT_EQ(dir.Read("s.json"), FileOf({Object(1, "a", "A", "a-de"), Object(2, "b", "B", "b-neu"), z}));
     // A new file starts in the game's layout, ids from the settings' first id.
-    NewIdJSON = 5000;
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"new.json"), FormatJson));
+    options.json.firstId = 5000;
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"new.json"), FormatJson, options));
     EXPECT_EQ(dir.Read("new.json").find("\xEF\xBB\xBF[\r\n  {\r\n    \"id\": 5000,\r\n    \"Key\": \"b\""), 0u);
 
     // A file that is no string file is not overwritten.
     ASSERT_TRUE(dir.Write("bad.json", "{}"));
-    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"bad.json"), FormatJson));
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"bad.json"), FormatJson, options));
     EXPECT_EQ(dir.Read("bad.json"), "{}");
     EXPECT_EQ(view1.messages.back(), sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects\n" + dir.Path(u"bad.json"));
 }

@@ -83,39 +83,41 @@ protected:
     FakeShower shower;
     TempDir dir;
     int settingsWritten = 0;
+    EditorOptions editor;
 };
 
 // ---- Hooks -----------------------------------------------------------------
 
 TEST(OpenDialogHookTest, EncodingBoxMapsItemsToEncodings) {
-    ResetOptions();
+    EditorOptions editor;
+    TextEncoding& OpenEncoding = editor.formats.text.readEncoding;
     const std::vector<std::u16string> items = {u"Autodetect", u"Default Unicode(LE)", u"Default UTF8",
                                                u"Default ANSI"};
     for (int encoding = 0; encoding < 4; ++encoding) {
-        OpenEncoding = encoding;
+        OpenEncoding = static_cast<TextEncoding>(encoding);
         FakeControls c;
-        OpenDialogHook hook;
+        OpenDialogHook hook(editor);
         hook.OnCreate(c);
         EXPECT_EQ(c[IdOpenEncoding].items, items);
         EXPECT_EQ(c[IdOpenEncoding].selected, (encoding + 1) % 4);
         // Item n stands for the encoding (n + 3) mod 4.
         c[IdOpenEncoding].selected = encoding;
         hook.OnDestroy(c);
-        EXPECT_EQ(OpenEncoding, (encoding + 3) % 4);
+        EXPECT_EQ(static_cast<int>(OpenEncoding), (encoding + 3) % 4);
     }
     // Nothing selected keeps the choice.
     FakeControls c;
-    OpenEncoding = 1;
-    OpenDialogHook().OnDestroy(c);
-    EXPECT_EQ(OpenEncoding, 1);
-    ResetOptions();
+    OpenEncoding = TextEncoding::UTF8;
+    OpenDialogHook(editor).OnDestroy(c);
+    EXPECT_EQ(OpenEncoding, TextEncoding::UTF8);
 }
 
 TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
     ResetDocumentTexts();
     sLabelEncoding = u"Kodierung:";
     FakeControls c;
-    OpenDialogHook hook;
+    EditorOptions editor;
+    OpenDialogHook hook(editor);
     hook.OnCreate(c);
     EXPECT_EQ(c[IdOpenLabelEncoding].text, u"Kodierung:");
     EXPECT_EQ(c[IdOpenLabelTxtOptions].text, u"TXT Options");
@@ -131,26 +133,22 @@ TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
 
 class SaveDialogHookTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetOptions();
-        ResetDocumentTexts();
-    }
-    void TearDown() override {
-        ResetOptions();
-        ResetDocumentTexts();
-    }
+    void SetUp() override { ResetDocumentTexts(); }
+    void TearDown() override { ResetDocumentTexts(); }
     FakeControls c;
+    EditorOptions editor;
 };
 
 TEST_F(SaveDialogHookTest, CreationFillsThePanelFromTheOptions) {
     sLabelAddHash = u"Extra:";
-    Encoding = 1;
-    AddHeader = false;
-    QuoteValueTTF = true;
-    ColorApiTXT = false;
-    Offset8 = 9;
-    AddToHashSize = 12;
-    SaveDialogHook(3).OnCreate(c);
+    FormatOptions& o = editor.formats;
+    o.text.writeEncoding = TextEncoding::UTF8;
+    o.text.header = false;
+    o.text.quoteValues = true;
+    o.text.colorMacros = false;
+    o.tbl.offset8 = 9;
+    o.tbl.addToHashSize = 12;
+    SaveDialogHook(editor, 3).OnCreate(c);
     const std::map<int, std::u16string> texts = {
         {IdSaveLabelTblOptions, u"TBL Options"},
         {IdSaveLabelAddHash, u"Extra:"},
@@ -172,7 +170,7 @@ TEST_F(SaveDialogHookTest, CreationFillsThePanelFromTheOptions) {
 }
 
 TEST_F(SaveDialogHookTest, FilterChoosesTheGroupAndEncodingTheColorBox) {
-    SaveDialogHook hook(3);
+    SaveDialogHook hook(editor, 3);
     hook.OnCreate(c);
     const std::vector<int> tblGroup = {IdSaveLabelTblOptions, IdSaveLabelOffset8, IdSaveOffset8, IdSaveLabelAddHash,
                                        IdSaveAddHash};
@@ -219,15 +217,15 @@ TEST_F(SaveDialogHookTest, DestructionStoresTheOptionsWithinTheirBounds) {
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.offset8.begin(), k.offset8.end()) + " " +
                      std::string(k.addHash.begin(), k.addHash.end()));
-        MaxAddToHashSize = k.maxAddToHash;
+        editor.maxAddToHashSize = k.maxAddToHash;
         FakeControls panel;
-        SaveDialogHook hook(k.entries);
+        SaveDialogHook hook(editor, k.entries);
         hook.OnCreate(panel);
         panel[IdSaveOffset8].text = k.offset8;
         panel[IdSaveAddHash].text = k.addHash;
         hook.OnDestroy(panel);
-        EXPECT_EQ(Offset8, k.wantOffset8);
-        EXPECT_EQ(AddToHashSize, k.wantAddHash);
+        EXPECT_EQ(editor.formats.tbl.offset8, k.wantOffset8);
+        EXPECT_EQ(editor.formats.tbl.addToHashSize, k.wantAddHash);
         EXPECT_EQ(panel.maxCharsAsked, (std::vector<int>{255, 255}));
     }
 
@@ -235,11 +233,11 @@ TEST_F(SaveDialogHookTest, DestructionStoresTheOptionsWithinTheirBounds) {
     c[IdSaveQuote].checked = false;
     c[IdSaveColorApi].checked = true;
     c[IdSaveHeader].checked = false;
-    SaveDialogHook(0).OnDestroy(c);
-    EXPECT_EQ(Encoding, 2);
-    EXPECT_FALSE(QuoteValueTTF);
-    EXPECT_TRUE(ColorApiTXT);
-    EXPECT_FALSE(AddHeader);
+    SaveDialogHook(editor, 0).OnDestroy(c);
+    EXPECT_EQ(editor.formats.text.writeEncoding, TextEncoding::ANSI);
+    EXPECT_FALSE(editor.formats.text.quoteValues);
+    EXPECT_TRUE(editor.formats.text.colorMacros);
+    EXPECT_FALSE(editor.formats.text.header);
 }
 
 TEST(NamePartTest, DropsDirectoryAndExtension) {
@@ -261,7 +259,7 @@ TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
     shower.chosenPath = dir.Path(u"table.txt");
     shower.chosenFilter = 2;
 
-    OpenDialog(T1(), 0);
+    OpenDialog(T1(), 0, editor);
     ASSERT_EQ(shower.shown.size(), 1u);
     const FileDialogRequest& r = shower.shown[0];
     EXPECT_FALSE(r.save);
@@ -279,21 +277,21 @@ TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
     Fill(T1(), {{u"a", u"1"}});
     T1().FileName = u"keep.tbl";
     DialogFilterIndex = 1;
-    OpenEncoding = 3;
+    editor.formats.text.readEncoding = TextEncoding::Autodetect;
     shower.confirm = false;
     shower.chosenFilter = 2;
     shower.user = [](FakeControls& c, DialogHook&) {
         EXPECT_EQ(c[IdOpenEncoding].selected, 0);  // "Autodetect"
         c[IdOpenEncoding].selected = 2;            // "Default UTF8"
     };
-    OpenDialog(T1(), 0);
-    EXPECT_EQ(OpenEncoding, 1);
+    OpenDialog(T1(), 0, editor);
+    EXPECT_EQ(editor.formats.text.readEncoding, TextEncoding::UTF8);
     EXPECT_EQ(DialogFilterIndex, 1);
 
     shower.user = [](FakeControls&, DialogHook&) {};
     shower.confirm = true;
     shower.chosenPath.clear();
-    OpenDialog(T1(), 0);
+    OpenDialog(T1(), 0, editor);
     EXPECT_EQ(T1().FileName, u"keep.tbl");
     EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"a"}));
 }
@@ -301,7 +299,7 @@ TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
 TEST_F(FileDialogsTest, OnlyOpeningATableAsksAboutUnsavedChanges) {
     T1().Modified = true;
     view1.answer = AskAnswer::Cancel;
-    OpenDialog(T1(), 0);
+    OpenDialog(T1(), 0, editor);
     EXPECT_EQ(view1.questions.size(), 1u);
     EXPECT_TRUE(shower.shown.empty());
 
@@ -309,14 +307,14 @@ TEST_F(FileDialogsTest, OnlyOpeningATableAsksAboutUnsavedChanges) {
     // is the one named.
     ToolFileName = u"/x/glossary.txt";
     shower.confirm = false;
-    OpenDialog(T1(), 1);
-    OpenDialog(T1(), 2);
+    OpenDialog(T1(), 1, editor);
+    OpenDialog(T1(), 2, editor);
     EXPECT_EQ(view1.questions.size(), 1u);
     ASSERT_EQ(shower.shown.size(), 2u);
     EXPECT_EQ(shower.shown[0].fileName, u"glossary");
 
     view1.answer = AskAnswer::No;
-    OpenDialog(T1(), 0);
+    OpenDialog(T1(), 0, editor);
     EXPECT_EQ(view1.questions.size(), 2u);
     EXPECT_EQ(shower.shown.size(), 3u);
 }
@@ -327,7 +325,7 @@ TEST_F(FileDialogsTest, ToolModesUpdateFromTheChosenFile) {
     Fill(T2(), {{u"o0", u"-"}, {u"o1", u"S"}});
     shower.chosenPath = dir.Path(u"file.txt");
     shower.chosenFilter = 2;
-    OpenDialog(T1(), 1, u"Update Table1 from File");
+    OpenDialog(T1(), 1, editor, u"Update Table1 from File");
     EXPECT_EQ(shower.shown.back().title, u"Update Table1 from File");  // the task, not "Open"
     EXPECT_EQ(ToolFileName, dir.Path(u"file.txt"));
     EXPECT_EQ(Texts(*T1().Values), (std::vector<std::u16string>{u"a", u"E"}));
@@ -340,12 +338,12 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     Fill(T1(), {{u"k1", u"v1"}, {u"k2", u"v2"}, {u"k3", u"v3"}});
     T1().FileName = u"C:\\old\\string.tbl";
     T1().Modified = true;
-    MaxAddToHashSize = 100000;
+    editor.maxAddToHashSize = 100000;
     shower.chosenPath = dir.Path(u"saved");  // as the dialog returns it
     shower.chosenFilter = 3;
     shower.user = [](FakeControls& c, DialogHook&) { c[IdSaveAddHash].text = u"70000"; };
 
-    EXPECT_TRUE(SaveDialog(T1()));
+    EXPECT_TRUE(SaveDialog(T1(), editor));
     const FileDialogRequest& r = shower.shown[0];
     EXPECT_TRUE(r.save);
     EXPECT_EQ(r.filter, SaveFilter);
@@ -354,7 +352,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     EXPECT_EQ(r.fileName, u"string");
     EXPECT_TRUE(r.title.empty());
     EXPECT_EQ(r.defaultExtension, u"tbl");  // a typed name gets the chosen type's extension
-    EXPECT_EQ(AddToHashSize, 65533);  // the hook knew the table's 3 entries
+    EXPECT_EQ(editor.formats.tbl.addToHashSize, 65533);  // the hook knew the table's 3 entries
     EXPECT_EQ(T1().FileName, dir.Path(u"saved"));
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"saved"});
     EXPECT_FALSE(T1().Modified);
@@ -362,7 +360,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
 
     // The next dialog, of either kind, starts with the filter of this one.
     shower.confirm = false;
-    OpenDialog(T2(), 0);
+    OpenDialog(T2(), 0, editor);
     EXPECT_EQ(shower.shown.back().filterIndex, 3);
 }
 
@@ -372,7 +370,7 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
     T1().Modified = true;
     shower.chosenPath = dir.Path(u"missing-dir/out.txt");
     shower.chosenFilter = 2;
-    EXPECT_FALSE(SaveDialog(T1()));
+    EXPECT_FALSE(SaveDialog(T1(), editor));
     EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
     EXPECT_TRUE(T1().Modified);
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorWriteFile + u"\nThe folder does not exist.\n" +
@@ -381,13 +379,13 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
 
     shower.confirm = false;
     shower.chosenFilter = 1;
-    EXPECT_FALSE(SaveDialog(T1()));
+    EXPECT_FALSE(SaveDialog(T1(), editor));
     EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
     EXPECT_EQ(DialogFilterIndex, 2);  // from the confirmed, failed one
     EXPECT_EQ(settingsWritten, 0);
 
     TheFileDialogShower = nullptr;
-    EXPECT_FALSE(SaveDialog(T1()));
+    EXPECT_FALSE(SaveDialog(T1(), editor));
 }
 
 // A string file opens in the language chosen in the dialog, which is kept
@@ -404,13 +402,13 @@ TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
         EXPECT_TRUE(c[IdOpenLanguage].enabled);
         c[IdOpenLanguage].selected = 2;  // deDE
     };
-    OpenDialog(T1(), 0);
-    EXPECT_EQ(LanguageJSON, 2);
+    OpenDialog(T1(), 0, editor);
+    EXPECT_EQ(editor.formats.json.language, 2);
     EXPECT_EQ(Texts(*T1().Values), std::vector<std::u16string>{u"d"});
 
     T1().Values->Set(0, u"neu");
     shower.chosenFilter = SaveJsonFilter;
-    LanguageJSON = 0;  // the open dialog's choice is not the save dialog's
+    editor.formats.json.language = 0;  // the open dialog's choice is not the save dialog's
     shower.user = [](FakeControls& c, DialogHook&) {
         EXPECT_EQ(c[IdSaveLanguage].selected, 2);
         EXPECT_TRUE(c[IdSaveLanguage].shown);
@@ -418,16 +416,16 @@ TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
         EXPECT_FALSE(c[IdSaveOffset8].shown);
     };
     DialogFilterIndex = 1;
-    ASSERT_TRUE(SaveDialog(T1()));
+    ASSERT_TRUE(SaveDialog(T1(), editor));
     EXPECT_EQ(shower.shown.back().filterIndex, SaveJsonFilter);
     EXPECT_EQ(shower.shown.back().fileName, u"s.json");
     EXPECT_EQ(dir.Read("s.json"), "[{\"id\": 1, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"neu\"}]");
-    EXPECT_EQ(LanguageJSON, 0);
+    EXPECT_EQ(editor.formats.json.language, 0);
 
     shower.confirm = false;
     shower.user = [](FakeControls& c, DialogHook&) { EXPECT_FALSE(c[IdOpenLanguage].enabled); };
     shower.chosenFilter = 2;
-    OpenDialog(T2(), 0);
+    OpenDialog(T2(), 0, editor);
     EXPECT_EQ(shower.shown.back().filterIndex, OpenJsonFilter);
 }
 

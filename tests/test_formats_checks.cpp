@@ -28,28 +28,31 @@ protected:
 };
 
 // Writes entries (losses allowed) and reads them back as the same file.
-Entries WrittenAndRead(const TempDir& dir, const Entries& entries, TextLayout layout, TextEncoding encoding,
-                       WriteReport& report) {
+// The options are text's, in layout and encoding.
+Entries WrittenAndRead(const TempDir& dir, const Entries& entries, TextOptions text, TextLayout layout,
+                       TextEncoding encoding, WriteReport& report) {
     const std::u16string name = dir.Path(u"round.txt");
     report.allowLossy = true;
-    EXPECT_TRUE(WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), layout,
-                               encoding, &report));
+    text.layout = layout;
+    text.writeEncoding = encoding;
+    text.readEncoding = encoding == TextEncoding::ANSI ? TextEncoding::ANSI : TextEncoding::Autodetect;
+    EXPECT_TRUE(
+        WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), text, {}, &report));
     Entries back;
-    ReadTextTable(name, SinkInto(back), encoding == TextEncoding::ANSI ? TextEncoding::ANSI : TextEncoding::Autodetect,
-                  TextLayout::Tabbed);
+    ReadTextTable(name, SinkInto(back), text, {});
     return back;
 }
 
-Entries WrittenAndReadOnce(const TempDir& dir, const Entries& entries, TextLayout layout, TextEncoding encoding,
-                           WriteReport& report) {
-    Entries back = WrittenAndRead(dir, entries, layout, encoding, report);
+Entries WrittenAndReadOnce(const TempDir& dir, const Entries& entries, const TextOptions& text, TextLayout layout,
+                           TextEncoding encoding, WriteReport& report) {
+    Entries back = WrittenAndRead(dir, entries, text, layout, encoding, report);
     std::filesystem::remove(std::filesystem::path(dir.Path(u"round.txt")));
     return back;
 }
 
 bool ReadTextReport(const TempDir& dir, const char16_t* name, Entries& out, ReadReport& report,
-                    TextEncoding encoding = TextEncoding::Autodetect) {
-    return ReadTextTable(dir.Path(name), SinkInto(out), encoding, TextLayout::Tabbed, &report);
+                    const ReadLimits& limits = {}) {
+    return ReadTextTable(dir.Path(name), SinkInto(out), {}, limits, &report);
 }
 
 }  // namespace
@@ -80,14 +83,17 @@ TEST_F(FormatChecks, TheWriterFindsEachEntryItsFileCannotHoldAndRefusesTheTable)
         {"value too long", {u"k", tooLong}, TextLayout::Tabbed, TextEncoding::Unicode, TextLoss::TooLong},
         {"key too long", {std::u16string(65536, u'k'), u"v"}, TextLayout::Tabbed, TextEncoding::UTF8, TextLoss::TooLong},
     };
-    QuoteValueTTF = false;  // the unquoted tabbed case; DiabloII always quotes
+    options.text.quoteValues = false;  // the unquoted tabbed case; DiabloII always quotes
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Entries entries = {{u"first", u"ok"}, c.entry, {u"last", u"ok"}};
         const std::u16string name = dir.Path(u"out.txt");
         dir.Write("out.txt", "old");
         WriteReport report;
-        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 3, c.layout, c.encoding, &report));
+        TextOptions text = options.text;
+        text.layout = c.layout;
+        text.writeEncoding = c.encoding;
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 3, text, options.limits, &report));
         EXPECT_TRUE(report.refusedAsLossy);
         EXPECT_EQ(dir.Read("out.txt"), "old");
         EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"out.txt"});
@@ -98,10 +104,10 @@ TEST_F(FormatChecks, TheWriterFindsEachEntryItsFileCannotHoldAndRefusesTheTable)
         // The check agrees with the file: written anyway, it reads back
         // otherwise; without the entry the table comes back exactly.
         WriteReport again;
-        EXPECT_NE(WrittenAndReadOnce(dir, entries, c.layout, c.encoding, again), entries);
+        EXPECT_NE(WrittenAndReadOnce(dir, entries, options.text, c.layout, c.encoding, again), entries);
         EXPECT_EQ(again.lossCount, 1u);
         const Entries clean = {entries[0], entries[2]};
-        EXPECT_EQ(WrittenAndReadOnce(dir, clean, c.layout, c.encoding, again), clean);
+        EXPECT_EQ(WrittenAndReadOnce(dir, clean, options.text, c.layout, c.encoding, again), clean);
         EXPECT_EQ(again.lossCount, 0u);
     }
 }
@@ -109,32 +115,34 @@ TEST_F(FormatChecks, TheWriterFindsEachEntryItsFileCannotHoldAndRefusesTheTable)
 TEST_F(FormatChecks, FileWideLossesNameTheirFirstEntry) {
     // Without its own header line a file whose first line starts like the
     // header loses that line.
-    AddHeader = false;
-    QuoteValueTTF = false;
+    TextOptions text = Writing(TextLayout::Tabbed, TextEncoding::Unicode);
+    text.header = false;
+    text.quoteValues = false;
     WriteReport report;
     const Entries header = {{u"Key", u"Value"}, {u"b", u"2"}};
-    EXPECT_FALSE(CheckTextTable(SourceOf(header), 2, TextLayout::Tabbed, TextEncoding::Unicode, report));
+    EXPECT_FALSE(CheckTextTable(SourceOf(header), 2, text, {}, report));
     ASSERT_EQ(report.losses.size(), 1u);
     EXPECT_EQ(report.losses[0].entry, 0u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::ReadsAsHeader);
     // With the header line written the same table is fine.
-    AddHeader = true;
-    EXPECT_TRUE(CheckTextTable(SourceOf(header), 2, TextLayout::Tabbed, TextEncoding::Unicode, report));
-    EXPECT_EQ(WrittenAndRead(dir, header, TextLayout::Tabbed, TextEncoding::Unicode, report), header);
+    text.header = true;
+    EXPECT_TRUE(CheckTextTable(SourceOf(header), 2, text, {}, report));
+    EXPECT_EQ(WrittenAndRead(dir, header, text, TextLayout::Tabbed, TextEncoding::Unicode, report), header);
 
     // An ANSI file without a header whose first bytes are a byte-order mark
     // is read in another encoding.
     const Entries marked = {{u"\u00FF\u00FEk", u"v"}};
-    EXPECT_FALSE(CheckTextTable(SourceOf(marked), 1, TextLayout::DiabloII, TextEncoding::ANSI, report));
+    EXPECT_FALSE(CheckTextTable(SourceOf(marked), 1, Writing(TextLayout::DiabloII, TextEncoding::ANSI), {}, report));
     ASSERT_EQ(report.losses.size(), 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::StartsLikeMark);
-    EXPECT_NE(WrittenAndRead(dir, marked, TextLayout::DiabloII, TextEncoding::ANSI, report), marked);
+    EXPECT_NE(WrittenAndRead(dir, marked, text, TextLayout::DiabloII, TextEncoding::ANSI, report), marked);
 
     // Beyond the size a read takes back: that entry and every later one.
     Entries many;
     for (int i = 0; i < 100; ++i) many.emplace_back(u"key" + IntToDecimal(i), u"value");
-    MaxFileSize = 600;
-    EXPECT_FALSE(CheckTextTable(SourceOf(many), 100, TextLayout::Tabbed, TextEncoding::UTF8, report));
+    ReadLimits limits;
+    limits.maxFileSize = 600;
+    EXPECT_FALSE(CheckTextTable(SourceOf(many), 100, Writing(TextLayout::Tabbed, TextEncoding::UTF8), limits, report));
     ASSERT_FALSE(report.losses.empty());
     EXPECT_EQ(report.losses[0].reason, TextLoss::FileTooLarge);
     EXPECT_EQ(report.lossCount, 100 - report.losses[0].entry);
@@ -157,17 +165,17 @@ TEST_F(FormatChecks, TheCheckAgreesWithAWriteAndReadOfRandomTables) {
         }
         const TextLayout layout = rng() % 2 ? TextLayout::Tabbed : TextLayout::DiabloII;
         const TextEncoding encoding = encodings[rng() % 3];
-        QuoteValueTTF = rng() % 2;
-        AddHeader = rng() % 2;
+        TextOptions text;
+        text.quoteValues = rng() % 2;
+        text.header = rng() % 2;
         WriteReport report;
-        const Entries back = WrittenAndRead(dir, entries, layout, encoding, report);
+        const Entries back = WrittenAndRead(dir, entries, text, layout, encoding, report);
         // Values compare in stored form: a raw line break and its escape
         // are the same line break.
         auto stored = [](Entries e) {
-            NewlineAsLineFeed = true;
             for (auto& [k, v] : e) {
                 std::u16string s(v.size() + 1, u'\0');
-                s.resize(MacrosToColorCodes(v.c_str(), s.data(), v.size()));
+                s.resize(MacrosToColorCodes(v.c_str(), s.data(), v.size(), true));
                 v = s;
             }
             return e;
@@ -178,7 +186,7 @@ TEST_F(FormatChecks, TheCheckAgreesWithAWriteAndReadOfRandomTables) {
         for (const auto& [k, v] : back) shown += "[" + platform::ToUtf8(k) + "|" + platform::ToUtf8(v) + "]";
         ASSERT_EQ(report.lossCount == 0, stored(back) == stored(entries))
             << "round " << round << ", " << report.lossCount << " losses, layout " << static_cast<int>(layout)
-            << " encoding " << static_cast<int>(encoding) << " quote " << QuoteValueTTF << " header " << AddHeader
+            << " encoding " << static_cast<int>(encoding) << " quote " << text.quoteValues << " header " << text.header
             << "\n" << shown;
     }
 }
@@ -203,7 +211,7 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
     std::vector<std::pair<std::string, std::string>> kept;
     Bytes padded = image;
     padded.push_back(0);
-    ASSERT_TRUE(ReadTblImage(padded.data(), image.size(), SinkInto(entries), nullptr,
+    ASSERT_TRUE(ReadTblImage(padded.data(), image.size(), SinkInto(entries), {}, nullptr,
                              [&](std::string_view key, std::string_view value) {
                                  kept.resize(entries.size());
                                  kept.back() = {std::string(key), std::string(value)};
@@ -221,14 +229,14 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
         value = kept[static_cast<std::size_t>(i)].second;
     };
     Bytes again;
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again, stored));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again, {}, stored));
     EXPECT_EQ(again, image);
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 10, TotalChars(entries), again, {}));
     EXPECT_NE(again, image);
 
     // A text file cannot hold such entries.
     WriteReport report;
-    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 10, TextLayout::Tabbed, TextEncoding::UTF8, report, stored));
+    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 10, Writing(TextLayout::Tabbed, TextEncoding::UTF8), {}, report, stored));
     EXPECT_EQ(report.lossCount, 7u);
     EXPECT_EQ(report.losses[0].entry, 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::StoredForm);
@@ -273,7 +281,7 @@ TEST_F(FormatChecks, ReadsReportWhatTheySkippedOrCut) {
     image[image.size() - 3] = 0xFF;  // the "d" of the last value
     Entries tbl;
     image.push_back(0);
-    EXPECT_TRUE(ReadTblImage(image.data(), image.size() - 1, SinkInto(tbl), &report));
+    EXPECT_TRUE(ReadTblImage(image.data(), image.size() - 1, SinkInto(tbl), {}, &report));
     EXPECT_EQ(report.cutStrings, 1u);
     EXPECT_EQ(report.firstCutEntry, 1u);
 }
@@ -302,11 +310,11 @@ TEST_F(FormatChecks, IncludesStayInTheFolderOfTheFirstFile) {
         EXPECT_EQ(report.failureName, platform::FromUtf8(name));
 
         // Allowed, the same line reads the file.
-        IncludesAnywhere = true;
+        ReadLimits anywhere;
+        anywhere.includesAnywhere = true;
         out.clear();
-        EXPECT_TRUE(ReadTextReport(dir, u"mod/evil.txt", out, report));
+        EXPECT_TRUE(ReadTextReport(dir, u"mod/evil.txt", out, report, anywhere));
         EXPECT_EQ(out, (Entries{{u"m", u"0"}, {u"password", u"hunter2"}, {u"n", u"1"}}));
-        IncludesAnywhere = false;
     }
 #ifndef _WIN32
     // A link inside the folder that leads out of it is outside; one that
@@ -341,7 +349,7 @@ TEST_F(FormatChecks, IncludeBombsFailWithinTheirBudgets) {
     std::size_t delivered = 0;
     ReadReport report;
     EXPECT_FALSE(ReadTextTable(dir.Path(u"bomb.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; },
-                               TextEncoding::Autodetect, TextLayout::Tabbed, &report));
+                               {}, {}, &report));
     EXPECT_EQ(report.failure, ReadFailure::IncludeBudget);
     EXPECT_EQ(delivered, 2000u + IncludeEntryBudget);
 
@@ -349,7 +357,7 @@ TEST_F(FormatChecks, IncludeBombsFailWithinTheirBudgets) {
     dir.Write("six.txt", "#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n");
     delivered = 0;
     EXPECT_FALSE(ReadTextTable(dir.Path(u"six.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; },
-                               TextEncoding::Autodetect, TextLayout::Tabbed, &report));
+                               {}, {}, &report));
     EXPECT_EQ(report.failure, ReadFailure::IncludeBudget);
     EXPECT_EQ(delivered, 0u);
 }
@@ -360,14 +368,14 @@ TEST_F(FormatChecks, AnsiTextInADoubleByteCodePageReadsBackUnderAutodetect) {
     platform::AnsiCodePage = 936;
     const Entries entries = {{u"k1", u"\u4E2D\u6587\u8868"}, {u"k2", u"plain"}};
     WriteReport write;
-    const Entries back = WrittenAndRead(dir, entries, TextLayout::Tabbed, TextEncoding::ANSI, write);
+    const Entries back = WrittenAndRead(dir, entries, {}, TextLayout::Tabbed, TextEncoding::ANSI, write);
     EXPECT_EQ(back, entries);
     EXPECT_EQ(write.lossCount, 0u);
     EXPECT_TRUE(write.encodingMustBeNamed);
 
     Entries out;
     ReadReport read;
-    EXPECT_TRUE(ReadTextReport(dir, u"round.txt", out, read, TextEncoding::Autodetect));
+    EXPECT_TRUE(ReadTextReport(dir, u"round.txt", out, read));
     EXPECT_EQ(out, entries);
     EXPECT_EQ(read.encoding, TextEncoding::ANSI);
     EXPECT_EQ(read.encodingReason, EncodingReason::AnsiMultiByte);
@@ -382,9 +390,9 @@ TEST_F(FormatChecks, AnsiTextInADoubleByteCodePageReadsBackUnderAutodetect) {
     // named too; plain Latin text does not.
     platform::AnsiCodePage = 1252;
     write = WriteReport{};
-    WrittenAndRead(dir, {{u"k", u"\u00C3\u00A9"}}, TextLayout::Tabbed, TextEncoding::ANSI, write);
+    WrittenAndRead(dir, {{u"k", u"\u00C3\u00A9"}}, {}, TextLayout::Tabbed, TextEncoding::ANSI, write);
     EXPECT_TRUE(write.encodingMustBeNamed);
-    WrittenAndRead(dir, {{u"k", u"caf\u00E9"}}, TextLayout::Tabbed, TextEncoding::ANSI, write);
+    WrittenAndRead(dir, {{u"k", u"caf\u00E9"}}, {}, TextLayout::Tabbed, TextEncoding::ANSI, write);
     EXPECT_FALSE(write.encodingMustBeNamed);
 }
 

@@ -192,15 +192,14 @@ std::u16string RandomDisplay(std::mt19937& rng) {
 
 TEST(FastPathsTest, MacroConversionsMatchTheReference) {
     std::mt19937 rng(14);
-    const bool saved = vm::NewlineAsLineFeed;
     for (int round = 0; round < 30000; ++round) {
         const std::u16string text = RandomDisplay(rng);
         const std::size_t limit = rng() % 3 == 0 ? rng() % (text.size() + 2) : 229376;
-        vm::NewlineAsLineFeed = rng() % 2 == 0;
+        const bool lineFeeds = rng() % 2 == 0;
 
         std::vector<char16_t> got(text.size() + 1), want(text.size() + 1);
-        const std::size_t n = vm::MacrosToColorCodes(text.c_str(), got.data(), limit);
-        const std::size_t m = vmref::MacrosToColorCodes(text.c_str(), want.data(), limit);
+        const std::size_t n = vm::MacrosToColorCodes(text.c_str(), got.data(), limit, lineFeeds);
+        const std::size_t m = vmref::MacrosToColorCodes(text.c_str(), want.data(), limit, lineFeeds);
         ASSERT_EQ(n, m) << "round " << round;
         ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n + 1), want.begin()))
             << "round " << round;
@@ -218,7 +217,6 @@ TEST(FastPathsTest, MacroConversionsMatchTheReference) {
         ASSERT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(c + 1), expected.begin()))
             << "round " << round;
     }
-    vm::NewlineAsLineFeed = saved;
 }
 
 class FastTablesTest : public vmtest::FormatsTest {};
@@ -233,9 +231,9 @@ struct ListsRead {
 
 void ReadIntoLists(const std::uint8_t* image, std::size_t size, ListsRead& out, const Entries& bySink,
                    bool sinkOk, const std::vector<std::pair<std::string, std::string>>& keptBySink,
-                   const std::string& what) {
+                   const std::string& what, const vm::ReadLimits& limits = {}) {
     vm::AppendToLists receiver(out.lists.Keys, out.lists.Values);
-    out.ok = vm::ReadTblImage(image, size, receiver);
+    out.ok = vm::ReadTblImage(image, size, receiver, limits);
     ASSERT_EQ(out.ok, sinkOk) << what;
     ASSERT_EQ(out.lists.Count(), bySink.size()) << what;
     std::size_t kept = 0;
@@ -254,14 +252,16 @@ void ReadIntoLists(const std::uint8_t* image, std::size_t size, ListsRead& out, 
 
 // Writes the entries with both writers and reads the image with both
 // readers: the same bytes, the same entries.
-void ExpectSameTables(const Entries& entries, const char* what) {
+void ExpectSameTables(const Entries& entries, const char* what, const vm::TblOptions& tbl = {},
+                      const vm::ReadLimits& limits = {}) {
     const auto count = static_cast<std::int32_t>(entries.size());
     Bytes want;
-    const bool wrote = vmref::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), want);
+    const bool wrote = vmref::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), want, tbl);
     Bytes got;
-    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), got), wrote) << what;
+    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), got, tbl), wrote) << what;
     vm::TblImageBuffer large;
-    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), large), wrote) << what;
+    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), large, tbl), wrote)
+        << what;
     if (!wrote) return;
     ASSERT_EQ(got.size(), want.size()) << what;
     ASSERT_EQ(large.size(), want.size()) << what;
@@ -272,26 +272,29 @@ void ExpectSameTables(const Entries& entries, const char* what) {
     want.push_back(0);
     Entries read, expected;
     std::vector<std::pair<std::string, std::string>> kept;
-    const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read), nullptr,
+    const bool ok = vm::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(read), limits, nullptr,
                                      [&kept](std::string_view k, std::string_view v) { kept.emplace_back(k, v); });
-    ASSERT_EQ(ok, vmref::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(expected))) << what;
+    ASSERT_EQ(ok, vmref::ReadTblImage(want.data(), want.size() - 1, vmtest::SinkInto(expected), limits.maxFileSize))
+        << what;
     ASSERT_EQ(read.size(), expected.size()) << what;
     for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i], expected[i]) << what << ", entry " << i;
     ListsRead lists;
-    ReadIntoLists(want.data(), want.size() - 1, lists, read, ok, kept, what);
+    ReadIntoLists(want.data(), want.size() - 1, lists, read, ok, kept, what, limits);
 }
 
 TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTables) {
-    vm::MaxFileSize = 1u << 26;
+    vm::ReadLimits limits;
+    limits.maxFileSize = 1u << 26;
     const Entries game = vmbench::GameTable();
-    ExpectSameTables(game, "game table");
-    vm::AddToHashSize = 1;
-    vm::Offset8 = 7;
-    ExpectSameTables(Entries(game.begin(), game.begin() + 3000), "game table, one extra slot");
+    ExpectSameTables(game, "game table", {}, limits);
+    vm::TblOptions tbl;
+    tbl.addToHashSize = 1;
+    tbl.offset8 = 7;
+    ExpectSameTables(Entries(game.begin(), game.begin() + 3000), "game table, one extra slot", tbl, limits);
 
     std::mt19937 rng(15);
     for (int round = 0; round < 300; ++round) {
-        vm::AddToHashSize = static_cast<int>(rng() % 4);
+        tbl.addToHashSize = static_cast<int>(rng() % 4);
         Entries entries;
         const std::size_t count = 1 + rng() % 60;
         for (std::size_t i = 0; i < count; ++i) {
@@ -300,7 +303,7 @@ TEST_F(FastTablesTest, WriterAndReaderMatchTheReferenceOnGameShapedAndRandomTabl
             if (rng() % 7 == 0) value += RandomUnits(rng);
             entries.emplace_back(std::move(key), std::move(value));
         }
-        ExpectSameTables(entries, ("round " + std::to_string(round)).c_str());
+        ExpectSameTables(entries, ("round " + std::to_string(round)).c_str(), tbl, limits);
     }
 }
 
@@ -349,8 +352,6 @@ bool ComesBack(const std::u16string& text, bool value, std::string_view bytes) {
 // memory): the entries are the reference reader's, and an entry keeps the
 // bytes of exactly those strings that its text would not give back.
 TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
-    const bool savedNewline = vm::NewlineAsLineFeed;
-    vm::NewlineAsLineFeed = true;
     static const std::uint8_t odd[] = {0x80, 0xBF, 0xC3, 0xC0, 0xE0, 0xE4, 0xED, 0xF0, 0xF8, 0xFF,
                                        '\\', '\r', '\n', 0, 'n', 'c', 0x41};
     std::mt19937 rng(21);
@@ -371,7 +372,7 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
         }
         Bytes built;
         ASSERT_TRUE(vm::BuildTblImage(vmtest::SourceOf(entries), static_cast<std::int32_t>(count),
-                                      vmtest::TotalChars(entries), built)) << what;
+                                      vmtest::TotalChars(entries), built, {})) << what;
         const vm::TblHeader h = vm::ParseTblHeader(built.data());
         const std::size_t strings = h.DataStart, end = h.FileSize;
         // Colour codes and escapes, and letters of several bytes in the
@@ -398,7 +399,7 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
 
         Entries read, expected;
         std::vector<std::pair<std::string, std::string>> kept;
-        const bool ok = vm::ReadTblImage(image.get(), size, vmtest::SinkInto(read), nullptr,
+        const bool ok = vm::ReadTblImage(image.get(), size, vmtest::SinkInto(read), {}, nullptr,
                                          [&kept](std::string_view k, std::string_view v) { kept.emplace_back(k, v); });
         ASSERT_EQ(ok, vmref::ReadTblImage(image.get(), size, vmtest::SinkInto(expected))) << what;
         ASSERT_EQ(read, expected) << what;
@@ -419,7 +420,6 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
                 << what << ", value " << i;
         }
     }
-    vm::NewlineAsLineFeed = savedNewline;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "FormatTestUtil.h"
 #include "TestFiles.h"
 #include "formats/JsonStrings.h"
-#include "formats/Options.h"
+#include "formats/FormatOptions.h"
 
 namespace {
 
@@ -358,7 +358,7 @@ TEST(JsonFile, ReadAndWriteThroughFiles) {
     ASSERT_TRUE(dir.Write("s.json", file));
     Entries entries;
     vm::JsonDocument doc;
-    ASSERT_TRUE(vm::ReadJsonTable(dir.Path(u"s.json"), deDE, vmtest::SinkInto(entries), nullptr, &doc));
+    ASSERT_TRUE(vm::ReadJsonTable(dir.Path(u"s.json"), deDE, {}, vmtest::SinkInto(entries), nullptr, &doc));
     EXPECT_EQ(entries, (Entries{{u"a", u"A"}}));
     vm::JsonWriteRequest request{&doc, nullptr, deDE, 0};
     const vm::TableEntrySource source = [](std::int32_t, const char16_t*& k, const char16_t*& v) {
@@ -370,12 +370,12 @@ TEST(JsonFile, ReadAndWriteThroughFiles) {
     EXPECT_EQ(dir.Read("out.json"), Replace(file, "\"deDE\": \"A\"", "\"deDE\": \"B\""));
 
     vm::JsonError error;
-    EXPECT_FALSE(vm::ReadJsonTable(dir.Path(u"missing.json"), enUS, vmtest::SinkInto(entries), &error));
+    EXPECT_FALSE(vm::ReadJsonTable(dir.Path(u"missing.json"), enUS, {}, vmtest::SinkInto(entries), &error));
     EXPECT_EQ(error.problem, vm::JsonProblem::Unreadable);
-    vm::MaxFileSize = 10;
-    EXPECT_FALSE(vm::ReadJsonTable(dir.Path(u"s.json"), enUS, vmtest::SinkInto(entries), &error));
+    vm::ReadLimits limits;
+    limits.maxFileSize = 10;
+    EXPECT_FALSE(vm::ReadJsonTable(dir.Path(u"s.json"), enUS, limits, vmtest::SinkInto(entries), &error));
     EXPECT_EQ(error.problem, vm::JsonProblem::TooLarge);
-    vm::ResetOptions();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "formats/CRC.h"
 #include "formats/Global.h"
 #include "platform/Platform.h"
+#include "documents/TblObjects.h"
 #include "shell/Settings.h"
 
 using namespace vm;
@@ -58,9 +59,8 @@ Bytes SharedStrings(std::uint32_t n, std::size_t keyLength, std::size_t valueLen
     return image;
 }
 
-bool ReadTextFile(const TempDir& dir, const char16_t* name, Entries& out,
-                  TextEncoding encoding = TextEncoding::Autodetect) {
-    return ReadTextTable(dir.Path(name), SinkInto(out), encoding, TextLayout::Tabbed);
+bool ReadTextFile(const TempDir& dir, const char16_t* name, Entries& out, const ReadLimits& limits) {
+    return ReadTextTable(dir.Path(name), SinkInto(out), {}, limits);
 }
 
 }  // namespace
@@ -72,20 +72,20 @@ TEST_F(Limits, FilesAtAndJustOverMaxFileSize) {
     dir.Write("main.txt", "#\"big.txt\"\r\nm\t2\r\n");
     Entries out;
 
-    MaxFileSize = tbl.size();
-    EXPECT_TRUE(ReadTblFile(dir.Path(u"t.tbl"), SinkInto(out)));
-    MaxFileSize = tbl.size() - 1;
-    EXPECT_FALSE(ReadTblFile(dir.Path(u"t.tbl"), SinkInto(out)));
+    options.limits.maxFileSize = tbl.size();
+    EXPECT_TRUE(ReadTblFile(dir.Path(u"t.tbl"), SinkInto(out), options.limits));
+    options.limits.maxFileSize = tbl.size() - 1;
+    EXPECT_FALSE(ReadTblFile(dir.Path(u"t.tbl"), SinkInto(out), options.limits));
 
     // An included file is held to the same limit: one byte over and it
     // contributes nothing, like a missing one, without failing the read.
-    MaxFileSize = 20;
+    options.limits.maxFileSize = 20;
     out.clear();
-    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
     EXPECT_EQ(out, (Entries{{u"b", std::u16string(16, u'x')}, {u"m", u"2"}}));
-    MaxFileSize = 19;
+    options.limits.maxFileSize = 19;
     out.clear();
-    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
     EXPECT_EQ(out, (Entries{{u"m", u"2"}}));
 }
 
@@ -98,22 +98,23 @@ TEST_F(Limits, HugeSparseFilesAreRefusedWithoutReadingThem) {
     SettingsFileName = dir.Path(u"Vellumark.ini");
     ResetSettings();
     ExchangeSettings(false);
+    options.limits = WindowOptions.formats.limits;
     ResetSettings();
     SettingsFileName.clear();
-    ASSERT_EQ(MaxFileSize, 2147483647u);
+    ASSERT_EQ(options.limits.maxFileSize, 2147483647u);
     for (std::uint64_t size : {4ull << 30, (4ull << 30) + 100}) {
         dir.Write("sparse", "");
         std::error_code ec;
         std::filesystem::resize_file(dir.path() / "sparse", size, ec);
         if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
         Entries out;
-        EXPECT_FALSE(ReadTblFile(dir.Path(u"sparse"), SinkInto(out)));
-        EXPECT_FALSE(ReadTextFile(dir, u"sparse", out));
+        EXPECT_FALSE(ReadTblFile(dir.Path(u"sparse"), SinkInto(out), options.limits));
+        EXPECT_FALSE(ReadTextFile(dir, u"sparse", out, options.limits));
         dir.Write("main.txt", "#\"sparse\"\r\nk\tv\r\n");
-        EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out));
+        EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
         EXPECT_EQ(out, (Entries{{u"k", u"v"}}));
         platform::FileImage image;
-        EXPECT_EQ(platform::ReadWholeFile(dir.Path(u"sparse"), MaxFileSize, 1, image), platform::ReadStatus::TooLarge);
+        EXPECT_EQ(platform::ReadWholeFile(dir.Path(u"sparse"), options.limits.maxFileSize, 1, image), platform::ReadStatus::TooLarge);
         EXPECT_FALSE(image.data);
     }
 }
@@ -128,10 +129,13 @@ TEST_F(Limits, SharedStringsCannotFillMemory) {
     std::uint64_t units = 0;
     Bytes padded = bomb;
     padded.push_back(0);
-    EXPECT_FALSE(ReadTblImage(padded.data(), bomb.size(), [&](const char16_t* key, const char16_t* value) {
-        ++entries;
-        units += WideLength(key) + WideLength(value);
-    }));
+    EXPECT_FALSE(ReadTblImage(
+        padded.data(), bomb.size(),
+        [&](const char16_t* key, const char16_t* value) {
+            ++entries;
+            units += WideLength(key) + WideLength(value);
+        },
+        options.limits));
     EXPECT_GT(entries, 0u);
     EXPECT_LE(units, TblStringBudgetFactor * bomb.size());
     EXPECT_GE(units, TblStringBudgetFactor * bomb.size() - 2 * 65535);
@@ -146,33 +150,33 @@ TEST_F(Limits, SharedStringsCannotFillMemory) {
 
 TEST_F(Limits, IncludeLoopsStayWithinTheBudget) {
     // A file that includes itself four times would be read 4^8 times; the
-    // budget of 8 x MaxFileSize bytes stops it after a few hundred bytes.
-    MaxFileSize = 1000;
+    // budget of 8 x the size limit in bytes stops it after a few hundred bytes.
+    options.limits.maxFileSize = 1000;
     dir.Write("loop.txt", "e\tv\r\n#\"loop.txt\"\r\n#\"loop.txt\"\r\n#\"loop.txt\"\r\n#\"loop.txt\"\r\n");
     const std::size_t size = dir.Read("loop.txt").size();
     Entries out;
-    EXPECT_FALSE(ReadTextFile(dir, u"loop.txt", out));
-    EXPECT_EQ(out.size(), 1 + 8 * MaxFileSize / size);
+    EXPECT_FALSE(ReadTextFile(dir, u"loop.txt", out, options.limits));
+    EXPECT_EQ(out.size(), 1 + 8 * options.limits.maxFileSize / size);
     for (const auto& e : out) EXPECT_EQ(e, (Entry{u"e", u"v"}));
 
     // Exactly the budget is read in full. Past it, the include that does
     // not fit and every later one are skipped, the lines between them are
     // still read, and the read reports failure.
-    MaxFileSize = 100;
+    options.limits.maxFileSize = 100;
     dir.Write("i", "i\t" + std::string(95, 'x') + "\r\n");  // 100 bytes
     std::string main;
     for (int i = 0; i < 8; ++i) main += "#\"i\"\r\n";
     dir.Write("main.txt", main + "m\t1\r\n");
     out.clear();
-    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
     EXPECT_EQ(out.size(), 9u);
 
-    MaxFileSize = 250;  // 2000 bytes of budget: 20 files of 100 bytes
+    options.limits.maxFileSize = 250;  // 2000 bytes of budget: 20 files of 100 bytes
     main.clear();
     for (int i = 0; i < 21; ++i) main += "#\"i\"\r\n";
     dir.Write("main.txt", main + "m\t1\r\n#\"i\"\r\n");
     out.clear();
-    EXPECT_FALSE(ReadTextFile(dir, u"main.txt", out));
+    EXPECT_FALSE(ReadTextFile(dir, u"main.txt", out, options.limits));
     ASSERT_EQ(out.size(), 21u);
     EXPECT_EQ(out.back(), (Entry{u"m", u"1"}));
 
@@ -183,14 +187,14 @@ TEST_F(Limits, IncludeLoopsStayWithinTheBudget) {
         dir.Write("c" + n, "c" + n + "\t\r\n#\"c" + std::to_string(i + 1) + "\"\r\n");
     }
     out.clear();
-    EXPECT_TRUE(ReadTextFile(dir, u"c0", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"c0", out, options.limits));
     ASSERT_EQ(out.size(), 9u);
     EXPECT_EQ(out.back().first, u"c8");
 
     // The budget belongs to one top-level read: the next one starts afresh.
     dir.Write("main.txt", "#\"i\"\r\n");
     out.clear();
-    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
     EXPECT_EQ(out.size(), 1u);
 }
 
@@ -228,9 +232,9 @@ TEST_F(Limits, FullTablesRoundTripThroughEveryFormat) {
     // UTF-16 text (UTF-8 is written line by line like ANSI, and 70000 of
     // those lines are tested elsewhere).
     const std::u16string name = dir.Path(u"full.txt");
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 65535, TextLayout::DiabloII, TextEncoding::Unicode));
+    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 65535, Writing(TextLayout::DiabloII, TextEncoding::Unicode), options.limits));
     back.clear();
-    ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
+    ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
     EXPECT_EQ(back, entries);
 }
 
@@ -255,14 +259,14 @@ TEST_F(Limits, LongestKeysAndValuesSurviveAndOneMoreIsCut) {
     for (TextEncoding encoding : {TextEncoding::Unicode, TextEncoding::UTF8}) {
         const std::u16string name = dir.Path(u"long.txt");
         WriteReport report;
-        EXPECT_FALSE(WriteTextTable(name, SourceOf(longer), 2, TextLayout::DiabloII, encoding, &report));
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
         ASSERT_EQ(report.losses.size(), 1u);
         EXPECT_EQ(report.losses[0].entry, 1u);
         EXPECT_EQ(report.losses[0].reason, TextLoss::TooLong);
         report.allowLossy = true;
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(longer), 2, TextLayout::DiabloII, encoding, &report));
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
         back.clear();
-        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
+        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
         ASSERT_EQ(back.size(), 2u);
         EXPECT_EQ(back[0].first, ascii);
         EXPECT_EQ(back[0].second, euro + euro);
@@ -276,12 +280,12 @@ TEST_F(Limits, WriterSizesItsImageByTheTableNotByTheCallersTotal) {
     // reserve gigabytes; the image is the same as with the right total.
     const Entries entries = {{u"a", u"\\red;1"}, {u"b", u"2"}};
     Bytes right, wrong;
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, TotalChars(entries), right));
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, ~std::uint64_t{0}, wrong));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, TotalChars(entries), right, {}));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, ~std::uint64_t{0}, wrong, {}));
     EXPECT_EQ(wrong, right);
     EXPECT_LE(wrong.capacity(), 2 * 2 * 65536 + 21 + 4 + 34);
     // A total that is too small only means the image grows.
-    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, 0, wrong));
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 2, 0, wrong, {}));
     EXPECT_EQ(wrong, right);
 }
 
@@ -293,7 +297,7 @@ TEST_F(Limits, RunningOutOfMemoryFailsTheCallInsteadOfEndingTheProgram) {
     };
     Bytes tbl = TblImage({{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}, {u"d", u"4"}});
     tbl.push_back(0);
-    EXPECT_FALSE(ReadTblImage(tbl.data(), tbl.size() - 1, sink));
+    EXPECT_FALSE(ReadTblImage(tbl.data(), tbl.size() - 1, sink, options.limits));
     EXPECT_EQ(calls, 3u);
 
     // Inside an include too; the include depth is back at 0 afterwards.
@@ -301,10 +305,10 @@ TEST_F(Limits, RunningOutOfMemoryFailsTheCallInsteadOfEndingTheProgram) {
     dir.Write("main.txt", "a\t1\r\n#\"inner.txt\"\r\nd\t4\r\n");
     dir.Write("self.txt", "s\tv\r\n#\"self.txt\"\r\n");
     calls = 0;
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"main.txt"), sink, TextEncoding::Autodetect, TextLayout::Tabbed));
+    EXPECT_FALSE(ReadTextTable(dir.Path(u"main.txt"), sink, options.text, options.limits));
     EXPECT_EQ(calls, 3u);
     Entries out;
-    EXPECT_TRUE(ReadTextFile(dir, u"self.txt", out));
+    EXPECT_TRUE(ReadTextFile(dir, u"self.txt", out, options.limits));
     EXPECT_EQ(out.size(), 9u);
 
     // A writer whose source fails so leaves the old file and no temporary.
@@ -314,8 +318,8 @@ TEST_F(Limits, RunningOutOfMemoryFailsTheCallInsteadOfEndingTheProgram) {
         key = value = u"x";
         return true;
     };
-    EXPECT_FALSE(WriteTextTable(dir.Path(u"keep.txt"), source, 3, TextLayout::Tabbed, TextEncoding::UTF8));
-    EXPECT_FALSE(WriteTblFile(dir.Path(u"keep.txt"), source, 3, 6));
+    EXPECT_FALSE(WriteTextTable(dir.Path(u"keep.txt"), source, 3, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    EXPECT_FALSE(WriteTblFile(dir.Path(u"keep.txt"), source, 3, 6, {}));
     EXPECT_EQ(dir.Read("keep.txt"), "old");
     EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"inner.txt", u"keep.txt", u"main.txt", u"self.txt"}));
 }

@@ -14,11 +14,7 @@ using namespace vmtest;
 
 namespace {
 
-class Tbl : public ::testing::Test {
-protected:
-    void SetUp() override { ResetOptions(); }
-    void TearDown() override { ResetOptions(); }
-};
+class Tbl : public ::testing::Test {};
 
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -40,15 +36,14 @@ std::u16string RandomText(std::mt19937& rng, std::size_t maxLength, bool ascii) 
 }
 
 // The plain linear-probing placement, slot by slot.
-Bytes ReferenceImage(const Entries& entries) {
+Bytes ReferenceImage(const Entries& entries, const TblOptions& options) {
     const std::uint32_t n = static_cast<std::uint32_t>(entries.size());
-    const std::uint32_t h = n + static_cast<std::uint32_t>(AddToHashSize);
+    const std::uint32_t h = n + static_cast<std::uint32_t>(options.addToHashSize);
     const std::uint32_t dataStart = 21 + 2 * n + 17 * h;
     Bytes image(dataStart, 0);
     std::uint32_t longest = 0;
     std::vector<char> key(65536), value(65536);
     std::vector<char16_t> stored(229376);
-    NewlineAsLineFeed = true;
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::size_t k = Utf16ToUtf8(key.data(), key.size(), entries[i].first.c_str(), 65536);
         const std::uint32_t home = TblKeyHash(reinterpret_cast<const std::uint8_t*>(key.data()), k, h);
@@ -58,7 +53,7 @@ Bytes ReferenceImage(const Entries& entries) {
             slot = (slot + 1) % h;
         }
         longest = std::max(longest, run);
-        const std::size_t units = MacrosToColorCodes(entries[i].second.c_str(), stored.data(), 229375);
+        const std::size_t units = MacrosToColorCodes(entries[i].second.c_str(), stored.data(), 229375, true);
         const std::size_t v = Utf16ToUtf8(value.data(), value.size(), stored.data(), units);
         const std::size_t node = 21 + 2 * n + 17 * slot;
         Put16(image, 21 + 2 * i, slot);
@@ -73,7 +68,7 @@ Bytes ReferenceImage(const Entries& entries) {
     }
     Put16(image, 2, n);
     Put32(image, 4, h);
-    image[8] = static_cast<std::uint8_t>(Offset8);
+    image[8] = static_cast<std::uint8_t>(options.offset8);
     Put32(image, 9, dataStart);
     Put32(image, 13, longest + 1);
     Put32(image, 17, static_cast<std::uint32_t>(image.size()));
@@ -134,9 +129,10 @@ TEST_F(Tbl, StoresValuesInStoredForm) {
 }
 
 TEST_F(Tbl, AddToHashSizeAndOffset8ShapeTheHeader) {
-    AddToHashSize = 10;
-    Offset8 = 7;
-    const Bytes image = TblImage({{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}});
+    TblOptions options;
+    options.addToHashSize = 10;
+    options.offset8 = 7;
+    const Bytes image = TblImage({{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}}, options);
     const TblHeader h = ParseTblHeader(image.data());
     EXPECT_EQ(h.HashSize, 13u);
     EXPECT_EQ(h.DataStart, 248u);
@@ -149,23 +145,26 @@ TEST_F(Tbl, AddToHashSizeAndOffset8ShapeTheHeader) {
 TEST_F(Tbl, RefusesTablesItCannotWrite) {
     Bytes image;
     const Entries one = {{u"a", u"b"}};
-    EXPECT_FALSE(BuildTblImage(SourceOf(one), 0, 0, image));
-    EXPECT_FALSE(BuildTblImage(SourceOf(one), 65536, 0, image));
-    EXPECT_FALSE(BuildTblImage(nullptr, 1, 0, image));
-    EXPECT_FALSE(BuildTblImage([](std::int32_t, const char16_t*&, const char16_t*&) { return false; }, 1, 0, image));
+    EXPECT_FALSE(BuildTblImage(SourceOf(one), 0, 0, image, {}));
+    EXPECT_FALSE(BuildTblImage(SourceOf(one), 65536, 0, image, {}));
+    EXPECT_FALSE(BuildTblImage(nullptr, 1, 0, image, {}));
+    EXPECT_FALSE(
+        BuildTblImage([](std::int32_t, const char16_t*&, const char16_t*&) { return false; }, 1, 0, image, {}));
 
     // Slot numbers above 65535 would not fit the index words.
     Entries many(65500, {u"k", u"v"});
-    AddToHashSize = 37;
-    EXPECT_FALSE(BuildTblImage(SourceOf(many), 65500, TotalChars(many), image));
-    AddToHashSize = 36;
-    EXPECT_TRUE(BuildTblImage(SourceOf(many), 65500, TotalChars(many), image));
+    TblOptions options;
+    options.addToHashSize = 37;
+    EXPECT_FALSE(BuildTblImage(SourceOf(many), 65500, TotalChars(many), image, options));
+    options.addToHashSize = 36;
+    EXPECT_TRUE(BuildTblImage(SourceOf(many), 65500, TotalChars(many), image, options));
 }
 
 TEST_F(Tbl, PlacementMatchesPlainLinearProbing) {
     std::mt19937 rng(7);
     for (int round = 0; round < 6; ++round) {
-        AddToHashSize = round % 3 == 0 ? 0 : round * 5;
+        TblOptions options;
+        options.addToHashSize = round % 3 == 0 ? 0 : round * 5;
         Entries entries;
         const int count = 1 + round * 400;
         for (int i = 0; i < count; ++i) {
@@ -175,7 +174,7 @@ TEST_F(Tbl, PlacementMatchesPlainLinearProbing) {
                                                  std::u16string(static_cast<std::size_t>(i / 26 % 5), u'z');
             entries.emplace_back(key, RandomText(rng, 30, false));
         }
-        EXPECT_EQ(TblImage(entries), ReferenceImage(entries)) << "round " << round;
+        EXPECT_EQ(TblImage(entries, options), ReferenceImage(entries, options)) << "round " << round;
     }
 }
 
@@ -208,11 +207,11 @@ TEST_F(Tbl, ReaderAppliesItsSizeChecks) {
     EXPECT_TRUE(ReadTbl(TblImage({{u"x", u""}}), out));
 
     Bytes image = TblImage({{u"x", u"yz"}});
-    MaxFileSize = image.size();
-    EXPECT_TRUE(ReadTbl(image, out));
-    MaxFileSize = image.size() - 1;
-    EXPECT_FALSE(ReadTbl(image, out));
-    MaxFileSize = 4194304;
+    ReadLimits limits;
+    limits.maxFileSize = image.size();
+    EXPECT_TRUE(ReadTbl(image, out, limits));
+    limits.maxFileSize = image.size() - 1;
+    EXPECT_FALSE(ReadTbl(image, out, limits));
 
     // A checksum that does not match is not looked at.
     image[0] ^= 0xFF;
@@ -246,9 +245,10 @@ TEST_F(Tbl, ReaderRejectsBrokenHeaders) {
         if (d.indexToZero) {
             for (int i = 0; i < 3; ++i) Put16(image, 21 + 2 * i, 0);
         }
-        MaxFileSize = d.hugeLimit ? ~std::uint64_t{0} : 4194304;
+        ReadLimits limits;
+        if (d.hugeLimit) limits.maxFileSize = ~std::uint64_t{0};
         Entries out;
-        EXPECT_EQ(ReadTbl(image, out), d.ok) << d.what;
+        EXPECT_EQ(ReadTbl(image, out, limits), d.ok) << d.what;
     }
 }
 

@@ -19,9 +19,14 @@ namespace {
 
 class TextTable : public FormatsTest {};
 
-Entries Parse(const std::string& text, TextEncoding encoding = TextEncoding::Autodetect) {
+Entries Parse(const std::string& text, TextEncoding encoding = TextEncoding::Autodetect,
+              const std::string& headers = TextOptions{}.skippedHeaders) {
+    TextOptions options = Reading(encoding);
+    options.skippedHeaders = headers;
+    Bytes padded = BytesOf(text);
+    padded.insert(padded.end(), 4, 0);
     Entries out;
-    EXPECT_TRUE(ReadText(BytesOf(text), out, encoding));
+    EXPECT_TRUE(ReadTextImage(padded.data(), text.size(), u"", SinkInto(out), options, {}));
     return out;
 }
 
@@ -71,11 +76,11 @@ TEST_F(TextTable, SkipsTheHeaderLine) {
     EXPECT_EQ(Parse("Key\tValues and more\r\na\tb"), (Entries{{u"a", u"b"}}));
     EXPECT_EQ(Parse("Other\tHeader\r\na\tb"), (Entries{{u"Other", u"Header"}, {u"a", u"b"}}));
 
-    HeadersTTF = "Id\tText,Key\tValue";
-    EXPECT_EQ(Parse("Key\tValue\na\tb").size(), 1u);
-    EXPECT_EQ(Parse("Id\tText\na\tb").size(), 1u);
-    HeadersTTF = ",Key\tValue";  // an empty first item ends the search
-    EXPECT_EQ(Parse("Key\tValue\na\tb").size(), 2u);
+    const std::string two = "Id\tText,Key\tValue";
+    EXPECT_EQ(Parse("Key\tValue\na\tb", TextEncoding::Autodetect, two).size(), 1u);
+    EXPECT_EQ(Parse("Id\tText\na\tb", TextEncoding::Autodetect, two).size(), 1u);
+    // An empty first item ends the search.
+    EXPECT_EQ(Parse("Key\tValue\na\tb", TextEncoding::Autodetect, ",Key\tValue").size(), 2u);
 }
 
 TEST_F(TextTable, DetectsTheEncoding) {
@@ -121,14 +126,14 @@ TEST_F(TextTable, ExplicitUtf8StopsWithAFailureAtBadBytes) {
 TEST_F(TextTable, RefusesMissingEmptyAndOversizedFiles) {
     TempDir dir;
     Entries out;
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"missing.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
+    EXPECT_FALSE(ReadTextTable(dir.Path(u"missing.txt"), SinkInto(out), options.text, options.limits));
     dir.Write("empty.txt", "");
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"empty.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
+    EXPECT_FALSE(ReadTextTable(dir.Path(u"empty.txt"), SinkInto(out), options.text, options.limits));
     dir.Write("big.txt", std::string(101, 'a'));
-    MaxFileSize = 100;
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"big.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
-    MaxFileSize = 101;
-    EXPECT_TRUE(ReadTextTable(dir.Path(u"big.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
+    options.limits.maxFileSize = 100;
+    EXPECT_FALSE(ReadTextTable(dir.Path(u"big.txt"), SinkInto(out), options.text, options.limits));
+    options.limits.maxFileSize = 101;
+    EXPECT_TRUE(ReadTextTable(dir.Path(u"big.txt"), SinkInto(out), options.text, options.limits));
 }
 
 TEST_F(TextTable, IncludesReadBesideTheIncludingFile) {
@@ -137,21 +142,25 @@ TEST_F(TextTable, IncludesReadBesideTheIncludingFile) {
     dir.Write("sub/main.txt", "m1\ta\r\n#include \"inner.txt\"\r\nm2\tb\r\n#\"missing.txt\"\r\n");
     dir.Write("self.txt", "s\tv\r\n#\"self.txt\"\r\n");
     Entries out;
-    EXPECT_TRUE(ReadTextTable(dir.Path(u"sub/main.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
+    EXPECT_TRUE(ReadTextTable(dir.Path(u"sub/main.txt"), SinkInto(out), options.text, options.limits));
     EXPECT_EQ(out, (Entries{{u"m1", u"a"}, {u"i1", u"x"}, {u"i2", u"y"}, {u"m2", u"b"}}));
 
     // A file that includes itself stops after eight nested levels.
     out.clear();
-    EXPECT_TRUE(ReadTextTable(dir.Path(u"self.txt"), SinkInto(out), TextEncoding::Autodetect, TextLayout::Tabbed));
+    EXPECT_TRUE(ReadTextTable(dir.Path(u"self.txt"), SinkInto(out), options.text, options.limits));
     EXPECT_EQ(out.size(), 9u);
 }
 
 namespace {
 
-Bytes WriteBytes(const Entries& entries, TextLayout layout, TextEncoding encoding, WriteReport* report = nullptr) {
+Bytes WriteBytes(const Entries& entries, TextOptions options, TextLayout layout, TextEncoding encoding,
+                 WriteReport* report = nullptr) {
+    options.layout = layout;
+    options.writeEncoding = encoding;
     TempDir dir;
     const std::u16string name = dir.Path(u"out.txt");
-    EXPECT_TRUE(WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), layout, encoding, report));
+    EXPECT_TRUE(
+        WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), options, {}, report));
     return BytesOf(dir.Read("out.txt"));
 }
 
@@ -159,55 +168,55 @@ Bytes WriteBytes(const Entries& entries, TextLayout layout, TextEncoding encodin
 
 TEST_F(TextTable, WritesTheWorkedExamples) {
     const Entries ab = {{u"a", u"b"}};
-    EXPECT_EQ(WriteBytes(ab, TextLayout::Tabbed, TextEncoding::UTF8),
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::UTF8),
               Hex("EF BB BF 4B 65 79 09 56 61 6C 75 65 0D 0A 61 09 22 62 22 0D 0A"));
-    QuoteValueTTF = false;
-    AddHeader = false;
-    EXPECT_EQ(WriteBytes(ab, TextLayout::Tabbed, TextEncoding::Unicode), Hex("FF FE 61 00 09 00 62 00 0D 00 0A 00"));
+    options.text.quoteValues = false;
+    options.text.header = false;
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode), Hex("FF FE 61 00 09 00 62 00 0D 00 0A 00"));
     // UTF-8 and ANSI tabbed files carry the header whatever AddHeader says.
-    EXPECT_EQ(WriteBytes(ab, TextLayout::Tabbed, TextEncoding::ANSI), BytesOf("Key\tValue\r\na\tb\r\n"));
-    EXPECT_EQ(WriteBytes(ab, TextLayout::DiabloII, TextEncoding::ANSI), Hex("61 2C 09 2C 09 22 62 22 0D 0A"));
-    AddHeader = true;
-    EXPECT_EQ(WriteBytes(ab, TextLayout::DiabloII, TextEncoding::Unicode),
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::ANSI), BytesOf("Key\tValue\r\na\tb\r\n"));
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::DiabloII, TextEncoding::ANSI), Hex("61 2C 09 2C 09 22 62 22 0D 0A"));
+    options.text.header = true;
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::DiabloII, TextEncoding::Unicode),
               Utf16Bytes(u"a,\t,\t\"b\"\r\n", true));
-    EXPECT_EQ(WriteBytes(ab, TextLayout::Tabbed, TextEncoding::Unicode), Utf16Bytes(u"Key\tValue\r\na\tb\r\n", true));
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode), Utf16Bytes(u"Key\tValue\r\na\tb\r\n", true));
 }
 
 TEST_F(TextTable, WriterConvertsValuesAsTheOptionsSay) {
     const Entries grey = {{u"k", u"\\grey;a\\nb"}};
-    ColorApiTXT = false;
-    EXPECT_EQ(WriteBytes(grey, TextLayout::DiabloII, TextEncoding::UTF8),
+    options.text.colorMacros = false;
+    EXPECT_EQ(WriteBytes(grey, options.text, TextLayout::DiabloII, TextEncoding::UTF8),
               Hex("EF BB BF 6B 2C 09 2C 09 22 C3 BF 63 30 61 5C 6E 62 22 0D 0A"));
-    EXPECT_EQ(WriteBytes(grey, TextLayout::DiabloII, TextEncoding::ANSI), BytesOf("k,\t,\t\"\\grey;a\\nb\"\r\n"));
+    EXPECT_EQ(WriteBytes(grey, options.text, TextLayout::DiabloII, TextEncoding::ANSI), BytesOf("k,\t,\t\"\\grey;a\\nb\"\r\n"));
 
     // Raw line breaks never split a line (a carriage return is lost).
-    ColorApiTXT = true;
+    options.text.colorMacros = true;
     const Entries raw = {{u"k", u"one\r\ntwo\nthree\rfour"}};
     WriteReport lossy;
     lossy.allowLossy = true;
-    EXPECT_EQ(WriteBytes(raw, TextLayout::DiabloII, TextEncoding::ANSI, &lossy), BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
+    EXPECT_EQ(WriteBytes(raw, options.text, TextLayout::DiabloII, TextEncoding::ANSI, &lossy), BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
     EXPECT_EQ(lossy.lossCount, 1u);
 
     // The header is widened from the ANSI code page and written in the
     // file's own encoding.
-    HeaderTTF = "Cl\xE9\tValeur";
-    const Bytes utf8 = WriteBytes({{u"a", u"b"}}, TextLayout::Tabbed, TextEncoding::UTF8);
+    options.text.headerLine = "Cl\xE9\tValeur";
+    const Bytes utf8 = WriteBytes({{u"a", u"b"}}, options.text, TextLayout::Tabbed, TextEncoding::UTF8);
     EXPECT_EQ(Bytes(utf8.begin(), utf8.begin() + 14), Hex("EF BB BF 43 6C C3 A9 09 56 61 6C 65 75 72"));
-    const Bytes ansi = WriteBytes({{u"a", u"b"}}, TextLayout::Tabbed, TextEncoding::ANSI);
+    const Bytes ansi = WriteBytes({{u"a", u"b"}}, options.text, TextLayout::Tabbed, TextEncoding::ANSI);
     EXPECT_EQ(Bytes(ansi.begin(), ansi.begin() + 10), BytesOf("Cl\xE9\tValeur"));
 }
 
 TEST_F(TextTable, AnsiWriterReportsReplacementsAndCutsAtCharacters) {
     WriteReport report;
     report.allowLossy = true;
-    EXPECT_EQ(WriteBytes({{u"k", u"\u0416x"}}, TextLayout::DiabloII, TextEncoding::ANSI, &report),
+    EXPECT_EQ(WriteBytes({{u"k", u"\u0416x"}}, options.text, TextLayout::DiabloII, TextEncoding::ANSI, &report),
               BytesOf("k,\t,\t\"?x\"\r\n"));
     EXPECT_TRUE(report.replaced);
     ASSERT_EQ(report.losses.size(), 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::NotInCodePage);
 
     const std::u16string longKey(70000, u'k');
-    const Bytes out = WriteBytes({{longKey, u"v"}}, TextLayout::DiabloII, TextEncoding::ANSI, &report);
+    const Bytes out = WriteBytes({{longKey, u"v"}}, options.text, TextLayout::DiabloII, TextEncoding::ANSI, &report);
     EXPECT_FALSE(report.replaced);
     ASSERT_EQ(report.losses.size(), 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::TooLong);
@@ -219,14 +228,14 @@ TEST_F(TextTable, WriterRefusesAndKeepsTheOldFile) {
     const std::u16string name = dir.Path(u"keep.txt");
     dir.Write("keep.txt", "old contents");
     const Entries none;
-    EXPECT_FALSE(WriteTextTable(name, SourceOf(none), 0, TextLayout::Tabbed, TextEncoding::UTF8));
-    EXPECT_FALSE(WriteTextTable(u"", SourceOf(none), 1, TextLayout::Tabbed, TextEncoding::UTF8));
+    EXPECT_FALSE(WriteTextTable(name, SourceOf(none), 0, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    EXPECT_FALSE(WriteTextTable(u"", SourceOf(none), 1, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
     EXPECT_EQ(dir.Read("keep.txt"), "old contents");
 
     // A longer old file is replaced by exactly the new text.
     dir.Write("keep.txt", std::string(1000, 'x'));
     const Entries ab = {{u"a", u"b"}};
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(ab), 1, TextLayout::DiabloII, TextEncoding::ANSI));
+    ASSERT_TRUE(WriteTextTable(name, SourceOf(ab), 1, Writing(TextLayout::DiabloII, TextEncoding::ANSI), options.limits));
     EXPECT_EQ(dir.Read("keep.txt"), "a,\t,\t\"b\"\r\n");
 }
 
@@ -251,9 +260,9 @@ TEST_F(TextTable, RoundTripsRandomTablesInEveryLayoutAndEncoding) {
         }
         TempDir dir;
         const std::u16string name = dir.Path(u"t.txt");
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), count, layout, encoding));
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), count, Writing(layout, encoding), options.limits));
         Entries back;
-        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
+        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
         EXPECT_EQ(back, entries) << "round " << round;
 
         // tbl -> text -> tbl gives the same .tbl bytes.
@@ -267,10 +276,10 @@ TEST_F(TextTable, WritesSeventyThousandLinesInOrder) {
     for (int i = 0; i < 70000; ++i) entries.emplace_back(u"k" + IntToDecimal(i), u"v");
     TempDir dir;
     const std::u16string name = dir.Path(u"big.txt");
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 70000, TextLayout::Tabbed, TextEncoding::UTF8));
+    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 70000, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
     Entries back;
-    MaxFileSize = 1u << 26;
-    ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
+    options.limits.maxFileSize = 1u << 26;
+    ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
     EXPECT_EQ(back, entries);
 }
 
@@ -279,19 +288,19 @@ TEST_F(TextTable, HugeValuesStayInsideEveryBuffer) {
     // overrun (the sanitizers watch the buffers).
     const std::u16string huge(300000, u'\u00E9');
     const Entries entries = {{u"k", huge}, {u"next", u"v"}};
-    MaxFileSize = 1u << 26;
+    options.limits.maxFileSize = 1u << 26;
     for (TextEncoding encoding : {TextEncoding::Unicode, TextEncoding::UTF8, TextEncoding::ANSI}) {
         TempDir dir;
         const std::u16string name = dir.Path(u"huge.txt");
         WriteReport report;
-        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 2, TextLayout::DiabloII, encoding, &report));
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
         EXPECT_TRUE(report.refusedAsLossy);
         EXPECT_FALSE(fs::exists(fs::path(name)));
         report.allowLossy = true;
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, TextLayout::DiabloII, encoding, &report));
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
         EXPECT_EQ(report.lossCount, 1u);
         Entries back;
-        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), TextEncoding::Autodetect, TextLayout::Tabbed));
+        ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
         ASSERT_EQ(back.size(), 2u);
         EXPECT_EQ(back[0].second, std::u16string(65536, u'\u00E9'));
         EXPECT_EQ(back[1], (Entry{u"next", u"v"}));

@@ -179,9 +179,8 @@ std::u16string ToMacros(const std::u16string& stored, std::size_t limit = 229376
 }
 
 std::u16string ToCodes(const std::u16string& display, bool lineFeed) {
-    NewlineAsLineFeed = lineFeed;
     std::vector<char16_t> dest(display.size() + 1);
-    const std::size_t n = MacrosToColorCodes(display.c_str(), dest.data(), 229376);
+    const std::size_t n = MacrosToColorCodes(display.c_str(), dest.data(), 229376, lineFeed);
     return std::u16string(dest.data(), n);
 }
 
@@ -224,5 +223,4 @@ TEST(ColorMacros, LimitAndMalformedWords) {
     EXPECT_EQ(ToCodes(u"\\\\red;", true), u"\\\u00FFc1");
     // With line feeds off only the macro words change.
     EXPECT_EQ(ToCodes(u"\\grey;a\\nb", false), u"\u00FFc0a\\nb");
-    NewlineAsLineFeed = false;
 }

@@ -172,7 +172,7 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             case 7: ToggleMark(p, first); break;
             case 8: CopyValues(p); break;
             case 9: CopyTimeDialogs(p); break;
-            case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate); break;
+            case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate, options); break;
             case 11: {
                 HistoryStep both(StepKind::Insert, p, last - first + 1);
                 InsertEntries(p, first, last);
@@ -290,8 +290,8 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     TempDir dir;
     ASSERT_TRUE(dir.Write("t1.txt", "Key\tValue\nk0\tzero\nk1\tone\nk2\ttwo\n"));
     T1().FileName = dir.Path(u"t1.txt");
-    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText));
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"loaded.tbl"), FormatTbl));
+    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText, options));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"loaded.tbl"), FormatTbl, options));
     const std::string original = dir.Read("loaded.tbl");
     Fill(T2(), {{u"k0", u"null"}, {u"k1", u"eins"}});
 
@@ -317,12 +317,12 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     EXPECT_FALSE(CanUndo(T1()));
     EXPECT_EQ(RedoName(T1()), u"Clear 3 entries");
     EXPECT_EQ(view1.calls.back(), "select rows 0 4 focus 0");
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"again.tbl"), FormatTbl));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"again.tbl"), FormatTbl, options));
     EXPECT_EQ(dir.Read("again.tbl"), original);
 
     // A save moves the saved point: redo is now the change, undo goes back.
     ASSERT_TRUE(Redo(T1()));
-    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"cleared.tbl"), FormatTbl));
+    ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"cleared.tbl"), FormatTbl, options));
     EXPECT_FALSE(T1().Modified);
     ASSERT_TRUE(Undo(T1()));
     EXPECT_TRUE(T1().Modified);
@@ -347,7 +347,7 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     }
     EXPECT_EQ(T2().Count(), 3u);
     T1().FileName = dir.Path(u"t1.txt");
-    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText));
+    ASSERT_TRUE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_FALSE(CanUndo(T1()));
     EXPECT_FALSE(CanRedo(T1()));
     ASSERT_TRUE(Undo(T2()));

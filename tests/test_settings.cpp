@@ -11,7 +11,7 @@
 #include "TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
-#include "formats/Options.h"
+#include "documents/TblObjects.h"
 #include "shell/Settings.h"
 
 using vmtest::TempDir;
@@ -49,7 +49,6 @@ struct RecordingHost final : vm::SettingsHost {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        vm::ResetOptions();
         vm::ResetSettings();
         vm::TheSettingsHost = &host;
         vm::SettingsFileName = dir.Path(u"Vellumark.ini");
@@ -57,7 +56,6 @@ protected:
     void TearDown() override {
         vm::TheSettingsHost = nullptr;
         vm::SettingsFileName.clear();
-        vm::ResetOptions();
         vm::ResetSettings();
     }
     void WriteIni(const std::string& lines) { dir.Write("Vellumark.ini", "[GENERAL]\r\n" + lines); }
@@ -80,7 +78,7 @@ protected:
 };
 
 TEST_F(SettingsTest, FirstStartWithoutAFile) {
-    vm::MaxFileSize = 1;
+    vm::WindowOptions.formats.limits.maxFileSize = 1;
     vm::ExchangeSettings(false);
     const std::vector<std::string> expected = {
         "add English", "hide placeholder", "check 14", "check 13", "uncheck 11", "check 11",
@@ -89,8 +87,8 @@ TEST_F(SettingsTest, FirstStartWithoutAFile) {
     EXPECT_FALSE(vm::StartupPass);
     EXPECT_EQ(vm::LanguageCount, 0);
     EXPECT_EQ(vm::ViewMode, vm::ViewTwoTables);
-    EXPECT_EQ(vm::MaxFileSize, 4194304u);
-    EXPECT_EQ(vm::HeaderTTF, "Key\tValue");
+    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
+    EXPECT_EQ(vm::WindowOptions.formats.text.headerLine, "Key\tValue");
     EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");  // a reading pass writes nothing
 
     // Later passes neither build the menu again nor open the files.
@@ -123,13 +121,12 @@ TEST_F(SettingsTest, RangeRulesOnReading) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
-        vm::ResetOptions();
         vm::ResetSettings();
         WriteIni(c.lines);
         vm::ExchangeSettings(false);
-        EXPECT_EQ(vm::Offset8, c.offset8);
-        EXPECT_EQ(vm::AddToHashSize, c.addToHash);
-        EXPECT_EQ(vm::Encoding, c.encoding);
+        EXPECT_EQ(vm::WindowOptions.formats.tbl.offset8, c.offset8);
+        EXPECT_EQ(vm::WindowOptions.formats.tbl.addToHashSize, c.addToHash);
+        EXPECT_EQ(static_cast<int>(vm::WindowOptions.formats.text.writeEncoding), c.encoding);
         EXPECT_EQ(vm::ViewMode, c.viewMode);
     }
 }
@@ -177,23 +174,23 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
 TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     WriteIni("Languages=Deutsch\r\nMaxFileSize=100000000\r\nNotAskChange=1\r\nColorApiTXT=0\r\n");
     vm::ExchangeSettings(false);
-    EXPECT_EQ(vm::MaxFileSize, 100000000u);  // a hand-set limit holds until the next write
-    EXPECT_TRUE(vm::NotAskChange);
-    EXPECT_FALSE(vm::ColorApiTXT);
+    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 100000000u);  // a hand-set limit holds until the next write
+    EXPECT_TRUE(vm::WindowOptions.notAskChange);
+    EXPECT_FALSE(vm::WindowOptions.formats.text.colorMacros);
     EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 14"), host.calls.end());
     EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 13"), host.calls.end());
 
     // The view mode the user picks, then the writing pass.
     vm::ViewMode = vm::ViewOnlyTable2;
-    vm::Offset8 = 7;
-    vm::Encoding = 1;
-    vm::HeaderTTF = "Id\tText";
-    vm::IncludesAnywhere = true;
-    vm::LanguageJSON = 11;
-    vm::NewIdJSON = 90000;
+    vm::WindowOptions.formats.tbl.offset8 = 7;
+    vm::WindowOptions.formats.text.writeEncoding = vm::TextEncoding::UTF8;
+    vm::WindowOptions.formats.text.headerLine = "Id\tText";
+    vm::WindowOptions.formats.limits.includesAnywhere = true;
+    vm::WindowOptions.formats.json.language = 11;
+    vm::WindowOptions.formats.json.firstId = 90000;
     host.calls.clear();
     vm::ExchangeSettings(true);
-    EXPECT_EQ(vm::MaxFileSize, 4194304u);
+    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
 
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
@@ -205,21 +202,21 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
-    vm::ResetOptions();
+    vm::WindowOptions = vm::EditorOptions{};
     vm::ViewMode = vm::ViewTwoTables;
-    vm::MaxFileSize = 5;
+    vm::WindowOptions.formats.limits.maxFileSize = 5;
     vm::ExchangeSettings(false);
-    EXPECT_EQ(vm::MaxFileSize, 4194304u);
+    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(vm::ViewMode, vm::ViewOnlyTable2);
-    EXPECT_EQ(vm::Offset8, 7);
-    EXPECT_EQ(vm::Encoding, 1);
-    EXPECT_TRUE(vm::NotAskChange);
-    EXPECT_FALSE(vm::ColorApiTXT);
-    EXPECT_EQ(vm::HeaderTTF, "Id\tText");
-    EXPECT_EQ(vm::HeadersTTF, "Key\tValue");
-    EXPECT_TRUE(vm::IncludesAnywhere);
-    EXPECT_EQ(vm::LanguageJSON, 11);
-    EXPECT_EQ(vm::NewIdJSON, 90000);
+    EXPECT_EQ(vm::WindowOptions.formats.tbl.offset8, 7);
+    EXPECT_EQ(vm::WindowOptions.formats.text.writeEncoding, vm::TextEncoding::UTF8);
+    EXPECT_TRUE(vm::WindowOptions.notAskChange);
+    EXPECT_FALSE(vm::WindowOptions.formats.text.colorMacros);
+    EXPECT_EQ(vm::WindowOptions.formats.text.headerLine, "Id\tText");
+    EXPECT_EQ(vm::WindowOptions.formats.text.skippedHeaders, "Key\tValue");
+    EXPECT_TRUE(vm::WindowOptions.formats.limits.includesAnywhere);
+    EXPECT_EQ(vm::WindowOptions.formats.json.language, 11);
+    EXPECT_EQ(vm::WindowOptions.formats.json.firstId, 90000);
     EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
 }
 

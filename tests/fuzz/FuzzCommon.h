@@ -117,9 +117,8 @@ inline bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // Display form to stored form and back, with the newline rule given.
 inline std::u16string ToStored(const std::u16string& display, bool newlineAsLineFeed) {
-    vm::NewlineAsLineFeed = newlineAsLineFeed;
     std::u16string out(display.size() + 1, u'\0');
-    out.resize(vm::MacrosToColorCodes(display.c_str(), out.data(), display.size()));
+    out.resize(vm::MacrosToColorCodes(display.c_str(), out.data(), display.size(), newlineAsLineFeed));
     return out;
 }
 

@@ -4,7 +4,7 @@
 
 #include "FuzzCommon.h"
 #include "documents/History.h"
-#include "formats/Options.h"
+#include "formats/FormatOptions.h"
 #include "shell/Settings.h"
 
 namespace {
@@ -33,10 +33,12 @@ struct Snapshot {
 
 Snapshot Take() {
     const vm::WindowLayout& l = vm::Layout;
-    return {vm::MaxFileSize, vm::MaxUndoSize, vm::AddToHashSize, vm::MaxAddToHashSize, vm::Offset8, vm::Encoding,
-            vm::ViewMode, vm::Language, vm::NotAskChange, vm::QuoteValueTTF, vm::ColorApiTXT, vm::IncludesAnywhere,
-            vm::HeaderTTF, vm::HeadersTTF, vm::LanguageJSON, vm::NewIdJSON,
-            l.left, l.top, l.width, l.height, l.keyColumnWidth, l.maximized};
+    const vm::EditorOptions& e = vm::WindowOptions;
+    const vm::FormatOptions& o = e.formats;
+    return {o.limits.maxFileSize, vm::MaxUndoSize, o.tbl.addToHashSize, e.maxAddToHashSize, o.tbl.offset8,
+            static_cast<int>(o.text.writeEncoding), vm::ViewMode, vm::Language, e.notAskChange, o.text.quoteValues,
+            o.text.colorMacros, o.limits.includesAnywhere, o.text.headerLine, o.text.skippedHeaders, o.json.language,
+            static_cast<int>(o.json.firstId), l.left, l.top, l.width, l.height, l.keyColumnWidth, l.maximized};
 }
 
 // Prints every option, for the report of a failed check.
@@ -65,9 +67,7 @@ vmfuzz::ScratchDir& Dir() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vm::ResetOptions();
     vm::ResetSettings();
-    vm::HeaderTTF = vm::HeadersTTF = "Key\tValue";
     Host host;
     vm::TheSettingsHost = &host;
     Dir().Write("Vellumark.ini", std::string(reinterpret_cast<const char*>(data), size));
@@ -76,12 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vm::ExchangeSettings(false);
     FUZZ_CHECK(!vm::StartupPass);
     FUZZ_CHECK(host.languageItems == vm::LanguageCount + 1);  // "English" and each name
-    FUZZ_CHECK(vm::Offset8 >= 0 && vm::Offset8 <= 255);
-    FUZZ_CHECK(vm::Encoding >= 0 && vm::Encoding <= 2);
+    const vm::FormatOptions& o = vm::WindowOptions.formats;
+    FUZZ_CHECK(o.tbl.offset8 >= 0 && o.tbl.offset8 <= 255);
+    FUZZ_CHECK(static_cast<int>(o.text.writeEncoding) >= 0 && static_cast<int>(o.text.writeEncoding) <= 2);
     FUZZ_CHECK(vm::ViewMode >= vm::ViewOnlyTable1 && vm::ViewMode <= vm::ViewTwoTables);
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
-    FUZZ_CHECK(vm::LanguageJSON >= 0 && vm::LanguageJSON < 13 && vm::NewIdJSON >= 0);
-    FUZZ_CHECK(static_cast<unsigned>(vm::AddToHashSize) <= static_cast<unsigned>(vm::MaxAddToHashSize));
+    FUZZ_CHECK(o.json.language >= 0 && o.json.language < 13 && o.json.firstId >= 0);
+    FUZZ_CHECK(static_cast<unsigned>(o.tbl.addToHashSize) <= static_cast<unsigned>(vm::WindowOptions.maxAddToHashSize));
     FUZZ_CHECK(vm::Layout.width >= 0 && vm::Layout.height >= 0 && vm::Layout.keyColumnWidth >= 0);
 
     // What a writing pass stores, a reading pass reads back.

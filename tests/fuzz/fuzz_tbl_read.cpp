@@ -6,11 +6,6 @@
 #include "FuzzCommon.h"
 #include "formats/Global.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vm::ResetOptions();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The reader wants a zero byte after the image; nothing more is
     // readable, so ASan sees any read beyond it.
@@ -25,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(valueUnits < vm::DisplayBufferUnits);
         units += keyUnits + valueUnits;
         ++entries;
-    }, &report);
+    }, {}, &report);
 
     FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
     FUZZ_CHECK(report.cutStrings <= entries);

@@ -21,13 +21,13 @@ std::uint32_t Load32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
-void CheckHeader(const std::vector<std::uint8_t>& image, std::size_t count) {
+void CheckHeader(const std::vector<std::uint8_t>& image, std::size_t count, const vm::TblOptions& options) {
     FUZZ_CHECK(image.size() >= vm::TblMinFileSize - 1);
     const vm::TblHeader h = vm::ParseTblHeader(image.data());
-    const std::uint32_t hashSize = static_cast<std::uint32_t>(count) + static_cast<std::uint32_t>(vm::AddToHashSize);
+    const std::uint32_t hashSize = static_cast<std::uint32_t>(count) + static_cast<std::uint32_t>(options.addToHashSize);
     FUZZ_CHECK(h.NumElements == count);
     FUZZ_CHECK(h.HashSize == hashSize);
-    FUZZ_CHECK(h.Offset8 == static_cast<std::uint8_t>(vm::Offset8));
+    FUZZ_CHECK(h.Offset8 == static_cast<std::uint8_t>(options.offset8));
     FUZZ_CHECK(h.DataStart == vm::TblHeaderSize + 2 * count + vm::TblNodeSize * hashSize);
     FUZZ_CHECK(h.FileSize == image.size());
     FUZZ_CHECK(h.MaxProbe >= 1 && h.MaxProbe <= hashSize);
@@ -71,7 +71,7 @@ RawTable RawEntries(const std::uint8_t* data, std::size_t size) {
 std::vector<std::uint8_t> Build(const RawTable& raw) {
     const vmfuzz::Entries blank(raw.size());
     std::vector<std::uint8_t> image;
-    FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image,
+    FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image, {},
                                  [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
                                      key = raw[static_cast<std::size_t>(i)].first;
                                      value = raw[static_cast<std::size_t>(i)].second;
@@ -86,7 +86,7 @@ std::vector<std::uint8_t> WrittenWithKeptBytes(const std::vector<std::uint8_t>& 
                                                vmfuzz::Entries& kept) {
     vmfuzz::Entries entries;
     std::vector<std::pair<std::string, std::string>> bytes;
-    const bool read = vm::ReadTblImage(padded.data(), size, vmfuzz::SinkInto(entries), nullptr,
+    const bool read = vm::ReadTblImage(padded.data(), size, vmfuzz::SinkInto(entries), {}, nullptr,
                                        [&](std::string_view key, std::string_view value) {
                                            bytes.resize(entries.size());
                                            bytes.back() = {std::string(key), std::string(value)};
@@ -97,12 +97,12 @@ std::vector<std::uint8_t> WrittenWithKeptBytes(const std::vector<std::uint8_t>& 
     for (const auto& [k, v] : bytes)
         if (!k.empty() || !v.empty()) kept.emplace_back(vm::platform::FromUtf8(k), vm::platform::FromUtf8(v));
     const vm::TblHeader h = vm::ParseTblHeader(padded.data());
-    vm::ResetOptions();
-    vm::AddToHashSize = static_cast<int>(std::min<std::uint64_t>(h.HashSize - entries.size(), 255));
-    vm::Offset8 = h.Offset8;
+    vm::TblOptions options;
+    options.addToHashSize = static_cast<int>(std::min<std::uint64_t>(h.HashSize - entries.size(), 255));
+    options.offset8 = h.Offset8;
     std::vector<std::uint8_t> image;
     FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(entries), static_cast<std::int32_t>(entries.size()),
-                                 vmfuzz::TotalChars(entries), image,
+                                 vmfuzz::TotalChars(entries), image, options,
                                  [&bytes](std::int32_t i, std::string_view& key, std::string_view& value) {
                                      key = bytes[static_cast<std::size_t>(i)].first;
                                      value = bytes[static_cast<std::size_t>(i)].second;
@@ -112,33 +112,28 @@ std::vector<std::uint8_t> WrittenWithKeptBytes(const std::vector<std::uint8_t>& 
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vm::ResetOptions();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> input = vmfuzz::Padded(data, size, 1);
     vmfuzz::Entries entries;
-    vm::ReadTblImage(input.data(), size, vmfuzz::SinkInto(entries));  // a partial read is used too
+    vm::ReadTblImage(input.data(), size, vmfuzz::SinkInto(entries), {});  // a partial read is used too
     if (entries.empty()) return 0;
 
     // The input's own header shapes the written one, as a .tbl to .tbl
     // conversion keeps it.
-    vm::ResetOptions();
     const vm::TblHeader in = vm::ParseTblHeader(input.data());
     const std::uint64_t extra = in.HashSize > entries.size() ? in.HashSize - entries.size() : 0;
-    vm::AddToHashSize = static_cast<int>(std::min<std::uint64_t>({extra, 255, 65536 - entries.size()}));
-    vm::Offset8 = in.Offset8;
+    vm::TblOptions options;
+    options.addToHashSize = static_cast<int>(std::min<std::uint64_t>({extra, 255, 65536 - entries.size()}));
+    options.offset8 = in.Offset8;
 
     std::vector<std::uint8_t> image;
     FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(entries), static_cast<std::int32_t>(entries.size()),
-                                 vmfuzz::TotalChars(entries), image));
-    CheckHeader(image, entries.size());
+                                 vmfuzz::TotalChars(entries), image, options));
+    CheckHeader(image, entries.size(), options);
 
     vmfuzz::Entries back;
     image.push_back(0);
-    const bool read = vm::ReadTblImage(image.data(), image.size() - 1, vmfuzz::SinkInto(back));
+    const bool read = vm::ReadTblImage(image.data(), image.size() - 1, vmfuzz::SinkInto(back), {});
     image.pop_back();
     // The one table the format cannot hold: a single entry with an empty
     // key and value and no spare slot is 42 bytes, below the smallest file
@@ -166,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // come through a read unchanged give the same bytes on a second write.
     std::vector<std::uint8_t> again;
     FUZZ_CHECK(vm::BuildTblImage(vmfuzz::SourceOf(back), static_cast<std::int32_t>(back.size()),
-                                 vmfuzz::TotalChars(back), again));
+                                 vmfuzz::TotalChars(back), again, options));
     FUZZ_CHECK(again == image || !storedFormsSettled);
 
     // Written with the kept bytes, a second read and write change nothing.
@@ -185,7 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // layout, read and written back with its kept bytes: the same bytes.
     RawTable raw = RawEntries(data, size);
     if (raw.empty() || raw.size() > 65535) return 0;
-    vm::ResetOptions();
     const std::vector<std::uint8_t> canonical = Build(raw);
     if (canonical.size() < vm::TblMinFileSize) return 0;
     vmfuzz::Entries rawKept;

@@ -48,10 +48,10 @@ void CheckEntry(const char16_t* key, const char16_t* value) {
 
 }  // namespace
 
+// Small files keep every include budget small, and so each run fast.
+constexpr vm::ReadLimits Limits{4096, false};
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vm::ResetOptions();
-    // Small files keep every include budget small, and so each run fast.
-    vm::MaxFileSize = 4096;
     static vmfuzz::ScratchDir dir;
     g_dir = &dir;
     // The input's folder is "in"; its include lines reach these files.
@@ -78,8 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* bytes = data + 1;
     const std::size_t length = size - 1;
     vm::platform::AnsiCodePage = CodePages[selector & 3];
-    const vm::TextLayout layout = selector & 4 ? vm::TextLayout::DiabloII : vm::TextLayout::Tabbed;
-    vm::HeadersTTF = Headers[(selector >> 3) & 1];
+    // The layout does not matter to a read: both are read whatever it says.
+    vm::TextOptions options;
+    options.layout = selector & 4 ? vm::TextLayout::DiabloII : vm::TextLayout::Tabbed;
+    options.skippedHeaders = Headers[(selector >> 3) & 1];
 
     // Include lines naming "input.txt" read these very bytes again.
     g_dir->Write("in/input.txt", std::string(reinterpret_cast<const char*>(bytes), length));
@@ -87,12 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto read = [&](vm::TextEncoding choice, vmfuzz::Entries& entries) {
         vm::ReadReport report;
+        options.readEncoding = choice;
         const bool ok = vm::ReadTextImage(padded.data(), length, g_dir->Wide("in"),
                                           [&](const char16_t* k, const char16_t* v) {
                                               CheckEntry(k, v);
                                               entries.emplace_back(k, v);
                                           },
-                                          choice, layout, &report);
+                                          options, Limits, &report);
         if (length == 0) FUZZ_CHECK(!ok && entries.empty());
         FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
         if (report.failure == vm::ReadFailure::IncludeOutside) FUZZ_CHECK(!report.failureName.empty());

@@ -59,7 +59,6 @@ vmfuzz::Entries Stored(vmfuzz::Entries entries) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vm::ResetOptions();
     vm::platform::AnsiCodePage = 1252;
     static vmfuzz::ScratchDir dir;
     g_dir = &dir;
@@ -72,31 +71,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0 || size > MaxInput) return 0;
     const unsigned selector = data[0];
 
-    vm::ResetOptions();
     vmfuzz::Entries entries;
     if (selector & 64) {
         entries = RawEntries(data + 1, size - 1);
     } else {
         const std::vector<std::uint8_t> padded = vmfuzz::Padded(data + 1, size - 1, 4);
         const vm::TextEncoding readAs = static_cast<vm::TextEncoding>(selector & 3);
-        vm::ReadTextImage(padded.data(), size - 1, g_dir->Wide(), vmfuzz::SinkInto(entries), readAs,
-                          vm::TextLayout::Tabbed);
+        vm::TextOptions reading;
+        reading.readEncoding = readAs;
+        vm::ReadTextImage(padded.data(), size - 1, g_dir->Wide(), vmfuzz::SinkInto(entries), reading, {});
     }
 
-    const vm::TextLayout layout = selector & 4 ? vm::TextLayout::DiabloII : vm::TextLayout::Tabbed;
-    vm::QuoteValueTTF = (selector & 8) == 0;
-    vm::ColorApiTXT = (selector & 16) == 0;
-    vm::AddHeader = (selector & 32) == 0;
+    vm::TextOptions options;
+    options.layout = selector & 4 ? vm::TextLayout::DiabloII : vm::TextLayout::Tabbed;
+    options.quoteValues = (selector & 8) == 0;
+    options.colorMacros = (selector & 16) == 0;
+    options.header = (selector & 32) == 0;
     const std::u16string name = g_dir->Wide("out.txt");
     const std::string file = g_dir->File("out.txt");
     const auto count = static_cast<std::int32_t>(entries.size());
 
     for (vm::TextEncoding encoding : {vm::TextEncoding::Unicode, vm::TextEncoding::UTF8, vm::TextEncoding::ANSI}) {
+        options.writeEncoding = encoding;
         vm::WriteReport check;
-        const bool clean = vm::CheckTextTable(vmfuzz::SourceOf(entries), count, layout, encoding, check);
+        const bool clean = vm::CheckTextTable(vmfuzz::SourceOf(entries), count, options, {}, check);
         if (entries.empty()) {
             // Nothing to write: refused, and no file made.
-            FUZZ_CHECK(!vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding));
+            FUZZ_CHECK(!vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, options, {}));
             FUZZ_CHECK(access(file.c_str(), F_OK) != 0);
             continue;
         }
@@ -105,14 +106,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // Without leave to lose entries the writer does what the check says.
         vm::WriteReport strict;
-        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding, &strict) == clean);
+        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, options, {}, &strict) == clean);
         FUZZ_CHECK(strict.refusedAsLossy == !clean);
         FUZZ_CHECK(strict.lossCount == check.lossCount);
         if (!clean) FUZZ_CHECK(access(file.c_str(), F_OK) != 0);
 
         vm::WriteReport lossy;
         lossy.allowLossy = true;
-        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, layout, encoding, &lossy));
+        FUZZ_CHECK(vm::WriteTextTable(name, vmfuzz::SourceOf(entries), count, options, {}, &lossy));
         FUZZ_CHECK(lossy.lossCount == check.lossCount);
 
         // A file with a mark reads the same whatever the choice; an ANSI
@@ -120,7 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         vmfuzz::Entries back;
         const vm::TextEncoding choice = encoding == vm::TextEncoding::ANSI ? vm::TextEncoding::ANSI
                                                                            : vm::TextEncoding::Autodetect;
-        const bool read = vm::ReadTextTable(name, vmfuzz::SinkInto(back), choice, vm::TextLayout::Tabbed);
+        vm::TextOptions reading;
+        reading.readEncoding = choice;
+        const bool read = vm::ReadTextTable(name, vmfuzz::SinkInto(back), reading, {});
         std::remove(file.c_str());
         if (clean) {
             FUZZ_CHECK(read);

@@ -31,7 +31,6 @@ double PeakMiB() {
 // maxSeconds.
 void Run(const char* name, double maxSeconds, const std::function<bool()>& check) {
     if (g_only && !std::strstr(name, g_only)) return;
-    vm::ResetOptions();
     const auto start = Clock::now();
     const bool ok = check();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -52,6 +51,9 @@ vm::TableEntrySource Repeating(const std::u16string& key, const std::u16string& 
     };
 }
 
+// The size limit of a read, at its default.
+constexpr std::uint64_t MaxFileSize = vm::ReadLimits{}.maxFileSize;
+
 // A .tbl of MaxFileSize bytes whose 65535 entries all have their key and
 // value at the start of one string: `start`, then the letter x up to the
 // last byte. A zero byte follows the image, as the reader wants.
@@ -60,7 +62,7 @@ std::vector<std::uint8_t> SharedStringTbl(const std::string& start) {
     const std::uint32_t dataStart = 21 + 19 * n;
     std::vector<std::uint8_t> image(dataStart, 0);
     image.insert(image.end(), start.begin(), start.end());
-    image.resize(static_cast<std::size_t>(vm::MaxFileSize) - 1, 'x');
+    image.resize(static_cast<std::size_t>(MaxFileSize) - 1, 'x');
     image.push_back(0);
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -107,8 +109,11 @@ int main(int argc, char** argv) {
             // Far beyond what a read takes back: written only when allowed.
             vm::WriteReport report;
             report.allowLossy = true;
+            vm::TextOptions options;
+            options.layout = vm::TextLayout::DiabloII;
+            options.writeEncoding = encoding;
             const bool written = vm::WriteTextTable(dir.Wide("big.txt"), Repeating(longKey, longValue), 65535,
-                                                    vm::TextLayout::DiabloII, encoding, &report);
+                                                    options, {}, &report);
             vm::platform::SetWriteFaultHook(nullptr);
             return !written && access(dir.File("big.txt").c_str(), F_OK) != 0 &&
                    std::filesystem::is_empty(dir.path()) && PeakMiB() - before < 64;
@@ -119,14 +124,14 @@ int main(int argc, char** argv) {
         // 8.6 GB of strings cannot be addressed by 32-bit offsets: refused
         // once the image reaches 4 GiB, and the memory is given back.
         std::vector<std::uint8_t> image;
-        const bool built = vm::BuildTblImage(Repeating(longKey, longValue), 65535, 65535ull * 131070, image);
+        const bool built = vm::BuildTblImage(Repeating(longKey, longValue), 65535, 65535ull * 131070, image, {});
         return !built && image.capacity() == 0 && PeakMiB() < 6 * 1024;
     });
 
     Run("tbl: as many such entries as 4 GiB holds are written", 900, [&] {
         std::vector<std::uint8_t> image;
         const std::uint32_t count = 32763;  // 21 + 19 x 32763 + 131072 x 32763 < 2^32
-        if (!vm::BuildTblImage(Repeating(longKey, longValue), count, 131070ull * count, image)) return false;
+        if (!vm::BuildTblImage(Repeating(longKey, longValue), count, 131070ull * count, image, {})) return false;
         const vm::TblHeader h = vm::ParseTblHeader(image.data());
         return h.NumElements == count && h.FileSize == image.size() && image.size() < (1ull << 32);
     });
@@ -137,7 +142,7 @@ int main(int argc, char** argv) {
         dir.Write("loop.txt", loop);
         std::size_t entries = 0;
         const bool ok = vm::ReadTextTable(dir.Wide("loop.txt"), [&](const char16_t*, const char16_t*) { ++entries; },
-                                          vm::TextEncoding::Autodetect, vm::TextLayout::Tabbed);
+                                          {}, {});
         std::remove(dir.File("loop.txt").c_str());
         // 16^8 reads without the budget; with it, as many files as it allows.
         return !ok && entries == 1 + vm::IncludeFileBudget;
@@ -147,14 +152,15 @@ int main(int argc, char** argv) {
         const std::string name = "text: MaxFileSize bytes of separator " + std::to_string(static_cast<int>(unit)) +
                                  ", every encoding";
         Run(name.c_str(), 60, [&] {
-            const std::string text(static_cast<std::size_t>(vm::MaxFileSize), unit);
+            const std::string text(static_cast<std::size_t>(MaxFileSize), unit);
             const std::vector<std::uint8_t> bytes = vmfuzz::Padded(reinterpret_cast<const std::uint8_t*>(text.data()),
                                                                    text.size(), 4);
             for (int choice = 0; choice < 4; ++choice) {
                 std::size_t entries = 0;
+                vm::TextOptions options;
+                options.readEncoding = static_cast<vm::TextEncoding>(choice);
                 if (!vm::ReadTextImage(bytes.data(), text.size(), u"",
-                                       [&](const char16_t*, const char16_t*) { ++entries; },
-                                       static_cast<vm::TextEncoding>(choice), vm::TextLayout::Tabbed))
+                                       [&](const char16_t*, const char16_t*) { ++entries; }, options, {}))
                     return false;
                 if (entries > 1) return false;
             }
@@ -167,9 +173,10 @@ int main(int argc, char** argv) {
         const std::vector<std::uint8_t> image = SharedStringTbl("");
         const std::size_t size = image.size() - 1;
         std::uint64_t units = 0;
-        const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
-            units += vm::WideLength(key) + vm::WideLength(value);
-        });
+        const bool ok = vm::ReadTblImage(
+            image.data(), size,
+            [&](const char16_t* key, const char16_t* value) { units += vm::WideLength(key) + vm::WideLength(value); },
+            {});
         return !ok && units <= vm::TblStringBudgetFactor * size;
     });
 
@@ -179,9 +186,12 @@ int main(int argc, char** argv) {
         // only a little beyond what it decodes, not to the string's end.
         const std::vector<std::uint8_t> image = SharedStringTbl("a\x80");
         std::size_t entries = 0;
-        const bool ok = vm::ReadTblImage(image.data(), image.size() - 1, [&](const char16_t* key, const char16_t* value) {
-            if (std::u16string(key) == u"a" && std::u16string(value) == u"a") ++entries;
-        });
+        const bool ok = vm::ReadTblImage(
+            image.data(), image.size() - 1,
+            [&](const char16_t* key, const char16_t* value) {
+                if (std::u16string(key) == u"a" && std::u16string(value) == u"a") ++entries;
+            },
+            {});
         return ok && entries == 65535;
     });
 

@@ -31,10 +31,12 @@ void Save(const fs::path& dir, const std::string& name, const std::string& bytes
     std::ofstream(dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Tbl(const Entries& entries) {
+std::string Tbl(const Entries& entries, int extraSlots = 0) {
     std::vector<std::uint8_t> image;
+    vm::TblOptions options;
+    options.addToHashSize = extraSlots;
     if (!vm::BuildTblImage(vmfuzz::SourceOf(entries), static_cast<std::int32_t>(entries.size()),
-                           vmfuzz::TotalChars(entries), image))
+                           vmfuzz::TotalChars(entries), image, options))
         vmfuzz::Fail("BuildTblImage", __FILE__, __LINE__);
     return std::string(image.begin(), image.end());
 }
@@ -45,8 +47,11 @@ std::string Text(const vmfuzz::ScratchDir& scratch, const Entries& entries, vm::
     // ANSI cannot hold every character of the tables; the seeds keep the "?".
     vm::WriteReport report;
     report.allowLossy = true;
+    vm::TextOptions options;
+    options.layout = layout;
+    options.writeEncoding = encoding;
     if (!vm::WriteTextTable(vm::platform::FromUtf8(file), vmfuzz::SourceOf(entries),
-                            static_cast<std::int32_t>(entries.size()), layout, encoding, &report))
+                            static_cast<std::int32_t>(entries.size()), options, {}, &report))
         vmfuzz::Fail("WriteTextTable", __FILE__, __LINE__);
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -86,21 +91,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    vm::ResetOptions();
     vm::platform::AnsiCodePage = 1252;
     vmfuzz::ScratchDir scratch;
 
     int n = 0;
     for (const Entries& table : {Tables[0], Tables[1], Tables[2], Numbered(20)}) {
         for (int extra : {0, 7}) {
-            vm::AddToHashSize = extra;
-            const std::string image = Tbl(table);
+            const std::string image = Tbl(table, extra);
             const std::string name = "seed" + std::to_string(n++) + ".tbl";
             Save(root / "fuzz_tbl_read", name, image);
             Save(root / "fuzz_tbl_roundtrip", name, image);
         }
     }
-    vm::AddToHashSize = 0;
     // A table whose strings their text would not give back: a literal
     // backslash and "n", a carriage return, a four-byte sequence, an
     // overlong form, a stray byte, a colour word that is text.
@@ -110,7 +112,7 @@ int main(int argc, char** argv) {
             {"overlong", "\xC0\xAF"}, {"stray", "ab\xED\xA0\x02" "cd"}, {"word", "\\red; text"}};
         const Entries blank(raw.size());
         std::vector<std::uint8_t> image;
-        vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image,
+        vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image, {},
                           [&raw](std::int32_t i, std::string_view& key, std::string_view& value) {
                               key = raw[static_cast<std::size_t>(i)].first;
                               value = raw[static_cast<std::size_t>(i)].second;

@@ -14,7 +14,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/TblObjects.h"
 #include "editing/TableView.h"
-#include "formats/Options.h"
+#include "formats/FormatOptions.h"
 #include "platform/Platform.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/MainWindow.h"
@@ -65,7 +65,7 @@ protected:
         Boxes.clear();
         Answers.clear();
         tk::MessageBoxOverride = AnswerBox;
-        vm::ResetOptions();
+        vm::WindowOptions = vm::EditorOptions{};
         vm::ResetSettings();
         vm::ResetInterfaceTexts();
         vm::ResetDocumentTexts();

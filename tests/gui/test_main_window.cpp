@@ -104,7 +104,7 @@ TEST_F(AppTest, EditsAreAppliedOnLeavingTheRowAfterTheQuestion) {
     EXPECT_EQ(T(1).Values->Flag(2), 0);
 
     // Without asking, and Ctrl+Enter in the key editor applies in place.
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     Boxes.clear();
     key.SetText(u"direct");
     key.SetModified(true);
@@ -289,11 +289,11 @@ TEST_F(AppTest, ColourAndGenderGoIntoTheValueEditorUndoably) {
     InsertColour(T(1), 2);
     EXPECT_EQ(value.Text(), u"one\\red;");
     EXPECT_TRUE(value.IsModified());
-    ColorApiTXT = false;  // the single-byte program inserts macro words all the same
+    WindowOptions.formats.text.colorMacros = false;  // the single-byte program inserts macro words all the same
     EXPECT_EQ(ColourInsertText(0), SingleByteProgram ? u"\\white;" : u"\u00FFc/");
     EXPECT_EQ(ColourInsertText(11), SingleByteProgram ? u"\\dgreen;" : u"\u00FFc:");
     EXPECT_EQ(ColourInsertText(13), SingleByteProgram ? u"\\color;" : u"\u00FFc");
-    ColorApiTXT = true;
+    WindowOptions.formats.text.colorMacros = true;
     EXPECT_EQ(ColourInsertText(13), u"\\color;");
 
     SendMessage(value.hwnd, EM_SETSEL, 0, 3);

@@ -79,7 +79,7 @@ TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
     EXPECT_TRUE(W().menu.IsEnabled(MenuSave1));
 
     // Edit the second value and leave the row (no question).
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     Click(1, 1);
     S(1).valueEditor.SetText(u"See you\r\nsoon");
     S(1).valueEditor.SetModified(true);
@@ -152,7 +152,7 @@ TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     EXPECT_FALSE(W().menu.IsChecked(MenuFirstLanguage));
     EXPECT_NE(dir.Read("Vellumark.ini").find("Language=1"), std::string::npos);
     T(1).FileName = dir.Path(u"nothing.tbl");
-    OpenByExtension(T(1));
+    OpenByExtension(T(1), WindowOptions.formats);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"Lesefehler\n" + dir.Path(u"nothing.tbl"));
 
@@ -191,7 +191,7 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     tk::Edit& value = S(1).valueEditor;
     SendMessage(value.hwnd, EM_SETSEL, 0, 0);
     InsertColour(T(1), 2);
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     KeyEditorKey(T(1), VK_RETURN, CtrlBit);
     EXPECT_EQ(T(1).Values->Get(40000), u"\\red;Text 40000");
     entries[40000].second = u"\\red;Text 40000";
@@ -220,7 +220,7 @@ TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
 
     Answers = {IDNO};
     dialogs.answers = {{out, 2}};
-    EXPECT_FALSE(SaveDialog(T(1)));
+    EXPECT_FALSE(SaveDialog(T(1), WindowOptions));
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this text file (first: row 1, key greeting: "
                              u"the value holds a double quote). Save anyway?");
@@ -231,7 +231,7 @@ TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
 
     Answers = {IDYES};
     dialogs.answers = {{out, 2}};
-    EXPECT_TRUE(SaveDialog(T(1)));
+    EXPECT_TRUE(SaveDialog(T(1), WindowOptions));
     EXPECT_EQ(Boxes.size(), 2u);
     EXPECT_NE(dir.Read("out.txt"), "old");
     EXPECT_FALSE(T(1).Modified);
@@ -261,11 +261,11 @@ TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
     Pump();
 
     Boxes.clear();
-    ResetOptions();
+    WindowOptions = EditorOptions{};
     ResetSettings();
     dir.Write("Vellumark.ini", "[GENERAL]\r\nIncludesAnywhere=1\r\n");
     Start({dir.Path(u"mod/main.txt")});
-    EXPECT_TRUE(IncludesAnywhere);
+    EXPECT_TRUE(WindowOptions.formats.limits.includesAnywhere);
     EXPECT_TRUE(Boxes.empty());
     ASSERT_EQ(T(1).Count(), 2u);
     EXPECT_EQ(T(1).Keys->Get(1), u"password");
@@ -290,7 +290,7 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
 
     dialogs.answers = {{path, OpenJsonFilter}};
     MainMenuCommand(MenuOpen1);
-    LanguageJSON = 11;  // ruRU, as chosen in the next dialog
+    WindowOptions.formats.json.language = 11;  // ruRU, as chosen in the next dialog
     dialogs.answers = {{path, OpenJsonFilter}};
     MainMenuCommand(MenuOpen2);
     ASSERT_EQ(T(1).Count(), 2u);
@@ -302,7 +302,7 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
     EXPECT_EQ(S(2).source.Text(), u" items.json [ruRU]");
 
     // Edit row 1 of each side through the editors.
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     Click(1, 1);
     S(1).valueEditor.SetText(u"Long bow");
     S(1).valueEditor.SetModified(true);

@@ -49,10 +49,10 @@ TEST_F(AppTest, EachProgramReadsTheSettingsTheOtherWrote) {
     if (SingleByteProgram) other += "ColorApiTXT=0\r\n";
     dir.Write("Vellumark.ini", other);
     Start();
-    EXPECT_EQ(Offset8, 7);
-    EXPECT_TRUE(NotAskChange);
+    EXPECT_EQ(WindowOptions.formats.tbl.offset8, 7);
+    EXPECT_TRUE(WindowOptions.notAskChange);
     EXPECT_EQ(ViewMode, ViewOnlyTable1);
-    EXPECT_TRUE(ColorApiTXT);  // not in the file, or not read
+    EXPECT_TRUE(WindowOptions.formats.text.colorMacros);  // not in the file, or not read
     EXPECT_TRUE(W().menu.IsChecked(MenuColorApi));
 
     // A fresh file from this program.
@@ -68,10 +68,10 @@ TEST_F(AppTest, TheColourOptionsMenuCommandStoresOnlyInTheUnicodeProgram) {
     W().menu.SetChecked(MenuColorApi, false);
     MainMenuCommand(MenuColorApi);
     if (SingleByteProgram) {
-        EXPECT_TRUE(ColorApiTXT);
+        EXPECT_TRUE(WindowOptions.formats.text.colorMacros);
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "Vellumark.ini"));
     } else {
-        EXPECT_FALSE(ColorApiTXT);
+        EXPECT_FALSE(WindowOptions.formats.text.colorMacros);
         EXPECT_NE(dir.Read("Vellumark.ini").find("ColorApiTXT=0"), std::string::npos);
     }
 }
@@ -80,7 +80,7 @@ TEST_F(AppTest, EditorsShowWhatTheCodePageHoldsAndStoreOnlyAppliedEdits) {
     if (SingleByteProgram && GetACP() != 1252) GTEST_SKIP() << "the replacement characters assume code page 1252";
     const std::u16string shown = SingleByteProgram ? u"???" : Mir;
     Start({TextTable("ru.txt", {{"a", "\xD0\x9C\xD0\xB8\xD1\x80"}, {"b", "two"}})});
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     Click(1, 0);
     EXPECT_EQ(Cell(1, 0, 2), Mir);  // the list shows wide text in both programs
     EXPECT_EQ(S(1).valueEditor.Text(), shown);

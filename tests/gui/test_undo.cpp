@@ -84,7 +84,7 @@ TEST_F(AppTest, ListKeysAndTheEditMenuUndoAndRedo) {
 
 TEST_F(AppTest, EditsOfBothTablesAreOneStepAndTheKeyEditorUndoesWhenUnchanged) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
-    NotAskChange = true;
+    WindowOptions.notAskChange = true;
     Click(1, 2);
     S(1).keyEditor.SetText(u"left");
     S(1).keyEditor.SetModified(true);
