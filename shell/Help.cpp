@@ -18,7 +18,7 @@ const char16_t* const AboutText =
     u"Contact: vellumark@example.org\r\n"
     u"Creation Date: 23.11.2011";
 
-const char16_t* const AboutCaption = u"About Vellumark v0.96 beta";
+const char16_t* const AboutCaption = u"About Vellumark v" VM_VERSION_TITLE;
 
 HelpWindow* TheHelpWindow = nullptr;
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "VellumarkVersion.h"
+
 namespace vm {
 
 extern std::u16string sNoData;
@@ -22,8 +24,8 @@ extern std::u16string sMenuRedoStep;
 extern std::u16string sHotKeyText;
 extern const char16_t* const BuiltInHotKeyText;
 
-// The caption of the About box and every message box.
-inline constexpr const char16_t* WindowCaption = u"Vellumark v0.96 beta";
+// The main window's title; the About box's caption names it.
+inline constexpr const char16_t* WindowCaption = u"Vellumark v" VM_VERSION_TITLE;
 
 void ResetInterfaceTexts();
 

@@ -160,7 +160,7 @@ void MainWindow::BuildSide(int side) {
 void MainWindow::Create() {
     TheMainWindow = this;
     BuildMenus();
-    form.CreateForm({u"Vellumark v0.96 beta", 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
+    form.CreateForm({WindowCaption, 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
     windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);

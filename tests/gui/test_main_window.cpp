@@ -325,7 +325,7 @@ TEST_F(AppTest, HelpWindowIsOneWindowShownAgainAfterClosing) {
 
     MainMenuCommand(MenuAbout);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].caption, u"About Vellumark v0.96 beta");
+    EXPECT_EQ(Boxes[0].caption, u"About Vellumark v" VM_VERSION_TITLE);
     const std::u16string version = SingleByteProgram ? u"ANSI Version\r\n" : u"Unicode Version\r\n";
     EXPECT_EQ(Boxes[0].text.substr(0, version.size()), version);
 }
