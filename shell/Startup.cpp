@@ -1,7 +1,5 @@
 #include "shell/Startup.h"
 
-#include "toolkit/FileDialog.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "editing/TableView.h"
 #include "formats/Options.h"
 #include "platform/Platform.h"
+#include "shell/FileDialog.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/Language.h"
@@ -27,7 +26,7 @@ struct Program {
     MainWindow window;
     SideView view1{1};
     SideView view2{2};
-    tk::Win32FileDialogShower dialogs;
+    Win32FileDialogShower dialogs;
 };
 Program* TheProgram = nullptr;
 
