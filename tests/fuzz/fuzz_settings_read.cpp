@@ -11,8 +11,11 @@ namespace {
 
 struct Host final : vm::SettingsHost {
     int languageItems = 0;
-    void AddLanguageItem(const std::u16string&) override { ++languageItems; }
-    void HideLanguagePlaceholder() override {}
+    // "English" and each name, numbered on from the first language.
+    void AddLanguageItem(int command, const std::u16string&) override {
+        FUZZ_CHECK(command == vm::MenuFirstLanguage + languageItems);
+        ++languageItems;
+    }
     void SetMenuChecked(int, bool) override {}
     std::u16string MenuCaption(int) override { return u"English"; }
     void LoadLanguage(const std::u16string&) override {}
@@ -78,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(host.languageItems == vm::LanguageCount + 1);  // "English" and each name
     FUZZ_CHECK(vm::Offset8 >= 0 && vm::Offset8 <= 255);
     FUZZ_CHECK(vm::Encoding >= 0 && vm::Encoding <= 2);
-    FUZZ_CHECK(vm::ViewMode >= vm::ViewOnlyTable1 && vm::ViewMode <= vm::ViewTwoTables);
+    FUZZ_CHECK(vm::ViewMode >= vm::MenuOnlyTable1 && vm::ViewMode <= vm::MenuTwoTables);
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
     FUZZ_CHECK(vm::LanguageJSON >= 0 && vm::LanguageJSON < 13 && vm::NewIdJSON >= 0);
     FUZZ_CHECK(static_cast<unsigned>(vm::AddToHashSize) <= static_cast<unsigned>(vm::MaxAddToHashSize));
