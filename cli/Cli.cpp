@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "VellumarkVersion.h"
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
@@ -37,7 +38,7 @@ namespace vm {
 
 namespace {
 
-constexpr const char* VersionLine = "vellumark-cli 0.96";
+constexpr const char* VersionLine = "vellumark-cli " VM_VERSION;
 
 constexpr const char* HelpText =
     R"(Usage: vellumark-cli COMMAND ARGUMENTS [OPTIONS]

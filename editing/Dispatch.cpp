@@ -5,13 +5,12 @@
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
+#include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
 #include "documents/TblObjects.h"
-#include "shell/MainWindow.h"
-#include "shell/Settings.h"
 
 namespace vm {
 
@@ -34,27 +33,22 @@ std::uint32_t CurrentShiftState() {
 namespace {
 
 void ClickToolButton(int side, int button) {
-    TheMainWindow->Side(side).toolbar.currentButton = button;
+    TheWindow->Side(side).toolbar.currentButton = button;
     ToolbarClick(side, button);
 }
 
 // A menu command's caption as the title of the dialog it opens: without
 // the dots that promise a dialog.
 std::u16string TitleOf(int menuNumber) {
-    std::u16string title = TheMainWindow->menu.Caption(menuNumber);
+    std::u16string title = TheWindow->menu.Caption(menuNumber);
     while (!title.empty() && (title.back() == u'.' || title.back() == u' ' || title.back() == u'\u2026')) title.pop_back();
     return title;
-}
-
-void ChooseViewMode(int number) {
-    ViewMode = number;
-    ExchangeSettings(true);
 }
 
 }  // namespace
 
 void MainMenuCommand(int number) {
-    MainWindow& w = *TheMainWindow;
+    EditingWindow& w = *TheWindow;
     switch (number) {
     case MenuOpen1: ClickToolButton(1, ButtonOpen); return;
     case MenuOpen2: ClickToolButton(2, ButtonOpen); return;
@@ -63,18 +57,18 @@ void MainMenuCommand(int number) {
     case MenuExit: PostMessage(w.form.hwnd, WM_CLOSE, 0, 0); return;
     case MenuOnlyTable1:
     case MenuOnlyTable2:
-    case MenuTwoTables: ChooseViewMode(number); return;
+    case MenuTwoTables: w.ChooseView(number); return;
     case MenuColorApi:
 #ifndef VM_ANSI_BUILD
         // The single-byte program has no stored colour option: the item
         // does nothing there.
         WindowOptions.formats.text.colorMacros = w.menu.IsChecked(MenuColorApi);
-        ExchangeSettings(true);
+        w.StoreSettings();
 #endif
         return;
     case MenuAskChange:
         WindowOptions.notAskChange = !w.menu.IsChecked(MenuAskChange);
-        ExchangeSettings(true);
+        w.StoreSettings();
         return;
     case MenuCopyTime12: CopyTimeDialogs(TableSide(2)); return;
     case MenuCopyTime21: CopyTimeDialogs(TableSide(1)); return;
@@ -86,17 +80,11 @@ void MainMenuCommand(int number) {
     case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, WindowOptions, TitleOf(number)); return;
     case MenuUndo: Undo(w.EditTarget()); return;
     case MenuRedo: Redo(w.EditTarget()); return;
-    case MenuHotKeys: ShowHotKeys(); return;
-    case MenuAbout: ShowAbout(); return;
+    case MenuHotKeys: w.ShowHotKeys(); return;
+    case MenuAbout: w.ShowAbout(); return;
     default: break;
     }
-    if (number >= MenuFirstLanguage && number <= MenuFirstLanguage + LanguageCount) {
-        w.menu.SetChecked(MenuFirstLanguage + Language, false);
-        Language = number - MenuFirstLanguage;
-        w.menu.SetChecked(number, true);
-        ExchangeSettings(true);
-        w.RefreshEditMenu();  // in the new language
-    }
+    if (number >= MenuFirstLanguage) w.ChooseLanguage(number - MenuFirstLanguage);
 }
 
 void ToolbarClick(int side, int button) {
@@ -115,7 +103,7 @@ void ToolbarDropDown(int side, int button) {
     TTblObjects& p = TableSide(side);
     CommandTarget = &p;
     if (button != ButtonColor && button != ButtonGender) return;
-    tk::ToolBar& toolbar = TheMainWindow->Side(side).toolbar;
+    tk::ToolBar& toolbar = TheWindow->Side(side).toolbar;
     const RECT r = toolbar.ButtonRect(button);
     POINT at{r.left, r.bottom};
     ClientToScreen(toolbar.hwnd, &at);
@@ -124,14 +112,14 @@ void ToolbarDropDown(int side, int button) {
 }
 
 bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
-    MainWindow& w = *TheMainWindow;
+    EditingWindow& w = *TheWindow;
     tk::ListView& list = w.SideOf(p).list;
     const int n = list.RowCount();
     const int first = list.FirstSelected();
     const int k = list.SelectedCount();
     const int last = first + k - 1;
     const bool ctrlAlone = shift == CtrlBit;
-    const bool bothTables = ViewMode == ViewTwoTables && k == 1;
+    const bool bothTables = p.Active && p.Other->Active && k == 1;
 
     // Undo and redo take Ctrl (with Shift for the second way to redo);
     // Caps Lock and mouse buttons do not matter.
@@ -211,19 +199,19 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
     return false;
 }
 
-void ListContextCommand(int item, int side) {
+void ListContextCommand(int command, int side) {
     TTblObjects& p = TableSide(side);
-    MainWindow& w = *TheMainWindow;
-    switch (item) {
-    case 0: ListKeyCommand(p, ShiftBit, VK_DELETE); break;
-    case 1: ListKeyCommand(p, 0, VK_INSERT); break;
-    case 3:
+    EditingWindow& w = *TheWindow;
+    switch (command) {
+    case ContextDelete: ListKeyCommand(p, ShiftBit, VK_DELETE); break;
+    case ContextInsert: ListKeyCommand(p, 0, VK_INSERT); break;
+    case ContextCopyValue:
         if (CurrentRow >= 0) {
             ProgramClipboard = p.Values->Get(static_cast<std::size_t>(CurrentRow));
             CopyTextToClipboard(w.form.hwnd, ProgramClipboard);
         }
         break;
-    case 4:
+    case ContextPasteValue:
         if (CurrentRow >= 0) {
             PasteTextFromClipboard(w.form.hwnd, ProgramClipboard);
             // Real line breaks would split a text line when saved; the
@@ -234,8 +222,8 @@ void ListContextCommand(int item, int side) {
             w.SideOf(p).list.RedrawAll();
         }
         break;
-    case 6: ListKeyCommand(p, CtrlBit, VK_DOWN); break;
-    case 7: ListKeyCommand(p, CtrlBit, VK_UP); break;
+    case ContextMoveDown: ListKeyCommand(p, CtrlBit, VK_DOWN); break;
+    case ContextMoveUp: ListKeyCommand(p, CtrlBit, VK_UP); break;
     default: break;
     }
 }

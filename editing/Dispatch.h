@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "documents/TblObjects.h"
+#include "editing/Commands.h"
 
 namespace vm {
 
@@ -30,12 +31,8 @@ void MainMenuCommand(int number);
 void ToolbarClick(int side, int button);
 void ToolbarDropDown(int side, int button);
 bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key);
-void ListContextCommand(int item, int side);
+void ListContextCommand(int command, int side);
 void DropFiles(int side, const std::vector<std::u16string>& files);
 void ColumnClick(int side, int column);
-
-// The About box and the help window.
-void ShowAbout();
-void ShowHotKeys();
 
 }  // namespace vm

@@ -4,10 +4,10 @@
 
 #include "documents/History.h"
 #include "editing/Dispatch.h"
+#include "editing/EditingTexts.h"
+#include "editing/EditingWindow.h"
 #include "editing/TableView.h"
 #include "documents/TblObjects.h"
-#include "shell/InterfaceTexts.h"
-#include "shell/MainWindow.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
@@ -16,14 +16,14 @@ namespace {
 
 bool Confirmed(const std::u16string& question) {
     return WindowOptions.notAskChange ||
-           tk::ShowMessageBox(TheMainWindow->form.hwnd, question, u"Vellumark", MB_YESNO) == IDYES;
+           tk::ShowMessageBox(TheWindow->form.hwnd, question, u"Vellumark", MB_YESNO) == IDYES;
 }
 
 }  // namespace
 
 void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
-    if (!p.Active || !TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
+    if (!p.Active || !TheWindow) return;
+    EditingWindow& w = *TheWindow;
     tk::Edit& key = w.KeyEditorOf(p);
     tk::Edit& value = w.ValueEditorOf(p);
     Repositioning = true;
@@ -65,7 +65,7 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
         // key commands. The box does not take the key too: a one-line box
         // reads Up and Down as Left and Right, which left the caret after
         // the first letter of the row just loaded.
-        SendMessage(TheMainWindow->SideOf(p).list.hwnd, WM_KEYDOWN, key, 0);
+        SendMessage(TheWindow->SideOf(p).list.hwnd, WM_KEYDOWN, key, 0);
         return true;
     case VK_RETURN:
         if (shiftState & CtrlBit) {
@@ -79,7 +79,7 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
         // with typed text Ctrl+Z is the box's own undo.
         const std::uint32_t keys = shiftState & (CtrlBit | ShiftBit | AltBit);
         if (!(keys == CtrlBit || (key == 'Z' && keys == (CtrlBit | ShiftBit)))) return false;
-        if (TheMainWindow->KeyEditorOf(p).IsModified()) return false;
+        if (TheWindow->KeyEditorOf(p).IsModified()) return false;
         if (key == 'Z' && keys == CtrlBit)
             Undo(p);
         else

@@ -1,8 +1,8 @@
 #include "editing/Insertion.h"
 
+#include "editing/EditingWindow.h"
 #include "formats/ColorMacros.h"
 #include "documents/TblObjects.h"
-#include "shell/MainWindow.h"
 
 namespace vm {
 
@@ -23,15 +23,10 @@ constexpr int BlackItem = 7;
 
 COLORREF Paper(int item) { return item == BlackItem ? RGB(196, 196, 196) : RGB(0, 0, 0); }
 
-HFONT ItemFont() {
-    MainWindow& w = *TheMainWindow;
-    return w.menuItemFont ? w.menuItemFont : w.windowFont;
-}
-
 void MeasureColour(MEASUREITEMSTRUCT& m, int item) {
     if (item < 0 || item > 12) return;
     HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, ItemFont());
+    HGDIOBJ old = SelectObject(dc, TheWindow->menuItemFont);
     const tk::NativeString text = tk::ToNative(ColourNames[item]);
     SIZE size{};
     GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &size);
@@ -44,7 +39,7 @@ void MeasureColour(MEASUREITEMSTRUCT& m, int item) {
 void DrawColour(const DRAWITEMSTRUCT& d, int item) {
     if (item < 0 || item > 12) return;
     HDC dc = d.hDC;
-    HGDIOBJ oldFont = SelectObject(dc, ItemFont());
+    HGDIOBJ oldFont = SelectObject(dc, TheWindow->menuItemFont);
     const COLORREF paper = Paper(item);
     HBRUSH brush = CreateSolidBrush(paper);
     RECT r = d.rcItem;
@@ -62,21 +57,33 @@ void DrawColour(const DRAWITEMSTRUCT& d, int item) {
 
 // The value editor serving the target, when it shows an entry.
 tk::Edit* TargetEditor(TTblObjects& target) {
-    tk::Edit& editor = TheMainWindow->ValueEditorOf(target);
+    tk::Edit& editor = TheWindow->ValueEditorOf(target);
     return editor.IsEnabled() ? &editor : nullptr;
 }
 
+// The menus' rows: item i inserts colour or marker i. The colours are
+// drawn in their own ink, the last item ("ColorCode") is a plain text.
+tk::PopupMenu& ColourMenu() {
+    static tk::PopupMenu menu = [] {
+        tk::PopupMenu m;
+        for (int i = 0; i < 14; ++i) m.items.push_back({.id = i, .caption = ColourNames[i], .ownerDrawn = i < 13});
+        m.onMeasure = MeasureColour;
+        m.onDraw = DrawColour;
+        return m;
+    }();
+    return menu;
+}
+
+tk::PopupMenu& GenderMenu() {
+    static tk::PopupMenu menu = [] {
+        tk::PopupMenu m;
+        for (int i = 0; i < 7; ++i) m.items.push_back({.id = i, .caption = GenderNames[i]});
+        return m;
+    }();
+    return menu;
+}
+
 }  // namespace
-
-void FillColourMenu(tk::PopupMenu& menu) {
-    for (int i = 0; i < 14; ++i) menu.Add(ColourNames[i], i < 13);
-    menu.onMeasure = MeasureColour;
-    menu.onDraw = DrawColour;
-}
-
-void FillGenderMenu(tk::PopupMenu& menu) {
-    for (const char16_t* name : GenderNames) menu.Add(name);
-}
 
 std::u16string ColourInsertText(int item) {
     if (item < 0 || item >= ColorMacroCount) return {};
@@ -104,12 +111,12 @@ void InsertGender(TTblObjects& target, int item) {
 }
 
 void ShowColourMenu(TTblObjects& target, int x, int y) {
-    const int item = TheMainWindow->colourMenu.Show(TheMainWindow->form.hwnd, x, y);
+    const int item = ColourMenu().Show(TheWindow->form.hwnd, x, y);
     if (item >= 0) InsertColour(target, item);
 }
 
 void ShowGenderMenu(TTblObjects& target, int x, int y) {
-    const int item = TheMainWindow->genderMenu.Show(TheMainWindow->form.hwnd, x, y);
+    const int item = GenderMenu().Show(TheWindow->form.hwnd, x, y);
     if (item >= 0) InsertGender(target, item);
 }
 

@@ -6,15 +6,11 @@
 #include <string>
 
 #include "documents/TblObjects.h"
-#include "toolkit/Menu.h"
 
 namespace vm {
 
 // The marker each gender item inserts.
 extern const char16_t* const GenderMarkers[7];
-
-void FillColourMenu(tk::PopupMenu& menu);
-void FillGenderMenu(tk::PopupMenu& menu);
 
 // The text colour item i inserts with the current colour option (macro words or codes).
 std::u16string ColourInsertText(int item);

@@ -1,9 +1,9 @@
 #include "editing/Search.h"
 
+#include "editing/EditingTexts.h"
+#include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "formats/CRC.h"
-#include "shell/InterfaceTexts.h"
-#include "shell/MainWindow.h"
 
 namespace vm {
 
@@ -34,7 +34,7 @@ int FindEntry(const TStringList& list, const std::u16string& s) {
 
 void ToggleSearchBar(TTblObjects& p, int mode) {
     if (p.Count() == 0) return;
-    SideControls& c = TheMainWindow->SideOf(p);
+    SideControls& c = TheWindow->SideOf(p);
     if (!p.SearchShown) {
         c.searchBar.SetVisible(true);
         c.panel.Layout();
@@ -61,7 +61,7 @@ void ToggleSearchBar(TTblObjects& p, int mode) {
 }
 
 void RunSearch(TTblObjects& p) {
-    MainWindow& w = *TheMainWindow;
+    EditingWindow& w = *TheWindow;
     SideControls& c = w.SideOf(p);
     const std::u16string text = c.searchBox.Text();
     if (text.empty()) return;

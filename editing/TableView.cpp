@@ -4,11 +4,11 @@
 
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
+#include "editing/Commands.h"
+#include "editing/EditingTexts.h"
+#include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "formats/CRC.h"
-#include "shell/InterfaceTexts.h"
-#include "shell/MainWindow.h"
-#include "shell/Settings.h"
 
 namespace vm {
 
@@ -30,14 +30,14 @@ COLORREF RowColour(const TTblObjects& p, int row) {
 }
 
 void MarkToggle(TTblObjects& p) {
-    tk::ListView& list = TheMainWindow->SideOf(p).list;
+    tk::ListView& list = TheWindow->SideOf(p).list;
     const int f = list.FocusedRow();
     ToggleMark(p, f);
     if (f >= 0) list.RedrawRows(f, f);
 }
 
 void SyncRows(TTblObjects& p) {
-    MainWindow& w = *TheMainWindow;
+    EditingWindow& w = *TheWindow;
     tk::ListView& list = w.SideOf(p).list;
     // The other list takes this list's top row, at once and before it is
     // given the current row: a list given its focused row scrolls to it
@@ -83,7 +83,7 @@ int NumberColumnWidth(int rows) {
 
 void SetNumberColumnWidth(int rows) {
     for (int side = 1; side <= 2; ++side) {
-        tk::ListView& list = TheMainWindow->Side(side).list;
+        tk::ListView& list = TheWindow->Side(side).list;
         // Never narrower than the largest row number needs in the list's
         // font (with the cell's margins): the fixed widths cut five digits
         // off in wider fonts.
@@ -94,20 +94,19 @@ void SetNumberColumnWidth(int rows) {
 }
 
 void FitValueColumn(TTblObjects& p) {
-    tk::ListView& list = TheMainWindow->SideOf(p).list;
+    tk::ListView& list = TheWindow->SideOf(p).list;
     list.SetColumnWidth(2, list.Width() - list.ColumnWidth(0) - list.ColumnWidth(1) - 22);
 }
 
 void UpdateRowCounts() {
     const std::int32_t rows = RowCountOf(TableSide(1));
-    for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).list.SetRowCount(rows);
+    for (int side = 1; side <= 2; ++side) TheWindow->Side(side).list.SetRowCount(rows);
 }
 
-void ApplyViewLayout() {
-    MainWindow& w = *TheMainWindow;
-    const int m = ViewMode;
-    const bool s1 = ((m - 8) & 1) != 0;
-    const bool s2 = ((m - 8) & 2) != 0;
+void ApplyViewLayout(int view) {
+    EditingWindow& w = *TheWindow;
+    const bool s1 = view != MenuOnlyTable2;
+    const bool s2 = view != MenuOnlyTable1;
     TTblObjects& t1 = TableSide(1);
     TTblObjects& t2 = TableSide(2);
     SideControls& side1 = w.Side(1);

@@ -26,8 +26,9 @@ int NumberColumnWidth(int rows);
 void SetNumberColumnWidth(int rows);
 // After a list view was resized.
 void FitValueColumn(TTblObjects& p);
-// Shows the controls of the current view mode and assigns the editors.
-void ApplyViewLayout();
+// Shows the controls of a view mode (MenuOnlyTable1, MenuOnlyTable2 or
+// MenuTwoTables) and assigns the editors.
+void ApplyViewLayout(int view);
 // Both list views get the row count of the tables.
 void UpdateRowCounts();
 

@@ -1,9 +1,7 @@
 #include "shell/Help.h"
 
-#include "editing/Dispatch.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/MainWindow.h"
-#include "toolkit/MessageBox.h"
 
 namespace vm {
 
@@ -17,8 +15,6 @@ const char16_t* const AboutText =
     u"Author: the Vellumark developers\r\n"
     u"Contact: vellumark@example.org\r\n"
     u"Creation Date: 23.11.2011";
-
-const char16_t* const AboutCaption = u"About Vellumark v0.96 beta";
 
 HelpWindow* TheHelpWindow = nullptr;
 
@@ -79,12 +75,6 @@ void ShowHelp() {
 
 void DestroyHelpWindow() {
     if (HelpInstance.hwnd) DestroyWindow(HelpInstance.hwnd);
-}
-
-void ShowHotKeys() { ShowHelp(); }
-
-void ShowAbout() {
-    tk::ShowMessageBox(TheMainWindow ? TheMainWindow->form.hwnd : nullptr, AboutText, AboutCaption, MB_OK);
 }
 
 }  // namespace vm

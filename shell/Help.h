@@ -1,4 +1,4 @@
-// The hot-key help window and the About box.
+// The hot-key help window and the About box's text.
 #pragma once
 
 #include <string>
@@ -8,8 +8,8 @@
 
 namespace vm {
 
+// The About box's text; its caption is "About " and the window's title.
 extern const char16_t* const AboutText;
-extern const char16_t* const AboutCaption;
 
 struct HelpWindow : tk::Panel {
     tk::Edit text;

@@ -2,10 +2,6 @@
 
 namespace vm {
 
-std::u16string sNoData = u"<empty>";
-std::u16string sGoTo = u"Go to:";
-std::u16string sFindKey = u"Find Key:";
-std::u16string sFindValue = u"Find Value:";
 std::u16string sMenuUndo = u"Undo";
 std::u16string sMenuRedo = u"Redo";
 std::u16string sMenuUndoStep = u"Undo %1";
@@ -34,10 +30,10 @@ const char16_t* const BuiltInHotKeyText =
 std::u16string sHotKeyText = BuiltInHotKeyText;
 
 void ResetInterfaceTexts() {
-    sNoData = u"<empty>";
-    sGoTo = u"Go to:";
-    sFindKey = u"Find Key:";
-    sFindValue = u"Find Value:";
+    sNoData = BuiltInNoData;
+    sGoTo = BuiltInGoTo;
+    sFindKey = BuiltInFindKey;
+    sFindValue = BuiltInFindValue;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

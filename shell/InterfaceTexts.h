@@ -1,16 +1,16 @@
 // Interface texts of the window that a language file can replace, with
-// their built-in English. The documents' own texts live beside them in
+// their built-in English. Those of the lists, editors and search bars are
+// in editing/EditingTexts.h, the documents' own texts in
 // documents/DocumentTexts.h.
 #pragma once
 
 #include <string>
 
+#include "VellumarkVersion.h"
+#include "editing/EditingTexts.h"
+
 namespace vm {
 
-extern std::u16string sNoData;
-extern std::u16string sGoTo;
-extern std::u16string sFindKey;
-extern std::u16string sFindValue;
 // The Edit menu's commands: alone when there is nothing to undo or redo,
 // else with "%1" standing for the step's name.
 extern std::u16string sMenuUndo;
@@ -22,8 +22,8 @@ extern std::u16string sMenuRedoStep;
 extern std::u16string sHotKeyText;
 extern const char16_t* const BuiltInHotKeyText;
 
-// The caption of the About box and every message box.
-inline constexpr const char16_t* WindowCaption = u"Vellumark v0.96 beta";
+// The main window's title; the About box's caption names it.
+inline constexpr const char16_t* WindowCaption = u"Vellumark v" VM_VERSION_TITLE;
 
 void ResetInterfaceTexts();
 

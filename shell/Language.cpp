@@ -4,6 +4,7 @@
 
 #include "documents/DocumentTexts.h"
 #include "documents/TblObjects.h"
+#include "editing/Commands.h"
 #include "formats/CRC.h"
 #include "platform/Platform.h"
 #include "shell/InterfaceTexts.h"
@@ -19,7 +20,7 @@ enum class Target { Text, Lines, Menu, Button, Column };
 struct KeyInfo {
     std::u16string_view key;
     Target target;
-    int number;                       // menu number, button or column
+    int number;                       // menu command, button or column
     std::u16string* text = nullptr;   // Target::Text: the variable
     const char16_t* builtIn = nullptr;
 };
@@ -27,9 +28,9 @@ struct KeyInfo {
 // Texts that live in the two sides' records.
 std::u16string AskKey1, AskKey2, AskValue1, AskValue2;
 
-std::vector<KeyInfo>& Keys() {
-    static std::vector<KeyInfo> keys = {
-        {u"sNoData", Target::Text, 0, &sNoData, u"<empty>"},
+std::vector<KeyInfo> MakeKeys() {
+    std::vector<KeyInfo> keys = {
+        {u"sNoData", Target::Text, 0, &sNoData, BuiltInNoData},
         {u"sErrorReadFile", Target::Text, 0, &sErrorReadFile, BuiltInErrorReadFile},
         {u"sAskSaveKeyLeft", Target::Text, 0, &AskKey1, u"Left Key was changed. Do you want to save this change?"},
         {u"sAskSaveKeyRight", Target::Text, 0, &AskKey2, u"Right Key was changed. Do you want to save this change?"},
@@ -37,33 +38,14 @@ std::vector<KeyInfo>& Keys() {
          u"Left VALUE was changed. Do you want to save this change?"},
         {u"sAskSaveValueRight", Target::Text, 0, &AskValue2,
          u"Right VALUE was changed. Do you want to save this change?"},
-        {u"sGoTo", Target::Text, 0, &sGoTo, u"Go to:"},
-        {u"sFindKey", Target::Text, 0, &sFindKey, u"Find Key:"},
-        {u"sFindValue", Target::Text, 0, &sFindValue, u"Find Value:"},
-        {u"sMenuFile", Target::Menu, 0},
-        {u"sMenuOpen1", Target::Menu, 1},
-        {u"sMenuOpen2", Target::Menu, 2},
-        {u"sMenuSave1", Target::Menu, 4},
-        {u"sMenuSave2", Target::Menu, 5},
-        {u"sMenuExit", Target::Menu, 7},
-        {u"sMenuView", Target::Menu, 8},
-        {u"sMenuOnlyTbl1", Target::Menu, 9},
-        {u"sMenuOnlyTbl2", Target::Menu, 10},
-        {u"sMenuTwoTbl", Target::Menu, 11},
-        {u"sMenuOptions", Target::Menu, 12},
-        {u"sMenuAskChange", Target::Menu, 14},
-        {u"sMenuTools", Target::Menu, 16},
-        {u"sMenuCopyTime12", Target::Menu, 17},
-        {u"sMenuCopyTime21", Target::Menu, 18},
-        {u"sMenuCopyValue12", Target::Menu, 20},
-        {u"sMenuCopyValue21", Target::Menu, 21},
-        {u"sMenuUpdateTable1", Target::Menu, 23},
-        {u"sMenuUpdateTable2", Target::Menu, 24},
-        {u"sMenuTranslate12", Target::Menu, 26},
-        {u"sMenuTranslate21", Target::Menu, 27},
-        {u"sMenuHelp", Target::Menu, 28},
-        {u"sHotKeys", Target::Menu, 29},
-        {u"sMenuAbout", Target::Menu, 30},
+        {u"sGoTo", Target::Text, 0, &sGoTo, BuiltInGoTo},
+        {u"sFindKey", Target::Text, 0, &sFindKey, BuiltInFindKey},
+        {u"sFindValue", Target::Text, 0, &sFindValue, BuiltInFindValue},
+    };
+    // The menu bar's captions, in the order of its rows.
+    for (const MenuRow& row : MainMenuRows)
+        if (row.key) keys.push_back({row.key, Target::Menu, row.command});
+    keys.insert(keys.end(), {
         {u"sToolBarOpen", Target::Button, 0},
         {u"sToolBarSave", Target::Button, 1},
         {u"sToolBarColor", Target::Button, 2},
@@ -96,34 +78,31 @@ std::vector<KeyInfo>& Keys() {
         // The string files' options in the dialogs.
         {u"sLabelJsonOptions", Target::Text, 0, &sLabelJsonOptions, BuiltInLabelJsonOptions},
         {u"sLabelLanguage", Target::Text, 0, &sLabelLanguage, BuiltInLabelLanguage},
-    };
-    static const bool withLists = [] {
-        for (int i = 0; i < TextLossCount; ++i)
-            keys.push_back({TextLossKeys[i], Target::Text, 0, &sTextLoss[i], BuiltInTextLoss[i]});
-        for (int i = 0; i < WriteErrorCount; ++i)
-            if (*WriteErrorKeys[i]) keys.push_back({WriteErrorKeys[i], Target::Text, 0, &sWriteError[i], BuiltInWriteError[i]});
-        return true;
-    }();
-    (void)withLists;
-    static const bool withEditMenu = [] {
-        // The Edit menu and the names of the undo steps.
-        keys.push_back({u"sMenuEdit", Target::Menu, 31});
-        keys.push_back({u"sMenuUndo", Target::Text, 0, &sMenuUndo, u"Undo"});
-        keys.push_back({u"sMenuRedo", Target::Text, 0, &sMenuRedo, u"Redo"});
-        keys.push_back({u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"});
-        keys.push_back({u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"});
-        for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
-        // A file past the size limit.
-        keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
-        // Why a save failed before anything was written.
-        for (int i = 0; i < SaveFailureCount; ++i)
-            if (*SaveFailureKeys[i])
-                keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
-        // The help window's text.
-        keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
-        return true;
-    }();
-    (void)withEditMenu;
+    });
+    for (int i = 0; i < TextLossCount; ++i)
+        keys.push_back({TextLossKeys[i], Target::Text, 0, &sTextLoss[i], BuiltInTextLoss[i]});
+    for (int i = 0; i < WriteErrorCount; ++i)
+        if (*WriteErrorKeys[i]) keys.push_back({WriteErrorKeys[i], Target::Text, 0, &sWriteError[i], BuiltInWriteError[i]});
+    // The Edit menu's commands and the names of the undo steps.
+    keys.insert(keys.end(), {
+        {u"sMenuUndo", Target::Text, 0, &sMenuUndo, u"Undo"},
+        {u"sMenuRedo", Target::Text, 0, &sMenuRedo, u"Redo"},
+        {u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"},
+        {u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"},
+    });
+    for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+    // A file past the size limit.
+    keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
+    // Why a save failed before anything was written.
+    for (int i = 0; i < SaveFailureCount; ++i)
+        if (*SaveFailureKeys[i]) keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
+    // The help window's text.
+    keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
+    return keys;
+}
+
+const std::vector<KeyInfo>& Keys() {
+    static const std::vector<KeyInfo> keys = MakeKeys();
     return keys;
 }
 

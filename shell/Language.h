@@ -9,7 +9,7 @@
 
 namespace vm {
 
-// The window texts a language changes, by menu number, toolbar button
+// The window texts a language changes, by menu command, toolbar button
 // (both toolbars) and list column (both lists).
 class LanguageHost {
 public:

@@ -1,22 +1,22 @@
 #include "shell/MainWindow.h"
 
+#include <span>
+
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
+#include "editing/Commands.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
-#include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
+#include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
-#include "shell/Settings.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
 
 MainWindow* TheMainWindow = nullptr;
-
-static_assert(MenuFirstLanguage == LanguageMenuFirst);
 
 namespace {
 
@@ -37,6 +37,27 @@ std::u16string BuiltInText([[maybe_unused]] const char16_t* wide, [[maybe_unused
 #endif
 }
 
+// A row's caption as the menu shows it, with its shortcut.
+std::u16string WithShortcut(const std::u16string& caption, const MenuRow& row) {
+    return row.shortcut ? caption + u"\t" + row.shortcut : caption;
+}
+
+// The toolkit's rows of a menu table.
+void AddRows(std::vector<tk::MenuItem>& items, std::span<const MenuRow> rows) {
+    for (const MenuRow& row : rows) {
+        tk::MenuItem item;
+        item.id = row.command;
+        item.kind = static_cast<tk::MenuItem::Kind>(row.kind);
+        if (row.caption) item.caption = WithShortcut(row.caption, row);
+        items.push_back(std::move(item));
+    }
+}
+static_assert(static_cast<int>(MenuKind::Head) == tk::MenuItem::Head &&
+              static_cast<int>(MenuKind::Command) == tk::MenuItem::Command &&
+              static_cast<int>(MenuKind::Separator) == tk::MenuItem::Separator &&
+              static_cast<int>(MenuKind::Check) == tk::MenuItem::Check &&
+              static_cast<int>(MenuKind::Radio) == tk::MenuItem::Radio);
+
 }  // namespace
 
 MainWindow::~MainWindow() {
@@ -44,67 +65,18 @@ MainWindow::~MainWindow() {
     if (form.hwnd) DestroyWindow(form.hwnd);
     for (HFONT f : {windowFont, listFont, menuItemFont})
         if (f) DeleteObject(f);
+    if (TheWindow == this) TheWindow = nullptr;
+    if (TheMainWindow == this) TheMainWindow = nullptr;
 }
 
 void MainWindow::BuildMenus() {
-    using K = tk::MenuItem;
-    menu.Add(K::Head, u"File");
-    menu.Add(K::Command, u"Open Table 1");
-    menu.Add(K::Command, u"Open Table 2");
-    menu.Add(K::Separator);
-    menu.Add(K::Command, u"Save Table 1");
-    menu.Add(K::Command, u"Save Table 2");
-    menu.Add(K::Separator);
-    menu.Add(K::Command, u"Exit");
-    menu.Add(K::Head, u"View");
-    menu.Add(K::Radio, u"Only Table 1", 1);
-    menu.Add(K::Radio, u"Only Table 2", 1);
-    menu.Add(K::Radio, BuiltInText(u"\u0422wo Tables", "\xD2wo Tables"), 1);  // the first letter is Cyrillic
-    menu.Add(K::Head, u"Options");
-    menu.Add(K::Check, u"Use Macro ColorCode");
-    menu.Add(K::Check, u"Ask before apply changes");
-    menu.Add(K::Command, u"Saving Settings ");
-    menu.Add(K::Head, u"Tools");
-    menu.Add(K::Command, u"Copy Time Dialogs (1 to 2)");
-    menu.Add(K::Command, u"Copy Time Dialogs (2 to 1)");
-    menu.Add(K::Separator);
-    menu.Add(K::Command, u"Copy Values (1 to 2)");
-    menu.Add(K::Command, u"Copy Values (2 to 1)");
-    menu.Add(K::Separator);
-    menu.Add(K::Command, u"Update Table1 from File...");
-    menu.Add(K::Command, u"Update Table2 from File...");
-    menu.Add(K::Separator);
-    menu.Add(K::Command, u"Translate (1 to 2) from File...");
-    menu.Add(K::Command, u"Translate (2 to 1) from File...");
-    menu.Add(K::Head, u"Help");
-    menu.Add(K::Command, u"Hot Keys");
-    menu.Add(K::Command, u"About Vellumark");
-    menu.Add(K::Head, u"Edit");
-    menu.Add(K::Command, u"Undo");
-    menu.Add(K::Command, u"Redo");
-    menu.Add(K::Head, u"Language");
-    menu.Add(K::Command, u" ");  // placeholder until the languages are inserted
-    menu.items[MenuTwoTables].checked = true;
-    menu.items[MenuColorApi].checked = true;
-    menu.items[MenuAskChange].checked = true;
-    menu.items[MenuSave1].enabled = false;
-    menu.items[MenuSave2].enabled = false;
-    menu.items[MenuEdit].showBefore = MenuView;
-    menu.items[MenuUndo].enabled = false;
-    menu.items[MenuRedo].enabled = false;
-    menu.items[MenuColorApi].hidden = true;
-    menu.items[MenuSavingSettings].hidden = true;
-
-    FillColourMenu(colourMenu);
-    FillGenderMenu(genderMenu);
-    contextMenu.Add(u"Delete");
-    contextMenu.Add(u"Insert");
-    contextMenu.AddSeparator();
-    contextMenu.Add(u"Copy Value");
-    contextMenu.Add(u"Past Value");
-    contextMenu.AddSeparator();
-    contextMenu.Add(u"MoveDown");
-    contextMenu.Add(u"Move Up");
+    AddRows(menu.items, MainMenuRows);
+    // The single-byte program's Cyrillic letter is its byte in code page 1251.
+    menu.SetCaption(MenuTwoTables, BuiltInText(FindMenuRow(MenuTwoTables)->caption, "\xD2wo Tables"));
+    for (const int checked : {MenuTwoTables, MenuColorApi, MenuAskChange}) menu.SetChecked(checked, true);
+    for (const int greyed : {MenuSave1, MenuSave2, MenuUndo, MenuRedo}) menu.SetEnabled(greyed, false);
+    menu.SetHidden(MenuColorApi, true);
+    AddRows(contextMenu.items, ContextMenuRows);
 }
 
 void MainWindow::BuildSide(int side) {
@@ -159,8 +131,9 @@ void MainWindow::BuildSide(int side) {
 
 void MainWindow::Create() {
     TheMainWindow = this;
+    TheWindow = this;
     BuildMenus();
-    form.CreateForm({u"Vellumark v0.96 beta", 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
+    form.CreateForm({WindowCaption, 370, 205, 592, 421, 550, 450, TEXT("128_MAIN")});
     windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);
@@ -174,47 +147,40 @@ void MainWindow::Create() {
     form.Layout();
 }
 
-tk::ListView& MainWindow::ShownListOf(const TTblObjects& p) {
-    tk::ListView& own = SideOf(p).list;
-    return own.IsVisible() ? own : SideOf(*p.Other).list;
-}
-
-void MainWindow::KeepKeyboard() {
-    if (GetForegroundWindow() != form.hwnd) return;  // it returns when the window is activated
-    const HWND focus = GetFocus();
-    if (!focus || focus == form.hwnd || !IsWindowVisible(focus) || !IsWindowEnabled(focus) ||
-        dynamic_cast<tk::Panel*>(tk::Wnd::FromHandle(focus)))
-        form.RestoreFocus();
-}
-
-TTblObjects& MainWindow::EditTarget() {
-    const HWND focus = GetFocus();
-    for (int side = 1; side <= 2; ++side) {
-        TTblObjects& p = TableSide(side);
-        if (!p.Active) continue;
-        if (focus && (focus == SideOf(p).list.hwnd || focus == KeyEditorOf(p).hwnd || focus == ValueEditorOf(p).hwnd))
-            return p;
-    }
-    const int last = LastHistorySide();
-    if (last != 0 && TableSide(last).Active) return TableSide(last);
-    return TableSide(TableSide(1).Active ? 1 : 2);
-}
-
 namespace {
-// A command's caption: its text with the step's name, and its key.
-std::u16string EditCommandCaption(const std::u16string& alone, const std::u16string& withStep,
-                                  const std::u16string& step, const char16_t* key) {
-    return (step.empty() ? alone : FillIn(withStep, {step})) + u"\t" + key;
+// An Edit menu command's caption: its text with the step's name, and its
+// shortcut.
+std::u16string EditCommandCaption(int command, const std::u16string& alone, const std::u16string& withStep,
+                                  const std::u16string& step) {
+    return WithShortcut(step.empty() ? alone : FillIn(withStep, {step}), *FindMenuRow(command));
 }
 }  // namespace
 
 void MainWindow::RefreshEditMenu() {
     const TTblObjects& p = EditTarget();
-    const std::u16string undo = UndoName(p);
-    const std::u16string redo = RedoName(p);
-    menu.SetCommand(MenuUndo, EditCommandCaption(sMenuUndo, sMenuUndoStep, undo, u"Ctrl+Z"), CanUndo(p));
-    menu.SetCommand(MenuRedo, EditCommandCaption(sMenuRedo, sMenuRedoStep, redo, u"Ctrl+Y"), CanRedo(p));
+    menu.SetCommand(MenuUndo, EditCommandCaption(MenuUndo, sMenuUndo, sMenuUndoStep, UndoName(p)), CanUndo(p));
+    menu.SetCommand(MenuRedo, EditCommandCaption(MenuRedo, sMenuRedo, sMenuRedoStep, RedoName(p)), CanRedo(p));
 }
+
+void MainWindow::StoreSettings() { ExchangeSettings(true); }
+
+void MainWindow::ChooseView(int command) {
+    ViewMode = command;
+    ExchangeSettings(true);
+}
+
+void MainWindow::ChooseLanguage(int index) {
+    if (index < 0 || index > LanguageCount) return;
+    menu.SetChecked(MenuFirstLanguage + Language, false);
+    Language = index;
+    menu.SetChecked(MenuFirstLanguage + index, true);
+    ExchangeSettings(true);
+    RefreshEditMenu();  // in the new language
+}
+
+void MainWindow::ShowHotKeys() { ShowHelp(); }
+
+void MainWindow::ShowAbout() { tk::ShowMessageBox(form.hwnd, AboutText, std::u16string(u"About ") + WindowCaption, MB_OK); }
 
 void MainWindow::GetLayout(WindowLayout& layout) const {
     WINDOWPLACEMENT place{};
@@ -315,8 +281,8 @@ void MainWindow::WireEvents() {
         c.list.onRightDoubleClick = [&p] { MarkToggle(p); };
         c.list.onDropFiles = [side](const std::vector<std::u16string>& files) { DropFiles(side, files); };
         c.list.onContextMenu = [this, side](int x, int y) {
-            const int item = contextMenu.Show(form.hwnd, x, y);
-            if (item >= 0) ListContextCommand(item, side);
+            const int command = contextMenu.Show(form.hwnd, x, y);
+            if (command >= 0) ListContextCommand(command, side);
         };
         c.list.onSize = [&p] { FitValueColumn(p); };
         c.splitter.onMove = [this, side](int before, int) {
@@ -369,7 +335,7 @@ void SideView::SetNumberColumnWidth(std::int32_t rows) { vm::SetNumberColumnWidt
 
 void SideView::EnableSave() {
     TheMainWindow->Side(side_).toolbar.SetButtonEnabled(ButtonSave, true);
-    TheMainWindow->menu.SetEnabled(3 + side_, true);
+    TheMainWindow->menu.SetEnabled(side_ == 1 ? MenuSave1 : MenuSave2, true);
 }
 
 void SideView::ShowMessage(const std::u16string& text, const std::u16string& caption) {

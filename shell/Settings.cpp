@@ -14,7 +14,7 @@
 
 namespace vm {
 
-int ViewMode = ViewTwoTables;
+int ViewMode = MenuTwoTables;
 int Language = 0;
 int LanguageCount = 0;
 bool StartupPass = true;
@@ -27,14 +27,11 @@ namespace {
 constexpr char16_t Section[] = u"GENERAL";
 constexpr std::size_t StringCapacity = 4096;  // at most 4095 characters read
 constexpr std::int32_t DefaultMaxFileSize = 4194304;
-constexpr int MenuAskChange = 14;
-constexpr int MenuMacroColorCode = 13;
 
 // A pass without a window still exchanges the options.
 class NoHost final : public SettingsHost {
 public:
-    void AddLanguageItem(const std::u16string&) override {}
-    void HideLanguagePlaceholder() override {}
+    void AddLanguageItem(int, const std::u16string&) override {}
     void SetMenuChecked(int, bool) override {}
     std::u16string MenuCaption(int) override { return {}; }
     void LoadLanguage(const std::u16string&) override {}
@@ -116,15 +113,14 @@ void ExchangeLayout(const Exchange& x, SettingsHost& host, bool store) {
 // "English", then each comma-separated name of "Languages" as it stands.
 void BuildLanguageMenu(SettingsHost& host) {
     std::u16string rest = platform::GetProfileString(SettingsFileName, Section, u"Languages", u"", StringCapacity);
-    host.AddLanguageItem(u"English");
+    host.AddLanguageItem(MenuFirstLanguage, u"English");
     int count = 0;
     while (!rest.empty()) {
         const std::size_t comma = rest.find(u',');
-        host.AddLanguageItem(rest.substr(0, comma));
-        rest = comma == std::u16string::npos ? std::u16string() : rest.substr(comma + 1);
         ++count;
+        host.AddLanguageItem(MenuFirstLanguage + count, rest.substr(0, comma));
+        rest = comma == std::u16string::npos ? std::u16string() : rest.substr(comma + 1);
     }
-    host.HideLanguagePlaceholder();
     LanguageCount = count;
 }
 
@@ -170,7 +166,7 @@ void ExchangeSettings(bool Store) {
 #ifndef VM_ANSI_BUILD
     // The single-byte program keeps this option for one run only.
     o.text.colorMacros = x.Boolean(u"ColorApiTXT", o.text.colorMacros);
-    host.SetMenuChecked(MenuMacroColorCode, o.text.colorMacros);
+    host.SetMenuChecked(MenuColorApi, o.text.colorMacros);
 #endif
 
     // The string files' language column, by its code; another text keeps
@@ -181,8 +177,8 @@ void ExchangeSettings(bool Store) {
     const std::int32_t newId = x.Signed(u"NewIdJSON", static_cast<std::int32_t>(o.json.firstId));
     o.json.firstId = newId < 0 ? 0 : newId;
     host.SetMenuChecked(ViewMode, false);
-    const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - ViewOnlyTable1));
-    ViewMode = view <= 2 ? ViewOnlyTable1 + static_cast<int>(view) : ViewTwoTables;
+    const auto view = static_cast<std::uint32_t>(x.Signed(u"ViewTbl", ViewMode - MenuOnlyTable1));
+    ViewMode = view <= 2 ? MenuOnlyTable1 + static_cast<int>(view) : MenuTwoTables;
     host.SetMenuChecked(ViewMode, true);
 
     Language = x.Signed(u"Language", Language);
@@ -190,9 +186,9 @@ void ExchangeSettings(bool Store) {
     // Include lines of text tables may leave the first file's folder only
     // when this is set by hand.
     o.limits.includesAnywhere = x.Boolean(u"IncludesAnywhere", o.limits.includesAnywhere);
-    host.SetMenuChecked(LanguageMenuFirst + Language, true);
+    host.SetMenuChecked(MenuFirstLanguage + Language, true);
     ExchangeLayout(x, host, Store);
-    host.LoadLanguage(host.MenuCaption(LanguageMenuFirst + Language));
+    host.LoadLanguage(host.MenuCaption(MenuFirstLanguage + Language));
 
     host.ApplyViewLayout();
     host.EndPass();
@@ -211,7 +207,7 @@ void ResetSettings() {
     WindowOptions = EditorOptions{};
     MaxUndoSize = DefaultMaxUndoSize;
     Layout = WindowLayout{};
-    ViewMode = ViewTwoTables;
+    ViewMode = MenuTwoTables;
     Language = 0;
     LanguageCount = 0;
     StartupPass = true;

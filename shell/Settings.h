@@ -5,14 +5,11 @@
 
 #include <string>
 
+#include "editing/Commands.h"
+
 namespace vm {
 
-inline constexpr int ViewOnlyTable1 = 9;  // menu numbers of the view modes
-inline constexpr int ViewOnlyTable2 = 10;
-inline constexpr int ViewTwoTables = 11;
-inline constexpr int LanguageMenuFirst = 35;  // "English"; the others follow
-
-extern int ViewMode;       // ViewOnlyTable1, ViewOnlyTable2 or ViewTwoTables
+extern int ViewMode;       // MenuOnlyTable1, MenuOnlyTable2 or MenuTwoTables
 extern int Language;       // 0 English, 1.. the names of "Languages"
 extern int LanguageCount;  // names in "Languages", set on the first pass
 extern bool StartupPass;   // true until the first pass has ended
@@ -34,11 +31,10 @@ public:
     // Around every pass, so that the window can apply its changes at once.
     virtual void BeginPass() {}
     virtual void EndPass() {}
-    // Inserts a radio item in front of the Language menu's placeholder.
-    virtual void AddLanguageItem(const std::u16string& caption) = 0;
-    virtual void HideLanguagePlaceholder() = 0;
-    virtual void SetMenuChecked(int number, bool checked) = 0;
-    virtual std::u16string MenuCaption(int number) = 0;
+    // Adds a radio item to the Language menu.
+    virtual void AddLanguageItem(int command, const std::u16string& caption) = 0;
+    virtual void SetMenuChecked(int command, bool checked) = 0;
+    virtual std::u16string MenuCaption(int command) = 0;
     // Loads the language file of that name and applies its texts.
     virtual void LoadLanguage(const std::u16string& languageName) = 0;
     virtual void ApplyViewLayout() = 0;

@@ -1,7 +1,5 @@
 #include "shell/Startup.h"
 
-#include "toolkit/FileDialog.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "editing/TableView.h"
 #include "documents/TblObjects.h"
 #include "platform/Platform.h"
+#include "shell/FileDialog.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/Language.h"
@@ -27,7 +26,7 @@ struct Program {
     MainWindow window;
     SideView view1{1};
     SideView view2{2};
-    tk::Win32FileDialogShower dialogs;
+    Win32FileDialogShower dialogs;
 };
 Program* TheProgram = nullptr;
 
@@ -73,23 +72,16 @@ class WindowSettings final : public SettingsHost {
 public:
     void BeginPass() override { TheMainWindow->menu.Hold(); }
     void EndPass() override { TheMainWindow->menu.Release(); }
-    void AddLanguageItem(const std::u16string& caption) override {
-        tk::MainMenu& menu = TheMainWindow->menu;
-        tk::MenuItem item;
-        item.kind = tk::MenuItem::Radio;
-        item.caption = caption;
-        menu.Insert(static_cast<int>(menu.items.size()) - 1, item);  // before the placeholder
+    // The Language menu is the last: its items go at the end.
+    void AddLanguageItem(int command, const std::u16string& caption) override {
+        TheMainWindow->menu.Add({.id = command, .kind = tk::MenuItem::Radio, .caption = caption});
     }
-    void HideLanguagePlaceholder() override {
-        tk::MainMenu& menu = TheMainWindow->menu;
-        menu.SetHidden(static_cast<int>(menu.items.size()) - 1, true);
-    }
-    void SetMenuChecked(int number, bool checked) override { TheMainWindow->menu.SetChecked(number, checked); }
-    std::u16string MenuCaption(int number) override { return TheMainWindow->menu.Caption(number); }
+    void SetMenuChecked(int command, bool checked) override { TheMainWindow->menu.SetChecked(command, checked); }
+    std::u16string MenuCaption(int command) override { return TheMainWindow->menu.Caption(command); }
     void LoadLanguage(const std::u16string& name) override {
         vm::LoadLanguage(LanguageDirectory, name, TheWindowLanguage);
     }
-    void ApplyViewLayout() override { vm::ApplyViewLayout(); }
+    void ApplyViewLayout() override { vm::ApplyViewLayout(ViewMode); }
     bool CurrentLayout(WindowLayout& layout) override {
         if (!TheMainWindow) return false;
         TheMainWindow->GetLayout(layout);

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "VellumarkVersion.h"
 #include "cli/Cli.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
@@ -571,7 +572,11 @@ TEST(CliHelp, HelpAndVersion) {
     EXPECT_EQ(Cli({u"convert", u"--help"}).out, vm::CliHelpText());
     const CliRun v = Cli({u"--version"});
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, "vellumark-cli 0.96\n");
+    EXPECT_EQ(v.out, "vellumark-cli " VM_VERSION "\n");
+    // The version shown is the one the resources' version block numbers.
+    std::string shown = std::to_string(VM_VERSION_MAJOR) + "." + std::to_string(VM_VERSION_MINOR);
+    if (VM_VERSION_PATCH != 0) shown += "." + std::to_string(VM_VERSION_PATCH);
+    EXPECT_EQ(shown, VM_VERSION);
 }
 
 #if !defined(_WIN32) && defined(VM_CLI_PATH)

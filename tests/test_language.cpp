@@ -146,8 +146,11 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sAskSaveTable2"), at(u"sErrorWriteFile") + 2);
     EXPECT_EQ(at(u"sAskLossyText"), at(u"sAskSaveTable2") + 1);
     EXPECT_EQ(at(u"sLabelJsonOptions"), at(u"sErrorIncludeBudget") + 1);
-    // Then the Edit menu and the names of the undo steps.
-    EXPECT_EQ(at(u"sMenuEdit"), at(u"sWriteBadName") + 1);
+    // The menu bar's captions in the order of its rows (Edit after File).
+    EXPECT_EQ(at(u"sMenuFile"), at(u"sFindValue") + 1);
+    EXPECT_EQ(at(u"sMenuEdit"), at(u"sMenuExit") + 1);
+    // Then the Edit menu's commands and the names of the undo steps.
+    EXPECT_EQ(at(u"sMenuUndo"), at(u"sWriteBadName") + 1);
     EXPECT_EQ(at(u"sErrorFileTooLarge"), at(u"sStepTranslate") + 1);
     EXPECT_EQ(keys[keys.size() - 2], u"sSaveDoesNotFit");
     // Then the help text.

@@ -23,17 +23,18 @@ std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.en
 struct RecordingHost final : vm::SettingsHost {
     std::vector<std::string> calls;
     std::vector<std::u16string> languages;
+    std::vector<int> commands;  // of the language items
 
-    void AddLanguageItem(const std::u16string& caption) override {
+    void AddLanguageItem(int command, const std::u16string& caption) override {
+        commands.push_back(command);
         languages.push_back(caption);
         calls.push_back("add " + Narrow(caption));
     }
-    void HideLanguagePlaceholder() override { calls.push_back("hide placeholder"); }
     void SetMenuChecked(int number, bool checked) override {
         calls.push_back((checked ? "check " : "uncheck ") + std::to_string(number));
     }
     std::u16string MenuCaption(int number) override {
-        const auto i = static_cast<std::size_t>(number - vm::LanguageMenuFirst);
+        const auto i = static_cast<std::size_t>(number - vm::MenuFirstLanguage);
         return i < languages.size() ? languages[i] : u"?";
     }
     void LoadLanguage(const std::u16string& name) override { calls.push_back("load " + Narrow(name)); }
@@ -81,12 +82,12 @@ TEST_F(SettingsTest, FirstStartWithoutAFile) {
     vm::WindowOptions.formats.limits.maxFileSize = 1;
     vm::ExchangeSettings(false);
     const std::vector<std::string> expected = {
-        "add English", "hide placeholder", "check 14", "check 13", "uncheck 11", "check 11",
-        "check " + std::to_string(vm::LanguageMenuFirst), "load English", "layout", "open files"};
+        "add English", "check 14", "check 13", "uncheck 11", "check 11",
+        "check " + std::to_string(vm::MenuFirstLanguage), "load English", "layout", "open files"};
     EXPECT_EQ(host.calls, expected);
     EXPECT_FALSE(vm::StartupPass);
     EXPECT_EQ(vm::LanguageCount, 0);
-    EXPECT_EQ(vm::ViewMode, vm::ViewTwoTables);
+    EXPECT_EQ(vm::ViewMode, vm::MenuTwoTables);
     EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(vm::WindowOptions.formats.text.headerLine, "Key\tValue");
     EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");  // a reading pass writes nothing
@@ -147,9 +148,13 @@ TEST_F(SettingsTest, LanguagesAreSplitAtCommasAsTheyStand) {
         SCOPED_TRACE(c.value);
         vm::ResetSettings();
         host.languages.clear();
+        host.commands.clear();
         WriteIni("Languages=" + c.value + "\r\n");
         vm::ExchangeSettings(false);
         EXPECT_EQ(host.languages, c.menu);
+        // Numbered on from the first language's command.
+        for (std::size_t i = 0; i < host.commands.size(); ++i)
+            EXPECT_EQ(host.commands[i], vm::MenuFirstLanguage + static_cast<int>(i));
         EXPECT_EQ(vm::LanguageCount, static_cast<int>(c.menu.size()) - 1);
     }
 }
@@ -166,7 +171,7 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
         WriteIni("Languages=Deutsch,Polski\r\nLanguage=" + std::to_string(c.stored) + "\r\n");
         vm::ExchangeSettings(false);
         EXPECT_EQ(vm::Language, c.language) << c.stored;
-        EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(vm::LanguageMenuFirst + c.language));
+        EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(vm::MenuFirstLanguage + c.language));
         EXPECT_EQ(host.calls[host.calls.size() - 3], c.loaded);
     }
 }
@@ -181,7 +186,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 13"), host.calls.end());
 
     // The view mode the user picks, then the writing pass.
-    vm::ViewMode = vm::ViewOnlyTable2;
+    vm::ViewMode = vm::MenuOnlyTable2;
     vm::WindowOptions.formats.tbl.offset8 = 7;
     vm::WindowOptions.formats.text.writeEncoding = vm::TextEncoding::UTF8;
     vm::WindowOptions.formats.text.headerLine = "Id\tText";
@@ -203,11 +208,11 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
 
     // Everything written reads back.
     vm::WindowOptions = vm::EditorOptions{};
-    vm::ViewMode = vm::ViewTwoTables;
+    vm::ViewMode = vm::MenuTwoTables;
     vm::WindowOptions.formats.limits.maxFileSize = 5;
     vm::ExchangeSettings(false);
     EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
-    EXPECT_EQ(vm::ViewMode, vm::ViewOnlyTable2);
+    EXPECT_EQ(vm::ViewMode, vm::MenuOnlyTable2);
     EXPECT_EQ(vm::WindowOptions.formats.tbl.offset8, 7);
     EXPECT_EQ(vm::WindowOptions.formats.text.writeEncoding, vm::TextEncoding::UTF8);
     EXPECT_TRUE(vm::WindowOptions.notAskChange);

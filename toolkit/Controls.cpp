@@ -170,10 +170,6 @@ void ComboBox::AddItem(std::u16string_view text) {
     SendMessage(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToNative(text).c_str()));
 }
 
-void ComboBox::InsertItem(int index, std::u16string_view text) {
-    SendMessage(hwnd, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(ToNative(text).c_str()));
-}
-
 int ComboBox::ItemCount() const { return static_cast<int>(SendMessage(hwnd, CB_GETCOUNT, 0, 0)); }
 
 std::u16string ComboBox::Item(int index) const {
@@ -184,7 +180,6 @@ std::u16string ComboBox::Item(int index) const {
     return FromNative(buffer.data(), static_cast<std::size_t>(length));
 }
 
-void ComboBox::RemoveItem(int index) { SendMessage(hwnd, CB_DELETESTRING, static_cast<WPARAM>(index), 0); }
 void ComboBox::SelectAllText() { SendMessage(hwnd, CB_SETEDITSEL, 0, MAKELPARAM(0, -1)); }
 
 bool ComboBox::EditPart::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

@@ -74,10 +74,8 @@ struct ComboBox : Wnd {
     };
     void Create(const CreateArgs& args);
     void AddItem(std::u16string_view text);
-    void InsertItem(int index, std::u16string_view text);
     int ItemCount() const;
     std::u16string Item(int index) const;
-    void RemoveItem(int index);
     // Selects the whole text of the edit field.
     void SelectAllText();
     // Keys typed into the edit field; true consumes the key.

@@ -37,8 +37,6 @@ struct Form : Panel {
     // the keyboard is where it was after another window, a message box or
     // a dialog.
     void RestoreFocus();
-    // The control that had the keyboard last (a window of the form).
-    HWND LastFocus() const { return lastFocus_; }
 
 private:
     int minWidth_ = 0, minHeight_ = 0;

@@ -1,59 +1,69 @@
 #include "toolkit/Menu.h"
 
-#include <algorithm>
+#include <iterator>
 
 namespace tk {
 
-int MainMenu::Add(MenuItem::Kind kind, std::u16string caption, int group) {
-    MenuItem item;
-    item.kind = kind;
-    item.caption = std::move(caption);
-    item.group = group;
+void MainMenu::Add(MenuItem item) {
     items.push_back(std::move(item));
-    return static_cast<int>(items.size()) - 1;
-}
-
-void MainMenu::Insert(int number, MenuItem item) {
-    if (number < 0 || number > static_cast<int>(items.size())) number = static_cast<int>(items.size());
-    items.insert(items.begin() + number, std::move(item));
     Rebuild();
 }
 
-void MainMenu::SetCaption(int number, std::u16string caption) {
-    if (!Valid(number)) return;
-    items[static_cast<std::size_t>(number)].caption = std::move(caption);
-    Rebuild();
+MenuItem* MainMenu::Find(int id) {
+    for (MenuItem& item : items)
+        if (item.kind != MenuItem::Separator && item.id == id) return &item;
+    return nullptr;
 }
 
-std::u16string MainMenu::Caption(int number) const {
-    return Valid(number) ? items[static_cast<std::size_t>(number)].caption : std::u16string();
+const MenuItem* MainMenu::Find(int id) const { return const_cast<MainMenu*>(this)->Find(id); }
+
+void MainMenu::SetCaption(int id, std::u16string caption) {
+    if (MenuItem* item = Find(id)) {
+        item->caption = std::move(caption);
+        Rebuild();
+    }
 }
 
-void MainMenu::SetChecked(int number, bool checked) {
-    if (!Valid(number)) return;
-    items[static_cast<std::size_t>(number)].checked = checked;
-    Rebuild();
+std::u16string MainMenu::Caption(int id) const {
+    const MenuItem* item = Find(id);
+    return item ? item->caption : std::u16string();
 }
 
-bool MainMenu::IsChecked(int number) const { return Valid(number) && items[static_cast<std::size_t>(number)].checked; }
-
-void MainMenu::SetEnabled(int number, bool enabled) {
-    if (!Valid(number)) return;
-    items[static_cast<std::size_t>(number)].enabled = enabled;
-    Rebuild();
+void MainMenu::SetChecked(int id, bool checked) {
+    if (MenuItem* item = Find(id)) {
+        item->checked = checked;
+        Rebuild();
+    }
 }
 
-bool MainMenu::IsEnabled(int number) const { return Valid(number) && items[static_cast<std::size_t>(number)].enabled; }
-
-void MainMenu::SetHidden(int number, bool hidden) {
-    if (!Valid(number)) return;
-    items[static_cast<std::size_t>(number)].hidden = hidden;
-    Rebuild();
+bool MainMenu::IsChecked(int id) const {
+    const MenuItem* item = Find(id);
+    return item && item->checked;
 }
 
-void MainMenu::SetCommand(int number, std::u16string caption, bool enabled) {
-    if (!Valid(number)) return;
-    MenuItem& item = items[static_cast<std::size_t>(number)];
+void MainMenu::SetEnabled(int id, bool enabled) {
+    if (MenuItem* item = Find(id)) {
+        item->enabled = enabled;
+        Rebuild();
+    }
+}
+
+bool MainMenu::IsEnabled(int id) const {
+    const MenuItem* item = Find(id);
+    return item && item->enabled;
+}
+
+void MainMenu::SetHidden(int id, bool hidden) {
+    if (MenuItem* item = Find(id)) {
+        item->hidden = hidden;
+        Rebuild();
+    }
+}
+
+void MainMenu::SetCommand(int id, std::u16string caption, bool enabled) {
+    MenuItem* found = Find(id);
+    if (!found) return;
+    MenuItem& item = *found;
     if (item.caption == caption && item.enabled == enabled) return;
     item.caption = std::move(caption);
     item.enabled = enabled;
@@ -64,7 +74,7 @@ void MainMenu::SetCommand(int number, std::u16string caption, bool enabled) {
     info.fMask = MIIM_STRING | MIIM_STATE;
     info.fState = (item.checked ? MFS_CHECKED : MFS_UNCHECKED) | (enabled ? MFS_ENABLED : MFS_GRAYED);
     info.dwTypeData = const_cast<NativeChar*>(text.c_str());
-    SetMenuItemInfo(menu_, static_cast<UINT>(FirstCommandId + number), FALSE, &info);
+    SetMenuItemInfo(menu_, static_cast<UINT>(FirstCommandId + id), FALSE, &info);
 }
 
 void MainMenu::AttachTo(HWND window) {
@@ -85,18 +95,19 @@ void MainMenu::Rebuild() {
     pending_ = false;
     HMENU bar = CreateMenu();
     HMENU popup = nullptr;
-    // The heads with their menus, in the order the bar shows them.
-    struct Shown {
-        int number;
-        HMENU popup;
+    const MenuItem* head = nullptr;
+    // Each head goes into the bar once its menu is complete.
+    const auto closeHead = [&] {
+        if (head && !head->hidden)
+            AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), ToNative(head->caption).c_str());
+        else if (popup)
+            DestroyMenu(popup);
     };
-    std::vector<Shown> heads;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const MenuItem& item = items[i];
-        const NativeString caption = ToNative(item.caption);
+    for (const MenuItem& item : items) {
         if (item.kind == MenuItem::Head) {
+            closeHead();
+            head = &item;
             popup = CreatePopupMenu();
-            heads.push_back({static_cast<int>(i), popup});
             continue;
         }
         if (!popup || item.hidden) continue;
@@ -104,30 +115,17 @@ void MainMenu::Rebuild() {
             AppendMenu(popup, MF_SEPARATOR, 0, nullptr);
             continue;
         }
+        const NativeString caption = ToNative(item.caption);
         MENUITEMINFO info{};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE;
         info.fType = MFT_STRING | (item.kind == MenuItem::Radio ? MFT_RADIOCHECK : 0);
         info.fState = (item.checked ? MFS_CHECKED : MFS_UNCHECKED) | (item.enabled ? MFS_ENABLED : MFS_GRAYED);
-        info.wID = static_cast<UINT>(FirstCommandId + static_cast<int>(i));
+        info.wID = static_cast<UINT>(FirstCommandId + item.id);
         info.dwTypeData = const_cast<NativeChar*>(caption.c_str());
         InsertMenuItem(popup, GetMenuItemCount(popup), TRUE, &info);
     }
-    for (std::size_t i = 0; i < heads.size(); ++i) {
-        const int before = items[static_cast<std::size_t>(heads[i].number)].showBefore;
-        if (before < 0) continue;
-        const auto at = std::find_if(heads.begin(), heads.end(), [before](const Shown& h) { return h.number == before; });
-        if (at == heads.end() || at - heads.begin() > static_cast<std::ptrdiff_t>(i)) continue;
-        std::rotate(at, heads.begin() + static_cast<std::ptrdiff_t>(i), heads.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    }
-    for (const Shown& head : heads) {
-        const MenuItem& item = items[static_cast<std::size_t>(head.number)];
-        if (item.hidden) {
-            DestroyMenu(head.popup);
-            continue;
-        }
-        AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(head.popup), ToNative(item.caption).c_str());
-    }
+    closeHead();
     HMENU old = menu_;
     menu_ = bar;
     SetMenu(window_, bar);
@@ -136,29 +134,33 @@ void MainMenu::Rebuild() {
 }
 
 int MainMenu::Choose(int commandId) {
-    const int number = commandId - FirstCommandId;
-    if (!Valid(number)) return -1;
-    MenuItem& item = items[static_cast<std::size_t>(number)];
-    if (item.kind == MenuItem::Check) {
-        item.checked = !item.checked;
+    const int id = commandId - FirstCommandId;
+    MenuItem* chosen = Find(id);
+    if (!chosen || chosen->kind == MenuItem::Head) return -1;
+    if (chosen->kind == MenuItem::Check) {
+        chosen->checked = !chosen->checked;
         Rebuild();
-    } else if (item.kind == MenuItem::Radio && item.group > 0) {
-        for (MenuItem& other : items)
-            if (other.kind == MenuItem::Radio && other.group == item.group) other.checked = false;
-        item.checked = true;
+    } else if (chosen->kind == MenuItem::Radio) {
+        // The radio items of the chosen one's menu: the rows between the
+        // heads around it.
+        const auto at = items.begin() + (chosen - items.data());
+        auto first = at;
+        while (first != items.begin() && std::prev(first)->kind != MenuItem::Head) --first;
+        for (auto it = first; it != items.end() && it->kind != MenuItem::Head; ++it)
+            if (it->kind == MenuItem::Radio) it->checked = it == at;
         Rebuild();
     }
-    return number;
+    return id;
 }
 
 int PopupMenu::Show(HWND owner, int x, int y) {
     HMENU menu = CreatePopupMenu();
     std::vector<NativeString> captions;
-    captions.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        const UINT id = static_cast<UINT>(i + 1);
-        if (e.separator) {
+    captions.reserve(items.size());
+    for (const MenuItem& e : items) {
+        // One up: TrackPopupMenu returns 0 for no choice.
+        const UINT id = static_cast<UINT>(e.id + 1);
+        if (e.kind == MenuItem::Separator) {
             AppendMenu(menu, MF_SEPARATOR, 0, nullptr);
         } else if (e.ownerDrawn) {
             MENUITEMINFO info{};

@@ -1,8 +1,9 @@
-// Menus. The main menu is a numbered list of entries (heads, commands,
-// separators, check and radio items) from which the menu bar is rebuilt
-// whenever an entry changes, so entries can be hidden, inserted and
-// renamed by number. Popup menus are shown modally and return the index
-// of the chosen entry.
+// Menus as tables of rows. A main menu's rows are heads (the menus of the
+// bar), each followed by its entries (commands, separators, check and
+// radio items), in the order the bar shows them; the bar is rebuilt from
+// the rows whenever one changes, so rows are added, hidden and renamed by
+// id. A popup menu's rows are commands and separators; it is shown modally
+// and returns the id of the chosen row.
 #pragma once
 
 #include <functional>
@@ -15,34 +16,34 @@ namespace tk {
 
 struct MenuItem {
     enum Kind { Head, Command, Separator, Check, Radio };
+    int id = -1;  // what choosing the row reports; heads have one to be renamed by
     Kind kind = Command;
     std::u16string caption;
     bool checked = false;
     bool enabled = true;
     bool hidden = false;
-    int group = 0;  // radio items of one group > 0 check each other out
-    // A head shown in the menu bar in front of the head with this number
-    // (-1: in the order of the numbers). Numbers stay as they are.
-    int showBefore = -1;
+    bool ownerDrawn = false;  // popup menus: drawn by onMeasure and onDraw
 };
 
 struct MainMenu {
-    std::vector<MenuItem> items;  // item number = index
+    std::vector<MenuItem> items;
 
-    int Add(MenuItem::Kind kind, std::u16string caption = {}, int group = 0);
-    // Inserts before entry number; the entries from there on move up.
-    void Insert(int number, MenuItem item);
+    // Appends a row: a head, or an entry of the last head.
+    void Add(MenuItem item);
+    // The row of that id (null when there is none).
+    MenuItem* Find(int id);
+    const MenuItem* Find(int id) const;
 
-    void SetCaption(int number, std::u16string caption);
-    std::u16string Caption(int number) const;
-    void SetChecked(int number, bool checked);
-    bool IsChecked(int number) const;
-    void SetEnabled(int number, bool enabled);
-    bool IsEnabled(int number) const;
-    void SetHidden(int number, bool hidden);
+    void SetCaption(int id, std::u16string caption);
+    std::u16string Caption(int id) const;
+    void SetChecked(int id, bool checked);
+    bool IsChecked(int id) const;
+    void SetEnabled(int id, bool enabled);
+    bool IsEnabled(int id) const;
+    void SetHidden(int id, bool hidden);
     // Caption and enabled state of a command at once, changed in the menu
     // bar in place (also while a menu of it is open).
-    void SetCommand(int number, std::u16string caption, bool enabled);
+    void SetCommand(int id, std::u16string caption, bool enabled);
 
     // Attaches the menu bar to a window; every change after this rebuilds it.
     void AttachTo(HWND window);
@@ -53,8 +54,8 @@ struct MainMenu {
     void Release();
 
     // For a WM_COMMAND id from the menu bar: toggles a check item, checks a
-    // radio item within its group, and returns the entry number (-1 when
-    // the id is not one of ours).
+    // radio item and unchecks the other radio items of its menu, and
+    // returns the row's id (-1 when the command is not one of ours).
     int Choose(int commandId);
 
     static constexpr int FirstCommandId = 1000;
@@ -64,32 +65,22 @@ private:
     HMENU menu_ = nullptr;
     int holds_ = 0;
     bool pending_ = false;  // changed while held
-    bool Valid(int number) const { return number >= 0 && number < static_cast<int>(items.size()); }
 };
 
 struct PopupMenu {
-    struct Entry {
-        std::u16string caption;
-        bool separator = false;
-        bool ownerDrawn = false;
-    };
-    std::vector<Entry> entries;
+    std::vector<MenuItem> items;  // commands (ids from 0 on) and separators
 
-    void Add(std::u16string caption, bool ownerDrawn = false) { entries.push_back({std::move(caption), false, ownerDrawn}); }
-    void AddSeparator() { entries.push_back({{}, true, false}); }
-
-    // Shows the menu at a screen position; the index of the chosen entry
-    // or -1.
+    // Shows the menu at a screen position; the id of the chosen row or -1.
     int Show(HWND owner, int x, int y);
 
-    // Owner-drawn entries: the owner window passes WM_MEASUREITEM and
-    // WM_DRAWITEM on to HandleOwnerDraw.
-    std::function<void(MEASUREITEMSTRUCT&, int index)> onMeasure;
-    std::function<void(const DRAWITEMSTRUCT&, int index)> onDraw;
+    // Owner-drawn rows, by id: the owner window passes WM_MEASUREITEM and
+    // WM_DRAWITEM on to HandleMenuOwnerDraw.
+    std::function<void(MEASUREITEMSTRUCT&, int id)> onMeasure;
+    std::function<void(const DRAWITEMSTRUCT&, int id)> onDraw;
 };
 
 // For a window procedure: handles WM_MEASUREITEM and WM_DRAWITEM of popup
-// menu entries drawn by the program.
+// menu rows drawn by the program.
 bool HandleMenuOwnerDraw(UINT msg, LPARAM lp, LRESULT& result);
 
 }  // namespace tk

@@ -11,8 +11,11 @@ namespace {
 
 struct Host final : vm::SettingsHost {
     int languageItems = 0;
-    void AddLanguageItem(const std::u16string&) override { ++languageItems; }
-    void HideLanguagePlaceholder() override {}
+    // "English" and each name, numbered on from the first language.
+    void AddLanguageItem(int command, const std::u16string&) override {
+        FUZZ_CHECK(command == vm::MenuFirstLanguage + languageItems);
+        ++languageItems;
+    }
     void SetMenuChecked(int, bool) override {}
     std::u16string MenuCaption(int) override { return u"English"; }
     void LoadLanguage(const std::u16string&) override {}
@@ -79,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vm::FormatOptions& o = vm::WindowOptions.formats;
     FUZZ_CHECK(o.tbl.offset8 >= 0 && o.tbl.offset8 <= 255);
     FUZZ_CHECK(static_cast<int>(o.text.writeEncoding) >= 0 && static_cast<int>(o.text.writeEncoding) <= 2);
-    FUZZ_CHECK(vm::ViewMode >= vm::ViewOnlyTable1 && vm::ViewMode <= vm::ViewTwoTables);
+    FUZZ_CHECK(vm::ViewMode >= vm::MenuOnlyTable1 && vm::ViewMode <= vm::MenuTwoTables);
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
     FUZZ_CHECK(o.json.language >= 0 && o.json.language < 13 && o.json.firstId >= 0);
     FUZZ_CHECK(static_cast<unsigned>(o.tbl.addToHashSize) <= static_cast<unsigned>(vm::WindowOptions.maxAddToHashSize));

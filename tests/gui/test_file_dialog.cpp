@@ -18,10 +18,10 @@
 
 #include "documents/DocumentTexts.h"
 #include "formats/FormatOptions.h"
-#include "toolkit/FileDialog.h"
+#include "shell/FileDialog.h"
 
 using namespace vm;
-using tk::Win32DialogControls;
+using vm::Win32DialogControls;
 
 namespace {
 
@@ -69,7 +69,7 @@ bool ShowGuarded(FileDialogRequest& request, ProbeHook& hook) {
         remember(c);
     };
     const UINT_PTR timer = SetTimer(nullptr, 0, 20000, CancelLeftoverDialog);
-    tk::Win32FileDialogShower shower;
+    Win32FileDialogShower shower;
     const bool confirmed = shower.Show(request, hook);
     KillTimer(nullptr, timer);
     g_openDialog = nullptr;

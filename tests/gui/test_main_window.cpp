@@ -21,8 +21,8 @@ TEST_F(AppTest, StartsWithTwoTablesAndNothingToSave) {
     EXPECT_TRUE(W().menu.IsChecked(MenuTwoTables));
     EXPECT_FALSE(W().menu.IsEnabled(MenuSave1));
     EXPECT_FALSE(W().menu.IsEnabled(MenuSave2));
-    EXPECT_TRUE(W().menu.items[MenuColorApi].hidden);
-    EXPECT_TRUE(W().menu.items[MenuSavingSettings].hidden);
+    ASSERT_NE(W().menu.Find(MenuColorApi), nullptr);
+    EXPECT_TRUE(W().menu.Find(MenuColorApi)->hidden);
     EXPECT_TRUE(W().menu.IsChecked(MenuAskChange));
     EXPECT_EQ(W().menu.Caption(MenuTwoTables), BuiltIn(u"\u0422wo Tables", "\xD2wo Tables"));
     for (int side = 1; side <= 2; ++side) {
@@ -33,6 +33,41 @@ TEST_F(AppTest, StartsWithTwoTablesAndNothingToSave) {
     }
     EXPECT_EQ(CurrentRow, -1);
     EXPECT_EQ(S(1).searchButton.Text(), SingleByteProgram ? u">" : u"\u25BA");
+}
+
+// The menu bar as the user sees it: the heads in their order, each entry
+// with the command id it reports, hidden entries left out.
+TEST_F(AppTest, TheMenuBarShowsEveryCommandWithItsNumber) {
+    Start();
+    const auto text = [](HMENU menu, int position) {
+        wchar_t buffer[128] = {};
+        GetMenuStringW(menu, static_cast<UINT>(position), buffer, 127, MF_BYPOSITION);
+        return std::u16string(reinterpret_cast<const char16_t*>(buffer));
+    };
+    std::u16string shown;
+    const HMENU bar = GetMenu(W().form.hwnd);
+    for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+        shown += text(bar, i) + u"\n";
+        const HMENU popup = GetSubMenu(bar, i);
+        for (int j = 0; j < GetMenuItemCount(popup); ++j) {
+            const UINT id = GetMenuItemID(popup, j);
+            const std::string number = std::to_string(id);
+            shown += id == 0 ? u" -\n" : u" " + std::u16string(number.begin(), number.end()) + u" " + text(popup, j) + u"\n";
+        }
+    }
+    EXPECT_EQ(shown, u"File\n 1001 Open Table 1\n 1002 Open Table 2\n -\n 1004 Save Table 1\n 1005 Save Table 2\n -\n"
+                     u" 1007 Exit\n"
+                     u"Edit\n 1032 Undo\tCtrl+Z\n 1033 Redo\tCtrl+Y\n"
+                     u"View\n 1009 Only Table 1\n 1010 Only Table 2\n 1011 " +
+                         BuiltIn(u"\u0422wo Tables", "\xD2wo Tables") +
+                         u"\n"
+                         u"Options\n 1014 Ask before apply changes\n"
+                         u"Tools\n 1017 Copy Time Dialogs (1 to 2)\n 1018 Copy Time Dialogs (2 to 1)\n -\n"
+                         u" 1020 Copy Values (1 to 2)\n 1021 Copy Values (2 to 1)\n -\n"
+                         u" 1023 Update Table1 from File...\n 1024 Update Table2 from File...\n -\n"
+                         u" 1026 Translate (1 to 2) from File...\n 1027 Translate (2 to 1) from File...\n"
+                         u"Help\n 1029 Hot Keys\n 1030 About Vellumark\n"
+                         u"Language\n 1035 English\n");
 }
 
 TEST_F(AppTest, CommandLineFilesShareOneRowModel) {
@@ -160,11 +195,11 @@ TEST_F(AppTest, PasteStoresLineBreaksAsEscapesAndMarksTheRow) {
     Start({TextTable("one.txt", Three)});
     ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, u"first\r\nsecond"));
     Click(1, 2);
-    ListContextCommand(4, 1);  // "Past Value"
+    ListContextCommand(ContextPasteValue, 1);
     EXPECT_EQ(T(1).Values->Get(2), u"first\\nsecond");
     EXPECT_EQ(T(1).Values->Flag(2), FlagChanged);
     EXPECT_EQ(S(1).valueEditor.Text(), u"first\r\nsecond");
-    ListContextCommand(3, 1);  // "Copy Value" copies the stored form
+    ListContextCommand(ContextCopyValue, 1);  // copies the stored form
     std::u16string text;
     ASSERT_TRUE(PasteTextFromClipboard(W().form.hwnd, text));
     EXPECT_EQ(text, u"first\\nsecond");
@@ -325,7 +360,7 @@ TEST_F(AppTest, HelpWindowIsOneWindowShownAgainAfterClosing) {
 
     MainMenuCommand(MenuAbout);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].caption, u"About Vellumark v0.96 beta");
+    EXPECT_EQ(Boxes[0].caption, u"About Vellumark v" VM_VERSION_TITLE);
     const std::u16string version = SingleByteProgram ? u"ANSI Version\r\n" : u"Unicode Version\r\n";
     EXPECT_EQ(Boxes[0].text.substr(0, version.size()), version);
 }

@@ -51,7 +51,7 @@ TEST_F(AppTest, EachProgramReadsTheSettingsTheOtherWrote) {
     Start();
     EXPECT_EQ(WindowOptions.formats.tbl.offset8, 7);
     EXPECT_TRUE(WindowOptions.notAskChange);
-    EXPECT_EQ(ViewMode, ViewOnlyTable1);
+    EXPECT_EQ(ViewMode, MenuOnlyTable1);
     EXPECT_TRUE(WindowOptions.formats.text.colorMacros);  // not in the file, or not read
     EXPECT_TRUE(W().menu.IsChecked(MenuColorApi));
 
@@ -101,7 +101,7 @@ TEST_F(AppTest, EditorsShowWhatTheCodePageHoldsAndStoreOnlyAppliedEdits) {
     // "Past Value" stores the clipboard's wide text; the editor shows it as
     // it can.
     ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, Mir));
-    ListContextCommand(4, 1);
+    ListContextCommand(ContextPasteValue, 1);
     EXPECT_EQ(T(1).Values->Get(1), Mir);
     EXPECT_EQ(S(1).valueEditor.Text(), shown);
 }

@@ -193,17 +193,17 @@ private:
 TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
     const auto rows = Rows(5400, "value");
     StartShown({TextTable("one.txt", rows), TextTable("two.txt", rows)});
-    for (int view : {ViewTwoTables, ViewOnlyTable1, ViewOnlyTable2}) {
+    for (int view : {MenuTwoTables, MenuOnlyTable1, MenuOnlyTable2}) {
         SCOPED_TRACE(view);
         MainMenuCommand(view);
         Settle();
-        const int side = view == ViewOnlyTable2 ? 2 : 1;
+        const int side = view == MenuOnlyTable2 ? 2 : 1;
         ClickRow(side, S(side).list.TopRow());  // a row the list shows
         Press('G', {VK_CONTROL});
         Settle();
         GoTo(2000);
         ExpectShown(1999);
-        if (view == ViewTwoTables) {
+        if (view == MenuTwoTables) {
             EXPECT_EQ(S(1).list.TopRow(), S(2).list.TopRow());
         }
         GoTo(5000);  // far away, and back again

@@ -4,7 +4,7 @@
 // commands and its destruction to the DialogHook of the request. Text
 // crosses as NativeString and the calls are the API's generic names, so the
 // single-byte build changes with UNICODE alone.
-#include "toolkit/FileDialog.h"
+#include "shell/FileDialog.h"
 
 #include <commdlg.h>
 
@@ -27,11 +27,15 @@ static_assert(IDC_SAVE_LABEL_ENCODING == vm::IdSaveLabelEncoding && IDC_SAVE_ENC
                   IDC_SAVE_LABEL_JSON_OPTIONS == vm::IdSaveLabelJsonOptions,
               "the save template's ids are the hook's");
 
-namespace tk {
+namespace vm {
+
+using tk::FromNative;
+using tk::NativeChar;
+using tk::NativeString;
+using tk::ToNative;
 
 namespace {
 
-using vm::DialogHook;
 using OpenFileName = OPENFILENAME;
 
 constexpr const NativeChar* HookProperty = TEXT("Vellumark.DialogHook");
@@ -56,7 +60,7 @@ NativeString FilterExtension(const NativeChar* filter, int index) {
     return {};
 }
 
-int CommandCode(WORD code) { return code == CBN_SELCHANGE ? vm::ComboSelectionChanged : code; }
+int CommandCode(WORD code) { return code == CBN_SELCHANGE ? ComboSelectionChanged : code; }
 
 // Every message returns 0: the dialog's own handling goes on.
 UINT_PTR CALLBACK PanelHook(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -153,7 +157,7 @@ void Win32DialogControls::Enable(int id, bool enabled) {
 
 // ---- Dialogs ---------------------------------------------------------------
 
-bool Win32FileDialogShower::Show(vm::FileDialogRequest& request, vm::DialogHook& hook) {
+bool Win32FileDialogShower::Show(FileDialogRequest& request, DialogHook& hook) {
     const NativeString filter = FilterText(request.filter);
     const NativeString templateName = ToNative(request.templateName);
     const NativeString initialDir = ToNative(request.initialDir);
@@ -166,7 +170,7 @@ bool Win32FileDialogShower::Show(vm::FileDialogRequest& request, vm::DialogHook&
     OpenFileName ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner_;
-    ofn.hInstance = Instance();
+    ofn.hInstance = tk::Instance();
     ofn.lpstrFilter = filter.c_str();
     // Index 0 would ask for a custom filter; there is none, so it is the
     // first one, and the hook is told so.
@@ -199,4 +203,4 @@ bool Win32FileDialogShower::Show(vm::FileDialogRequest& request, vm::DialogHook&
     return true;
 }
 
-}  // namespace tk
+}  // namespace vm

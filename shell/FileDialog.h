@@ -1,14 +1,15 @@
 // The platform's open and save dialogs with the option panel from the
-// program's resources, whose events go to a DialogHook.
+// program's resources, whose events go to a DialogHook: what the
+// documents' dialogs (documents/FileDialogs.h) ask of the window.
 #pragma once
 
 #include "documents/FileDialogs.h"
 #include "toolkit/Toolkit.h"
 
-namespace tk {
+namespace vm {
 
 // The controls of one option panel, found by id in the panel's window.
-class Win32DialogControls final : public vm::DialogControls {
+class Win32DialogControls final : public DialogControls {
 public:
     explicit Win32DialogControls(HWND panel) : panel_(panel) {}
     HWND Panel() const { return panel_; }
@@ -31,12 +32,12 @@ private:
 
 // Shows the dialogs modally over the owner window, with the templates the
 // requests name taken from the program's resources.
-class Win32FileDialogShower final : public vm::FileDialogShower {
+class Win32FileDialogShower final : public FileDialogShower {
 public:
     explicit Win32FileDialogShower(HWND owner = nullptr) : owner_(owner) {}
     // The main window becomes the owner once it exists.
     void SetOwner(HWND owner) { owner_ = owner; }
-    bool Show(vm::FileDialogRequest& request, vm::DialogHook& hook) override;
+    bool Show(FileDialogRequest& request, DialogHook& hook) override;
 
 private:
     HWND owner_;
@@ -45,4 +46,4 @@ private:
 // Characters of the dialog's name buffer, terminator included.
 inline constexpr int FileNameBufferChars = 262;
 
-}  // namespace tk
+}  // namespace vm

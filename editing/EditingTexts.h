@@ -1,0 +1,21 @@
+// Texts of the lists, editors and search bars that a language file can
+// replace (shell/Language.cpp applies them), with their built-in English.
+// Standard C++: the language code is.
+#pragma once
+
+#include <string>
+
+namespace vm {
+
+// A row beyond a table's end, in its list and its editors.
+inline const char16_t* const BuiltInNoData = u"<empty>";
+inline std::u16string sNoData = BuiltInNoData;
+// The search bar's label in each mode.
+inline const char16_t* const BuiltInGoTo = u"Go to:";
+inline const char16_t* const BuiltInFindKey = u"Find Key:";
+inline const char16_t* const BuiltInFindValue = u"Find Value:";
+inline std::u16string sGoTo = BuiltInGoTo;
+inline std::u16string sFindKey = BuiltInFindKey;
+inline std::u16string sFindValue = BuiltInFindValue;
+
+}  // namespace vm

@@ -1,0 +1,75 @@
+// The main window as the editing code sees it: the form with its menu bar,
+// the controls of both sides, the editor pair serving each table, and what
+// only the program's shell can do (settings, languages, help). The main
+// window (shell/MainWindow.h) implements it.
+#pragma once
+
+#include "documents/TblObjects.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Form.h"
+#include "toolkit/ListView.h"
+#include "toolkit/Splitter.h"
+#include "toolkit/ToolBar.h"
+
+namespace vm {
+
+// Toolbar buttons of each side.
+enum ToolButton : int { ButtonOpen = 0, ButtonSave = 1, ButtonColor = 2, ButtonGender = 3 };
+
+struct SideControls {
+    tk::Panel panel;
+    tk::ToolBar toolbar;
+    tk::Label source;  // a string file and its language column; hidden otherwise
+    tk::Panel searchBar;
+    tk::Label searchLabel;
+    tk::Button searchButton;
+    tk::ComboBox searchBox;
+    tk::ListView list;
+    tk::Splitter splitter;
+    tk::Edit keyEditor;
+    tk::Edit valueEditor;
+};
+
+class EditingWindow {
+public:
+    tk::Form form;
+    tk::MainMenu menu;  // built from MainMenuRows (editing/Commands.h)
+    SideControls sides[2];
+    // The editor pair serving each table; the view layout reassigns them.
+    tk::Edit* keyEditorOf[2] = {};
+    tk::Edit* valueEditorOf[2] = {};
+    HFONT menuItemFont = nullptr;  // bold, for the colour menu
+
+    SideControls& Side(int side) { return sides[side == 2 ? 1 : 0]; }
+    SideControls& SideOf(const TTblObjects& p) { return Side(p.Side); }
+    tk::Edit& KeyEditorOf(const TTblObjects& p) { return *keyEditorOf[p.Side == 2 ? 1 : 0]; }
+    tk::Edit& ValueEditorOf(const TTblObjects& p) { return *valueEditorOf[p.Side == 2 ? 1 : 0]; }
+    // p's list when it is shown, otherwise the other table's.
+    tk::ListView& ShownListOf(const TTblObjects& p);
+    // The table the Edit menu acts on: the shown table whose list or
+    // editors have the keyboard focus, else the one changed last.
+    TTblObjects& EditTarget();
+    // After controls were hidden: the keyboard goes back to a control that
+    // can take it when it was left on a hidden one (or on none).
+    void KeepKeyboard();
+
+    // Writes the settings file (after an option changed).
+    virtual void StoreSettings() = 0;
+    // A view mode: MenuOnlyTable1, MenuOnlyTable2 or MenuTwoTables.
+    virtual void ChooseView(int command) = 0;
+    // A language of the Language menu: 0 English, 1.. the listed ones.
+    virtual void ChooseLanguage(int index) = 0;
+    virtual void ShowHotKeys() = 0;
+    virtual void ShowAbout() = 0;
+
+protected:
+    EditingWindow() = default;
+    ~EditingWindow() = default;
+    EditingWindow(const EditingWindow&) = delete;
+    EditingWindow& operator=(const EditingWindow&) = delete;
+};
+
+// Set while the main window exists.
+extern EditingWindow* TheWindow;
+
+}  // namespace vm
