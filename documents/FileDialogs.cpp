@@ -90,7 +90,7 @@ std::u16string NamePart(const std::u16string& path) {
     return name;
 }
 
-void OpenDialog(TTblObjects& p, int mode, const std::u16string& title) {
+void OpenDialog(TTblObjects& p, int mode, const std::u16string& title, RowBlock selection) {
     if (!TheFileDialogShower) return;
     // The table about to be replaced may hold unsaved changes; the tools
     // change it entry by entry and need no question.
@@ -105,7 +105,7 @@ void OpenDialog(TTblObjects& p, int mode, const std::u16string& title) {
         LoadTable(p, format);
     } else {
         ToolFileName = request.fileName;
-        UpdateFromFile(p, format, mode);
+        UpdateFromFile(p, format, mode, selection);
     }
 }
 
