@@ -27,10 +27,10 @@ void FinishTool(TTblObjects& p) {
 
 }  // namespace
 
-std::size_t CopyValues(TTblObjects& p) {
+std::size_t CopyValues(TTblObjects& p, RowBlock selection) {
     std::size_t changed = 0;
     {
-        HistoryStep step(StepKind::CopyValues, p);
+        HistoryStep step(StepKind::CopyValues, p, {CurrentRow, selection});
         HistoryObserver observer(step, p);
         changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values, nullptr, &observer);
     }
@@ -56,10 +56,10 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
     return changed;
 }
 
-std::size_t CopyTimeDialogs(TTblObjects& p) {
+std::size_t CopyTimeDialogs(TTblObjects& p, RowBlock selection) {
     std::size_t changed = 0;
     {
-        HistoryStep step(StepKind::CopyTimeDialogs, p);
+        HistoryStep step(StepKind::CopyTimeDialogs, p, {CurrentRow, selection});
         HistoryObserver observer(step, p);
         changed = CopyTimeDialogValues(*p.OtherValues, *p.Values, &observer);
     }
@@ -79,7 +79,8 @@ std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStri
     return CopyMatchedValues(fileKeys, fileValues, keys, values, nullptr, observer);
 }
 
-std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options) {
+std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options,
+                           RowBlock selection) {
     ToolKeys.Clear();
     ToolValues.Clear();
     // A text file's encoding is always detected.
@@ -90,7 +91,7 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
     ShowReadResult(p, ok, report, ToolFileName, options.limits);
     std::size_t changed = 0;
     {
-        HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p);
+        HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p, {CurrentRow, selection});
         HistoryObserver observer(step, p);
         changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode,
                                    &observer);

@@ -2,7 +2,9 @@
 // file: copy values, copy time dialogs, update from a file and translate by
 // way of a file. They change only the target's values, so they never ask
 // about unsaved changes; each run that changes a value is one step of the
-// target's undo history. Each returns how many values it changed.
+// target's undo history, which brings back the current row and the
+// target's selected rows (selection). Each returns how many values it
+// changed.
 #pragma once
 
 #include <cstddef>
@@ -18,19 +20,20 @@ inline constexpr std::int32_t ToolUpdate = 1;
 inline constexpr std::int32_t ToolTranslate = 2;
 
 // Copies every value of the other table to p's entry with the same key.
-std::size_t CopyValues(TTblObjects& p);
+std::size_t CopyValues(TTblObjects& p, RowBlock selection);
 
 // Entry by entry: where the other table's value and p's value both start
 // with a positive number, p's number (the sign and digits it was read
 // from) is replaced by the other's. Flags stay as they are.
-std::size_t CopyTimeDialogs(TTblObjects& p);
+std::size_t CopyTimeDialogs(TTblObjects& p, RowBlock selection);
 
 // Reads the file named by ToolFileName (format 1 .tbl, FormatJson the
 // column options.json.language of a string file, otherwise text, encoding
 // detected) into ToolKeys and ToolValues and applies it to p in the given
 // mode. A failed read shows the read-error message and goes on with the
 // entries read before the failure.
-std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options);
+std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options,
+                           RowBlock selection);
 
 // The table-only parts of the tools, shared with the command-line tool. An
 // observer hears of each target entry before it changes.

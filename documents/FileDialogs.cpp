@@ -89,7 +89,7 @@ std::u16string NamePart(const std::u16string& path) {
     return name;
 }
 
-void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title) {
+void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title, RowBlock selection) {
     if (!TheFileDialogShower) return;
     // The table about to be replaced may hold unsaved changes; the tools
     // change it entry by entry and need no question.
@@ -104,7 +104,7 @@ void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16
         LoadTable(p, format, options.formats);
     } else {
         ToolFileName = request.fileName;
-        UpdateFromFile(p, format, mode, options.formats);
+        UpdateFromFile(p, format, mode, options.formats, selection);
     }
 }
 

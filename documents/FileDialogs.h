@@ -118,8 +118,10 @@ extern const char16_t* const SaveFilter;
 // translates p by way of a file, with no question. A string file is read
 // in the language chosen in the dialog. The dialog's choices go into
 // options. title names the task in the dialog's title bar (empty: the
-// platform's own).
-void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title = {});
+// platform's own); selection is p's selected rows, which undoing a tool
+// brings back.
+void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title = {},
+                RowBlock selection = {});
 // True when a table was saved. p.FileName becomes the chosen name only then,
 // and only then AfterDialogSave runs. For a side showing a string file's
 // column the dialog starts with that file's name, extension included. The

@@ -15,13 +15,16 @@
 // saved: undoing or redoing back to it makes the side unmodified. Loading a
 // file into a side starts its history anew. The history holds at most
 // MaxUndoSize bytes; the oldest steps go first.
+//
+// The history never touches a window: the caller of a step names the rows
+// it found, and undo and redo tell their caller which rows to show.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "TblObjects.h"
 
@@ -47,6 +50,8 @@ enum class StepKind : std::uint8_t {
 struct RowPlace {
     std::int32_t row = -1;
     RowBlock selection;
+    // The row alone, current and selected (none when negative).
+    static RowPlace At(std::int32_t row) { return {row, {row, row >= 0 ? 1 : 0}}; }
 };
 
 // Bytes the history may hold (settings key "MaxUndoSize").
@@ -57,10 +62,6 @@ extern std::uint64_t MaxUndoSize;
 // redone or dropped, a load, a save), for the Edit menu.
 extern std::function<void()> HistoryChanged;
 
-struct Step;
-// The step being recorded; null when none is.
-extern Step* RecordingStep;
-
 // One step being recorded. An operation opens one around its change and
 // records what it replaces as it goes; the step is kept when the outermost
 // one closes. A step opened while another is open joins it, so a command
@@ -68,30 +69,18 @@ extern Step* RecordingStep;
 // one around them all and they undo as one.
 class HistoryStep {
 public:
-    // The rows before the change are the current row and origin's selected
-    // rows now; count is what the step's name counts (entries, values).
-    HistoryStep(StepKind kind, TTblObjects& origin, std::int32_t count = 0)
-        : step_(RecordingStep), outermost_(RecordingStep == nullptr), origin_(origin) {
-        if (outermost_) Open(kind, count);
-    }
-    ~HistoryStep() {
-        if (outermost_) Close();
-    }
+    // rows: where the rows stand before the change, which undoing it
+    // brings back; by default they are also the rows after it. count is
+    // what the step's name counts (entries, values).
+    HistoryStep(StepKind kind, TTblObjects& origin, const RowPlace& rows, std::int32_t count = 0);
+    ~HistoryStep();
     HistoryStep(const HistoryStep&) = delete;
     HistoryStep& operator=(const HistoryStep&) = delete;
 
-    // Only the outermost step's settings count. By default the rows after
-    // the change are the current row and origin's selected rows when the
-    // step closes.
-    void SetBefore(const RowPlace& place);
-    void SetAfter(const RowPlace& place);
-    void SetRowAfter(std::int32_t row);
-    // The change moves neither the current row nor the selection: the rows
-    // after it are the rows before, and the view is not asked again.
-    void SetRowsUnchanged() {
-        if (outermost_) KeepRows();
-    }
-    // What the step's name counts, when it is known only afterwards.
+    // Only the outermost step's settings count: the rows after the change,
+    // which redoing it brings back, and what the step's name counts, when
+    // it is known only afterwards.
+    void SetAfter(const RowPlace& rows);
     void SetCount(std::int32_t count);
 
     // What an operation records, as it changes p's table.
@@ -103,36 +92,14 @@ public:
     void Removed(TTblObjects& p, std::size_t pos, EntryBlock&& keys, EntryBlock&& values);
     // Entries from pos on were replaced; these are the ones they replaced.
     void Replaced(TTblObjects& p, std::size_t pos, EntryBlock&& keys, EntryBlock&& values);
-    // Entry i of list (p's keys or values) was replaced; old is the entry
-    // it replaced.
-    void Replaced(TTblObjects& p, const TStringList& list, std::size_t i, TableEntry&& old);
     // Entry from moved to position to.
     void Moved(TTblObjects& p, std::size_t from, std::size_t to);
     // Keeps a copy of entry i of list (p's keys or values) before it
     // changes, growing the table first when i lies beyond its end.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i);
-    // The same, when the entry's text is about to become text (its flag
-    // may change too, and its read bytes go): of the text, only what text
-    // replaces is kept.
-    void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
-    // The same, where the caller has measured how many units at the start
-    // text shares with the entry's text (SharedHead).
-    void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text, std::size_t head);
 
 private:
-    void Open(StepKind kind, std::int32_t count);
-    void Close();
-    void KeepRows();
-    // Keeps entry i in the step's record, but for the first head and last
-    // tail units of its text; false when the record cannot keep it.
-    bool KeepInRecord(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head, std::size_t tail);
-    // Changing, for an entry its step's record does not keep.
-    [[gnu::noinline]] void ChangingInList(TTblObjects& p, const TStringList& list, std::size_t i, std::size_t head,
-                                          std::size_t tail);
-
-    Step* step_;
     bool outermost_;
-    TTblObjects& origin_;
 };
 
 // Records in step each entry of table's lists that a routine reports before
@@ -147,11 +114,20 @@ private:
     TTblObjects& table_;
 };
 
+// What the window is to show after an undo or redo: the current row and the
+// selection of the list of the side the step's command came from, both
+// within the rows there are now, and whether the row count changed.
+struct RowsToShow {
+    int side = 1;
+    RowPlace rows;
+    bool rowCountChanged = false;
+};
+
 // Undoes the last step of p's history, or redoes the last one undone, and
-// brings the rows, the selection and the editors back to where they stood.
-// False when there is nothing to undo or redo.
-bool Undo(TTblObjects& p);
-bool Redo(TTblObjects& p);
+// tells where the rows stood before (undo) or after (redo) it. Nothing when
+// there is nothing to undo or redo, or a step is being recorded.
+std::optional<RowsToShow> Undo(TTblObjects& p);
+std::optional<RowsToShow> Redo(TTblObjects& p);
 bool CanUndo(const TTblObjects& p);
 bool CanRedo(const TTblObjects& p);
 // How many steps p's history can undo and redo.

@@ -11,12 +11,20 @@ namespace vm {
 // routine records what it changes as one step of the side's history; a
 // step the caller opened around several of them takes them all.
 
+namespace {
+// Row current and entries first to last selected: the rows of an operation
+// on those entries, before it (at the current row) and after it (at first).
+RowPlace Rows(std::int32_t row, std::int32_t first, std::int32_t last) {
+    return {row, {first, static_cast<std::int32_t>(static_cast<std::int64_t>(last) - first + 1)}};
+}
+}  // namespace
+
 void InsertEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        HistoryStep step(StepKind::Insert, p, static_cast<std::int32_t>(count));
-        step.SetRowAfter(first);
+        HistoryStep step(StepKind::Insert, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(count));
+        step.SetAfter(Rows(first, first, last));
         step.Grow(p, at);
         p.Keys->InsertEmpty(at, count);
         p.Values->InsertEmpty(at, count);
@@ -42,8 +50,8 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
         while (a < b && blank(a)) ++a;
         while (b > a && blank(b - 1)) --b;
         if (a < b || p.Count() <= to) {
-            HistoryStep step(StepKind::Clear, p, static_cast<std::int32_t>(to - from + 1));
-            step.SetRowAfter(first);
+            HistoryStep step(StepKind::Clear, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(to - from + 1));
+            step.SetAfter(Rows(first, first, last));
             step.Grow(p, to + 1);
             if (a < b) {
                 EntryBlock keys = p.Keys->ClearTexts(a, b - a);
@@ -60,8 +68,8 @@ void DeleteEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first && static_cast<std::size_t>(first) < p.Count()) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        HistoryStep step(StepKind::Delete, p, static_cast<std::int32_t>(count));
-        step.SetRowAfter(first);
+        HistoryStep step(StepKind::Delete, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(count));
+        step.SetAfter(Rows(first, first, last));
         EntryBlock keys = p.Keys->Take(at, count);
         EntryBlock values = p.Values->Take(at, count);
         step.Removed(p, at, std::move(keys), std::move(values));
@@ -72,9 +80,8 @@ void DeleteEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
 void MoveEntry(TTblObjects& p, std::int32_t from, std::int32_t to) {
     const auto count = static_cast<std::int64_t>(p.Count());
     if (from < 0 || to < 0 || from >= count || to >= count || from == to) return;
-    HistoryStep step(StepKind::Move, p);
-    step.SetBefore({from, {from, 1}});
-    step.SetAfter({to, {to, 1}});
+    HistoryStep step(StepKind::Move, p, RowPlace::At(from));
+    step.SetAfter(RowPlace::At(to));
     p.Keys->Move(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     p.Values->Move(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     step.Moved(p, static_cast<std::size_t>(from), static_cast<std::size_t>(to));
@@ -101,15 +108,9 @@ std::u16string ValueToEditorText(std::u16string_view value) {
 bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u16string_view text) {
     if (row < 0) return false;
     const auto i = static_cast<std::size_t>(row);
-    // The texts compared many units at a time (the library compares
-    // UTF-16 strings a unit at a time, most of an unchanged edit's cost);
-    // how far they agree also tells the history what it need not keep.
-    const TText old = list.Get(i);
-    const std::size_t head = SharedHead(old, text);
-    if (head == old.size() && head == text.size()) return false;
-    HistoryStep step(StepKind::Edit, p);
-    step.SetRowsUnchanged();
-    step.Changing(p, list, i, text, head);
+    if (text == list.Get(i)) return false;
+    HistoryStep step(StepKind::Edit, p, RowPlace::At(row));
+    step.Changing(p, list, i);
     list.Set(i, text, FlagChanged);
     return true;
 }
@@ -117,8 +118,8 @@ bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u
 void PasteValue(TTblObjects& p, std::int32_t row, const std::u16string& value) {
     if (row < 0) return;
     const auto i = static_cast<std::size_t>(row);
-    HistoryStep step(StepKind::PasteValue, p);
-    step.Changing(p, *p.Values, i, value);
+    HistoryStep step(StepKind::PasteValue, p, RowPlace::At(row));
+    step.Changing(p, *p.Values, i);
     p.Values->Set(i, value);
     p.Values->SetStored(i, {});  // a pasted value is a new one, whatever it reads
     p.Values->SetFlag(i, FlagChanged);
@@ -127,8 +128,8 @@ void PasteValue(TTblObjects& p, std::int32_t row, const std::u16string& value) {
 void ToggleMark(TTblObjects& p, std::int32_t row) {
     if (row < 0 || static_cast<std::size_t>(row) >= p.Count()) return;  // no entry there to mark
     const auto i = static_cast<std::size_t>(row);
-    HistoryStep step(StepKind::Mark, p);
-    step.Changing(p, *p.Keys, i, p.Keys->Get(i));  // the text stays
+    HistoryStep step(StepKind::Mark, p, RowPlace::At(row));
+    step.Changing(p, *p.Keys, i);
     p.Keys->SetFlag(i, p.Keys->Flag(i) ^ FlagMarkBit);
 }
 

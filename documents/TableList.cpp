@@ -8,10 +8,6 @@
 
 #include "formats/CRC.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vm {
 
 namespace {
@@ -447,61 +443,12 @@ EntryBlock TStringList::ClearTexts(std::size_t pos, std::size_t count) {
     return block;
 }
 
-void TStringList::Exchange(std::size_t i, TableEntry& entry, std::size_t head, std::size_t tail) {
-    const TText now = Get(i);
-    TableEntry out{std::u16string(now.substr(head, now.size() - head - tail)), Flag(i), std::string(Stored(i))};
-    if (head == 0 && tail == 0) {
-        Set(i, entry.text);
-    } else {
-        std::u16string text;
-        text.reserve(head + entry.text.size() + tail);
-        text.append(now.substr(0, head)).append(entry.text).append(now.substr(now.size() - tail));
-        Set(i, text);
-    }
+void TStringList::Exchange(std::size_t i, TableEntry& entry) {
+    TableEntry out{std::u16string(Get(i)), Flag(i), std::string(Stored(i))};
+    Set(i, entry.text);
     entries_[i].flag = entry.flag;
     SetStored(i, entry.stored);
     entry = std::move(out);
-}
-
-// Eight units at a time: a value of a few dozen units is a few steps.
-std::size_t SharedHead(std::u16string_view a, std::u16string_view b) {
-    const std::size_t limit = std::min(a.size(), b.size());
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const auto* x = reinterpret_cast<const __m128i*>(a.data());
-    const auto* y = reinterpret_cast<const __m128i*>(b.data());
-    // Sixteen units a step while they agree; the step that finds a
-    // difference leaves the eight-unit loop to place it.
-    for (; i + 16 <= limit; i += 16, x += 2, y += 2) {
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi16(_mm_loadu_si128(x), _mm_loadu_si128(y)),
-                                           _mm_cmpeq_epi16(_mm_loadu_si128(x + 1), _mm_loadu_si128(y + 1)));
-        if (_mm_movemask_epi8(same) != 0xFFFF) break;
-    }
-    for (; i + 8 <= limit; i += 8, ++x, ++y) {
-        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(x), _mm_loadu_si128(y))));
-        if (same != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~same)) / 2;
-    }
-#endif
-    while (i < limit && a[i] == b[i]) ++i;
-    return i;
-}
-
-std::size_t SharedTail(std::u16string_view a, std::u16string_view b, std::size_t limit) {
-    limit = std::min({limit, a.size(), b.size()});
-    const char16_t* aEnd = a.data() + a.size();
-    const char16_t* bEnd = b.data() + b.size();
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= limit; i += 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aEnd - i - 8));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bEnd - i - 8));
-        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, y)));
-        // The mask's top bits are the last units.
-        if (same != 0xFFFF) return i + static_cast<std::size_t>(__builtin_clz(~same << 16)) / 2;
-    }
-#endif
-    while (i < limit && aEnd[-1 - static_cast<std::ptrdiff_t>(i)] == bEnd[-1 - static_cast<std::ptrdiff_t>(i)]) ++i;
-    return i;
 }
 
 StoredBytesSource StoredBytesOf(const TStringList& keys, const TStringList& values) {

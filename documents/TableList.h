@@ -217,13 +217,10 @@ public:
     // their flags, and hands out the entries as they were.
     EntryBlock ClearTexts(std::size_t pos, std::size_t count);
     // One entry (it must exist): a copy of it, and trading it with a value.
-    // The value may hold only the middle of a text: the entry's first head
-    // and last tail units (it must have that many) then stay where they
-    // are, and only its middle goes into the value.
     TableEntry EntryAt(std::size_t i) const {
         return TableEntry{std::u16string(Get(i)), Flag(i), std::string(Stored(i))};
     }
-    void Exchange(std::size_t i, TableEntry& entry, std::size_t head = 0, std::size_t tail = 0);
+    void Exchange(std::size_t i, TableEntry& entry);
 
     // The entries in order, read-only: `for (const TableItem& item :
     // list.Items())`. Changes go through Set and SetFlag.
@@ -320,11 +317,6 @@ private:
     std::size_t deadUnits_ = 0;
     TStringList* partner_ = nullptr;
 };
-
-// How many units two texts share at their starts, and at their ends (at
-// most limit).
-std::size_t SharedHead(std::u16string_view a, std::u16string_view b);
-std::size_t SharedTail(std::u16string_view a, std::u16string_view b, std::size_t limit);
 
 // Told before an operation changes an entry of a list, so that the entry as
 // it was can be kept. Entry i may lie beyond the end of the list; the

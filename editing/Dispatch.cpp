@@ -45,7 +45,28 @@ std::u16string TitleOf(int menuNumber) {
     return title;
 }
 
+// A side's selected rows, which undoing a tool brings back.
+RowBlock SelectionOf(int side) { return TableSide(side).View->SelectedRows(); }
+
 }  // namespace
+
+void ShowRows(const std::optional<RowsToShow>& shown) {
+    if (!shown) return;
+    TTblObjects& origin = TableSide(shown->side);
+    if (shown->rowCountChanged) {
+        const std::int32_t rows = RowCountOf(origin);
+        origin.View->SetRowCount(rows);
+        origin.Other->View->SetRowCount(rows);
+        origin.View->SetNumberColumnWidth(rows);
+    }
+    origin.View->Redraw();
+    origin.Other->View->Redraw();
+    // The row first, so that selecting it is no row change.
+    CurrentRow = shown->rows.row;
+    TableSide(1).View->SwitchEditorRow(CurrentRow, -1);
+    TableSide(2).View->SwitchEditorRow(CurrentRow, -1);
+    origin.View->SelectRows(shown->rows.selection, CurrentRow);
+}
 
 void MainMenuCommand(int number) {
     EditingWindow& w = *TheWindow;
@@ -70,16 +91,16 @@ void MainMenuCommand(int number) {
         WindowOptions.notAskChange = !w.menu.IsChecked(MenuAskChange);
         w.StoreSettings();
         return;
-    case MenuCopyTime12: CopyTimeDialogs(TableSide(2)); return;
-    case MenuCopyTime21: CopyTimeDialogs(TableSide(1)); return;
-    case MenuCopyValues12: CopyValues(TableSide(2)); return;
-    case MenuCopyValues21: CopyValues(TableSide(1)); return;
-    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, WindowOptions, TitleOf(number)); return;
-    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, WindowOptions, TitleOf(number)); return;
-    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, WindowOptions, TitleOf(number)); return;
-    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, WindowOptions, TitleOf(number)); return;
-    case MenuUndo: Undo(w.EditTarget()); return;
-    case MenuRedo: Redo(w.EditTarget()); return;
+    case MenuCopyTime12: CopyTimeDialogs(TableSide(2), SelectionOf(2)); return;
+    case MenuCopyTime21: CopyTimeDialogs(TableSide(1), SelectionOf(1)); return;
+    case MenuCopyValues12: CopyValues(TableSide(2), SelectionOf(2)); return;
+    case MenuCopyValues21: CopyValues(TableSide(1), SelectionOf(1)); return;
+    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, WindowOptions, TitleOf(number), SelectionOf(1)); return;
+    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, WindowOptions, TitleOf(number), SelectionOf(2)); return;
+    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, WindowOptions, TitleOf(number), SelectionOf(2)); return;
+    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, WindowOptions, TitleOf(number), SelectionOf(1)); return;
+    case MenuUndo: ShowRows(Undo(w.EditTarget())); return;
+    case MenuRedo: ShowRows(Redo(w.EditTarget())); return;
     case MenuHotKeys: w.ShowHotKeys(); return;
     case MenuAbout: w.ShowAbout(); return;
     default: break;
@@ -125,18 +146,18 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
     // Caps Lock and mouse buttons do not matter.
     const std::uint32_t keys = shift & (CtrlBit | ShiftBit | AltBit);
     if (key == 'Z' && keys == CtrlBit) {
-        Undo(p);
+        ShowRows(Undo(p));
         return true;
     }
     if ((key == 'Y' && keys == CtrlBit) || (key == 'Z' && keys == (CtrlBit | ShiftBit))) {
-        Redo(p);
+        ShowRows(Redo(p));
         return true;
     }
     if (key == VK_INSERT && n > 0) {
         if (first < 0) return false;
         {
             // In both tables: one step.
-            HistoryStep step(StepKind::Insert, p, k);
+            HistoryStep step(StepKind::Insert, p, {CurrentRow, {first, k}}, k);
             InsertEntries(p, first, last);
             if (ctrlAlone && bothTables) InsertEntries(*p.Other, first, last);
         }
@@ -150,7 +171,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
         // The last row lies beyond both tables: no entry to clear there.
         const int lastEntry = std::min(last, n - 2);
         if (!(shift & ShiftBit)) {
-            HistoryStep step(StepKind::Clear, p, lastEntry - first + 1);
+            HistoryStep step(StepKind::Clear, p, {CurrentRow, {first, k}}, lastEntry - first + 1);
             ClearEntries(p, first, lastEntry);
             if (alsoOther) ClearEntries(*p.Other, first, lastEntry);
         } else {
@@ -158,7 +179,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
                 // The step is named after the entries that went.
                 const std::size_t before = p.Count();
                 const std::size_t otherBefore = p.Other->Count();
-                HistoryStep step(StepKind::Delete, p);
+                HistoryStep step(StepKind::Delete, p, {CurrentRow, {first, k}});
                 DeleteEntries(p, first, last);
                 if (alsoOther) DeleteEntries(*p.Other, first, last);
                 const std::size_t gone = std::max(before - p.Count(), otherBefore - p.Other->Count());

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "documents/History.h"
 #include "documents/TblObjects.h"
 #include "editing/Commands.h"
 
@@ -34,5 +36,10 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key);
 void ListContextCommand(int command, int side);
 void DropFiles(int side, const std::vector<std::u16string>& files);
 void ColumnClick(int side, int column);
+
+// Shows the rows an undo or redo left (nothing when it did nothing): the
+// row count and texts of both lists, the current row in both sides'
+// editors, and the selection of the side the step's command came from.
+void ShowRows(const std::optional<RowsToShow>& shown);
 
 }  // namespace vm

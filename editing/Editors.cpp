@@ -30,7 +30,7 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
 
     if (oldRow >= 0) {
         // Key and value are one step of the history.
-        HistoryStep step(StepKind::Edit, p);
+        HistoryStep step(StepKind::Edit, p, RowPlace::At(oldRow));
         if (key.IsModified() && Confirmed(p.AskSaveKey)) ApplyEditedText(p, *p.Keys, oldRow, key.Text());
         if (value.IsModified() && Confirmed(p.AskSaveValue))
             ApplyEditedText(p, *p.Values, oldRow, EditorTextToValue(value.Text()));
@@ -80,10 +80,7 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
         const std::uint32_t keys = shiftState & (CtrlBit | ShiftBit | AltBit);
         if (!(keys == CtrlBit || (key == 'Z' && keys == (CtrlBit | ShiftBit)))) return false;
         if (TheWindow->KeyEditorOf(p).IsModified()) return false;
-        if (key == 'Z' && keys == CtrlBit)
-            Undo(p);
-        else
-            Redo(p);
+        ShowRows(key == 'Z' && keys == CtrlBit ? Undo(p) : Redo(p));
         return true;
     }
     default:

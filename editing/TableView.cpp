@@ -62,8 +62,8 @@ void SyncRows(TTblObjects& p) {
             const std::int32_t old = CurrentRow;
             // The edits of both tables' editors are one step, made at the
             // row left.
-            HistoryStep step(StepKind::Edit, p);
-            step.SetBefore({old, {old, old >= 0 ? 1 : 0}});
+            HistoryStep step(StepKind::Edit, p, RowPlace::At(old));
+            step.SetAfter(RowPlace::At(f));
             SwitchEditorRow(TableSide(1), f, old);
             SwitchEditorRow(TableSide(2), f, old);
             CurrentRow = f;

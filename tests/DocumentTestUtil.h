@@ -24,10 +24,8 @@ struct RecordingView final : vm::TableSideView {
     void SetRowCount(std::int32_t rows) override { calls.push_back("rows " + std::to_string(rows)); }
     void Redraw() override { calls.push_back("redraw"); }
     void SelectRow(std::int32_t row) override { calls.push_back("select " + std::to_string(row)); }
-    vm::RowBlock selection;  // what the list's selection is taken to be
-    vm::RowBlock SelectedRows() override { return selection; }
+    vm::RowBlock SelectedRows() override { return {}; }
     void SelectRows(vm::RowBlock rows, std::int32_t focus) override {
-        selection = rows;
         calls.push_back("select rows " + std::to_string(rows.first) + " " + std::to_string(rows.count) + " focus " +
                         std::to_string(focus));
     }

@@ -19,7 +19,7 @@ TEST_F(DocumentsTest, CopyValuesPairsByKeyIntoTheTarget) {
     Fill(T1(), {{u"A", u"1"}, {u"X", u"2"}, {u"X", u"3"}, {u"B", u"4"}});
     Fill(T2(), {{u"A", u"0"}, {u"x", u"0"}, {u"B", u"4"}, {u"A", u"0"}});
     CurrentRow = 2;
-    EXPECT_EQ(CopyValues(T2()), 3u);
+    EXPECT_EQ(CopyValues(T2(), {}), 3u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"1", u"2", u"4", u"3"}));
     EXPECT_EQ(Flags(*T2().Values), (FlagList{2, 2, 0, 2}));  // the equal value stays plain
     EXPECT_TRUE(T2().Modified);
@@ -30,7 +30,7 @@ TEST_F(DocumentsTest, CopyValuesPairsByKeyIntoTheTarget) {
 TEST_F(DocumentsTest, CopyValuesWithNothingToChangeLeavesTheSideUnmodified) {
     Fill(T1(), {{u"A", u"1"}});
     Fill(T2(), {{u"A", u"1"}, {u"B", u"2"}});
-    EXPECT_EQ(CopyValues(T2()), 0u);
+    EXPECT_EQ(CopyValues(T2(), {}), 0u);
     EXPECT_FALSE(T2().Modified);
 }
 
@@ -66,7 +66,7 @@ TEST_F(DocumentsTest, CopyTimeDialogsGoesByRowAndReloadsTheEditors) {
     Fill(T1(), {{u"a", u"10 s"}, {u"b", u"20 s"}});
     Fill(T2(), {{u"z", u"1 s"}, {u"y", u"2 s"}, {u"w", u"3 s"}});  // row 2 has no partner
     CurrentRow = 1;
-    EXPECT_EQ(CopyTimeDialogs(T2()), 2u);
+    EXPECT_EQ(CopyTimeDialogs(T2(), {}), 2u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"10 s", u"20 s", u"3 s"}));
     EXPECT_EQ(Flags(*T2().Values), (FlagList{0, 0, 0}));
     EXPECT_TRUE(T2().Modified);
@@ -83,7 +83,7 @@ TEST_F(DocumentsTest, UpdateLooksTheFileUpAmongTheOtherTablesValues) {
     T2().Values->Set(1, u"Q");
     ToolFileName = dir.Path(u"file.txt");
 
-    EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options), 2u);
+    EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options, {}), 2u);
     ASSERT_EQ(T1().Count(), 8u);  // grew to row 7
     EXPECT_EQ(T1().Values->Get(7), u"E");
     EXPECT_EQ(T1().Values->Flag(7), FlagChanged);
@@ -102,7 +102,7 @@ TEST_F(DocumentsTest, TranslateMapsTheFileThroughTheOtherTable) {
     Fill(T2(), {{u"a", u"1"}, {u"b", u"2"}, {u"K1", u"old"}});
     ToolFileName = dir.Path(u"file.txt");
 
-    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options), 1u);
+    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options, {}), 1u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"1", u"2", u"T"}));
     EXPECT_EQ(T2().Values->Flag(2), FlagChanged);
     EXPECT_EQ(Texts(ToolKeys), (Texts_{u"K1", u"unused"}));
@@ -118,7 +118,7 @@ TEST_F(DocumentsTest, TranslateFixesTheFilesRepeatKeysBeforeRenamingThem) {
     Fill(T2(), {{u"K2", u""}, {u"K1", u""}});
     ToolFileName = dir.Path(u"file.txt");
 
-    UpdateFromFile(T2(), 2, ToolTranslate, options);
+    UpdateFromFile(T2(), 2, ToolTranslate, options, {});
     EXPECT_EQ(Texts(ToolKeys), (Texts_{u"K1", u"K2"}));
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"second", u"first"}));
 }
@@ -129,13 +129,13 @@ TEST_F(DocumentsTest, UnreadableToolFileReportsOnceAndUsesWhatWasRead) {
     Fill(T1(), {{u"t", u"a"}});
     Fill(T2(), {{u"o", u"S"}});
     ToolFileName = dir.Path(u"file.txt");
-    EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options), 1u);
+    EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options, {}), 1u);
     EXPECT_EQ(T1().Values->Get(0), u"E");
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile + u"\n" + ToolFileName});
 
     ToolFileName = dir.Path(u"missing.tbl");
     view1.calls.clear();
-    EXPECT_EQ(UpdateFromFile(T1(), 1, ToolUpdate, options), 0u);
+    EXPECT_EQ(UpdateFromFile(T1(), 1, ToolUpdate, options, {}), 0u);
     EXPECT_TRUE(ToolKeys.Empty());
     EXPECT_EQ(view1.messages.size(), 2u);
     EXPECT_EQ(view1.calls, (std::vector<std::string>{"redraw", "switch -1 -1"}));

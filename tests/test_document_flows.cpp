@@ -69,10 +69,10 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
 
     // Copy side 1's values over side 2 by key, then translate side 2 by
     // way of a file keyed by side 1's texts.
-    EXPECT_GT(CopyValues(T2()), 200u);
+    EXPECT_GT(CopyValues(T2(), {}), 200u);
     ASSERT_TRUE(dir.Write("glossary.txt", "\xEF\xBB\xBF\\red;Edited\t\xC3\x9C" "bersetzt\n"));
     ToolFileName = dir.Path(u"glossary.txt");
-    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options), 1u);
+    EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options, {}), 1u);
     std::size_t key0 = 0;
     while (T2().Keys->Get(key0) != u"key0") ++key0;
     EXPECT_EQ(T2().Values->Get(key0), u"\u00DCbersetzt");

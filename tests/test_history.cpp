@@ -1,10 +1,11 @@
 // The undo history: random sessions over both tables, undone to the start
-// and redone to the end, must pass through exactly the tables seen after
-// every change; the saved point, loading and saving; the memory limit.
+// and redone to the end, must pass through exactly the tables and rows seen
+// at every change; the saved point, loading and saving; the memory limit.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 #include "DocumentTestUtil.h"
@@ -13,7 +14,6 @@
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
-#include "formats/CRC.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -46,9 +46,7 @@ std::string Describe(const Table& t) {
 const std::u16string Pool[] = {u"",      u"a",        u"b",          u"X",
                                u"x",     u"10 go",    u"25 hi",      u"\u041f\u0440\u0438\u0432\u0435\u0442",
                                u"a\\nb", u"\\red;c",  u"a long value that does not fit into a short string",
-                               // kept one byte a unit, and two after eight narrow units
                                u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e", u"abcdefghij\u4e2d\u6587",
-                               // sharing a start or an end with others above
                                u"a long value that does fit", u"abcdefghij", u"xa", u"go"};
 
 class HistoryTest : public DocumentsTest {
@@ -61,7 +59,6 @@ protected:
         MaxUndoSize = DefaultMaxUndoSize;
         DocumentsTest::TearDown();
     }
-    RecordingView& ViewOf(int side) { return side == 1 ? view1 : view2; }
 };
 
 // What the test expects of the two histories: for each side the changes
@@ -151,42 +148,49 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             const int r = rows();
             const int first = pick(r + 2) - 1;
             const int last = first + pick(4) - 1;
+            // The rows where the command finds them: the current row and
+            // the rows it works on selected, or the entry it changes.
             Model::Op op;
             op.origin = side;
-            op.rowBefore = CurrentRow = pick(r + 1) - 1;
-            op.selectionBefore = ViewOf(side).selection = RowBlock{first, std::max(last - first + 1, 0)};
+            CurrentRow = pick(r + 1) - 1;
+            const RowPlace rows{CurrentRow, {first, std::max(last - first + 1, 0)}};
+            const RowPlace atEntry = RowPlace::At(first);
+            op.rowBefore = rows.row;
+            op.selectionBefore = rows.selection;
+            const auto at = [&](const RowPlace& place) {
+                op.rowBefore = place.row;
+                op.selectionBefore = place.selection;
+            };
             const std::size_t before[2] = {UndoSteps(TableSide(1)), UndoSteps(TableSide(2))};
             switch (pick(14)) {
             case 0: InsertEntries(p, first, last); break;
             case 1: ClearEntries(p, first, last); break;
             case 2: DeleteEntries(p, first, last); break;
             case 3:
-                // A move finds the rows at the entry it moves.
-                op.rowBefore = first;
-                op.selectionBefore = {first, 1};
+                at(atEntry);
                 MoveEntry(p, first, first + (pick(2) ? 1 : -1));
                 break;
-            case 4: ApplyEditedText(p, *p.Keys, first, text()); break;
-            case 5: ApplyEditedText(p, *p.Values, first, text()); break;
-            case 6: PasteValue(p, first, text()); break;
-            case 7: ToggleMark(p, first); break;
-            case 8: CopyValues(p); break;
-            case 9: CopyTimeDialogs(p); break;
-            case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate, options); break;
+            case 4: at(atEntry); ApplyEditedText(p, *p.Keys, first, text()); break;
+            case 5: at(atEntry); ApplyEditedText(p, *p.Values, first, text()); break;
+            case 6: at(atEntry); PasteValue(p, first, text()); break;
+            case 7: at(atEntry); ToggleMark(p, first); break;
+            case 8: CopyValues(p, rows.selection); break;
+            case 9: CopyTimeDialogs(p, rows.selection); break;
+            case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate, options, rows.selection); break;
             case 11: {
-                HistoryStep both(StepKind::Insert, p, last - first + 1);
+                HistoryStep both(StepKind::Insert, p, rows, last - first + 1);
                 InsertEntries(p, first, last);
                 InsertEntries(*p.Other, first, last);
                 break;
             }
             case 12: {
-                HistoryStep both(StepKind::Delete, p, last - first + 1);
+                HistoryStep both(StepKind::Delete, p, rows, last - first + 1);
                 ClearEntries(p, first, last);
                 DeleteEntries(*p.Other, first, last);
                 break;
             }
             default: {
-                HistoryStep both(StepKind::Edit, p);
+                HistoryStep both(StepKind::Edit, p, rows);
                 ApplyEditedText(p, *p.Values, first, text());
                 ApplyEditedText(*p.Other, *p.Other->Keys, first, text());
                 break;
@@ -216,13 +220,18 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             }
             const std::size_t id = m.sideOps[s][m.depth[s] - 1];
             const Model::Op& op = m.ops[id];
-            ASSERT_TRUE(Undo(TableSide(s + 1)));
+            const int rowsBefore = rows();
+            const std::optional<RowsToShow> shown = Undo(TableSide(s + 1));
+            ASSERT_TRUE(shown);
             if (op.sides & (2u >> s)) m.depth[1 - s] = static_cast<std::size_t>(m.IndexIn(1 - s, id));
             --m.depth[s];
-            // The rows as they stood before the change.
+            // The rows as they stood before the change, within the rows
+            // there are now, in the list the command came from.
             const int r = rows();
-            EXPECT_EQ(CurrentRow, std::min(op.rowBefore, r - 1));
-            const RowBlock sel = ViewOf(op.origin).selection;
+            EXPECT_EQ(shown->side, op.origin);
+            EXPECT_EQ(shown->rowCountChanged, r != rowsBefore);
+            EXPECT_EQ(shown->rows.row, std::min(op.rowBefore, r - 1));
+            const RowBlock sel = shown->rows.selection;
             if (op.selectionBefore.first >= 0 && op.selectionBefore.first < r && op.selectionBefore.count > 0) {
                 EXPECT_EQ(sel.first, op.selectionBefore.first);
                 EXPECT_EQ(sel.count, std::min(op.selectionBefore.count, r - op.selectionBefore.first));
@@ -295,28 +304,45 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     const std::string original = dir.Read("loaded.tbl");
     Fill(T2(), {{u"k0", u"null"}, {u"k1", u"eins"}});
 
-    // Select everything and clear it (the phantom last row is no entry).
-    view1.selection = {0, 4};
-    ClearEntries(T1(), 0, 2);
+    // Select everything and clear it, as the window does (the last row is
+    // no entry).
+    {
+        HistoryStep clear(StepKind::Clear, T1(), {0, {0, 4}}, 3);
+        ClearEntries(T1(), 0, 2);
+    }
     EXPECT_TRUE(T1().Modified);
     EXPECT_EQ(UndoName(T1()), u"Clear 3 entries");
     {
-        HistoryStep both(StepKind::Delete, T1(), 1);
+        HistoryStep both(StepKind::Delete, T1(), RowPlace::At(0), 1);
         DeleteEntries(T1(), 0, 0);
         DeleteEntries(T2(), 0, 0);
     }
     EXPECT_EQ(UndoName(T1()), u"Delete 1 entry");
     EXPECT_EQ(UndoName(T2()), u"Delete 1 entry");
 
-    // Undo from Table 2 takes back the step in both tables; then the clear.
+    // Nothing undoes while a step is being recorded.
+    {
+        HistoryStep open(StepKind::Edit, T2(), RowPlace::At(0));
+        EXPECT_FALSE(Undo(T2()));
+    }
+    // Undo from Table 2 takes back the step in both tables; then the clear,
+    // back at the rows it found. Neither undo asks the views for anything.
+    view1.calls.clear();
+    view2.calls.clear();
     ASSERT_TRUE(Undo(T2()));
     EXPECT_EQ(T2().Count(), 2u);
     EXPECT_FALSE(T2().Modified);
-    ASSERT_TRUE(Undo(T1()));
+    const std::optional<RowsToShow> shown = Undo(T1());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->side, 1);
+    EXPECT_EQ(shown->rows.row, 0);
+    EXPECT_EQ(shown->rows.selection.first, 0);
+    EXPECT_EQ(shown->rows.selection.count, 4);
+    EXPECT_FALSE(shown->rowCountChanged);
+    EXPECT_TRUE(view1.calls.empty() && view2.calls.empty());
     EXPECT_FALSE(T1().Modified);
     EXPECT_FALSE(CanUndo(T1()));
     EXPECT_EQ(RedoName(T1()), u"Clear 3 entries");
-    EXPECT_EQ(view1.calls.back(), "select rows 0 4 focus 0");
     ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"again.tbl"), FormatTbl, options));
     EXPECT_EQ(dir.Read("again.tbl"), original);
 
@@ -341,7 +367,7 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     // Loading starts Table 1's history anew; a step that covered both
     // tables stays Table 2's.
     {
-        HistoryStep both(StepKind::Insert, T2(), 1);
+        HistoryStep both(StepKind::Insert, T2(), RowPlace::At(0), 1);
         InsertEntries(T2(), 0, 0);
         InsertEntries(T1(), 0, 0);
     }
@@ -385,6 +411,20 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
     EXPECT_EQ(Snapshot(T1()), full);
     EXPECT_FALSE(T1().Modified);
 
+    // A load gives back what its side's steps held; the other side keeps
+    // its own.
+    ResetHistory();
+    Fill(T1(), {{u"k", u"v"}});
+    Fill(T2(), {{u"k", u"v"}});
+    for (int i = 0; i < 200; ++i) {
+        ApplyEditedText(T1(), *T1().Values, 0, std::u16string(300, static_cast<char16_t>(u'a' + i % 26)));
+        ApplyEditedText(T2(), *T2().Values, 0, std::u16string(10 + i % 2, u'b'));
+    }
+    const std::uint64_t bothSides = HistoryBytes();
+    StartHistory(T1());
+    EXPECT_LT(HistoryBytes(), bothSides / 4);
+    EXPECT_EQ(UndoSteps(T2()), 200u);
+
     // Past the limit the oldest steps go. Once the step after the loaded
     // state has gone, no undo makes the table unmodified again.
     ResetHistory();
@@ -411,10 +451,10 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
     EXPECT_TRUE(T1().Modified);
 }
 
-TEST_F(HistoryTest, StepsReusedAtTheLimitGiveBackExactlyWhatTheyKept) {
-    // Once the history is full, each edit reuses the memory of the oldest
-    // step, which held another entry's text, flag and kept bytes. Every
-    // step still kept must undo and redo to exactly the table it found.
+TEST_F(HistoryTest, StepsKeptAtTheLimitGiveBackExactlyWhatTheyKept) {
+    // Once the history is full, each edit lets the oldest steps go. Every
+    // step still kept must undo and redo to exactly the table it found:
+    // texts, flags and kept bytes.
     struct Seen {
         Table table;
         std::vector<std::string> keyBytes, valueBytes;
@@ -439,7 +479,7 @@ TEST_F(HistoryTest, StepsReusedAtTheLimitGiveBackExactlyWhatTheyKept) {
         const auto row = static_cast<std::int32_t>(rng() % 6);  // rows 4 and 5 grow the table
         TStringList& list = rng() % 3 ? *T1().Values : *T1().Keys;
         std::u16string text = Pool[rng() % std::size(Pool)];
-        if (rng() % 8 == 0) text += std::u16string(rng() % 300, u'w');  // beyond the memory a step keeps
+        if (rng() % 8 == 0) text += std::u16string(rng() % 300, u'w');
         if (rng() % 5 == 0) {
             ToggleMark(T1(), row % 4);
         } else if (!ApplyEditedText(T1(), list, row, text)) {
@@ -466,92 +506,4 @@ TEST_F(HistoryTest, StepsReusedAtTheLimitGiveBackExactlyWhatTheyKept) {
         ASSERT_EQ(seen(), tables[tables.size() - k]) << "redo " << undone - k + 1;
     }
     EXPECT_FALSE(Redo(T1()));
-}
-
-TEST_F(HistoryTest, StepsOfTheOtherTableUndoExactlyAfterALoadDropsTheirNeighbours) {
-    // Edits of both tables, one after the other, kept in the order they
-    // were made; loading Table 1 drops its steps from between Table 2's,
-    // whose records the history may then move. Some texts are longer than
-    // a step keeps beside its record.
-    Fill(T1(), {{u"a", u"1"}, {u"b", u"2"}});
-    Fill(T2(), {{u"c", u"3"}, {u"d", u"4"}, {u"e", u"5"}});
-    StartHistory(T1());
-    StartHistory(T2());
-    MaxUndoSize = 4 << 20;
-    std::mt19937 rng(7);
-    std::vector<Table> seen{Snapshot(T2())};
-    for (int n = 0; n < 6000; ++n) {
-        TTblObjects& p = TableSide(n % 2 + 1);
-        const std::size_t length = n % 700 == 1 ? 3000 : &p == &T1() ? 150 + rng() % 100 : 20 + rng() % 40;
-        std::u16string text(length, static_cast<char16_t>(u'a' + n % 26));
-        text += IntToDecimal(n);
-        TStringList& list = rng() % 3 ? *p.Values : *p.Keys;
-        ASSERT_TRUE(ApplyEditedText(p, list, static_cast<std::int32_t>(rng() % p.Count()), text));
-        if (&p == &T2()) seen.push_back(Snapshot(T2()));
-    }
-    const std::uint64_t bytes = HistoryBytes();
-    StartHistory(T1());
-    EXPECT_LT(HistoryBytes(), bytes / 2);
-    ASSERT_EQ(UndoSteps(T2()), seen.size() - 1);
-    for (std::size_t k = seen.size() - 1; k > 0; --k) {
-        ASSERT_TRUE(Undo(T2()));
-        ASSERT_EQ(Snapshot(T2()), seen[k - 1]) << "undo to " << k - 1;
-    }
-    for (std::size_t k = 1; k < seen.size(); ++k) {
-        ASSERT_TRUE(Redo(T2()));
-        ASSERT_EQ(Snapshot(T2()), seen[k]) << "redo to " << k;
-    }
-    EXPECT_TRUE(T2().Modified);
-}
-
-TEST_F(HistoryTest, EditsOfLongValuesKeepWhatTheyReplacedAndUndoExactly) {
-    // One value edited again and again: small changes anywhere in it, in
-    // values from a few units to beyond what a step's record can leave to
-    // the entry, and whole replacements. Each step keeps about what it
-    // replaced, and every table comes back on undo and redo.
-    const std::u16string longText(70000, u'a');
-    std::vector<std::u16string> texts = {u"Hello", u"Hello!", u"Hey!", u"Hello", u"\u041f\u0440\u0438\u0432\u0435\u0442", u""};
-    // Beyond 65,535 units the record leaves only that much of either end
-    // to the entry.
-    std::u16string t = longText;
-    for (std::size_t at : {35000u, 0u, 69999u, 69000u, 100u}) {
-        t[at] = u'\u4e2d';
-        texts.push_back(t);
-    }
-    t.resize(60000);
-    for (std::size_t at : {30000u, 0u, 59999u}) {
-        t[at] = u'b';
-        texts.push_back(t);
-    }
-    texts.push_back(longText.substr(0, 3000) + u"x" + longText.substr(0, 3000));
-    texts.push_back(longText.substr(0, 3000) + u"yz" + longText.substr(0, 3000));
-    texts.push_back(u"short again");
-
-    Fill(T1(), {{u"k", u"v"}});
-    T1().Values->SetStored(0, "read so");
-    StartHistory(T1());
-    std::vector<Table> seen{Snapshot(T1())};
-    for (const std::u16string& text : texts) {
-        const std::uint64_t before = HistoryBytes();
-        const std::u16string old(T1().Values->Get(0));
-        ASSERT_TRUE(ApplyEditedText(T1(), *T1().Values, 0, text));
-        seen.push_back(Snapshot(T1()));
-        // A change of one unit in a value of up to 65,535 units costs a
-        // record, not the value.
-        if (old.size() == text.size() && old.size() > 1000 && old.size() <= 65535) {
-            EXPECT_LT(HistoryBytes() - before, 256u);
-        }
-        ToggleMark(T1(), 0);
-        seen.push_back(Snapshot(T1()));
-    }
-    for (std::size_t k = seen.size() - 1; k > 0; --k) {
-        ASSERT_TRUE(Undo(T1()));
-        ASSERT_EQ(Snapshot(T1()), seen[k - 1]) << "undo to " << k - 1;
-    }
-    EXPECT_EQ(T1().Values->Stored(0), "read so");
-    EXPECT_FALSE(T1().Modified);
-    for (std::size_t k = 1; k < seen.size(); ++k) {
-        ASSERT_TRUE(Redo(T1()));
-        ASSERT_EQ(Snapshot(T1()), seen[k]) << "redo to " << k;
-    }
 }
