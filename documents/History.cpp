@@ -43,7 +43,10 @@ struct Change {
     std::size_t pos = 0;
     std::size_t count = 0;  // Splice
     std::size_t to = 0;     // Move
-    TableEntry entry;       // Entry
+    // Entry: the entry, but that its text is only the middle the change
+    // replaced; the first head and last tail units are the list's own.
+    TableEntry entry;
+    std::size_t head = 0, tail = 0;
     // Block, Splice: the entries, apart, as most changes are of one entry.
     struct Blocks {
         EntryBlock keys, values;
@@ -217,7 +220,15 @@ bool Apply(Change& c, TTblObjects& t) {
     case Change::Kind::Entry: {
         TStringList& list = c.inValues ? values : keys;
         if (c.pos >= list.Count()) return false;
+        const TText now = list.Get(c.pos);
+        if (c.head + c.tail > now.size()) return false;
+        std::u16string middle(now.substr(c.head, now.size() - c.head - c.tail));
+        std::u16string whole(now.substr(0, c.head));
+        whole += c.entry.text;
+        whole += now.substr(now.size() - c.tail);
+        c.entry.text = std::move(whole);
         list.Exchange(c.pos, c.entry);
+        c.entry.text = std::move(middle);
         return true;
     }
     case Change::Kind::Block: {
@@ -405,6 +416,20 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
     Change& c = Add(p, Change::Kind::Entry, i);
     c.inValues = &list == p.Values;
     c.entry = TableEntry{std::u16string(list.Get(i)), list.Flag(i), std::string(list.Stored(i))};
+}
+
+void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text) {
+    Grow(p, i + 1);
+    Change& c = Add(p, Change::Kind::Entry, i);
+    c.inValues = &list == p.Values;
+    // Of the old text only what the new one replaces is kept: a one-letter
+    // edit of a long value keeps a letter, not the value.
+    const TText old = list.Get(i);
+    const std::size_t shorter = std::min(old.size(), text.size());
+    c.head = static_cast<std::size_t>(std::mismatch(old.begin(), old.begin() + shorter, text.begin()).first - old.begin());
+    while (c.head + c.tail < shorter && old[old.size() - 1 - c.tail] == text[text.size() - 1 - c.tail]) ++c.tail;
+    c.entry = TableEntry{std::u16string(old.substr(c.head, old.size() - c.head - c.tail)), list.Flag(i),
+                         std::string(list.Stored(i))};
 }
 
 // ---- Undo and redo ---------------------------------------------------------

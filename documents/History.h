@@ -97,6 +97,9 @@ public:
     // Keeps a copy of entry i of list (p's keys or values) before it
     // changes, growing the table first when i lies beyond its end.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i);
+    // The same, when the entry's text is about to become text: of the old
+    // text only the part text replaces is kept.
+    void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
 
 private:
     bool outermost_;

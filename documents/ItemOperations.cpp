@@ -110,7 +110,7 @@ bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u
     const auto i = static_cast<std::size_t>(row);
     if (text == list.Get(i)) return false;
     HistoryStep step(StepKind::Edit, p, RowPlace::At(row));
-    step.Changing(p, list, i);
+    step.Changing(p, list, i, text);
     list.Set(i, text, FlagChanged);
     return true;
 }
