@@ -8,17 +8,27 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "GameText.h"
+#include "documents/Workspace.h"
 #include "formats/CRC.h"
 #include "formats/FormatOptions.h"
 #include "formats/TblTextTbl.h"
 
 namespace vmbench {
+
+// A workspace of its own for one benchmark; the one made before goes.
+inline vm::Workspace& NewWorkspace() {
+    static std::unique_ptr<vm::Workspace> space;
+    space.reset();
+    space = std::make_unique<vm::Workspace>();
+    return *space;
+}
 
 // The options the benchmarks read and write with: the defaults, but for a
 // read limit that lets every benchmark table through.

@@ -13,8 +13,7 @@ namespace {
 using namespace vmbench;
 
 void LoadIntoSide(benchmark::State& state, BigTbl& table) {
-    vm::InitTableDocuments();
-    vm::TTblObjects& side = vm::TableSide(1);
+    vm::TTblObjects& side = NewWorkspace().sides[0];
     side.FileName = table.path.u16string();
     for (auto _ : state) {
         vm::LoadTable(side, vm::FormatTbl, BenchOptions());
@@ -45,8 +44,7 @@ BENCHMARK(BM_ReadTbl_65535_ReaderOnly)->Unit(benchmark::kMillisecond);
 
 // A side holding 65535 entries of the shape of a real table.
 vm::TTblObjects& FullSide() {
-    vm::InitTableDocuments();
-    vm::TTblObjects& side = vm::TableSide(1);
+    vm::TTblObjects& side = NewWorkspace().sides[0];
     side.FileName = Full().path.u16string();
     vm::LoadTable(side, vm::FormatTbl, BenchOptions());
     return side;

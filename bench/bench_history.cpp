@@ -17,9 +17,7 @@ using namespace vmbench;
 // A side holding 65535 entries of the shape of a real table, with an empty
 // history.
 vm::TTblObjects& LoadedSide() {
-    vm::InitTableDocuments();
-    vm::MaxUndoSize = vm::DefaultMaxUndoSize;
-    vm::TTblObjects& side = vm::TableSide(1);
+    vm::TTblObjects& side = NewWorkspace().sides[0];
     side.FileName = Full().path.u16string();
     vm::LoadTable(side, vm::FormatTbl, BenchOptions());
     return side;
@@ -86,8 +84,8 @@ void RunWithHistory(benchmark::State& state, bool full) {
     std::size_t n = 0;
     if (full) {
         // The history at its limit: every new step lets the oldest go.
-        vm::MaxUndoSize = static_cast<std::uint64_t>(state.range(0)) << 20;
-        while (vm::HistoryBytes() + 4096 < vm::MaxUndoSize) {
+        side.Space->options.maxUndoSize = static_cast<std::uint64_t>(state.range(0)) << 20;
+        while (vm::HistoryBytes(*side.Space) + 4096 < side.Space->options.maxUndoSize) {
             const std::size_t row = n % rows;
             ApplyWithHistory(side, *side.Values, row, std::u16string(texts[2 * row + (n / rows) % 2]));
             ++n;
@@ -100,9 +98,8 @@ void RunWithHistory(benchmark::State& state, bool full) {
         ++n;
     }
     state.counters["steps"] = static_cast<double>(vm::UndoSteps(side));
-    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes()) / (1 << 20);
-    vm::ResetHistory();
-    vm::MaxUndoSize = vm::DefaultMaxUndoSize;
+    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes(*side.Space)) / (1 << 20);
+    vm::ResetHistory(*side.Space);
 }
 void BM_ApplyEdit_WithHistory_Growing(benchmark::State& state) { RunWithHistory(state, false); }
 void BM_ApplyEdit_WithHistory_AtLimit(benchmark::State& state) { RunWithHistory(state, true); }
@@ -131,8 +128,8 @@ void LongValueEdits(benchmark::State& state, bool history) {
                                          : ApplyWithoutHistory(side, *side.Values, row, text));
         ++n;
     }
-    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes()) / (1 << 20);
-    vm::ResetHistory();
+    state.counters["MiB"] = static_cast<double>(vm::HistoryBytes(*side.Space)) / (1 << 20);
+    vm::ResetHistory(*side.Space);
 }
 void BM_ApplyEdit_LongValue_WithoutHistory(benchmark::State& state) { LongValueEdits(state, false); }
 void BM_ApplyEdit_LongValue_WithHistory(benchmark::State& state) { LongValueEdits(state, true); }
@@ -153,7 +150,7 @@ void UndoAndRedo(benchmark::State& state, bool timeUndo, void (*change)(vm::TTbl
         if (timeUndo) state.ResumeTiming();
     }
     state.counters["entries"] = static_cast<double>(side.Count() > 0 ? side.Count() : vm::RowCountOf(side));
-    vm::ResetHistory();
+    vm::ResetHistory(*side.Space);
 }
 
 void ClearAll(vm::TTblObjects& side) { vm::ClearEntries(side, 0, static_cast<std::int32_t>(side.Count()) - 1); }

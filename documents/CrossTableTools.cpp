@@ -22,7 +22,7 @@ void FinishTool(TTblObjects& p) {
     p.View->Redraw();
     // Text typed into the editors and not yet applied would otherwise be
     // applied over the tool's result when the row changes.
-    p.View->SwitchEditorRow(CurrentRow, -1);
+    p.View->SwitchEditorRow(p.Space->CurrentRow, -1);
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ void FinishTool(TTblObjects& p) {
 std::size_t CopyValues(TTblObjects& p, RowBlock selection) {
     std::size_t changed = 0;
     {
-        HistoryStep step(StepKind::CopyValues, p, {CurrentRow, selection});
+        HistoryStep step(StepKind::CopyValues, p, {p.Space->CurrentRow, selection});
         HistoryObserver observer(step, p);
         changed = CopyMatchedValues(*p.OtherKeys, *p.OtherValues, *p.Keys, *p.Values, nullptr, &observer);
     }
@@ -59,7 +59,7 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
 std::size_t CopyTimeDialogs(TTblObjects& p, RowBlock selection) {
     std::size_t changed = 0;
     {
-        HistoryStep step(StepKind::CopyTimeDialogs, p, {CurrentRow, selection});
+        HistoryStep step(StepKind::CopyTimeDialogs, p, {p.Space->CurrentRow, selection});
         HistoryObserver observer(step, p);
         changed = CopyTimeDialogValues(*p.OtherValues, *p.Values, &observer);
     }
@@ -81,19 +81,20 @@ std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStri
 
 std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options,
                            RowBlock selection) {
-    ToolKeys.Clear();
-    ToolValues.Clear();
+    Workspace& ws = *p.Space;
+    TableLists& tool = ws.tool;
+    tool.Clear();
     // A text file's encoding is always detected.
     FormatOptions reading = options;
     reading.text.readEncoding = TextEncoding::Autodetect;
     LoadReport report;
-    const bool ok = LoadTableFile(ToolFileName, format, reading, ToolKeys, ToolValues, report);
-    ShowReadResult(p, ok, report, ToolFileName, options.limits);
+    const bool ok = LoadTableFile(ws.ToolFileName, format, reading, tool.Keys, tool.Values, report);
+    ShowReadResult(p, ok, report, ws.ToolFileName, options.limits);
     std::size_t changed = 0;
     {
-        HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p, {CurrentRow, selection});
+        HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p, {ws.CurrentRow, selection});
         HistoryObserver observer(step, p);
-        changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, ToolKeys, ToolValues, mode,
+        changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, tool.Keys, tool.Values, mode,
                                    &observer);
     }
     FinishTool(p);

@@ -12,6 +12,7 @@
 
 #include "CopyMatchedValues.h"
 #include "TblObjects.h"
+#include "Workspace.h"
 
 namespace vm {
 
@@ -29,7 +30,7 @@ std::size_t CopyTimeDialogs(TTblObjects& p, RowBlock selection);
 
 // Reads the file named by ToolFileName (format 1 .tbl, FormatJson the
 // column options.json.language of a string file, otherwise text, encoding
-// detected) into ToolKeys and ToolValues and applies it to p in the given
+// detected) into the workspace's tool table and applies it to p in the given
 // mode. A failed read shows the read-error message and goes on with the
 // entries read before the failure.
 std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mode, const FormatOptions& options,

@@ -8,15 +8,12 @@
 #include "CrossTableTools.h"
 #include "DocumentTexts.h"
 #include "TableFiles.h"
+#include "Workspace.h"
 #include "formats/CRC.h"
 #include "formats/JsonStrings.h"
 
 namespace vm {
 
-std::u16string DialogDir;
-FileDialogShower* TheFileDialogShower = nullptr;
-std::function<void()> AfterDialogSave;
-int DialogFilterIndex = 0;
 const char16_t* const OpenFilter =
     u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
 const char16_t* const SaveFilter = u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
@@ -42,14 +39,15 @@ constexpr int TextGroup[] = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveE
                              IdSaveColorApi, IdSaveHeader};
 constexpr int JsonGroup[] = {IdSaveLabelJsonOptions, IdSaveLabelLanguage, IdSaveLanguage};
 
-FileDialogRequest PrepareRequest(bool save, const std::u16string& fileName) {
+FileDialogRequest PrepareRequest(const Workspace& ws, bool save, const std::u16string& fileName) {
     FileDialogRequest request;
     request.save = save;
     request.filter = save ? SaveFilter : OpenFilter;
     request.templateName = save ? u"SAVETEMPLATE" : u"OPENTEMPLATE";
-    request.initialDir = DialogDir;
+    request.initialDir = ws.DialogDir;
     request.fileName = NamePart(fileName);
-    request.filterIndex = !save && DialogFilterIndex == SaveJsonFilter ? OpenJsonFilter : DialogFilterIndex;
+    const int last = ws.DialogFilterIndex;
+    request.filterIndex = !save && last == SaveJsonFilter ? OpenJsonFilter : last;
     return request;
 }
 
@@ -67,9 +65,9 @@ void TakeLanguage(DialogControls& c, int id, int& language) {
 
 // Shows the dialog; true when the user confirmed a name. A confirmed
 // dialog's filter index is kept for the next one.
-bool ShowDialog(FileDialogRequest& request, DialogHook& hook) {
-    if (!TheFileDialogShower->Show(request, hook)) return false;
-    DialogFilterIndex = request.filterIndex;
+bool ShowDialog(Workspace& ws, FileDialogRequest& request, DialogHook& hook) {
+    if (!ws.FileDialogs->Show(request, hook)) return false;
+    ws.DialogFilterIndex = request.filterIndex;
     return !request.fileName.empty();
 }
 
@@ -89,28 +87,32 @@ std::u16string NamePart(const std::u16string& path) {
     return name;
 }
 
-void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title, RowBlock selection) {
-    if (!TheFileDialogShower) return;
+void OpenDialog(TTblObjects& p, int mode, const std::u16string& title, RowBlock selection) {
+    Workspace& ws = *p.Space;
+    if (!ws.FileDialogs) return;
     // The table about to be replaced may hold unsaved changes; the tools
     // change it entry by entry and need no question.
     if (mode == 0 && !ConfirmDiscardChanges(p)) return;
-    FileDialogRequest request = PrepareRequest(false, mode == 0 ? p.FileName : ToolFileName);
+    FileDialogRequest request = PrepareRequest(ws, false, mode == 0 ? p.FileName : ws.ToolFileName);
     request.title = title;
+    EditorOptions& options = ws.options;
     OpenDialogHook hook(options);
-    if (!ShowDialog(request, hook)) return;
+    if (!ShowDialog(ws, request, hook)) return;
     const std::int32_t format = request.filterIndex == OpenJsonFilter ? FormatJson : request.filterIndex;
     if (mode == 0) {
         p.FileName = request.fileName;
         LoadTable(p, format, options.formats);
     } else {
-        ToolFileName = request.fileName;
+        ws.ToolFileName = request.fileName;
         UpdateFromFile(p, format, mode, options.formats, selection);
     }
 }
 
-bool SaveDialog(TTblObjects& p, EditorOptions& options) {
-    if (!TheFileDialogShower) return false;
-    FileDialogRequest request = PrepareRequest(true, p.FileName);
+bool SaveDialog(TTblObjects& p) {
+    Workspace& ws = *p.Space;
+    if (!ws.FileDialogs) return false;
+    EditorOptions& options = ws.options;
+    FileDialogRequest request = PrepareRequest(ws, true, p.FileName);
     // A name typed without an extension gets the chosen type's (the first
     // type's, .tbl, until another is chosen).
     request.defaultExtension = u"tbl";
@@ -122,7 +124,7 @@ bool SaveDialog(TTblObjects& p, EditorOptions& options) {
         request.fileName = slash == std::u16string::npos ? p.JsonFileName : p.JsonFileName.substr(slash + 1);
     }
     SaveDialogHook hook(options, p.Count(), p.Json ? p.JsonLanguage : options.formats.json.language);
-    if (!ShowDialog(request, hook)) return false;
+    if (!ShowDialog(ws, request, hook)) return false;
     const std::int32_t format = request.filterIndex == SaveJsonFilter ? FormatJson : request.filterIndex;
     // A string file gets the column chosen.
     const int language = p.JsonLanguage;
@@ -133,7 +135,7 @@ bool SaveDialog(TTblObjects& p, EditorOptions& options) {
         p.JsonLanguage = language;
         return false;
     }
-    if (AfterDialogSave) AfterDialogSave();
+    if (ws.AfterDialogSave) ws.AfterDialogSave();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "TblObjects.h"
+#include "Workspace.h"
 
 namespace vm {
 
@@ -93,21 +94,13 @@ public:
     virtual bool Show(FileDialogRequest& request, DialogHook& hook) = 0;
 };
 
-// The start directory of both dialogs, ending in a path separator.
-extern std::u16string DialogDir;
-// Set by start-up; without one the dialogs do nothing.
-extern FileDialogShower* TheFileDialogShower;
-// Run after a table was saved through the save dialog (the settings are
-// written then).
-extern std::function<void()> AfterDialogSave;
-
-// The filter index of the last confirmed dialog of either kind, handed to
-// the next one (0 before the first: the first filter). One dialog state
-// serves the whole run; a cancelled dialog leaves it as it was. The string
-// files' filters stand for each other: an open dialog after a save as a
-// string file starts with its string file filter, and the save dialog of
-// a side showing a string file's column always does.
-extern int DialogFilterIndex;
+// The dialogs' state is the workspace's (Workspace::DialogDir,
+// DialogFilterIndex, FileDialogs, AfterDialogSave). The filter index of
+// the last confirmed dialog of either kind is handed to the next one (0
+// before the first: the first filter); a cancelled dialog leaves it as it
+// was. The string files' filters stand for each other: an open dialog
+// after a save as a string file starts with its string file filter, and
+// the save dialog of a side showing a string file's column always does.
 
 // The dialog filters.
 extern const char16_t* const OpenFilter;
@@ -116,17 +109,16 @@ extern const char16_t* const SaveFilter;
 // Mode 0 opens a table into p, after the question about p's unsaved
 // changes (cancelling it shows no dialog); 1 updates p from a file and 2
 // translates p by way of a file, with no question. A string file is read
-// in the language chosen in the dialog. The dialog's choices go into
-// options. title names the task in the dialog's title bar (empty: the
-// platform's own); selection is p's selected rows, which undoing a tool
-// brings back.
-void OpenDialog(TTblObjects& p, int mode, EditorOptions& options, const std::u16string& title = {},
-                RowBlock selection = {});
+// in the language chosen in the dialog. The dialog's choices go into the
+// workspace's options. title names the task in the dialog's title bar
+// (empty: the platform's own); selection is p's selected rows, which
+// undoing a tool brings back. Without a FileDialogShower nothing happens.
+void OpenDialog(TTblObjects& p, int mode, const std::u16string& title = {}, RowBlock selection = {});
 // True when a table was saved. p.FileName becomes the chosen name only then,
 // and only then AfterDialogSave runs. For a side showing a string file's
 // column the dialog starts with that file's name, extension included. The
-// dialog's choices go into options.
-bool SaveDialog(TTblObjects& p, EditorOptions& options);
+// dialog's choices go into the workspace's options.
+bool SaveDialog(TTblObjects& p);
 
 // The hooks, public for tests. The save hook needs the entry count of the
 // table being saved to bound the spare hash slots: a .tbl file holds at

@@ -7,7 +7,8 @@
 // tables is two halves with one id, one in each side's lists; undo and redo
 // turn both, a load of one side leaves the other half as a step of its own.
 // Every step counts the bytes it holds, and the oldest steps go whenever the
-// total passes MaxUndoSize.
+// total passes the workspace's maxUndoSize. The history's state is the
+// workspace's (Workspace::history); the sides are 0 and 1.
 #include "History.h"
 
 #include <algorithm>
@@ -18,12 +19,10 @@
 #include <vector>
 
 #include "DocumentTexts.h"
+#include "Workspace.h"
 #include "formats/CRC.h"
 
 namespace vm {
-
-std::uint64_t MaxUndoSize = DefaultMaxUndoSize;
-std::function<void()> HistoryChanged;
 
 namespace {
 
@@ -69,11 +68,11 @@ struct Step {
     std::uint64_t id = 0;  // in the order steps were recorded
     StepKind kind = StepKind::Edit;
     std::int32_t count = 0;
-    int origin = 1;     // the side whose list the command came from
+    int origin = 0;     // the side whose list the command came from
     bool both = false;  // the other side's history holds the step's other half
     RowPlace before, after;
     std::vector<Change> changes;
-    std::size_t bytes = 0;  // what it counts towards MaxUndoSize
+    std::size_t bytes = 0;  // what it counts towards the limit
 
     std::size_t CountBytes() const {
         std::size_t n = sizeof(Step) + (changes.capacity() - changes.size()) * sizeof(Change);
@@ -91,44 +90,45 @@ struct SideHistory {
     bool savedReachable = true;
 };
 
+}  // namespace
+
+// Both sides' histories and the step being recorded.
 struct HistoryState {
     SideHistory sides[2];
     bool recording = false;  // a step is open
     Step open[2];            // what the open step changed in each table
     std::uint64_t nextId = 1;
     std::uint64_t bytes = 0;
-    int lastSide = 0;
+    int lastSide = -1;     // none
     unsigned touched = 0;  // sides whose modified state may have changed
 };
 
-// Made on first use: the sides' records reset the history while the
-// program's objects are still being constructed.
-HistoryState& State() {
-    static HistoryState state;
-    return state;
+void HistoryStateDeleter::operator()(HistoryState* state) const { delete state; }
+
+std::unique_ptr<HistoryState, HistoryStateDeleter> NewHistoryState() {
+    return std::unique_ptr<HistoryState, HistoryStateDeleter>(new HistoryState);
 }
 
-int SideIndex(const TTblObjects& p) { return p.Side == 2 ? 1 : 0; }
+namespace {
 
 std::uint64_t TopId(const SideHistory& h) { return h.undo.empty() ? 0 : h.undo.back().id; }
 
 // The modified state of the sides whose history changed.
-void UpdateModified() {
-    HistoryState& st = State();
+void UpdateModified(Workspace& ws) {
+    HistoryState& st = *ws.history;
     for (int s = 0; s < 2; ++s) {
         if (!(st.touched & (1u << s))) continue;
         const SideHistory& h = st.sides[s];
-        TableSide(s + 1).Modified = !(h.savedReachable && TopId(h) == h.savedTop);
+        ws.sides[s].Modified = !(h.savedReachable && TopId(h) == h.savedTop);
     }
     st.touched = 0;
 }
 
-void Notify() {
-    if (HistoryChanged) HistoryChanged();
+void Notify(Workspace& ws) {
+    if (ws.HistoryChanged) ws.HistoryChanged();
 }
 
-void Recount(Step& step) {
-    HistoryState& st = State();
+void Recount(HistoryState& st, Step& step) {
     st.bytes -= step.bytes;
     step.bytes = step.CountBytes();
     st.bytes += step.bytes;
@@ -136,8 +136,7 @@ void Recount(Step& step) {
 
 // A step of side s's history goes. When it was the saved point, the side
 // can no longer reach that point.
-void Release(int s, const Step& step) {
-    HistoryState& st = State();
+void Release(HistoryState& st, int s, const Step& step) {
     st.touched |= 1u << s;
     if (st.sides[s].savedTop == step.id) st.sides[s].savedReachable = false;
     st.bytes -= step.bytes;
@@ -146,28 +145,28 @@ void Release(int s, const Step& step) {
 // A new change on side s: the steps it could redo go, and with them the
 // other halves of those covering both tables, together with whatever the
 // other side would redo after such a step.
-void DropRedo(int s) {
-    SideHistory& h = State().sides[s];
-    SideHistory& other = State().sides[1 - s];
+void DropRedo(HistoryState& st, int s) {
+    SideHistory& h = st.sides[s];
+    SideHistory& other = st.sides[1 - s];
     std::uint64_t firstBoth = UINT64_MAX;
     for (const Step& step : h.redo) {
         if (step.both) firstBoth = std::min(firstBoth, step.id);
-        Release(s, step);
+        Release(st, s, step);
     }
     h.redo.clear();
     // The other side redoes newer steps after older ones: they are first.
     while (!other.redo.empty() && other.redo.front().id >= firstBoth) {
-        Release(1 - s, other.redo.front());
+        Release(st, 1 - s, other.redo.front());
         other.redo.pop_front();
     }
 }
 
 // Drops steps until the histories fit their limit: the oldest steps to
 // undo first, then the newest steps to redo. A step's halves go together.
-void Trim() {
-    HistoryState& st = State();
+void Trim(Workspace& ws) {
+    HistoryState& st = *ws.history;
     SideHistory* sides = st.sides;
-    while (st.bytes > MaxUndoSize) {
+    while (st.bytes > ws.options.maxUndoSize) {
         const std::uint64_t oldest = std::min(sides[0].undo.empty() ? UINT64_MAX : sides[0].undo.front().id,
                                               sides[1].undo.empty() ? UINT64_MAX : sides[1].undo.front().id);
         if (oldest != UINT64_MAX) {
@@ -192,15 +191,14 @@ void Trim() {
         for (int s = 0; s < 2; ++s) {
             SideHistory& h = sides[s];
             if (h.redo.empty() || h.redo.front().id != newest) continue;
-            Release(s, h.redo.front());
+            Release(st, s, h.redo.front());
             h.redo.pop_front();
         }
     }
 }
 
 // Every step goes; neither table is known to match its file any more.
-void ForgetEverything() {
-    HistoryState& st = State();
+void ForgetEverything(HistoryState& st) {
     for (SideHistory& h : st.sides) {
         h = SideHistory{};
         h.savedReachable = false;
@@ -261,22 +259,23 @@ bool Apply(Change& c, TTblObjects& t) {
 
 // Undoes side s's last step, or redoes the last one undone, moving it to
 // the other list.
-bool Turn(int s, bool undo) {
-    SideHistory& h = State().sides[s];
+bool Turn(Workspace& ws, int s, bool undo) {
+    HistoryState& st = *ws.history;
+    SideHistory& h = st.sides[s];
     std::deque<Step>& from = undo ? h.undo : h.redo;
     std::deque<Step>& to = undo ? h.redo : h.undo;
     std::vector<Change>& changes = from.back().changes;
     const std::size_t n = changes.size();
     for (std::size_t k = 0; k < n; ++k) {
-        if (!Apply(changes[undo ? n - 1 - k : k], TableSide(s + 1))) {
-            ForgetEverything();
+        if (!Apply(changes[undo ? n - 1 - k : k], ws.sides[s])) {
+            ForgetEverything(st);
             return false;
         }
     }
     to.push_back(std::move(from.back()));
     from.pop_back();
-    State().touched |= 1u << s;
-    Recount(to.back());
+    st.touched |= 1u << s;
+    Recount(st, to.back());
     return true;
 }
 
@@ -290,8 +289,9 @@ RowBlock Clamp(RowBlock block, std::int32_t rows) {
 // step that covers both tables first brings the other table to where the
 // step left it (undo) or found it (redo), then turns both halves.
 std::optional<RowsToShow> Retrace(TTblObjects& p, bool undo) {
-    HistoryState& st = State();
-    const int s = SideIndex(p);
+    Workspace& ws = *p.Space;
+    HistoryState& st = *ws.history;
+    const int s = p.Side;
     const std::deque<Step>& mine = undo ? st.sides[s].undo : st.sides[s].redo;
     if (st.recording || mine.empty()) return std::nullopt;
     const Step& step = mine.back();
@@ -302,23 +302,23 @@ std::optional<RowsToShow> Retrace(TTblObjects& p, bool undo) {
     if (step.both) {
         const std::uint64_t id = step.id;
         const std::deque<Step>& other = undo ? st.sides[1 - s].undo : st.sides[1 - s].redo;
-        while (ok && !other.empty() && other.back().id != id) ok = Turn(1 - s, undo);
-        if (ok && !other.empty()) ok = Turn(1 - s, undo);
+        while (ok && !other.empty() && other.back().id != id) ok = Turn(ws, 1 - s, undo);
+        if (ok && !other.empty()) ok = Turn(ws, 1 - s, undo);
     }
-    ok = ok && Turn(s, undo);
+    ok = ok && Turn(ws, s, undo);
     if (ok) {
         st.lastSide = origin;
-        Trim();
+        Trim(ws);
     }
-    UpdateModified();
-    Notify();
+    UpdateModified(ws);
+    Notify(ws);
     if (!ok) return std::nullopt;
     const std::int32_t rows = RowCountOf(p);
     return RowsToShow{origin, {std::min(place.row, rows - 1), Clamp(place.selection, rows)}, rows != rowsBefore};
 }
 
 Change& Add(const TTblObjects& p, Change::Kind kind, std::size_t pos) {
-    Change& c = State().open[SideIndex(p)].changes.emplace_back();
+    Change& c = p.Space->history->open[p.Side].changes.emplace_back();
     c.kind = kind;
     c.pos = pos;
     return c;
@@ -333,9 +333,9 @@ std::u16string Counted(const std::u16string& many, const std::u16string& one, st
 // ---- Recording -------------------------------------------------------------
 
 HistoryStep::HistoryStep(StepKind kind, TTblObjects& origin, const RowPlace& rows, std::int32_t count)
-    : outermost_(!State().recording) {
+    : space_(*origin.Space), outermost_(!space_.history->recording) {
     if (!outermost_) return;
-    HistoryState& st = State();
+    HistoryState& st = *space_.history;
     st.recording = true;
     // The halves' changes went into the histories when the last step
     // closed; the rest is set here.
@@ -350,7 +350,7 @@ HistoryStep::HistoryStep(StepKind kind, TTblObjects& origin, const RowPlace& row
 
 HistoryStep::~HistoryStep() {
     if (!outermost_) return;
-    HistoryState& st = State();
+    HistoryState& st = *space_.history;
     st.recording = false;
     if (st.open[0].changes.empty() && st.open[1].changes.empty()) return;  // nothing changed
     const bool both = !st.open[0].changes.empty() && !st.open[1].changes.empty();
@@ -359,7 +359,7 @@ HistoryStep::~HistoryStep() {
         Step& half = st.open[s];
         if (half.changes.empty()) continue;
         SideHistory& h = st.sides[s];
-        if (!h.redo.empty()) DropRedo(s);
+        if (!h.redo.empty()) DropRedo(st, s);
         half.id = id;
         half.both = both;
         half.bytes = half.CountBytes();
@@ -368,19 +368,19 @@ HistoryStep::~HistoryStep() {
         st.touched |= 1u << s;
         h.undo.push_back(std::move(half));
     }
-    Trim();
-    UpdateModified();
-    Notify();
+    Trim(space_);
+    UpdateModified(space_);
+    Notify(space_);
 }
 
 void HistoryStep::SetAfter(const RowPlace& rows) {
     if (outermost_)
-        for (Step& half : State().open) half.after = rows;
+        for (Step& half : space_.history->open) half.after = rows;
 }
 
 void HistoryStep::SetCount(std::int32_t count) {
     if (outermost_)
-        for (Step& half : State().open) half.count = count;
+        for (Step& half : space_.history->open) half.count = count;
 }
 
 void HistoryStep::Grow(TTblObjects& p, std::size_t count) {
@@ -437,8 +437,8 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
 std::optional<RowsToShow> Undo(TTblObjects& p) { return Retrace(p, true); }
 std::optional<RowsToShow> Redo(TTblObjects& p) { return Retrace(p, false); }
 
-std::size_t UndoSteps(const TTblObjects& p) { return State().sides[SideIndex(p)].undo.size(); }
-std::size_t RedoSteps(const TTblObjects& p) { return State().sides[SideIndex(p)].redo.size(); }
+std::size_t UndoSteps(const TTblObjects& p) { return p.Space->history->sides[p.Side].undo.size(); }
+std::size_t RedoSteps(const TTblObjects& p) { return p.Space->history->sides[p.Side].redo.size(); }
 bool CanUndo(const TTblObjects& p) { return UndoSteps(p) > 0; }
 bool CanRedo(const TTblObjects& p) { return RedoSteps(p) > 0; }
 
@@ -460,26 +460,27 @@ std::u16string StepName(StepKind kind, std::int32_t count) {
 }
 
 std::u16string UndoName(const TTblObjects& p) {
-    const SideHistory& h = State().sides[SideIndex(p)];
+    const SideHistory& h = p.Space->history->sides[p.Side];
     return h.undo.empty() ? std::u16string() : StepName(h.undo.back().kind, h.undo.back().count);
 }
 
 std::u16string RedoName(const TTblObjects& p) {
-    const SideHistory& h = State().sides[SideIndex(p)];
+    const SideHistory& h = p.Space->history->sides[p.Side];
     return h.redo.empty() ? std::u16string() : StepName(h.redo.back().kind, h.redo.back().count);
 }
 
 // ---- Loading, saving and the limit -----------------------------------------
 
 void StartHistory(TTblObjects& p, bool saved) {
-    HistoryState& st = State();
-    const int s = SideIndex(p);
+    Workspace& ws = *p.Space;
+    HistoryState& st = *ws.history;
+    const int s = p.Side;
     SideHistory& h = st.sides[s];
     bool both = false;
     for (const std::deque<Step>* list : {&h.undo, &h.redo})
         for (const Step& step : *list) {
             both |= step.both;
-            Release(s, step);
+            Release(st, s, step);
         }
     // The other halves of steps that covered both tables stay in the other
     // side's history, as steps of the other table alone.
@@ -488,39 +489,41 @@ void StartHistory(TTblObjects& p, bool saved) {
             for (Step& step : *list)
                 if (step.both) {
                     step.both = false;
-                    step.origin = 2 - s;
+                    step.origin = 1 - s;
                 }
     h = SideHistory{};
     h.savedReachable = saved;
     st.touched |= 1u << s;
-    if (st.lastSide == p.Side) st.lastSide = 0;
-    UpdateModified();
-    Notify();
+    if (st.lastSide == s) st.lastSide = -1;
+    UpdateModified(ws);
+    Notify(ws);
 }
 
 void MarkSaved(TTblObjects& p) {
-    SideHistory& h = State().sides[SideIndex(p)];
+    HistoryState& st = *p.Space->history;
+    SideHistory& h = st.sides[p.Side];
     h.savedTop = TopId(h);
     h.savedReachable = true;
-    State().touched |= 1u << SideIndex(p);
-    UpdateModified();
-    Notify();
+    st.touched |= 1u << p.Side;
+    UpdateModified(*p.Space);
+    Notify(*p.Space);
 }
 
-int LastHistorySide() { return State().lastSide; }
-std::uint64_t HistoryBytes() { return State().bytes; }
+int LastHistorySide(const Workspace& space) { return space.history->lastSide; }
+std::uint64_t HistoryBytes(const Workspace& space) { return space.history->bytes; }
 
-void TrimHistory() {
-    Trim();
-    UpdateModified();
-    Notify();
+void TrimHistory(Workspace& space) {
+    Trim(space);
+    UpdateModified(space);
+    Notify(space);
 }
 
-void ResetHistory() {
-    ForgetEverything();
-    for (SideHistory& h : State().sides) h.savedReachable = true;
-    State().lastSide = 0;
-    State().touched = 0;
+void ResetHistory(Workspace& space) {
+    HistoryState& st = *space.history;
+    ForgetEverything(st);
+    for (SideHistory& h : st.sides) h.savedReachable = true;
+    st.lastSide = -1;
+    st.touched = 0;
 }
 
 }  // namespace vm

@@ -13,8 +13,10 @@
 //
 // Each side's history knows the point at which its table was last loaded or
 // saved: undoing or redoing back to it makes the side unmodified. Loading a
-// file into a side starts its history anew. The history holds at most
-// MaxUndoSize bytes; the oldest steps go first.
+// file into a side starts its history anew. The history holds at most the
+// workspace's options.maxUndoSize bytes; the oldest steps go first. It is
+// the workspace's (Workspace::history): each side reaches it through
+// TTblObjects::Space.
 //
 // The history never touches a window: the caller of a step names the rows
 // it found, and undo and redo tell their caller which rows to show.
@@ -23,10 +25,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "TblObjects.h"
+#include "Workspace.h"
 
 namespace vm {
 
@@ -54,13 +58,10 @@ struct RowPlace {
     static RowPlace At(std::int32_t row) { return {row, {row, row >= 0 ? 1 : 0}}; }
 };
 
-// Bytes the history may hold (settings key "MaxUndoSize").
-inline constexpr std::uint64_t DefaultMaxUndoSize = 256ull << 20;
-extern std::uint64_t MaxUndoSize;
-
-// Told after every change of either history (a step recorded, undone,
-// redone or dropped, a load, a save), for the Edit menu.
-extern std::function<void()> HistoryChanged;
+// A workspace's history as it starts: empty. After every change of either
+// side's history (a step recorded, undone, redone or dropped, a load, a
+// save) the workspace's HistoryChanged is told, for the Edit menu.
+std::unique_ptr<HistoryState, HistoryStateDeleter> NewHistoryState();
 
 // One step being recorded. An operation opens one around its change and
 // records what it replaces as it goes; the step is kept when the outermost
@@ -102,6 +103,7 @@ public:
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
 
 private:
+    Workspace& space_;
     bool outermost_;
 };
 
@@ -121,7 +123,7 @@ private:
 // selection of the list of the side the step's command came from, both
 // within the rows there are now, and whether the row count changed.
 struct RowsToShow {
-    int side = 1;
+    int side = 0;
     RowPlace rows;
     bool rowCountChanged = false;
 };
@@ -150,14 +152,14 @@ void StartHistory(TTblObjects& p, bool saved = true);
 // p's table was saved: the saved point moves to where its history stands.
 void MarkSaved(TTblObjects& p);
 
-// The side (1 or 2) of the step last recorded, undone or redone; 0 when
+// The side (0 or 1) of the step last recorded, undone or redone; -1 when
 // none was.
-int LastHistorySide();
+int LastHistorySide(const Workspace& space);
 // Bytes the histories hold now.
-std::uint64_t HistoryBytes();
-// Drops the oldest steps until the histories fit MaxUndoSize.
-void TrimHistory();
+std::uint64_t HistoryBytes(const Workspace& space);
+// Drops the oldest steps until the histories fit the limit.
+void TrimHistory(Workspace& space);
 // Both histories empty, both sides at their saved points.
-void ResetHistory();
+void ResetHistory(Workspace& space);
 
 }  // namespace vm

@@ -23,7 +23,7 @@ void InsertEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        HistoryStep step(StepKind::Insert, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(count));
+        HistoryStep step(StepKind::Insert, p, Rows(p.Space->CurrentRow, first, last), static_cast<std::int32_t>(count));
         step.SetAfter(Rows(first, first, last));
         step.Grow(p, at);
         p.Keys->InsertEmpty(at, count);
@@ -50,7 +50,7 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
         while (a < b && blank(a)) ++a;
         while (b > a && blank(b - 1)) --b;
         if (a < b || p.Count() <= to) {
-            HistoryStep step(StepKind::Clear, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(to - from + 1));
+            HistoryStep step(StepKind::Clear, p, Rows(p.Space->CurrentRow, first, last), static_cast<std::int32_t>(to - from + 1));
             step.SetAfter(Rows(first, first, last));
             step.Grow(p, to + 1);
             if (a < b) {
@@ -68,7 +68,7 @@ void DeleteEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
     if (first >= 0 && last >= first && static_cast<std::size_t>(first) < p.Count()) {
         const auto at = static_cast<std::size_t>(first);
         const auto count = static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
-        HistoryStep step(StepKind::Delete, p, Rows(CurrentRow, first, last), static_cast<std::int32_t>(count));
+        HistoryStep step(StepKind::Delete, p, Rows(p.Space->CurrentRow, first, last), static_cast<std::int32_t>(count));
         step.SetAfter(Rows(first, first, last));
         EntryBlock keys = p.Keys->Take(at, count);
         EntryBlock values = p.Values->Take(at, count);

@@ -10,6 +10,7 @@
 #include "CopyMatchedValues.h"
 #include "DocumentTexts.h"
 #include "History.h"
+#include "Workspace.h"
 #include "formats/CRC.h"
 #include "formats/JsonStrings.h"
 #include "platform/Platform.h"
@@ -199,11 +200,12 @@ bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options
     p.View->SetRowCount(rows);
     p.Other->View->SetRowCount(rows);
     p.View->SetNumberColumnWidth(rows);
-    if (CurrentRow < 0 || CurrentRow >= rows) {
+    std::int32_t& current = p.Space->CurrentRow;
+    if (current < 0 || current >= rows) {
         p.View->SelectRow(0);
-        CurrentRow = 0;
+        current = 0;
     }
-    p.View->SwitchEditorRow(CurrentRow, -1);
+    p.View->SwitchEditorRow(current, -1);
     p.View->EnableSave();
     return ok;
 }

@@ -2,7 +2,8 @@
 // (key and value lists with a flag beside every string), the other side's
 // lists and record, its file name, its question texts and its search state.
 // The row model is shared: row r is entry r of both tables, both list views
-// show the larger entry count plus one rows, and one CurrentRow serves both.
+// show the larger entry count plus one rows, and one current row (the
+// workspace's, documents/Workspace.h) serves both.
 //
 // The records never touch a window. Whatever a routine needs from the
 // side's controls (row count, redraw, selection, editors, message boxes)
@@ -17,7 +18,6 @@
 #include <vector>
 
 #include "TableList.h"
-#include "formats/FormatOptions.h"
 
 namespace vm {
 
@@ -82,8 +82,11 @@ public:
     bool SaveWithDialog() override { return false; }
 };
 
+struct Workspace;
+
 struct TTblObjects {
-    TableSideView* View = nullptr;  // the side's controls; never null after InitTableDocuments
+    Workspace* Space = nullptr;     // what the sides share (never null in a workspace)
+    TableSideView* View = nullptr;  // the side's controls (never null in a workspace)
     TStringList* Keys = nullptr;
     TStringList* OtherKeys = nullptr;
     TStringList* Values = nullptr;
@@ -97,7 +100,7 @@ struct TTblObjects {
     std::int32_t SearchMode = 0;  // 0 go to, 1 find key, 2 find value
     bool SearchShown = false;
     bool Active = true;  // shown in the current view mode
-    std::uint8_t Side = 0;  // 1 or 2
+    int Side = 0;  // 0 for Table 1, 1 for Table 2
     // The table differs from what was last loaded or saved: set by every
     // change, cleared by a load or a successful save, and by undoing or
     // redoing back to the last load or save.
@@ -121,31 +124,6 @@ struct TTblObjects {
     std::size_t Count() const { return Keys->Count(); }
 };
 
-// What the window's loading and saving go by: the formats' options and the
-// editor's own. The settings file keeps them.
-struct EditorOptions {
-    FormatOptions formats;
-    int maxAddToHashSize = 255;  // the most spare hash slots a save may ask for
-    bool notAskChange = false;   // apply the editors' changes without asking
-};
-extern EditorOptions WindowOptions;
-
-// The current row of both tables; -1 for none.
-extern std::int32_t CurrentRow;
-// The entries of the file last read by the update and translate tools.
-extern TStringList ToolKeys;
-extern TStringList ToolValues;
-// The file last chosen for an update or translate tool.
-extern std::u16string ToolFileName;
-
-// The record of side 1 or 2.
-TTblObjects& TableSide(int side);
-
-// Puts both records, their empty tables, the tool lists and CurrentRow into
-// their start-up state and attaches the views (null: a NullSideView). The
-// question texts get their built-in English.
-void InitTableDocuments(TableSideView* view1 = nullptr, TableSideView* view2 = nullptr);
-
 // The row count of both list views: the larger entry count plus one.
 std::int32_t RowCountOf(const TTblObjects& p);
 
@@ -155,7 +133,8 @@ std::int32_t RowCountOf(const TTblObjects& p);
 // happen.
 bool ConfirmDiscardChanges(TTblObjects& p);
 
-// The same for both sides, side 1 first, before the program ends.
-bool ConfirmEndProgram();
+// The same for both sides of a workspace, Table 1 first, before the
+// program ends.
+bool ConfirmEndProgram(Workspace& space);
 
 }  // namespace vm

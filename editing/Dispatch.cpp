@@ -45,14 +45,18 @@ std::u16string TitleOf(int menuNumber) {
     return title;
 }
 
+// What the window shows and edits.
+Workspace& Space() { return TheWindow->Space(); }
+
 // A side's selected rows, which undoing a tool brings back.
-RowBlock SelectionOf(int side) { return TableSide(side).View->SelectedRows(); }
+RowBlock SelectionOf(int side) { return Space().sides[side].View->SelectedRows(); }
 
 }  // namespace
 
 void ShowRows(const std::optional<RowsToShow>& shown) {
     if (!shown) return;
-    TTblObjects& origin = TableSide(shown->side);
+    Workspace& ws = Space();
+    TTblObjects& origin = ws.sides[shown->side];
     if (shown->rowCountChanged) {
         const std::int32_t rows = RowCountOf(origin);
         origin.View->SetRowCount(rows);
@@ -62,19 +66,20 @@ void ShowRows(const std::optional<RowsToShow>& shown) {
     origin.View->Redraw();
     origin.Other->View->Redraw();
     // The row first, so that selecting it is no row change.
-    CurrentRow = shown->rows.row;
-    TableSide(1).View->SwitchEditorRow(CurrentRow, -1);
-    TableSide(2).View->SwitchEditorRow(CurrentRow, -1);
-    origin.View->SelectRows(shown->rows.selection, CurrentRow);
+    ws.CurrentRow = shown->rows.row;
+    ws.sides[0].View->SwitchEditorRow(ws.CurrentRow, -1);
+    ws.sides[1].View->SwitchEditorRow(ws.CurrentRow, -1);
+    origin.View->SelectRows(shown->rows.selection, ws.CurrentRow);
 }
 
 void MainMenuCommand(int number) {
     EditingWindow& w = *TheWindow;
+    Workspace& ws = w.Space();
     switch (number) {
-    case MenuOpen1: ClickToolButton(1, ButtonOpen); return;
-    case MenuOpen2: ClickToolButton(2, ButtonOpen); return;
-    case MenuSave1: ClickToolButton(1, ButtonSave); return;
-    case MenuSave2: ClickToolButton(2, ButtonSave); return;
+    case MenuOpen1: ClickToolButton(0, ButtonOpen); return;
+    case MenuOpen2: ClickToolButton(1, ButtonOpen); return;
+    case MenuSave1: ClickToolButton(0, ButtonSave); return;
+    case MenuSave2: ClickToolButton(1, ButtonSave); return;
     case MenuExit: PostMessage(w.form.hwnd, WM_CLOSE, 0, 0); return;
     case MenuOnlyTable1:
     case MenuOnlyTable2:
@@ -83,22 +88,22 @@ void MainMenuCommand(int number) {
 #ifndef VM_ANSI_BUILD
         // The single-byte program has no stored colour option: the item
         // does nothing there.
-        WindowOptions.formats.text.colorMacros = w.menu.IsChecked(MenuColorApi);
+        ws.options.formats.text.colorMacros = w.menu.IsChecked(MenuColorApi);
         w.StoreSettings();
 #endif
         return;
     case MenuAskChange:
-        WindowOptions.notAskChange = !w.menu.IsChecked(MenuAskChange);
+        ws.options.notAskChange = !w.menu.IsChecked(MenuAskChange);
         w.StoreSettings();
         return;
-    case MenuCopyTime12: CopyTimeDialogs(TableSide(2), SelectionOf(2)); return;
-    case MenuCopyTime21: CopyTimeDialogs(TableSide(1), SelectionOf(1)); return;
-    case MenuCopyValues12: CopyValues(TableSide(2), SelectionOf(2)); return;
-    case MenuCopyValues21: CopyValues(TableSide(1), SelectionOf(1)); return;
-    case MenuUpdate1: OpenDialog(TableSide(1), ToolUpdate, WindowOptions, TitleOf(number), SelectionOf(1)); return;
-    case MenuUpdate2: OpenDialog(TableSide(2), ToolUpdate, WindowOptions, TitleOf(number), SelectionOf(2)); return;
-    case MenuTranslate12: OpenDialog(TableSide(2), ToolTranslate, WindowOptions, TitleOf(number), SelectionOf(2)); return;
-    case MenuTranslate21: OpenDialog(TableSide(1), ToolTranslate, WindowOptions, TitleOf(number), SelectionOf(1)); return;
+    case MenuCopyTime12: CopyTimeDialogs(ws.sides[1], SelectionOf(1)); return;
+    case MenuCopyTime21: CopyTimeDialogs(ws.sides[0], SelectionOf(0)); return;
+    case MenuCopyValues12: CopyValues(ws.sides[1], SelectionOf(1)); return;
+    case MenuCopyValues21: CopyValues(ws.sides[0], SelectionOf(0)); return;
+    case MenuUpdate1: OpenDialog(ws.sides[0], ToolUpdate, TitleOf(number), SelectionOf(0)); return;
+    case MenuUpdate2: OpenDialog(ws.sides[1], ToolUpdate, TitleOf(number), SelectionOf(1)); return;
+    case MenuTranslate12: OpenDialog(ws.sides[1], ToolTranslate, TitleOf(number), SelectionOf(1)); return;
+    case MenuTranslate21: OpenDialog(ws.sides[0], ToolTranslate, TitleOf(number), SelectionOf(0)); return;
     case MenuUndo: ShowRows(Undo(w.EditTarget())); return;
     case MenuRedo: ShowRows(Redo(w.EditTarget())); return;
     case MenuHotKeys: w.ShowHotKeys(); return;
@@ -109,11 +114,11 @@ void MainMenuCommand(int number) {
 }
 
 void ToolbarClick(int side, int button) {
-    TTblObjects& p = TableSide(side);
+    TTblObjects& p = Space().sides[side];
     CommandTarget = &p;
     switch (button) {
-    case ButtonOpen: OpenDialog(p, 0, WindowOptions); break;
-    case ButtonSave: SaveDialog(p, WindowOptions); break;
+    case ButtonOpen: OpenDialog(p, 0); break;
+    case ButtonSave: SaveDialog(p); break;
     case ButtonColor:
     case ButtonGender: ToolbarDropDown(side, button); break;
     default: break;
@@ -121,7 +126,7 @@ void ToolbarClick(int side, int button) {
 }
 
 void ToolbarDropDown(int side, int button) {
-    TTblObjects& p = TableSide(side);
+    TTblObjects& p = Space().sides[side];
     CommandTarget = &p;
     if (button != ButtonColor && button != ButtonGender) return;
     tk::ToolBar& toolbar = TheWindow->Side(side).toolbar;
@@ -134,6 +139,7 @@ void ToolbarDropDown(int side, int button) {
 
 bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
     EditingWindow& w = *TheWindow;
+    const std::int32_t current = p.Space->CurrentRow;
     tk::ListView& list = w.SideOf(p).list;
     const int n = list.RowCount();
     const int first = list.FirstSelected();
@@ -157,7 +163,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
         if (first < 0) return false;
         {
             // In both tables: one step.
-            HistoryStep step(StepKind::Insert, p, {CurrentRow, {first, k}}, k);
+            HistoryStep step(StepKind::Insert, p, {current, {first, k}}, k);
             InsertEntries(p, first, last);
             if (ctrlAlone && bothTables) InsertEntries(*p.Other, first, last);
         }
@@ -165,13 +171,13 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
         list.RedrawAll();
         return false;
     }
-    if (key == VK_DELETE && CurrentRow < n - 1) {
+    if (key == VK_DELETE && current < n - 1) {
         if (first < 0) return false;
         const bool alsoOther = (shift & CtrlBit) && bothTables;
         // The last row lies beyond both tables: no entry to clear there.
         const int lastEntry = std::min(last, n - 2);
         if (!(shift & ShiftBit)) {
-            HistoryStep step(StepKind::Clear, p, {CurrentRow, {first, k}}, lastEntry - first + 1);
+            HistoryStep step(StepKind::Clear, p, {current, {first, k}}, lastEntry - first + 1);
             ClearEntries(p, first, lastEntry);
             if (alsoOther) ClearEntries(*p.Other, first, lastEntry);
         } else {
@@ -179,7 +185,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
                 // The step is named after the entries that went.
                 const std::size_t before = p.Count();
                 const std::size_t otherBefore = p.Other->Count();
-                HistoryStep step(StepKind::Delete, p, {CurrentRow, {first, k}});
+                HistoryStep step(StepKind::Delete, p, {current, {first, k}});
                 DeleteEntries(p, first, last);
                 if (alsoOther) DeleteEntries(*p.Other, first, last);
                 const std::size_t gone = std::max(before - p.Count(), otherBefore - p.Other->Count());
@@ -191,19 +197,19 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
         w.SideOf(*p.Other).list.RedrawAll();
         return false;
     }
-    if (((key == VK_UP && CurrentRow > 0 && CurrentRow < n - 1) || (key == VK_DOWN && CurrentRow < n - 2)) &&
+    if (((key == VK_UP && current > 0 && current < n - 1) || (key == VK_DOWN && current < n - 2)) &&
         ctrlAlone) {
         const int d = key == VK_UP ? -1 : 1;
         const auto count = static_cast<std::int64_t>(p.Count());
-        const int to = CurrentRow + d;
-        if (CurrentRow >= 0 && to >= 0 && CurrentRow < count && to < count) {
+        const int to = current + d;
+        if (current >= 0 && to >= 0 && current < count && to < count) {
             // What is typed into the editors belongs to the row being moved:
             // apply it there (asking as usual) before the entries swap.
-            SwitchEditorRow(p, CurrentRow, CurrentRow);
-            MoveEntry(p, CurrentRow, to);
+            SwitchEditorRow(p, current, current);
+            MoveEntry(p, current, to);
             list.SelectOnly(to);
             list.EnsureVisible(to);
-            list.RedrawRows(std::min(CurrentRow, to), std::max(CurrentRow, to));
+            list.RedrawRows(std::min(current, to), std::max(current, to));
         }
         return true;
     }
@@ -221,24 +227,25 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
 }
 
 void ListContextCommand(int command, int side) {
-    TTblObjects& p = TableSide(side);
+    TTblObjects& p = Space().sides[side];
     EditingWindow& w = *TheWindow;
+    const std::int32_t current = p.Space->CurrentRow;
     switch (command) {
     case ContextDelete: ListKeyCommand(p, ShiftBit, VK_DELETE); break;
     case ContextInsert: ListKeyCommand(p, 0, VK_INSERT); break;
     case ContextCopyValue:
-        if (CurrentRow >= 0) {
-            ProgramClipboard = p.Values->Get(static_cast<std::size_t>(CurrentRow));
+        if (current >= 0) {
+            ProgramClipboard = p.Values->Get(static_cast<std::size_t>(current));
             CopyTextToClipboard(w.form.hwnd, ProgramClipboard);
         }
         break;
     case ContextPasteValue:
-        if (CurrentRow >= 0) {
+        if (current >= 0) {
             PasteTextFromClipboard(w.form.hwnd, ProgramClipboard);
             // Real line breaks would split a text line when saved; the
             // table holds them as backslash and "n".
             const std::u16string value = EditorTextToValue(ProgramClipboard);
-            PasteValue(p, CurrentRow, value);
+            PasteValue(p, current, value);
             if (p.Active) w.ValueEditorOf(p).SetTextClean(ValueToEditorText(value));
             w.SideOf(p).list.RedrawAll();
         }
@@ -252,12 +259,12 @@ void ListContextCommand(int command, int side) {
 void DropFiles(int side, const std::vector<std::u16string>& files) {
     // One table per side: the first file is the one loaded.
     if (files.empty() || FormatOfFileName(files.front()) == 0) return;
-    TTblObjects& p = TableSide(side);
+    TTblObjects& p = Space().sides[side];
     if (!ConfirmDiscardChanges(p)) return;
     p.FileName = files.front();
-    OpenByExtension(p, WindowOptions.formats);
+    OpenByExtension(p, p.Space->options.formats);
 }
 
-void ColumnClick(int side, int column) { ToggleSearchBar(TableSide(side), column); }
+void ColumnClick(int side, int column) { ToggleSearchBar(Space().sides[side], column); }
 
 }  // namespace vm

@@ -13,15 +13,16 @@ tk::ListView& EditingWindow::ShownListOf(const TTblObjects& p) {
 
 TTblObjects& EditingWindow::EditTarget() {
     const HWND focus = GetFocus();
-    for (int side = 1; side <= 2; ++side) {
-        TTblObjects& p = TableSide(side);
+    for (int side = 0; side < 2; ++side) {
+        TTblObjects& p = Space().sides[side];
         if (!p.Active) continue;
         if (focus && (focus == SideOf(p).list.hwnd || focus == KeyEditorOf(p).hwnd || focus == ValueEditorOf(p).hwnd))
             return p;
     }
-    const int last = LastHistorySide();
-    if (last != 0 && TableSide(last).Active) return TableSide(last);
-    return TableSide(TableSide(1).Active ? 1 : 2);
+    Workspace& ws = Space();
+    const int last = LastHistorySide(ws);
+    if (last >= 0 && ws.sides[last].Active) return ws.sides[last];
+    return ws.sides[ws.sides[0].Active ? 0 : 1];
 }
 
 void EditingWindow::KeepKeyboard() {

@@ -4,7 +4,7 @@
 // window (shell/MainWindow.h) implements it.
 #pragma once
 
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/ListView.h"
@@ -40,10 +40,15 @@ public:
     tk::Edit* valueEditorOf[2] = {};
     HFONT menuItemFont = nullptr;  // bold, for the colour menu
 
-    SideControls& Side(int side) { return sides[side == 2 ? 1 : 0]; }
+    // What the window shows and edits; set by start-up.
+    Workspace* space = nullptr;
+    Workspace& Space() { return *space; }
+
+    // Side 0 is Table 1, side 1 Table 2.
+    SideControls& Side(int side) { return sides[side]; }
     SideControls& SideOf(const TTblObjects& p) { return Side(p.Side); }
-    tk::Edit& KeyEditorOf(const TTblObjects& p) { return *keyEditorOf[p.Side == 2 ? 1 : 0]; }
-    tk::Edit& ValueEditorOf(const TTblObjects& p) { return *valueEditorOf[p.Side == 2 ? 1 : 0]; }
+    tk::Edit& KeyEditorOf(const TTblObjects& p) { return *keyEditorOf[p.Side]; }
+    tk::Edit& ValueEditorOf(const TTblObjects& p) { return *valueEditorOf[p.Side]; }
     // p's list when it is shown, otherwise the other table's.
     tk::ListView& ShownListOf(const TTblObjects& p);
     // The table the Edit menu acts on: the shown table whose list or

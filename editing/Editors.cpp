@@ -7,15 +7,15 @@
 #include "editing/EditingTexts.h"
 #include "editing/EditingWindow.h"
 #include "editing/TableView.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
 
 namespace {
 
-bool Confirmed(const std::u16string& question) {
-    return WindowOptions.notAskChange ||
+bool Confirmed(const Workspace& ws, const std::u16string& question) {
+    return ws.options.notAskChange ||
            tk::ShowMessageBox(TheWindow->form.hwnd, question, u"Vellumark", MB_YESNO) == IDYES;
 }
 
@@ -31,8 +31,8 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     if (oldRow >= 0) {
         // Key and value are one step of the history.
         HistoryStep step(StepKind::Edit, p, RowPlace::At(oldRow));
-        if (key.IsModified() && Confirmed(p.AskSaveKey)) ApplyEditedText(p, *p.Keys, oldRow, key.Text());
-        if (value.IsModified() && Confirmed(p.AskSaveValue))
+        if (key.IsModified() && Confirmed(*p.Space, p.AskSaveKey)) ApplyEditedText(p, *p.Keys, oldRow, key.Text());
+        if (value.IsModified() && Confirmed(*p.Space, p.AskSaveValue))
             ApplyEditedText(p, *p.Values, oldRow, EditorTextToValue(value.Text()));
         w.SideOf(p).list.RedrawRows(oldRow, oldRow);
     }
@@ -69,7 +69,7 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
         return true;
     case VK_RETURN:
         if (shiftState & CtrlBit) {
-            SwitchEditorRow(p, CurrentRow, CurrentRow);
+            SwitchEditorRow(p, p.Space->CurrentRow, p.Space->CurrentRow);
             return true;
         }
         return false;

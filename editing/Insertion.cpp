@@ -2,7 +2,7 @@
 
 #include "editing/EditingWindow.h"
 #include "formats/ColorMacros.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 
 namespace vm {
 
@@ -85,13 +85,13 @@ tk::PopupMenu& GenderMenu() {
 
 }  // namespace
 
-std::u16string ColourInsertText(int item) {
+std::u16string ColourInsertText(int item, [[maybe_unused]] bool macroWords) {
     if (item < 0 || item >= ColorMacroCount) return {};
 #ifdef VM_ANSI_BUILD
     // The single-byte program always inserts the item's macro word.
     return ColorMacroTable[item].word;
 #else
-    if (WindowOptions.formats.text.colorMacros) return ColorMacroTable[item].word;
+    if (macroWords) return ColorMacroTable[item].word;
 #endif
     std::u16string code = u"\u00FFc";
     if (item < 13) code += static_cast<char16_t>(u'/' + item);
@@ -100,7 +100,7 @@ std::u16string ColourInsertText(int item) {
 
 void InsertColour(TTblObjects& target, int item) {
     if (tk::Edit* editor = TargetEditor(target)) {
-        const std::u16string text = ColourInsertText(item);
+        const std::u16string text = ColourInsertText(item, target.Space->options.formats.text.colorMacros);
         if (!text.empty()) editor->ReplaceSelection(text);
     }
 }

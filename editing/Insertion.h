@@ -12,8 +12,9 @@ namespace vm {
 // The marker each gender item inserts.
 extern const char16_t* const GenderMarkers[7];
 
-// The text colour item i inserts with the current colour option (macro words or codes).
-std::u16string ColourInsertText(int item);
+// The text colour item i inserts: its macro word, or with macroWords off
+// the game's code.
+std::u16string ColourInsertText(int item, bool macroWords);
 
 void ShowColourMenu(TTblObjects& target, int x, int y);
 void ShowGenderMenu(TTblObjects& target, int x, int y);

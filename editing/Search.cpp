@@ -17,13 +17,13 @@ const std::u16string& LabelOf(int mode) {
 
 }  // namespace
 
-// The first entry after the current row whose text starts with s, going
-// round past the end; the current row's own entry comes last. When the
-// current row is no entry of the list the search starts at entry 0.
-int FindEntry(const TStringList& list, const std::u16string& s) {
+// The first entry after row current whose text starts with s, going round
+// past the end; the current row's own entry comes last. When current is no
+// entry of the list the search starts at entry 0.
+int FindEntry(const TStringList& list, const std::u16string& s, std::int32_t current) {
     const auto n = static_cast<std::int64_t>(list.Count());
     if (n == 0 || s.empty()) return -1;
-    const std::int64_t start = (CurrentRow >= 0 && CurrentRow < n) ? CurrentRow + 1 : 0;
+    const std::int64_t start = (current >= 0 && current < n) ? current + 1 : 0;
     for (std::int64_t visited = 0; visited < n; ++visited) {
         const std::int64_t i = (start + visited) % n;
         const std::u16string& entry = list.Get(static_cast<std::size_t>(i));
@@ -72,19 +72,19 @@ void RunSearch(TTblObjects& p) {
         if (t >= rows || t < -1) return;  // beyond the rows, or a negative number
         row = t;
     } else {
-        row = FindEntry(p.SearchMode == 1 ? *p.Keys : *p.Values, text);
+        row = FindEntry(p.SearchMode == 1 ? *p.Keys : *p.Values, text, p.Space->CurrentRow);
         if (row < 0) return;
     }
-    CurrentRow = row;
+    p.Space->CurrentRow = row;
     bool known = false;
     for (int i = 0; i < c.searchBox.ItemCount() && !known; ++i) known = c.searchBox.Item(i) == text;
     if (!known) c.searchBox.AddItem(text);
 
-    c.list.SelectOnly(CurrentRow);
-    SwitchEditorRow(p, CurrentRow, -1);
-    w.SideOf(*p.Other).list.SelectOnly(CurrentRow);
-    SwitchEditorRow(*p.Other, CurrentRow, -1);
-    if (CurrentRow >= 0) c.list.EnsureVisible(CurrentRow);
+    c.list.SelectOnly(row);
+    SwitchEditorRow(p, row, -1);
+    w.SideOf(*p.Other).list.SelectOnly(row);
+    SwitchEditorRow(*p.Other, row, -1);
+    if (row >= 0) c.list.EnsureVisible(row);
     // The next search is typed over this one.
     c.searchBox.SelectAllText();
 }

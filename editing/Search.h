@@ -11,6 +11,6 @@ void ToggleSearchBar(TTblObjects& p, int mode);
 // Runs the search typed into p's search box.
 void RunSearch(TTblObjects& p);
 // The entry found from the current row on (wrapping), or -1.
-int FindEntry(const TStringList& list, const std::u16string& text);
+int FindEntry(const TStringList& list, const std::u16string& text, std::int32_t current);
 
 }  // namespace vm

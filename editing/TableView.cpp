@@ -58,15 +58,16 @@ void SyncRows(TTblObjects& p) {
     }
     if (!Repositioning) {
         const int f = list.FocusedRow();
-        if (f != CurrentRow) {
-            const std::int32_t old = CurrentRow;
+        Workspace& ws = *p.Space;
+        if (f != ws.CurrentRow) {
+            const std::int32_t old = ws.CurrentRow;
             // The edits of both tables' editors are one step, made at the
             // row left.
             HistoryStep step(StepKind::Edit, p, RowPlace::At(old));
             step.SetAfter(RowPlace::At(f));
-            SwitchEditorRow(TableSide(1), f, old);
-            SwitchEditorRow(TableSide(2), f, old);
-            CurrentRow = f;
+            SwitchEditorRow(ws.sides[0], f, old);
+            SwitchEditorRow(ws.sides[1], f, old);
+            ws.CurrentRow = f;
         }
     }
 }
@@ -82,7 +83,7 @@ int NumberColumnWidth(int rows) {
 }
 
 void SetNumberColumnWidth(int rows) {
-    for (int side = 1; side <= 2; ++side) {
+    for (int side = 0; side < 2; ++side) {
         tk::ListView& list = TheWindow->Side(side).list;
         // Never narrower than the largest row number needs in the list's
         // font (with the cell's margins): the fixed widths cut five digits
@@ -99,18 +100,18 @@ void FitValueColumn(TTblObjects& p) {
 }
 
 void UpdateRowCounts() {
-    const std::int32_t rows = RowCountOf(TableSide(1));
-    for (int side = 1; side <= 2; ++side) TheWindow->Side(side).list.SetRowCount(rows);
+    const std::int32_t rows = RowCountOf(TheWindow->Space().sides[0]);
+    for (int side = 0; side < 2; ++side) TheWindow->Side(side).list.SetRowCount(rows);
 }
 
 void ApplyViewLayout(int view) {
     EditingWindow& w = *TheWindow;
     const bool s1 = view != MenuOnlyTable2;
     const bool s2 = view != MenuOnlyTable1;
-    TTblObjects& t1 = TableSide(1);
-    TTblObjects& t2 = TableSide(2);
-    SideControls& side1 = w.Side(1);
-    SideControls& side2 = w.Side(2);
+    TTblObjects& t1 = w.Space().sides[0];
+    TTblObjects& t2 = w.Space().sides[1];
+    SideControls& side1 = w.Side(0);
+    SideControls& side2 = w.Side(1);
 
     // 1. Which tables are shown.
     t1.Active = s1;
@@ -163,8 +164,8 @@ void ApplyViewLayout(int view) {
     side1.panel.Layout();
     side2.panel.Layout();
     // 6, 7: the shown tables' editors at the current row, nothing applied.
-    if (s1) SwitchEditorRow(t1, CurrentRow, -1);
-    if (s2) SwitchEditorRow(t2, CurrentRow, -1);
+    if (s1) SwitchEditorRow(t1, w.Space().CurrentRow, -1);
+    if (s2) SwitchEditorRow(t2, w.Space().CurrentRow, -1);
     if (!s2) side1.list.SetFocus();
     if (!s1) side2.list.SetFocus();
     w.KeepKeyboard();

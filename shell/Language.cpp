@@ -3,7 +3,7 @@
 #include <array>
 
 #include "documents/DocumentTexts.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "editing/Commands.h"
 #include "formats/CRC.h"
 #include "platform/Platform.h"
@@ -248,13 +248,16 @@ void LoadLanguage(const std::u16string& directory, const std::u16string& name, L
         }
         if (k.text == &sGoTo) host.SetSearchLabels(text);
     }
-    TableSide(1).AskSaveKey = AskKey1;
-    TableSide(2).AskSaveKey = AskKey2;
-    TableSide(1).AskSaveValue = AskValue1;
-    TableSide(2).AskSaveValue = AskValue2;
-    TableSide(1).AskSaveTable = sAskSaveTable1;
-    TableSide(2).AskSaveTable = sAskSaveTable2;
     host.SetSearchButtons();
+}
+
+void ApplyQuestions(Workspace& space) {
+    space.sides[0].AskSaveKey = AskKey1;
+    space.sides[1].AskSaveKey = AskKey2;
+    space.sides[0].AskSaveValue = AskValue1;
+    space.sides[1].AskSaveValue = AskValue2;
+    space.sides[0].AskSaveTable = sAskSaveTable1;
+    space.sides[1].AskSaveTable = sAskSaveTable2;
 }
 
 }  // namespace vm

@@ -35,6 +35,10 @@ void CaptureBuiltInTexts(LanguageHost& host);
 // where the file has none).
 void LoadLanguage(const std::u16string& directory, const std::u16string& name, LanguageHost& host);
 
+struct Workspace;
+// Gives the sides of space the questions of the language last loaded.
+void ApplyQuestions(Workspace& space);
+
 // The raw bytes of [section] key in an INI file's bytes, with the profile
 // functions' rules (names without regard to ASCII case and surrounding
 // blanks, the value trimmed and without enclosing quotes, the first

@@ -61,7 +61,7 @@ static_assert(static_cast<int>(MenuKind::Head) == tk::MenuItem::Head &&
 }  // namespace
 
 MainWindow::~MainWindow() {
-    HistoryChanged = nullptr;
+    if (space) space->HistoryChanged = nullptr;
     if (form.hwnd) DestroyWindow(form.hwnd);
     for (HFONT f : {windowFont, listFont, menuItemFont})
         if (f) DeleteObject(f);
@@ -81,7 +81,7 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::BuildSide(int side) {
     SideControls& c = Side(side);
-    const bool left = side == 1;
+    const bool left = side == 0;
     c.panel.Create({form.hwnd, left ? tk::Dock::Left : tk::Dock::Fill, SideOneWidth});
     form.Add(c.panel);
 
@@ -137,11 +137,11 @@ void MainWindow::Create() {
     windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);
+    BuildSide(0);
     BuildSide(1);
-    BuildSide(2);
-    for (int side = 1; side <= 2; ++side) {
-        keyEditorOf[side - 1] = &Side(side).keyEditor;
-        valueEditorOf[side - 1] = &Side(side).valueEditor;
+    for (int side = 0; side < 2; ++side) {
+        keyEditorOf[side] = &Side(side).keyEditor;
+        valueEditorOf[side] = &Side(side).valueEditor;
     }
     WireEvents();
     form.Layout();
@@ -162,11 +162,11 @@ void MainWindow::RefreshEditMenu() {
     menu.SetCommand(MenuRedo, EditCommandCaption(MenuRedo, sMenuRedo, sMenuRedoStep, RedoName(p)), CanRedo(p));
 }
 
-void MainWindow::StoreSettings() { ExchangeSettings(true); }
+void MainWindow::StoreSettings() { ExchangeSettings(Space(), true); }
 
 void MainWindow::ChooseView(int command) {
     ViewMode = command;
-    ExchangeSettings(true);
+    ExchangeSettings(Space(), true);
 }
 
 void MainWindow::ChooseLanguage(int index) {
@@ -174,7 +174,7 @@ void MainWindow::ChooseLanguage(int index) {
     menu.SetChecked(MenuFirstLanguage + Language, false);
     Language = index;
     menu.SetChecked(MenuFirstLanguage + index, true);
-    ExchangeSettings(true);
+    ExchangeSettings(Space(), true);
     RefreshEditMenu();  // in the new language
 }
 
@@ -200,9 +200,9 @@ void MainWindow::GetLayout(WindowLayout& layout) const {
 
 bool MainWindow::ApplyLayout(const WindowLayout& layout) {
     if (layout.keyColumnWidth > 0) {
-        for (int side = 1; side <= 2; ++side) {
+        for (int side = 0; side < 2; ++side) {
             Side(side).list.SetColumnWidth(1, layout.keyColumnWidth);
-            FitValueColumn(TableSide(side));
+            FitValueColumn(Space().sides[side]);
         }
     }
     if (layout.width <= 0 || layout.height <= 0) return false;
@@ -227,11 +227,11 @@ void MainWindow::OnResize() {
     }();
     const int outerWidth = outer.right - outer.left;
     const int outerHeight = outer.bottom - outer.top;
-    Side(1).panel.dockSize = (outerWidth - 20) * splitPercent / 100;
-    if (outerHeight < Side(1).list.Height()) {
-        for (int side = 1; side <= 2; ++side) Side(side).list.dockSize = outerHeight - 200;
+    Side(0).panel.dockSize = (outerWidth - 20) * splitPercent / 100;
+    if (outerHeight < Side(0).list.Height()) {
+        for (int side = 0; side < 2; ++side) Side(side).list.dockSize = outerHeight - 200;
     }
-    for (int side = 1; side <= 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
+    for (int side = 0; side < 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
 }
 
 void MainWindow::WireEvents() {
@@ -241,9 +241,9 @@ void MainWindow::WireEvents() {
         if (msg == WM_INITMENU) RefreshEditMenu();
         return false;
     };
-    HistoryChanged = [this] { RefreshEditMenu(); };
-    form.onClose = [] {
-        if (!ConfirmEndProgram()) return false;
+    Space().HistoryChanged = [this] { RefreshEditMenu(); };
+    form.onClose = [this] {
+        if (!ConfirmEndProgram(Space())) return false;
         StoreWindowLayout();  // so the window opens here next time
         return true;
     };
@@ -253,13 +253,13 @@ void MainWindow::WireEvents() {
     };
     mainSplitter.onMove = [this](int a, int b) {
         if (a + b > 0) splitPercent = a * 100 / (a + b);
-        for (int side = 1; side <= 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
+        for (int side = 0; side < 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
         return true;
     };
 
-    for (int side = 1; side <= 2; ++side) {
+    for (int side = 0; side < 2; ++side) {
         SideControls& c = Side(side);
-        TTblObjects& p = TableSide(side);
+        TTblObjects& p = Space().sides[side];
         c.toolbar.onClick = [side](int button) { ToolbarClick(side, button); };
         c.toolbar.onDropDown = [side](int button) { ToolbarDropDown(side, button); };
         c.searchButton.onClick = [&p] { RunSearch(p); };
@@ -287,16 +287,16 @@ void MainWindow::WireEvents() {
         c.list.onSize = [&p] { FitValueColumn(p); };
         c.splitter.onMove = [this, side](int before, int) {
             // Both lists keep one height.
-            SideControls& other = Side(side == 1 ? 2 : 1);
+            SideControls& other = Side(1 - side);
             other.list.dockSize = before;
             other.panel.Layout();
             return true;
         };
         for (tk::Edit* editor : {&c.keyEditor}) {
             editor->onKeyDown = [this, editor](WPARAM key, LPARAM) {
-                for (int s = 1; s <= 2; ++s) {
-                    TTblObjects& table = TableSide(s);
-                    if (keyEditorOf[s - 1] == editor && table.Active)
+                for (int s = 0; s < 2; ++s) {
+                    TTblObjects& table = Space().sides[s];
+                    if (keyEditorOf[s] == editor && table.Active)
                         return KeyEditorKey(table, key, CurrentShiftState());
                 }
                 return false;
@@ -328,14 +328,14 @@ void SideView::SelectRows(RowBlock rows, std::int32_t focus) {
 }
 
 void SideView::SwitchEditorRow(std::int32_t newRow, std::int32_t oldRow) {
-    vm::SwitchEditorRow(TableSide(side_), newRow, oldRow);
+    vm::SwitchEditorRow(TheMainWindow->Space().sides[side_], newRow, oldRow);
 }
 
 void SideView::SetNumberColumnWidth(std::int32_t rows) { vm::SetNumberColumnWidth(rows); }
 
 void SideView::EnableSave() {
     TheMainWindow->Side(side_).toolbar.SetButtonEnabled(ButtonSave, true);
-    TheMainWindow->menu.SetEnabled(side_ == 1 ? MenuSave1 : MenuSave2, true);
+    TheMainWindow->menu.SetEnabled(side_ == 0 ? MenuSave1 : MenuSave2, true);
 }
 
 void SideView::ShowMessage(const std::u16string& text, const std::u16string& caption) {
@@ -354,7 +354,7 @@ bool SideView::AskYesNo(const std::u16string& text, const std::u16string& captio
     return tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-bool SideView::SaveWithDialog() { return SaveDialog(TableSide(side_), WindowOptions); }
+bool SideView::SaveWithDialog() { return SaveDialog(TheMainWindow->Space().sides[side_]); }
 
 void SideView::ShowSource(const std::u16string& text) {
     SideControls& c = TheMainWindow->Side(side_);

@@ -8,7 +8,7 @@
 #include "documents/History.h"
 #include "formats/CRC.h"
 #include "formats/JsonStrings.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
@@ -126,14 +126,14 @@ void BuildLanguageMenu(SettingsHost& host) {
 
 }  // namespace
 
-void ExchangeSettings(bool Store) {
+void ExchangeSettings(Workspace& space, bool Store) {
     NoHost noHost;
     SettingsHost& host = TheSettingsHost ? *TheSettingsHost : noHost;
     host.BeginPass();
     if (StartupPass) BuildLanguageMenu(host);
 
     const Exchange x(Store);
-    EditorOptions& options = WindowOptions;
+    EditorOptions& options = space.options;
     FormatOptions& o = options.formats;
     options.maxAddToHashSize =
         static_cast<int>(x.Unsigned(u"MaxAddToHashSize", static_cast<std::uint32_t>(options.maxAddToHashSize)));
@@ -152,8 +152,9 @@ void ExchangeSettings(bool Store) {
     o.limits.maxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
 
     // The memory the undo history may hold, in bytes (0: no history).
-    MaxUndoSize = x.Unsigned(u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(MaxUndoSize, 0xFFFFFFFFu)));
-    TrimHistory();
+    options.maxUndoSize =
+        x.Unsigned(u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(options.maxUndoSize, 0xFFFFFFFFu)));
+    TrimHistory(space);
 
     const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(o.text.writeEncoding));
     if (encoding <= 2) o.text.writeEncoding = static_cast<TextEncoding>(encoding);
@@ -204,8 +205,6 @@ void StoreWindowLayout() {
 }
 
 void ResetSettings() {
-    WindowOptions = EditorOptions{};
-    MaxUndoSize = DefaultMaxUndoSize;
     Layout = WindowLayout{};
     ViewMode = MenuTwoTables;
     Language = 0;

@@ -48,12 +48,15 @@ public:
 extern SettingsHost* TheSettingsHost;
 extern std::u16string SettingsFileName;  // full path of "Vellumark.ini"
 
-void ExchangeSettings(bool Store);
+struct Workspace;
+
+// Reads (Store false) or writes (Store true) the options of space and the
+// window's own settings.
+void ExchangeSettings(Workspace& space, bool Store);
 // Writes the layout keys alone (when the window closes).
 void StoreWindowLayout();
 
-// Back to the values before the first read (for tests): the window's
-// options and the undo limit too.
+// Back to the values before the first read (for tests).
 void ResetSettings();
 
 }  // namespace vm

@@ -7,7 +7,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/TableFiles.h"
 #include "editing/TableView.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "platform/Platform.h"
 #include "shell/FileDialog.h"
 #include "shell/Help.h"
@@ -21,11 +21,13 @@ namespace vm {
 
 namespace {
 
-// Everything StartVellumark builds, released by StopVellumark.
+// Everything StartVellumark builds, released by StopVellumark; the window
+// goes before the workspace it shows.
 struct Program {
+    SideView view1{0};
+    SideView view2{1};
+    Workspace workspace{&view1, &view2};
     MainWindow window;
-    SideView view1{1};
-    SideView view2{2};
     Win32FileDialogShower dialogs;
 };
 Program* TheProgram = nullptr;
@@ -37,16 +39,16 @@ public:
     void SetMenuCaption(int number, const std::u16string& text) override {
         TheMainWindow->menu.SetCaption(number, text);
     }
-    std::u16string ToolButtonText(int button) override { return TheMainWindow->Side(1).toolbar.ButtonText(button); }
+    std::u16string ToolButtonText(int button) override { return TheMainWindow->Side(0).toolbar.ButtonText(button); }
     void SetToolButtonText(int button, const std::u16string& text) override {
-        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).toolbar.SetButtonText(button, text);
+        for (int side = 0; side < 2; ++side) TheMainWindow->Side(side).toolbar.SetButtonText(button, text);
     }
-    std::u16string ColumnText(int column) override { return TheMainWindow->Side(1).list.ColumnText(column); }
+    std::u16string ColumnText(int column) override { return TheMainWindow->Side(0).list.ColumnText(column); }
     void SetColumnText(int column, const std::u16string& text) override {
-        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).list.SetColumnText(column, text);
+        for (int side = 0; side < 2; ++side) TheMainWindow->Side(side).list.SetColumnText(column, text);
     }
     void SetSearchLabels(const std::u16string& text) override {
-        for (int side = 1; side <= 2; ++side) {
+        for (int side = 0; side < 2; ++side) {
             SideControls& c = TheMainWindow->Side(side);
             c.searchLabel.SetText(text);
             c.searchLabel.dockSize = c.searchLabel.TextWidth();
@@ -59,7 +61,7 @@ public:
 #else
         const std::u16string pointer = u">";
 #endif
-        for (int side = 1; side <= 2; ++side) TheMainWindow->Side(side).searchButton.SetText(pointer);
+        for (int side = 0; side < 2; ++side) TheMainWindow->Side(side).searchButton.SetText(pointer);
     }
 };
 WindowLanguage TheWindowLanguage;
@@ -80,6 +82,7 @@ public:
     std::u16string MenuCaption(int command) override { return TheMainWindow->menu.Caption(command); }
     void LoadLanguage(const std::u16string& name) override {
         vm::LoadLanguage(LanguageDirectory, name, TheWindowLanguage);
+        ApplyQuestions(TheMainWindow->Space());
     }
     void ApplyViewLayout() override { vm::ApplyViewLayout(ViewMode); }
     bool CurrentLayout(WindowLayout& layout) override {
@@ -88,9 +91,9 @@ public:
         return true;
     }
     void OpenCommandLineFiles() override {
-        for (int side = 1; side <= 2; ++side) {
-            TTblObjects& p = TableSide(side);
-            if (!p.FileName.empty()) OpenByExtension(p, WindowOptions.formats);
+        for (int side = 0; side < 2; ++side) {
+            TTblObjects& p = TheMainWindow->Space().sides[side];
+            if (!p.FileName.empty()) OpenByExtension(p, p.Space->options.formats);
         }
     }
 };
@@ -176,17 +179,17 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
 #endif
     TheProgram = new Program;
     Program& program = *TheProgram;
-    DialogDir = ProgramDirectory();
-    InitTableDocuments(&program.view1, &program.view2);
+    Workspace& ws = program.workspace;
+    ws.DialogDir = ProgramDirectory();
 
     // The command line: file1, file2, a start directory; "-1" for none.
     std::u16string candidate;
     if (args.size() >= 1) {
-        TakeFileArgument(TableSide(1), args[0]);
+        TakeFileArgument(ws.sides[0], args[0]);
         if (args[0] != u"-1") candidate = args[0];
     }
     if (args.size() >= 2) {
-        TakeFileArgument(TableSide(2), args[1]);
+        TakeFileArgument(ws.sides[1], args[1]);
         if (args[1] != u"-1") candidate = args[1];
     }
     bool keepProgramDir = false;
@@ -196,29 +199,30 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     }
     if (!keepProgramDir) {
         const std::u16string dir = DirectoryPart(candidate);
-        if (!dir.empty() && IsDirectory(dir)) DialogDir = dir;
+        if (!dir.empty() && IsDirectory(dir)) ws.DialogDir = dir;
     }
 
     MainWindow& w = program.window;
+    w.space = &ws;
     w.Create();
     program.dialogs.SetOwner(w.form.hwnd);
-    TheFileDialogShower = &program.dialogs;
+    ws.FileDialogs = &program.dialogs;
     {
-        const int a = w.Side(1).panel.Width();
-        const int b = w.Side(2).panel.Width();
+        const int a = w.Side(0).panel.Width();
+        const int b = w.Side(1).panel.Width();
         if (a + b > 0) w.splitPercent = a * 100 / (a + b);
     }
     SettingsFileName = settingsFile.empty() ? ProgramDirectory() + u"Vellumark.ini" : settingsFile;
     LanguageDirectory = DirectoryPart(SettingsFileName);
     CaptureBuiltInTexts(TheWindowLanguage);
     TheSettingsHost = &TheWindowSettings;
-    AfterDialogSave = [] { ExchangeSettings(true); };
-    ExchangeSettings(false);
+    ws.AfterDialogSave = [&ws] { ExchangeSettings(ws, true); };
+    ExchangeSettings(ws, false);
 
     // The list font: "Arial Unicode MS" where installed.
     if (IsFontInstalled(HKEY_LOCAL_MACHINE, InstalledFontsKey(), u"Arial Unicode MS")) {
         w.listFont = tk::CreateFontByName(TEXT("Arial Unicode MS"), 15, FW_NORMAL);
-        for (int side = 1; side <= 2; ++side) {
+        for (int side = 0; side < 2; ++side) {
             w.Side(side).list.SetFont(w.listFont);
             w.Side(side).valueEditor.SetFont(w.listFont);
         }
@@ -226,7 +230,7 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     } else {
         w.menuItemFont = tk::CreateFontByName(TEXT("Arial"), 14, FW_BOLD);
     }
-    for (int side = 1; side <= 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
+    for (int side = 0; side < 2; ++side) SendMessage(w.Side(side).list.hwnd, CCM_SETUNICODEFORMAT, 1, 0);
     CreateHelpWindow();
     // Where the user left the window last time.
     const bool maximized = w.ApplyLayout(Layout);
@@ -239,13 +243,10 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
 
 void StopVellumark() {
     DestroyHelpWindow();
-    TheFileDialogShower = nullptr;
     delete TheProgram;
     TheProgram = nullptr;
     TheMainWindow = nullptr;
     TheSettingsHost = nullptr;
-    AfterDialogSave = nullptr;
-    InitTableDocuments();
 }
 
 int RunVellumark() {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "documents/DocumentTexts.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "formats/FormatOptions.h"
 
 namespace vmtest {
@@ -56,20 +56,17 @@ struct RecordingView final : vm::TableSideView {
     void ShowSource(const std::u16string& text) override { source = text; }
 };
 
-// Both sides with fresh recording views, and default options for the test
-// to change.
+// A workspace whose sides show on fresh recording views, and default
+// options for the test to change.
 class DocumentsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        vm::ResetDocumentTexts();
-        vm::InitTableDocuments(&view1, &view2);
-    }
-    void TearDown() override { vm::InitTableDocuments(); }
+    void SetUp() override { vm::ResetDocumentTexts(); }
 
-    vm::TTblObjects& T1() { return vm::TableSide(1); }
-    vm::TTblObjects& T2() { return vm::TableSide(2); }
+    vm::TTblObjects& T1() { return space.sides[0]; }
+    vm::TTblObjects& T2() { return space.sides[1]; }
 
     RecordingView view1, view2;
+    vm::Workspace space{&view1, &view2};
     vm::FormatOptions options;
 };
 

@@ -18,7 +18,7 @@ using FlagList = std::vector<std::int32_t>;
 TEST_F(DocumentsTest, CopyValuesPairsByKeyIntoTheTarget) {
     Fill(T1(), {{u"A", u"1"}, {u"X", u"2"}, {u"X", u"3"}, {u"B", u"4"}});
     Fill(T2(), {{u"A", u"0"}, {u"x", u"0"}, {u"B", u"4"}, {u"A", u"0"}});
-    CurrentRow = 2;
+    space.CurrentRow = 2;
     EXPECT_EQ(CopyValues(T2(), {}), 3u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"1", u"2", u"4", u"3"}));
     EXPECT_EQ(Flags(*T2().Values), (FlagList{2, 2, 0, 2}));  // the equal value stays plain
@@ -65,7 +65,7 @@ TEST(CopyTimeDialogValues, ReplacesExactlyTheNumberThatWasRead) {
 TEST_F(DocumentsTest, CopyTimeDialogsGoesByRowAndReloadsTheEditors) {
     Fill(T1(), {{u"a", u"10 s"}, {u"b", u"20 s"}});
     Fill(T2(), {{u"z", u"1 s"}, {u"y", u"2 s"}, {u"w", u"3 s"}});  // row 2 has no partner
-    CurrentRow = 1;
+    space.CurrentRow = 1;
     EXPECT_EQ(CopyTimeDialogs(T2(), {}), 2u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"10 s", u"20 s", u"3 s"}));
     EXPECT_EQ(Flags(*T2().Values), (FlagList{0, 0, 0}));
@@ -81,7 +81,7 @@ TEST_F(DocumentsTest, UpdateLooksTheFileUpAmongTheOtherTablesValues) {
     for (int i = 0; i < 8; ++i) T2().Values->Set(static_cast<std::size_t>(i), u"-");
     T2().Values->Set(7, u"S");
     T2().Values->Set(1, u"Q");
-    ToolFileName = dir.Path(u"file.txt");
+    space.ToolFileName = dir.Path(u"file.txt");
 
     EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options, {}), 2u);
     ASSERT_EQ(T1().Count(), 8u);  // grew to row 7
@@ -90,7 +90,7 @@ TEST_F(DocumentsTest, UpdateLooksTheFileUpAmongTheOtherTablesValues) {
     EXPECT_EQ(T1().Values->Get(1), u"F");
     EXPECT_EQ(T1().Keys->Get(1), u"t1");  // keys never change
     EXPECT_EQ(T1().Values->Get(0), u"a");
-    EXPECT_EQ(Texts(ToolKeys), (Texts_{u"S", u"Q"}));
+    EXPECT_EQ(Texts(space.tool.Keys), (Texts_{u"S", u"Q"}));
     EXPECT_TRUE(T1().Modified);
     EXPECT_FALSE(T2().Modified);
 }
@@ -100,12 +100,12 @@ TEST_F(DocumentsTest, TranslateMapsTheFileThroughTheOtherTable) {
     ASSERT_TRUE(dir.Write("file.txt", "S\tT\nunused\tU\n"));
     Fill(T1(), {{u"K0", u"other"}, {u"K1", u"S"}});
     Fill(T2(), {{u"a", u"1"}, {u"b", u"2"}, {u"K1", u"old"}});
-    ToolFileName = dir.Path(u"file.txt");
+    space.ToolFileName = dir.Path(u"file.txt");
 
     EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options, {}), 1u);
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"1", u"2", u"T"}));
     EXPECT_EQ(T2().Values->Flag(2), FlagChanged);
-    EXPECT_EQ(Texts(ToolKeys), (Texts_{u"K1", u"unused"}));
+    EXPECT_EQ(Texts(space.tool.Keys), (Texts_{u"K1", u"unused"}));
 }
 
 TEST_F(DocumentsTest, TranslateFixesTheFilesRepeatKeysBeforeRenamingThem) {
@@ -116,10 +116,10 @@ TEST_F(DocumentsTest, TranslateFixesTheFilesRepeatKeysBeforeRenamingThem) {
     ASSERT_TRUE(dir.Write("file.txt", "A\tfirst\nX\tsecond\n"));
     Fill(T1(), {{u"K1", u"A"}, {u"K2", u"A"}});
     Fill(T2(), {{u"K2", u""}, {u"K1", u""}});
-    ToolFileName = dir.Path(u"file.txt");
+    space.ToolFileName = dir.Path(u"file.txt");
 
     UpdateFromFile(T2(), 2, ToolTranslate, options, {});
-    EXPECT_EQ(Texts(ToolKeys), (Texts_{u"K1", u"K2"}));
+    EXPECT_EQ(Texts(space.tool.Keys), (Texts_{u"K1", u"K2"}));
     EXPECT_EQ(Texts(*T2().Values), (Texts_{u"second", u"first"}));
 }
 
@@ -128,15 +128,15 @@ TEST_F(DocumentsTest, UnreadableToolFileReportsOnceAndUsesWhatWasRead) {
     ASSERT_TRUE(dir.Write("file.txt", "\xEF\xBB\xBFS\tE\nbad\t\xFF\n"));  // UTF-8 mark, then a bad byte
     Fill(T1(), {{u"t", u"a"}});
     Fill(T2(), {{u"o", u"S"}});
-    ToolFileName = dir.Path(u"file.txt");
+    space.ToolFileName = dir.Path(u"file.txt");
     EXPECT_EQ(UpdateFromFile(T1(), 2, ToolUpdate, options, {}), 1u);
     EXPECT_EQ(T1().Values->Get(0), u"E");
-    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile + u"\n" + ToolFileName});
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorReadFile + u"\n" + space.ToolFileName});
 
-    ToolFileName = dir.Path(u"missing.tbl");
+    space.ToolFileName = dir.Path(u"missing.tbl");
     view1.calls.clear();
     EXPECT_EQ(UpdateFromFile(T1(), 1, ToolUpdate, options, {}), 0u);
-    EXPECT_TRUE(ToolKeys.Empty());
+    EXPECT_TRUE(space.tool.Keys.Empty());
     EXPECT_EQ(view1.messages.size(), 2u);
     EXPECT_EQ(view1.calls, (std::vector<std::string>{"redraw", "switch -1 -1"}));
 }

@@ -71,7 +71,7 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
     // way of a file keyed by side 1's texts.
     EXPECT_GT(CopyValues(T2(), {}), 200u);
     ASSERT_TRUE(dir.Write("glossary.txt", "\xEF\xBB\xBF\\red;Edited\t\xC3\x9C" "bersetzt\n"));
-    ToolFileName = dir.Path(u"glossary.txt");
+    space.ToolFileName = dir.Path(u"glossary.txt");
     EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options, {}), 1u);
     std::size_t key0 = 0;
     while (T2().Keys->Get(key0) != u"key0") ++key0;

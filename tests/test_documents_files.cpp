@@ -73,7 +73,7 @@ TEST_F(DocumentsTest, LoadSetsRowsOfBothViewsSelectsRowZeroAndEnablesSave) {
     EXPECT_EQ(EntriesOf(T1()), Numbered(5));
     EXPECT_EQ(Flags(*T1().Keys), std::vector<std::int32_t>(5, 0));
     EXPECT_FALSE(T1().Modified);
-    EXPECT_EQ(CurrentRow, 0);
+    EXPECT_EQ(space.CurrentRow, 0);
     EXPECT_EQ(view1.calls, (Calls{"rows 9", "width 9", "select 0", "switch 0 -1", "enable save"}));
     EXPECT_EQ(view2.calls, (Calls{"rows 9"}));
     EXPECT_TRUE(view1.messages.empty());
@@ -84,15 +84,15 @@ TEST_F(DocumentsTest, LoadKeepsCurrentRowOnlyWhileItNamesARow) {
     WriteTbl(dir, "nine.tbl", Numbered(9));
     WriteTbl(dir, "ten.tbl", Numbered(10));
     T1().FileName = dir.Path(u"nine.tbl");  // 10 rows: row 10 is gone
-    CurrentRow = 10;
+    space.CurrentRow = 10;
     LoadTable(T1(), FormatTbl, options);
-    EXPECT_EQ(CurrentRow, 0);
+    EXPECT_EQ(space.CurrentRow, 0);
 
     T1().FileName = dir.Path(u"ten.tbl");  // 11 rows
-    CurrentRow = 10;
+    space.CurrentRow = 10;
     view1.calls.clear();
     LoadTable(T1(), FormatTbl, options);
-    EXPECT_EQ(CurrentRow, 10);
+    EXPECT_EQ(space.CurrentRow, 10);
     EXPECT_EQ(view1.calls, (Calls{"rows 11", "width 11", "switch 10 -1", "enable save"}));
 }
 
@@ -375,7 +375,7 @@ TEST_F(DocumentsTest, SaveTableAsGoesBackToTheOldNameOnFailure) {
 
 TEST_F(DocumentsTest, UnmodifiedSideIsNeverAskedAbout) {
     EXPECT_TRUE(ConfirmDiscardChanges(T1()));
-    EXPECT_TRUE(ConfirmEndProgram());
+    EXPECT_TRUE(ConfirmEndProgram(space));
     EXPECT_TRUE(view1.questions.empty());
     EXPECT_TRUE(view2.questions.empty());
 }
@@ -412,13 +412,13 @@ TEST_F(DocumentsTest, EndOfProgramAsksSideOneThenSideTwo) {
     T2().Modified = true;
     view1.answer = AskAnswer::No;
     view2.answer = AskAnswer::Cancel;
-    EXPECT_FALSE(ConfirmEndProgram());
+    EXPECT_FALSE(ConfirmEndProgram(space));
     EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"Table 1 has unsaved changes. Save them first?"});
     EXPECT_EQ(view2.questions.size(), 1u);
 
     view1.answer = AskAnswer::Cancel;
     view2.questions.clear();
-    EXPECT_FALSE(ConfirmEndProgram());
+    EXPECT_FALSE(ConfirmEndProgram(space));
     EXPECT_TRUE(view2.questions.empty());  // stopped at side 1
 }
 

@@ -68,22 +68,21 @@ class FileDialogsTest : public DocumentsTest {
 protected:
     void SetUp() override {
         DocumentsTest::SetUp();
-        TheFileDialogShower = &shower;
-        DialogFilterIndex = 0;
-        DialogDir = u"C:\\Games\\";
-        AfterDialogSave = [this] { ++settingsWritten; };
+        space.FileDialogs = &shower;
+        space.DialogFilterIndex = 0;
+        space.DialogDir = u"C:\\Games\\";
+        space.AfterDialogSave = [this] { ++settingsWritten; };
     }
     void TearDown() override {
-        TheFileDialogShower = nullptr;
-        AfterDialogSave = nullptr;
-        DialogDir.clear();
+        space.FileDialogs = nullptr;
+        space.AfterDialogSave = nullptr;
+        space.DialogDir.clear();
         DocumentsTest::TearDown();
     }
 
     FakeShower shower;
     TempDir dir;
     int settingsWritten = 0;
-    EditorOptions editor;
 };
 
 // ---- Hooks -----------------------------------------------------------------
@@ -255,11 +254,11 @@ TEST(NamePartTest, DropsDirectoryAndExtension) {
 TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
     ASSERT_TRUE(dir.Write("table.txt", "k1\tv1\nk2\tv2\n"));
     T1().FileName = u"D:\\elsewhere\\old.tbl";
-    DialogFilterIndex = 3;  // left by a save as DiabloII text
+    space.DialogFilterIndex = 3;  // left by a save as DiabloII text
     shower.chosenPath = dir.Path(u"table.txt");
     shower.chosenFilter = 2;
 
-    OpenDialog(T1(), 0, editor);
+    OpenDialog(T1(), 0);
     ASSERT_EQ(shower.shown.size(), 1u);
     const FileDialogRequest& r = shower.shown[0];
     EXPECT_FALSE(r.save);
@@ -270,28 +269,28 @@ TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
     EXPECT_EQ(r.filterIndex, 3);
     EXPECT_EQ(T1().FileName, dir.Path(u"table.txt"));
     EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"k1", u"k2"}));
-    EXPECT_EQ(DialogFilterIndex, 2);
+    EXPECT_EQ(space.DialogFilterIndex, 2);
 }
 
 TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
     Fill(T1(), {{u"a", u"1"}});
     T1().FileName = u"keep.tbl";
-    DialogFilterIndex = 1;
-    editor.formats.text.readEncoding = TextEncoding::Autodetect;
+    space.DialogFilterIndex = 1;
+    space.options.formats.text.readEncoding = TextEncoding::Autodetect;
     shower.confirm = false;
     shower.chosenFilter = 2;
     shower.user = [](FakeControls& c, DialogHook&) {
         EXPECT_EQ(c[IdOpenEncoding].selected, 0);  // "Autodetect"
         c[IdOpenEncoding].selected = 2;            // "Default UTF8"
     };
-    OpenDialog(T1(), 0, editor);
-    EXPECT_EQ(editor.formats.text.readEncoding, TextEncoding::UTF8);
-    EXPECT_EQ(DialogFilterIndex, 1);
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(space.options.formats.text.readEncoding, TextEncoding::UTF8);
+    EXPECT_EQ(space.DialogFilterIndex, 1);
 
     shower.user = [](FakeControls&, DialogHook&) {};
     shower.confirm = true;
     shower.chosenPath.clear();
-    OpenDialog(T1(), 0, editor);
+    OpenDialog(T1(), 0);
     EXPECT_EQ(T1().FileName, u"keep.tbl");
     EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"a"}));
 }
@@ -299,22 +298,22 @@ TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
 TEST_F(FileDialogsTest, OnlyOpeningATableAsksAboutUnsavedChanges) {
     T1().Modified = true;
     view1.answer = AskAnswer::Cancel;
-    OpenDialog(T1(), 0, editor);
+    OpenDialog(T1(), 0);
     EXPECT_EQ(view1.questions.size(), 1u);
     EXPECT_TRUE(shower.shown.empty());
 
     // The tools change the table in place: no question, and the tool file
     // is the one named.
-    ToolFileName = u"/x/glossary.txt";
+    space.ToolFileName = u"/x/glossary.txt";
     shower.confirm = false;
-    OpenDialog(T1(), 1, editor);
-    OpenDialog(T1(), 2, editor);
+    OpenDialog(T1(), 1);
+    OpenDialog(T1(), 2);
     EXPECT_EQ(view1.questions.size(), 1u);
     ASSERT_EQ(shower.shown.size(), 2u);
     EXPECT_EQ(shower.shown[0].fileName, u"glossary");
 
     view1.answer = AskAnswer::No;
-    OpenDialog(T1(), 0, editor);
+    OpenDialog(T1(), 0);
     EXPECT_EQ(view1.questions.size(), 2u);
     EXPECT_EQ(shower.shown.size(), 3u);
 }
@@ -325,9 +324,9 @@ TEST_F(FileDialogsTest, ToolModesUpdateFromTheChosenFile) {
     Fill(T2(), {{u"o0", u"-"}, {u"o1", u"S"}});
     shower.chosenPath = dir.Path(u"file.txt");
     shower.chosenFilter = 2;
-    OpenDialog(T1(), 1, editor, u"Update Table1 from File");
+    OpenDialog(T1(), 1, u"Update Table1 from File");
     EXPECT_EQ(shower.shown.back().title, u"Update Table1 from File");  // the task, not "Open"
-    EXPECT_EQ(ToolFileName, dir.Path(u"file.txt"));
+    EXPECT_EQ(space.ToolFileName, dir.Path(u"file.txt"));
     EXPECT_EQ(Texts(*T1().Values), (std::vector<std::u16string>{u"a", u"E"}));
     EXPECT_TRUE(T1().FileName.empty());
 }
@@ -338,12 +337,12 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     Fill(T1(), {{u"k1", u"v1"}, {u"k2", u"v2"}, {u"k3", u"v3"}});
     T1().FileName = u"C:\\old\\string.tbl";
     T1().Modified = true;
-    editor.maxAddToHashSize = 100000;
+    space.options.maxAddToHashSize = 100000;
     shower.chosenPath = dir.Path(u"saved");  // as the dialog returns it
     shower.chosenFilter = 3;
     shower.user = [](FakeControls& c, DialogHook&) { c[IdSaveAddHash].text = u"70000"; };
 
-    EXPECT_TRUE(SaveDialog(T1(), editor));
+    EXPECT_TRUE(SaveDialog(T1()));
     const FileDialogRequest& r = shower.shown[0];
     EXPECT_TRUE(r.save);
     EXPECT_EQ(r.filter, SaveFilter);
@@ -352,7 +351,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     EXPECT_EQ(r.fileName, u"string");
     EXPECT_TRUE(r.title.empty());
     EXPECT_EQ(r.defaultExtension, u"tbl");  // a typed name gets the chosen type's extension
-    EXPECT_EQ(editor.formats.tbl.addToHashSize, 65533);  // the hook knew the table's 3 entries
+    EXPECT_EQ(space.options.formats.tbl.addToHashSize, 65533);  // the hook knew the table's 3 entries
     EXPECT_EQ(T1().FileName, dir.Path(u"saved"));
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"saved"});
     EXPECT_FALSE(T1().Modified);
@@ -360,7 +359,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
 
     // The next dialog, of either kind, starts with the filter of this one.
     shower.confirm = false;
-    OpenDialog(T2(), 0, editor);
+    OpenDialog(T2(), 0);
     EXPECT_EQ(shower.shown.back().filterIndex, 3);
 }
 
@@ -370,7 +369,7 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
     T1().Modified = true;
     shower.chosenPath = dir.Path(u"missing-dir/out.txt");
     shower.chosenFilter = 2;
-    EXPECT_FALSE(SaveDialog(T1(), editor));
+    EXPECT_FALSE(SaveDialog(T1()));
     EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
     EXPECT_TRUE(T1().Modified);
     EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorWriteFile + u"\nThe folder does not exist.\n" +
@@ -379,13 +378,13 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
 
     shower.confirm = false;
     shower.chosenFilter = 1;
-    EXPECT_FALSE(SaveDialog(T1(), editor));
+    EXPECT_FALSE(SaveDialog(T1()));
     EXPECT_EQ(T1().FileName, u"C:\\old\\string.tbl");
-    EXPECT_EQ(DialogFilterIndex, 2);  // from the confirmed, failed one
+    EXPECT_EQ(space.DialogFilterIndex, 2);  // from the confirmed, failed one
     EXPECT_EQ(settingsWritten, 0);
 
-    TheFileDialogShower = nullptr;
-    EXPECT_FALSE(SaveDialog(T1(), editor));
+    space.FileDialogs = nullptr;
+    EXPECT_FALSE(SaveDialog(T1()));
 }
 
 // A string file opens in the language chosen in the dialog, which is kept
@@ -402,30 +401,30 @@ TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
         EXPECT_TRUE(c[IdOpenLanguage].enabled);
         c[IdOpenLanguage].selected = 2;  // deDE
     };
-    OpenDialog(T1(), 0, editor);
-    EXPECT_EQ(editor.formats.json.language, 2);
+    OpenDialog(T1(), 0);
+    EXPECT_EQ(space.options.formats.json.language, 2);
     EXPECT_EQ(Texts(*T1().Values), std::vector<std::u16string>{u"d"});
 
     T1().Values->Set(0, u"neu");
     shower.chosenFilter = SaveJsonFilter;
-    editor.formats.json.language = 0;  // the open dialog's choice is not the save dialog's
+    space.options.formats.json.language = 0;  // the open dialog's choice is not the save dialog's
     shower.user = [](FakeControls& c, DialogHook&) {
         EXPECT_EQ(c[IdSaveLanguage].selected, 2);
         EXPECT_TRUE(c[IdSaveLanguage].shown);
         EXPECT_FALSE(c[IdSaveEncoding].shown);
         EXPECT_FALSE(c[IdSaveOffset8].shown);
     };
-    DialogFilterIndex = 1;
-    ASSERT_TRUE(SaveDialog(T1(), editor));
+    space.DialogFilterIndex = 1;
+    ASSERT_TRUE(SaveDialog(T1()));
     EXPECT_EQ(shower.shown.back().filterIndex, SaveJsonFilter);
     EXPECT_EQ(shower.shown.back().fileName, u"s.json");
     EXPECT_EQ(dir.Read("s.json"), "[{\"id\": 1, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"neu\"}]");
-    EXPECT_EQ(editor.formats.json.language, 0);
+    EXPECT_EQ(space.options.formats.json.language, 0);
 
     shower.confirm = false;
     shower.user = [](FakeControls& c, DialogHook&) { EXPECT_FALSE(c[IdOpenLanguage].enabled); };
     shower.chosenFilter = 2;
-    OpenDialog(T2(), 0, editor);
+    OpenDialog(T2(), 0);
     EXPECT_EQ(shower.shown.back().filterIndex, OpenJsonFilter);
 }
 

@@ -13,7 +13,7 @@
 #include "formats/CRC.h"
 #include "formats/Global.h"
 #include "platform/Platform.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "shell/Settings.h"
 
 using namespace vm;
@@ -97,8 +97,9 @@ TEST_F(Limits, HugeSparseFilesAreRefusedWithoutReadingThem) {
     dir.Write("Vellumark.ini", "[GENERAL]\r\nMaxFileSize=2147483647\r\n");
     SettingsFileName = dir.Path(u"Vellumark.ini");
     ResetSettings();
-    ExchangeSettings(false);
-    options.limits = WindowOptions.formats.limits;
+    Workspace space;
+    ExchangeSettings(space, false);
+    options.limits = space.options.formats.limits;
     ResetSettings();
     SettingsFileName.clear();
     ASSERT_EQ(options.limits.maxFileSize, 2147483647u);

@@ -49,17 +49,7 @@ const std::u16string Pool[] = {u"",      u"a",        u"b",          u"X",
                                u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e", u"abcdefghij\u4e2d\u6587",
                                u"a long value that does fit", u"abcdefghij", u"xa", u"go"};
 
-class HistoryTest : public DocumentsTest {
-protected:
-    void SetUp() override {
-        DocumentsTest::SetUp();
-        MaxUndoSize = DefaultMaxUndoSize;
-    }
-    void TearDown() override {
-        MaxUndoSize = DefaultMaxUndoSize;
-        DocumentsTest::TearDown();
-    }
-};
+class HistoryTest : public DocumentsTest {};
 
 // What the test expects of the two histories: for each side the changes
 // that touched it (as numbers into `ops`), the table after each of them and
@@ -67,7 +57,7 @@ protected:
 struct Model {
     struct Op {
         unsigned sides = 0;  // bit 0 Table 1, bit 1 Table 2
-        int origin = 1;
+        int origin = 0;
         std::int32_t rowBefore = -1;
         RowBlock selectionBefore;
     };
@@ -104,7 +94,9 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
     TempDir dir;
     for (unsigned seed = 1; seed <= 150; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        vm::InitTableDocuments(&view1, &view2);
+        // A workspace of its own for each session.
+        Workspace session{&view1, &view2};
+        Workspace& space = session;
         std::mt19937 rng(seed);
         const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
         const auto text = [&] { return Pool[pick(std::size(Pool))]; };
@@ -115,11 +107,11 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
         for (int i = 0; i < 6; ++i)
             file += std::string(1, "abXx"[pick(4)]) + "\t" + std::to_string(pick(90) + 10) + " f\n";
         ASSERT_TRUE(dir.Write("tool.txt", file));
-        ToolFileName = dir.Path(u"tool.txt");
+        space.ToolFileName = dir.Path(u"tool.txt");
 
         Model m;
         for (int s = 0; s < 2; ++s) {
-            TTblObjects& p = TableSide(s + 1);
+            TTblObjects& p = space.sides[s];
             for (int i = pick(8); i > 0; --i) {
                 p.Keys->Append(text(), pick(4) == 0 ? FlagMarkBit : FlagPlain);
                 p.Values->Append(text(), pick(3) == 0 ? FlagChanged : FlagPlain);
@@ -130,7 +122,7 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
 
         const auto check = [&](const char* what) {
             for (int s = 0; s < 2; ++s) {
-                const TTblObjects& p = TableSide(s + 1);
+                const TTblObjects& p = space.sides[s];
                 ASSERT_EQ(Snapshot(p), m.tables[s][m.depth[s]])
                     << what << " side " << s + 1 << ": " << Describe(Snapshot(p)) << " expected "
                     << Describe(m.tables[s][m.depth[s]]);
@@ -139,12 +131,12 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
                 ASSERT_EQ(p.Modified, m.saved[s] != static_cast<std::ptrdiff_t>(m.depth[s])) << what << " side " << s + 1;
             }
         };
-        const auto rows = [] { return RowCountOf(TableSide(1)); };
+        const auto rows = [&space] { return RowCountOf(space.sides[0]); };
 
         // One random change: on one table, or on both as one step.
         const auto change = [&] {
-            const int side = pick(2) + 1;
-            TTblObjects& p = TableSide(side);
+            const int side = pick(2);
+            TTblObjects& p = space.sides[side];
             const int r = rows();
             const int first = pick(r + 2) - 1;
             const int last = first + pick(4) - 1;
@@ -152,8 +144,8 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             // the rows it works on selected, or the entry it changes.
             Model::Op op;
             op.origin = side;
-            CurrentRow = pick(r + 1) - 1;
-            const RowPlace rows{CurrentRow, {first, std::max(last - first + 1, 0)}};
+            space.CurrentRow = pick(r + 1) - 1;
+            const RowPlace rows{space.CurrentRow, {first, std::max(last - first + 1, 0)}};
             const RowPlace atEntry = RowPlace::At(first);
             op.rowBefore = rows.row;
             op.selectionBefore = rows.selection;
@@ -161,7 +153,7 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
                 op.rowBefore = place.row;
                 op.selectionBefore = place.selection;
             };
-            const std::size_t before[2] = {UndoSteps(TableSide(1)), UndoSteps(TableSide(2))};
+            const std::size_t before[2] = {UndoSteps(space.sides[0]), UndoSteps(space.sides[1])};
             switch (pick(14)) {
             case 0: InsertEntries(p, first, last); break;
             case 1: ClearEntries(p, first, last); break;
@@ -197,7 +189,7 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             }
             }
             for (int s = 0; s < 2; ++s)
-                if (UndoSteps(TableSide(s + 1)) > before[s]) op.sides |= 1u << s;
+                if (UndoSteps(space.sides[s]) > before[s]) op.sides |= 1u << s;
             if (op.sides == 0) return;
             const std::size_t id = m.ops.size();
             m.ops.push_back(op);
@@ -208,20 +200,20 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             for (int s = 0; s < 2; ++s) {
                 if (!(op.sides & (1u << s))) continue;
                 m.sideOps[s].push_back(id);
-                m.tables[s].push_back(Snapshot(TableSide(s + 1)));
+                m.tables[s].push_back(Snapshot(space.sides[s]));
                 ++m.depth[s];
             }
         };
 
         const auto undo = [&](int s) {
             if (m.depth[s] == 0) {
-                EXPECT_FALSE(Undo(TableSide(s + 1)));
+                EXPECT_FALSE(Undo(space.sides[s]));
                 return;
             }
             const std::size_t id = m.sideOps[s][m.depth[s] - 1];
             const Model::Op& op = m.ops[id];
             const int rowsBefore = rows();
-            const std::optional<RowsToShow> shown = Undo(TableSide(s + 1));
+            const std::optional<RowsToShow> shown = Undo(space.sides[s]);
             ASSERT_TRUE(shown);
             if (op.sides & (2u >> s)) m.depth[1 - s] = static_cast<std::size_t>(m.IndexIn(1 - s, id));
             --m.depth[s];
@@ -241,11 +233,11 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
         };
         const auto redo = [&](int s) {
             if (m.depth[s] == m.sideOps[s].size()) {
-                EXPECT_FALSE(Redo(TableSide(s + 1)));
+                EXPECT_FALSE(Redo(space.sides[s]));
                 return;
             }
             const std::size_t id = m.sideOps[s][m.depth[s]];
-            ASSERT_TRUE(Redo(TableSide(s + 1)));
+            ASSERT_TRUE(Redo(space.sides[s]));
             if (m.ops[id].sides & (2u >> s)) m.depth[1 - s] = static_cast<std::size_t>(m.IndexIn(1 - s, id)) + 1;
             ++m.depth[s];
         };
@@ -260,18 +252,18 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
             } else if (what < 18) {
                 redo(s);
             } else if (what == 18) {
-                MarkSaved(TableSide(s + 1));
+                MarkSaved(space.sides[s]);
                 m.saved[s] = static_cast<std::ptrdiff_t>(m.depth[s]);
             } else {
                 // A load of the same table: the side's history starts anew;
                 // changes that covered both tables stay with the other.
-                StartHistory(TableSide(s + 1));
+                StartHistory(space.sides[s]);
                 for (std::size_t id : m.sideOps[s]) {
                     m.ops[id].sides &= ~(1u << s);
-                    m.ops[id].origin = 2 - s;
+                    m.ops[id].origin = 1 - s;
                 }
                 m.sideOps[s].clear();
-                m.tables[s] = {Snapshot(TableSide(s + 1))};
+                m.tables[s] = {Snapshot(space.sides[s])};
                 m.depth[s] = 0;
                 m.saved[s] = 0;
             }
@@ -334,7 +326,7 @@ TEST_F(HistoryTest, UndoingBackToTheLoadOrSaveLeavesTheSideUnmodified) {
     EXPECT_FALSE(T2().Modified);
     const std::optional<RowsToShow> shown = Undo(T1());
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->side, 1);
+    EXPECT_EQ(shown->side, 0);
     EXPECT_EQ(shown->rows.row, 0);
     EXPECT_EQ(shown->rows.selection.first, 0);
     EXPECT_EQ(shown->rows.selection.count, 4);
@@ -401,41 +393,41 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
         entryBytes += (T1().Keys->Get(i).size() + T1().Values->Get(i).size() + 2) * sizeof(char16_t) + 32;
     const Table full = Snapshot(T1());
     ClearEntries(T1(), 0, 65534);
-    EXPECT_LE(HistoryBytes(), entryBytes + 4096);
+    EXPECT_LE(HistoryBytes(space), entryBytes + 4096);
     ASSERT_TRUE(Undo(T1()));
     EXPECT_EQ(Snapshot(T1()), full);
     DeleteEntries(T1(), 0, 65534);
     EXPECT_EQ(T1().Count(), 0u);
-    EXPECT_LE(HistoryBytes(), entryBytes + 4096);
+    EXPECT_LE(HistoryBytes(space), entryBytes + 4096);
     ASSERT_TRUE(Undo(T1()));
     EXPECT_EQ(Snapshot(T1()), full);
     EXPECT_FALSE(T1().Modified);
 
     // A load gives back what its side's steps held; the other side keeps
     // its own.
-    ResetHistory();
+    ResetHistory(space);
     Fill(T1(), {{u"k", u"v"}});
     Fill(T2(), {{u"k", u"v"}});
     for (int i = 0; i < 200; ++i) {
         ApplyEditedText(T1(), *T1().Values, 0, std::u16string(300, static_cast<char16_t>(u'a' + i % 26)));
         ApplyEditedText(T2(), *T2().Values, 0, std::u16string(10 + i % 2, u'b'));
     }
-    const std::uint64_t bothSides = HistoryBytes();
+    const std::uint64_t bothSides = HistoryBytes(space);
     StartHistory(T1());
-    EXPECT_LT(HistoryBytes(), bothSides / 4);
+    EXPECT_LT(HistoryBytes(space), bothSides / 4);
     EXPECT_EQ(UndoSteps(T2()), 200u);
 
     // Past the limit the oldest steps go. Once the step after the loaded
     // state has gone, no undo makes the table unmodified again.
-    ResetHistory();
+    ResetHistory(space);
     Fill(T1(), {{u"k", u"v"}});
     StartHistory(T1());
-    MaxUndoSize = 0;
-    TrimHistory();
+    space.options.maxUndoSize = 0;
+    TrimHistory(space);
     EXPECT_FALSE(CanUndo(T1()));
-    MaxUndoSize = 4096;
+    space.options.maxUndoSize = 4096;
     for (int i = 0; i < 100; ++i) ApplyEditedText(T1(), *T1().Values, 0, std::u16string(20, static_cast<char16_t>(u'a' + i % 26)));
-    EXPECT_LE(HistoryBytes(), 4096u);
+    EXPECT_LE(HistoryBytes(space), 4096u);
     EXPECT_GT(UndoSteps(T1()), 0u);
     EXPECT_LT(UndoSteps(T1()), 100u);
     while (Undo(T1())) {
@@ -444,7 +436,7 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
     EXPECT_TRUE(T1().Modified);
 
     // A step larger than the limit is not kept at all.
-    MaxUndoSize = 64;
+    space.options.maxUndoSize = 64;
     ClearEntries(T1(), 0, 0);
     EXPECT_FALSE(CanUndo(T1()));
     EXPECT_EQ(T1().Values->Get(0), u"");
@@ -471,7 +463,7 @@ TEST_F(HistoryTest, StepsKeptAtTheLimitGiveBackExactlyWhatTheyKept) {
     Fill(T1(), {{u"k0", u"v0"}, {u"k1", u"v1"}, {u"k2", u"v2"}, {u"k3", u"v3"}});
     for (std::size_t i = 0; i < 4; i += 2) T1().Values->SetStored(i, "read\\n");
     StartHistory(T1());
-    MaxUndoSize = 16 << 10;
+    space.options.maxUndoSize = 16 << 10;
 
     std::mt19937 rng(15);
     std::vector<Seen> tables{seen()};
@@ -490,7 +482,7 @@ TEST_F(HistoryTest, StepsKeptAtTheLimitGiveBackExactlyWhatTheyKept) {
             T1().Values->SetStored(static_cast<std::size_t>(row), "kept");
         }
         tables.push_back(seen());
-        ASSERT_LE(HistoryBytes(), MaxUndoSize);
+        ASSERT_LE(HistoryBytes(space), space.options.maxUndoSize);
     }
     ASSERT_LT(UndoSteps(T1()), tables.size() - 1);  // the limit let the oldest go
     // Undoing may let more of the oldest go (a step grows by the text it

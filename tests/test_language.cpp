@@ -11,7 +11,7 @@
 
 #include "TestFiles.h"
 #include "documents/DocumentTexts.h"
-#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/Language.h"
 
@@ -41,13 +41,13 @@ protected:
     void SetUp() override {
         ResetDocumentTexts();
         ResetInterfaceTexts();
-        InitTableDocuments();
         CaptureBuiltInTexts(window);
     }
     void TearDown() override {
         LoadLanguage(dir.Path(), u"English", window);  // no file: English again
     }
     FakeWindow window;
+    Workspace space;
     vmtest::TempDir dir;
 };
 
@@ -101,6 +101,7 @@ TEST(ReadLangText, DecodesUtf8AndFallsBackOnEmptyOrMissing) {
 TEST_F(LanguageTest, AFileWithOneKeyChangesOnlyThatText) {
     ASSERT_TRUE(dir.Write("Mini.lng", "[Mini]\nsMenuFile=Datei\nsToolBarOpen=\n"));
     LoadLanguage(dir.Path(), u"Mini", window);
+    ApplyQuestions(space);
     EXPECT_EQ(window.menu[0], u"Datei");
     EXPECT_EQ(window.menu[29], u"Hot Keys");
     EXPECT_EQ(window.buttons[0], u"Open");  // empty text keeps the English
@@ -117,25 +118,27 @@ TEST_F(LanguageTest, EveryKindOfTextIsAppliedAndEnglishComesBack) {
                           "sErrorWriteFile=Schreibfehler\nsAskSaveTable1=Tabelle 1?\n"
                           "sHotKeyText=Tasten:\\n  Strg+Auf - nach oben\\n\n"));
     LoadLanguage(dir.Path(), u"Full", window);
+    ApplyQuestions(space);
     EXPECT_EQ(sNoData, u"<leer>");
     EXPECT_EQ(window.searchLabels, u"Gehe zu:");
-    EXPECT_EQ(TableSide(2).AskSaveKey, u"R?");
-    EXPECT_EQ(TableSide(1).AskSaveKey, u"Left Key was changed. Do you want to save this change?");
+    EXPECT_EQ(space.sides[1].AskSaveKey, u"R?");
+    EXPECT_EQ(space.sides[0].AskSaveKey, u"Left Key was changed. Do you want to save this change?");
     EXPECT_EQ(window.menu[29], u"Tasten");
     EXPECT_EQ(window.buttons[3], u"Geschlecht");
     EXPECT_EQ(window.columns[2], u"Wert");
     EXPECT_EQ(sLabelEncoding, u"Kodierung:");
     EXPECT_EQ(sErrorWriteFile, u"Schreibfehler");
-    EXPECT_EQ(TableSide(1).AskSaveTable, u"Tabelle 1?");
+    EXPECT_EQ(space.sides[0].AskSaveTable, u"Tabelle 1?");
     EXPECT_EQ(sHotKeyText, u"Tasten:\r\n  Strg+Auf - nach oben\r\n");  // one line in the file
 
     LoadLanguage(dir.Path(), u"English", window);
+    ApplyQuestions(space);
     EXPECT_EQ(sNoData, u"<empty>");
     EXPECT_EQ(window.menu[29], u"Hot Keys");
     EXPECT_EQ(window.columns[2], u"Value");
     EXPECT_EQ(sErrorWriteFile, BuiltInErrorWriteFile);
     EXPECT_EQ(sHotKeyText, BuiltInHotKeyText);
-    EXPECT_EQ(TableSide(2).AskSaveKey, u"Right Key was changed. Do you want to save this change?");
+    EXPECT_EQ(space.sides[1].AskSaveKey, u"Right Key was changed. Do you want to save this change?");
 }
 
 TEST(LanguageKeys, NewTextsComeAfterTheOthers) {

@@ -76,11 +76,12 @@ protected:
 
     TempDir dir;
     RecordingHost host;
+    vm::Workspace space;
 };
 
 TEST_F(SettingsTest, FirstStartWithoutAFile) {
-    vm::WindowOptions.formats.limits.maxFileSize = 1;
-    vm::ExchangeSettings(false);
+    space.options.formats.limits.maxFileSize = 1;
+    vm::ExchangeSettings(space, false);
     const std::vector<std::string> expected = {
         "add English", "check 14", "check 13", "uncheck 11", "check 11",
         "check " + std::to_string(vm::MenuFirstLanguage), "load English", "layout", "open files"};
@@ -88,13 +89,13 @@ TEST_F(SettingsTest, FirstStartWithoutAFile) {
     EXPECT_FALSE(vm::StartupPass);
     EXPECT_EQ(vm::LanguageCount, 0);
     EXPECT_EQ(vm::ViewMode, vm::MenuTwoTables);
-    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
-    EXPECT_EQ(vm::WindowOptions.formats.text.headerLine, "Key\tValue");
+    EXPECT_EQ(space.options.formats.limits.maxFileSize, 4194304u);
+    EXPECT_EQ(space.options.formats.text.headerLine, "Key\tValue");
     EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");  // a reading pass writes nothing
 
     // Later passes neither build the menu again nor open the files.
     host.calls.clear();
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(space, false);
     EXPECT_EQ(host.calls.front(), "check 14");
     EXPECT_EQ(host.calls.back(), "layout");
 }
@@ -122,12 +123,13 @@ TEST_F(SettingsTest, RangeRulesOnReading) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
+        space.options = vm::EditorOptions{};
         vm::ResetSettings();
         WriteIni(c.lines);
-        vm::ExchangeSettings(false);
-        EXPECT_EQ(vm::WindowOptions.formats.tbl.offset8, c.offset8);
-        EXPECT_EQ(vm::WindowOptions.formats.tbl.addToHashSize, c.addToHash);
-        EXPECT_EQ(static_cast<int>(vm::WindowOptions.formats.text.writeEncoding), c.encoding);
+        vm::ExchangeSettings(space, false);
+        EXPECT_EQ(space.options.formats.tbl.offset8, c.offset8);
+        EXPECT_EQ(space.options.formats.tbl.addToHashSize, c.addToHash);
+        EXPECT_EQ(static_cast<int>(space.options.formats.text.writeEncoding), c.encoding);
         EXPECT_EQ(vm::ViewMode, c.viewMode);
     }
 }
@@ -150,7 +152,7 @@ TEST_F(SettingsTest, LanguagesAreSplitAtCommasAsTheyStand) {
         host.languages.clear();
         host.commands.clear();
         WriteIni("Languages=" + c.value + "\r\n");
-        vm::ExchangeSettings(false);
+        vm::ExchangeSettings(space, false);
         EXPECT_EQ(host.languages, c.menu);
         // Numbered on from the first language's command.
         for (std::size_t i = 0; i < host.commands.size(); ++i)
@@ -169,7 +171,7 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
         vm::ResetSettings();
         host = RecordingHost{};
         WriteIni("Languages=Deutsch,Polski\r\nLanguage=" + std::to_string(c.stored) + "\r\n");
-        vm::ExchangeSettings(false);
+        vm::ExchangeSettings(space, false);
         EXPECT_EQ(vm::Language, c.language) << c.stored;
         EXPECT_EQ(host.calls[host.calls.size() - 4], "check " + std::to_string(vm::MenuFirstLanguage + c.language));
         EXPECT_EQ(host.calls[host.calls.size() - 3], c.loaded);
@@ -178,24 +180,24 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
 
 TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     WriteIni("Languages=Deutsch\r\nMaxFileSize=100000000\r\nNotAskChange=1\r\nColorApiTXT=0\r\n");
-    vm::ExchangeSettings(false);
-    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 100000000u);  // a hand-set limit holds until the next write
-    EXPECT_TRUE(vm::WindowOptions.notAskChange);
-    EXPECT_FALSE(vm::WindowOptions.formats.text.colorMacros);
+    vm::ExchangeSettings(space, false);
+    EXPECT_EQ(space.options.formats.limits.maxFileSize, 100000000u);  // a hand-set limit holds until the next write
+    EXPECT_TRUE(space.options.notAskChange);
+    EXPECT_FALSE(space.options.formats.text.colorMacros);
     EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 14"), host.calls.end());
     EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "uncheck 13"), host.calls.end());
 
     // The view mode the user picks, then the writing pass.
     vm::ViewMode = vm::MenuOnlyTable2;
-    vm::WindowOptions.formats.tbl.offset8 = 7;
-    vm::WindowOptions.formats.text.writeEncoding = vm::TextEncoding::UTF8;
-    vm::WindowOptions.formats.text.headerLine = "Id\tText";
-    vm::WindowOptions.formats.limits.includesAnywhere = true;
-    vm::WindowOptions.formats.json.language = 11;
-    vm::WindowOptions.formats.json.firstId = 90000;
+    space.options.formats.tbl.offset8 = 7;
+    space.options.formats.text.writeEncoding = vm::TextEncoding::UTF8;
+    space.options.formats.text.headerLine = "Id\tText";
+    space.options.formats.limits.includesAnywhere = true;
+    space.options.formats.json.language = 11;
+    space.options.formats.json.firstId = 90000;
     host.calls.clear();
-    vm::ExchangeSettings(true);
-    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
+    vm::ExchangeSettings(space, true);
+    EXPECT_EQ(space.options.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
 
     const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
@@ -207,27 +209,27 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
-    vm::WindowOptions = vm::EditorOptions{};
+    space.options = vm::EditorOptions{};
     vm::ViewMode = vm::MenuTwoTables;
-    vm::WindowOptions.formats.limits.maxFileSize = 5;
-    vm::ExchangeSettings(false);
-    EXPECT_EQ(vm::WindowOptions.formats.limits.maxFileSize, 4194304u);
+    space.options.formats.limits.maxFileSize = 5;
+    vm::ExchangeSettings(space, false);
+    EXPECT_EQ(space.options.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(vm::ViewMode, vm::MenuOnlyTable2);
-    EXPECT_EQ(vm::WindowOptions.formats.tbl.offset8, 7);
-    EXPECT_EQ(vm::WindowOptions.formats.text.writeEncoding, vm::TextEncoding::UTF8);
-    EXPECT_TRUE(vm::WindowOptions.notAskChange);
-    EXPECT_FALSE(vm::WindowOptions.formats.text.colorMacros);
-    EXPECT_EQ(vm::WindowOptions.formats.text.headerLine, "Id\tText");
-    EXPECT_EQ(vm::WindowOptions.formats.text.skippedHeaders, "Key\tValue");
-    EXPECT_TRUE(vm::WindowOptions.formats.limits.includesAnywhere);
-    EXPECT_EQ(vm::WindowOptions.formats.json.language, 11);
-    EXPECT_EQ(vm::WindowOptions.formats.json.firstId, 90000);
+    EXPECT_EQ(space.options.formats.tbl.offset8, 7);
+    EXPECT_EQ(space.options.formats.text.writeEncoding, vm::TextEncoding::UTF8);
+    EXPECT_TRUE(space.options.notAskChange);
+    EXPECT_FALSE(space.options.formats.text.colorMacros);
+    EXPECT_EQ(space.options.formats.text.headerLine, "Id\tText");
+    EXPECT_EQ(space.options.formats.text.skippedHeaders, "Key\tValue");
+    EXPECT_TRUE(space.options.formats.limits.includesAnywhere);
+    EXPECT_EQ(space.options.formats.json.language, 11);
+    EXPECT_EQ(space.options.formats.json.firstId, 90000);
     EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
 }
 
 TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
-    vm::ExchangeSettings(false);
-    vm::ExchangeSettings(true);
+    vm::ExchangeSettings(space, false);
+    vm::ExchangeSettings(space, true);
     const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
                                            "MaxUndoSize",      "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
                                            "HeadersTTF",       "ColorApiTXT",   "LanguageJSON", "NewIdJSON",
@@ -239,18 +241,18 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
 }
 
 TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuiltInOne) {
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(space, false);
     EXPECT_EQ(vm::Layout.width, 0);  // no file: the window as built
     EXPECT_EQ(vm::Layout.keyColumnWidth, 0);
 
     // A writing pass takes the window's layout as it is, and so does the
     // store when the window closes.
     host.window = {120, -8, 800, 600, true, 140};
-    vm::ExchangeSettings(true);
+    vm::ExchangeSettings(space, true);
     host.window = {30, 40, 700, 500, false, 90};
     vm::StoreWindowLayout();
     vm::ResetSettings();
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(space, false);
     EXPECT_EQ(vm::Layout.left, 30);
     EXPECT_EQ(vm::Layout.top, 40);
     EXPECT_EQ(vm::Layout.width, 700);
@@ -261,7 +263,7 @@ TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuil
     // Sizes below zero, set by hand, mean none.
     WriteIni("WindowWidth=-5\r\nWindowHeight=300\r\nKeyColumnWidth=-1\r\nWindowTop=-20\r\n");
     vm::ResetSettings();
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(space, false);
     EXPECT_EQ(vm::Layout.width, 0);
     EXPECT_EQ(vm::Layout.height, 300);
     EXPECT_EQ(vm::Layout.top, -20);
@@ -271,15 +273,13 @@ TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuil
 }  // namespace
 
 TEST_F(SettingsTest, UndoLimitComesFromTheFileAndTrimsTheHistory) {
-    vm::InitTableDocuments();
-    vm::TTblObjects& t = vm::TableSide(1);
+    vm::TTblObjects& t = space.sides[0];
     vm::InsertEntries(t, 0, 2);
     ASSERT_TRUE(vm::CanUndo(t));
-    EXPECT_EQ(vm::MaxUndoSize, 256u << 20);
+    EXPECT_EQ(space.options.maxUndoSize, 256u << 20);
     WriteIni("MaxUndoSize=0\r\n");
-    vm::ExchangeSettings(false);
-    EXPECT_EQ(vm::MaxUndoSize, 0u);
+    vm::ExchangeSettings(space, false);
+    EXPECT_EQ(space.options.maxUndoSize, 0u);
     EXPECT_FALSE(vm::CanUndo(t));
     EXPECT_TRUE(t.Modified);
-    vm::InitTableDocuments();
 }

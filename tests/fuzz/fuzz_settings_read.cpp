@@ -4,7 +4,7 @@
 
 #include "FuzzCommon.h"
 #include "documents/History.h"
-#include "formats/FormatOptions.h"
+#include "documents/Workspace.h"
 #include "shell/Settings.h"
 
 namespace {
@@ -34,11 +34,14 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
+// The workspace of the pass under test.
+vm::Workspace* g_space = nullptr;
+
 Snapshot Take() {
     const vm::WindowLayout& l = vm::Layout;
-    const vm::EditorOptions& e = vm::WindowOptions;
+    const vm::EditorOptions& e = g_space->options;
     const vm::FormatOptions& o = e.formats;
-    return {o.limits.maxFileSize, vm::MaxUndoSize, o.tbl.addToHashSize, e.maxAddToHashSize, o.tbl.offset8,
+    return {o.limits.maxFileSize, g_space->options.maxUndoSize, o.tbl.addToHashSize, e.maxAddToHashSize, o.tbl.offset8,
             static_cast<int>(o.text.writeEncoding), vm::ViewMode, vm::Language, e.notAskChange, o.text.quoteValues,
             o.text.colorMacros, o.limits.includesAnywhere, o.text.headerLine, o.text.skippedHeaders, o.json.language,
             static_cast<int>(o.json.firstId), l.left, l.top, l.width, l.height, l.keyColumnWidth, l.maximized};
@@ -70,28 +73,30 @@ vmfuzz::ScratchDir& Dir() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    vm::Workspace space;
+    g_space = &space;
     vm::ResetSettings();
     Host host;
     vm::TheSettingsHost = &host;
     Dir().Write("Vellumark.ini", std::string(reinterpret_cast<const char*>(data), size));
     vm::SettingsFileName = Dir().Wide("Vellumark.ini");
 
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(*g_space, false);
     FUZZ_CHECK(!vm::StartupPass);
     FUZZ_CHECK(host.languageItems == vm::LanguageCount + 1);  // "English" and each name
-    const vm::FormatOptions& o = vm::WindowOptions.formats;
+    const vm::FormatOptions& o = g_space->options.formats;
     FUZZ_CHECK(o.tbl.offset8 >= 0 && o.tbl.offset8 <= 255);
     FUZZ_CHECK(static_cast<int>(o.text.writeEncoding) >= 0 && static_cast<int>(o.text.writeEncoding) <= 2);
     FUZZ_CHECK(vm::ViewMode >= vm::MenuOnlyTable1 && vm::ViewMode <= vm::MenuTwoTables);
     FUZZ_CHECK(vm::Language >= 0 && vm::Language <= vm::LanguageCount);
     FUZZ_CHECK(o.json.language >= 0 && o.json.language < 13 && o.json.firstId >= 0);
-    FUZZ_CHECK(static_cast<unsigned>(o.tbl.addToHashSize) <= static_cast<unsigned>(vm::WindowOptions.maxAddToHashSize));
+    FUZZ_CHECK(static_cast<unsigned>(o.tbl.addToHashSize) <= static_cast<unsigned>(g_space->options.maxAddToHashSize));
     FUZZ_CHECK(vm::Layout.width >= 0 && vm::Layout.height >= 0 && vm::Layout.keyColumnWidth >= 0);
 
     // What a writing pass stores, a reading pass reads back.
-    vm::ExchangeSettings(true);
+    vm::ExchangeSettings(*g_space, true);
     const Snapshot written = Take();
-    vm::ExchangeSettings(false);
+    vm::ExchangeSettings(*g_space, false);
     const Snapshot reread = Take();
     if (!(reread == written)) {
         Print("written", written);

@@ -65,11 +65,9 @@ protected:
         Boxes.clear();
         Answers.clear();
         tk::MessageBoxOverride = AnswerBox;
-        vm::WindowOptions = vm::EditorOptions{};
         vm::ResetSettings();
         vm::ResetInterfaceTexts();
         vm::ResetDocumentTexts();
-        vm::DialogFilterIndex = 0;
     }
     void TearDown() override {
         vm::StopVellumark();
@@ -93,8 +91,10 @@ protected:
     }
 
     vm::MainWindow& W() { return *vm::TheMainWindow; }
+    vm::Workspace& Space() { return W().Space(); }
+    // Side 0 is Table 1, side 1 Table 2.
     vm::SideControls& S(int side) { return W().Side(side); }
-    vm::TTblObjects& T(int side) { return vm::TableSide(side); }
+    vm::TTblObjects& T(int side) { return Space().sides[side]; }
 
     // The text the list view shows in a cell, asked through the control.
     std::u16string Cell(int side, int row, int column) {

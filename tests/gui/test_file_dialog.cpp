@@ -89,21 +89,16 @@ FileDialogRequest Request(bool save) {
 
 class FileDialogWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WindowOptions = EditorOptions{};
-        ResetDocumentTexts();
-    }
-    void TearDown() override {
-        WindowOptions = EditorOptions{};
-        ResetDocumentTexts();
-    }
+    void SetUp() override { ResetDocumentTexts(); }
+    void TearDown() override { ResetDocumentTexts(); }
+    EditorOptions options;
 };
 
 TEST_F(FileDialogWindowTest, SaveDialogShowsThePanelAndStoresOnCancel) {
-    WindowOptions.formats.text.writeEncoding = TextEncoding::UTF8;
-    WindowOptions.formats.tbl.offset8 = 9;
+    options.formats.text.writeEncoding = TextEncoding::UTF8;
+    options.formats.tbl.offset8 = 9;
     sLabelTblOptions = u"Tabellen";
-    SaveDialogHook save(WindowOptions, 3);
+    SaveDialogHook save(options, 3);
     ProbeHook hook(save);
     std::u16string label, offset8, headerCaption;
     int selected = -2, items = -1;
@@ -129,13 +124,13 @@ TEST_F(FileDialogWindowTest, SaveDialogShowsThePanelAndStoresOnCancel) {
     EXPECT_EQ(items, 3);
     ASSERT_FALSE(hook.filters.empty());
     EXPECT_EQ(hook.filters.front(), 1);  // index 0 shows the first filter
-    EXPECT_EQ(WindowOptions.formats.tbl.offset8, 255);             // stored when the panel went away
+    EXPECT_EQ(options.formats.tbl.offset8, 255);             // stored when the panel went away
     EXPECT_EQ(request.fileName, u"string");
 }
 
 TEST_F(FileDialogWindowTest, OpenDialogFillsTheEncodingBox) {
-    WindowOptions.formats.text.readEncoding = TextEncoding::Autodetect;
-    OpenDialogHook open(WindowOptions);
+    options.formats.text.readEncoding = TextEncoding::Autodetect;
+    OpenDialogHook open(options);
     ProbeHook hook(open);
     std::u16string txtOptions;
     int selected = -2;
@@ -153,7 +148,7 @@ TEST_F(FileDialogWindowTest, OpenDialogFillsTheEncodingBox) {
     EXPECT_EQ(txtOptions, u"TXT Options");
     EXPECT_EQ(selected, 0);  // "Autodetect"
     EXPECT_EQ(hook.filters.front(), 2);
-    EXPECT_EQ(WindowOptions.formats.text.readEncoding, TextEncoding::UTF8);
+    EXPECT_EQ(options.formats.text.readEncoding, TextEncoding::UTF8);
 }
 
 TEST_F(FileDialogWindowTest, SaveDialogReturnsATypedNewNameAsItStands) {
@@ -162,7 +157,7 @@ TEST_F(FileDialogWindowTest, SaveDialogReturnsATypedNewNameAsItStands) {
     const std::u16string name = u"vellumark-gui-" + std::u16string(number.begin(), number.end());
     const tk::NativeString typed = tk::ToNative(name);  // the dialog takes the program's text width
     std::filesystem::remove(dir / name);
-    SaveDialogHook save(WindowOptions, 0);
+    SaveDialogHook save(options, 0);
     ProbeHook hook(save);
     hook.onFirstNotify = [&typed](HWND dialog) {
         // The name box is a combo box in newer layouts and an edit box in

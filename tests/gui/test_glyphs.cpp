@@ -65,7 +65,7 @@ TEST_F(AppTest, EveryLanguagesLettersAreDrawnInTheListsAndEditors) {
     std::vector<std::pair<std::string, std::string>> rows;
     for (const std::u16string& letter : Letters) rows.push_back({"k", platform::ToUtf8(letter)});
     Start({TextTable("letters.txt", rows)});
-    tk::ListView& list = S(1).list;
+    tk::ListView& list = S(0).list;
     ASSERT_EQ(list.RowCount(), static_cast<int>(Letters.size()) + 1);
     const int visible = ListView_GetCountPerPage(list.hwnd);
 
@@ -88,7 +88,7 @@ TEST_F(AppTest, EveryLanguagesLettersAreDrawnInTheListsAndEditors) {
 
     // The single-byte program's editors show what the code page holds.
     if (SingleByteProgram) return;
-    tk::Edit& value = S(1).valueEditor;
+    tk::Edit& value = S(0).valueEditor;
     std::map<std::vector<COLORREF>, std::u16string> edits;
     for (const std::u16string& letter : Letters) {
         value.SetTextClean(letter);

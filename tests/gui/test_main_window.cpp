@@ -25,14 +25,14 @@ TEST_F(AppTest, StartsWithTwoTablesAndNothingToSave) {
     EXPECT_TRUE(W().menu.Find(MenuColorApi)->hidden);
     EXPECT_TRUE(W().menu.IsChecked(MenuAskChange));
     EXPECT_EQ(W().menu.Caption(MenuTwoTables), BuiltIn(u"\u0422wo Tables", "\xD2wo Tables"));
-    for (int side = 1; side <= 2; ++side) {
+    for (int side = 0; side < 2; ++side) {
         EXPECT_FALSE(S(side).toolbar.IsButtonEnabled(ButtonSave));
         EXPECT_FALSE(S(side).keyEditor.IsEnabled());
         EXPECT_EQ(S(side).keyEditor.Text(), u"<empty>");
         EXPECT_EQ(S(side).list.ColumnText(0), BuiltIn(u"\u2116", "\xB9"));
     }
-    EXPECT_EQ(CurrentRow, -1);
-    EXPECT_EQ(S(1).searchButton.Text(), SingleByteProgram ? u">" : u"\u25BA");
+    EXPECT_EQ(Space().CurrentRow, -1);
+    EXPECT_EQ(S(0).searchButton.Text(), SingleByteProgram ? u">" : u"\u25BA");
 }
 
 // The menu bar as the user sees it: the heads in their order, each entry
@@ -74,132 +74,132 @@ TEST_F(AppTest, CommandLineFilesShareOneRowModel) {
     const auto f1 = TextTable("one.txt", Three);
     const auto f2 = TextTable("two.txt", Five);
     Start({f1, f2});
-    EXPECT_EQ(T(1).Count(), 3u);
-    EXPECT_EQ(T(2).Count(), 5u);
+    EXPECT_EQ(T(0).Count(), 3u);
+    EXPECT_EQ(T(1).Count(), 5u);
+    EXPECT_EQ(S(0).list.RowCount(), 6);
     EXPECT_EQ(S(1).list.RowCount(), 6);
-    EXPECT_EQ(S(2).list.RowCount(), 6);
-    EXPECT_EQ(Cell(1, 0, 1), u"a");
-    EXPECT_EQ(Cell(1, 3, 0), u"4");
-    EXPECT_EQ(Cell(1, 3, 1), u"<empty>");
-    EXPECT_EQ(Cell(2, 4, 2), u"f\u00FCnf\\nzeile");  // the escape shows as stored
-    EXPECT_EQ(Cell(2, 5, 2), u"<empty>");
+    EXPECT_EQ(Cell(0, 0, 1), u"a");
+    EXPECT_EQ(Cell(0, 3, 0), u"4");
+    EXPECT_EQ(Cell(0, 3, 1), u"<empty>");
+    EXPECT_EQ(Cell(1, 4, 2), u"f\u00FCnf\\nzeile");  // the escape shows as stored
+    EXPECT_EQ(Cell(1, 5, 2), u"<empty>");
     EXPECT_TRUE(W().menu.IsEnabled(MenuSave1));
-    EXPECT_TRUE(S(2).toolbar.IsButtonEnabled(ButtonSave));
-    EXPECT_EQ(CurrentRow, 0);
-    EXPECT_EQ(RowColour(T(1), 3), GetSysColor(COLOR_GRAYTEXT));
-    EXPECT_EQ(RowColour(T(1), 0), CLR_DEFAULT);
+    EXPECT_TRUE(S(1).toolbar.IsButtonEnabled(ButtonSave));
+    EXPECT_EQ(Space().CurrentRow, 0);
+    EXPECT_EQ(RowColour(T(0), 3), GetSysColor(COLOR_GRAYTEXT));
+    EXPECT_EQ(RowColour(T(0), 0), CLR_DEFAULT);
 
     // Clicking a row of list 2 moves both tables' editors there.
-    Click(2, 4);
-    EXPECT_EQ(CurrentRow, 4);
-    EXPECT_EQ(S(2).valueEditor.Text(), u"f\u00FCnf\r\nzeile");
-    EXPECT_EQ(S(1).list.FocusedRow(), 4);
-    EXPECT_FALSE(S(1).keyEditor.IsEnabled());  // beyond Table 1's end
-    EXPECT_EQ(S(1).valueEditor.Text(), u"<empty>");
+    Click(1, 4);
+    EXPECT_EQ(Space().CurrentRow, 4);
+    EXPECT_EQ(S(1).valueEditor.Text(), u"f\u00FCnf\r\nzeile");
+    EXPECT_EQ(S(0).list.FocusedRow(), 4);
+    EXPECT_FALSE(S(0).keyEditor.IsEnabled());  // beyond Table 1's end
+    EXPECT_EQ(S(0).valueEditor.Text(), u"<empty>");
 }
 
 TEST_F(AppTest, UnknownCommandLineNamesAreNotTakenAsTheSidesFile) {
     const auto f2 = TextTable("two.txt", Five);
     Start({dir.Path(u"notes.doc"), f2, u"-1"});
-    EXPECT_TRUE(T(1).FileName.empty());
-    EXPECT_EQ(T(2).Count(), 5u);
-    EXPECT_EQ(DialogDir, ProgramDirectory());  // "-1" keeps the program's folder
+    EXPECT_TRUE(T(0).FileName.empty());
+    EXPECT_EQ(T(1).Count(), 5u);
+    EXPECT_EQ(Space().DialogDir, ProgramDirectory());  // "-1" keeps the program's folder
 }
 
 TEST_F(AppTest, EditsAreAppliedOnLeavingTheRowAfterTheQuestion) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
-    tk::Edit& key = S(1).keyEditor;
-    tk::Edit& value = S(1).valueEditor;
+    tk::Edit& key = S(0).keyEditor;
+    tk::Edit& value = S(0).valueEditor;
 
     key.SetText(u"renamed");
     key.SetModified(true);
     value.SetText(u"line 1\r\nline 2\nline 3\r");
     value.SetModified(true);
     Answers = {IDYES, IDYES};
-    Click(1, 2);
+    Click(0, 2);
     ASSERT_EQ(Boxes.size(), 2u);  // key first, then value
     EXPECT_EQ(Boxes[0].text, u"Left Key was changed. Do you want to save this change?");
     EXPECT_EQ(Boxes[1].text, u"Left VALUE was changed. Do you want to save this change?");
     EXPECT_EQ(Boxes[0].caption, u"Vellumark");
-    EXPECT_EQ(T(1).Keys->Get(0), u"renamed");
-    EXPECT_EQ(T(1).Values->Get(0), u"line 1\\nline 2\\nline 3");  // no raw break reaches the table
-    EXPECT_EQ(RowColour(T(1), 0), RGB(0, 128, 0));
-    EXPECT_TRUE(T(1).Modified);
+    EXPECT_EQ(T(0).Keys->Get(0), u"renamed");
+    EXPECT_EQ(T(0).Values->Get(0), u"line 1\\nline 2\\nline 3");  // no raw break reaches the table
+    EXPECT_EQ(RowColour(T(0), 0), RGB(0, 128, 0));
+    EXPECT_TRUE(T(0).Modified);
 
     // "No" drops the edit; an unchanged text changes nothing.
     Boxes.clear();
     key.SetText(u"dropped");
     key.SetModified(true);
-    value.SetText(S(1).valueEditor.Text());
+    value.SetText(S(0).valueEditor.Text());
     value.SetModified(true);
     Answers = {IDNO, IDYES};
-    Click(1, 1);
+    Click(0, 1);
     EXPECT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(T(1).Keys->Get(2), u"c");
-    EXPECT_EQ(T(1).Values->Flag(2), 0);
+    EXPECT_EQ(T(0).Keys->Get(2), u"c");
+    EXPECT_EQ(T(0).Values->Flag(2), 0);
 
     // Without asking, and Ctrl+Enter in the key editor applies in place.
-    WindowOptions.notAskChange = true;
+    Space().options.notAskChange = true;
     Boxes.clear();
     key.SetText(u"direct");
     key.SetModified(true);
-    EXPECT_TRUE(KeyEditorKey(T(1), VK_RETURN, CtrlBit));
+    EXPECT_TRUE(KeyEditorKey(T(0), VK_RETURN, CtrlBit));
     EXPECT_TRUE(Boxes.empty());
-    EXPECT_EQ(T(1).Keys->Get(1), u"direct");
-    EXPECT_EQ(CurrentRow, 1);
+    EXPECT_EQ(T(0).Keys->Get(1), u"direct");
+    EXPECT_EQ(Space().CurrentRow, 1);
 }
 
 TEST_F(AppTest, InsertDeleteAndMoveThroughListKeys) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
-    Click(1, 1);
+    Click(0, 1);
     // Ctrl+Insert with one row in the two-table view: both tables.
-    ListKeyCommand(T(1), CtrlBit, VK_INSERT);
-    EXPECT_EQ(T(1).Count(), 4u);
-    EXPECT_EQ(T(2).Count(), 6u);
-    EXPECT_EQ(S(1).list.RowCount(), 7);
-    EXPECT_EQ(T(2).Keys->Get(1), u"");
-    // Plain Insert with two rows selected: this table only.
-    ListView_SetItemState(S(1).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
-    ListKeyCommand(T(1), 0, VK_INSERT);
+    ListKeyCommand(T(0), CtrlBit, VK_INSERT);
+    EXPECT_EQ(T(0).Count(), 4u);
     EXPECT_EQ(T(1).Count(), 6u);
-    EXPECT_EQ(T(2).Count(), 6u);
+    EXPECT_EQ(S(0).list.RowCount(), 7);
+    EXPECT_EQ(T(1).Keys->Get(1), u"");
+    // Plain Insert with two rows selected: this table only.
+    ListView_SetItemState(S(0).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListKeyCommand(T(0), 0, VK_INSERT);
+    EXPECT_EQ(T(0).Count(), 6u);
+    EXPECT_EQ(T(1).Count(), 6u);
 
     // Shift+Delete removes the selected entries.
-    Click(1, 1);
-    ListView_SetItemState(S(1).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
-    ListKeyCommand(T(1), ShiftBit, VK_DELETE);
-    EXPECT_EQ(T(1).Count(), 4u);
-    EXPECT_EQ(T(1).Keys->Get(1), u"");
+    Click(0, 1);
+    ListView_SetItemState(S(0).list.hwnd, 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListKeyCommand(T(0), ShiftBit, VK_DELETE);
+    EXPECT_EQ(T(0).Count(), 4u);
+    EXPECT_EQ(T(0).Keys->Get(1), u"");
 
     // Ctrl+Down moves the entry with its flag and keeps it selected;
     // Caps Lock defeats it.
-    Click(1, 0);
-    T(1).Values->SetFlag(0, FlagChanged);
-    EXPECT_FALSE(ListKeyCommand(T(1), CtrlBit | CapsLockBit, VK_DOWN));
-    EXPECT_EQ(T(1).Keys->Get(0), u"a");
-    EXPECT_TRUE(ListKeyCommand(T(1), CtrlBit, VK_DOWN));
-    EXPECT_EQ(T(1).Keys->Get(1), u"a");
-    EXPECT_EQ(T(1).Values->Flag(1), FlagChanged);
-    EXPECT_EQ(S(1).list.FocusedRow(), 1);
-    vm::SyncRows(T(1));
-    EXPECT_EQ(CurrentRow, 1);
+    Click(0, 0);
+    T(0).Values->SetFlag(0, FlagChanged);
+    EXPECT_FALSE(ListKeyCommand(T(0), CtrlBit | CapsLockBit, VK_DOWN));
+    EXPECT_EQ(T(0).Keys->Get(0), u"a");
+    EXPECT_TRUE(ListKeyCommand(T(0), CtrlBit, VK_DOWN));
+    EXPECT_EQ(T(0).Keys->Get(1), u"a");
+    EXPECT_EQ(T(0).Values->Flag(1), FlagChanged);
+    EXPECT_EQ(S(0).list.FocusedRow(), 1);
+    vm::SyncRows(T(0));
+    EXPECT_EQ(Space().CurrentRow, 1);
 
     // Delete on the last row (beyond both tables) does nothing.
-    Click(1, S(1).list.RowCount() - 1);
-    const std::size_t before = T(1).Count();
-    ListKeyCommand(T(1), ShiftBit, VK_DELETE);
-    EXPECT_EQ(T(1).Count(), before);
+    Click(0, S(0).list.RowCount() - 1);
+    const std::size_t before = T(0).Count();
+    ListKeyCommand(T(0), ShiftBit, VK_DELETE);
+    EXPECT_EQ(T(0).Count(), before);
 }
 
 TEST_F(AppTest, PasteStoresLineBreaksAsEscapesAndMarksTheRow) {
     Start({TextTable("one.txt", Three)});
     ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, u"first\r\nsecond"));
-    Click(1, 2);
-    ListContextCommand(ContextPasteValue, 1);
-    EXPECT_EQ(T(1).Values->Get(2), u"first\\nsecond");
-    EXPECT_EQ(T(1).Values->Flag(2), FlagChanged);
-    EXPECT_EQ(S(1).valueEditor.Text(), u"first\r\nsecond");
-    ListContextCommand(ContextCopyValue, 1);  // copies the stored form
+    Click(0, 2);
+    ListContextCommand(ContextPasteValue, 0);
+    EXPECT_EQ(T(0).Values->Get(2), u"first\\nsecond");
+    EXPECT_EQ(T(0).Values->Flag(2), FlagChanged);
+    EXPECT_EQ(S(0).valueEditor.Text(), u"first\r\nsecond");
+    ListContextCommand(ContextCopyValue, 0);  // copies the stored form
     std::u16string text;
     ASSERT_TRUE(PasteTextFromClipboard(W().form.hwnd, text));
     EXPECT_EQ(text, u"first\\nsecond");
@@ -208,22 +208,22 @@ TEST_F(AppTest, PasteStoresLineBreaksAsEscapesAndMarksTheRow) {
 TEST_F(AppTest, ViewModesMoveTheEditorsAndButtons) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
     MainMenuCommand(MenuOnlyTable2);
-    EXPECT_FALSE(T(1).Active);
-    EXPECT_TRUE(T(2).Active);
-    EXPECT_FALSE(S(1).list.IsVisible());
-    EXPECT_TRUE(S(2).list.IsVisible());
-    EXPECT_EQ(&W().KeyEditorOf(T(2)), &S(1).keyEditor);
-    EXPECT_TRUE(S(1).keyEditor.IsVisible());
-    EXPECT_FALSE(S(2).keyEditor.IsVisible());
-    EXPECT_FALSE(S(1).toolbar.IsButtonVisible(ButtonOpen));
-    EXPECT_TRUE(S(1).toolbar.IsButtonVisible(ButtonColor));
-    EXPECT_FALSE(S(2).toolbar.IsButtonVisible(ButtonColor));
-    EXPECT_EQ(S(1).keyEditor.Text(), u"a");  // Table 2's row 0
+    EXPECT_FALSE(T(0).Active);
+    EXPECT_TRUE(T(1).Active);
+    EXPECT_FALSE(S(0).list.IsVisible());
+    EXPECT_TRUE(S(1).list.IsVisible());
+    EXPECT_EQ(&W().KeyEditorOf(T(1)), &S(0).keyEditor);
+    EXPECT_TRUE(S(0).keyEditor.IsVisible());
+    EXPECT_FALSE(S(1).keyEditor.IsVisible());
+    EXPECT_FALSE(S(0).toolbar.IsButtonVisible(ButtonOpen));
+    EXPECT_TRUE(S(0).toolbar.IsButtonVisible(ButtonColor));
+    EXPECT_FALSE(S(1).toolbar.IsButtonVisible(ButtonColor));
+    EXPECT_EQ(S(0).keyEditor.Text(), u"a");  // Table 2's row 0
 
     MainMenuCommand(MenuTwoTables);
-    EXPECT_TRUE(S(1).list.IsVisible());
-    EXPECT_EQ(&W().KeyEditorOf(T(1)), &S(1).keyEditor);
-    EXPECT_TRUE(S(1).splitter.IsVisible());
+    EXPECT_TRUE(S(0).list.IsVisible());
+    EXPECT_EQ(&W().KeyEditorOf(T(0)), &S(0).keyEditor);
+    EXPECT_TRUE(S(0).splitter.IsVisible());
 }
 
 TEST_F(AppTest, NumberColumnFollowsTheRowCount) {
@@ -236,7 +236,7 @@ TEST_F(AppTest, NumberColumnFollowsTheRowCount) {
     Start({TextTable("many.txt", many)});
     // 100 rows: at least the width for three digits, and never less than
     // the number takes in the list's font.
-    for (int side : {1, 2}) {
+    for (int side : {0, 1}) {
         EXPECT_GE(S(side).list.ColumnWidth(0), 28);
         EXPECT_GT(S(side).list.ColumnWidth(0), S(side).list.TextWidth(u"100"));
     }
@@ -245,26 +245,26 @@ TEST_F(AppTest, NumberColumnFollowsTheRowCount) {
 TEST_F(AppTest, DropsLoadTheFirstKnownFileAndAskAboutUnsavedChanges) {
     Start({TextTable("one.txt", Three)});
     const auto five = TextTable("five.txt", Five);
-    DropFiles(1, {dir.Path(u"readme.doc"), five});  // the first file decides
-    EXPECT_EQ(T(1).Count(), 3u);
-    EXPECT_EQ(T(1).FileName, dir.Path(u"one.txt"));
+    DropFiles(0, {dir.Path(u"readme.doc"), five});  // the first file decides
+    EXPECT_EQ(T(0).Count(), 3u);
+    EXPECT_EQ(T(0).FileName, dir.Path(u"one.txt"));
 
-    T(1).Modified = true;
+    T(0).Modified = true;
     Answers = {IDCANCEL};
-    DropFiles(1, {five});
-    EXPECT_EQ(T(1).Count(), 3u);
+    DropFiles(0, {five});
+    EXPECT_EQ(T(0).Count(), 3u);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"Table 1 has unsaved changes. Save them first?");
 
     Answers = {IDNO};
-    DropFiles(1, {five, dir.Path(u"one.txt")});
-    EXPECT_EQ(T(1).Count(), 5u);
-    EXPECT_FALSE(T(1).Modified);
+    DropFiles(0, {five, dir.Path(u"one.txt")});
+    EXPECT_EQ(T(0).Count(), 5u);
+    EXPECT_FALSE(T(0).Modified);
 }
 
 TEST_F(AppTest, ClosingWithUnsavedChangesCanBeCancelled) {
     Start({TextTable("one.txt", Three)});
-    T(1).Modified = true;
+    T(0).Modified = true;
     Answers = {IDCANCEL};
     SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(W().form.hwnd));
@@ -277,69 +277,69 @@ TEST_F(AppTest, ClosingWithUnsavedChangesCanBeCancelled) {
 
 TEST_F(AppTest, SearchFindsPrefixesAfterTheCurrentRowAndWraps) {
     Start({TextTable("keys.txt", {{"Alpha", "1"}, {"alphabet", "2"}, {"Beta", "one\\ntwo"}})});
-    ToggleSearchBar(T(1), 1);
-    EXPECT_TRUE(S(1).searchBar.IsVisible());
-    EXPECT_EQ(S(1).searchLabel.Text(), u"Find Key:");
-    S(1).searchBox.SetText(u"Al");
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 0);  // only Alpha itself, after all others
-    S(1).searchBox.SetText(u"al");
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 1);
-    EXPECT_EQ(S(2).list.FocusedRow(), 1);
-    RunSearch(T(1));
-    EXPECT_EQ(S(1).searchBox.ItemCount(), 2);  // "Al" and "al", each once
+    ToggleSearchBar(T(0), 1);
+    EXPECT_TRUE(S(0).searchBar.IsVisible());
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Find Key:");
+    S(0).searchBox.SetText(u"Al");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 0);  // only Alpha itself, after all others
+    S(0).searchBox.SetText(u"al");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 1);
+    EXPECT_EQ(S(1).list.FocusedRow(), 1);
+    RunSearch(T(0));
+    EXPECT_EQ(S(0).searchBox.ItemCount(), 2);  // "Al" and "al", each once
 
     // From the last entry the search wraps round.
-    Click(1, 2);
-    S(1).searchBox.SetText(u"Alpha");
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 0);
+    Click(0, 2);
+    S(0).searchBox.SetText(u"Alpha");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 0);
 
-    ToggleSearchBar(T(1), 2);  // switch mode, bar stays
-    S(1).searchBox.SetText(u"one\\n");
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 2);
+    ToggleSearchBar(T(0), 2);  // switch mode, bar stays
+    S(0).searchBox.SetText(u"one\\n");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 2);
 
-    ToggleSearchBar(T(1), 0);
+    ToggleSearchBar(T(0), 0);
     for (const auto& [text, row] : std::vector<std::pair<std::u16string, int>>{
              {u"3abc", 2}, {u"5", 2}, {u"4", 3}, {u"-2", 3}, {u"0", -1}}) {
-        S(1).searchBox.SetText(text);
-        RunSearch(T(1));
-        EXPECT_EQ(CurrentRow, row) << "go to " << std::string(text.begin(), text.end());
+        S(0).searchBox.SetText(text);
+        RunSearch(T(0));
+        EXPECT_EQ(Space().CurrentRow, row) << "go to " << std::string(text.begin(), text.end());
     }
-    ToggleSearchBar(T(1), 0);
-    EXPECT_FALSE(S(1).searchBar.IsVisible());
-    EXPECT_FALSE(T(1).SearchShown);
+    ToggleSearchBar(T(0), 0);
+    EXPECT_FALSE(S(0).searchBar.IsVisible());
+    EXPECT_FALSE(T(0).SearchShown);
 
     // No bar on an empty table.
-    ToggleSearchBar(T(2), 1);
-    EXPECT_FALSE(T(2).SearchShown);
+    ToggleSearchBar(T(1), 1);
+    EXPECT_FALSE(T(1).SearchShown);
 }
 
 TEST_F(AppTest, ColourAndGenderGoIntoTheValueEditorUndoably) {
     Start({TextTable("one.txt", Three)});
-    tk::Edit& value = S(1).valueEditor;
+    tk::Edit& value = S(0).valueEditor;
     SendMessage(value.hwnd, EM_SETSEL, 3, 3);
-    InsertColour(T(1), 2);
+    InsertColour(T(0), 2);
     EXPECT_EQ(value.Text(), u"one\\red;");
     EXPECT_TRUE(value.IsModified());
-    WindowOptions.formats.text.colorMacros = false;  // the single-byte program inserts macro words all the same
-    EXPECT_EQ(ColourInsertText(0), SingleByteProgram ? u"\\white;" : u"\u00FFc/");
-    EXPECT_EQ(ColourInsertText(11), SingleByteProgram ? u"\\dgreen;" : u"\u00FFc:");
-    EXPECT_EQ(ColourInsertText(13), SingleByteProgram ? u"\\color;" : u"\u00FFc");
-    WindowOptions.formats.text.colorMacros = true;
-    EXPECT_EQ(ColourInsertText(13), u"\\color;");
+    Space().options.formats.text.colorMacros = false;  // the single-byte program inserts macro words all the same
+    EXPECT_EQ(ColourInsertText(0, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\white;" : u"\u00FFc/");
+    EXPECT_EQ(ColourInsertText(11, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\dgreen;" : u"\u00FFc:");
+    EXPECT_EQ(ColourInsertText(13, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\color;" : u"\u00FFc");
+    Space().options.formats.text.colorMacros = true;
+    EXPECT_EQ(ColourInsertText(13, Space().options.formats.text.colorMacros), u"\\color;");
 
     SendMessage(value.hwnd, EM_SETSEL, 0, 3);
-    InsertGender(T(1), 5);
+    InsertGender(T(0), 5);
     EXPECT_EQ(value.Text(), u"[fp]\\red;");
     SendMessage(value.hwnd, EM_UNDO, 0, 0);
     EXPECT_EQ(value.Text(), u"one\\red;");
 
     // Beyond the table's end the editor is disabled: nothing goes in.
-    Click(1, 3);
-    InsertGender(T(1), 0);
+    Click(0, 3);
+    InsertGender(T(0), 0);
     EXPECT_EQ(value.Text(), u"<empty>");
 }
 
@@ -370,15 +370,15 @@ TEST_F(AppTest, SidesKeepTheirShareOfTheWidthAndListsShrinkWithTheWindow) {
     W().splitPercent = 75;  // as after dragging the main splitter
     SetWindowPos(W().form.hwnd, nullptr, 0, 0, 1020, 700, SWP_NOMOVE | SWP_NOZORDER);
     Pump();
-    EXPECT_EQ(S(1).panel.Width(), (1020 - 20) * 75 / 100);
+    EXPECT_EQ(S(0).panel.Width(), (1020 - 20) * 75 / 100);
     SetWindowPos(W().form.hwnd, nullptr, 0, 0, 1020, 150, SWP_NOMOVE | SWP_NOZORDER);
     Pump();
     RECT outer{};
     GetWindowRect(W().form.hwnd, &outer);
     const int outerHeight = outer.bottom - outer.top;
     if (outerHeight < 200 + 184) {  // the frame may refuse to get that small
+        EXPECT_EQ(S(0).list.dockSize, outerHeight - 200);
         EXPECT_EQ(S(1).list.dockSize, outerHeight - 200);
-        EXPECT_EQ(S(2).list.dockSize, outerHeight - 200);
     }
 }
 
@@ -386,77 +386,77 @@ TEST_F(AppTest, RightDoubleClickTogglesTheMarkAndListsScrollTogether) {
     std::vector<std::pair<std::string, std::string>> many;
     for (int i = 0; i < 200; ++i) many.push_back({"k" + std::to_string(i), "v"});
     Start({TextTable("many.txt", many), TextTable("many2.txt", many)});
-    T(1).Keys->SetFlag(4, FlagChanged);
-    Click(1, 4);
-    MarkToggle(T(1));
-    EXPECT_EQ(T(1).Keys->Flag(4), 3);
-    EXPECT_EQ(RowColour(T(1), 4), CLR_DEFAULT);  // changed and marked: not green
-    MarkToggle(T(1));
-    EXPECT_EQ(RowColour(T(1), 4), RGB(0, 128, 0));
+    T(0).Keys->SetFlag(4, FlagChanged);
+    Click(0, 4);
+    MarkToggle(T(0));
+    EXPECT_EQ(T(0).Keys->Flag(4), 3);
+    EXPECT_EQ(RowColour(T(0), 4), CLR_DEFAULT);  // changed and marked: not green
+    MarkToggle(T(0));
+    EXPECT_EQ(RowColour(T(0), 4), RGB(0, 128, 0));
 
-    SendMessage(S(1).list.hwnd, LVM_SCROLL, 0, 3 * S(1).list.RowHeight());
-    SyncRows(T(1));
+    SendMessage(S(0).list.hwnd, LVM_SCROLL, 0, 3 * S(0).list.RowHeight());
+    SyncRows(T(0));
     Pump();
+    EXPECT_EQ(S(0).list.TopRow(), 3);
     EXPECT_EQ(S(1).list.TopRow(), 3);
-    EXPECT_EQ(S(2).list.TopRow(), 3);
-    EXPECT_EQ(T(2).LastScrollPos, 3);
+    EXPECT_EQ(T(1).LastScrollPos, 3);
 }
 
 TEST_F(AppTest, EveryColourAndGenderItemInsertsItsText) {
     Start({TextTable("one.txt", Three)});
-    tk::Edit& value = S(1).valueEditor;
+    tk::Edit& value = S(0).valueEditor;
     const char16_t* words[14] = {u"\\white;", u"\\grey;",   u"\\red;",   u"\\green;", u"\\blue;",
                                  u"\\gold;",  u"\\dgrey;",  u"\\black;", u"\\tan;",   u"\\orange;",
                                  u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;"};
     for (int i = 0; i < 14; ++i) {
         value.SetTextClean(u"");
-        InsertColour(T(1), i);
+        InsertColour(T(0), i);
         EXPECT_EQ(value.Text(), words[i]) << "colour " << i;
     }
     for (int i = 0; i < 7; ++i) {
         value.SetTextClean(u"x");
         SendMessage(value.hwnd, EM_SETSEL, 1, 1);
-        InsertGender(T(1), i);
+        InsertGender(T(0), i);
         EXPECT_EQ(value.Text(), std::u16string(u"x") + GenderMarkers[i]);
     }
 }
 
 TEST_F(AppTest, UpInTheKeyEditorMovesBothTablesAfterTheQuestion) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
-    Click(1, 2);
-    S(1).keyEditor.SetText(u"edited");
-    S(1).keyEditor.SetModified(true);
-    EXPECT_TRUE(KeyEditorKey(T(1), VK_UP, 0));  // the key moves rows, not the caret
-    EXPECT_EQ(S(1).list.FocusedRow(), 1);
+    Click(0, 2);
+    S(0).keyEditor.SetText(u"edited");
+    S(0).keyEditor.SetModified(true);
+    EXPECT_TRUE(KeyEditorKey(T(0), VK_UP, 0));  // the key moves rows, not the caret
+    EXPECT_EQ(S(0).list.FocusedRow(), 1);
     Answers = {IDYES};
-    SyncRows(T(1));  // the list's next paint
-    EXPECT_EQ(CurrentRow, 1);
-    EXPECT_EQ(T(1).Keys->Get(2), u"edited");
+    SyncRows(T(0));  // the list's next paint
+    EXPECT_EQ(Space().CurrentRow, 1);
+    EXPECT_EQ(T(0).Keys->Get(2), u"edited");
     EXPECT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(S(2).keyEditor.Text(), u"b");
+    EXPECT_EQ(S(1).keyEditor.Text(), u"b");
 }
 
 TEST_F(AppTest, FindValueWrapsAndAMissChangesNothing) {
     Start({TextTable("vals.txt", {{"a", "red apple"}, {"b", "green"}, {"c", "red wine"}})});
-    ToggleSearchBar(T(1), 2);
-    S(1).searchBox.SetText(u"red");
-    Click(1, 1);
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 2);
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 0);  // round past the end
-    S(1).searchBox.SetText(u"blue");
-    RunSearch(T(1));
-    EXPECT_EQ(CurrentRow, 0);  // not found: nothing changes
+    ToggleSearchBar(T(0), 2);
+    S(0).searchBox.SetText(u"red");
+    Click(0, 1);
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 2);
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 0);  // round past the end
+    S(0).searchBox.SetText(u"blue");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 0);  // not found: nothing changes
 }
 
 TEST_F(AppTest, AOneTableViewStartsOnTheFirstRowOfTheShownTable) {
     dir.Write("Vellumark.ini", "[GENERAL]\r\nViewTbl=1\r\n");
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
-    SyncRows(T(2));  // list 2's first paint
-    EXPECT_EQ(CurrentRow, 0);
-    EXPECT_EQ(S(2).list.FocusedRow(), 0);
-    EXPECT_TRUE(S(1).keyEditor.IsEnabled());  // serving Table 2
-    EXPECT_EQ(S(1).keyEditor.Text(), u"a");
-    EXPECT_EQ(S(1).valueEditor.Text(), u"eins");
+    SyncRows(T(1));  // list 2's first paint
+    EXPECT_EQ(Space().CurrentRow, 0);
+    EXPECT_EQ(S(1).list.FocusedRow(), 0);
+    EXPECT_TRUE(S(0).keyEditor.IsEnabled());  // serving Table 2
+    EXPECT_EQ(S(0).keyEditor.Text(), u"a");
+    EXPECT_EQ(S(0).valueEditor.Text(), u"eins");
 }

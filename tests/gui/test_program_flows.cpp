@@ -68,32 +68,32 @@ struct ScriptedDialogs final : FileDialogShower {
 TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
     Start();
     ScriptedDialogs dialogs;
-    TheFileDialogShower = &dialogs;
+    Space().FileDialogs = &dialogs;
     const auto source = TextTable("source.txt", {{"greeting", "Hello"}, {"farewell", "Bye\\nnow"}});
 
     dialogs.answers = {{source, 2}};
     MainMenuCommand(MenuOpen1);  // through the toolbar's Open button
-    ASSERT_EQ(T(1).Count(), 2u);
-    EXPECT_EQ(CommandTarget, &T(1));
+    ASSERT_EQ(T(0).Count(), 2u);
+    EXPECT_EQ(CommandTarget, &T(0));
     EXPECT_EQ(dialogs.requests.back().fileName, u"");  // no name yet
     EXPECT_TRUE(W().menu.IsEnabled(MenuSave1));
 
     // Edit the second value and leave the row (no question).
-    WindowOptions.notAskChange = true;
-    Click(1, 1);
-    S(1).valueEditor.SetText(u"See you\r\nsoon");
-    S(1).valueEditor.SetModified(true);
-    Click(1, 0);
-    EXPECT_EQ(T(1).Values->Get(1), u"See you\\nsoon");
-    EXPECT_TRUE(T(1).Modified);
+    Space().options.notAskChange = true;
+    Click(0, 1);
+    S(0).valueEditor.SetText(u"See you\r\nsoon");
+    S(0).valueEditor.SetModified(true);
+    Click(0, 0);
+    EXPECT_EQ(T(0).Values->Get(1), u"See you\\nsoon");
+    EXPECT_TRUE(T(0).Modified);
 
     const auto saved = dir.Path(u"saved.tbl");
     dialogs.answers = {{saved, 1}};
     MainMenuCommand(MenuSave1);
     EXPECT_EQ(dialogs.requests.back().fileName, u"source");  // name only, no folder or extension
-    EXPECT_EQ(dialogs.requests.back().initialDir, DialogDir);
-    EXPECT_FALSE(T(1).Modified);
-    EXPECT_EQ(T(1).Values->Flag(1), 0);
+    EXPECT_EQ(dialogs.requests.back().initialDir, Space().DialogDir);
+    EXPECT_FALSE(T(0).Modified);
+    EXPECT_EQ(T(0).Values->Flag(1), 0);
     EXPECT_TRUE(Boxes.empty());
     // The settings were written after the save.
     EXPECT_NE(dir.Read("Vellumark.ini").find("ViewTbl"), std::string::npos);
@@ -101,24 +101,24 @@ TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
     // Reopen in Table 2 and compare.
     dialogs.answers = {{saved, 1}};
     MainMenuCommand(MenuOpen2);
-    ASSERT_EQ(T(2).Count(), 2u);
-    EXPECT_EQ(T(2).Keys->Get(0), u"greeting");
-    EXPECT_EQ(T(2).Values->Get(1), u"See you\\nsoon");
-    TheFileDialogShower = nullptr;
+    ASSERT_EQ(T(1).Count(), 2u);
+    EXPECT_EQ(T(1).Keys->Get(0), u"greeting");
+    EXPECT_EQ(T(1).Values->Get(1), u"See you\\nsoon");
+    Space().FileDialogs = nullptr;
 }
 
 TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
     Start({TextTable("one.txt", {{"a", "1"}})});
     ScriptedDialogs dialogs;
-    TheFileDialogShower = &dialogs;
-    T(1).Modified = true;
+    Space().FileDialogs = &dialogs;
+    T(0).Modified = true;
     dialogs.answers = {{dir.Path(u"missing/out.tbl"), 1}};
     MainMenuCommand(MenuSave1);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"Error write data to file. The file was not changed\nThe folder does not exist.\n" +
                                  dir.Path(u"missing/out.tbl"));
-    EXPECT_EQ(T(1).FileName, dir.Path(u"one.txt"));
-    EXPECT_TRUE(T(1).Modified);
+    EXPECT_EQ(T(0).FileName, dir.Path(u"one.txt"));
+    EXPECT_TRUE(T(0).Modified);
     EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");
 
     // Opening over unsaved changes asks first; Cancel keeps the table.
@@ -127,7 +127,7 @@ TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
     MainMenuCommand(MenuOpen1);
     EXPECT_EQ(Boxes.size(), 1u);
     EXPECT_TRUE(dialogs.requests.size() == 1);  // no open dialog shown
-    TheFileDialogShower = nullptr;
+    Space().FileDialogs = nullptr;
 }
 
 TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
@@ -145,14 +145,14 @@ TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     MainMenuCommand(MenuFirstLanguage + 1);
     EXPECT_EQ(W().menu.Caption(MenuFile), u"Datei");
     EXPECT_EQ(W().menu.Caption(MenuHotKeys), u"Hot Keys");
-    EXPECT_EQ(S(2).toolbar.ButtonText(ButtonOpen), u"\u00D6ffnen");
-    EXPECT_EQ(S(2).list.ColumnText(1), u"Schl\u00FCssel");
-    EXPECT_EQ(S(1).searchLabel.Text(), u"Gehe zu:");
+    EXPECT_EQ(S(1).toolbar.ButtonText(ButtonOpen), u"\u00D6ffnen");
+    EXPECT_EQ(S(1).list.ColumnText(1), u"Schl\u00FCssel");
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Gehe zu:");
     EXPECT_TRUE(W().menu.IsChecked(MenuFirstLanguage + 1));
     EXPECT_FALSE(W().menu.IsChecked(MenuFirstLanguage));
     EXPECT_NE(dir.Read("Vellumark.ini").find("Language=1"), std::string::npos);
-    T(1).FileName = dir.Path(u"nothing.tbl");
-    OpenByExtension(T(1), WindowOptions.formats);
+    T(0).FileName = dir.Path(u"nothing.tbl");
+    OpenByExtension(T(0), Space().options.formats);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"Lesefehler\n" + dir.Path(u"nothing.tbl"));
 
@@ -160,14 +160,14 @@ TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     MainMenuCommand(MenuFirstLanguage + 2);
     EXPECT_EQ(W().menu.Caption(MenuFile), u"File");
     MainMenuCommand(MenuFirstLanguage);
-    EXPECT_EQ(S(1).toolbar.ButtonText(ButtonOpen), u"Open");
+    EXPECT_EQ(S(0).toolbar.ButtonText(ButtonOpen), u"Open");
     EXPECT_EQ(sErrorReadFile, BuiltInErrorReadFile);
 }
 
 TEST_F(AppTest, AFullSizedTableEndToEnd) {
     Start();
     ScriptedDialogs dialogs;
-    TheFileDialogShower = &dialogs;
+    Space().FileDialogs = &dialogs;
     Entries entries;
     for (int i = 0; i < 65535; ++i) {
         const std::string n = std::to_string(i);
@@ -178,71 +178,71 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
 
     dialogs.answers = {{dir.Path(u"big.tbl"), 1}};
     MainMenuCommand(MenuOpen1);
-    ASSERT_EQ(T(1).Count(), 65535u);
-    EXPECT_EQ(S(1).list.RowCount(), 65536);
-    EXPECT_GE(S(1).list.ColumnWidth(0), 36);
-    EXPECT_GE(S(1).list.ColumnWidth(0), S(1).list.TextWidth(u"65536") + 12);  // five digits are not cut
+    ASSERT_EQ(T(0).Count(), 65535u);
+    EXPECT_EQ(S(0).list.RowCount(), 65536);
+    EXPECT_GE(S(0).list.ColumnWidth(0), 36);
+    EXPECT_GE(S(0).list.ColumnWidth(0), S(0).list.TextWidth(u"65536") + 12);  // five digits are not cut
 
     // Find a key, edit its value, colour it, apply.
-    ToggleSearchBar(T(1), 1);
-    S(1).searchBox.SetText(u"Str40000");
-    RunSearch(T(1));
-    ASSERT_EQ(CurrentRow, 40000);
-    tk::Edit& value = S(1).valueEditor;
+    ToggleSearchBar(T(0), 1);
+    S(0).searchBox.SetText(u"Str40000");
+    RunSearch(T(0));
+    ASSERT_EQ(Space().CurrentRow, 40000);
+    tk::Edit& value = S(0).valueEditor;
     SendMessage(value.hwnd, EM_SETSEL, 0, 0);
-    InsertColour(T(1), 2);
-    WindowOptions.notAskChange = true;
-    KeyEditorKey(T(1), VK_RETURN, CtrlBit);
-    EXPECT_EQ(T(1).Values->Get(40000), u"\\red;Text 40000");
+    InsertColour(T(0), 2);
+    Space().options.notAskChange = true;
+    KeyEditorKey(T(0), VK_RETURN, CtrlBit);
+    EXPECT_EQ(T(0).Values->Get(40000), u"\\red;Text 40000");
     entries[40000].second = u"\\red;Text 40000";
 
     const auto saved = dir.Path(u"big-out.tbl");
     dialogs.answers = {{saved, 1}, {saved, 1}};
     MainMenuCommand(MenuSave1);
     MainMenuCommand(MenuOpen2);
-    ASSERT_EQ(T(2).Count(), 65535u);
+    ASSERT_EQ(T(1).Count(), 65535u);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        ASSERT_EQ(T(2).Keys->Get(i), entries[i].first) << i;
-        ASSERT_EQ(T(2).Values->Get(i), entries[i].second) << i;
+        ASSERT_EQ(T(1).Keys->Get(i), entries[i].first) << i;
+        ASSERT_EQ(T(1).Values->Get(i), entries[i].second) << i;
     }
     EXPECT_TRUE(Boxes.empty());
-    TheFileDialogShower = nullptr;
+    Space().FileDialogs = nullptr;
 }
 
 TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
     Start({TextTable("quotes.txt", {{"greeting", "Hello"}})});
     ScriptedDialogs dialogs;
-    TheFileDialogShower = &dialogs;
-    T(1).Values->Set(0, u"say \"hi\"");
-    T(1).Modified = true;
+    Space().FileDialogs = &dialogs;
+    T(0).Values->Set(0, u"say \"hi\"");
+    T(0).Modified = true;
     const auto out = dir.Path(u"out.txt");
     dir.Write("out.txt", "old");
 
     Answers = {IDNO};
     dialogs.answers = {{out, 2}};
-    EXPECT_FALSE(SaveDialog(T(1), WindowOptions));
+    EXPECT_FALSE(SaveDialog(T(0)));
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this text file (first: row 1, key greeting: "
                              u"the value holds a double quote). Save anyway?");
     EXPECT_EQ(Boxes[0].type & 0xF, static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(dir.Read("out.txt"), "old");
-    EXPECT_TRUE(T(1).Modified);
-    EXPECT_EQ(T(1).FileName, dir.Path(u"quotes.txt"));
+    EXPECT_TRUE(T(0).Modified);
+    EXPECT_EQ(T(0).FileName, dir.Path(u"quotes.txt"));
 
     Answers = {IDYES};
     dialogs.answers = {{out, 2}};
-    EXPECT_TRUE(SaveDialog(T(1), WindowOptions));
+    EXPECT_TRUE(SaveDialog(T(0)));
     EXPECT_EQ(Boxes.size(), 2u);
     EXPECT_NE(dir.Read("out.txt"), "old");
-    EXPECT_FALSE(T(1).Modified);
-    EXPECT_EQ(T(1).FileName, out);
-    TheFileDialogShower = nullptr;
+    EXPECT_FALSE(T(0).Modified);
+    EXPECT_EQ(T(0).FileName, out);
+    Space().FileDialogs = nullptr;
 }
 
 TEST_F(AppTest, WhatALoadSkippedIsShownInOneMessage) {
     dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"missing.txt\"\r\n");
     Start({dir.Path(u"mod/main.txt")});
-    EXPECT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(0).Count(), 1u);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"The table was read, but not everything in the file came through exactly:\n"
                              u"1 include lines name no file that can be read (first: missing.txt)\n" +
@@ -254,21 +254,20 @@ TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
     dir.Write("secret.txt", "\xEF\xBB\xBF" "password\thunter2\r\n");
     dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"..\\secret.txt\"\r\n");
     Start({dir.Path(u"mod/main.txt")});
-    EXPECT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(0).Count(), 1u);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, sErrorIncludeOutside + u"\n..\\secret.txt\n" + dir.Path(u"mod/main.txt"));
     vm::StopVellumark();
     Pump();
 
     Boxes.clear();
-    WindowOptions = EditorOptions{};
     ResetSettings();
     dir.Write("Vellumark.ini", "[GENERAL]\r\nIncludesAnywhere=1\r\n");
     Start({dir.Path(u"mod/main.txt")});
-    EXPECT_TRUE(WindowOptions.formats.limits.includesAnywhere);
+    EXPECT_TRUE(Space().options.formats.limits.includesAnywhere);
     EXPECT_TRUE(Boxes.empty());
-    ASSERT_EQ(T(1).Count(), 2u);
-    EXPECT_EQ(T(1).Keys->Get(1), u"password");
+    ASSERT_EQ(T(0).Count(), 2u);
+    EXPECT_EQ(T(0).Keys->Get(1), u"password");
 }
 
 // English in Table 1 and Russian in Table 2 of one string file: each side
@@ -278,7 +277,7 @@ TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
 TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
     Start();
     ScriptedDialogs dialogs;
-    TheFileDialogShower = &dialogs;
+    Space().FileDialogs = &dialogs;
     auto object = [](int id, const std::string& key, const std::string& en, const std::string& ru) {
         return "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" + key + "\",\r\n    \"enUS\": \"" + en +
                "\",\r\n    \"ruRU\": \"" + ru + "\"\r\n  }";
@@ -290,27 +289,27 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
 
     dialogs.answers = {{path, OpenJsonFilter}};
     MainMenuCommand(MenuOpen1);
-    WindowOptions.formats.json.language = 11;  // ruRU, as chosen in the next dialog
+    Space().options.formats.json.language = 11;  // ruRU, as chosen in the next dialog
     dialogs.answers = {{path, OpenJsonFilter}};
     MainMenuCommand(MenuOpen2);
-    ASSERT_EQ(T(1).Count(), 2u);
-    EXPECT_EQ(Cell(1, 0, 2), u"\\gold;Axe");
-    EXPECT_EQ(T(1).Values->Get(1), u"Bow\\nof \u4E2D");
-    EXPECT_EQ(T(2).Values->Get(1), u"\u041B\u0443\u043A");
-    EXPECT_TRUE(S(1).source.IsVisible());
-    EXPECT_EQ(S(1).source.Text(), u" items.json [enUS]");
-    EXPECT_EQ(S(2).source.Text(), u" items.json [ruRU]");
+    ASSERT_EQ(T(0).Count(), 2u);
+    EXPECT_EQ(Cell(0, 0, 2), u"\\gold;Axe");
+    EXPECT_EQ(T(0).Values->Get(1), u"Bow\\nof \u4E2D");
+    EXPECT_EQ(T(1).Values->Get(1), u"\u041B\u0443\u043A");
+    EXPECT_TRUE(S(0).source.IsVisible());
+    EXPECT_EQ(S(0).source.Text(), u" items.json [enUS]");
+    EXPECT_EQ(S(1).source.Text(), u" items.json [ruRU]");
 
     // Edit row 1 of each side through the editors.
-    WindowOptions.notAskChange = true;
+    Space().options.notAskChange = true;
+    Click(0, 1);
+    S(0).valueEditor.SetText(u"Long bow");
+    S(0).valueEditor.SetModified(true);
+    Click(0, 0);
     Click(1, 1);
-    S(1).valueEditor.SetText(u"Long bow");
-    S(1).valueEditor.SetModified(true);
-    Click(1, 0);
-    Click(2, 1);
-    T(2).Values->Set(1, u"\u041B\u0443\u043A!");  // what the Unicode program's editor would apply
-    T(2).Values->SetFlag(1, FlagChanged);
-    T(2).Modified = true;
+    T(1).Values->Set(1, u"\u041B\u0443\u043A!");  // what the Unicode program's editor would apply
+    T(1).Values->SetFlag(1, FlagChanged);
+    T(1).Modified = true;
 
     dialogs.answers = {{path, SaveJsonFilter}};
     MainMenuCommand(MenuSave2);
@@ -325,8 +324,8 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
     EXPECT_EQ(dir.Read("items.json"), expected);
 
     // Dropped, it opens with the language last chosen.
-    DropFiles(1, {path});
-    EXPECT_EQ(T(1).Values->Get(1), u"\u041B\u0443\u043A!");
-    EXPECT_EQ(S(1).source.Text(), u" items.json [ruRU]");
-    TheFileDialogShower = nullptr;
+    DropFiles(0, {path});
+    EXPECT_EQ(T(0).Values->Get(1), u"\u041B\u0443\u043A!");
+    EXPECT_EQ(S(0).source.Text(), u" items.json [ruRU]");
+    Space().FileDialogs = nullptr;
 }

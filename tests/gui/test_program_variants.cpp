@@ -49,15 +49,15 @@ TEST_F(AppTest, EachProgramReadsTheSettingsTheOtherWrote) {
     if (SingleByteProgram) other += "ColorApiTXT=0\r\n";
     dir.Write("Vellumark.ini", other);
     Start();
-    EXPECT_EQ(WindowOptions.formats.tbl.offset8, 7);
-    EXPECT_TRUE(WindowOptions.notAskChange);
+    EXPECT_EQ(Space().options.formats.tbl.offset8, 7);
+    EXPECT_TRUE(Space().options.notAskChange);
     EXPECT_EQ(ViewMode, MenuOnlyTable1);
-    EXPECT_TRUE(WindowOptions.formats.text.colorMacros);  // not in the file, or not read
+    EXPECT_TRUE(Space().options.formats.text.colorMacros);  // not in the file, or not read
     EXPECT_TRUE(W().menu.IsChecked(MenuColorApi));
 
     // A fresh file from this program.
     ASSERT_TRUE(dir.Write("Vellumark.ini", ""));
-    ExchangeSettings(true);
+    ExchangeSettings(Space(), true);
     const std::string written = dir.Read("Vellumark.ini");
     EXPECT_NE(written.find("Offset8=7"), std::string::npos);
     EXPECT_EQ(written.find("ColorApiTXT") != std::string::npos, !SingleByteProgram);
@@ -68,10 +68,10 @@ TEST_F(AppTest, TheColourOptionsMenuCommandStoresOnlyInTheUnicodeProgram) {
     W().menu.SetChecked(MenuColorApi, false);
     MainMenuCommand(MenuColorApi);
     if (SingleByteProgram) {
-        EXPECT_TRUE(WindowOptions.formats.text.colorMacros);
+        EXPECT_TRUE(Space().options.formats.text.colorMacros);
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "Vellumark.ini"));
     } else {
-        EXPECT_FALSE(WindowOptions.formats.text.colorMacros);
+        EXPECT_FALSE(Space().options.formats.text.colorMacros);
         EXPECT_NE(dir.Read("Vellumark.ini").find("ColorApiTXT=0"), std::string::npos);
     }
 }
@@ -80,30 +80,30 @@ TEST_F(AppTest, EditorsShowWhatTheCodePageHoldsAndStoreOnlyAppliedEdits) {
     if (SingleByteProgram && GetACP() != 1252) GTEST_SKIP() << "the replacement characters assume code page 1252";
     const std::u16string shown = SingleByteProgram ? u"???" : Mir;
     Start({TextTable("ru.txt", {{"a", "\xD0\x9C\xD0\xB8\xD1\x80"}, {"b", "two"}})});
-    WindowOptions.notAskChange = true;
-    Click(1, 0);
-    EXPECT_EQ(Cell(1, 0, 2), Mir);  // the list shows wide text in both programs
-    EXPECT_EQ(S(1).valueEditor.Text(), shown);
+    Space().options.notAskChange = true;
+    Click(0, 0);
+    EXPECT_EQ(Cell(0, 0, 2), Mir);  // the list shows wide text in both programs
+    EXPECT_EQ(S(0).valueEditor.Text(), shown);
 
     // Leaving the row without an edit keeps the entry.
-    Click(1, 1);
-    EXPECT_EQ(T(1).Values->Get(0), Mir);
-    EXPECT_EQ(T(1).Values->Flag(0), 0);
+    Click(0, 1);
+    EXPECT_EQ(T(0).Values->Get(0), Mir);
+    EXPECT_EQ(T(0).Values->Flag(0), 0);
 
     // An applied edit stores what the editor holds.
-    Click(1, 0);
-    SendMessage(S(1).valueEditor.hwnd, EM_SETSEL, 3, 3);
-    S(1).valueEditor.ReplaceSelection(u"!");
-    Click(1, 1);
-    EXPECT_EQ(T(1).Values->Get(0), shown + u"!");
-    EXPECT_EQ(T(1).Values->Flag(0), FlagChanged);
+    Click(0, 0);
+    SendMessage(S(0).valueEditor.hwnd, EM_SETSEL, 3, 3);
+    S(0).valueEditor.ReplaceSelection(u"!");
+    Click(0, 1);
+    EXPECT_EQ(T(0).Values->Get(0), shown + u"!");
+    EXPECT_EQ(T(0).Values->Flag(0), FlagChanged);
 
     // "Past Value" stores the clipboard's wide text; the editor shows it as
     // it can.
     ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, Mir));
-    ListContextCommand(ContextPasteValue, 1);
-    EXPECT_EQ(T(1).Values->Get(1), Mir);
-    EXPECT_EQ(S(1).valueEditor.Text(), shown);
+    ListContextCommand(ContextPasteValue, 0);
+    EXPECT_EQ(T(0).Values->Get(1), Mir);
+    EXPECT_EQ(S(0).valueEditor.Text(), shown);
 }
 
 TEST_F(AppTest, LanguageTextsAreHeldInTheProgramsTextWidth) {
@@ -115,16 +115,16 @@ TEST_F(AppTest, LanguageTextsAreHeldInTheProgramsTextWidth) {
 
 TEST_F(AppTest, OnlyTheSingleByteValueEditorsRepaintOnFocusChanges) {
     Start({TextTable("one.txt", {{"a", "one"}})});
-    Click(1, 0);
+    Click(0, 0);
     // Paint needs a shown window; this test pays the wait for hiding it.
     ShowWindow(W().form.hwnd, SW_SHOWNA);
     UpdateWindow(W().form.hwnd);
     Pump();
     int paints = 0;
-    tk::Edit& value = S(1).valueEditor;
+    tk::Edit& value = S(0).valueEditor;
     ASSERT_TRUE(SetWindowSubclass(value.hwnd, CountPaints, 1, reinterpret_cast<DWORD_PTR>(&paints)));
     value.SetFocus();
-    S(1).keyEditor.SetFocus();
+    S(0).keyEditor.SetFocus();
     RemoveWindowSubclass(value.hwnd, CountPaints, 1);
     EXPECT_EQ(paints, SingleByteProgram ? 2 : 0);
 }

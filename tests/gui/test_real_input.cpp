@@ -139,8 +139,8 @@ protected:
 
     // The row is current, and every shown list shows it.
     void ExpectShown(int row) {
-        EXPECT_EQ(CurrentRow, row);
-        for (int side = 1; side <= 2; ++side) {
+        EXPECT_EQ(Space().CurrentRow, row);
+        for (int side = 0; side < 2; ++side) {
             if (S(side).list.IsVisible()) {
                 EXPECT_TRUE(Shows(side, row)) << "list " << side << " top " << S(side).list.TopRow();
             }
@@ -151,10 +151,10 @@ protected:
     void GoTo(int number) {
         Type(std::to_string(number));
         Press(VK_RETURN);
-        const int side = S(1).searchBar.IsVisible() ? 1 : 2;
+        const int side = S(0).searchBar.IsVisible() ? 0 : 1;
         wchar_t focus[64] = {};
         GetClassNameW(GetFocus(), focus, 63);
-        ASSERT_TRUE(WaitUntil([number] { return CurrentRow == number - 1; }))
+        ASSERT_TRUE(WaitUntil([this, number] { return Space().CurrentRow == number - 1; }))
             << "search box " << S(side).searchBox.Text().size() << " characters, keyboard in " << focus;
         Settle();
     }
@@ -197,14 +197,14 @@ TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
         SCOPED_TRACE(view);
         MainMenuCommand(view);
         Settle();
-        const int side = view == MenuOnlyTable2 ? 2 : 1;
+        const int side = view == MenuOnlyTable2 ? 1 : 0;
         ClickRow(side, S(side).list.TopRow());  // a row the list shows
         Press('G', {VK_CONTROL});
         Settle();
         GoTo(2000);
         ExpectShown(1999);
         if (view == MenuTwoTables) {
-            EXPECT_EQ(S(1).list.TopRow(), S(2).list.TopRow());
+            EXPECT_EQ(S(0).list.TopRow(), S(1).list.TopRow());
         }
         GoTo(5000);  // far away, and back again
         ExpectShown(4999);
@@ -222,7 +222,7 @@ TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
         Settle();
         Type("k3580");
         Press(VK_RETURN);
-        ASSERT_TRUE(WaitUntil([] { return CurrentRow == 3580; }));
+        ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 3580; }));
         Settle();
         EXPECT_EQ(S(side).searchBox.Text(), u"k3580");
         ExpectShown(3580);
@@ -236,19 +236,19 @@ TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
 TEST_F(RealInputTest, TheKeyboardComesBackAfterQuestionsAndWhenTheWindowIsActivatedAgain) {
     tk::MessageBoxOverride = nullptr;  // real questions, answered by the keyboard
     StartShown({TextTable("one.txt", Rows(50, "a")), TextTable("two.txt", Rows(50, "b"))});
-    ClickRow(1, 2);
-    ClickAt(S(1).keyEditor.hwnd, {10, 8});
+    ClickRow(0, 2);
+    ClickAt(S(0).keyEditor.hwnd, {10, 8});
     Settle();
     Type("x");
     {
         AnswerWithEnter answer;  // "Yes" to the question about the changed key
         Press(VK_DOWN);
-        ASSERT_TRUE(WaitUntil([&answer] { return answer.Answered() && CurrentRow == 3; }));
+        ASSERT_TRUE(WaitUntil([this, &answer] { return answer.Answered() && Space().CurrentRow == 3; }));
     }
     Settle();
-    EXPECT_EQ(T(1).Keys->Get(2), u"k2x");
+    EXPECT_EQ(T(0).Keys->Get(2), u"k2x");
     Press(VK_DOWN);  // still in the key box
-    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 4; }));
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 4; }));
 
     // Ctrl+Enter applies and the keyboard stays.
     Press(VK_END);
@@ -259,14 +259,14 @@ TEST_F(RealInputTest, TheKeyboardComesBackAfterQuestionsAndWhenTheWindowIsActiva
         ASSERT_TRUE(WaitUntil([&answer] { return answer.Answered(); }));
     }
     Settle();
-    EXPECT_EQ(T(1).Keys->Get(4), u"k4y");
-    EXPECT_EQ(GetFocus(), S(1).keyEditor.hwnd);
+    EXPECT_EQ(T(0).Keys->Get(4), u"k4y");
+    EXPECT_EQ(GetFocus(), S(0).keyEditor.hwnd);
     Press(VK_DOWN);
-    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 5; }));
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 5; }));
 
     // Another window takes the keyboard; activated again, the window gives
     // it back to the list that had it.
-    ClickRow(1, 8);
+    ClickRow(0, 8);
     HWND other = CreateWindowEx(0, TEXT("STATIC"), TEXT("other"), WS_POPUP | WS_VISIBLE | WS_CAPTION, 10, 10, 200, 100,
                                 nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
@@ -276,17 +276,17 @@ TEST_F(RealInputTest, TheKeyboardComesBackAfterQuestionsAndWhenTheWindowIsActiva
     Settle();
     DestroyWindow(other);
     Press(VK_DOWN);
-    ASSERT_TRUE(WaitUntil([] { return CurrentRow == 9; }));
-    EXPECT_EQ(GetFocus(), S(1).list.hwnd);
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 9; }));
+    EXPECT_EQ(GetFocus(), S(0).list.hwnd);
 }
 
 TEST_F(RealInputTest, ARightDoubleClickTogglesTheMarkAndOneRightClickOpensTheMenu) {
     StartShown({TextTable("one.txt", Rows(20, "a"))});
-    T(1).Keys->SetFlag(3, FlagChanged);
-    ClickRow(1, 3, true, 2);
-    EXPECT_EQ(T(1).Keys->Flag(3), FlagChanged | FlagMarkBit);
-    ClickRow(1, 3, true, 2);
-    EXPECT_EQ(T(1).Keys->Flag(3), FlagChanged);
+    T(0).Keys->SetFlag(3, FlagChanged);
+    ClickRow(0, 3, true, 2);
+    EXPECT_EQ(T(0).Keys->Flag(3), FlagChanged | FlagMarkBit);
+    ClickRow(0, 3, true, 2);
+    EXPECT_EQ(T(0).Keys->Flag(3), FlagChanged);
     EXPECT_FALSE(FindWindow(TEXT("#32768"), nullptr) && IsWindowVisible(FindWindow(TEXT("#32768"), nullptr)));
 
     // One click: the menu comes (a little later); Escape closes it.
@@ -301,26 +301,26 @@ TEST_F(RealInputTest, ARightDoubleClickTogglesTheMarkAndOneRightClickOpensTheMen
             Sleep(10);
         }
     });
-    ClickRow(1, 5, true, 1);
+    ClickRow(0, 5, true, 1);
     WaitUntil([&menuSeen] { return menuSeen.load(); }, 5000);
     closer.join();
     EXPECT_TRUE(menuSeen);
-    EXPECT_EQ(T(1).Keys->Flag(5), FlagPlain);
+    EXPECT_EQ(T(0).Keys->Flag(5), FlagPlain);
 }
 
 TEST_F(RealInputTest, ShownControlsRepaintWholeAfterTheSearchBarOpensAndTheWindowGrows) {
     const auto rows = Rows(300, "value");
     StartShown({TextTable("one.txt", rows), TextTable("two.txt", rows)});
-    ClickRow(1, 0);
+    ClickRow(0, 0);
     SetCursorPos(0, 0);  // no button under the mouse
-    const HWND header1 = ListView_GetHeader(S(1).list.hwnd);
+    const HWND header1 = ListView_GetHeader(S(0).list.hwnd);
     Press('G', {VK_CONTROL});
     Settle(400);
     EXPECT_EQ(Pixels(header1, true), Pixels(header1, false));
 
     SetWindowPos(W().form.hwnd, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
     Settle(400);
-    for (HWND control : {S(2).toolbar.hwnd, ListView_GetHeader(S(2).list.hwnd), header1})
+    for (HWND control : {S(1).toolbar.hwnd, ListView_GetHeader(S(1).list.hwnd), header1})
         EXPECT_EQ(Pixels(control, true), Pixels(control, false));
 }
 
@@ -328,7 +328,7 @@ TEST_F(RealInputTest, TheWindowOpensWhereItWasLeft) {
     StartShown({TextTable("one.txt", Rows(20, "a"))});
     SetWindowPos(W().form.hwnd, nullptr, 40, 30, 760, 560, SWP_NOZORDER);
     // The Key column made wider by dragging its edge.
-    const HWND header = ListView_GetHeader(S(1).list.hwnd);
+    const HWND header = ListView_GetHeader(S(0).list.hwnd);
     RECT key{};
     Header_GetItemRect(header, 1, &key);
     POINT from{key.right - 1, (key.top + key.bottom) / 2};
@@ -348,7 +348,7 @@ TEST_F(RealInputTest, TheWindowOpensWhereItWasLeft) {
     }
     SendInput(1, &up, sizeof(INPUT));
     Settle();
-    const int width = S(1).list.ColumnWidth(1);
+    const int width = S(0).list.ColumnWidth(1);
     EXPECT_GT(width, 53);
     SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);  // as the frame's close box does
     Settle();
@@ -363,8 +363,8 @@ TEST_F(RealInputTest, TheWindowOpensWhereItWasLeft) {
     EXPECT_EQ(r.top, 30);
     EXPECT_EQ(r.right - r.left, 760);
     EXPECT_EQ(r.bottom - r.top, 560);
+    EXPECT_EQ(S(0).list.ColumnWidth(1), width);
     EXPECT_EQ(S(1).list.ColumnWidth(1), width);
-    EXPECT_EQ(S(2).list.ColumnWidth(1), width);
 }
 
 #ifdef VM_SOURCE_DIR
@@ -387,7 +387,7 @@ TEST_F(RealInputTest, ToolbarsAndLabelsFitTheirTextsInEveryShippedLanguage) {
     }
     dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch,Russian\r\n");
     StartShown({TextTable("one.txt", Rows(20, "a")), TextTable("two.txt", Rows(20, "b"))});
-    ClickRow(1, 0);
+    ClickRow(0, 0);
     Press('F', {VK_CONTROL});  // the search bar with its label
     Settle();
     for (int language : {1, 2}) {
@@ -398,7 +398,7 @@ TEST_F(RealInputTest, ToolbarsAndLabelsFitTheirTextsInEveryShippedLanguage) {
             SCOPED_TRACE(testing::Message() << "language " << language << ", window " << width);
             SetWindowPos(W().form.hwnd, nullptr, 0, 0, width, 600, SWP_NOMOVE | SWP_NOZORDER);
             Settle();
-            for (int side = 1; side <= 2; ++side) {
+            for (int side = 0; side < 2; ++side) {
                 tk::ToolBar& bar = S(side).toolbar;
                 RECT client{};
                 GetClientRect(bar.hwnd, &client);
@@ -413,8 +413,8 @@ TEST_F(RealInputTest, ToolbarsAndLabelsFitTheirTextsInEveryShippedLanguage) {
                         << r.bottom << " in " << client.right << "x" << client.bottom;
                 }
             }
-            tk::Label& label = S(1).searchLabel;
-            ASSERT_TRUE(S(1).searchBar.IsVisible());
+            tk::Label& label = S(0).searchLabel;
+            ASSERT_TRUE(S(0).searchBar.IsVisible());
             RECT labelBox{};
             GetClientRect(label.hwnd, &labelBox);
             EXPECT_GE(labelBox.right, TextWidthIn(label.hwnd, label.Text())) << platform::ToUtf8(label.Text());
