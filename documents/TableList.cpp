@@ -8,10 +8,6 @@
 
 #include "formats/CRC.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vm {
 
 namespace {
@@ -132,8 +128,7 @@ const char16_t* TStringList::Store(std::u16string_view text) {
     Block* b = blocks_.empty() ? nullptr : &blocks_.back();
     if (!b || b->capacity - b->used < units) b = &AddBlock(units);
     char16_t* at = b->units + b->used;
-    // A string written in place through Room is there already.
-    if (at != text.data()) std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
+    std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
     at[text.size()] = 0;
     b->used += units;
     liveUnits_ += units;
@@ -190,88 +185,20 @@ void TStringList::SetFlag(std::size_t i, std::int32_t flag) {
     entries_[i].flag = flag;
 }
 
-void TStringList::AppendStored(std::u16string_view text, std::int32_t flag) {
+void TStringList::Append(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
-    // Room for the entry first, so that a failure leaves no dead text.
+    // Room for the entry and its origin and kept-bytes index first, so that
+    // a failure leaves no dead text and no list out of step.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-    // Lists without origins or kept bytes (a table being read) skip both.
-    const bool sides = !origins_.empty() || !storedOf_.empty();
-    if (sides) ReserveSideVectors();
-    entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
-    if (sides) AppendSideVectors();
-}
-
-// Room for one more origin and kept-bytes index beside an appended entry,
-// so that appending them after the entry cannot fail.
-void TStringList::ReserveSideVectors() {
     if (!origins_.empty()) origins_.reserve(entries_.capacity());
     if (!storedOf_.empty()) storedOf_.reserve(entries_.capacity());
-}
-
-void TStringList::AppendSideVectors() {
+    entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
     if (!origins_.empty()) origins_.push_back(0);
     if (!storedOf_.empty()) storedOf_.push_back(0);
 }
 
 void TStringList::Append(const char16_t* text, std::int32_t flag) {
-    if (!text || !*text) {
-        Append(std::u16string_view(), flag);
-        return;
-    }
-    // Usually the text fits the current block: it is copied there while
-    // its end is looked for, in one pass.
-    if (!blocks_.empty()) {
-        Block& b = blocks_.back();
-        const std::size_t size = WideCopyWithin(b.units + b.used, b.capacity - b.used, text);
-        if (size != SIZE_MAX && size <= std::numeric_limits<std::uint32_t>::max()) {
-            if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-            ReserveSideVectors();
-            entries_.push_back(Entry{b.units + b.used, static_cast<std::uint32_t>(size), flag});
-            AppendSideVectors();
-            b.used += size + 1;
-            liveUnits_ += size + 1;
-            return;
-        }
-    }
-    Append(std::u16string_view(text, WideLength(text)), flag);
-}
-
-std::size_t TStringList::AppendWritten(TStringList& keys, const std::u16string_view* keyTexts, TStringList& values,
-                                       const std::u16string_view* valueTexts, std::size_t count) {
-    if (&keys == &values) return 0;
-    for (const TStringList* list : {&keys, &values})
-        if (list->blocks_.empty() || !list->origins_.empty() || !list->storedOf_.empty()) return 0;
-    keys.ReserveMore(count);
-    values.ReserveMore(count);
-    Block& k = keys.blocks_.back();
-    Block& v = values.blocks_.back();
-    std::size_t keyUsed = k.used, valueUsed = v.used;
-    // Where a string lies, and the units it takes, or false when it is not
-    // at `used` within the block (an empty string takes none).
-    const auto place = [](const Block& b, std::size_t used, std::u16string_view text, std::size_t& units) {
-        units = text.empty() ? 0 : text.size() + 1;
-        return text.empty() || (text.data() == b.units + used && text.size() < b.capacity - used &&
-                                text.size() <= std::numeric_limits<std::uint32_t>::max());
-    };
-    std::size_t i = 0;
-    for (; i < count; ++i) {
-        const std::u16string_view key = keyTexts[i], value = valueTexts[i];
-        std::size_t keyUnits, valueUnits;
-        if (!place(k, keyUsed, key, keyUnits) || !place(v, valueUsed, value, valueUnits)) break;
-        keys.entries_.push_back(Entry{keyUnits ? k.units + keyUsed : EmptyUnits,
-                                      static_cast<std::uint32_t>(key.size()), FlagPlain});
-        values.entries_.push_back(Entry{valueUnits ? v.units + valueUsed : EmptyUnits,
-                                        static_cast<std::uint32_t>(value.size()), FlagPlain});
-        if (keyUnits) k.units[keyUsed + key.size()] = 0;
-        if (valueUnits) v.units[valueUsed + value.size()] = 0;
-        keyUsed += keyUnits;
-        valueUsed += valueUnits;
-    }
-    keys.liveUnits_ += keyUsed - k.used;
-    k.used = keyUsed;
-    values.liveUnits_ += valueUsed - v.used;
-    v.used = valueUsed;
-    return i;
+    Append(std::u16string_view(text ? text : u"", WideLength(text)), flag);
 }
 
 void TStringList::Reserve(std::size_t count, std::size_t units) {
@@ -463,44 +390,17 @@ void TStringList::Exchange(std::size_t i, TableEntry& entry, std::size_t head, s
     entry = std::move(out);
 }
 
-// Eight units at a time: a value of a few dozen units is a few steps.
 std::size_t SharedHead(std::u16string_view a, std::u16string_view b) {
     const std::size_t limit = std::min(a.size(), b.size());
     std::size_t i = 0;
-#if defined(__SSE2__)
-    const auto* x = reinterpret_cast<const __m128i*>(a.data());
-    const auto* y = reinterpret_cast<const __m128i*>(b.data());
-    // Sixteen units a step while they agree; the step that finds a
-    // difference leaves the eight-unit loop to place it.
-    for (; i + 16 <= limit; i += 16, x += 2, y += 2) {
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi16(_mm_loadu_si128(x), _mm_loadu_si128(y)),
-                                           _mm_cmpeq_epi16(_mm_loadu_si128(x + 1), _mm_loadu_si128(y + 1)));
-        if (_mm_movemask_epi8(same) != 0xFFFF) break;
-    }
-    for (; i + 8 <= limit; i += 8, ++x, ++y) {
-        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(x), _mm_loadu_si128(y))));
-        if (same != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~same)) / 2;
-    }
-#endif
     while (i < limit && a[i] == b[i]) ++i;
     return i;
 }
 
 std::size_t SharedTail(std::u16string_view a, std::u16string_view b, std::size_t limit) {
     limit = std::min({limit, a.size(), b.size()});
-    const char16_t* aEnd = a.data() + a.size();
-    const char16_t* bEnd = b.data() + b.size();
     std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= limit; i += 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aEnd - i - 8));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bEnd - i - 8));
-        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, y)));
-        // The mask's top bits are the last units.
-        if (same != 0xFFFF) return i + static_cast<std::size_t>(__builtin_clz(~same << 16)) / 2;
-    }
-#endif
-    while (i < limit && aEnd[-1 - static_cast<std::ptrdiff_t>(i)] == bEnd[-1 - static_cast<std::ptrdiff_t>(i)]) ++i;
+    while (i < limit && a[a.size() - 1 - i] == b[b.size() - 1 - i]) ++i;
     return i;
 }
 
