@@ -440,6 +440,9 @@ void ReportReadWarnings(const std::u16string& name, const ReadReport& r, const S
         lines.push_back(std::to_string(r.cutStrings) +
                         " key(s) or value(s) were cut: longer than 65535 units or not UTF-8 to their end (first: row " +
                         std::to_string(r.firstCutEntry + 1) + ")");
+    if (r.shortLengths)
+        lines.push_back(std::to_string(r.shortLengths) + " value(s) go on past their stored length; they were read, and "
+                        "are written back, up to it (first: row " + std::to_string(r.firstShortLength + 1) + ")");
     if (r.utf8ReadAsAnsi)
         lines.push_back("it looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read "
                         "as ANSI (code page " + std::to_string(platform::EffectiveCodePage()) + ")");

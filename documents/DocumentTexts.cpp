@@ -31,6 +31,8 @@ const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no fil
 const char16_t* const BuiltInWarnDeepInclude =
     u"%1 include lines are nested too deep and were skipped (first: %2)";
 const char16_t* const BuiltInWarnCutStrings = u"%1 keys or values were too long or not UTF-8 and were cut (first: row %2)";
+const char16_t* const BuiltInWarnShortLengths =
+    u"%1 values go on past their stored length; they were read, and are written back, up to it (first: row %2)";
 const char16_t* const BuiltInWarnUtf8AsAnsi =
     u"The file looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read as ANSI";
 const char16_t* const BuiltInErrorIncludeOutside =
@@ -104,6 +106,7 @@ std::u16string sWarnRead = BuiltInWarnRead;
 std::u16string sWarnMissingInclude = BuiltInWarnMissingInclude;
 std::u16string sWarnDeepInclude = BuiltInWarnDeepInclude;
 std::u16string sWarnCutStrings = BuiltInWarnCutStrings;
+std::u16string sWarnShortLengths = BuiltInWarnShortLengths;
 std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
 std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
 std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
@@ -177,6 +180,7 @@ void ResetDocumentTexts() {
     sWarnMissingInclude = BuiltInWarnMissingInclude;
     sWarnDeepInclude = BuiltInWarnDeepInclude;
     sWarnCutStrings = BuiltInWarnCutStrings;
+    sWarnShortLengths = BuiltInWarnShortLengths;
     sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
     sErrorIncludeOutside = BuiltInErrorIncludeOutside;
     sErrorIncludeBudget = BuiltInErrorIncludeBudget;

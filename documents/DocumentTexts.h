@@ -52,6 +52,7 @@ extern std::u16string sWarnRead;          // heads the list of what happened
 extern std::u16string sWarnMissingInclude;  // count, first name
 extern std::u16string sWarnDeepInclude;     // count, first name
 extern std::u16string sWarnCutStrings;      // count, first row
+extern std::u16string sWarnShortLengths;    // count, first row
 extern std::u16string sWarnUtf8AsAnsi;
 extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
@@ -74,6 +75,7 @@ extern const char16_t* const BuiltInWarnRead;
 extern const char16_t* const BuiltInWarnMissingInclude;
 extern const char16_t* const BuiltInWarnDeepInclude;
 extern const char16_t* const BuiltInWarnCutStrings;
+extern const char16_t* const BuiltInWarnShortLengths;
 extern const char16_t* const BuiltInWarnUtf8AsAnsi;
 extern const char16_t* const BuiltInErrorIncludeOutside;
 extern const char16_t* const BuiltInErrorIncludeBudget;

@@ -50,11 +50,13 @@ struct ReadReport {
     std::u16string firstDeepInclude;
     std::uint32_t cutStrings = 0;  // keys or values cut at the reader's limit
     std::size_t firstCutEntry = 0;
+    std::uint32_t shortLengths = 0;  // .tbl values longer than their stored length,
+    std::size_t firstShortLength = 0;  // read up to it
     bool utf8ReadAsAnsi = false;  // looks like UTF-8 without a mark, but a broken
                                   // sequence made it ANSI
 
     bool AnyWarning() const {
-        return missingIncludes != 0 || deepIncludes != 0 || cutStrings != 0 || utf8ReadAsAnsi;
+        return missingIncludes != 0 || deepIncludes != 0 || cutStrings != 0 || shortLengths != 0 || utf8ReadAsAnsi;
     }
 };
 

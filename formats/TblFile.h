@@ -47,10 +47,13 @@ const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::ve
 // TblStringBudgetFactor times the file's size (entries sharing strings);
 // entries delivered before the failure stay delivered. report, when given,
 // tells why a read failed and counts the keys and values a successful one
-// had to cut (longer than 65535 units, or not UTF-8 to their end).
-// stored, when given, receives the bytes of every entry whose key or value
-// the writer would not give back from what the sink got (see
-// StoredBytesSink); those bytes count towards the string budget too.
+// had to cut (longer than 65535 units, or not UTF-8 to their end). A value
+// is read up to its stored length (in characters), and one that goes on
+// past it is counted too (shortLengths): what follows is not part of it,
+// neither shown nor kept. stored, when given, receives the bytes of every
+// entry whose key or value the writer would not give back from what the
+// sink got (see StoredBytesSink); those bytes count towards the string
+// budget too.
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, ReadReport* report = nullptr,
                  const StoredBytesSink& stored = {});
 

@@ -181,11 +181,18 @@ bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t 
                                      valueBuffer_.get(), valueBytes);
     if (!Spend(keyBytes + valueBytes)) return false;
     // A string that stops decoding before its zero byte (too long, or a
-    // sequence that is not UTF-8) is cut; a value that ends at its stored
-    // length is whole.
-    const bool keyCut = image_[keyOffset + keyBytes] != 0, valueCut = image_[valueOffset + valueBytes] != 0;
-    if (report_ && (keyCut || (valueCut && (valueLength == 0 || valueBytes + 1 < valueLength))))
-        Count(report_->cutStrings, report_->firstCutEntry, i);
+    // sequence that is not UTF-8) is cut. A value that stops having taken
+    // at least its stored length less one in bytes has ended at its stored
+    // length, and the bytes after it are not part of it: the stored length
+    // wins, so that what is shown, exported and written back is the same.
+    const bool keyCut = image_[keyOffset + keyBytes] != 0;
+    const bool valueStopped = image_[valueOffset + valueBytes] != 0;
+    const bool pastLength = valueStopped && valueLength != 0 && valueBytes + 1 >= valueLength;
+    const bool valueCut = valueStopped && !pastLength;
+    if (report_) {
+        if (keyCut || valueCut) Count(report_->cutStrings, report_->firstCutEntry, i);
+        if (pastLength) Count(report_->shortLengths, report_->firstShortLength, i);
+    }
     // Most values hold no colour code or line break and are their own
     // display form; their bytes tell.
     const std::uint8_t* valueAt = image_ + valueOffset;
@@ -213,7 +220,8 @@ bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t 
     const bool asciiValue = !valueCut && units == valueBytes && !mayHoldCodes;
     if (asciiValue ? std::memchr(valueAt, '\\', valueBytes) != nullptr
                    : valueCut || MayNotComeBack(valueAt, valueBytes, units, true)) {
-        const std::string_view bytes = StringAt(image_, size_, valueOffset);
+        const std::string_view bytes = valueCut ? StringAt(image_, size_, valueOffset)
+                                                : std::string_view(reinterpret_cast<const char*>(valueAt), valueBytes);
         if (valueCut || !writeBack_.Same(display, displayed, true, bytes)) keptValue = bytes;
     }
     if (keptKey.empty() && keptValue.empty()) return true;

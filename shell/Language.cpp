@@ -115,6 +115,8 @@ std::vector<KeyInfo>& Keys() {
         for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
         // A file past the size limit.
         keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
+        // A .tbl value longer than its stored length.
+        keys.push_back({u"sWarnShortLengths", Target::Text, 0, &sWarnShortLengths, BuiltInWarnShortLengths});
         // The help window's text.
         keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
         return true;

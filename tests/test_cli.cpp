@@ -347,6 +347,31 @@ TEST(CliInfo, BrokenTblIsReportedWithWhatCanBeShown) {
     EXPECT_TRUE(tiny.out.empty()) << tiny.out;
 }
 
+TEST(CliInfo, AValuePastItsStoredLengthIsAWarning) {
+    CliTempDir dir;
+    const auto name = dir / "s.tbl";
+    const auto out = dir / "s.txt";
+    ASSERT_TRUE(WriteTbl(name, {{u"a", u"one"}, {u"b", u"two and more"}}));
+    Bytes image = ReadBytes(name);
+    const std::size_t slot = image[23] | (image[24] << 8);  // entry 2
+    image[21 + 4 + 17 * slot + 15] = 3;                      // three characters: "two"
+    WriteBytes(name, std::string(image.begin(), image.end()));
+    const std::string warning = "1 value(s) go on past their stored length; they were read, and are written back, "
+                                "up to it (first: row 2)";
+    const CliRun info = Cli({u"info", name});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.err.find("warning: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << info.err;
+
+    WriteBytes(out, "precious");
+    const CliRun strict = Cli({u"convert", name, out, u"--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("error: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << strict.err;
+    EXPECT_EQ(ReadBytes(out), BytesOf("precious"));
+    const CliRun r = Cli({u"convert", name, out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"a", u"one"}, {u"b", u"two"}}));
+}
+
 TEST(CliInfo, TextEncodingAndCount) {
     CliTempDir dir;
     const auto name = dir / "t.txt";

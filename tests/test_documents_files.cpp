@@ -173,6 +173,20 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
                                   u"1 include lines are nested too deep and were skipped (first: self.txt)\n" +
                                   dir.Path(u"mod/main.txt")});
 
+    // A .tbl value that goes on past its stored length of two characters.
+    Bytes image = TblImage({{u"k", u"value"}});
+    image[21 + 2 + 17 * image[21] + 15] = 2;
+    ASSERT_TRUE(dir.Write("mod/short.tbl", std::string(image.begin(), image.end())));
+    T1().FileName = dir.Path(u"mod/short.tbl");
+    view1.messages.clear();
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl));
+    EXPECT_EQ(EntriesOf(T1()), (Entries{{u"k", u"va"}}));
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{
+                                  u"The table was read, but not everything in the file came through exactly:\n"
+                                  u"1 values go on past their stored length; they were read, and are written back, "
+                                  u"up to it (first: row 1)\n" +
+                                  dir.Path(u"mod/short.tbl")});
+
     // An include that leads out of the folder fails the read and is named.
     ASSERT_TRUE(dir.Write("secret.txt", "s\tv\r\n"));
     ASSERT_TRUE(dir.Write("mod/evil.txt", "a\t1\r\n#\"../secret.txt\"\r\n"));

@@ -148,8 +148,9 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sLabelJsonOptions"), at(u"sErrorIncludeBudget") + 1);
     // Then the Edit menu and the names of the undo steps.
     EXPECT_EQ(at(u"sMenuEdit"), at(u"sWriteBadName") + 1);
-    EXPECT_EQ(keys[keys.size() - 3], u"sStepTranslate");
-    EXPECT_EQ(keys[keys.size() - 2], u"sErrorFileTooLarge");
+    EXPECT_EQ(keys[keys.size() - 4], u"sStepTranslate");
+    EXPECT_EQ(keys[keys.size() - 3], u"sErrorFileTooLarge");
+    EXPECT_EQ(keys[keys.size() - 2], u"sWarnShortLengths");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }
