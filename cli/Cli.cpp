@@ -113,8 +113,10 @@ Options for convert, merge, update, translate and copy-time-dialogs:
                            stored in it exactly (a double quote in a value,
                            a key with a tab, comma, two slashes or a leading
                            #, an empty key, a character the ANSI code page
-                           lacks, ...). Without it such a table is refused
-                           and the first of those entries are listed.
+                           lacks, ...), and a .tbl file with keys or values
+                           longer than 65535 bytes, cut. Without it such a
+                           table is refused and the first of those entries
+                           are listed.
 
 Options for every command:
   --strict                 Treat warnings about what a read did not take
@@ -548,6 +550,26 @@ void WarnIfTooLargeToRead(const std::u16string& name, std::uint64_t bytes, std::
             << MaxFileSize << " bytes: reading it back needs --max-file-size " << bytes << "\n";
 }
 
+// Entries the file cannot hold exactly: a refused write lists the first of
+// them; one written anyway (--lossy) warns with the first.
+void RefuseIfLossy(const std::u16string& name, const TableLists& table, const WriteReport& report, const char* file,
+                   std::ostream& err) {
+    if (!report.refusedAsLossy) return;
+    err << "error: " << Quoted(name) << " was not written: " << report.lossCount << " entr"
+        << (report.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this " << file << ":\n";
+    for (const TextLossEntry& loss : report.losses) err << "  " << LossLine(table, loss) << "\n";
+    if (report.lossCount > report.losses.size())
+        err << "  ... and " << report.lossCount - report.losses.size() << " more\n";
+    throw FileError{"use --lossy to write it anyway, or another format"};
+}
+
+void WarnIfLossy(const std::u16string& name, const TableLists& table, const WriteReport& report, std::ostream& err) {
+    if (report.lossCount != 0)
+        err << "warning: " << report.lossCount << " entr" << (report.lossCount == 1 ? "y was" : "ies were")
+            << " not stored exactly in " << Quoted(name) << " (first: " << LossLine(table, report.losses.front())
+            << ")\n";
+}
+
 void SaveTable(const std::u16string& name, const TableLists& table, const Settings& s,
                const TblDefaults& defaults, std::ostream& err) {
     const std::size_t count = table.Count();
@@ -567,19 +589,9 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
         report.allowLossy = s.lossy;
         const bool written = WriteTextTable(name, source, static_cast<std::int32_t>(count), s.layout, s.encoding, &report,
                                             StoredBytesOf(table.Keys, table.Values));
-        if (report.refusedAsLossy) {
-            err << "error: " << Quoted(name) << " was not written: " << report.lossCount
-                << " entr" << (report.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
-            for (const TextLossEntry& loss : report.losses) err << "  " << LossLine(table, loss) << "\n";
-            if (report.lossCount > report.losses.size())
-                err << "  ... and " << report.lossCount - report.losses.size() << " more\n";
-            throw FileError{"use --lossy to write it anyway, or another format"};
-        }
+        RefuseIfLossy(name, table, report, "text file", err);
         if (!written) throw FileError{WriteFailureMessage(name, report.error)};
-        if (report.lossCount != 0)
-            err << "warning: " << report.lossCount << " entr" << (report.lossCount == 1 ? "y was" : "ies were")
-                << " not stored exactly in " << Quoted(name) << " (first: " << LossLine(table, report.losses.front())
-                << ")\n";
+        WarnIfLossy(name, table, report, err);
         if (report.encodingMustBeNamed)
             err << "warning: " << Quoted(name) << " is ANSI text that Autodetect may take for another encoding: read it "
                 << "with --from-encoding ansi --codepage " << platform::EffectiveCodePage() << "\n";
@@ -616,12 +628,18 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
     for (std::size_t i = 0; i < count; ++i) totalChars += table.Keys.Get(i).size() + table.Values.Get(i).size();
     TblImageBuffer image;
     // Entries read from a .tbl keep the bytes their text would not give back.
-    if (!BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image, StoredBytesOf(table.Keys, table.Values)))
+    WriteReport report;
+    report.allowLossy = s.lossy;
+    const bool built = BuildTblImage(source, static_cast<std::int32_t>(count), totalChars, image,
+                                     StoredBytesOf(table.Keys, table.Values), &report);
+    RefuseIfLossy(name, table, report, ".tbl file", err);
+    if (!built)
         throw FileError{"cannot write " + Quoted(name) +
                         ": the table does not fit a .tbl file (out of memory or strings too long)"};
     platform::AtomicFileWriter file;
     if (!file.Open(name) || !file.Write(image.data(), image.size()) || !file.Commit())
         throw FileError{WriteFailureMessage(name, file.Error())};
+    WarnIfLossy(name, table, report, err);
     WarnIfTooLargeToRead(name, image.size(), err);
 }
 

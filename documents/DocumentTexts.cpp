@@ -21,11 +21,11 @@ const char16_t* const BuiltInComboBoxColorApi = u"Use ColorApi (always On for An
 const char16_t* const BuiltInLabelJsonOptions = u"JSON Options";
 const char16_t* const BuiltInLabelLanguage = u"Language:";
 
-static_assert(static_cast<int>(TextLoss::FileTooLarge) + 1 == TextLossCount, "one text per TextLoss");
+static_assert(static_cast<int>(TextLoss::TblTooLong) + 1 == TextLossCount, "one text per TextLoss");
 static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
 
 const char16_t* const BuiltInAskLossyText =
-    u"%1 entries cannot be stored exactly in this text file (first: row %2, key %3: %4). Save anyway?";
+    u"%1 entries cannot be stored exactly in this file (first: row %2, key %3: %4). Save anyway?";
 const char16_t* const BuiltInWarnRead = u"The table was read, but not everything in the file came through exactly:";
 const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no file that can be read (first: %2)";
 const char16_t* const BuiltInWarnDeepInclude =
@@ -57,11 +57,12 @@ const char16_t* const BuiltInTextLoss[TextLossCount] = {
     u"it is longer than a text file takes back",
     u"it holds text its display form does not give back (such as a literal \\n)",
     u"the file grows beyond the size a read takes back",
+    u"it is longer than the 65535 bytes a .tbl file holds",
 };
 const char16_t* const TextLossKeys[TextLossCount] = {
     u"sLossEmptyKey",   u"sLossKeyTab",      u"sLossKeyComma",   u"sLossKeyComment", u"sLossKeyInclude",
     u"sLossKeyBreak",   u"sLossReturn",      u"sLossQuote",      u"sLossHeader",     u"sLossMark",
-    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",
+    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",   u"sLossTblTooLong",
 };
 
 const char16_t* const BuiltInWriteError[WriteErrorCount] = {

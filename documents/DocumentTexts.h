@@ -58,8 +58,8 @@ extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
 extern std::u16string sErrorFileTooLarge;   // the limit in bytes
 
-// Why a text file cannot hold an entry, one text per TextLoss.
-inline constexpr int TextLossCount = 14;
+// Why a file cannot hold an entry, one text per TextLoss.
+inline constexpr int TextLossCount = 15;
 extern std::u16string sTextLoss[TextLossCount];
 extern const char16_t* const TextLossKeys[TextLossCount];  // language keys
 

@@ -316,6 +316,15 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
     bool ok = false;
     WriteReport report;
     JsonError error;
+    // A file that cannot hold every entry exactly is written only when the
+    // user says so; "No" saves nothing and says nothing more.
+    const auto saveAnyway = [&] {
+        const TextLossEntry& first = report.losses.front();
+        return p.View->AskYesNo(FillIn(sAskLossyText, {Decimal(report.lossCount), Decimal(first.entry + 1),
+                                                        ShownKey(keys.Get(first.entry)),
+                                                        sTextLoss[static_cast<int>(first.reason)]}),
+                                AppCaption);
+    };
     if (format == FormatJson) {
         ok = SaveJson(p, error);
     } else if (format < FormatTabbedText) {
@@ -325,20 +334,18 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
             std::uint64_t total = 0;
             for (std::size_t i = 0; i < count; ++i) total += keys.Get(i).size() + values.Get(i).size();
             ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report, stored);
+            if (!ok && report.refusedAsLossy) {
+                if (!saveAnyway()) return false;
+                report.allowLossy = true;
+                ok = WriteTblFile(p.FileName, source, static_cast<std::int32_t>(count), total, &report, stored);
+            }
         }
     } else if (count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         const auto n = static_cast<std::int32_t>(count);
         const TextLayout layout = LayoutOf(format);
         const TextEncoding encoding = WritingEncoding(Encoding);
-        // A text file that cannot hold every entry exactly is written only
-        // when the user says so; "No" saves nothing and says nothing more.
-        if (!CheckTextTable(source, n, layout, encoding, report, stored) && report.lossCount != 0) {
-            const TextLossEntry& first = report.losses.front();
-            const std::u16string question =
-                FillIn(sAskLossyText, {Decimal(report.lossCount), Decimal(first.entry + 1),
-                                       ShownKey(keys.Get(first.entry)), sTextLoss[static_cast<int>(first.reason)]});
-            if (!p.View->AskYesNo(question, AppCaption)) return false;
-        }
+        if (!CheckTextTable(source, n, layout, encoding, report, stored) && report.lossCount != 0 && !saveAnyway())
+            return false;
         report.allowLossy = true;
         ok = WriteTextTable(p.FileName, source, n, layout, encoding, &report, stored);
     }

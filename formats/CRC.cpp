@@ -101,6 +101,12 @@ std::size_t Utf16ToUtf8Counted(char* dest, std::size_t destBytes, const char16_t
     return out;
 }
 
+std::size_t Utf8Length(const char16_t* src, std::size_t count) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < count; ++i) bytes += src[i] < 0x80 ? 1 : src[i] < 0x800 ? 2 : 3;
+    return bytes;
+}
+
 std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
                         std::size_t maxUnits) {
     // Where the text or maxUnits ends, the pair test of the last unit

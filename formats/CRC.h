@@ -42,6 +42,10 @@ std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
 // zero, for callers that know the length.
 std::size_t Utf16ToUtf8Counted(char* dest, std::size_t destBytes, const char16_t* src, std::size_t count);
 
+// The bytes Utf16ToUtf8Counted makes of the count units of src when dest
+// has room for all of them.
+std::size_t Utf8Length(const char16_t* src, std::size_t count);
+
 // The decimal form of value: "-" for a negative number, no leading zeros.
 std::u16string IntToDecimal(std::int32_t value);
 

@@ -78,16 +78,22 @@ using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::
 // count is 0 or above 65535, when count + AddToHashSize exceeds 65536 slots,
 // when the source fails, or when the strings do not fit 32-bit offsets.
 // stored, when given, supplies the bytes an entry was read with where its
-// text would not give them back; they are written as they are.
+// text would not give them back; they are written as they are. A key or
+// value of more than 65535 bytes (TblMaxStringBytes) is an entry the file
+// cannot hold: it is listed in report's losses (TextLoss::TblTooLong), and
+// the table is refused (refusedAsLossy) unless report->allowLossy is set,
+// when it is cut to the characters that fit.
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, TblImageBuffer& image, const StoredBytesSource& stored = {});
+                   std::uint64_t totalChars, TblImageBuffer& image, const StoredBytesSource& stored = {},
+                   WriteReport* report = nullptr);
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
                    std::uint64_t totalChars, std::vector<std::uint8_t>& image,
-                   const StoredBytesSource& stored = {});
+                   const StoredBytesSource& stored = {}, WriteReport* report = nullptr);
 
 // Builds the image and writes it; the old file is replaced only when every
-// byte was written. report, when given, tells why a write failed and the
-// size of the file written.
+// byte was written. report, when given, tells why a write failed, which
+// entries the file cannot hold (see BuildTblImage) and the size of the file
+// written.
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source,
                   std::int32_t count, std::uint64_t totalChars, WriteReport* report = nullptr,
                   const StoredBytesSource& stored = {});

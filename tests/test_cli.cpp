@@ -572,6 +572,25 @@ TEST(CliErrors, TablesTooLargeForTblAreRefused) {
     // Refused writes leave no temporary file behind.
     EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"big.tbl", u"big.txt", u"big2.txt"}));
     EXPECT_EQ(Cli({u"convert", in, out, u"--add-to-hash", u"36"}).status, 0);
+
+    // A value longer than the 65535 bytes of a .tbl string: refused with
+    // the entry named, or written cut with --lossy and a warning.
+    std::string chinese;
+    for (int i = 0; i < 30000; ++i) chinese += "\xE4\xB8\xAD";
+    WriteBytes(in, "\xEF\xBB\xBFKey\tValue\r\na\t\"1\"\r\nlong\t\"" + chinese + "\"\r\n");
+    const Bytes before = ReadBytes(out);
+    r = Cli({u"convert", in, out, u"--strict"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("1 entry cannot be stored exactly in this .tbl file:\n  row 2, key 'long': it is longer than "
+                         "the 65535 bytes a .tbl file holds\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--lossy"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(out), before);
+    r = Cli({u"convert", in, out, u"--lossy"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: 1 entry was not stored exactly in"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"a", u"1"}, {u"long", std::u16string(21845, u'\u4E2D')}}));
 }
 
 TEST(CliErrors, UnwritableOutputIsAFailure) {

@@ -246,7 +246,7 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
     ASSERT_EQ(view1.questions.size(), 1u);
-    EXPECT_EQ(view1.questions[0].substr(0, 95), u"2 entries cannot be stored exactly in this text file (first: row 3, "
+    EXPECT_EQ(view1.questions[0].substr(0, 90), u"2 entries cannot be stored exactly in this file (first: row 3, "
                                                 u"key a: it holds text its di");
 }
 
@@ -623,7 +623,7 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
 
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTabbedText));
-    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this text file "
+    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this file "
                                                            u"(first: row 1, key k: the value holds a double quote). "
                                                            u"Save anyway?"});
     EXPECT_TRUE(view1.messages.empty());
@@ -637,13 +637,30 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
     EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\nk\t\"say \"hi\"\"\r\n\t\"v\"\r\nfine\t\"ok\"\r\n");
     EXPECT_FALSE(T1().Modified);
 
-    // A table the file holds exactly asks nothing; a .tbl never asks.
+    // A table the file holds exactly asks nothing; a .tbl asks only about
+    // keys or values longer than it holds, and Yes saves them cut.
     Fill(T1(), {{u"a", u"b"}});
     EXPECT_TRUE(SaveTable(T1(), FormatDiabloText));
     Fill(T1(), {{u"k", u"say \"hi\""}});
     T1().FileName = dir.Path(u"out.tbl");
     EXPECT_TRUE(SaveTable(T1(), FormatTbl));
     EXPECT_EQ(view1.questions.size(), 2u);
+    const std::string saved = dir.Read("out.tbl");
+    Fill(T1(), {{u"k", u"ok"}, {u"long", std::u16string(70000, u'v')}});
+    T1().Modified = true;
+    view1.answer = AskAnswer::No;
+    EXPECT_FALSE(SaveTable(T1(), FormatTbl));
+    ASSERT_EQ(view1.questions.size(), 3u);
+    EXPECT_EQ(view1.questions.back(), u"1 entries cannot be stored exactly in this file (first: row 2, key long: it is "
+                                      u"longer than the 65535 bytes a .tbl file holds). Save anyway?");
+    EXPECT_TRUE(view1.messages.empty());
+    EXPECT_EQ(dir.Read("out.tbl"), saved);
+    EXPECT_TRUE(T1().Modified);
+    view1.answer = AskAnswer::Yes;
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl));
+    T2().FileName = T1().FileName;
+    ASSERT_TRUE(LoadTable(T2(), FormatTbl));
+    EXPECT_EQ(EntriesOf(T2()), (Entries{{u"k", u"ok"}, {u"long", std::u16string(65535, u'v')}}));
 }
 
 // ---- Leaks -------------------------------------------------------------------
