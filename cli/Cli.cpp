@@ -487,6 +487,8 @@ struct TblDefaults {
     std::u16string name;
 };
 
+std::string WriteFailureMessage(const std::u16string& name, platform::WriteError error);
+
 // Writes table into the language column of a .json file: over base (the
 // file the table came from or an --into file) when there is one, entry i
 // tied to object i + 1 of it while i is below tiedCount; otherwise a new
@@ -507,8 +509,10 @@ void SaveJson(const std::u16string& name, const TableLists& table, const Setting
     const JsonWriteRequest request{base ? base : &empty, nullptr, s.language,
                                    s.firstId.value_or(base ? 0 : 1)};
     JsonError error;
-    if (!WriteJsonColumn(name, request, source, origin, static_cast<std::int32_t>(table.Count()), nullptr, &error))
+    if (!WriteJsonColumn(name, request, source, origin, static_cast<std::int32_t>(table.Count()), nullptr, &error)) {
+        if (error.cause != platform::WriteError::None) throw FileError{WriteFailureMessage(name, error.cause)};
         throw FileError{"cannot write " + Quoted(name) + ": " + DescribeJsonError(error)};
+    }
 }
 
 std::string WriteFailureMessage(const std::u16string& name, platform::WriteError error) {

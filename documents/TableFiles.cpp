@@ -147,7 +147,7 @@ bool SaveJson(TTblObjects& p, JsonError& error) {
     std::string bytes;
     std::vector<std::uint32_t> origins;
     if (!(p.Json ? BuildOwnColumn(p, bytes, origins, error) : BuildByKey(p, bytes, error))) return false;
-    if (!WriteJsonBytes(p.FileName, bytes)) return false;
+    if (!WriteJsonBytes(p.FileName, bytes, &error.cause)) return false;
     if (!p.Json) return true;
     // What was written is what the side shows now.
     auto written = std::make_shared<JsonDocument>();
@@ -354,7 +354,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format) {
         // The cause of a failed write, when the system told one, and the
         // file's name on a line of its own.
         std::u16string text = WithJsonDetail(sErrorWriteFile, error);
-        const int cause = static_cast<int>(report.error);
+        const int cause = static_cast<int>(format == FormatJson ? error.cause : report.error);
         if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
         p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);
         return false;

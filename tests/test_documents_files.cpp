@@ -337,6 +337,8 @@ TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
         {"70000 entries as tbl", dir.Path(u"big.tbl"), FormatTbl, 70000, false, u""},
         {"disk full, tbl", dir.Path(u"old.txt"), FormatTbl, 3, true, u"The disk is full.\n"},
         {"disk full, text", dir.Path(u"old.txt"), FormatTabbedText, 3, true, u"The disk is full.\n"},
+        {"missing directory, json", dir.Path(u"missing/out.json"), FormatJson, 3, false, u"The folder does not exist.\n"},
+        {"disk full, json", dir.Path(u"new.json"), FormatJson, 3, true, u"The disk is full.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
