@@ -1,5 +1,6 @@
 #include "CRC.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vm {
@@ -28,11 +29,20 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src, 
     if (src) {
         const auto* s = reinterpret_cast<const unsigned char*>(src);
         for (std::size_t chars = 0; out < maxUnits && chars < maxChars; ++chars) {
+            // A run of ASCII, most of a table, in a loop of its own.
+            const std::size_t room = std::min(maxUnits - out, maxChars - chars);
+            std::size_t run = 0;
+            while (run < room && s[run] != 0 && s[run] < 0x80) {
+                dest[out + run] = static_cast<char16_t>(s[run]);
+                ++run;
+            }
+            out += run;
+            chars += run;
+            s += run;
+            if (out >= maxUnits || chars >= maxChars) break;
             const unsigned b1 = s[0];
             if (b1 < 0x80) {
-                if (b1 == 0) break;
-                dest[out++] = static_cast<char16_t>(b1);
-                s += 1;
+                break;  // the zero byte
             } else if (b1 < 0xC0) {
                 break;  // a continuation byte where a character should start
             } else if (b1 < 0xE0) {

@@ -47,9 +47,11 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 }  // namespace
 
 bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (bytes[i] == '\n' || bytes[i] == '\r' || bytes[i] == 0xBF) return true;
-    return false;
+    // Over every byte, without stopping at the first: most texts have none,
+    // and a loop of a known count is one the compiler widens.
+    unsigned found = 0;
+    for (std::size_t i = 0; i < count; ++i) found |= (bytes[i] == '\n') | (bytes[i] == '\r') | (bytes[i] == 0xBF);
+    return found != 0;
 }
 
 std::size_t FirstCode(const char16_t* src, std::size_t count) {

@@ -71,14 +71,17 @@ namespace {
 // lead byte. Encoded surrogates are the writer's own form. Anything this
 // does not clear gets the exact comparison.
 bool MayNotComeBack(const std::uint8_t* p, std::size_t n, std::size_t units, bool value) {
+    // Over every byte, without stopping at the first odd one: most strings
+    // have none, and a loop of a known count is one the compiler widens.
+    const unsigned inValue = value;
     std::size_t continuations = 0;
+    unsigned odd = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t b = p[i];
-        if ((b & 0xC0u) == 0x80u) ++continuations;
-        if (b == 0xC0 || b == 0xC1 || b == 0xE0 || b >= 0xF0) return true;
-        if (value && (b == '\\' || b == '\r')) return true;
+        const unsigned b = p[i];
+        continuations += (b & 0xC0u) == 0x80u;
+        odd |= (b == 0xC0) | (b == 0xC1) | (b == 0xE0) | (b >= 0xF0) | (inValue & ((b == '\\') | (b == '\r')));
     }
-    return units != n - continuations;
+    return odd != 0 || units != n - continuations;
 }
 
 // Whether writing a string again gives back the bytes it was read from:
