@@ -46,14 +46,6 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 
 }  // namespace
 
-bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count) {
-    // Over every byte, without stopping at the first: most texts have none,
-    // and a loop of a known count is one the compiler widens.
-    unsigned found = 0;
-    for (std::size_t i = 0; i < count; ++i) found |= (bytes[i] == '\n') | (bytes[i] == '\r') | (bytes[i] == 0xBF);
-    return found != 0;
-}
-
 std::size_t FirstCode(const char16_t* src, std::size_t count) {
     std::size_t i = 0;
     while (i < count && IsOrdinary(src[i])) ++i;

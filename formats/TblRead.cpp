@@ -58,30 +58,41 @@ TblHeader ParseTblHeader(const std::uint8_t* image) {
 
 namespace {
 
-// False when the n bytes of a string, decoded into `units` units, surely
-// come back when the string is written again from what the reader makes of
-// them: UTF-8 in the one form the writer makes, and in a value no backslash
-// (a literal "\\n" or colour word) and no carriage return (dropped on
-// reading). The decoder accepts more than that form: overlong forms (lead
-// bytes C0, C1, E0 followed by 80..9F), four-byte sequences (F0 and above)
-// and a three-byte sequence whose last byte is ASCII. The first three show
-// in single bytes (E0 is let through to the exact comparison whatever
-// follows it); the last makes fewer units than the string has bytes that
-// are not continuation bytes, as every other sequence gives one unit per
-// lead byte. Encoded surrogates are the writer's own form. Anything this
-// does not clear gets the exact comparison.
-bool MayNotComeBack(const std::uint8_t* p, std::size_t n, std::size_t units, bool value) {
+// What one look at each of the n bytes of a string, decoded into `units`
+// units, tells. codes: whether it may hold colour codes or line breaks (LF,
+// CR, or BF, the last byte of U+00FF); without, its text is its own display
+// form. mayNotComeBack: false when the string surely comes back when
+// written again from what the reader makes of it: UTF-8 in the one form
+// the writer makes, and in a value no backslash (a literal "\\n" or colour
+// word) and no carriage return (dropped on reading). The decoder accepts
+// more than that form: overlong forms (lead bytes C0, C1, E0 followed by
+// 80..9F), four-byte sequences (F0 and above) and a three-byte sequence
+// whose last byte is ASCII. The first three show in single bytes (E0 is let
+// through to the exact comparison whatever follows it); the last makes
+// fewer units than the string has bytes that are not continuation bytes,
+// as every other sequence gives one unit per lead byte. Encoded surrogates
+// are the writer's own form. Anything this does not clear gets the exact
+// comparison.
+struct Look {
+    bool codes;
+    bool mayNotComeBack;
+};
+
+Look LookAt(const std::uint8_t* p, std::size_t n, std::size_t units, bool value) {
     // Over every byte, without stopping at the first odd one: most strings
     // have none, and a loop of a known count is one the compiler widens.
+    // A decoded string has at most 65535 units of up to three bytes (a
+    // four-byte character gives two), so 32 bits count its bytes.
     const unsigned inValue = value;
-    std::size_t continuations = 0;
-    unsigned odd = 0;
+    std::uint32_t continuations = 0;
+    unsigned codes = 0, odd = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned b = p[i];
         continuations += (b & 0xC0u) == 0x80u;
+        codes |= (b == '\n') | (b == '\r') | (b == 0xBF);
         odd |= (b == 0xC0) | (b == 0xC1) | (b == 0xE0) | (b >= 0xF0) | (inValue & ((b == '\\') | (b == '\r')));
     }
-    return odd != 0 || units != n - continuations;
+    return {codes != 0, odd != 0 || units != n - continuations};
 }
 
 // Whether writing a string again gives back the bytes it was read from:
@@ -199,10 +210,10 @@ bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t 
     // Most values hold no colour code or line break and are their own
     // display form; their bytes tell.
     const std::uint8_t* valueAt = image_ + valueOffset;
+    const Look value = LookAt(valueAt, valueBytes, units, true);
     const char16_t* display = valueBuffer_.get();
     std::size_t displayed = units;
-    const bool mayHoldCodes = Utf8MayHoldCodes(valueAt, valueBytes);
-    if (mayHoldCodes) {
+    if (value.codes) {
         displayed = ColorCodesToMacrosCounted(display, units, displayBuffer_.get());
         display = displayBuffer_.get();
     }
@@ -214,15 +225,11 @@ bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t 
     // string cut by the reader never comes back.
     std::string_view keptKey, keptValue;
     // A key of as many units as bytes is ASCII, which always comes back.
-    if (keyCut || (keyUnits != keyBytes && MayNotComeBack(image_ + keyOffset, keyBytes, keyUnits, false))) {
+    if (keyCut || (keyUnits != keyBytes && LookAt(image_ + keyOffset, keyBytes, keyUnits, false).mayNotComeBack)) {
         const std::string_view bytes = StringAt(image_, size_, keyOffset);
         if (keyCut || !writeBack_.Same(key, keyUnits, false, bytes)) keptKey = bytes;
     }
-    // So does an ASCII value without a carriage return (it has no code
-    // either) and without a backslash.
-    const bool asciiValue = !valueCut && units == valueBytes && !mayHoldCodes;
-    if (asciiValue ? std::memchr(valueAt, '\\', valueBytes) != nullptr
-                   : valueCut || MayNotComeBack(valueAt, valueBytes, units, true)) {
+    if (valueCut || value.mayNotComeBack) {
         const std::string_view bytes = valueCut ? StringAt(image_, size_, valueOffset)
                                                 : std::string_view(reinterpret_cast<const char*>(valueAt), valueBytes);
         if (valueCut || !writeBack_.Same(display, displayed, true, bytes)) keptValue = bytes;
