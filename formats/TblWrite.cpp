@@ -235,7 +235,9 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             Store32(node + 3, home);
             Store32(node + 7, static_cast<std::uint32_t>(keyOffset));
             Store32(node + 11, static_cast<std::uint32_t>(valueOffset));
-            Store16(node + 15, static_cast<std::uint32_t>(v + 1));  // 65535 bytes wrap to 0
+            // 65535 bytes wrap to 0, which a reader takes as "up to the zero
+            // byte"; so does a longer value kept as it was read.
+            Store16(node + 15, v + 1 > 0xFFFF ? 0u : static_cast<std::uint32_t>(v + 1));
         }
 
         if (report.lossCount != 0 && !report.allowLossy) {

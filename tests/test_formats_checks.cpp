@@ -285,6 +285,34 @@ TEST_F(FormatChecks, AValuePastItsStoredLengthIsReadKeptAndWrittenUpToIt) {
     EXPECT_EQ(back, (Entries{{u"a", u"one"}, {u"b", u"two"}, {u"c", u"//x"}, {u"d", u"\u0416\u0416"}, {u"e", u"last"}}));
 }
 
+// A value of more bytes than its length field holds (stored length 0, as
+// the writer gives 65535 bytes) is cut by the reader and kept whole: written
+// back, the table is the same bytes and reads back the same.
+TEST_F(FormatChecks, AKeptValueLongerThanItsLengthFieldIsWrittenBackAsItWas) {
+    const std::string longValue(70000, 'v');
+    Bytes image = RawTblImage({{"k", longValue}});
+    const std::size_t node = 21 + 2 + 17 * image[21];
+    image[node + 15] = image[node + 16] = 0;  // the length a 70000-byte value has in such a file
+    image.push_back(0);
+    TableLists lists;
+    AppendToLists receiver(lists.Keys, lists.Values);
+    ReadReport report;
+    ASSERT_TRUE(ReadTblImage(image.data(), image.size() - 1, receiver, &report));
+    EXPECT_EQ(report.cutStrings, 1u);
+    EXPECT_EQ(lists.Values.Get(0).size(), 65535u);
+    EXPECT_EQ(lists.Values.Stored(0), longValue);
+
+    const auto source = [&lists](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        key = lists.Keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+    Bytes again;
+    ASSERT_TRUE(BuildTblImage(source, 1, 65536, again, StoredBytesOf(lists.Keys, lists.Values)));
+    again.push_back(0);
+    EXPECT_EQ(again, image);
+}
+
 // ---- What a read did not take exactly --------------------------------------
 
 TEST_F(FormatChecks, ReadsReportWhatTheySkippedOrCut) {
