@@ -115,8 +115,10 @@ Options for convert, merge, update, translate and copy-time-dialogs:
                            stored in it exactly (a double quote in a value,
                            a key with a tab, comma, two slashes or a leading
                            #, an empty key, a character the ANSI code page
-                           lacks, ...). Without it such a table is refused
-                           and the first of those entries are listed.
+                           lacks, ...), and a .tbl file with keys or values
+                           longer than 65535 bytes, cut. Without it such a
+                           table is refused and the first of those entries
+                           are listed.
 
 Options for every command:
   --strict                 Treat warnings about what a read did not take
@@ -435,6 +437,9 @@ void ReportReadWarnings(const std::u16string& name, const ReadReport& r, const S
         lines.push_back(std::to_string(r.cutStrings) +
                         " key(s) or value(s) were cut: longer than 65535 units or not UTF-8 to their end (first: row " +
                         std::to_string(r.firstCutEntry + 1) + ")");
+    if (r.shortLengths)
+        lines.push_back(std::to_string(r.shortLengths) + " value(s) go on past their stored length; they were read, and "
+                        "are written back, up to it (first: row " + std::to_string(r.firstShortLength + 1) + ")");
     if (r.utf8ReadAsAnsi)
         lines.push_back("it looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read "
                         "as ANSI (code page " + std::to_string(platform::EffectiveCodePage()) + ")");
@@ -529,7 +534,8 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
             throw FileError{head + "the table does not fit a .tbl file (out of memory or strings too long)"};
         case SaveFailure::Lossy:
             err << "error: " << Quoted(name) << " was not written: " << report.write.lossCount << " entr"
-                << (report.write.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this text file:\n";
+                << (report.write.lossCount == 1 ? "y" : "ies") << " cannot be stored exactly in this "
+                << (format == FormatTbl ? ".tbl" : "text") << " file:\n";
             for (const TextLossEntry& loss : report.write.losses) err << "  " << LossLine(table, loss) << "\n";
             if (report.write.lossCount > report.write.losses.size())
                 err << "  ... and " << report.write.lossCount - report.write.losses.size() << " more\n";

@@ -22,17 +22,19 @@ const char16_t* const BuiltInComboBoxColorApi = u"Use ColorApi (always On for An
 const char16_t* const BuiltInLabelJsonOptions = u"JSON Options";
 const char16_t* const BuiltInLabelLanguage = u"Language:";
 
-static_assert(static_cast<int>(TextLoss::FileTooLarge) + 1 == TextLossCount, "one text per TextLoss");
+static_assert(static_cast<int>(TextLoss::TblTooLong) + 1 == TextLossCount, "one text per TextLoss");
 static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
 static_assert(static_cast<int>(SaveFailure::File) + 1 == SaveFailureCount, "one text per SaveFailure");
 
 const char16_t* const BuiltInAskLossyText =
-    u"%1 entries cannot be stored exactly in this text file (first: row %2, key %3: %4). Save anyway?";
+    u"%1 entries cannot be stored exactly in this file (first: row %2, key %3: %4). Save anyway?";
 const char16_t* const BuiltInWarnRead = u"The table was read, but not everything in the file came through exactly:";
 const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no file that can be read (first: %2)";
 const char16_t* const BuiltInWarnDeepInclude =
     u"%1 include lines are nested too deep and were skipped (first: %2)";
 const char16_t* const BuiltInWarnCutStrings = u"%1 keys or values were too long or not UTF-8 and were cut (first: row %2)";
+const char16_t* const BuiltInWarnShortLengths =
+    u"%1 values go on past their stored length; they were read, and are written back, up to it (first: row %2)";
 const char16_t* const BuiltInWarnUtf8AsAnsi =
     u"The file looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read as ANSI";
 const char16_t* const BuiltInErrorIncludeOutside =
@@ -57,11 +59,12 @@ const char16_t* const BuiltInTextLoss[TextLossCount] = {
     u"it is longer than a text file takes back",
     u"it holds text its display form does not give back (such as a literal \\n)",
     u"the file grows beyond the size a read takes back",
+    u"it is longer than the 65535 bytes a .tbl file holds",
 };
 const char16_t* const TextLossKeys[TextLossCount] = {
     u"sLossEmptyKey",   u"sLossKeyTab",      u"sLossKeyComma",   u"sLossKeyComment", u"sLossKeyInclude",
     u"sLossKeyBreak",   u"sLossReturn",      u"sLossQuote",      u"sLossHeader",     u"sLossMark",
-    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",
+    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",   u"sLossTblTooLong",
 };
 
 const char16_t* const BuiltInWriteError[WriteErrorCount] = {
@@ -120,6 +123,7 @@ std::u16string sWarnRead = BuiltInWarnRead;
 std::u16string sWarnMissingInclude = BuiltInWarnMissingInclude;
 std::u16string sWarnDeepInclude = BuiltInWarnDeepInclude;
 std::u16string sWarnCutStrings = BuiltInWarnCutStrings;
+std::u16string sWarnShortLengths = BuiltInWarnShortLengths;
 std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
 std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
 std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
@@ -194,6 +198,7 @@ void ResetDocumentTexts() {
     sWarnMissingInclude = BuiltInWarnMissingInclude;
     sWarnDeepInclude = BuiltInWarnDeepInclude;
     sWarnCutStrings = BuiltInWarnCutStrings;
+    sWarnShortLengths = BuiltInWarnShortLengths;
     sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
     sErrorIncludeOutside = BuiltInErrorIncludeOutside;
     sErrorIncludeBudget = BuiltInErrorIncludeBudget;

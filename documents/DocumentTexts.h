@@ -52,13 +52,14 @@ extern std::u16string sWarnRead;          // heads the list of what happened
 extern std::u16string sWarnMissingInclude;  // count, first name
 extern std::u16string sWarnDeepInclude;     // count, first name
 extern std::u16string sWarnCutStrings;      // count, first row
+extern std::u16string sWarnShortLengths;    // count, first row
 extern std::u16string sWarnUtf8AsAnsi;
 extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
 extern std::u16string sErrorFileTooLarge;   // the limit in bytes
 
-// Why a text file cannot hold an entry, one text per TextLoss.
-inline constexpr int TextLossCount = 14;
+// Why a file cannot hold an entry, one text per TextLoss.
+inline constexpr int TextLossCount = 15;
 extern std::u16string sTextLoss[TextLossCount];
 extern const char16_t* const TextLossKeys[TextLossCount];  // language keys
 
@@ -81,6 +82,7 @@ extern const char16_t* const BuiltInWarnRead;
 extern const char16_t* const BuiltInWarnMissingInclude;
 extern const char16_t* const BuiltInWarnDeepInclude;
 extern const char16_t* const BuiltInWarnCutStrings;
+extern const char16_t* const BuiltInWarnShortLengths;
 extern const char16_t* const BuiltInWarnUtf8AsAnsi;
 extern const char16_t* const BuiltInErrorIncludeOutside;
 extern const char16_t* const BuiltInErrorIncludeBudget;

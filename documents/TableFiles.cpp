@@ -165,6 +165,8 @@ std::u16string ReadWarningText(const ReadReport& report) {
         text += u"\n" + FillIn(sWarnDeepInclude, {Decimal(report.deepIncludes), report.firstDeepInclude});
     if (report.cutStrings)
         text += u"\n" + FillIn(sWarnCutStrings, {Decimal(report.cutStrings), Decimal(report.firstCutEntry + 1)});
+    if (report.shortLengths)
+        text += u"\n" + FillIn(sWarnShortLengths, {Decimal(report.shortLengths), Decimal(report.firstShortLength + 1)});
     if (report.utf8ReadAsAnsi) text += u"\n" + sWarnUtf8AsAnsi;
     return text;
 }

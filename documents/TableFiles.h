@@ -46,9 +46,10 @@ bool OpenByExtension(TTblObjects& p, const FormatOptions& options);
 // with its own changes, inserts, deletes and moves; any other table goes
 // into the JsonLanguage column by key (a new file in the game's layout
 // when there is none). Saving in another format ends the tie to the
-// string file. When the text
-// file cannot hold every entry exactly, the question "sAskLossyText" comes
-// first, and "No" saves nothing. The flags of every entry return to 0 and
+// string file. When a text
+// file cannot hold every entry exactly, or a .tbl key or value is longer
+// than the file holds, the question "sAskLossyText" comes first, and "No"
+// saves nothing. The flags of every entry return to 0 and
 // the side becomes unmodified only when the file was written. A failed
 // write shows "sErrorWriteFile" with its cause; the table, its flags and
 // the old file stay as they were. True on success.

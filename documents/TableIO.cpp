@@ -61,7 +61,7 @@ bool Fail(SaveReport& report, SaveFailure failure) {
 }
 
 bool SaveTbl(const std::u16string& fileName, const TStringList& keys, const TStringList& values,
-             const TblOptions& options, SaveReport& report) {
+             const TblOptions& options, bool allowLossy, SaveReport& report) {
     const std::size_t count = keys.Count();
     if (count > 65535) return Fail(report, SaveFailure::TooManyEntries);
     if (options.addToHashSize < 0 || count + static_cast<std::size_t>(options.addToHashSize) > 65536)
@@ -71,9 +71,10 @@ bool SaveTbl(const std::u16string& fileName, const TStringList& keys, const TStr
     // Entries read from a .tbl with bytes their text would not give back
     // are written with those bytes.
     TblImageBuffer image;
+    report.write.allowLossy = allowLossy;
     if (!BuildTblImage(SourceOf(keys, values), static_cast<std::int32_t>(count), totalChars, image, options,
-                       StoredBytesOf(keys, values)))
-        return Fail(report, SaveFailure::DoesNotFit);
+                       StoredBytesOf(keys, values), &report.write))
+        return Fail(report, report.write.refusedAsLossy ? SaveFailure::Lossy : SaveFailure::DoesNotFit);
     report.write.bytes = image.size();
     platform::AtomicFileWriter file;
     if (file.Open(fileName) && file.Write(image.data(), image.size()) && file.Commit()) return true;
@@ -179,7 +180,7 @@ bool SaveTableFile(const std::u16string& fileName, std::int32_t format, const TS
     // stays as it was.
     try {
         if (format == FormatJson) return SaveJson(fileName, keys, values, options.json, json, report);
-        if (format == FormatTbl) return SaveTbl(fileName, keys, values, options.tbl, report);
+        if (format == FormatTbl) return SaveTbl(fileName, keys, values, options.tbl, allowLossy, report);
         return SaveText(fileName, format, keys, values, options, allowLossy, report);
     } catch (const std::bad_alloc&) {
         return Fail(report, SaveFailure::DoesNotFit);

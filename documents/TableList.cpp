@@ -128,8 +128,7 @@ const char16_t* TStringList::Store(std::u16string_view text) {
     Block* b = blocks_.empty() ? nullptr : &blocks_.back();
     if (!b || b->capacity - b->used < units) b = &AddBlock(units);
     char16_t* at = b->units + b->used;
-    // A string written in place through Room is there already.
-    if (at != text.data()) std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
+    std::memcpy(at, text.data(), text.size() * sizeof(char16_t));
     at[text.size()] = 0;
     b->used += units;
     liveUnits_ += units;
@@ -186,88 +185,20 @@ void TStringList::SetFlag(std::size_t i, std::int32_t flag) {
     entries_[i].flag = flag;
 }
 
-void TStringList::AppendStored(std::u16string_view text, std::int32_t flag) {
+void TStringList::Append(std::u16string_view text, std::int32_t flag) {
     const std::uint32_t size = CheckedSize(text.size());
-    // Room for the entry first, so that a failure leaves no dead text.
+    // Room for the entry and its origin and kept-bytes index first, so that
+    // a failure leaves no dead text and no list out of step.
     if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-    // Lists without origins or kept bytes (a table being read) skip both.
-    const bool sides = !origins_.empty() || !storedOf_.empty();
-    if (sides) ReserveSideVectors();
-    entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
-    if (sides) AppendSideVectors();
-}
-
-// Room for one more origin and kept-bytes index beside an appended entry,
-// so that appending them after the entry cannot fail.
-void TStringList::ReserveSideVectors() {
     if (!origins_.empty()) origins_.reserve(entries_.capacity());
     if (!storedOf_.empty()) storedOf_.reserve(entries_.capacity());
-}
-
-void TStringList::AppendSideVectors() {
+    entries_.push_back(Entry{size ? Store(text) : EmptyUnits, size, flag});
     if (!origins_.empty()) origins_.push_back(0);
     if (!storedOf_.empty()) storedOf_.push_back(0);
 }
 
 void TStringList::Append(const char16_t* text, std::int32_t flag) {
-    if (!text || !*text) {
-        Append(std::u16string_view(), flag);
-        return;
-    }
-    // Usually the text fits the current block: it is copied there while
-    // its end is looked for, in one pass.
-    if (!blocks_.empty()) {
-        Block& b = blocks_.back();
-        const std::size_t size = WideCopyWithin(b.units + b.used, b.capacity - b.used, text);
-        if (size != SIZE_MAX && size <= std::numeric_limits<std::uint32_t>::max()) {
-            if (entries_.size() == entries_.capacity()) entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-            ReserveSideVectors();
-            entries_.push_back(Entry{b.units + b.used, static_cast<std::uint32_t>(size), flag});
-            AppendSideVectors();
-            b.used += size + 1;
-            liveUnits_ += size + 1;
-            return;
-        }
-    }
-    Append(std::u16string_view(text, WideLength(text)), flag);
-}
-
-std::size_t TStringList::AppendWritten(TStringList& keys, const std::u16string_view* keyTexts, TStringList& values,
-                                       const std::u16string_view* valueTexts, std::size_t count) {
-    if (&keys == &values) return 0;
-    for (const TStringList* list : {&keys, &values})
-        if (list->blocks_.empty() || !list->origins_.empty() || !list->storedOf_.empty()) return 0;
-    keys.ReserveMore(count);
-    values.ReserveMore(count);
-    Block& k = keys.blocks_.back();
-    Block& v = values.blocks_.back();
-    std::size_t keyUsed = k.used, valueUsed = v.used;
-    // Where a string lies, and the units it takes, or false when it is not
-    // at `used` within the block (an empty string takes none).
-    const auto place = [](const Block& b, std::size_t used, std::u16string_view text, std::size_t& units) {
-        units = text.empty() ? 0 : text.size() + 1;
-        return text.empty() || (text.data() == b.units + used && text.size() < b.capacity - used &&
-                                text.size() <= std::numeric_limits<std::uint32_t>::max());
-    };
-    std::size_t i = 0;
-    for (; i < count; ++i) {
-        const std::u16string_view key = keyTexts[i], value = valueTexts[i];
-        std::size_t keyUnits, valueUnits;
-        if (!place(k, keyUsed, key, keyUnits) || !place(v, valueUsed, value, valueUnits)) break;
-        keys.entries_.push_back(Entry{keyUnits ? k.units + keyUsed : EmptyUnits,
-                                      static_cast<std::uint32_t>(key.size()), FlagPlain});
-        values.entries_.push_back(Entry{valueUnits ? v.units + valueUsed : EmptyUnits,
-                                        static_cast<std::uint32_t>(value.size()), FlagPlain});
-        if (keyUnits) k.units[keyUsed + key.size()] = 0;
-        if (valueUnits) v.units[valueUsed + value.size()] = 0;
-        keyUsed += keyUnits;
-        valueUsed += valueUnits;
-    }
-    keys.liveUnits_ += keyUsed - k.used;
-    k.used = keyUsed;
-    values.liveUnits_ += valueUsed - v.used;
-    v.used = valueUsed;
-    return i;
+    Append(std::u16string_view(text ? text : u"", WideLength(text)), flag);
 }
 
 void TStringList::Reserve(std::size_t count, std::size_t units) {

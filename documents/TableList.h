@@ -132,42 +132,8 @@ public:
     }
 
     // Appends to this list only; the caller appends to the partner as well.
-    void Append(std::u16string_view text, std::int32_t flag = FlagPlain) {
-        // A string written in place through Room, in a list without origins
-        // or kept bytes (a table being read), is only counted; everything
-        // else goes the general way.
-        if (!blocks_.empty() && !text.empty() && text.size() <= UINT32_MAX && entries_.size() < entries_.capacity() &&
-            origins_.empty() && storedOf_.empty()) {
-            Block& b = blocks_.back();
-            if (text.data() == b.units + b.used && text.size() < b.capacity - b.used) {
-                b.units[b.used + text.size()] = 0;
-                entries_.push_back(Entry{text.data(), static_cast<std::uint32_t>(text.size()), flag});
-                b.used += text.size() + 1;
-                liveUnits_ += text.size() + 1;
-                return;
-            }
-        }
-        AppendStored(text, flag);
-    }
+    void Append(std::u16string_view text, std::int32_t flag = FlagPlain);
     void Append(const char16_t* text, std::int32_t flag = FlagPlain);
-    // Appends entries to two lists (keys and values) whose strings a reader
-    // wrote one after another from where each list's Room pointed, each
-    // followed by its zero unit, where they are (an empty one may lie
-    // anywhere), as that many Append calls on both would. It stops before
-    // the first entry whose key or value does not lie so, or when either
-    // list has origins or kept bytes, and returns how many it took; both
-    // lists always take the same entries. Only making room for the entries
-    // can fail, before any is appended.
-    static std::size_t AppendWritten(TStringList& keys, const std::u16string_view* keyTexts, TStringList& values,
-                                     const std::u16string_view* valueTexts, std::size_t count);
-    // Where the next appended string's units go when there is room for
-    // units units there (the zero unit included), making that room first.
-    // Appending the string written there keeps it in place, no copy.
-    char16_t* Room(std::size_t units) {
-        if (!blocks_.empty() && blocks_.back().capacity - blocks_.back().used >= units)
-            return blocks_.back().units + blocks_.back().used;
-        return AddBlock(units).units;
-    }
     // Empties the list; the largest block of the store stays for reuse.
     void Clear();
     // Room for count entries, and for units more units of text (zero
@@ -216,10 +182,7 @@ public:
     // Empties the texts of count entries from pos (all must exist), keeping
     // their flags, and hands out the entries as they were.
     EntryBlock ClearTexts(std::size_t pos, std::size_t count);
-    // One entry (it must exist): a copy of it, and trading it with a value.
-    TableEntry EntryAt(std::size_t i) const {
-        return TableEntry{std::u16string(Get(i)), Flag(i), std::string(Stored(i))};
-    }
+    // Trades one entry (it must exist) with a value.
     void Exchange(std::size_t i, TableEntry& entry);
 
     // The entries in order, read-only: `for (const TableItem& item :
@@ -261,8 +224,6 @@ public:
     };
     ItemRange Items() const { return ItemRange(*this); }
 
-    TStringList* Partner() const { return partner_; }
-
     // Units the store holds for strings in use and for strings given up
     // (zero units included), for tests and measurements.
     std::size_t LiveUnits() const { return liveUnits_; }
@@ -275,17 +236,8 @@ private:
         std::size_t used;
     };
 
-    // Room for count entries more; like Append, it doubles the room when
-    // it grows it, so that appending in batches stays linear.
-    void ReserveMore(std::size_t count) {
-        if (entries_.capacity() - entries_.size() < count)
-            entries_.reserve(std::max({entries_.size() + count, 2 * entries_.size(), std::size_t{16}}));
-    }
     // EnsureCount's growing.
     void GrowTo(std::size_t count);
-    // Append's general way: copies text into the store when it is not in
-    // place already.
-    void AppendStored(std::u16string_view text, std::int32_t flag);
     // Sets entry i's text (of size units, checked); the entry exists.
     void SetText(std::size_t i, std::u16string_view text, std::uint32_t size);
     // Copies text and its zero unit into the store; may add a block.
@@ -301,8 +253,6 @@ private:
     EntryBlock CopyOut(std::size_t pos, std::size_t count) const;
     void CopyIn(std::size_t pos, const EntryBlock& block);
     void DropStored(std::size_t i);
-    void ReserveSideVectors();
-    void AppendSideVectors();
 
     std::vector<Entry, platform::BufferAllocator<Entry>> entries_;
     // One per entry once any entry has an origin; empty before.
@@ -340,14 +290,6 @@ public:
         keys_.Append(key);
         values_.Append(value);
     }
-    void Entries(const std::u16string_view* keys, const std::u16string_view* values, std::size_t count) override {
-        // Strings a reader wrote into the rooms are taken where they are,
-        // others one entry at a time.
-        for (std::size_t i = TStringList::AppendWritten(keys_, keys, values_, values, count); i < count; ++i)
-            Entry(keys[i], values[i]);
-    }
-    char16_t* KeyRoom(std::size_t units) override { return keys_.Room(units); }
-    char16_t* ValueRoom(std::size_t units) override { return values_.Room(units); }
     bool WantsStored() const override { return true; }
     void Stored(std::string_view keyBytes, std::string_view valueBytes) override {
         const std::size_t last = keys_.Count() - 1;

@@ -1,10 +1,7 @@
 #include "CRC.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-
-#include "BlockScan.h"
 
 namespace vm {
 
@@ -17,47 +14,11 @@ inline bool IsContinuation(unsigned b) { return (b & 0xC0u) == 0x80u; }
 std::size_t WideLengthWithin(const char16_t* text, std::size_t max) {
     if (!text) return 0;
     std::size_t i = 0;
-#ifdef VM_BLOCK_SCAN
-    const __m128i zero = _mm_setzero_si128();
-    while (i < max) {
-        if (!detail::BlockInPage(text + i)) {
-            if (text[i] == 0) return i;
-            ++i;
-            continue;
-        }
-        const __m128i units = detail::LoadBlock(text + i);
-        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)));
-        if (ends) return std::min(max, i + static_cast<std::size_t>(std::countr_zero(ends)) / 2);
-        i += 8;
-    }
-    return max;
-#else
     while (i < max && text[i] != 0) ++i;
     return i;
-#endif
 }
 
 std::size_t WideLength(const char16_t* text) { return WideLengthWithin(text, SIZE_MAX); }
-
-std::size_t WideCopyWithin(char16_t* dest, std::size_t room, const char16_t* src) {
-    std::size_t i = 0;
-    while (i < room) {
-#ifdef VM_BLOCK_SCAN
-        if (i + 8 <= room && detail::BlockInPage(src + i)) {
-            const __m128i units = detail::LoadBlock(src + i);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), units);
-            const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
-            if (ends) return i + static_cast<std::size_t>(std::countr_zero(ends)) / 2;
-            i += 8;
-            continue;
-        }
-#endif
-        dest[i] = src[i];
-        if (src[i] == 0) return i;
-        ++i;
-    }
-    return SIZE_MAX;
-}
 
 std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src, std::size_t maxChars,
                         std::size_t* bytesRead) {
@@ -67,89 +28,51 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src, 
     std::size_t out = 0;
     if (src) {
         const auto* s = reinterpret_cast<const unsigned char*>(src);
-        std::size_t chars = 0;
-        while (out < maxUnits && chars < maxChars) {
-#ifdef VM_BLOCK_SCAN
-            // Runs of ASCII (most of a game table) are widened 16 bytes at
-            // a time, up to the first byte that is zero or not ASCII, or
-            // to the character bound. All 16 units are written (there is
-            // room for them); those after the run are written again below.
-            const __m128i zero = _mm_setzero_si128();
-            while (out + 16 <= maxUnits && detail::BlockInPage(s)) {
-                const __m128i bytes = detail::LoadBlock(s);
-                const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, zero))));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out), _mm_unpacklo_epi8(bytes, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out + 8), _mm_unpackhi_epi8(bytes, zero));
-                const std::size_t ascii = other ? static_cast<std::size_t>(std::countr_zero(other)) : 16;
-                const std::size_t run = std::min(ascii, maxChars - chars);
-                out += run;
-                chars += run;
-                s += run;
-                if (run < 16) break;
+        for (std::size_t chars = 0; out < maxUnits && chars < maxChars; ++chars) {
+            // A run of ASCII, most of a table, in a loop of its own.
+            const std::size_t room = std::min(maxUnits - out, maxChars - chars);
+            std::size_t run = 0;
+            while (run < room && s[run] != 0 && s[run] < 0x80) {
+                dest[out + run] = static_cast<char16_t>(s[run]);
+                ++run;
             }
+            out += run;
+            chars += run;
+            s += run;
             if (out >= maxUnits || chars >= maxChars) break;
-#endif
-            // One character by the exact rules, then more while they are
-            // not ASCII (a word of Cyrillic or Chinese text).
-            bool stop = false;
-            do {
-                const unsigned b1 = *s;
-                char16_t unit;
-                if (b1 < 0x80) {
-                    if (b1 == 0) {
-                        stop = true;
-                        break;
-                    }
-                    unit = static_cast<char16_t>(b1);
-                    ++s;
-                } else if (b1 < 0xC0) {
-                    stop = true;  // a continuation byte where a character should start
-                    break;
-                } else if (b1 < 0xE0) {
-                    // The second byte must be a continuation byte: a stray
-                    // single-byte letter must not swallow the quote, tab or
-                    // line break after it. A zero byte ends the text in any
-                    // case.
-                    const unsigned b2 = s[1];
-                    if (!IsContinuation(b2)) {
-                        stop = true;
-                        break;
-                    }
-                    unit = static_cast<char16_t>(((b1 & 0x1Fu) << 6) | (b2 & 0x3Fu));
-                    s += 2;
-                } else if (b1 < 0xF0) {
-                    const unsigned b2 = s[1];
-                    const unsigned b3 = IsContinuation(b2) ? s[2] : 0;
-                    if (!IsContinuation(b2) || b3 == 0 || b3 >= 0xC0) {
-                        stop = true;
-                        break;
-                    }
-                    unit = static_cast<char16_t>(((b1 & 0x0Fu) << 12) | ((b2 & 0x3Fu) << 6) | (b3 & 0x3Fu));
-                    s += 3;
-                } else {
-                    // A character beyond U+FFFF becomes a surrogate pair, so
-                    // one emoji does not cut off the rest of the text.
-                    if (b1 > 0xF4 || !IsContinuation(s[1]) || !IsContinuation(s[2]) || !IsContinuation(s[3])) {
-                        stop = true;
-                        break;
-                    }
-                    const unsigned cp = ((b1 & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) |
-                                        (s[3] & 0x3Fu);
-                    if (cp < 0x10000u || cp > 0x10FFFFu || out + 2 > maxUnits) {  // never split the pair
-                        stop = true;
-                        break;
-                    }
-                    const unsigned v = cp - 0x10000u;
-                    dest[out++] = static_cast<char16_t>(0xD800u | (v >> 10));
-                    dest[out++] = static_cast<char16_t>(0xDC00u | (v & 0x3FFu));
-                    s += 4;
-                    ++chars;
-                    continue;
-                }
-                dest[out++] = unit;
-                ++chars;
-            } while (out < maxUnits && chars < maxChars && *s >= 0x80);
-            if (stop) break;
+            const unsigned b1 = s[0];
+            if (b1 < 0x80) {
+                break;  // the zero byte
+            } else if (b1 < 0xC0) {
+                break;  // a continuation byte where a character should start
+            } else if (b1 < 0xE0) {
+                // The second byte must be a continuation byte: a stray
+                // single-byte letter must not swallow the quote, tab or
+                // line break after it. A zero byte ends the text in any
+                // case.
+                const unsigned b2 = s[1];
+                if (!IsContinuation(b2)) break;
+                dest[out++] = static_cast<char16_t>(((b1 & 0x1Fu) << 6) | (b2 & 0x3Fu));
+                s += 2;
+            } else if (b1 < 0xF0) {
+                const unsigned b2 = s[1];
+                if (!IsContinuation(b2)) break;
+                const unsigned b3 = s[2];
+                if (b3 == 0 || b3 >= 0xC0) break;
+                dest[out++] = static_cast<char16_t>(((b1 & 0x0Fu) << 12) | ((b2 & 0x3Fu) << 6) | (b3 & 0x3Fu));
+                s += 3;
+            } else {
+                // A character beyond U+FFFF becomes a surrogate pair, so one
+                // emoji does not cut off the rest of the text.
+                if (b1 > 0xF4 || !IsContinuation(s[1]) || !IsContinuation(s[2]) || !IsContinuation(s[3])) break;
+                const unsigned cp =
+                    ((b1 & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
+                if (cp < 0x10000u || cp > 0x10FFFFu || out + 2 > maxUnits) break;  // never split the pair
+                const unsigned v = cp - 0x10000u;
+                dest[out++] = static_cast<char16_t>(0xD800u | (v >> 10));
+                dest[out++] = static_cast<char16_t>(0xDC00u | (v & 0x3FFu));
+                s += 4;
+            }
         }
         if (bytesRead) *bytesRead = static_cast<std::size_t>(reinterpret_cast<const char*>(s) - src);
     }
@@ -163,58 +86,35 @@ std::size_t Utf16ToUtf8Counted(char* dest, std::size_t destBytes, const char16_t
     std::size_t out = 0;
     if (src) {
         auto* d = reinterpret_cast<unsigned char*>(dest);
-        const std::size_t n = count;
-        std::size_t i = 0;
-        while (i < n) {
-#ifdef VM_BLOCK_SCAN
-            // Runs of ASCII, 8 units at a time; all of them lie before n.
-            while (i + 8 <= n && out + 8 <= room) {
-                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-                const __m128i high = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
-                const auto ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())));
-                // The 8 bytes are written in any case: those after the ASCII
-                // units are written again below, and all lie within room.
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + out), _mm_packus_epi16(units, units));
-                if (ascii == 0xFFFFu) {
-                    i += 8;
-                    out += 8;
-                    continue;
-                }
-                const auto run = static_cast<std::size_t>(std::countr_one(ascii)) / 2;
-                i += run;
-                out += run;
-                break;
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned u = src[i];
+            if (u < 0x80) {
+                if (out + 1 > room) break;
+                d[out++] = static_cast<unsigned char>(u);
+            } else if (u < 0x800) {
+                if (out + 2 > room) break;
+                d[out++] = static_cast<unsigned char>(0xC0u | (u >> 6));
+                d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
+            } else {
+                // The two halves of a surrogate pair are one character: a
+                // cut between them would leave a lone surrogate behind.
+                const bool pair =
+                    u >= 0xD800 && u <= 0xDBFF && i + 1 < count && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF;
+                if (out + (pair ? 6 : 3) > room) break;
+                d[out++] = static_cast<unsigned char>(0xE0u | (u >> 12));
+                d[out++] = static_cast<unsigned char>(0x80u | ((u >> 6) & 0x3Fu));
+                d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
             }
-            if (i >= n) break;
-#endif
-            // One unit by the exact rules, then more while they are not
-            // ASCII.
-            do {
-                const unsigned u = src[i];
-                if (u < 0x80) {
-                    if (out + 1 > room) goto done;
-                    d[out++] = static_cast<unsigned char>(u);
-                } else if (u < 0x800) {
-                    if (out + 2 > room) goto done;
-                    d[out++] = static_cast<unsigned char>(0xC0u | (u >> 6));
-                    d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
-                } else {
-                    // The two halves of a surrogate pair are one character: a
-                    // cut between them would leave a lone surrogate behind.
-                    const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 &&
-                                      src[i + 1] <= 0xDFFF;
-                    if (out + (pair ? 6 : 3) > room) goto done;
-                    d[out++] = static_cast<unsigned char>(0xE0u | (u >> 12));
-                    d[out++] = static_cast<unsigned char>(0x80u | ((u >> 6) & 0x3Fu));
-                    d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
-                }
-                ++i;
-            } while (i < n && src[i] >= 0x80);
         }
     }
-done:
     dest[out] = 0;
     return out;
+}
+
+std::size_t Utf8Length(const char16_t* src, std::size_t count) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < count; ++i) bytes += src[i] < 0x80 ? 1 : src[i] < 0x800 ? 2 : 3;
+    return bytes;
 }
 
 std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
@@ -274,21 +174,9 @@ int BoundedCompare(const char16_t* s1, const char16_t* s2, std::size_t n) {
 }
 
 std::size_t FindLineBreak(std::u16string_view text, std::size_t from) {
-    const char16_t* p = text.data();
-    const std::size_t n = text.size();
-#ifdef VM_BLOCK_SCAN
-    // Eight units a step: most texts have no break at all.
-    const __m128i cr = _mm_set1_epi16(u'\r');
-    const __m128i lf = _mm_set1_epi16(u'\n');
-    for (; from + 8 <= n; from += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
-        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
-        if (hits != 0) return from + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits))) / 2;
-    }
-#endif
-    for (; from < n; ++from)
-        if (p[from] == u'\r' || p[from] == u'\n') return from;
-    return n;
+    for (; from < text.size(); ++from)
+        if (text[from] == u'\r' || text[from] == u'\n') return from;
+    return text.size();
 }
 
 void AppendNewlineEscaped(std::u16string& out, std::u16string_view text) {

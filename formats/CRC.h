@@ -5,8 +5,7 @@
 // All of them work on caller buffers with explicit limits. A destination
 // capacity is given in bytes and includes the terminator, which is written
 // in every case; a character that would not fit together with the
-// terminator is not written. The UTF conversions may also write into the
-// capacity after the terminator (they store whole blocks of 8 or 16).
+// terminator is not written.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +23,9 @@ namespace vm {
 // two- and three-byte forms and encoded surrogates decode as they come.
 // Returns the number of units written, terminator not counted. A null src
 // gives an empty result. When bytesRead is given it receives the number of
-// source bytes that were decoded. Looks at src only a little beyond what
-// it decodes, so decoding a few characters of a long text is cheap.
+// source bytes that were decoded. Reads src no further than the bytes of
+// the character that stops it, so decoding a few characters of a long text
+// is cheap.
 std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
                         std::size_t maxChars, std::size_t* bytesRead = nullptr);
 
@@ -41,6 +41,10 @@ std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
 // The same over exactly the first count units of src, none of which is
 // zero, for callers that know the length.
 std::size_t Utf16ToUtf8Counted(char* dest, std::size_t destBytes, const char16_t* src, std::size_t count);
+
+// The bytes Utf16ToUtf8Counted makes of the count units of src when dest
+// has room for all of them.
+std::size_t Utf8Length(const char16_t* src, std::size_t count);
 
 // The decimal form of value: "-" for a negative number, no leading zeros.
 std::u16string IntToDecimal(std::int32_t value);
@@ -72,11 +76,5 @@ void AppendNewlineEscaped(std::u16string& out, std::u16string_view text);
 // at most max units.
 std::size_t WideLength(const char16_t* text);
 std::size_t WideLengthWithin(const char16_t* text, std::size_t max);
-
-// Copies the zero-terminated src, its terminator included, into dest when
-// it fits in room units, and returns its length; returns SIZE_MAX when it
-// does not fit. Units of dest after the terminator, within room, may be
-// overwritten (it copies 8 at a time), and so may all of room on failure.
-std::size_t WideCopyWithin(char16_t* dest, std::size_t room, const char16_t* src);
 
 }  // namespace vm

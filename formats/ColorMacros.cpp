@@ -1,13 +1,8 @@
 #include "ColorMacros.h"
 
-#include <bit>
 #include <cstring>
 
 #include "CRC.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vm {
 
@@ -49,35 +44,8 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
 
 }  // namespace
 
-bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= count; i += 16) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        const __m128i found =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\r'))),
-                         _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xBF))));
-        if (_mm_movemask_epi8(found)) return true;
-    }
-#endif
-    for (; i < count; ++i)
-        if (bytes[i] == '\n' || bytes[i] == '\r' || bytes[i] == 0xBF) return true;
-    return false;
-}
-
 std::size_t FirstCode(const char16_t* src, std::size_t count) {
     std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_setzero_si128()), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))),
-                         _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')),
-                                      _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ColorLead)))));
-        if (const auto found = static_cast<unsigned>(_mm_movemask_epi8(special)))
-            return i + static_cast<std::size_t>(std::countr_zero(found)) / 2;
-    }
-#endif
     while (i < count && IsOrdinary(src[i])) ++i;
     return i;
 }
@@ -135,13 +103,6 @@ std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, ch
 
 std::size_t FirstEscape(const char16_t* src, std::size_t count) {
     std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const auto slashes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\\'))));
-        if (slashes) return i + static_cast<std::size_t>(std::countr_zero(slashes)) / 2;
-    }
-#endif
     while (i < count && src[i] != u'\\') ++i;
     return i;
 }

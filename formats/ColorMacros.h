@@ -26,10 +26,6 @@ std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t 
 // length, such as the .tbl reader.
 std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t count, char16_t* dest);
 
-// False when the UTF-8 bytes hold no LF, no CR and no byte 0xBF (the last
-// byte of U+00FF): the text they decode to is then its own display form.
-bool Utf8MayHoldCodes(const std::uint8_t* bytes, std::size_t count);
-
 // Where the first unit that ColorCodesToMacros may change (LF, CR, U+00FF)
 // or a zero unit lies among the first count units of src, or count when
 // there is none: such a text is its own display form.

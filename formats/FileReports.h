@@ -50,17 +50,19 @@ struct ReadReport {
     std::u16string firstDeepInclude;
     std::uint32_t cutStrings = 0;  // keys or values cut at the reader's limit
     std::size_t firstCutEntry = 0;
+    std::uint32_t shortLengths = 0;  // .tbl values longer than their stored length,
+    std::size_t firstShortLength = 0;  // read up to it
     bool utf8ReadAsAnsi = false;  // looks like UTF-8 without a mark, but a broken
                                   // sequence made it ANSI
 
     bool AnyWarning() const {
-        return missingIncludes != 0 || deepIncludes != 0 || cutStrings != 0 || utf8ReadAsAnsi;
+        return missingIncludes != 0 || deepIncludes != 0 || cutStrings != 0 || shortLengths != 0 || utf8ReadAsAnsi;
     }
 };
 
 // ---- Writing ----------------------------------------------------------------
 
-// Why a text file cannot hold an entry exactly.
+// Why a text file (or, TblTooLong, a .tbl file) cannot hold an entry exactly.
 enum class TextLoss {
     EmptyKey,          // empty or spaces only: the line is skipped
     KeyWithTab,        // the key ends at the tab
@@ -77,6 +79,7 @@ enum class TextLoss {
     StoredForm,        // stored in a form its display form does not give back
                        // (a literal backslash and "n", a stray carriage return)
     FileTooLarge,      // the file grows beyond the size a read takes back
+    TblTooLong,        // a key or value longer than the 65535 bytes of a .tbl string
 };
 
 struct TextLossEntry {
@@ -85,14 +88,15 @@ struct TextLossEntry {
 };
 
 struct WriteReport {
-    // In (text writer): write even when some entries cannot be stored
-    // exactly. Without it the writer refuses such a table and writes nothing.
+    // In: write even when some entries cannot be stored exactly (the .tbl
+    // writer cuts them). Without it the writer refuses such a table and
+    // writes nothing.
     bool allowLossy = false;
 
     // Out.
     bool refusedAsLossy = false;
     platform::WriteError error = platform::WriteError::None;  // a failed file write
-    std::size_t lossCount = 0;           // entries a text file cannot hold exactly
+    std::size_t lossCount = 0;           // entries the file cannot hold exactly
     std::vector<TextLossEntry> losses;   // the first of them, in entry order
     bool replaced = false;               // ANSI: characters written as "?"
     bool encodingMustBeNamed = false;    // ANSI: Autodetect would read it otherwise

@@ -15,9 +15,6 @@
 #endif
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "CRC.h"
 #include "ColorMacros.h"
@@ -56,119 +53,41 @@ inline bool IsBadControl(unsigned c) { return c < 0x20 && c != '\t' && c != '\n'
 
 // The first of the n bytes at s that is not proper UTF-8 (an overlong form,
 // a surrogate, beyond U+10FFFF, or cut short) or is a bad control byte, or
-// npos. At least four readable bytes must follow the text.
-std::size_t FirstBadByteScalar(const unsigned char* s, std::size_t n) {
+// npos. The parser copies strings unchecked, which is much faster; this
+// checks them all at once.
+std::size_t FirstBadByte(const unsigned char* s, std::size_t n) {
     std::size_t i = 0;
     while (i < n) {
-        if (i + 16 <= n) {  // sixteen printable ASCII bytes at a time
-            std::uint64_t a, b;
-            std::memcpy(&a, s + i, 8);
-            std::memcpy(&b, s + i + 8, 8);
-            constexpr std::uint64_t high = 0x8080808080808080ull, blank = 0x2020202020202020ull;
-            // No byte of 80 or above, and none below 20.
-            if ((((a | b) & high) | ((a - blank) & ~a & high) | ((b - blank) & ~b & high)) == 0) {
-                i += 16;
-                continue;
-            }
-        }
+        // Printable ASCII, most of a file, in a loop of its own.
+        while (i < n && s[i] >= 0x20 && s[i] < 0x80) ++i;
+        if (i == n) break;
         const unsigned c = s[i];
         if (c < 0x80) {
             if (IsBadControl(c)) return i;
             ++i;
-        } else if (c < 0xE0) {
-            if (c < 0xC2 || (s[i + 1] & 0xC0) != 0x80) return i;
-            i += 2;
+            continue;
+        }
+        // The length of the sequence c starts and the range of its second
+        // byte, which is narrower after E0, ED, F0 and F4.
+        std::size_t length = 4;
+        unsigned low = 0x80, high = 0xBF;
+        if (c < 0xC2 || c > 0xF4) return i;  // a continuation byte, an overlong form or beyond U+10FFFF
+        if (c < 0xE0) {
+            length = 2;
         } else if (c < 0xF0) {
-            std::uint16_t w;
-            std::memcpy(&w, s + i + 1, 2);
-            if ((w & 0xC0C0) != 0x8080) return i;
-            if ((c == 0xE0 && s[i + 1] < 0xA0) || (c == 0xED && s[i + 1] > 0x9F)) return i;
-            i += 3;
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
         } else {
-            std::uint32_t w;
-            std::memcpy(&w, s + i, 4);
-            if (c > 0xF4 || (w & 0xC0C0C000u) != 0x80808000u) return i;
-            if ((c == 0xF0 && s[i + 1] < 0x90) || (c == 0xF4 && s[i + 1] > 0x8F)) return i;
-            i += 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
         }
+        if (n - i < length || s[i + 1] < low || s[i + 1] > high) return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if ((s[i + k] & 0xC0) != 0x80) return i;
+        i += length;
     }
-    // A sequence cut by the end of the text reads zero bytes, which are no
-    // continuation bytes, so i never passes n.
     return std::string_view::npos;
-}
-
-#if defined(__SSE2__)
-// Whether the n bytes at s are proper UTF-8 without bad control bytes, 64
-// bytes at a time: every byte that must be a continuation byte (one to
-// three places after a lead byte of a two- to four-byte character) is one
-// and no other byte is; no byte is C0, C1 or F5..FF; and the second bytes
-// after E0, ED, F0 and F4 keep to their narrower ranges. At least 64
-// readable zero bytes must follow the text.
-bool IsCleanUtf8Vector(const unsigned char* s, std::size_t n) {
-    const __m128i zero = _mm_setzero_si128();
-    const auto bytes = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
-    std::uint64_t carry = 0;  // continuation bytes the last block's leads ask of this one
-    std::uint64_t carryE0 = 0, carryED = 0, carryF0 = 0, carryF4 = 0;
-    for (std::size_t i = 0; i < n; i += 64) {
-        std::uint64_t cont = 0, lead2 = 0, lead3 = 0, lead4 = 0, bad = 0;
-        std::uint64_t e0 = 0, ed = 0, f0 = 0, f4 = 0, below90 = 0, belowA0 = 0, above8F = 0, above9F = 0;
-        for (int k = 0; k < 4; ++k) {
-            // Signed bytes: 80..BF are -128..-65, C0..FF are -64..-1.
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16 * k));
-            const auto mask = [k](__m128i m) {
-                return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
-            };
-            const __m128i negative = _mm_cmplt_epi8(v, zero);
-            const __m128i control = _mm_andnot_si128(
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, bytes('\t')), _mm_cmpeq_epi8(v, bytes('\n'))),
-                             _mm_cmpeq_epi8(v, bytes('\r'))),
-                _mm_andnot_si128(negative, _mm_cmplt_epi8(v, bytes(0x20))));
-            cont |= mask(_mm_cmplt_epi8(v, bytes(0xC0)));
-            lead2 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xBF))));  // C0..FF
-            lead3 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xDF))));  // E0..FF
-            lead4 |= mask(_mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xEF))));  // F0..FF
-            bad |= mask(_mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(v, bytes(0xC0)), _mm_cmpeq_epi8(v, bytes(0xC1))),
-                _mm_or_si128(control, _mm_and_si128(negative, _mm_cmpgt_epi8(v, bytes(0xF4))))));  // F5..FF
-            e0 |= mask(_mm_cmpeq_epi8(v, bytes(0xE0)));
-            ed |= mask(_mm_cmpeq_epi8(v, bytes(0xED)));
-            f0 |= mask(_mm_cmpeq_epi8(v, bytes(0xF0)));
-            f4 |= mask(_mm_cmpeq_epi8(v, bytes(0xF4)));
-            below90 |= mask(_mm_cmplt_epi8(v, bytes(0x90)));
-            belowA0 |= mask(_mm_cmplt_epi8(v, bytes(0xA0)));
-            above8F |= mask(_mm_cmpgt_epi8(v, bytes(0x8F)));
-            above9F |= mask(_mm_cmpgt_epi8(v, bytes(0x9F)));
-        }
-        // The zero bytes after the text are no control characters of it.
-        if (n - i < 64) bad &= (std::uint64_t{1} << (n - i)) - 1;
-        if (bad) return false;
-        if ((cont | lead2 | carry) == 0) continue;  // ASCII only
-        const std::uint64_t required = (lead2 << 1) | (lead3 << 2) | (lead4 << 3) | carry;
-        if (required != cont) return false;
-        // The narrower second bytes (continuation bytes by now, so the
-        // signed comparisons above order them right).
-        if ((((e0 << 1) | carryE0) & belowA0) || (((ed << 1) | carryED) & above9F) ||
-            (((f0 << 1) | carryF0) & below90) || (((f4 << 1) | carryF4) & above8F))
-            return false;
-        carry = (lead2 >> 63) | (lead3 >> 62) | (lead4 >> 61);
-        carryE0 = e0 >> 63;
-        carryED = ed >> 63;
-        carryF0 = f0 >> 63;
-        carryF4 = f4 >> 63;
-    }
-    return carry == 0;
-}
-#endif
-
-// The first of the n bytes at s that is not proper UTF-8 or a bad control
-// byte, or npos. At least 64 readable zero bytes must follow the text. The
-// parser copies strings unchecked, which is much faster; this checks them
-// all at once.
-std::size_t FirstBadByte(const unsigned char* s, std::size_t n) {
-#if defined(__SSE2__)
-    if (IsCleanUtf8Vector(s, n)) return std::string_view::npos;
-#endif
-    return FirstBadByteScalar(s, n);
 }
 
 // Proper UTF-8 (already checked by the parser) to UTF-16: a character
@@ -621,12 +540,12 @@ bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonEr
     const std::string_view b(doc.bytes);
     const auto start = static_cast<std::uint32_t>(b.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0);
     // The parser decodes strings in place, in a copy that ends in zero
-    // bytes: its 16-byte scans and the UTF-8 check's 64-byte blocks stay
+    // bytes: its 16-byte scans, which read whole aligned blocks, stay
     // inside the copy.
     std::string work;
-    work.reserve(b.size() + 32);
+    work.reserve(b.size() + 16);
     work.assign(b);
-    work.append(64, '\0');
+    work.append(16, '\0');
     const std::size_t badText =
         FirstBadByte(reinterpret_cast<const unsigned char*>(work.data()) + start, b.size() - start);
     rapidjson::InsituStringStream stream(work.data() + start);

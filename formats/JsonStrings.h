@@ -18,6 +18,7 @@
 
 #include "FormatOptions.h"
 #include "TableEntry.h"
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -146,6 +147,9 @@ struct JsonError {
     std::uint64_t offset = 0;  // in bytes
     std::int64_t entry = -1;   // the entry a write problem is about
     std::string detail;
+    // WriteFailed at the file itself: the cause the system gave (Other when
+    // it gave none the platform layer knows).
+    platform::WriteError cause = platform::WriteError::None;
 };
 
 // English text of a problem, with its place: "line 3, column 7: ...".
@@ -222,7 +226,8 @@ bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& req
 // file starts from.
 JsonDocument EmptyJsonDocument();
 
-// Writes bytes to a file, replacing it only when every byte was written.
-bool WriteJsonBytes(const std::u16string& fileName, std::string_view bytes);
+// Writes bytes to a file, replacing it only when every byte was written;
+// cause, when given, receives why a write failed.
+bool WriteJsonBytes(const std::u16string& fileName, std::string_view bytes, platform::WriteError* cause = nullptr);
 
 }  // namespace vm

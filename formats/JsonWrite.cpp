@@ -458,20 +458,31 @@ bool BuildJsonColumn(const JsonWriteRequest& request, const TableEntrySource& so
     }
 }
 
-bool WriteJsonBytes(const std::u16string& fileName, std::string_view bytes) {
-    if (fileName.empty()) return false;
+bool WriteJsonBytes(const std::u16string& fileName, std::string_view bytes, platform::WriteError* cause) {
+    using platform::WriteError;
     platform::AtomicFileWriter file;
-    return file.Open(fileName) && file.Write(bytes.data(), bytes.size()) && file.Commit();
+    const bool ok = !fileName.empty() && file.Open(fileName) && file.Write(bytes.data(), bytes.size()) && file.Commit();
+    if (cause)
+        *cause = ok ? WriteError::None
+                 : fileName.empty() ? WriteError::BadName
+                 : file.Error() != WriteError::None ? file.Error() : WriteError::Other;
+    return ok;
 }
 
 bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& request, const TableEntrySource& source,
                      const JsonOriginSource& origin, std::int32_t count, std::vector<std::uint32_t>* newOrigins,
                      JsonError* error) {
-    if (fileName.empty()) return Refuse(error, JsonProblem::WriteFailed, -1, "no file name");
+    // A failed write names its cause.
+    const auto failed = [error](platform::WriteError cause, const char* detail) {
+        Refuse(error, JsonProblem::WriteFailed, -1, detail);
+        if (error) error->cause = cause;
+        return false;
+    };
+    if (fileName.empty()) return failed(platform::WriteError::BadName, "no file name");
     std::string bytes;
     if (!BuildJsonColumn(request, source, origin, count, bytes, newOrigins, error)) return false;
-    if (!WriteJsonBytes(fileName, bytes))
-        return Refuse(error, JsonProblem::WriteFailed, -1, "the file or its folder cannot be written");
+    platform::WriteError cause = platform::WriteError::None;
+    if (!WriteJsonBytes(fileName, bytes, &cause)) return failed(cause, "the file or its folder cannot be written");
     return true;
 }
 

@@ -31,29 +31,13 @@ using StoredBytesSource = std::function<void(std::int32_t i, std::string_view& k
 
 // What a reader that fills a table's lists hands its entries to: one call
 // per entry with both strings and their lengths (each string is still
-// followed by a zero unit), so the receiver copies them without looking for
-// their ends. The .tbl reader checks for bytes to keep only when the
+// followed by a zero unit), from buffers of the reader's own that are valid
+// during the call. The .tbl reader checks for bytes to keep only when the
 // receiver wants them, and hands them over right after the entry, as
 // StoredBytesSink describes.
 class TableEntryReceiver {
 public:
     virtual void Entry(std::u16string_view key, std::u16string_view value) = 0;
-    // count entries in order, as that many Entry calls would hand them over
-    // (which is what the default makes of them).
-    virtual void Entries(const std::u16string_view* keys, const std::u16string_view* values, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) Entry(keys[i], values[i]);
-    }
-    // Room for units units where the reader may decode the next entry's
-    // key or value before it hands them to Entry, so that the receiver
-    // keeps them where they are instead of copying them; null (the
-    // default) has the reader use buffers of its own. Valid until that
-    // Entry call; the key's room and the value's must not overlap. A room
-    // may take several strings one after another, each followed by its
-    // zero unit: handing over (by Entry or Entries) a string that starts
-    // where the room does leaves the rest of the room, after that string's
-    // zero unit, valid for the next one.
-    virtual char16_t* KeyRoom(std::size_t /*units*/) { return nullptr; }
-    virtual char16_t* ValueRoom(std::size_t /*units*/) { return nullptr; }
     virtual bool WantsStored() const { return false; }
     virtual void Stored(std::string_view /*keyBytes*/, std::string_view /*valueBytes*/) {}
 

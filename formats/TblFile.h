@@ -47,10 +47,13 @@ const char16_t* TblStoredForm(const char16_t* value, std::size_t& units, std::ve
 // TblStringBudgetFactor times the file's size (entries sharing strings);
 // entries delivered before the failure stay delivered. report, when given,
 // tells why a read failed and counts the keys and values a successful one
-// had to cut (longer than 65535 units, or not UTF-8 to their end).
-// stored, when given, receives the bytes of every entry whose key or value
-// the writer would not give back from what the sink got (see
-// StoredBytesSink); those bytes count towards the string budget too.
+// had to cut (longer than 65535 units, or not UTF-8 to their end). A value
+// is read up to its stored length (in characters), and one that goes on
+// past it is counted too (shortLengths): what follows is not part of it,
+// neither shown nor kept. stored, when given, receives the bytes of every
+// entry whose key or value the writer would not give back from what the
+// sink got (see StoredBytesSink); those bytes count towards the string
+// budget too.
 bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, const ReadLimits& limits,
                  ReadReport* report = nullptr, const StoredBytesSink& stored = {});
 
@@ -76,15 +79,22 @@ using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::
 // count + options.addToHashSize exceeds 65536 slots,
 // when the source fails, or when the strings do not fit 32-bit offsets.
 // stored, when given, supplies the bytes an entry was read with where its
-// text would not give them back; they are written as they are.
+// text would not give them back; they are written as they are. A key or
+// value of more than 65535 bytes (TblMaxStringBytes) is an entry the file
+// cannot hold: it is listed in report's losses (TextLoss::TblTooLong), and
+// the table is refused (refusedAsLossy) unless report->allowLossy is set,
+// when it is cut to the characters that fit.
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored = {});
+                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored = {},
+                   WriteReport* report = nullptr);
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored = {});
+                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored = {},
+                   WriteReport* report = nullptr);
 
 // Builds the image and writes it; the old file is replaced only when every
-// byte was written. report, when given, tells why a write failed and the
-// size of the file written.
+// byte was written. report, when given, tells why a write failed, which
+// entries the file cannot hold (see BuildTblImage) and the size of the file
+// written.
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
                   std::uint64_t totalChars, const TblOptions& options, WriteReport* report = nullptr,
                   const StoredBytesSource& stored = {});

@@ -99,10 +99,19 @@ namespace {
 // Both image types: only the header and the node table are cleared, the
 // string area is written byte by byte (a TblImageBuffer leaves new bytes as they
 // are, so the megabytes of it are touched once).
+// Whether the count units of a string take more than the bytes a .tbl
+// string holds: only a string of more than a third of them can.
+bool TooLongForTbl(const char16_t* units, std::size_t count) {
+    return count > TblMaxStringBytes / 3 && Utf8Length(units, count) > TblMaxStringBytes;
+}
+
 template <class Image>
 bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, Image& image,
-                const TblOptions& options, const StoredBytesSource& stored) {
+                const TblOptions& options, const StoredBytesSource& stored, WriteReport& report) {
     image.clear();
+    const bool allow = report.allowLossy;
+    report = WriteReport{};
+    report.allowLossy = allow;
     if (!source || count <= 0 || count > 65535) return false;
     if (options.addToHashSize < 0) return false;
     const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
@@ -169,6 +178,9 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             if (!source(static_cast<std::int32_t>(i), key, value)) return release();
             std::string_view keptKey, keptValue;
             if (stored) stored(static_cast<std::int32_t>(i), keptKey, keptValue);
+            // A key or value longer than a .tbl string is cut; the entry is
+            // reported as one the file cannot hold.
+            bool cut = false;
 
             std::size_t k;
             if (!keptKey.empty()) {
@@ -176,6 +188,7 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
                 k = copy(keptKey);
             } else {
                 const std::size_t keyUnits = WideLength(key);
+                cut = TooLongForTbl(key, keyUnits);
                 const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, TblMaxStringBytes) + 1;
                 if (!reserve(keyRoom)) return release();
                 k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor), static_cast<std::size_t>(keyRoom),
@@ -196,13 +209,16 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
                 if (!reserve(keptValue.size() + 1)) return release();
                 v = copy(keptValue);
             } else {
-                std::size_t units = std::min(WideLength(value), DisplayBufferUnits - 1);
+                const std::size_t displayed = WideLength(value);
+                std::size_t units = std::min(displayed, DisplayBufferUnits - 1);
                 const char16_t* form = TblStoredForm(value, units, scratch);
+                cut = cut || displayed >= DisplayBufferUnits || TooLongForTbl(form, units);
                 const std::uint64_t valueRoom = std::min<std::uint64_t>(3ull * units, TblMaxStringBytes) + 1;
                 if (!reserve(valueRoom)) return release();
                 v = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
                                        static_cast<std::size_t>(valueRoom), form, units);
             }
+            if (cut && report.lossCount++ < MaxReportedLosses) report.losses.push_back({i, TextLoss::TblTooLong});
             const std::uint64_t valueOffset = cursor;
             cursor += v + 1;
             // Offsets are 32-bit in the file: a string area beyond that
@@ -217,9 +233,15 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
             Store32(node + 3, home);
             Store32(node + 7, static_cast<std::uint32_t>(keyOffset));
             Store32(node + 11, static_cast<std::uint32_t>(valueOffset));
-            Store16(node + 15, static_cast<std::uint32_t>(v + 1));  // 65535 bytes wrap to 0
+            // 65535 bytes wrap to 0, which a reader takes as "up to the zero
+            // byte"; so does a longer value kept as it was read.
+            Store16(node + 15, v + 1 > 0xFFFF ? 0u : static_cast<std::uint32_t>(v + 1));
         }
 
+        if (report.lossCount != 0 && !report.allowLossy) {
+            report.refusedAsLossy = true;
+            return release();
+        }
         image.resize(static_cast<std::size_t>(cursor));
         header = image.data();
         Store16(header + 0, Crc16(image.data() + dataStart, static_cast<std::size_t>(cursor - dataStart)));
@@ -235,14 +257,20 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
 
 }  // namespace
 
+// A report of its own when the caller gives none: such a write refuses
+// whatever the file cannot hold.
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored) {
-    return BuildImage(source, count, totalChars, image, options, stored);
+                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored,
+                   WriteReport* report) {
+    WriteReport local;
+    return BuildImage(source, count, totalChars, image, options, stored, report ? *report : local);
 }
 
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored) {
-    return BuildImage(source, count, totalChars, image, options, stored);
+                   std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored,
+                   WriteReport* report) {
+    WriteReport local;
+    return BuildImage(source, count, totalChars, image, options, stored, report ? *report : local);
 }
 
 bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source, std::int32_t count,
@@ -250,13 +278,15 @@ bool WriteTblFile(const std::u16string& fileName, const TableEntrySource& source
                   const StoredBytesSource& stored) {
     WriteReport local;
     WriteReport& r = report ? *report : local;
+    const bool allow = r.allowLossy;
     r = WriteReport{};
+    r.allowLossy = allow;
     if (fileName.empty()) {
         r.error = platform::WriteError::BadName;
         return false;
     }
     TblImageBuffer image;
-    if (!BuildTblImage(source, count, totalChars, image, options, stored)) return false;
+    if (!BuildTblImage(source, count, totalChars, image, options, stored, &r)) return false;
     r.bytes = image.size();
     platform::AtomicFileWriter out;
     if (out.Open(fileName) && out.Write(image.data(), image.size()) && out.Commit()) return true;

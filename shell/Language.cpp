@@ -93,6 +93,8 @@ std::vector<KeyInfo> MakeKeys() {
     for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // A file past the size limit.
     keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
+    // A .tbl value longer than its stored length.
+    keys.push_back({u"sWarnShortLengths", Target::Text, 0, &sWarnShortLengths, BuiltInWarnShortLengths});
     // Why a save failed before anything was written.
     for (int i = 0; i < SaveFailureCount; ++i)
         if (*SaveFailureKeys[i]) keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});

@@ -1,23 +1,19 @@
-// The text conversions, the checksum and the key hash as they were before
-// their fast paths: the tests compare every byte of the routines in use
-// against these on random and table-shaped inputs.
+// The checksum, the key hash, the macro conversion to stored form and the
+// .tbl writer and reader in their plainest form: the tests compare the
+// writer's free-slot search and the checksum's eight-byte steps, and every
+// byte the reader and writer make, against these.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <algorithm>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "formats/CRC.h"
 #include "formats/ColorMacros.h"
 #include "formats/Global.h"
 #include "formats/FormatOptions.h"
@@ -26,160 +22,9 @@
 namespace vmref {
 
 using vm::ColorMacroTable;
-
-inline bool IsContinuation(unsigned b) { return (b & 0xC0u) == 0x80u; }
-
-inline std::size_t WideLength(const char16_t* text) {
-    if (!text) return 0;
-    const char16_t* p = text;
-    while (*p) ++p;
-    return static_cast<std::size_t>(p - text);
-}
-
-inline std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
-                        std::size_t maxChars, std::size_t* bytesRead) {
-    if (bytesRead) *bytesRead = 0;
-    if (!dest || destBytes < 2) return 0;
-    const std::size_t maxUnits = destBytes / 2 - 1;
-    std::size_t out = 0;
-    if (src) {
-        const auto* s = reinterpret_cast<const unsigned char*>(src);
-        // Runs of ASCII (most of a game table) are widened many bytes at a
-        // time, which needs to know that no zero byte ends the text within
-        // them. The text is scanned for its end only a little ahead of the
-        // decoding, in chunks that grow with what has been decoded: a
-        // reader that decodes many short strings out of one long one must
-        // not scan to its end every time.
-        const auto* start = s;
-        const auto* scanned = s;  // no zero byte in [start, scanned)
-        bool terminated = false;  // the zero byte is at scanned
-        auto clear = [&](std::size_t want) {  // bytes from s known not to hold the end
-            if (scanned < s) scanned = s;  // decoded one by one, so no zero byte there
-            while (!terminated && static_cast<std::size_t>(scanned - s) < want) {
-                const std::size_t chunk = std::max<std::size_t>(64, static_cast<std::size_t>(scanned - start));
-                if (const void* zero = std::memchr(scanned, 0, chunk)) {
-                    scanned = static_cast<const unsigned char*>(zero);
-                    terminated = true;
-                } else {
-                    scanned += chunk;
-                }
-            }
-            return static_cast<std::size_t>(scanned - s);
-        };
-        std::size_t chars = 0;
-        while (out < maxUnits && chars < maxChars) {
-#if defined(__SSE2__)
-            while (out + 16 <= maxUnits && chars + 16 <= maxChars && clear(16) >= 16) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                if (_mm_movemask_epi8(bytes)) break;
-                const __m128i zero = _mm_setzero_si128();
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out), _mm_unpacklo_epi8(bytes, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + out + 8), _mm_unpackhi_epi8(bytes, zero));
-                out += 16;
-                chars += 16;
-                s += 16;
-            }
-#endif
-            while (out + 8 <= maxUnits && chars + 8 <= maxChars && clear(8) >= 8) {
-                std::uint64_t w;
-                std::memcpy(&w, s, 8);
-                if (w & 0x8080808080808080ull) break;
-                for (int k = 0; k < 8; ++k) dest[out + k] = static_cast<char16_t>(s[k]);
-                out += 8;
-                chars += 8;
-                s += 8;
-            }
-            if (out >= maxUnits || chars >= maxChars) break;
-            const unsigned b1 = *s;
-            if (b1 < 0x80) {
-                if (b1 == 0) break;
-                // Runs of ASCII are the common case in game tables.
-                dest[out++] = static_cast<char16_t>(b1);
-                ++s;
-                ++chars;
-                continue;
-            }
-            char16_t unit;
-            if (b1 < 0xC0) {
-                break;  // a continuation byte where a character should start
-            } else if (b1 < 0xE0) {
-                // The second byte must be a continuation byte: a stray
-                // single-byte letter must not swallow the quote, tab or line
-                // break after it. A zero byte ends the text in any case.
-                const unsigned b2 = s[1];
-                if (!IsContinuation(b2)) break;
-                unit = static_cast<char16_t>(((b1 & 0x1Fu) << 6) | (b2 & 0x3Fu));
-                s += 2;
-            } else if (b1 < 0xF0) {
-                const unsigned b2 = s[1];
-                if (!IsContinuation(b2)) break;
-                const unsigned b3 = s[2];
-                if (b3 == 0 || b3 >= 0xC0) break;
-                unit = static_cast<char16_t>(((b1 & 0x0Fu) << 12) | ((b2 & 0x3Fu) << 6) |
-                                             (b3 & 0x3Fu));
-                s += 3;
-            } else {
-                // A character beyond U+FFFF becomes a surrogate pair, so one
-                // emoji does not cut off the rest of the text.
-                if (b1 > 0xF4) break;
-                const unsigned b2 = s[1];
-                if (!IsContinuation(b2)) break;
-                const unsigned b3 = s[2];
-                if (!IsContinuation(b3)) break;
-                const unsigned b4 = s[3];
-                if (!IsContinuation(b4)) break;
-                const unsigned cp = ((b1 & 0x07u) << 18) | ((b2 & 0x3Fu) << 12) |
-                                    ((b3 & 0x3Fu) << 6) | (b4 & 0x3Fu);
-                if (cp < 0x10000u || cp > 0x10FFFFu) break;
-                if (out + 2 > maxUnits) break;  // never split the pair
-                const unsigned v = cp - 0x10000u;
-                dest[out++] = static_cast<char16_t>(0xD800u | (v >> 10));
-                dest[out++] = static_cast<char16_t>(0xDC00u | (v & 0x3FFu));
-                s += 4;
-                ++chars;
-                continue;
-            }
-            dest[out++] = unit;
-            ++chars;
-        }
-        if (bytesRead) *bytesRead = static_cast<std::size_t>(reinterpret_cast<const char*>(s) - src);
-    }
-    dest[out] = 0;
-    return out;
-}
-
-inline std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
-                        std::size_t maxUnits) {
-    if (!dest || destBytes < 1) return 0;
-    const std::size_t room = destBytes - 1;
-    std::size_t out = 0;
-    if (src) {
-        auto* d = reinterpret_cast<unsigned char*>(dest);
-        for (std::size_t i = 0; i < maxUnits; ++i) {
-            const unsigned u = src[i];
-            if (u == 0) break;
-            if (u < 0x80) {
-                if (out + 1 > room) break;
-                d[out++] = static_cast<unsigned char>(u);
-            } else if (u < 0x800) {
-                if (out + 2 > room) break;
-                d[out++] = static_cast<unsigned char>(0xC0u | (u >> 6));
-                d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
-            } else {
-                // The two halves of a surrogate pair are one character: a cut
-                // between them would leave a lone surrogate behind.
-                const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < maxUnits &&
-                                  src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF;
-                if (out + (pair ? 6 : 3) > room) break;
-                d[out++] = static_cast<unsigned char>(0xE0u | (u >> 12));
-                d[out++] = static_cast<unsigned char>(0x80u | ((u >> 6) & 0x3Fu));
-                d[out++] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
-            }
-        }
-    }
-    dest[out] = 0;
-    return out;
-}
+using vm::Utf16ToUtf8;
+using vm::Utf8ToUtf16;
+using vm::WideLength;
 
 inline constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
     std::array<std::uint16_t, 256> table{};
@@ -205,14 +50,6 @@ inline std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) {
 inline constexpr char16_t ColorLead = 0x00FF;
 inline constexpr int ColorWordRow = 13;
 
-// Units that ColorCodesToMacros copies unchanged.
-inline bool IsOrdinary(char16_t u) { return u != 0 && u != u'\n' && u != u'\r' && u != ColorLead; }
-
-inline char16_t* PutWord(char16_t* d, const char16_t* word) {
-    while (*word) *d++ = *word++;
-    return d;
-}
-
 // Length of the macro word at src (which starts with a backslash) and its
 // row, or 0 when none matches. Every word ends in a semicolon, so at most
 // one can match.
@@ -227,76 +64,6 @@ inline std::size_t MatchMacro(const char16_t* src, int& row) {
         }
     }
     return 0;
-}
-
-inline std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, char16_t* dest);
-
-inline std::size_t ColorCodesToMacros(const char16_t* src, char16_t* dest, std::size_t limit) {
-    std::size_t count = 0;
-    if (src) {
-        while (count < limit && src[count] != 0) ++count;
-    }
-    return ColorCodesToMacrosCounted(src, count, dest);
-}
-
-inline std::size_t ColorCodesToMacrosCounted(const char16_t* src, std::size_t limit, char16_t* dest) {
-    char16_t* d = dest;
-    if (src) {
-        std::size_t i = 0;
-        while (i < limit && src[i] != 0) {
-            // Copy the run of units that need no conversion in one go.
-            std::size_t run = i;
-#if defined(__SSE2__)
-            while (run + 8 <= limit) {
-                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + run));
-                const __m128i special = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_setzero_si128()),
-                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))),
-                    _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')),
-                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ColorLead)))));
-                if (_mm_movemask_epi8(special)) break;
-                run += 8;
-            }
-#endif
-            while (run < limit && IsOrdinary(src[run])) ++run;
-            if (run > i) {
-                std::memcpy(d, src + i, (run - i) * sizeof(char16_t));
-                d += run - i;
-                i = run;
-                continue;
-            }
-            const char16_t u = src[i];
-            if (u == u'\n') {
-                *d++ = u'\\';
-                *d++ = u'n';
-                ++i;
-            } else if (u == u'\r') {
-                ++i;
-            } else if (u == ColorLead && i + 1 < limit && src[i + 1] == u'c') {
-                if (i + 2 >= limit) {  // the code ends the consumed range
-                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
-                    i += 2;
-                    break;
-                }
-                const char16_t x = src[i + 2];
-                if (x >= u'/' && x <= u';') {
-                    d = PutWord(d, ColorMacroTable[x - u'/'].word);
-                } else if (x == 0) {
-                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
-                    break;
-                } else {
-                    d = PutWord(d, ColorMacroTable[ColorWordRow].word);
-                    *d++ = x;
-                }
-                i += 3;
-            } else {
-                *d++ = u;
-                ++i;
-            }
-        }
-    }
-    *d = 0;
-    return static_cast<std::size_t>(d - dest);
 }
 
 inline std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t limit, bool NewlineAsLineFeed) {
@@ -407,8 +174,8 @@ private:
     std::vector<std::uint32_t> next_;
 };
 
-inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count,
-                   std::uint64_t totalChars, std::vector<std::uint8_t>& image, const vm::TblOptions& options = {}) {
+inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
+                          std::vector<std::uint8_t>& image, const vm::TblOptions& options = {}) {
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
     if (options.addToHashSize < 0) return false;
@@ -590,7 +357,7 @@ inline bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const Ta
                     reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits, &keyBytes);
         if (keyBytes + valueBytes > budget) return false;
         budget -= keyBytes + valueBytes;
-        ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
+        vm::ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());
         sink(keyBuffer.get(), displayBuffer.get());
     }
     return true;

@@ -345,6 +345,31 @@ TEST(CliInfo, BrokenTblIsReportedWithWhatCanBeShown) {
     EXPECT_TRUE(tiny.out.empty()) << tiny.out;
 }
 
+TEST(CliInfo, AValuePastItsStoredLengthIsAWarning) {
+    CliTempDir dir;
+    const auto name = dir / "s.tbl";
+    const auto out = dir / "s.txt";
+    ASSERT_TRUE(WriteTbl(name, {{u"a", u"one"}, {u"b", u"two and more"}}));
+    Bytes image = ReadBytes(name);
+    const std::size_t slot = image[23] | (image[24] << 8);  // entry 2
+    image[21 + 4 + 17 * slot + 15] = 3;                      // three characters: "two"
+    WriteBytes(name, std::string(image.begin(), image.end()));
+    const std::string warning = "1 value(s) go on past their stored length; they were read, and are written back, "
+                                "up to it (first: row 2)";
+    const CliRun info = Cli({u"info", name});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.err.find("warning: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << info.err;
+
+    WriteBytes(out, "precious");
+    const CliRun strict = Cli({u"convert", name, out, u"--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("error: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << strict.err;
+    EXPECT_EQ(ReadBytes(out), BytesOf("precious"));
+    const CliRun r = Cli({u"convert", name, out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"a", u"one"}, {u"b", u"two"}}));
+}
+
 TEST(CliInfo, TextEncodingAndCount) {
     CliTempDir dir;
     const auto name = dir / "t.txt";
@@ -545,16 +570,37 @@ TEST(CliErrors, TablesTooLargeForTblAreRefused) {
     // Refused writes leave no temporary file behind.
     EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"big.tbl", u"big.txt", u"big2.txt"}));
     EXPECT_EQ(Cli({u"convert", in, out, u"--add-to-hash", u"36"}).status, 0);
+
+    // A value longer than the 65535 bytes of a .tbl string: refused with
+    // the entry named, or written cut with --lossy and a warning.
+    std::string chinese;
+    for (int i = 0; i < 30000; ++i) chinese += "\xE4\xB8\xAD";
+    WriteBytes(in, "\xEF\xBB\xBFKey\tValue\r\na\t\"1\"\r\nlong\t\"" + chinese + "\"\r\n");
+    const Bytes before = ReadBytes(out);
+    r = Cli({u"convert", in, out, u"--strict"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("1 entry cannot be stored exactly in this .tbl file:\n  row 2, key 'long': it is longer than "
+                         "the 65535 bytes a .tbl file holds\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--lossy"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(out), before);
+    r = Cli({u"convert", in, out, u"--lossy"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: 1 entry was not stored exactly in"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAny(out), (Entries{{u"a", u"1"}, {u"long", std::u16string(21845, u'\u4E2D')}}));
 }
 
 TEST(CliErrors, UnwritableOutputIsAFailure) {
     CliTempDir dir;
     const auto in = dir / "in.tbl";
     ASSERT_TRUE(WriteTbl(in, {{u"a", u"b"}}));
-    for (const char* name : {"no-such-dir/out.tbl", "no-such-dir/out.txt"}) {
+    for (const char* name : {"no-such-dir/out.tbl", "no-such-dir/out.txt", "no-such-dir/out.json"}) {
         const CliRun r = Cli({u"convert", in, dir / name});
         EXPECT_EQ(r.status, 1) << name;
-        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("cannot write '" + vm::platform::ToUtf8(dir / name) + "': the folder does not exist"),
+                  std::string::npos)
+            << r.err;
     }
     // The output is a directory.
     fs::create_directories(fs::path(dir / "adir.txt"));

@@ -173,6 +173,20 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
                                   u"1 include lines are nested too deep and were skipped (first: self.txt)\n" +
                                   dir.Path(u"mod/main.txt")});
 
+    // A .tbl value that goes on past its stored length of two characters.
+    Bytes image = TblImage({{u"k", u"value"}});
+    image[21 + 2 + 17 * image[21] + 15] = 2;
+    ASSERT_TRUE(dir.Write("mod/short.tbl", std::string(image.begin(), image.end())));
+    T1().FileName = dir.Path(u"mod/short.tbl");
+    view1.messages.clear();
+    EXPECT_TRUE(LoadTable(T1(), FormatTbl, options));
+    EXPECT_EQ(EntriesOf(T1()), (Entries{{u"k", u"va"}}));
+    EXPECT_EQ(view1.messages, std::vector<std::u16string>{
+                                  u"The table was read, but not everything in the file came through exactly:\n"
+                                  u"1 values go on past their stored length; they were read, and are written back, "
+                                  u"up to it (first: row 1)\n" +
+                                  dir.Path(u"mod/short.tbl")});
+
     // An include that leads out of the folder fails the read and is named.
     ASSERT_TRUE(dir.Write("secret.txt", "s\tv\r\n"));
     ASSERT_TRUE(dir.Write("mod/evil.txt", "a\t1\r\n#\"../secret.txt\"\r\n"));
@@ -232,7 +246,7 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
     ASSERT_EQ(view1.questions.size(), 1u);
-    EXPECT_EQ(view1.questions[0].substr(0, 95), u"2 entries cannot be stored exactly in this text file (first: row 3, "
+    EXPECT_EQ(view1.questions[0].substr(0, 90), u"2 entries cannot be stored exactly in this file (first: row 3, "
                                                 u"key a: it holds text its di");
 }
 
@@ -324,6 +338,8 @@ TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
          u"A .tbl file holds at most 65535 entries.\n"},
         {"disk full, tbl", dir.Path(u"old.txt"), FormatTbl, 3, true, u"The disk is full.\n"},
         {"disk full, text", dir.Path(u"old.txt"), FormatTabbedText, 3, true, u"The disk is full.\n"},
+        {"missing directory, json", dir.Path(u"missing/out.json"), FormatJson, 3, false, u"The folder does not exist.\n"},
+        {"disk full, json", dir.Path(u"new.json"), FormatJson, 3, true, u"The disk is full.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -610,7 +626,7 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
 
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
-    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this text file "
+    EXPECT_EQ(view1.questions, std::vector<std::u16string>{u"2 entries cannot be stored exactly in this file "
                                                            u"(first: row 1, key k: the value holds a double quote). "
                                                            u"Save anyway?"});
     EXPECT_TRUE(view1.messages.empty());
@@ -624,13 +640,30 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
     EXPECT_EQ(dir.Read("out.txt"), "\xEF\xBB\xBFKey\tValue\r\nk\t\"say \"hi\"\"\r\n\t\"v\"\r\nfine\t\"ok\"\r\n");
     EXPECT_FALSE(T1().Modified);
 
-    // A table the file holds exactly asks nothing; a .tbl never asks.
+    // A table the file holds exactly asks nothing; a .tbl asks only about
+    // keys or values longer than it holds, and Yes saves them cut.
     Fill(T1(), {{u"a", u"b"}});
     EXPECT_TRUE(SaveTable(T1(), FormatDiabloText, options));
     Fill(T1(), {{u"k", u"say \"hi\""}});
     T1().FileName = dir.Path(u"out.tbl");
     EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(view1.questions.size(), 2u);
+    const std::string saved = dir.Read("out.tbl");
+    Fill(T1(), {{u"k", u"ok"}, {u"long", std::u16string(70000, u'v')}});
+    T1().Modified = true;
+    view1.answer = AskAnswer::No;
+    EXPECT_FALSE(SaveTable(T1(), FormatTbl, options));
+    ASSERT_EQ(view1.questions.size(), 3u);
+    EXPECT_EQ(view1.questions.back(), u"1 entries cannot be stored exactly in this file (first: row 2, key long: it is "
+                                      u"longer than the 65535 bytes a .tbl file holds). Save anyway?");
+    EXPECT_TRUE(view1.messages.empty());
+    EXPECT_EQ(dir.Read("out.tbl"), saved);
+    EXPECT_TRUE(T1().Modified);
+    view1.answer = AskAnswer::Yes;
+    EXPECT_TRUE(SaveTable(T1(), FormatTbl, options));
+    T2().FileName = T1().FileName;
+    ASSERT_TRUE(LoadTable(T2(), FormatTbl, options));
+    EXPECT_EQ(EntriesOf(T2()), (Entries{{u"k", u"ok"}, {u"long", std::u16string(65535, u'v')}}));
 }
 
 // ---- Leaks -------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "FormatsTest.h"
 #include "TestFiles.h"
 #include "documents/CopyMatchedValues.h"
+#include "documents/TableList.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
 #include "platform/Platform.h"
@@ -240,6 +241,84 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
     EXPECT_EQ(report.lossCount, 7u);
     EXPECT_EQ(report.losses[0].entry, 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::StoredForm);
+}
+
+// A value that goes on past its stored length (here: five values, the
+// second and third shortened) is read up to it, and the bytes after it are
+// neither shown nor kept: written back, the table holds what was shown,
+// with the lengths set right, and reads back without a warning.
+TEST_F(FormatChecks, AValuePastItsStoredLengthIsReadKeptAndWrittenUpToIt) {
+    const RawEntries raw = {{"a", "one"}, {"b", "two and more"}, {"c", "\xC0\xAF/xyz"}, {"d", "\xD0\x96\xD0\x96"},
+                            {"e", "last"}};
+    Bytes image = RawTblImage(raw);
+    const auto setLength = [&image](std::size_t entry, std::uint16_t length) {
+        const std::size_t slot = image[21 + 2 * entry] | (image[22 + 2 * entry] << 8);
+        const std::size_t node = 21 + 2 * 5 + 17 * slot;
+        image[node + 15] = static_cast<std::uint8_t>(length);
+        image[node + 16] = static_cast<std::uint8_t>(length >> 8);
+    };
+    // A stored length counts characters; 3 takes "two".
+    setLength(1, 3);
+    setLength(2, 3);  // the overlong "/", "/" and "x"
+    setLength(3, 3);  // both letters: the value ends before its length
+    image.push_back(0);
+    TableLists lists;
+    AppendToLists receiver(lists.Keys, lists.Values);
+    ReadReport report;
+    ASSERT_TRUE(ReadTblImage(image.data(), image.size() - 1, receiver, {}, &report));
+    EXPECT_EQ(report.shortLengths, 2u);
+    EXPECT_EQ(report.firstShortLength, 1u);
+    EXPECT_EQ(report.cutStrings, 0u);
+    EXPECT_TRUE(report.AnyWarning());
+    ASSERT_EQ(lists.Count(), 5u);
+    EXPECT_EQ(lists.Values.Get(1), u"two");
+    EXPECT_EQ(lists.Values.Get(2), u"//x");
+    EXPECT_EQ(lists.Values.Get(3), u"\u0416\u0416");
+    // Only the overlong form, which its text would not give back, is kept.
+    EXPECT_EQ(lists.Values.Stored(1), "");
+    EXPECT_EQ(lists.Values.Stored(2), "\xC0\xAF/x");
+    EXPECT_EQ(lists.Values.StoredCount(), 1u);
+
+    const auto source = [&lists](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        key = lists.Keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+    Bytes again;
+    ASSERT_TRUE(BuildTblImage(source, 5, 64, again, {}, StoredBytesOf(lists.Keys, lists.Values)));
+    again.push_back(0);
+    Entries back;
+    ASSERT_TRUE(ReadTblImage(again.data(), again.size() - 1, SinkInto(back), {}, &report));
+    EXPECT_FALSE(report.AnyWarning());
+    EXPECT_EQ(back, (Entries{{u"a", u"one"}, {u"b", u"two"}, {u"c", u"//x"}, {u"d", u"\u0416\u0416"}, {u"e", u"last"}}));
+}
+
+// A value of more bytes than its length field holds (stored length 0, as
+// the writer gives 65535 bytes) is cut by the reader and kept whole: written
+// back, the table is the same bytes and reads back the same.
+TEST_F(FormatChecks, AKeptValueLongerThanItsLengthFieldIsWrittenBackAsItWas) {
+    const std::string longValue(70000, 'v');
+    Bytes image = RawTblImage({{"k", longValue}});
+    const std::size_t node = 21 + 2 + 17 * image[21];
+    image[node + 15] = image[node + 16] = 0;  // the length a 70000-byte value has in such a file
+    image.push_back(0);
+    TableLists lists;
+    AppendToLists receiver(lists.Keys, lists.Values);
+    ReadReport report;
+    ASSERT_TRUE(ReadTblImage(image.data(), image.size() - 1, receiver, {}, &report));
+    EXPECT_EQ(report.cutStrings, 1u);
+    EXPECT_EQ(lists.Values.Get(0).size(), 65535u);
+    EXPECT_EQ(lists.Values.Stored(0), longValue);
+
+    const auto source = [&lists](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+        key = lists.Keys.Get(static_cast<std::size_t>(i)).c_str();
+        value = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
+        return true;
+    };
+    Bytes again;
+    ASSERT_TRUE(BuildTblImage(source, 1, 65536, again, {}, StoredBytesOf(lists.Keys, lists.Values)));
+    again.push_back(0);
+    EXPECT_EQ(again, image);
 }
 
 // ---- What a read did not take exactly --------------------------------------

@@ -239,18 +239,28 @@ TEST_F(Limits, FullTablesRoundTripThroughEveryFormat) {
     EXPECT_EQ(back, entries);
 }
 
-TEST_F(Limits, LongestKeysAndValuesSurviveAndOneMoreIsCut) {
+TEST_F(Limits, LongestKeysAndValuesSurviveAndOneMoreIsCutWhenAllowed) {
     // 65535 bytes fit a .tbl string (a value's stored length wraps to 0);
-    // 65536 do not. 21845 three-byte characters are 65535 bytes. A pair
-    // that would end past the limit is left out whole.
+    // 65536 do not: such a table is refused, or written cut when allowed.
+    // 21845 three-byte characters are 65535 bytes. A pair that would end
+    // past the limit is left out whole.
     const std::u16string ascii(65535, u'a');
     const std::u16string euro(21845, u'\u20AC');
     const std::u16string pairAtEnd = std::u16string(21844, u'\u20AC') + u"\U0001F600";
     const Entries entries = {{ascii, euro}, {euro, ascii}, {ascii + u"b", euro + u"c"}, {pairAtEnd, pairAtEnd}};
     const Entries expected = {{ascii, euro}, {euro, ascii}, {ascii, euro},
                               {std::u16string(21844, u'\u20AC'), std::u16string(21844, u'\u20AC')}};
+    Bytes image;
+    WriteReport written;
+    EXPECT_FALSE(BuildTblImage(SourceOf(entries), 4, TotalChars(entries), image, {}, {}, &written));
+    ASSERT_EQ(written.losses.size(), 2u);
+    EXPECT_EQ(written.losses[0].entry, 2u);
+    EXPECT_EQ(written.losses[1].entry, 3u);
+    EXPECT_TRUE(BuildTblImage(SourceOf(entries), 2, TotalChars(entries), image, {}));
+    written.allowLossy = true;
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 4, TotalChars(entries), image, {}, {}, &written));
     Entries back;
-    ASSERT_TRUE(ReadTbl(TblImage(entries), back));
+    ASSERT_TRUE(ReadTbl(image, back));
     EXPECT_EQ(back, expected);
 
     // UTF-8 text holds keys of 65535 bytes and longer values; UTF-16 and

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "FormatTestUtil.h"
+#include "TestFiles.h"
 #include "formats/CRC.h"
 #include "formats/Global.h"
 
@@ -296,13 +297,35 @@ TEST_F(Tbl, ReaderHandlesEmptyTablesAndWrappedLengths) {
     EXPECT_EQ(out[0].second, big);
 }
 
-TEST_F(Tbl, LongKeysAndValuesAreCutNotRejected) {
+TEST_F(Tbl, LongKeysAndValuesAreRefusedOrCutWhenAllowed) {
+    // Strings longer than the 65535 bytes of a .tbl string: the writer lists
+    // the entry and refuses the table, or cuts them when allowed to.
     const std::u16string longKey(70000, u'k');
     const std::u16string longValue(300000, u'\u20AC');
-    const Bytes image = TblImage({{longKey, longValue}, {u"next", u"ok"}});
+    const Entries entries = {{longKey, longValue}, {u"next", u"ok"}, {u"k", longValue}};
+    WriteReport report;
+    Bytes image;
+    EXPECT_FALSE(BuildTblImage(SourceOf(entries), 3, TotalChars(entries), image, {}, {}, &report));
+    EXPECT_TRUE(report.refusedAsLossy);
+    EXPECT_EQ(report.lossCount, 2u);
+    ASSERT_EQ(report.losses.size(), 2u);
+    EXPECT_EQ(report.losses[0].entry, 0u);
+    EXPECT_EQ(report.losses[0].reason, TextLoss::TblTooLong);
+    EXPECT_EQ(report.losses[1].entry, 2u);
+    EXPECT_TRUE(image.empty());
+    EXPECT_FALSE(BuildTblImage(SourceOf(entries), 3, TotalChars(entries), image, {}));
+    TempDir dir;
+    EXPECT_FALSE(WriteTblFile(dir.Path(u"long.tbl"), SourceOf(entries), 3, TotalChars(entries), {}, &report));
+    EXPECT_TRUE(report.refusedAsLossy);
+    EXPECT_TRUE(dir.List().empty());
+
+    report.allowLossy = true;
+    ASSERT_TRUE(BuildTblImage(SourceOf(entries), 3, TotalChars(entries), image, {}, {}, &report));
+    EXPECT_FALSE(report.refusedAsLossy);
+    EXPECT_EQ(report.lossCount, 2u);
     Entries out;
     ASSERT_TRUE(ReadTbl(image, out));
-    ASSERT_EQ(out.size(), 2u);
+    ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0].first, std::u16string(65535, u'k'));
     EXPECT_EQ(out[0].second, std::u16string(21845, u'\u20AC'));
     EXPECT_EQ(out[1], (Entry{u"next", u"ok"}));

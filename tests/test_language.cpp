@@ -155,6 +155,7 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     // Then the Edit menu's commands and the names of the undo steps.
     EXPECT_EQ(at(u"sMenuUndo"), at(u"sWriteBadName") + 1);
     EXPECT_EQ(at(u"sErrorFileTooLarge"), at(u"sStepTranslate") + 1);
+    EXPECT_EQ(at(u"sWarnShortLengths"), at(u"sErrorFileTooLarge") + 1);
     EXPECT_EQ(keys[keys.size() - 2], u"sSaveDoesNotFit");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");

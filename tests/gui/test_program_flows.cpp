@@ -222,7 +222,7 @@ TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
     dialogs.answers = {{out, 2}};
     EXPECT_FALSE(SaveDialog(T(0)));
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this text file (first: row 1, key greeting: "
+    EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this file (first: row 1, key greeting: "
                              u"the value holds a double quote). Save anyway?");
     EXPECT_EQ(Boxes[0].type & 0xF, static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(dir.Read("out.txt"), "old");
