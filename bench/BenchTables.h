@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "GameText.h"
+#include "bench/GameText.h"
 #include "documents/Workspace.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/FormatOptions.h"
 #include "formats/TblTextTbl.h"
 

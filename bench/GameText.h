@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/TblTextTbl.h"
 
 namespace vmbench {

@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchTables.h"
+#include "bench/BenchTables.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 

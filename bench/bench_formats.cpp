@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "documents/CopyMatchedValues.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/Global.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 #include "formats/TblTextTbl.h"
-#include "BenchTables.h"
+#include "bench/BenchTables.h"
 
 namespace {
 

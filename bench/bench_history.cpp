@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchTables.h"
+#include "bench/BenchTables.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"

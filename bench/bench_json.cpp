@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "BenchTables.h"
+#include "bench/BenchTables.h"
 #include "documents/TableList.h"
 #include "formats/JsonStrings.h"
 

@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "GameText.h"
+#include "bench/GameText.h"
 #include "formats/TblTextTbl.h"
 
 extern char** environ;

@@ -1,4 +1,4 @@
-#include "CopyMatchedValues.h"
+#include "documents/CopyMatchedValues.h"
 
 #include <chrono>
 #include <cstdint>

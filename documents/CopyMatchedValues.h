@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TableList.h"
+#include "documents/TableList.h"
 
 namespace vm {
 

@@ -1,9 +1,9 @@
-#include "CrossTableTools.h"
+#include "documents/CrossTableTools.h"
 
-#include "DocumentTexts.h"
-#include "TableFiles.h"
-#include "History.h"
-#include "formats/CRC.h"
+#include "documents/DocumentTexts.h"
+#include "documents/TableFiles.h"
+#include "documents/History.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

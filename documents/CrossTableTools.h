@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "CopyMatchedValues.h"
-#include "TblObjects.h"
-#include "Workspace.h"
+#include "documents/CopyMatchedValues.h"
+#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 
 namespace vm {
 

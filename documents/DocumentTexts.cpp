@@ -1,6 +1,6 @@
-#include "DocumentTexts.h"
+#include "documents/DocumentTexts.h"
 
-#include "TableIO.h"
+#include "documents/TableIO.h"
 #include "formats/FileReports.h"
 
 namespace vm {

@@ -1,15 +1,15 @@
 // The open and save dialogs: the request each one hands to the platform's
 // dialog, what happens with the chosen file, and the hooks that fill the
 // option panels and store the options when the panel goes away.
-#include "FileDialogs.h"
+#include "documents/FileDialogs.h"
 
 #include <cstdint>
 
-#include "CrossTableTools.h"
-#include "DocumentTexts.h"
-#include "TableFiles.h"
-#include "Workspace.h"
-#include "formats/CRC.h"
+#include "documents/CrossTableTools.h"
+#include "documents/DocumentTexts.h"
+#include "documents/TableFiles.h"
+#include "documents/Workspace.h"
+#include "formats/TextHelpers.h"
 #include "formats/JsonStrings.h"
 
 namespace vm {

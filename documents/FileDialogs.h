@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "TblObjects.h"
-#include "Workspace.h"
+#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 
 namespace vm {
 

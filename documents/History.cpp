@@ -9,7 +9,7 @@
 // Every step counts the bytes it holds, and the oldest steps go whenever the
 // total passes the workspace's maxUndoSize. The history's state is the
 // workspace's (Workspace::history); the sides are 0 and 1.
-#include "History.h"
+#include "documents/History.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,9 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "DocumentTexts.h"
-#include "Workspace.h"
-#include "formats/CRC.h"
+#include "documents/DocumentTexts.h"
+#include "documents/Workspace.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

@@ -29,8 +29,8 @@
 #include <optional>
 #include <string>
 
-#include "TblObjects.h"
-#include "Workspace.h"
+#include "documents/TblObjects.h"
+#include "documents/Workspace.h"
 
 namespace vm {
 

@@ -1,9 +1,9 @@
-#include "ItemOperations.h"
+#include "documents/ItemOperations.h"
 
 #include <algorithm>
 
-#include "History.h"
-#include "formats/CRC.h"
+#include "documents/History.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "TblObjects.h"
+#include "documents/TblObjects.h"
 
 namespace vm {
 

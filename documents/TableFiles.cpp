@@ -1,4 +1,4 @@
-#include "TableFiles.h"
+#include "documents/TableFiles.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "CopyMatchedValues.h"
-#include "DocumentTexts.h"
-#include "History.h"
-#include "Workspace.h"
-#include "formats/CRC.h"
+#include "documents/CopyMatchedValues.h"
+#include "documents/DocumentTexts.h"
+#include "documents/History.h"
+#include "documents/Workspace.h"
+#include "formats/TextHelpers.h"
 #include "formats/JsonStrings.h"
 #include "platform/Platform.h"
 

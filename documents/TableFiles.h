@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "TableIO.h"
-#include "TblObjects.h"
+#include "documents/TableIO.h"
+#include "documents/TblObjects.h"
 #include "formats/FileReports.h"
 
 namespace vm {

@@ -1,9 +1,9 @@
-#include "TableIO.h"
+#include "documents/TableIO.h"
 
 #include <limits>
 #include <new>
 
-#include "formats/Global.h"
+#include "formats/FormatLimits.h"
 #include "formats/TblTextTbl.h"
 
 namespace vm {

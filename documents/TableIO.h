@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TableList.h"
+#include "documents/TableList.h"
 #include "formats/FileReports.h"
 #include "formats/FormatOptions.h"
 #include "formats/JsonStrings.h"

@@ -1,4 +1,4 @@
-#include "TableList.h"
+#include "documents/TableList.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

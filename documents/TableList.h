@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/TableEntry.h"
+#include "formats/EntryCallbacks.h"
 #include "platform/Platform.h"
 
 namespace vm {

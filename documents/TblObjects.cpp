@@ -1,10 +1,10 @@
-#include "TblObjects.h"
+#include "documents/TblObjects.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "DocumentTexts.h"
-#include "Workspace.h"
+#include "documents/DocumentTexts.h"
+#include "documents/Workspace.h"
 
 namespace vm {
 

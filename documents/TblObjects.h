@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "TableList.h"
+#include "documents/TableList.h"
 
 namespace vm {
 

@@ -1,7 +1,7 @@
-#include "Workspace.h"
+#include "documents/Workspace.h"
 
-#include "DocumentTexts.h"
-#include "History.h"
+#include "documents/DocumentTexts.h"
+#include "documents/History.h"
 
 namespace vm {
 

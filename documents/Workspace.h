@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "TblObjects.h"
+#include "documents/TblObjects.h"
 #include "formats/FormatOptions.h"
 
 namespace vm {

@@ -3,7 +3,7 @@
 #include "editing/EditingTexts.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

@@ -8,7 +8,7 @@
 #include "editing/EditingTexts.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

@@ -1,8 +1,8 @@
-#include "ColorMacros.h"
+#include "formats/ColorMacros.h"
 
 #include <cstring>
 
-#include "CRC.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 

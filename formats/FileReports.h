@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "TableEntry.h"
+#include "formats/EntryCallbacks.h"
+#include "formats/FormatOptions.h"
 #include "platform/Platform.h"
 
 namespace vm {

@@ -16,9 +16,9 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
-#include "CRC.h"
-#include "ColorMacros.h"
-#include "JsonStrings.h"
+#include "formats/TextHelpers.h"
+#include "formats/ColorMacros.h"
+#include "formats/JsonStrings.h"
 #include "platform/Platform.h"
 
 namespace vm {

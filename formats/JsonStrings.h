@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "FormatOptions.h"
-#include "TableEntry.h"
+#include "formats/FormatOptions.h"
+#include "formats/EntryCallbacks.h"
 #include "platform/Platform.h"
 
 namespace vm {

@@ -8,9 +8,9 @@
 #include <new>
 #include <unordered_map>
 
-#include "CRC.h"
-#include "ColorMacros.h"
-#include "JsonStrings.h"
+#include "formats/TextHelpers.h"
+#include "formats/ColorMacros.h"
+#include "formats/JsonStrings.h"
 #include "platform/Platform.h"
 
 namespace vm {

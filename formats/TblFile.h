@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "FileReports.h"
-#include "FormatOptions.h"
-#include "TableEntry.h"
+#include "formats/FileReports.h"
+#include "formats/FormatOptions.h"
+#include "formats/EntryCallbacks.h"
 #include "platform/Platform.h"
 
 namespace vm {

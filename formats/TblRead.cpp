@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "CRC.h"
-#include "ColorMacros.h"
-#include "Global.h"
-#include "FileReports.h"
-#include "TblFile.h"
+#include "formats/TextHelpers.h"
+#include "formats/ColorMacros.h"
+#include "formats/FormatLimits.h"
+#include "formats/FileReports.h"
+#include "formats/TblFile.h"
 #include "platform/Platform.h"
 
 namespace vm {

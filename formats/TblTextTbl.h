@@ -2,8 +2,8 @@
 // writers, the key hash and the colour-code macros.
 #pragma once
 
-#include "ColorMacros.h"
-#include "FormatOptions.h"
-#include "TableEntry.h"
-#include "TblFile.h"
-#include "TextTable.h"
+#include "formats/ColorMacros.h"
+#include "formats/FormatOptions.h"
+#include "formats/EntryCallbacks.h"
+#include "formats/TblFile.h"
+#include "formats/TextTable.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "CRC.h"
-#include "ColorMacros.h"
-#include "Global.h"
-#include "FileReports.h"
-#include "TextDetail.h"
-#include "TextTable.h"
+#include "formats/TextHelpers.h"
+#include "formats/ColorMacros.h"
+#include "formats/FormatLimits.h"
+#include "formats/FileReports.h"
+#include "formats/TextDetail.h"
+#include "formats/TextTable.h"
 #include "platform/Platform.h"
 
 namespace vm {

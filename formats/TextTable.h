@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "FileReports.h"
-#include "FormatOptions.h"
-#include "TableEntry.h"
+#include "formats/FileReports.h"
+#include "formats/FormatOptions.h"
+#include "formats/EntryCallbacks.h"
 
 namespace vm {
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 namespace vm::platform::detail {
 

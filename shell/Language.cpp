@@ -5,7 +5,7 @@
 #include "documents/DocumentTexts.h"
 #include "documents/Workspace.h"
 #include "editing/Commands.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 #include "shell/InterfaceTexts.h"
 

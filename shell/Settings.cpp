@@ -1,12 +1,12 @@
 // The settings file: one pass reads or writes every option, key by key in
 // a fixed order, and then re-applies the options to the window.
-#include "Settings.h"
+#include "shell/Settings.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "documents/History.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/JsonStrings.h"
 #include "documents/Workspace.h"
 #include "platform/Platform.h"

@@ -13,9 +13,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/Global.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 #include "formats/FormatOptions.h"
 #include "formats/TblFile.h"
 

@@ -20,7 +20,7 @@
 #include "cli/Cli.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 #include "cli/Cli.h"
 
 namespace {

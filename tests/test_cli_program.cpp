@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "FormatTestUtil.h"
-#include "TestFiles.h"
-#include "formats/CRC.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
+#include "formats/TextHelpers.h"
 #include "formats/TblTextTbl.h"
 
 #if !defined(_WIN32)

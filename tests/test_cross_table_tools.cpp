@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "DocumentTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "platform/Platform.h"
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "DocumentTestUtil.h"
-#include "FormatTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"

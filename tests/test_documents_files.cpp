@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "DocumentTestUtil.h"
-#include "FormatTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "DocumentTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"

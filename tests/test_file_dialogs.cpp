@@ -6,8 +6,8 @@
 
 #include <map>
 
-#include "DocumentTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/FileDialogs.h"
 
 using namespace vm;

@@ -9,13 +9,13 @@
 #include <random>
 #include <string>
 
-#include "FormatTestUtil.h"
-#include "FormatsTest.h"
-#include "TestFiles.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/FormatsTest.h"
+#include "tests/TestFiles.h"
 #include "documents/CopyMatchedValues.h"
 #include "documents/TableList.h"
-#include "formats/CRC.h"
-#include "formats/Global.h"
+#include "formats/TextHelpers.h"
+#include "formats/FormatLimits.h"
 #include "platform/Platform.h"
 
 using namespace vm;

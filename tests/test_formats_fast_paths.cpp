@@ -13,14 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "FormatTestUtil.h"
-#include "FormatsTest.h"
-#include "ReferenceRoutines.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/FormatsTest.h"
+#include "tests/ReferenceRoutines.h"
 #include "bench/GameText.h"
 #include "documents/TableList.h"
-#include "formats/CRC.h"
+#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/Global.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 #include "formats/TblFile.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FormatTestUtil.h"
-#include "TestFiles.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
 #include "formats/JsonStrings.h"
 #include "formats/FormatOptions.h"
 

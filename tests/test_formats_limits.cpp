@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <string>
 
-#include "FormatTestUtil.h"
-#include "FormatsTest.h"
-#include "TestFiles.h"
-#include "formats/CRC.h"
-#include "formats/Global.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/FormatsTest.h"
+#include "tests/TestFiles.h"
+#include "formats/TextHelpers.h"
+#include "formats/FormatLimits.h"
 #include "platform/Platform.h"
 #include "documents/Workspace.h"
 #include "shell/Settings.h"

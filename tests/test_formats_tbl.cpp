@@ -5,10 +5,11 @@
 #include <cstring>
 #include <random>
 
-#include "FormatTestUtil.h"
-#include "TestFiles.h"
-#include "formats/CRC.h"
-#include "formats/Global.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
+#include "formats/TextHelpers.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 
 using namespace vm;
 using namespace vmtest;

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <random>
 
-#include "FormatTestUtil.h"
-#include "FormatsTest.h"
-#include "TestFiles.h"
-#include "formats/CRC.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/FormatsTest.h"
+#include "tests/TestFiles.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 using namespace vm;

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "FormatTestUtil.h"
-#include "formats/CRC.h"
+#include "tests/FormatTestUtil.h"
+#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/Global.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 
 using namespace vm;
 using vmtest::Bytes;

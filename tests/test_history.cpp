@@ -8,8 +8,8 @@
 #include <optional>
 #include <random>
 
-#include "DocumentTestUtil.h"
-#include "TestFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DocumentTestUtil.h"
+#include "tests/DocumentTestUtil.h"
 #include "documents/ItemOperations.h"
 
 using namespace vm;

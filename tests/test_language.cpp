@@ -9,7 +9,7 @@
 #include <iterator>
 #include <map>
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 #include "documents/DocumentTexts.h"
 #include "documents/Workspace.h"
 #include "shell/InterfaceTexts.h"

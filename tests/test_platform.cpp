@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 #include "platform/Platform.h"
 
 #ifndef _WIN32

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 

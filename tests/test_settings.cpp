@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TblObjects.h"

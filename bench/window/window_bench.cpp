@@ -22,7 +22,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "KeyInput.h"
+#include "tests/gui/KeyInput.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "FormatTestUtil.h"
-#include "formats/CRC.h"
+#include "tests/FormatTestUtil.h"
+#include "formats/TextHelpers.h"
 #include "formats/TblTextTbl.h"
 #include "platform/Platform.h"
 

@@ -10,7 +10,7 @@
 // table 1's result the same way: its entries come back where they went,
 // and table 1's keys are still there.
 
-#include "FuzzCommon.h"
+#include "tests/fuzz/FuzzCommon.h"
 #include "formats/JsonStrings.h"
 
 namespace {

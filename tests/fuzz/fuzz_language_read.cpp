@@ -2,7 +2,7 @@
 // section, a found value is a piece of the file, and a text is never
 // longer than the profile functions allow nor empty.
 
-#include "FuzzCommon.h"
+#include "tests/fuzz/FuzzCommon.h"
 #include "shell/Language.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,7 +2,7 @@
 // inside its range, the Language menu gets one entry per name, and a
 // writing pass followed by a reading pass gives the same options.
 
-#include "FuzzCommon.h"
+#include "tests/fuzz/FuzzCommon.h"
 #include "documents/History.h"
 #include "documents/Workspace.h"
 #include "shell/Settings.h"

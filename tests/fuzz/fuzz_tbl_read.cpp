@@ -3,8 +3,8 @@
 // deliver no more text than the file's size allows, and report cut
 // strings only among the entries it delivered.
 
-#include "FuzzCommon.h"
-#include "formats/Global.h"
+#include "tests/fuzz/FuzzCommon.h"
+#include "formats/FormatLimits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The reader wants a zero byte after the image; nothing more is

@@ -11,9 +11,10 @@
 // are) are read and written back byte for byte, and so is whatever the
 // reader makes of the input itself, after one write.
 
-#include "FuzzCommon.h"
-#include "formats/CRC.h"
-#include "formats/Global.h"
+#include "tests/fuzz/FuzzCommon.h"
+#include "formats/TextHelpers.h"
+#include "formats/FormatLimits.h"
+#include "formats/Checksum.h"
 
 namespace {
 

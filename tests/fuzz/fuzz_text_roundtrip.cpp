@@ -12,8 +12,8 @@
 
 #include <cstring>
 
-#include "FuzzCommon.h"
-#include "formats/Global.h"
+#include "tests/fuzz/FuzzCommon.h"
+#include "formats/FormatLimits.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <functional>
 
-#include "FuzzCommon.h"
-#include "formats/Global.h"
+#include "tests/fuzz/FuzzCommon.h"
+#include "formats/FormatLimits.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "FuzzCommon.h"
+#include "tests/fuzz/FuzzCommon.h"
 #include "formats/JsonStrings.h"
 
 namespace {

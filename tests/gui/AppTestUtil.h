@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "../TestFiles.h"
+#include "tests/TestFiles.h"
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/TblObjects.h"

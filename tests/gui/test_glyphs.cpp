@@ -6,7 +6,7 @@
 // Under wine this depends on the prefix: scripts/wine-prefix.sh links the
 // list font to a CJK font; a prefix set up without it fails here.
 
-#include "AppTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
 
 #include <map>
 

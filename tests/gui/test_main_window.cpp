@@ -2,7 +2,7 @@
 // command line, the shared rows, editing, item commands, view modes,
 // drops, closing, search, insertion and the help window.
 
-#include "AppTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
 
 #include "documents/FileDialogs.h"
 #include "documents/TableFiles.h"

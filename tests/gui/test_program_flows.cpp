@@ -3,8 +3,8 @@
 // platform dialog), the settings written after a save, and a language
 // chosen from the menu.
 
-#include "AppTestUtil.h"
-#include "../FormatTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
+#include "tests/FormatTestUtil.h"
 
 #include <fstream>
 #include <map>

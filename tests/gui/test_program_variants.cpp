@@ -2,7 +2,7 @@
 // Every test runs in both window-test programs and states each program's
 // behaviour.
 
-#include "AppTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
 
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"

@@ -3,8 +3,8 @@
 // that has the keyboard or lies under the mouse, and what the window then
 // shows is checked. Under wine this needs a display (a virtual one does).
 
-#include "AppTestUtil.h"
-#include "KeyInput.h"
+#include "tests/gui/AppTestUtil.h"
+#include "tests/gui/KeyInput.h"
 
 #include <windowsx.h>
 

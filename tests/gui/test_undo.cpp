@@ -2,7 +2,7 @@
 // editor, the Edit menu and what it says, and the rows, selection and
 // editors an undo brings back.
 
-#include "AppTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
 
 #include "documents/History.h"
 #include "editing/Dispatch.h"

@@ -1,14 +1,10 @@
-// The checksum of the .tbl header and the constants the formats share.
+// The sizes and budgets the formats share.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace vm {
-
-// CRC-16/CCITT-FALSE: polynomial 0x1021, initial 0xFFFF, no reflection, no
-// final XOR. An empty range gives 0xFFFF.
-std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count);
 
 // Scratch sizes, in UTF-16 units, that the readers and writers use.
 inline constexpr std::size_t KeyBufferUnits = 65536;      // 65535 + terminator

@@ -1,4 +1,4 @@
-#include "CRC.h"
+#include "formats/TextHelpers.h"
 
 #include <algorithm>
 #include <cstdint>

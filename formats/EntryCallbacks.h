@@ -45,7 +45,4 @@ protected:
     ~TableEntryReceiver() = default;
 };
 
-enum class TextEncoding : int { Unicode = 0, UTF8 = 1, ANSI = 2, Autodetect = 3 };
-enum class TextLayout : int { Tabbed = 0, DiabloII = 1 };
-
 }  // namespace vm

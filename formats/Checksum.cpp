@@ -1,4 +1,4 @@
-#include "Global.h"
+#include "formats/FormatLimits.h"
 
 #include <array>
 
