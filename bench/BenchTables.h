@@ -16,9 +16,9 @@
 
 #include "bench/GameText.h"
 #include "documents/Workspace.h"
-#include "formats/TextHelpers.h"
 #include "formats/FormatOptions.h"
 #include "formats/TblTextTbl.h"
+#include "formats/TextHelpers.h"
 
 namespace vmbench {
 
@@ -100,7 +100,8 @@ struct BigTbl {
         // The process id keeps two benchmark runs at once (another build's)
         // from writing or removing each other's table.
         path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-" + fileName);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
     ~BigTbl() { std::filesystem::remove(path); }
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "formats/TextHelpers.h"
 #include "formats/TblTextTbl.h"
+#include "formats/TextHelpers.h"
 
 namespace vmbench {
 
@@ -22,39 +22,46 @@ namespace gametext {
 
 inline const std::vector<std::u16string>& EnglishWords() {
     static const std::vector<std::u16string> w = {
-        u"the", u"of", u"and", u"to", u"Sword", u"Shield", u"Ring", u"Amulet", u"damage", u"Fire",
-        u"Cold", u"Lightning", u"Poison", u"Resist", u"all", u"Skills", u"Level", u"Required",
-        u"Strength", u"Dexterity", u"Defense", u"Durability", u"Socketed", u"Ethereal", u"Charm",
-        u"Rune", u"Gem", u"Flawless", u"Perfect", u"Ruby", u"Sapphire", u"Topaz", u"Emerald",
-        u"Diamond", u"Skull", u"Amethyst", u"Horadric", u"Cube", u"Tristram", u"Rogue", u"Monastery",
-        u"Wanderer", u"Stranger", u"you", u"must", u"find", u"the", u"Dark", u"Lord", u"beneath",
-        u"Cathedral", u"Stash", u"Gold", u"Mana", u"Life", u"Stamina", u"Experience", u"+15%",
-        u"Enhanced", u"Attack", u"Rating", u"Chance", u"Block", u"Faster", u"Cast", u"Rate", u"(100)",
-        u"Hit", u"Recovery", u"Staff", u"Wand", u"Bow", u"Crossbow", u"Axe", u"Mace", u"Helm",
+        u"the",        u"of",       u"and",       u"to",        u"Sword",    u"Shield",     u"Ring",     u"Amulet",
+        u"damage",     u"Fire",     u"Cold",      u"Lightning", u"Poison",   u"Resist",     u"all",      u"Skills",
+        u"Level",      u"Required", u"Strength",  u"Dexterity", u"Defense",  u"Durability", u"Socketed", u"Ethereal",
+        u"Charm",      u"Rune",     u"Gem",       u"Flawless",  u"Perfect",  u"Ruby",       u"Sapphire", u"Topaz",
+        u"Emerald",    u"Diamond",  u"Skull",     u"Amethyst",  u"Horadric", u"Cube",       u"Tristram", u"Rogue",
+        u"Monastery",  u"Wanderer", u"Stranger",  u"you",       u"must",     u"find",       u"the",      u"Dark",
+        u"Lord",       u"beneath",  u"Cathedral", u"Stash",     u"Gold",     u"Mana",       u"Life",     u"Stamina",
+        u"Experience", u"+15%",     u"Enhanced",  u"Attack",    u"Rating",   u"Chance",     u"Block",    u"Faster",
+        u"Cast",       u"Rate",     u"(100)",     u"Hit",       u"Recovery", u"Staff",      u"Wand",     u"Bow",
+        u"Crossbow",   u"Axe",      u"Mace",      u"Helm",
     };
     return w;
 }
 
 inline const std::vector<std::u16string>& LatinWords() {
     static const std::vector<std::u16string> w = {
-        u"Schwert", u"Schild", u"Rüstung", u"Stärke", u"Geschicklichkeit", u"Widerstände", u"Kälte",
-        u"Blitzschlag", u"Fähigkeit", u"Größe", u"für", u"über", u"épée", u"bouclier", u"armure",
-        u"dégâts", u"résistance", u"élémentaire", u"à", u"être", u"forêt", u"ténèbres", u"château",
-        u"Königin", u"Häuptling", u"Schädel", u"Ödland", u"niños", u"señor", u"también", u"está",
-        u"miecz", u"tarcza", u"zbroja", u"obrażenia", u"żywioł", u"Łotrzyca", u"świątynia", u"ça",
-        u"garçon", u"Noël", u"naïve", u"œuvre", u"Ægis", u"Straße", u"Brücke", u"Müller", u"+15%",
+        u"Schwert",     u"Schild",     u"Rüstung",     u"Stärke",    u"Geschicklichkeit",
+        u"Widerstände", u"Kälte",      u"Blitzschlag", u"Fähigkeit", u"Größe",
+        u"für",         u"über",       u"épée",        u"bouclier",  u"armure",
+        u"dégâts",      u"résistance", u"élémentaire", u"à",         u"être",
+        u"forêt",       u"ténèbres",   u"château",     u"Königin",   u"Häuptling",
+        u"Schädel",     u"Ödland",     u"niños",       u"señor",     u"también",
+        u"está",        u"miecz",      u"tarcza",      u"zbroja",    u"obrażenia",
+        u"żywioł",      u"Łotrzyca",   u"świątynia",   u"ça",        u"garçon",
+        u"Noël",        u"naïve",      u"œuvre",       u"Ægis",      u"Straße",
+        u"Brücke",      u"Müller",     u"+15%",
     };
     return w;
 }
 
 inline const std::vector<std::u16string>& CyrillicWords() {
     static const std::vector<std::u16string> w = {
-        u"Меч", u"Щит", u"Доспех", u"Кольцо", u"Амулет", u"урон", u"огнём", u"холодом", u"молнией",
-        u"ядом", u"сопротивление", u"всем", u"умениям", u"Требуемый", u"уровень", u"Сила", u"Ловкость",
-        u"Защита", u"Прочность", u"Гнёзда", u"Эфирный", u"Талисман", u"Руна", u"Самоцвет", u"Безупречный",
-        u"Совершенный", u"Рубин", u"Сапфир", u"Топаз", u"Изумруд", u"Алмаз", u"Череп", u"Хорадрический",
-        u"Куб", u"Тристрам", u"Монастырь", u"Странник", u"ты", u"должен", u"найти", u"Тёмного", u"Владыку",
-        u"под", u"собором", u"золото", u"мана", u"жизнь", u"опыт", u"+15%", u"Усиленный", u"(100)",
+        u"Меч",       u"Щит",      u"Доспех",   u"Кольцо",        u"Амулет",        u"урон",    u"огнём",
+        u"холодом",   u"молнией",  u"ядом",     u"сопротивление", u"всем",          u"умениям", u"Требуемый",
+        u"уровень",   u"Сила",     u"Ловкость", u"Защита",        u"Прочность",     u"Гнёзда",  u"Эфирный",
+        u"Талисман",  u"Руна",     u"Самоцвет", u"Безупречный",   u"Совершенный",   u"Рубин",   u"Сапфир",
+        u"Топаз",     u"Изумруд",  u"Алмаз",    u"Череп",         u"Хорадрический", u"Куб",     u"Тристрам",
+        u"Монастырь", u"Странник", u"ты",       u"должен",        u"найти",         u"Тёмного", u"Владыку",
+        u"под",       u"собором",  u"золото",   u"мана",          u"жизнь",         u"опыт",    u"+15%",
+        u"Усиленный", u"(100)",
     };
     return w;
 }
@@ -73,9 +80,9 @@ inline std::u16string ChineseWord(std::mt19937& rng) {
 
 inline const std::vector<std::u16string>& KeyStems() {
     static const std::vector<std::u16string> w = {
-        u"ModStr", u"strUnique", u"strSet", u"Tooltip", u"WarrivGossip", u"AkaraIntro", u"CainAct",
-        u"StrSkill", u"skillname", u"skilldesc", u"ItemStats", u"strGem", u"Runeword", u"LvlName",
-        u"CharmDesc", u"qstsa", u"strBelt", u"dlgKashya", u"GheedGossip", u"strHint",
+        u"ModStr",    u"strUnique", u"strSet",    u"Tooltip",   u"WarrivGossip", u"AkaraIntro", u"CainAct",
+        u"StrSkill",  u"skillname", u"skilldesc", u"ItemStats", u"strGem",       u"Runeword",   u"LvlName",
+        u"CharmDesc", u"qstsa",     u"strBelt",   u"dlgKashya", u"GheedGossip",  u"strHint",
     };
     return w;
 }
@@ -96,7 +103,7 @@ inline std::size_t Utf8Bytes(const std::u16string& s) {
 
 // A value of about `bytes` UTF-8 bytes in one language.
 inline std::u16string MakeValue(std::mt19937& rng, std::size_t bytes) {
-    static const char16_t* const colours[] = {u"\\red;", u"\\gold;", u"\\blue;", u"\\green;",
+    static const char16_t* const colours[] = {u"\\red;",  u"\\gold;",  u"\\blue;",   u"\\green;",
                                               u"\\grey;", u"\\white;", u"\\yellow;", u"\\purple;"};
     const unsigned language = rng() % 10;  // 4 English, 2 Latin, 2 Cyrillic, 2 Chinese
     const bool coloured = rng() % 7 == 0;

@@ -27,7 +27,8 @@ void ReaderOnly(benchmark::State& state, BigTbl& table) {
     const std::u16string name = table.path.u16string();
     std::size_t n = 0;
     for (auto _ : state) {
-        vm::ReadTblFile(name, [&](const char16_t*, const char16_t*) { ++n; }, BenchOptions().limits);
+        vm::ReadTblFile(
+            name, [&](const char16_t*, const char16_t*) { ++n; }, BenchOptions().limits);
         benchmark::DoNotOptimize(n);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * table.size));

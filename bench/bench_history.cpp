@@ -42,7 +42,8 @@ std::vector<std::u16string> EditedTexts(const vm::TTblObjects& side) {
 // Applying a value editor's text without a history: stored form, compare,
 // copy into the entry, flag it, mark the side. Both ways are kept out of
 // line alike, so that a profile shows each as a call.
-[[gnu::noinline]] bool ApplyWithoutHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
+[[gnu::noinline]] bool ApplyWithoutHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i,
+                                           const std::u16string& editorText) {
     const std::u16string text = vm::EditorTextToValue(editorText);
     if (text == list.Get(i)) return false;
     list.Set(i, text);
@@ -54,7 +55,8 @@ std::vector<std::u16string> EditedTexts(const vm::TTblObjects& side) {
 // As the window applies an editor's text when the current row changes: one
 // step opened around the editors of both tables, which the edit joins, made
 // at the row left.
-[[gnu::noinline]] bool ApplyWithHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i, const std::u16string& editorText) {
+[[gnu::noinline]] bool ApplyWithHistory(vm::TTblObjects& p, vm::TStringList& list, std::size_t i,
+                                        const std::u16string& editorText) {
     vm::HistoryStep rowChange(vm::StepKind::Edit, p, vm::RowPlace::At(static_cast<std::int32_t>(i)));
     return vm::ApplyEditedText(p, list, static_cast<std::int32_t>(i), vm::EditorTextToValue(editorText));
 }

@@ -18,11 +18,15 @@ using namespace vmbench;
 // A value in one of the game's scripts, with its colour codes, line breaks
 // and private-use glyphs now and then, as UTF-8 JSON string text.
 std::string Text(std::mt19937& rng, int language) {
-    static const char* const latin[] = {"a", "e", "r", "t", "s", "n", " ", "\xC3\xA9", "\xC3\xBC", "\xC3\xB1", "o", "l"};
+    static const char* const latin[] = {"a", "e",        "r",        "t",        "s", "n",
+                                        " ", "\xC3\xA9", "\xC3\xBC", "\xC3\xB1", "o", "l"};
     static const char* const cyrillic[] = {"\xD0\xB0", "\xD0\xB1", "\xD0\xB2", "\xD0\xB3", " ", "\xD1\x8F", "\xD0\xBE"};
-    static const char* const cjk[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE5\xAD\x97", "\xE7\xAC\xA6", "\xEA\xB0\x80", "\xE3\x81\x82"};
+    static const char* const cjk[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE5\xAD\x97",
+                                      "\xE7\xAC\xA6", "\xEA\xB0\x80", "\xE3\x81\x82"};
     std::string s;
-    if (rng() % 5 == 0) s += "\xC3\xBF" "c4";
+    if (rng() % 5 == 0)
+        s += "\xC3\xBF"
+             "c4";
     const bool wide = language == 1 || language == 6 || language == 9 || language == 12;
     const bool russian = language == 11;
     const unsigned length = wide ? 6 + rng() % 10 : russian ? 8 + rng() % 16 : 14 + rng() % 28;
@@ -85,8 +89,9 @@ void BM_JsonReadAndWriteBack(benchmark::State& state) {
             v = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
             return true;
         };
-        vm::BuildJsonColumn({&doc, nullptr, 0, 0}, source, [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); },
-                            static_cast<std::int32_t>(lists.Count()), out);
+        vm::BuildJsonColumn(
+            {&doc, nullptr, 0, 0}, source, [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); },
+            static_cast<std::int32_t>(lists.Count()), out);
         benchmark::DoNotOptimize(out.data());
     }
     if (out != file) state.SkipWithError("the file did not come back byte for byte");
@@ -105,15 +110,17 @@ void BM_JsonReadAndWriteBack_Files(benchmark::State& state) {
     for (auto _ : state) {
         vm::JsonDocument doc;
         lists.Clear();
-        vm::ReadJsonTable(in.u16string(), 0, BenchOptions().limits, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, nullptr, &doc);
+        vm::ReadJsonTable(
+            in.u16string(), 0, BenchOptions().limits, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); },
+            nullptr, &doc);
         const vm::TableEntrySource source = [&](std::int32_t i, const char16_t*& k, const char16_t*& v) {
             k = lists.Keys.Get(static_cast<std::size_t>(i)).c_str();
             v = lists.Values.Get(static_cast<std::size_t>(i)).c_str();
             return true;
         };
-        vm::WriteJsonColumn(out.u16string(), {&doc, nullptr, 0, 0}, source,
-                            [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); },
-                            static_cast<std::int32_t>(lists.Count()));
+        vm::WriteJsonColumn(
+            out.u16string(), {&doc, nullptr, 0, 0}, source,
+            [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); }, static_cast<std::int32_t>(lists.Count()));
     }
     std::filesystem::remove(in);
     std::filesystem::remove(out);
@@ -158,14 +165,27 @@ void BM_TblRead_SameEntries(benchmark::State& state) {
     vm::TableLists lists;
     for (auto _ : state) {
         lists.Clear();
-        vm::ReadTblImage(image.data(), image.size() - 1, [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, {});
+        vm::ReadTblImage(image.data(), image.size() - 1,
+                         [&](const char16_t* k, const char16_t* v) { lists.Append(k, v); }, {});
         benchmark::DoNotOptimize(lists.Count());
     }
     state.counters["tbl_bytes"] = static_cast<double>(image.size() - 1);
 }
 
-BENCHMARK(BM_JsonReadColumn)->Arg(800)->Arg(1600)->Arg(3200)->Arg(6400)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JsonReadAndWriteBack)->Arg(800)->Arg(1600)->Arg(3200)->Arg(6400)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JsonReadColumn)
+    ->Arg(800)
+    ->Arg(1600)
+    ->Arg(3200)
+    ->Arg(6400)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JsonReadAndWriteBack)
+    ->Arg(800)
+    ->Arg(1600)
+    ->Arg(3200)
+    ->Arg(6400)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JsonReadAndWriteBack_Files)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JsonColumnExportToTbl)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TblRead_SameEntries)->Unit(benchmark::kMillisecond);

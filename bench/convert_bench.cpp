@@ -35,7 +35,7 @@ extern char** environ;
 namespace {
 
 struct Run {
-    double cpu = 0;   // user + system, seconds
+    double cpu = 0;  // user + system, seconds
     double user = 0;
     double system = 0;
     long faults = 0;  // minor + major
@@ -88,9 +88,8 @@ bool Measure(const char* label, const std::vector<std::string>& argv, int runs) 
     std::vector<long> faults;
     for (const Run& r : all) faults.push_back(r.faults);
     std::sort(faults.begin(), faults.end());
-    std::printf("%-22s cpu best %7.2f ms (user %6.2f, sys %6.2f)  median %7.2f ms  faults %6ld\n",
-                label, best.cpu * 1e3, best.user * 1e3, best.system * 1e3, median.cpu * 1e3,
-                faults[faults.size() / 2]);
+    std::printf("%-22s cpu best %7.2f ms (user %6.2f, sys %6.2f)  median %7.2f ms  faults %6ld\n", label,
+                best.cpu * 1e3, best.user * 1e3, best.system * 1e3, median.cpu * 1e3, faults[faults.size() / 2]);
     return true;
 }
 
@@ -111,8 +110,8 @@ std::vector<std::uint8_t> TableImage() {
 }
 
 void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 int main(int argc, char** argv) {

@@ -28,11 +28,11 @@
 #include "documents/DocumentTexts.h"
 #include "documents/TableIO.h"
 #include "documents/TableList.h"
-#include "formats/TextHelpers.h"
-#include "formats/FormatLimits.h"
 #include "formats/Checksum.h"
+#include "formats/FormatLimits.h"
 #include "formats/JsonStrings.h"
 #include "formats/TblTextTbl.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -202,8 +202,7 @@ std::uint64_t ParseNumber(const std::u16string& option, const std::u16string& te
         if (value > high) break;  // also keeps a long digit string from overflowing
     }
     if (value < low || value > high)
-        throw UsageError{platform::ToUtf8(option) + " must be from " + range + ", not " +
-                         platform::ToUtf8(text)};
+        throw UsageError{platform::ToUtf8(option) + " must be from " + range + ", not " + platform::ToUtf8(text)};
     return value;
 }
 
@@ -219,9 +218,9 @@ struct Switch {
     bool writing;
 };
 constexpr Switch Switches[] = {
-    {u"--strict", &Settings::strict, false},          {u"--includes-anywhere", &Settings::includesAnywhere, false},
-    {u"--no-header", &Settings::noHeader, true},      {u"--no-quotes", &Settings::noQuotes, true},
-    {u"--color-codes", &Settings::colorCodes, true},  {u"--lossy", &Settings::lossy, true},
+    {u"--strict", &Settings::strict, false},         {u"--includes-anywhere", &Settings::includesAnywhere, false},
+    {u"--no-header", &Settings::noHeader, true},     {u"--no-quotes", &Settings::noQuotes, true},
+    {u"--color-codes", &Settings::colorCodes, true}, {u"--lossy", &Settings::lossy, true},
 };
 
 TextEncoding ParseEncoding(const std::u16string& option, const std::u16string& text, bool allowAuto) {
@@ -240,7 +239,8 @@ int ParseLanguage(const std::u16string& option, const std::u16string& text) {
     if (language < 0) {
         std::string codes;
         for (const char* code : JsonLanguageCodes) codes += std::string(codes.empty() ? "" : ", ") + code;
-        throw UsageError{platform::ToUtf8(option) + " must be one of " + codes + ", not '" + platform::ToUtf8(text) + "'"};
+        throw UsageError{platform::ToUtf8(option) + " must be one of " + codes + ", not '" + platform::ToUtf8(text) +
+                         "'"};
     }
     return language;
 }
@@ -259,8 +259,7 @@ TextLayout ParseLayout(const std::u16string& option, const std::u16string& text)
     const std::u16string v = AsciiLower(text);
     if (v == u"tabbed") return TextLayout::Tabbed;
     if (v == u"diablo") return TextLayout::DiabloII;
-    throw UsageError{platform::ToUtf8(option) + " must be tabbed or diablo, not '" +
-                     platform::ToUtf8(text) + "'"};
+    throw UsageError{platform::ToUtf8(option) + " must be tabbed or diablo, not '" + platform::ToUtf8(text) + "'"};
 }
 
 // Splits the arguments after the command into file names and options.
@@ -299,9 +298,9 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
         const Switch* sw = nullptr;
         for (const Switch& candidate : Switches)
             if (option == candidate.name) sw = &candidate;
-        if (!writeOptions && ((sw && sw->writing) || option == u"--layout" || option == u"--encoding" ||
-                              option == u"--offset8" || option == u"--add-to-hash" || option == u"--language" ||
-                              option == u"--into" || option == u"--first-id")) {
+        if (!writeOptions &&
+            ((sw && sw->writing) || option == u"--layout" || option == u"--encoding" || option == u"--offset8" ||
+             option == u"--add-to-hash" || option == u"--language" || option == u"--into" || option == u"--first-id")) {
             throw UsageError{platform::ToUtf8(option) + " does not apply to info"};
         } else if (sw) {
             flag();
@@ -337,9 +336,8 @@ std::vector<std::u16string> ParseArguments(const std::vector<std::u16string>& ar
 void ExpectNames(const std::vector<std::u16string>& names, std::size_t count, const char* command,
                  const char* synopsis) {
     if (names.size() != count)
-        throw UsageError{std::string(command) + " needs " + synopsis + " (" +
-                         std::to_string(names.size()) + " file name" + (names.size() == 1 ? "" : "s") +
-                         " given)"};
+        throw UsageError{std::string(command) + " needs " + synopsis + " (" + std::to_string(names.size()) +
+                         " file name" + (names.size() == 1 ? "" : "s") + " given)"};
     for (const auto& name : names)
         if (name.empty()) throw UsageError{std::string(command) + ": a file name is empty"};
 }
@@ -416,8 +414,7 @@ std::string ReadFailureMessage(const std::u16string& name, std::int32_t format, 
         if (!report.failureName.empty())
             return head + "the included file " + Quoted(report.failureName) + " stops decoding part-way";
         break;
-    default:
-        break;
+    default: break;
     }
     return head + "it is corrupt or of unknown format (" +
            (tbl ? "not a valid .tbl file" : "the text stops decoding part-way") + ")";
@@ -439,12 +436,17 @@ void ReportReadWarnings(const std::u16string& name, const ReadReport& r, const S
                         " key(s) or value(s) were cut: longer than 65535 units or not UTF-8 to their end (first: row " +
                         std::to_string(r.firstCutEntry + 1) + ")");
     if (r.shortLengths)
-        lines.push_back(std::to_string(r.shortLengths) + " value(s) go on past their stored length; they were read, and "
-                        "are written back, up to it (first: row " + std::to_string(r.firstShortLength + 1) + ")");
+        lines.push_back(std::to_string(r.shortLengths) +
+                        " value(s) go on past their stored length; they were read, and "
+                        "are written back, up to it (first: row " +
+                        std::to_string(r.firstShortLength + 1) + ")");
     if (r.utf8ReadAsAnsi)
-        lines.push_back("it looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read "
-                        "as ANSI (code page " + std::to_string(platform::EffectiveCodePage()) + ")");
-    for (const std::string& line : lines) err << (s.strict ? "error: " : "warning: ") << Quoted(name) << ": " << line << "\n";
+        lines.push_back(
+            "it looks like UTF-8 without a byte-order mark but is not UTF-8 throughout, so it was read "
+            "as ANSI (code page " +
+            std::to_string(platform::EffectiveCodePage()) + ")");
+    for (const std::string& line : lines)
+        err << (s.strict ? "error: " : "warning: ") << Quoted(name) << ": " << line << "\n";
     if (s.strict) throw FileError{"cannot use " + Quoted(name) + ": not read exactly (--strict)"};
 }
 
@@ -463,7 +465,7 @@ std::string WriteFailureMessage(const std::u16string& name, platform::WriteError
                             ? Utf8(BuiltInWriteError[index])
                             : std::string("The file or its folder cannot be written.");
     cause[0] = static_cast<char>(cause[0] - 'A' + 'a');  // every cause starts with a capital
-    cause.pop_back();                                      // and ends with a full stop
+    cause.pop_back();                                    // and ends with a full stop
     return "cannot write " + Quoted(name) + ": " + cause;
 }
 
@@ -541,11 +543,9 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
             if (report.write.lossCount > report.write.losses.size())
                 err << "  ... and " << report.write.lossCount - report.write.losses.size() << " more\n";
             throw FileError{"use --lossy to write it anyway, or another format"};
-        case SaveFailure::Json:
-            throw FileError{head + DescribeJsonError(report.json)};
+        case SaveFailure::Json: throw FileError{head + DescribeJsonError(report.json)};
         case SaveFailure::None:
-        case SaveFailure::File:
-            break;
+        case SaveFailure::File: break;
         }
         throw FileError{WriteFailureMessage(name, report.write.error)};
     }
@@ -622,8 +622,8 @@ int Convert(const std::vector<std::u16string>& args, std::ostream& out, std::ost
 // merge and copy-time-dialogs: SOURCE TARGET OUT, TARGET changed by apply
 // from SOURCE and written to OUT.
 template <typename Apply>
-int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err,
-                     const char* command, Apply apply) {
+int SourceIntoTarget(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err, const char* command,
+                     Apply apply) {
     Settings s;
     const auto names = ParseArguments(args, 1, true, s);
     ExpectNames(names, 3, command, "SOURCE, TARGET and OUT");
@@ -697,9 +697,11 @@ std::string Indentation(const std::string& gap) {
 
 // A list of what repeats, at most ten items, then how many more.
 template <typename T>
-void PrintRepeats(std::ostringstream& report, const char* title, const std::vector<std::pair<T, std::size_t>>& repeats) {
+void PrintRepeats(std::ostringstream& report, const char* title,
+                  const std::vector<std::pair<T, std::size_t>>& repeats) {
     report << title << ": " << (repeats.empty() ? "none" : std::to_string(repeats.size())) << "\n";
-    for (std::size_t i = 0; i < repeats.size() && i < 10; ++i) report << "  " << repeats[i].first << " (" << repeats[i].second << " objects)\n";
+    for (std::size_t i = 0; i < repeats.size() && i < 10; ++i)
+        report << "  " << repeats[i].first << " (" << repeats[i].second << " objects)\n";
     if (repeats.size() > 10) report << "  ... and " << repeats.size() - 10 << " more\n";
 }
 
@@ -710,7 +712,11 @@ void JsonInfo(const JsonDocument& doc, std::ostringstream& report) {
     report << "Format: json (string file of the remastered game)\n"
            << "Entries: " << doc.objects.size() << "\n"
            << "ByteOrderMark: " << (l.byteOrderMark ? "yes" : "no") << "\n"
-           << "LineEnds: " << (l.lineEnd == "\r\n" ? "CRLF" : l.lineEnd == "\n" ? "LF" : "none (one line)") << "\n"
+           << "LineEnds: "
+           << (l.lineEnd == "\r\n" ? "CRLF"
+               : l.lineEnd == "\n" ? "LF"
+                                   : "none (one line)")
+           << "\n"
            << "FinalLineEnd: " << (doc.bytes.ends_with('\n') ? "yes" : "no") << "\n";
     if (objects) {
         report << "Indentation: objects " << Indentation(l.firstGap) << ", fields " << Indentation(l.fieldGap) << "\n";
@@ -775,9 +781,13 @@ const char* EncodingName(TextEncoding e) {
 std::string EncodingWhy(EncodingReason reason, TextEncoding choice) {
     switch (reason) {
     case EncodingReason::ByteOrderMark: return "byte-order mark";
-    case EncodingReason::Chosen: return std::string("--from-encoding ") + (choice == TextEncoding::Unicode ? "utf16" : choice == TextEncoding::UTF8 ? "utf8" : "ansi");
+    case EncodingReason::Chosen:
+        return std::string("--from-encoding ") + (choice == TextEncoding::Unicode ? "utf16"
+                                                  : choice == TextEncoding::UTF8  ? "utf8"
+                                                                                  : "ansi");
     case EncodingReason::WellFormedUtf8: return "no byte-order mark; every byte sequence is UTF-8";
-    case EncodingReason::AnsiSingleByte: return "no byte-order mark; not UTF-8; one character per byte in the code page";
+    case EncodingReason::AnsiSingleByte:
+        return "no byte-order mark; not UTF-8; one character per byte in the code page";
     case EncodingReason::AnsiMultiByte:
         return "no byte-order mark; not UTF-8; no zero byte, and the multi-byte code page decodes it";
     case EncodingReason::ZeroBytes: return "no byte-order mark; not UTF-8; zero bytes or no decoding in the code page";

@@ -153,13 +153,10 @@ private:
 
 }  // namespace
 
-bool IsRepeatKey(std::u16string_view key) {
-    return key.size() == 1 && (key[0] == u'X' || key[0] == u'x');
-}
+bool IsRepeatKey(std::u16string_view key) { return key.size() == 1 && (key[0] == u'X' || key[0] == u'x'); }
 
-std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
-                              const TStringList& dk, TStringList& dv, std::vector<std::size_t>* unpaired,
-                              EntryChangeObserver* observer) {
+std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, const TStringList& dk, TStringList& dv,
+                              std::vector<std::size_t>* unpaired, EntryChangeObserver* observer) {
     if (unpaired) unpaired->clear();
     if (dk.Empty() && unpaired) {
         for (std::size_t j = 0; j < sk.Count(); ++j) unpaired->push_back(j);
@@ -205,10 +202,8 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
         const TText key = sk.Get(j);
         if (!IsRepeatKey(key) && key != current) {
             current = key;
-            if (after < destCount && groups.KeyOf(groupOf[after]) == current)
-                g = groupOf[after];
-            else
-                g = groups.Find(current);
+            if (after < destCount && groups.KeyOf(groupOf[after]) == current) g = groupOf[after];
+            else g = groups.Find(current);
         }
         if (g == None || head[g] == None) {
             if (unpaired) unpaired->push_back(j);

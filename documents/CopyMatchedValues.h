@@ -29,16 +29,13 @@ bool IsRepeatKey(std::u16string_view key);
 // When unpaired is given, it receives the source entries that found no
 // partner, in order; an observer hears of each value before it changes.
 // Runs in time linear in both counts.
-std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv,
-                              const TStringList& dk, TStringList& dv,
-                              std::vector<std::size_t>* unpaired = nullptr,
-                              EntryChangeObserver* observer = nullptr);
+std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, const TStringList& dk, TStringList& dv,
+                              std::vector<std::size_t>* unpaired = nullptr, EntryChangeObserver* observer = nullptr);
 
 // Copies the source's values into dest by key as CopyMatchedValues does,
 // then appends the source entries that found no partner, each with the key
 // it stands for (a repeat key the key before it). Returns how many values
 // changed; *added (when given) receives how many entries were appended.
-std::size_t MergeByKey(const TStringList& sk, const TStringList& sv, TableLists& dest,
-                       std::size_t* added = nullptr);
+std::size_t MergeByKey(const TStringList& sk, const TStringList& sv, TableLists& dest, std::size_t* added = nullptr);
 
 }  // namespace vm

@@ -1,8 +1,8 @@
 #include "documents/CrossTableTools.h"
 
 #include "documents/DocumentTexts.h"
-#include "documents/TableFiles.h"
 #include "documents/History.h"
+#include "documents/TableFiles.h"
 #include "formats/TextHelpers.h"
 
 namespace vm {
@@ -68,8 +68,8 @@ std::size_t CopyTimeDialogs(TTblObjects& p, RowBlock selection) {
 }
 
 std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStringList& otherKeys,
-                             const TStringList& otherValues, TStringList& fileKeys,
-                             const TStringList& fileValues, std::int32_t mode, EntryChangeObserver* observer) {
+                             const TStringList& otherValues, TStringList& fileKeys, const TStringList& fileValues,
+                             std::int32_t mode, EntryChangeObserver* observer) {
     if (fileKeys.Empty()) return 0;
     if (mode == ToolUpdate) return CopyMatchedValues(fileKeys, fileValues, otherValues, values, nullptr, observer);
     if (mode != ToolTranslate) return 0;
@@ -94,8 +94,8 @@ std::size_t UpdateFromFile(TTblObjects& p, std::int32_t format, std::int32_t mod
     {
         HistoryStep step(mode == ToolTranslate ? StepKind::Translate : StepKind::Update, p, {ws.CurrentRow, selection});
         HistoryObserver observer(step, p);
-        changed = ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, tool.Keys, tool.Values, mode,
-                                   &observer);
+        changed =
+            ApplyFileEntries(*p.Keys, *p.Values, *p.OtherKeys, *p.OtherValues, tool.Keys, tool.Values, mode, &observer);
     }
     FinishTool(p);
     return changed;

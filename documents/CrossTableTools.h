@@ -49,8 +49,7 @@ std::size_t CopyTimeDialogValues(const TStringList& otherValues, TStringList& va
 // keys that pair with values of the other table take that table's keys
 // (fileKeys changes), then the file's values go by key into the target.
 std::size_t ApplyFileEntries(TStringList& keys, TStringList& values, const TStringList& otherKeys,
-                             const TStringList& otherValues, TStringList& fileKeys,
-                             const TStringList& fileValues, std::int32_t mode,
-                             EntryChangeObserver* observer = nullptr);
+                             const TStringList& otherValues, TStringList& fileKeys, const TStringList& fileValues,
+                             std::int32_t mode, EntryChangeObserver* observer = nullptr);
 
 }  // namespace vm

@@ -30,9 +30,9 @@ const char16_t* const BuiltInAskLossyText =
     u"%1 entries cannot be stored exactly in this file (first: row %2, key %3: %4). Save anyway?";
 const char16_t* const BuiltInWarnRead = u"The table was read, but not everything in the file came through exactly:";
 const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no file that can be read (first: %2)";
-const char16_t* const BuiltInWarnDeepInclude =
-    u"%1 include lines are nested too deep and were skipped (first: %2)";
-const char16_t* const BuiltInWarnCutStrings = u"%1 keys or values were too long or not UTF-8 and were cut (first: row %2)";
+const char16_t* const BuiltInWarnDeepInclude = u"%1 include lines are nested too deep and were skipped (first: %2)";
+const char16_t* const BuiltInWarnCutStrings =
+    u"%1 keys or values were too long or not UTF-8 and were cut (first: row %2)";
 const char16_t* const BuiltInWarnShortLengths =
     u"%1 values go on past their stored length; they were read, and are written back, up to it (first: row %2)";
 const char16_t* const BuiltInWarnUtf8AsAnsi =
@@ -62,9 +62,9 @@ const char16_t* const BuiltInTextLoss[TextLossCount] = {
     u"it is longer than the 65535 bytes a .tbl file holds",
 };
 const char16_t* const TextLossKeys[TextLossCount] = {
-    u"sLossEmptyKey",   u"sLossKeyTab",      u"sLossKeyComma",   u"sLossKeyComment", u"sLossKeyInclude",
-    u"sLossKeyBreak",   u"sLossReturn",      u"sLossQuote",      u"sLossHeader",     u"sLossMark",
-    u"sLossCodePage",   u"sLossTooLong",     u"sLossStoredForm", u"sLossFileSize",   u"sLossTblTooLong",
+    u"sLossEmptyKey", u"sLossKeyTab",  u"sLossKeyComma",   u"sLossKeyComment", u"sLossKeyInclude",
+    u"sLossKeyBreak", u"sLossReturn",  u"sLossQuote",      u"sLossHeader",     u"sLossMark",
+    u"sLossCodePage", u"sLossTooLong", u"sLossStoredForm", u"sLossFileSize",   u"sLossTblTooLong",
 };
 
 const char16_t* const BuiltInWriteError[WriteErrorCount] = {
@@ -160,7 +160,7 @@ const std::vector<KeyedText>& StepTexts() {
 namespace {
 // The arrays get their English before anything can look at them.
 [[maybe_unused]] const bool Filled = (ResetDocumentTexts(), true);
-}
+}  // namespace
 
 std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16string_view> args) {
     std::u16string out;

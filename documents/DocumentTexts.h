@@ -47,8 +47,8 @@ extern const char16_t* const BuiltInLabelLanguage;
 
 // Saving text that cannot hold every entry exactly, and what a read did
 // not take exactly. "%1", "%2"... stand for the numbers and names filled in.
-extern std::u16string sAskLossyText;      // count, row, key, reason
-extern std::u16string sWarnRead;          // heads the list of what happened
+extern std::u16string sAskLossyText;        // count, row, key, reason
+extern std::u16string sWarnRead;            // heads the list of what happened
 extern std::u16string sWarnMissingInclude;  // count, first name
 extern std::u16string sWarnDeepInclude;     // count, first name
 extern std::u16string sWarnCutStrings;      // count, first row
@@ -56,7 +56,7 @@ extern std::u16string sWarnShortLengths;    // count, first row
 extern std::u16string sWarnUtf8AsAnsi;
 extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
-extern std::u16string sErrorFileTooLarge;   // the limit in bytes
+extern std::u16string sErrorFileTooLarge;  // the limit in bytes
 
 // Why a file cannot hold an entry, one text per TextLoss.
 inline constexpr int TextLossCount = 15;

@@ -9,23 +9,24 @@
 #include "documents/DocumentTexts.h"
 #include "documents/TableFiles.h"
 #include "documents/Workspace.h"
-#include "formats/TextHelpers.h"
 #include "formats/JsonStrings.h"
+#include "formats/TextHelpers.h"
 
 namespace vm {
 
 const char16_t* const OpenFilter =
     u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
-const char16_t* const SaveFilter = u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
-                                   u"format)|*.txt|D2R strings (*.json)|*.json|";
+const char16_t* const SaveFilter =
+    u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
+    u"format)|*.txt|D2R strings (*.json)|*.json|";
 
 namespace {
 
 constexpr int TblFilter = 1;
 constexpr int TabbedFilter = 2;
 constexpr int DiabloFilter = 3;
-constexpr int AnsiItem = 2;  // of the save dialog's encoding box
-constexpr int NumberChars = 255;  // read from the number boxes
+constexpr int AnsiItem = 2;                    // of the save dialog's encoding box
+constexpr int NumberChars = 255;               // read from the number boxes
 constexpr std::uint32_t MaxHashSlots = 65536;  // of a .tbl file
 
 // Item n of the open dialog's box stands for the encoding (n + 3) mod 4.
@@ -35,8 +36,8 @@ constexpr const char16_t* SaveEncodingItems[] = {u"Unicode(LE)", u"UTF8", u"ANSI
 
 constexpr int TblGroup[] = {IdSaveLabelTblOptions, IdSaveLabelOffset8, IdSaveOffset8, IdSaveLabelAddHash,
                             IdSaveAddHash};
-constexpr int TextGroup[] = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding, IdSaveQuote,
-                             IdSaveColorApi, IdSaveHeader};
+constexpr int TextGroup[] = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding,
+                             IdSaveQuote,           IdSaveColorApi,      IdSaveHeader};
 constexpr int JsonGroup[] = {IdSaveLabelJsonOptions, IdSaveLabelLanguage, IdSaveLanguage};
 
 FileDialogRequest PrepareRequest(const Workspace& ws, bool save, const std::u16string& fileName) {

@@ -75,7 +75,7 @@ inline constexpr int ComboSelectionChanged = 1;
 // What one dialog shows, and what it returns.
 struct FileDialogRequest {
     bool save = false;
-    std::u16string filter;  // "description|pattern|..." pairs
+    std::u16string filter;        // "description|pattern|..." pairs
     std::u16string templateName;  // "OPENTEMPLATE" or "SAVETEMPLATE"
     std::u16string initialDir;
     std::u16string fileName;  // in: the name shown; out: the full path chosen

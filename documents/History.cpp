@@ -175,10 +175,8 @@ void Trim(Workspace& ws) {
             for (int s = 0; s < 2; ++s) {
                 SideHistory& h = sides[s];
                 if (h.undo.empty() || h.undo.front().id != oldest) continue;
-                if (h.savedTop == oldest)
-                    h.savedTop = 0;
-                else if (h.savedTop == 0)
-                    h.savedReachable = false;  // the saved point lay before it
+                if (h.savedTop == oldest) h.savedTop = 0;
+                else if (h.savedTop == 0) h.savedReachable = false;  // the saved point lay before it
                 st.bytes -= h.undo.front().bytes;
                 h.undo.pop_front();
                 st.touched |= 1u << s;
@@ -407,9 +405,7 @@ void HistoryStep::Replaced(TTblObjects& p, std::size_t pos, EntryBlock&& keys, E
     Add(p, Change::Kind::Block, pos).Hold(std::move(keys), std::move(values));
 }
 
-void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) {
-    Add(p, Change::Kind::Move, from).to = to;
-}
+void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) { Add(p, Change::Kind::Move, from).to = to; }
 
 void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
     Grow(p, i + 1);
@@ -426,7 +422,8 @@ void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t 
     // edit of a long value keeps a letter, not the value.
     const TText old = list.Get(i);
     const std::size_t shorter = std::min(old.size(), text.size());
-    c.head = static_cast<std::size_t>(std::mismatch(old.begin(), old.begin() + shorter, text.begin()).first - old.begin());
+    c.head =
+        static_cast<std::size_t>(std::mismatch(old.begin(), old.begin() + shorter, text.begin()).first - old.begin());
     while (c.head + c.tail < shorter && old[old.size() - 1 - c.tail] == text[text.size() - 1 - c.tail]) ++c.tail;
     c.entry = TableEntry{std::u16string(old.substr(c.head, old.size() - c.head - c.tail)), list.Flag(i),
                          std::string(list.Stored(i))};

@@ -50,7 +50,8 @@ void ClearEntries(TTblObjects& p, std::int32_t first, std::int32_t last) {
         while (a < b && blank(a)) ++a;
         while (b > a && blank(b - 1)) --b;
         if (a < b || p.Count() <= to) {
-            HistoryStep step(StepKind::Clear, p, Rows(p.Space->CurrentRow, first, last), static_cast<std::int32_t>(to - from + 1));
+            HistoryStep step(StepKind::Clear, p, Rows(p.Space->CurrentRow, first, last),
+                             static_cast<std::int32_t>(to - from + 1));
             step.SetAfter(Rows(first, first, last));
             step.Grow(p, to + 1);
             if (a < b) {

@@ -11,8 +11,8 @@
 #include "documents/DocumentTexts.h"
 #include "documents/History.h"
 #include "documents/Workspace.h"
-#include "formats/TextHelpers.h"
 #include "formats/JsonStrings.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -26,7 +26,9 @@ std::u16string ShownKey(const std::u16string& key) {
 }
 
 // Counts and row numbers in messages; none comes near 2^31.
-std::u16string Decimal(std::size_t n) { return IntToDecimal(static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX))); }
+std::u16string Decimal(std::size_t n) {
+    return IntToDecimal(static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX)));
+}
 
 // Ties each entry of p's lists, just read from p.FileName, to its object
 // of the string file.
@@ -176,8 +178,7 @@ void ShowReadResult(TTblObjects& p, bool ok, const LoadReport& report, const std
     if (!ok)
         p.View->ShowMessage(WithJsonDetail(ReadFailureText(report.read, limits), report.json) + u"\n" + fileName,
                             AppCaption);
-    else if (report.read.AnyWarning())
-        p.View->ShowMessage(ReadWarningText(report.read) + u"\n" + fileName, AppCaption);
+    else if (report.read.AnyWarning()) p.View->ShowMessage(ReadWarningText(report.read) + u"\n" + fileName, AppCaption);
 }
 
 bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options) {
@@ -253,8 +254,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
         std::u16string text = WithJsonDetail(sErrorWriteFile, report.json);
         const int cause = static_cast<int>(report.write.error);
         const int failure = static_cast<int>(report.failure);
-        if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty())
-            text += u"\n" + sWriteError[cause];
+        if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
         else if (failure > 0 && failure < SaveFailureCount && !sSaveFailure[failure].empty())
             text += u"\n" + sSaveFailure[failure];
         p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);

@@ -87,8 +87,8 @@ bool SaveText(const std::u16string& fileName, std::int32_t format, const TString
     TextOptions text = options.text;
     text.layout = format == FormatDiabloText ? TextLayout::DiabloII : TextLayout::Tabbed;
     report.write.allowLossy = allowLossy;
-    if (WriteTextTable(fileName, SourceOf(keys, values), static_cast<std::int32_t>(keys.Count()), text,
-                       options.limits, &report.write, StoredBytesOf(keys, values)))
+    if (WriteTextTable(fileName, SourceOf(keys, values), static_cast<std::int32_t>(keys.Count()), text, options.limits,
+                       &report.write, StoredBytesOf(keys, values)))
         return true;
     return Fail(report, report.write.refusedAsLossy ? SaveFailure::Lossy : SaveFailure::File);
 }
@@ -125,8 +125,8 @@ std::int32_t FormatOfFileName(std::u16string_view fileName) {
     return 0;
 }
 
-bool LoadTableFile(const std::u16string& fileName, std::int32_t format, const FormatOptions& options,
-                   TStringList& keys, TStringList& values, LoadReport& report) {
+bool LoadTableFile(const std::u16string& fileName, std::int32_t format, const FormatOptions& options, TStringList& keys,
+                   TStringList& values, LoadReport& report) {
     report = LoadReport{};
     // Four zero bytes after the image: the .tbl reader needs one, the text
     // reader a zero UTF-16 unit even after an odd byte.

@@ -53,8 +53,8 @@ struct LoadReport {
 // .tbl entry with the bytes it keeps, a string file's column
 // options.json.language. True when the whole file was read; after a
 // failure the entries read before it stay appended.
-bool LoadTableFile(const std::u16string& fileName, std::int32_t format, const FormatOptions& options,
-                   TStringList& keys, TStringList& values, LoadReport& report);
+bool LoadTableFile(const std::u16string& fileName, std::int32_t format, const FormatOptions& options, TStringList& keys,
+                   TStringList& values, LoadReport& report);
 
 // Why a save failed.
 enum class SaveFailure {

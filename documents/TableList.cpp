@@ -288,10 +288,8 @@ void TStringList::Move(std::size_t from, std::size_t to) {
     const auto f = static_cast<std::ptrdiff_t>(from);
     const auto t = static_cast<std::ptrdiff_t>(to);
     const auto move = [f, t](auto b) {
-        if (f < t)
-            std::rotate(b + f, b + f + 1, b + t + 1);
-        else
-            std::rotate(b + t, b + f, b + f + 1);
+        if (f < t) std::rotate(b + f, b + f + 1, b + t + 1);
+        else std::rotate(b + t, b + f, b + f + 1);
     };
     move(entries_.begin());
     if (!origins_.empty()) move(origins_.begin());

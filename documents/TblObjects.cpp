@@ -19,12 +19,9 @@ std::int32_t RowCountOf(const TTblObjects& p) {
 bool ConfirmDiscardChanges(TTblObjects& p) {
     if (!p.Modified) return true;
     switch (p.View->AskYesNoCancel(p.AskSaveTable, AppCaption)) {
-    case AskAnswer::Yes:
-        return p.View->SaveWithDialog() && !p.Modified;
-    case AskAnswer::No:
-        return true;
-    case AskAnswer::Cancel:
-        break;
+    case AskAnswer::Yes: return p.View->SaveWithDialog() && !p.Modified;
+    case AskAnswer::No: return true;
+    case AskAnswer::Cancel: break;
     }
     return false;
 }

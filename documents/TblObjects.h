@@ -100,7 +100,7 @@ struct TTblObjects {
     std::int32_t SearchMode = 0;  // 0 go to, 1 find key, 2 find value
     bool SearchShown = false;
     bool Active = true;  // shown in the current view mode
-    int Side = 0;  // 0 for Table 1, 1 for Table 2
+    int Side = 0;        // 0 for Table 1, 1 for Table 2
     // The table differs from what was last loaded or saved: set by every
     // change, cleared by a load or a successful save, and by undoing or
     // redoing back to the last load or save.

@@ -5,12 +5,12 @@
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
+#include "documents/TblObjects.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
-#include "documents/TblObjects.h"
 
 namespace vm {
 
@@ -41,7 +41,8 @@ void ClickToolButton(int side, int button) {
 // the dots that promise a dialog.
 std::u16string TitleOf(int menuNumber) {
     std::u16string title = TheWindow->menu.Caption(menuNumber);
-    while (!title.empty() && (title.back() == u'.' || title.back() == u' ' || title.back() == u'\u2026')) title.pop_back();
+    while (!title.empty() && (title.back() == u'.' || title.back() == u' ' || title.back() == u'\u2026'))
+        title.pop_back();
     return title;
 }
 
@@ -197,8 +198,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
         w.SideOf(*p.Other).list.RedrawAll();
         return false;
     }
-    if (((key == VK_UP && current > 0 && current < n - 1) || (key == VK_DOWN && current < n - 2)) &&
-        ctrlAlone) {
+    if (((key == VK_UP && current > 0 && current < n - 1) || (key == VK_DOWN && current < n - 2)) && ctrlAlone) {
         const int d = key == VK_UP ? -1 : 1;
         const auto count = static_cast<std::int64_t>(p.Count());
         const int to = current + d;

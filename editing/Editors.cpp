@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "documents/History.h"
+#include "documents/Workspace.h"
 #include "editing/Dispatch.h"
 #include "editing/EditingTexts.h"
 #include "editing/EditingWindow.h"
 #include "editing/TableView.h"
-#include "documents/Workspace.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
@@ -83,8 +83,7 @@ bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {
         ShowRows(key == 'Z' && keys == CtrlBit ? Undo(p) : Redo(p));
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -18,7 +18,6 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow);
 // A key typed into a key editor serving p; true consumes it.
 bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState);
 
-
 bool CopyTextToClipboard(HWND owner, const std::u16string& text);
 // False (text unchanged) when the clipboard holds no text.
 bool PasteTextFromClipboard(HWND owner, std::u16string& text);

@@ -1,8 +1,8 @@
 #include "editing/Insertion.h"
 
+#include "documents/Workspace.h"
 #include "editing/EditingWindow.h"
 #include "formats/ColorMacros.h"
-#include "documents/Workspace.h"
 
 namespace vm {
 
@@ -12,11 +12,11 @@ namespace {
 
 const char16_t* const ColourNames[14] = {u"White", u"Grey", u"Red",    u"Green",  u"Blue",   u"Gold",   u"DGrey",
                                          u"BLack", u"Tan",  u"Orange", u"Yellow", u"Dgreen", u"Purple", u"ColorCode"};
-const char16_t* const GenderNames[7] = {u"[fs] - Feminine Single", u"[ms] - Masculine Single", u"[nl] - Neutral",
-                                        u"[ns] - Neutral Single",  u"[pl] - Poly",             u"[fp] - Feminine Poly",
-                                        u"[mp] - Masculine Poly"};
-const COLORREF ColourInk[13] = {RGB(244, 244, 244), RGB(196, 196, 196), RGB(176, 68, 52), RGB(24, 252, 0),
-                                RGB(80, 80, 172),   RGB(148, 128, 100), RGB(80, 80, 80),  RGB(0, 0, 0),
+const char16_t* const GenderNames[7] = {
+    u"[fs] - Feminine Single", u"[ms] - Masculine Single", u"[nl] - Neutral", u"[ns] - Neutral Single", u"[pl] - Poly",
+    u"[fp] - Feminine Poly",   u"[mp] - Masculine Poly"};
+const COLORREF ColourInk[13] = {RGB(244, 244, 244), RGB(196, 196, 196), RGB(176, 68, 52),   RGB(24, 252, 0),
+                                RGB(80, 80, 172),   RGB(148, 128, 100), RGB(80, 80, 80),    RGB(0, 0, 0),
                                 RGB(172, 156, 100), RGB(208, 132, 32),  RGB(216, 184, 100), RGB(24, 100, 8),
                                 RGB(164, 32, 252)};
 constexpr int BlackItem = 7;

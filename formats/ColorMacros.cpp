@@ -7,10 +7,9 @@
 namespace vm {
 
 const ColorMacro ColorMacroTable[ColorMacroCount] = {
-    {u"\\white;", u'/'},  {u"\\grey;", u'0'},   {u"\\red;", u'1'},    {u"\\green;", u'2'},
-    {u"\\blue;", u'3'},   {u"\\gold;", u'4'},   {u"\\dgrey;", u'5'},  {u"\\black;", u'6'},
-    {u"\\tan;", u'7'},    {u"\\orange;", u'8'}, {u"\\yellow;", u'9'}, {u"\\dgreen;", u':'},
-    {u"\\purple;", u';'}, {u"\\color;", 0},
+    {u"\\white;", u'/'},  {u"\\grey;", u'0'},   {u"\\red;", u'1'},    {u"\\green;", u'2'}, {u"\\blue;", u'3'},
+    {u"\\gold;", u'4'},   {u"\\dgrey;", u'5'},  {u"\\black;", u'6'},  {u"\\tan;", u'7'},   {u"\\orange;", u'8'},
+    {u"\\yellow;", u'9'}, {u"\\dgreen;", u':'}, {u"\\purple;", u';'}, {u"\\color;", 0},
 };
 
 namespace {
@@ -115,8 +114,7 @@ std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t 
     return MacrosToColorCodesCounted(src, WideLengthWithin(src, limit), dest, NewlineAsLineFeed);
 }
 
-std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest,
-                                      bool NewlineAsLineFeed) {
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest, bool NewlineAsLineFeed) {
     char16_t* d = dest;
     std::size_t i = 0;
     // The loop ends where the counted units do; a macro word may still

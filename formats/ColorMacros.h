@@ -39,8 +39,7 @@ std::size_t MacrosToColorCodes(const char16_t* src, char16_t* dest, std::size_t 
 // The same over exactly the first count units of src, none of them zero;
 // a macro word that starts among them may end after them, so src must go
 // on to its terminator. dest holds count units and the terminator.
-std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest,
-                                      bool NewlineAsLineFeed);
+std::size_t MacrosToColorCodesCounted(const char16_t* src, std::size_t count, char16_t* dest, bool NewlineAsLineFeed);
 
 // Where the first escape (a backslash, which starts every macro word and
 // the newline escape) lies among the first count units of src, or count

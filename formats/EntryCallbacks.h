@@ -13,8 +13,7 @@ namespace vm {
 using TableEntrySink = std::function<void(const char16_t* key, const char16_t* value)>;
 
 // Sets key and value of entry i and returns true; false fails the write.
-using TableEntrySource =
-    std::function<bool(std::int32_t i, const char16_t*& key, const char16_t*& value)>;
+using TableEntrySource = std::function<bool(std::int32_t i, const char16_t*& key, const char16_t*& value)>;
 
 // A .tbl entry whose key or value, written again from the form the reader
 // delivers it in, would not give back the bytes the file holds (a literal

@@ -51,10 +51,10 @@ struct ReadReport {
     std::u16string firstDeepInclude;
     std::uint32_t cutStrings = 0;  // keys or values cut at the reader's limit
     std::size_t firstCutEntry = 0;
-    std::uint32_t shortLengths = 0;  // .tbl values longer than their stored length,
+    std::uint32_t shortLengths = 0;    // .tbl values longer than their stored length,
     std::size_t firstShortLength = 0;  // read up to it
-    bool utf8ReadAsAnsi = false;  // looks like UTF-8 without a mark, but a broken
-                                  // sequence made it ANSI
+    bool utf8ReadAsAnsi = false;       // looks like UTF-8 without a mark, but a broken
+                                       // sequence made it ANSI
 
     bool AnyWarning() const {
         return missingIncludes != 0 || deepIncludes != 0 || cutStrings != 0 || shortLengths != 0 || utf8ReadAsAnsi;
@@ -97,11 +97,11 @@ struct WriteReport {
     // Out.
     bool refusedAsLossy = false;
     platform::WriteError error = platform::WriteError::None;  // a failed file write
-    std::size_t lossCount = 0;           // entries the file cannot hold exactly
-    std::vector<TextLossEntry> losses;   // the first of them, in entry order
-    bool replaced = false;               // ANSI: characters written as "?"
-    bool encodingMustBeNamed = false;    // ANSI: Autodetect would read it otherwise
-    std::uint64_t bytes = 0;             // the size of the file written
+    std::size_t lossCount = 0;                                // entries the file cannot hold exactly
+    std::vector<TextLossEntry> losses;                        // the first of them, in entry order
+    bool replaced = false;                                    // ANSI: characters written as "?"
+    bool encodingMustBeNamed = false;                         // ANSI: Autodetect would read it otherwise
+    std::uint64_t bytes = 0;                                  // the size of the file written
 };
 
 inline constexpr std::size_t MaxReportedLosses = 10;

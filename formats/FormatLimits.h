@@ -7,7 +7,7 @@
 namespace vm {
 
 // Scratch sizes, in UTF-16 units, that the readers and writers use.
-inline constexpr std::size_t KeyBufferUnits = 65536;      // 65535 + terminator
+inline constexpr std::size_t KeyBufferUnits = 65536;       // 65535 + terminator
 inline constexpr std::size_t DisplayBufferUnits = 229376;  // a converted value
 inline constexpr std::uint32_t TblHeaderSize = 21;
 inline constexpr std::uint32_t TblNodeSize = 17;

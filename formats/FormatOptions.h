@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-
 namespace vm {
 
 // The encodings of text tables: the UTF-16LE, UTF-8 or ANSI code page of a
@@ -14,7 +13,6 @@ namespace vm {
 enum class TextEncoding : int { Unicode = 0, UTF8 = 1, ANSI = 2, Autodetect = 3 };
 // The two layouts of a line: key TAB value, or key , TAB , TAB "value".
 enum class TextLayout : int { Tabbed = 0, DiabloII = 1 };
-
 
 // How far one read may go.
 struct ReadLimits {

@@ -16,9 +16,9 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
-#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
 #include "formats/JsonStrings.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -201,10 +201,8 @@ public:
         JsonObject& object = doc_.objects.back();
         object.span.end = Here() + 1;
         object.fieldCount = static_cast<std::uint32_t>(doc_.fields.size()) - object.firstField;
-        if (object.known[JsonFieldId] == JsonNoField)
-            return Fail(JsonProblem::MissingId, object.span.begin);
-        if (object.known[JsonFieldKey] == JsonNoField)
-            return Fail(JsonProblem::MissingKey, object.span.begin);
+        if (object.known[JsonFieldId] == JsonNoField) return Fail(JsonProblem::MissingId, object.span.begin);
+        if (object.known[JsonFieldKey] == JsonNoField) return Fail(JsonProblem::MissingKey, object.span.begin);
         if (language_ >= 0) {
             // A missing language field reads as an empty value.
             if (valueText_ == NoText) {
@@ -223,10 +221,10 @@ public:
         field.name = StringSpan(text);
         const std::string_view name(text, length);
         const int language = JsonLanguageIndex(name);
-        field.kind = language >= 0           ? static_cast<std::uint8_t>(language)
-                     : name == "id"          ? JsonFieldId
-                     : name == "Key"         ? JsonFieldKey
-                                             : JsonFieldOther;
+        field.kind = language >= 0   ? static_cast<std::uint8_t>(language)
+                     : name == "id"  ? JsonFieldId
+                     : name == "Key" ? JsonFieldKey
+                                     : JsonFieldOther;
         JsonObject& object = doc_.objects.back();
         if (field.kind == JsonFieldOther) {
             if (std::find(otherNames_.begin(), otherNames_.end(), name) != otherNames_.end())
@@ -258,7 +256,9 @@ public:
     bool Int(int v) { return Number(true, v); }
     bool Uint(unsigned v) { return Number(true, v); }
     bool Int64(std::int64_t v) { return Number(true, v); }
-    bool Uint64(std::uint64_t v) { return Number(v <= static_cast<std::uint64_t>(INT64_MAX), static_cast<std::int64_t>(v)); }
+    bool Uint64(std::uint64_t v) {
+        return Number(v <= static_cast<std::uint64_t>(INT64_MAX), static_cast<std::int64_t>(v));
+    }
     bool Double(double) { return Number(false, 0); }
     bool Null() { return Scalar(4); }
     bool Bool(bool b) { return Scalar(b ? 4 : 5); }
@@ -385,7 +385,7 @@ private:
     rapidjson::InsituStringStream& stream_;
     std::uint32_t start_;
     int language_;
-    int depth_ = 0;  // 0 outside the array, 1 in it, 2 in an object, more in a nested value
+    int depth_ = 0;                        // 0 outside the array, 1 in it, 2 in an object, more in a nested value
     std::vector<std::string> otherNames_;  // the other fields of the current object
     std::uint32_t keyText_ = NoText;
     std::uint32_t valueText_ = NoText;
@@ -437,8 +437,7 @@ void DetectLayout(JsonDocument& doc) {
         const JsonObject& last = doc.objects.back();
         l.firstGap = Between(b, doc.arrayOpen + 1, first.span.begin);
         l.lastGap = Between(b, last.span.end, doc.arrayClose);
-        l.objectGap = doc.objects.size() > 1 ? Between(b, first.span.end, doc.objects[1].span.begin)
-                                             : "," + l.firstGap;
+        l.objectGap = doc.objects.size() > 1 ? Between(b, first.span.end, doc.objects[1].span.begin) : "," + l.firstGap;
         const JsonField& f0 = doc.fields[first.firstField];
         const JsonField& fz = doc.fields[first.firstField + first.fieldCount - 1];
         l.fieldGap = Between(b, first.span.begin + 1, f0.name.begin);
@@ -458,11 +457,12 @@ void DetectLayout(JsonDocument& doc) {
     const char* const text = b.data();
     const char* const end = text + b.size();
     bool rawNonAscii = false;
-    for (const char* p = text + start; p < end && !rawNonAscii; ++p) rawNonAscii = static_cast<unsigned char>(*p) >= 0x80;
+    for (const char* p = text + start; p < end && !rawNonAscii; ++p)
+        rawNonAscii = static_cast<unsigned char>(*p) >= 0x80;
     // U+E000..U+F8FF: EE xx xx, or EF 80..A3 xx.
     rawPrivateUse = std::memchr(text + start, '\xEE', b.size() - start) != nullptr;
-    for (const char* p = text + start; !rawPrivateUse && (p = static_cast<const char*>(std::memchr(p, '\xEF', end - p)));
-         ++p)
+    for (const char* p = text + start;
+         !rawPrivateUse && (p = static_cast<const char*>(std::memchr(p, '\xEF', end - p))); ++p)
         rawPrivateUse = p + 1 < end && static_cast<unsigned char>(p[1]) <= 0xA3;
     for (const char* p = text + start; (p = static_cast<const char*>(std::memchr(p, '\\', end - p))) && p + 1 < end;) {
         const char e = p[1];
@@ -516,11 +516,15 @@ std::string DescribeJsonError(const JsonError& e) {
     case JsonProblem::NotString: text = "\"" + e.detail + "\" is not a string"; break;
     case JsonProblem::DuplicateField: text = "\"" + e.detail + "\" is given twice in this object"; break;
     case JsonProblem::TooLarge: text = "the file is too large" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
-    case JsonProblem::Unreadable: text = "the file cannot be read" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
+    case JsonProblem::Unreadable:
+        text = "the file cannot be read" + (e.detail.empty() ? "" : " (" + e.detail + ")");
+        break;
     case JsonProblem::UnpairedSurrogate:
         text = "entry " + std::to_string(e.entry) + " holds half of a surrogate pair, which a string file cannot hold";
         break;
-    case JsonProblem::WriteFailed: text = "the file cannot be written" + (e.detail.empty() ? "" : " (" + e.detail + ")"); break;
+    case JsonProblem::WriteFailed:
+        text = "the file cannot be written" + (e.detail.empty() ? "" : " (" + e.detail + ")");
+        break;
     }
     if (e.line == 0) return text;
     return "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ": " + text;
@@ -565,8 +569,9 @@ bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonEr
         if (!what.empty() && what.back() == '.') what.pop_back();
         e = MakeError(JsonProblem::Syntax, b, start + result.Offset(), what);
     } else if (badOffset != std::string_view::npos) {
-        e = MakeError(JsonProblem::Syntax, b, badOffset,
-                      static_cast<unsigned char>(b[badOffset]) < 0x20 ? "a control character" : "the text is not UTF-8");
+        e = MakeError(
+            JsonProblem::Syntax, b, badOffset,
+            static_cast<unsigned char>(b[badOffset]) < 0x20 ? "a control character" : "the text is not UTF-8");
     } else if (!result.IsError() && end < b.size()) {
         // The reader takes a zero byte for the end of its input.
         e = MakeError(JsonProblem::Syntax, b, end, "a zero byte");
@@ -591,7 +596,8 @@ bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLim
         if (error) {
             *error = JsonError{};
             error->problem = status == platform::ReadStatus::TooLarge ? JsonProblem::TooLarge : JsonProblem::Unreadable;
-            error->detail = status == platform::ReadStatus::TooLarge   ? "more than " + std::to_string(limits.maxFileSize) + " bytes"
+            error->detail = status == platform::ReadStatus::TooLarge
+                                ? "more than " + std::to_string(limits.maxFileSize) + " bytes"
                             : status == platform::ReadStatus::NotFound ? "no such file"
                             : status == platform::ReadStatus::NoMemory ? "not enough memory"
                                                                        : "";
@@ -599,8 +605,8 @@ bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLim
         return false;
     }
     try {
-        return ParseJsonStrings(std::string(reinterpret_cast<const char*>(file.data.get()), file.size), language,
-                                doc, error);
+        return ParseJsonStrings(std::string(reinterpret_cast<const char*>(file.data.get()), file.size), language, doc,
+                                error);
     } catch (const std::bad_alloc&) {
         doc = JsonDocument{};
         if (error) *error = JsonError{JsonProblem::Unreadable, 0, 0, 0, -1, "not enough memory"};

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/FormatOptions.h"
 #include "formats/EntryCallbacks.h"
+#include "formats/FormatOptions.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -53,7 +53,7 @@ struct JsonField {
 inline constexpr std::uint32_t JsonNoField = 0xFFFFFFFFu;
 
 struct JsonObject {
-    JsonSpan span;  // from "{" to "}" inclusive
+    JsonSpan span;                 // from "{" to "}" inclusive
     std::uint32_t firstField = 0;  // into JsonDocument::fields
     std::uint32_t fieldCount = 0;
     std::int64_t id = 0;
@@ -67,14 +67,14 @@ struct JsonObject {
 // written with these bytes, so they look like the file's own.
 struct JsonLayout {
     bool byteOrderMark = true;
-    std::string lineEnd = "\r\n";         // "" for a file on one line
-    std::string firstGap = "\r\n  ";      // between "[" and the first object
-    std::string objectGap = ",\r\n  ";    // between two objects, the comma included
-    std::string lastGap = "\r\n";         // between the last object and "]"
-    std::string fieldGap = "\r\n    ";    // between "{" and the first field
+    std::string lineEnd = "\r\n";              // "" for a file on one line
+    std::string firstGap = "\r\n  ";           // between "[" and the first object
+    std::string objectGap = ",\r\n  ";         // between two objects, the comma included
+    std::string lastGap = "\r\n";              // between the last object and "]"
+    std::string fieldGap = "\r\n    ";         // between "{" and the first field
     std::string fieldSeparator = ",\r\n    ";  // between two fields
-    std::string nameSeparator = ": ";     // between a name and its value
-    std::string closingGap = "\r\n  ";    // between the last field and "}"
+    std::string nameSeparator = ": ";          // between a name and its value
+    std::string closingGap = "\r\n  ";         // between the last field and "}"
 
     // Escapes: characters written as \uXXXX besides those JSON requires.
     std::bitset<128> asciiEscaped;  // ASCII characters the file writes as \u
@@ -126,18 +126,18 @@ struct JsonDocument {
 // Why a file could not be read or written.
 enum class JsonProblem {
     None,
-    Syntax,           // not JSON at all; detail names what the parser expected
-    NotArray,         // the top level is not an array
-    NotObject,        // an element of the array is not an object
-    MissingId,        // an object without "id"
-    MissingKey,       // an object without "Key"
-    IdNotInteger,     // "id" is not a whole number
-    NotString,        // "Key" or a language is not a string; detail names the field
-    DuplicateField,   // a field given twice in one object; detail names it
-    TooLarge,         // the file is larger than the read limit (or 4 GiB)
-    Unreadable,       // the file is missing or cannot be read
+    Syntax,             // not JSON at all; detail names what the parser expected
+    NotArray,           // the top level is not an array
+    NotObject,          // an element of the array is not an object
+    MissingId,          // an object without "id"
+    MissingKey,         // an object without "Key"
+    IdNotInteger,       // "id" is not a whole number
+    NotString,          // "Key" or a language is not a string; detail names the field
+    DuplicateField,     // a field given twice in one object; detail names it
+    TooLarge,           // the file is larger than the read limit (or 4 GiB)
+    Unreadable,         // the file is missing or cannot be read
     UnpairedSurrogate,  // writing: a value holds half a surrogate pair (entry = its number)
-    WriteFailed,      // writing: the file cannot be written
+    WriteFailed,        // writing: the file cannot be written
 };
 
 struct JsonError {
@@ -212,14 +212,14 @@ struct JsonWriteRequest {
 // here. newOrigins (when given) receives each entry's object in the result, as
 // JsonOriginSource counts them. False, with out unusable, when the source
 // fails or a value cannot be written (error says why).
-bool BuildJsonColumn(const JsonWriteRequest& request, const TableEntrySource& source,
-                     const JsonOriginSource& origin, std::int32_t count, std::string& out,
-                     std::vector<std::uint32_t>* newOrigins = nullptr, JsonError* error = nullptr);
+bool BuildJsonColumn(const JsonWriteRequest& request, const TableEntrySource& source, const JsonOriginSource& origin,
+                     std::int32_t count, std::string& out, std::vector<std::uint32_t>* newOrigins = nullptr,
+                     JsonError* error = nullptr);
 
 // Builds the bytes and writes them; the old file is replaced only when
 // every byte was written.
-bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& request,
-                     const TableEntrySource& source, const JsonOriginSource& origin, std::int32_t count,
+bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& request, const TableEntrySource& source,
+                     const JsonOriginSource& origin, std::int32_t count,
                      std::vector<std::uint32_t>* newOrigins = nullptr, JsonError* error = nullptr);
 
 // A document of no objects in the game's own layout: where a new string

@@ -8,9 +8,9 @@
 #include <new>
 #include <unordered_map>
 
-#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
 #include "formats/JsonStrings.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -80,8 +80,7 @@ bool AppendString(std::string& out, const char16_t* text, std::size_t length, co
         // itself.
         if ((c >= 0xDC00 && c <= 0xDFFF) || l.escapeNonAscii || (privateUse && l.escapePrivateUse))
             AppendHex(out, c, l.upperHex);
-        else
-            AppendUtf8(out, c);
+        else AppendUtf8(out, c);
     }
     out.push_back('"');
     return true;
@@ -96,7 +95,7 @@ struct Planned {
     bool valueChanged = false;
     std::uint32_t key = 0, keyLength = 0;      // into the text store
     std::uint32_t value = 0, valueLength = 0;  // encoded JSON strings
-    std::int64_t id = 0;  // new objects
+    std::int64_t id = 0;                       // new objects
 };
 
 std::string_view Slice(const std::string& bytes, std::uint32_t begin, std::uint32_t end) {
@@ -163,8 +162,8 @@ std::vector<std::uint8_t> NewFieldOrder(const JsonDocument& d) {
     return {JsonFieldId, JsonFieldKey, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 }
 
-void AppendNewObject(std::string& out, const JsonLayout& l, const std::vector<std::uint8_t>& order,
-                     const Planned& p, const std::string& store) {
+void AppendNewObject(std::string& out, const JsonLayout& l, const std::vector<std::uint8_t>& order, const Planned& p,
+                     const std::string& store) {
     out.push_back('{');
     out += l.fieldGap;
     bool first = true;
@@ -242,7 +241,8 @@ std::vector<std::uint32_t> MapLoadedToBase(const JsonDocument& loaded, const Jso
         for (std::uint32_t l : g.loaded)
             for (std::uint32_t b : g.base)
                 pairs.push_back({Likeness(loaded, loaded.objects[l], base, base.objects[b]), l, b});
-        std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) { return x.likeness > y.likeness; });
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const Pair& x, const Pair& y) { return x.likeness > y.likeness; });
         std::vector<bool> baseTaken(base.objects.size(), false);
         for (const Pair& p : pairs) {
             if (map[p.l] != None || baseTaken[p.b]) continue;
@@ -277,8 +277,7 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
     const JsonDocument* loadedDoc = request.loaded ? request.loaded : &base;
     // The entries are compared with the column they were read from.
     JsonDocument reread;
-    if (loadedDoc->column.language != request.language ||
-        loadedDoc->column.items.size() != loadedDoc->objects.size()) {
+    if (loadedDoc->column.language != request.language || loadedDoc->column.items.size() != loadedDoc->objects.size()) {
         if (!ParseJsonStrings(loadedDoc->bytes, request.language, reread))
             return Refuse(error, JsonProblem::WriteFailed, -1, "the document read before cannot be read again");
         loadedDoc = &reread;
@@ -463,9 +462,10 @@ bool WriteJsonBytes(const std::u16string& fileName, std::string_view bytes, plat
     platform::AtomicFileWriter file;
     const bool ok = !fileName.empty() && file.Open(fileName) && file.Write(bytes.data(), bytes.size()) && file.Commit();
     if (cause)
-        *cause = ok ? WriteError::None
-                 : fileName.empty() ? WriteError::BadName
-                 : file.Error() != WriteError::None ? file.Error() : WriteError::Other;
+        *cause = ok                                 ? WriteError::None
+                 : fileName.empty()                 ? WriteError::BadName
+                 : file.Error() != WriteError::None ? file.Error()
+                                                    : WriteError::Other;
     return ok;
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/EntryCallbacks.h"
 #include "formats/FileReports.h"
 #include "formats/FormatOptions.h"
-#include "formats/EntryCallbacks.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -59,15 +59,15 @@ bool ReadTblFile(const std::u16string& fileName, const TableEntrySink& sink, con
 
 // The same over a file image already in memory. image[size] must be a
 // readable zero byte.
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink,
-                  const ReadLimits& limits, ReadReport* report = nullptr, const StoredBytesSink& stored = {});
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const TableEntrySink& sink, const ReadLimits& limits,
+                  ReadReport* report = nullptr, const StoredBytesSink& stored = {});
 
 // The same, handing every entry with the lengths of its strings to a
 // receiver (see TableEntryReceiver), as the loaders of a table's lists do.
 bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, const ReadLimits& limits,
                  ReadReport* report = nullptr);
-bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver,
-                  const ReadLimits& limits, ReadReport* report = nullptr);
+bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, const ReadLimits& limits,
+                  ReadReport* report = nullptr);
 
 // The bytes of a .tbl image in memory that comes in large blocks
 // (platform::AllocateBuffer), which a table of megabytes fills cheaply.
@@ -84,9 +84,8 @@ using TblImageBuffer = std::vector<std::uint8_t, platform::BufferAllocator<std::
 // cannot hold: it is listed in report's losses (TextLoss::TblTooLong), and
 // the table is refused (refusedAsLossy) unless report->allowLossy is set,
 // when it is cut to the characters that fit.
-bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored = {},
-                   WriteReport* report = nullptr);
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, TblImageBuffer& image,
+                   const TblOptions& options, const StoredBytesSource& stored = {}, WriteReport* report = nullptr);
 bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
                    std::vector<std::uint8_t>& image, const TblOptions& options, const StoredBytesSource& stored = {},
                    WriteReport* report = nullptr);

@@ -2,27 +2,25 @@
 // the decoding of every key and value out of the file image.
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
 #include <vector>
 
-#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/FormatLimits.h"
 #include "formats/FileReports.h"
+#include "formats/FormatLimits.h"
 #include "formats/TblFile.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
 
 namespace {
 
-inline std::uint16_t Load16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t Load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline std::uint32_t Load32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -129,7 +127,11 @@ std::string_view StringAt(const std::uint8_t* image, std::uint64_t size, std::ui
 class ImageReader {
 public:
     ImageReader(const std::uint8_t* image, std::uint64_t size, TableEntryReceiver& receiver, ReadReport* report)
-        : image_(image), size_(size), receiver_(receiver), report_(report), wantsStored_(receiver.WantsStored()),
+        : image_(image),
+          size_(size),
+          receiver_(receiver),
+          report_(report),
+          wantsStored_(receiver.WantsStored()),
           // A string in the image has at most `size` bytes and so at most
           // `size` units; a display form is at most 8/3 as long as its
           // string (plus one final "\color;"). So a small file gets small
@@ -187,8 +189,8 @@ bool ImageReader::Entry(std::uint64_t i, std::uint64_t keyOffset, std::uint64_t 
     // its zero byte.
     std::size_t keyBytes = 0, valueBytes = 0;
     const std::size_t keyUnits = Decode(keyOffset, KeyBufferUnits, keyBuffer_.get(), keyBytes);
-    const std::size_t units = Decode(valueOffset, valueLength == 0 ? KeyBufferUnits : valueLength,
-                                     valueBuffer_.get(), valueBytes);
+    const std::size_t units =
+        Decode(valueOffset, valueLength == 0 ? KeyBufferUnits : valueLength, valueBuffer_.get(), valueBytes);
     if (!Spend(keyBytes + valueBytes)) return false;
     // A string that stops decoding before its zero byte (too long, or a
     // sequence that is not UTF-8) is cut. A value that stops having taken
@@ -324,8 +326,9 @@ bool ReadTblFile(const std::u16string& fileName, TableEntryReceiver& receiver, c
     if (report) *report = ReadReport{};
     platform::FileImage file;
     // One zero byte after the image ends every string at the latest there.
-    const platform::ReadStatus status =
-        fileName.empty() ? platform::ReadStatus::NotFound : platform::ReadWholeFile(fileName, limits.maxFileSize, 1, file);
+    const platform::ReadStatus status = fileName.empty()
+                                            ? platform::ReadStatus::NotFound
+                                            : platform::ReadWholeFile(fileName, limits.maxFileSize, 1, file);
     if (status != platform::ReadStatus::Ok) {
         if (report)
             report->failure =

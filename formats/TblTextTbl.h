@@ -3,7 +3,7 @@
 #pragma once
 
 #include "formats/ColorMacros.h"
-#include "formats/FormatOptions.h"
 #include "formats/EntryCallbacks.h"
+#include "formats/FormatOptions.h"
 #include "formats/TblFile.h"
 #include "formats/TextTable.h"

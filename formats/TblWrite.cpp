@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/TextHelpers.h"
+#include "formats/Checksum.h"
 #include "formats/ColorMacros.h"
 #include "formats/FormatLimits.h"
-#include "formats/Checksum.h"
 #include "formats/TblFile.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -39,8 +39,7 @@ inline void Store32(std::uint8_t* p, std::uint32_t v) {
 // the length of the run.
 class FreeSlots {
 public:
-    explicit FreeSlots(std::uint32_t size)
-        : used_((size + 63) / 64, 0), full_((used_.size() + 63) / 64, 0) {
+    explicit FreeSlots(std::uint32_t size) : used_((size + 63) / 64, 0), full_((used_.size() + 63) / 64, 0) {
         // Bits beyond the last slot count as occupied, so they are never
         // found; likewise the summary bits beyond the last word.
         if (size % 64) used_.back() = ~std::uint64_t{0} << (size % 64);
@@ -115,8 +114,8 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
     report.allowLossy = allow;
     if (!source || count <= 0 || count > 65535) return false;
     if (options.addToHashSize < 0) return false;
-    const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
-                                     static_cast<std::uint64_t>(options.addToHashSize);
+    const std::uint64_t hashSize64 =
+        static_cast<std::uint64_t>(count) + static_cast<std::uint64_t>(options.addToHashSize);
     // Slot numbers must fit the 16-bit index words.
     if (hashSize64 > 65536) return false;
     const auto hashSize = static_cast<std::uint32_t>(hashSize64);
@@ -192,8 +191,8 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
                 cut = TooLongForTbl(key, keyUnits);
                 const std::uint64_t keyRoom = std::min<std::uint64_t>(3ull * keyUnits, TblMaxStringBytes) + 1;
                 if (!reserve(keyRoom)) return release();
-                k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor), static_cast<std::size_t>(keyRoom),
-                                       key, std::min(keyUnits, KeyBufferUnits));
+                k = Utf16ToUtf8Counted(reinterpret_cast<char*>(image.data() + cursor),
+                                       static_cast<std::size_t>(keyRoom), key, std::min(keyUnits, KeyBufferUnits));
             }
 
             const std::uint32_t home = TblKeyHash(image.data() + cursor, k, hashSize);
@@ -260,9 +259,8 @@ bool BuildImage(const TableEntrySource& source, std::int32_t count, std::uint64_
 
 // A report of its own when the caller gives none: such a write refuses
 // whatever the file cannot hold.
-bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars,
-                   TblImageBuffer& image, const TblOptions& options, const StoredBytesSource& stored,
-                   WriteReport* report) {
+bool BuildTblImage(const TableEntrySource& source, std::int32_t count, std::uint64_t totalChars, TblImageBuffer& image,
+                   const TblOptions& options, const StoredBytesSource& stored, WriteReport* report) {
     WriteReport local;
     return BuildImage(source, count, totalChars, image, options, stored, report ? *report : local);
 }

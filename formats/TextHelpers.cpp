@@ -117,8 +117,7 @@ std::size_t Utf8Length(const char16_t* src, std::size_t count) {
     return bytes;
 }
 
-std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
-                        std::size_t maxUnits) {
+std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src, std::size_t maxUnits) {
     // Where the text or maxUnits ends, the pair test of the last unit
     // fails either way (a terminator is no low surrogate).
     return Utf16ToUtf8Counted(dest, destBytes, src, WideLengthWithin(src, maxUnits));
@@ -126,8 +125,7 @@ std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
 
 std::u16string IntToDecimal(std::int32_t value) {
     // Work on the magnitude as unsigned so the smallest integer has one.
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                        : static_cast<std::uint32_t>(value);
+    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     char16_t digits[12];
     int n = 0;
     do {
@@ -166,8 +164,8 @@ int BoundedCompare(const char16_t* s1, const char16_t* s2, std::size_t n) {
     if (k < n) ++k;  // the terminator takes part in the comparison
     int diff = 0;
     for (std::size_t j = 0; j < k; ++j) {
-        diff = static_cast<int>(static_cast<std::uint16_t>(s1[j])) -
-               static_cast<int>(static_cast<std::uint16_t>(s2[j]));
+        diff =
+            static_cast<int>(static_cast<std::uint16_t>(s1[j])) - static_cast<int>(static_cast<std::uint16_t>(s2[j]));
         if (diff != 0 || s1[j] == 0) break;
     }
     return diff;

@@ -26,8 +26,8 @@ namespace vm {
 // source bytes that were decoded. Reads src no further than the bytes of
 // the character that stops it, so decoding a few characters of a long text
 // is cheap.
-std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
-                        std::size_t maxChars, std::size_t* bytesRead = nullptr);
+std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src, std::size_t maxChars,
+                        std::size_t* bytesRead = nullptr);
 
 // UTF-16 to UTF-8, each unit encoded by itself (a surrogate pair becomes two
 // three-byte sequences, as the game's tables store them). Consumes at most
@@ -35,8 +35,7 @@ std::size_t Utf8ToUtf16(char16_t* dest, std::size_t destBytes, const char* src,
 // character and the terminator would not fit in destBytes bytes (both
 // halves of a surrogate pair must fit, or neither is written). Returns the
 // number of bytes written, terminator not counted.
-std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src,
-                        std::size_t maxUnits);
+std::size_t Utf16ToUtf8(char* dest, std::size_t destBytes, const char16_t* src, std::size_t maxUnits);
 
 // The same over exactly the first count units of src, none of which is
 // zero, for callers that know the length.

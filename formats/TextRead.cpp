@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
-#include "formats/FormatLimits.h"
 #include "formats/FileReports.h"
+#include "formats/FormatLimits.h"
 #include "formats/TextDetail.h"
+#include "formats/TextHelpers.h"
 #include "formats/TextTable.h"
 #include "platform/Platform.h"
 
@@ -45,7 +45,7 @@ struct ReadSession {
     std::uint64_t bytesLeft = 0;
     std::uint32_t filesLeft = IncludeFileBudget;
     std::uint64_t includedEntriesLeft = IncludeEntryBudget;
-    std::size_t entries = 0;  // delivered so far, at every depth
+    std::size_t entries = 0;   // delivered so far, at every depth
     bool stopped = false;      // nothing more is read
     bool budgetSpent = false;  // no more included files or entries
     ReadFailure failure = ReadFailure::None;
@@ -128,7 +128,7 @@ struct DecodedText {
     std::u16string text;
     TextEncoding used = TextEncoding::Unicode;
     EncodingReason reason = EncodingReason::Chosen;
-    bool complete = true;        // false when UTF-8 decoding stopped early
+    bool complete = true;         // false when UTF-8 decoding stopped early
     bool utf8ReadAsAnsi = false;  // UTF-8 sequences in a file that is not UTF-8
 };
 
@@ -140,8 +140,8 @@ void DecodeUtf16(const std::uint8_t* bytes, std::size_t count, std::u16string& t
 void DecodeUtf8(const std::uint8_t* bytes, std::size_t count, DecodedText& out) {
     out.text.resize(count + 1);
     std::size_t read = 0;
-    const std::size_t units = Utf8ToUtf16(out.text.data(), out.text.size() * 2,
-                                          reinterpret_cast<const char*>(bytes), 2 * count, &read);
+    const std::size_t units =
+        Utf8ToUtf16(out.text.data(), out.text.size() * 2, reinterpret_cast<const char*>(bytes), 2 * count, &read);
     out.text.resize(units);
     out.complete = read == count;
     out.used = TextEncoding::UTF8;
@@ -196,10 +196,6 @@ DecodedText Decode(const std::uint8_t* bytes, std::size_t size, TextEncoding cho
     }
     return out;
 }
-
-}  // namespace
-
-namespace {
 
 }  // namespace
 
@@ -286,8 +282,8 @@ void ReadInclude(const ParseContext& ctx, const char16_t* value) {
 
     IncludeLevel level(session);
     const std::u16string nestedDir = platform::DirectoryOf(relative);
-    if (!ReadImage(file.data.get(), file.size, nestedDir, ctx.sink, ctx.encoding, session) &&
-        !session.Halted() && file.size != 0)
+    if (!ReadImage(file.data.get(), file.size, nestedDir, ctx.sink, ctx.encoding, session) && !session.Halted() &&
+        file.size != 0)
         session.Stop(ReadFailure::Corrupt, name);  // the file stops decoding part-way
 }
 
@@ -373,9 +369,7 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
                 lastSlash = p;
             }
             break;
-        case u'\r':
-            text[p] = 0;
-            break;
+        case u'\r': text[p] = 0; break;
         case u'\n': {
             text[p] = 0;
             const char16_t* key = text + lineStart;
@@ -395,8 +389,7 @@ void Parse(char16_t* text, std::size_t length, bool headerLine, const ParseConte
             lastSlash = static_cast<std::size_t>(-1);
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -422,8 +415,7 @@ bool ReadImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16stri
 
     // A value is at most the text and at most KeyBufferUnits units long;
     // its display form at most 8/3 of that (plus one final "\color;").
-    const std::size_t displayUnits =
-        std::min(DisplayBufferUnits, 3 * std::min(KeyBufferUnits, text.size()) + 8);
+    const std::size_t displayUnits = std::min(DisplayBufferUnits, 3 * std::min(KeyBufferUnits, text.size()) + 8);
     auto display = std::make_unique_for_overwrite<char16_t[]>(displayUnits);
     const ParseContext ctx{relativeDir, sink, encoding, display.get(), session};
     const bool header = StartsWithHeader(text.c_str(), session.headers);
@@ -439,8 +431,7 @@ bool ReadTopLevel(const std::uint8_t* bytes, std::uint64_t size, const std::u16s
     session.limits = limits;
     session.headers = detail::HeaderItems(options.skippedHeaders);
     const std::uint64_t maxFileSize = limits.maxFileSize;
-    session.bytesLeft =
-        maxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX : maxFileSize * IncludeBudgetFactor;
+    session.bytesLeft = maxFileSize > UINT64_MAX / IncludeBudgetFactor ? UINT64_MAX : maxFileSize * IncludeBudgetFactor;
     session.report = report;
     if (report) *report = ReadReport{};
     bool ok = false;
@@ -453,9 +444,9 @@ bool ReadTopLevel(const std::uint8_t* bytes, std::uint64_t size, const std::u16s
     }
     if (report && !ok) {
         report->failure = session.failure != ReadFailure::None ? session.failure
-                          : size > maxFileSize              ? ReadFailure::TooLarge
-                          : (!bytes || size == 0)           ? ReadFailure::Unreadable
-                                                            : ReadFailure::Corrupt;
+                          : size > maxFileSize                 ? ReadFailure::TooLarge
+                          : (!bytes || size == 0)              ? ReadFailure::Unreadable
+                                                               : ReadFailure::Corrupt;
         report->failureName = session.failureName;
     }
     return ok;
@@ -495,8 +486,7 @@ bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink, c
                 status == platform::ReadStatus::TooLarge ? ReadFailure::TooLarge : ReadFailure::Unreadable;
         return false;
     }
-    return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, options, limits,
-                        report);
+    return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, options, limits, report);
 }
 
 }  // namespace vm

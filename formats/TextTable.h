@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/EntryCallbacks.h"
 #include "formats/FileReports.h"
 #include "formats/FormatOptions.h"
-#include "formats/EntryCallbacks.h"
 
 namespace vm {
 
@@ -38,8 +38,8 @@ bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16
 
 // The encoding ReadTextTable settles on for these bytes (never Autodetect),
 // and why.
-TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size,
-                                TextEncoding choice, EncodingReason* reason = nullptr);
+TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice,
+                                EncodingReason* reason = nullptr);
 
 // Writes count entries pulled from source as a text table in
 // options.layout and options.writeEncoding (Unicode, UTF8 or ANSI). Before

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "formats/TextHelpers.h"
 #include "formats/ColorMacros.h"
 #include "formats/FormatLimits.h"
 #include "formats/TextDetail.h"
+#include "formats/TextHelpers.h"
 #include "formats/TextTable.h"
 #include "platform/Platform.h"
 
@@ -27,8 +27,7 @@ namespace vm {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "UTF-16LE text is copied unit by unit as it lies in memory");
+static_assert(std::endian::native == std::endian::little, "UTF-16LE text is copied unit by unit as it lies in memory");
 
 constexpr std::size_t FlushSize = 1 << 20;
 constexpr std::size_t Utf8KeyBytes = 65536;     // 65535 bytes and the terminator
@@ -89,8 +88,7 @@ std::size_t Utf8Length(const char16_t* text, std::size_t units) {
 // UTF-8 of at most maxUnits units of text into at most capacity bytes
 // (terminator included). The buffer grows to what the text can need, so a
 // small table never pays for the largest value.
-std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::size_t maxUnits,
-                       std::size_t capacity) {
+std::size_t EncodeUtf8(std::vector<char>& buffer, const char16_t* text, std::size_t maxUnits, std::size_t capacity) {
     const std::size_t units = std::min(WideLength(text), maxUnits);
     const std::size_t room = std::min(3 * units + 1, capacity);
     if (buffer.size() < room) buffer.resize(room);
@@ -153,8 +151,14 @@ public:
     TextPass(const TableEntrySource& source, const StoredBytesSource& stored, std::int32_t count,
              const TextOptions& options, const ReadLimits& limits, WriteReport& report,
              platform::AtomicFileWriter* file)
-        : source_(source), stored_(stored), count_(count), encoding_(options.writeEncoding),
-          headerLine_(options.headerLine), maxFileSize_(limits.maxFileSize), report_(report), out_(file),
+        : source_(source),
+          stored_(stored),
+          count_(count),
+          encoding_(options.writeEncoding),
+          headerLine_(options.headerLine),
+          maxFileSize_(limits.maxFileSize),
+          report_(report),
+          out_(file),
           checking_(!file) {
         tabbed_ = options.layout == TextLayout::Tabbed;
         quoted_ = !tabbed_ || options.quoteValues;
@@ -173,7 +177,8 @@ public:
 
     bool Run() {
         WriteHead();
-        for (std::int32_t i = 0; i < count_ && out_.ok() && !pastReadLimit_; ++i) WriteEntry(static_cast<std::size_t>(i));
+        for (std::int32_t i = 0; i < count_ && out_.ok() && !pastReadLimit_; ++i)
+            WriteEntry(static_cast<std::size_t>(i));
         if (checking_) {
             // The reader appends a line break after the last line.
             if (prefix_.size() < headerRoom_) prefix_.push_back(u'\n');
@@ -397,8 +402,7 @@ private:
     bool dbcs_ = false, highBytes_ = false, allUtf8_ = true;
 };
 
-bool Usable(const std::u16string* fileName, const TableEntrySource& source, std::int32_t count,
-            TextEncoding encoding) {
+bool Usable(const std::u16string* fileName, const TableEntrySource& source, std::int32_t count, TextEncoding encoding) {
     return (!fileName || !fileName->empty()) && source && count > 0 &&
            (encoding == TextEncoding::Unicode || encoding == TextEncoding::UTF8 || encoding == TextEncoding::ANSI);
 }

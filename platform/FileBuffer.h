@@ -15,8 +15,7 @@
 namespace vm::platform::detail {
 
 // The buffer is not cleared: the read fills it.
-inline ReadStatus AllocateFileBuffer(std::uint64_t size, std::uint64_t maxSize, std::size_t padding,
-                                     BufferPtr& data) {
+inline ReadStatus AllocateFileBuffer(std::uint64_t size, std::uint64_t maxSize, std::size_t padding, BufferPtr& data) {
     if (size > maxSize) return ReadStatus::TooLarge;
     if (size > static_cast<std::uint64_t>(SIZE_MAX - padding)) return ReadStatus::NoMemory;
     const auto bytes = static_cast<std::size_t>(size);
@@ -28,8 +27,8 @@ inline ReadStatus AllocateFileBuffer(std::uint64_t size, std::uint64_t maxSize, 
 
 // The part of an AtomicFileWriter that does not depend on the system.
 struct WriterState {
-    bool failed = false;   // a write failed: Commit() must refuse
-    bool inPlace = false;  // rewriting the target itself at Commit()
+    bool failed = false;                // a write failed: Commit() must refuse
+    bool inPlace = false;               // rewriting the target itself at Commit()
     std::vector<std::uint8_t> pending;  // in place: the new bytes until Commit()
     std::uint64_t written = 0;
     WriteError error = WriteError::None;
@@ -70,4 +69,3 @@ struct WriterState {
 };
 
 }  // namespace vm::platform::detail
-

@@ -101,17 +101,19 @@ struct BufferAllocator {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
     template <class U>
-    bool operator==(const BufferAllocator<U>&) const noexcept { return true; }
+    bool operator==(const BufferAllocator<U>&) const noexcept {
+        return true;
+    }
 };
 
 // ---- Reading -------------------------------------------------------------
 
 enum class ReadStatus {
     Ok,
-    NotFound,   // missing, a directory, or the name is empty
-    TooLarge,   // the file is larger than the limit passed in
-    NoMemory,   // the buffer for the file could not be allocated
-    IoError,    // it could not be opened or read completely
+    NotFound,  // missing, a directory, or the name is empty
+    TooLarge,  // the file is larger than the limit passed in
+    NoMemory,  // the buffer for the file could not be allocated
+    IoError,   // it could not be opened or read completely
 };
 
 // A whole file read into memory. `data` holds `size` bytes followed by
@@ -124,8 +126,7 @@ struct FileImage {
 
 // Reads the whole file. Fails with TooLarge, before allocating anything,
 // when the file holds more than maxSize bytes. All sizes are 64-bit.
-ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
-                         std::size_t padding, FileImage& out);
+ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize, std::size_t padding, FileImage& out);
 
 // True when a regular file (not a directory) of that name exists.
 bool FileExists(const std::u16string& name);
@@ -177,8 +178,8 @@ public:
 
     bool Open(const std::u16string& target);
     bool Write(const void* bytes, std::size_t count);
-    bool Commit();   // flush, close, rename over the target
-    void Abort();    // close and remove the temporary file
+    bool Commit();  // flush, close, rename over the target
+    void Abort();   // close and remove the temporary file
     WriteError Error() const;
     bool InPlace() const;  // rewriting the target itself (its folder is not writable)
 
@@ -246,8 +247,7 @@ bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out);
 // know every character is a "?". When the result would exceed maxBytes it
 // is cut at a character boundary: never inside a double-byte character or
 // a surrogate pair.
-void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
-                std::string& out, bool& replaced);
+void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes, std::string& out, bool& replaced);
 
 // ---- Names and arguments -------------------------------------------------
 

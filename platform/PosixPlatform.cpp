@@ -5,14 +5,14 @@
 // Sizes and offsets are 64-bit on every target, 32-bit ones included.
 #define _FILE_OFFSET_BITS 64
 
-#include "platform/Platform.h"
 #include "platform/FileBuffer.h"
+#include "platform/Platform.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <pthread.h>
 #include <iconv.h>
 #include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,8 +163,7 @@ void FreeLarge(void* block, std::size_t bytes) {
 
 // ---- Reading -------------------------------------------------------------
 
-ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
-                         std::size_t padding, FileImage& out) {
+ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize, std::size_t padding, FileImage& out) {
     out.data.reset();
     out.size = 0;
     std::string path;
@@ -174,8 +173,7 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
     // for regular files.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) ? ReadStatus::NotFound
-                                                                        : ReadStatus::IoError;
+        return (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) ? ReadStatus::NotFound : ReadStatus::IoError;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -192,8 +190,7 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     BufferPtr data;
-    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
-        status != ReadStatus::Ok) {
+    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data); status != ReadStatus::Ok) {
         CloseQuietly(fd);
         return status;
     }
@@ -243,21 +240,14 @@ WriteError ErrorOf(int error) {
 #endif
         return WriteError::DiskFull;
     case EACCES:
-    case EPERM:
-        return WriteError::PermissionDenied;
-    case EROFS:
-        return WriteError::ReadOnlyFileSystem;
+    case EPERM: return WriteError::PermissionDenied;
+    case EROFS: return WriteError::ReadOnlyFileSystem;
     case ENOENT:
-    case ENOTDIR:
-        return WriteError::NoFolder;
-    case EISDIR:
-        return WriteError::IsDirectory;
-    case EFBIG:
-        return WriteError::FileTooLarge;
-    case ENAMETOOLONG:
-        return WriteError::BadName;
-    default:
-        return WriteError::Other;
+    case ENOTDIR: return WriteError::NoFolder;
+    case EISDIR: return WriteError::IsDirectory;
+    case EFBIG: return WriteError::FileTooLarge;
+    case ENAMETOOLONG: return WriteError::BadName;
+    default: return WriteError::Other;
     }
 }
 
@@ -494,8 +484,8 @@ bool RewriteInPlace(int fd, const std::vector<std::uint8_t>& bytes, int& error) 
             return false;
         }
     }
-    if (WriteAllAt(fd, bytes.data(), bytes.size(), 0) &&
-        ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0)
+    if (WriteAllAt(fd, bytes.data(), bytes.size(), 0) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+        ::fsync(fd) == 0)
         return true;
     error = errno;
     (void)WriteAllAt(fd, old.data(), old.size(), 0);
@@ -586,16 +576,39 @@ namespace {
 // Code pages whose characters take more than one byte (or a shift state).
 bool IsMultiByte(int cp) {
     switch (cp) {
-    case 932: case 936: case 949: case 950: case 1361:
-    case 10001: case 10002: case 10003: case 10008:
-    case 20000: case 20001: case 20002: case 20003: case 20004: case 20005:
-    case 20932: case 20936: case 20949:
-    case 50220: case 50221: case 50222: case 50225: case 50227: case 50229:
-    case 51932: case 51936: case 51949: case 51950:
-    case 52936: case 54936: case 65000: case 65001:
-        return true;
-    default:
-        return false;
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 1361:
+    case 10001:
+    case 10002:
+    case 10003:
+    case 10008:
+    case 20000:
+    case 20001:
+    case 20002:
+    case 20003:
+    case 20004:
+    case 20005:
+    case 20932:
+    case 20936:
+    case 20949:
+    case 50220:
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:
+    case 50229:
+    case 51932:
+    case 51936:
+    case 51949:
+    case 51950:
+    case 52936:
+    case 54936:
+    case 65000:
+    case 65001: return true;
+    default: return false;
     }
 }
 
@@ -604,18 +617,33 @@ std::vector<std::string> IconvNames(int cp) {
     std::vector<std::string> names;
     switch (cp) {
     case 65001: names.push_back("UTF-8"); break;
-    case 936: names.push_back("CP936"); names.push_back("GBK"); break;
+    case 936:
+        names.push_back("CP936");
+        names.push_back("GBK");
+        break;
     case 54936: names.push_back("GB18030"); break;
-    case 950: names.push_back("CP950"); names.push_back("BIG5"); break;
-    case 949: names.push_back("CP949"); names.push_back("UHC"); break;
-    case 932: names.push_back("CP932"); names.push_back("SHIFT_JIS"); break;
+    case 950:
+        names.push_back("CP950");
+        names.push_back("BIG5");
+        break;
+    case 949:
+        names.push_back("CP949");
+        names.push_back("UHC");
+        break;
+    case 932:
+        names.push_back("CP932");
+        names.push_back("SHIFT_JIS");
+        break;
     case 1361: names.push_back("JOHAB"); break;
     case 20127: names.push_back("ASCII"); break;
     case 20866: names.push_back("KOI8-R"); break;
     case 21866: names.push_back("KOI8-U"); break;
-    case 20932: case 51932: names.push_back("EUC-JP"); break;
+    case 20932:
+    case 51932: names.push_back("EUC-JP"); break;
     case 51949: names.push_back("EUC-KR"); break;
-    case 50220: case 50221: case 50222: names.push_back("ISO-2022-JP"); break;
+    case 50220:
+    case 50221:
+    case 50222: names.push_back("ISO-2022-JP"); break;
     case 50225: names.push_back("ISO-2022-KR"); break;
     case 52936: names.push_back("HZ"); break;
     default:
@@ -630,8 +658,7 @@ std::vector<std::string> IconvNames(int cp) {
 iconv_t OpenIconv(int cp, bool toWide) {
     if (cp <= 0) return reinterpret_cast<iconv_t>(-1);
     for (const std::string& name : IconvNames(cp)) {
-        iconv_t cd = toWide ? ::iconv_open("UTF-16LE", name.c_str())
-                            : ::iconv_open(name.c_str(), "UTF-16LE");
+        iconv_t cd = toWide ? ::iconv_open("UTF-16LE", name.c_str()) : ::iconv_open(name.c_str(), "UTF-16LE");
         if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
     }
     return reinterpret_cast<iconv_t>(-1);
@@ -768,8 +795,8 @@ bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out) {
         char* outp = buffer.data() + used;
         std::size_t outLeft = buffer.size() - used;
         // After the input, a call without input ends any shift state.
-        const std::size_t r = inputDone ? ::iconv(cd, nullptr, nullptr, &outp, &outLeft)
-                                        : ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        const std::size_t r =
+            inputDone ? ::iconv(cd, nullptr, nullptr, &outp, &outLeft) : ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
         const int error = errno;
         used = buffer.size() - outLeft;
         if (r != static_cast<std::size_t>(-1)) {
@@ -789,8 +816,7 @@ bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out) {
     return true;
 }
 
-void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
-                std::string& out, bool& replaced) {
+void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes, std::string& out, bool& replaced) {
     out.clear();
     if (!units || count == 0) return;
     const int cp = EffectiveCodePage();
@@ -829,8 +855,7 @@ void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
             std::size_t inLeft = length * 2;
             char* outp = encoded;
             std::size_t outLeft = sizeof encoded;
-            ok = ::iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) &&
-                 inLeft == 0;
+            ok = ::iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
             produced = sizeof encoded - outLeft;
         }
         if (!ok) {
@@ -894,8 +919,10 @@ PlaceOfName PlaceInFolder(const std::u16string& folder, const std::u16string& re
         return PlaceOfName::Missing;
     if (!Resolved(dir, realDir) || !Resolved(file, realFile)) return PlaceOfName::Missing;
     if (realDir == "/") return PlaceOfName::Inside;
-    return detail::LiesBelow(realFile, realDir, +[](char c) { return c == '/'; }) ? PlaceOfName::Inside
-                                                                                  : PlaceOfName::Outside;
+    return detail::LiesBelow(
+               realFile, realDir, +[](char c) { return c == '/'; })
+               ? PlaceOfName::Inside
+               : PlaceOfName::Outside;
 }
 
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {

@@ -22,8 +22,8 @@ constexpr std::uint64_t MaxProfileBytes = 64u << 20;
 enum class ProfileEncoding { Ansi, Utf8, Utf16 };
 
 struct ProfileLine {
-    std::string raw;       // the bytes, line break included
-    std::u16string text;   // decoded, without the line break
+    std::string raw;      // the bytes, line break included
+    std::u16string text;  // decoded, without the line break
     bool hasBreak = false;
 };
 
@@ -48,11 +48,10 @@ std::u16string DecodeLine(ProfileEncoding encoding, std::string_view bytes) {
     switch (encoding) {
     case ProfileEncoding::Utf16:
         for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            text += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                          static_cast<std::uint8_t>(bytes[i + 1]) << 8);
+            text += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) | static_cast<std::uint8_t>(bytes[i + 1])
+                                                                                    << 8);
         return text;
-    case ProfileEncoding::Utf8:
-        return FromUtf8(bytes);
+    case ProfileEncoding::Utf8: return FromUtf8(bytes);
     case ProfileEncoding::Ansi:
         if (AnsiToWide(bytes.data(), bytes.size(), text)) return text;
         // Not valid in a multi-byte code page: good enough to find names
@@ -73,8 +72,7 @@ std::string EncodeText(ProfileEncoding encoding, std::u16string_view text) {
         }
         return bytes;
     }
-    case ProfileEncoding::Utf8:
-        return ToUtf8(text);
+    case ProfileEncoding::Utf8: return ToUtf8(text);
     case ProfileEncoding::Ansi: {
         std::string bytes;
         bool replaced = false;
@@ -203,8 +201,8 @@ std::optional<std::u16string> Lookup(const std::u16string& name, const std::u16s
 
 }  // namespace
 
-std::uint32_t GetProfileInt(const std::u16string& file, const std::u16string& section,
-                            const std::u16string& key, std::int32_t defaultValue) {
+std::uint32_t GetProfileInt(const std::u16string& file, const std::u16string& section, const std::u16string& key,
+                            std::int32_t defaultValue) {
     const std::optional<std::u16string> value = Lookup(file, section, key);
     if (!value || value->empty()) return static_cast<std::uint32_t>(defaultValue);
     std::size_t i = 0;
@@ -216,9 +214,8 @@ std::uint32_t GetProfileInt(const std::u16string& file, const std::u16string& se
     return negative ? 0u - n : n;
 }
 
-std::u16string GetProfileString(const std::u16string& file, const std::u16string& section,
-                                const std::u16string& key, const std::u16string& defaultValue,
-                                std::size_t capacity) {
+std::u16string GetProfileString(const std::u16string& file, const std::u16string& section, const std::u16string& key,
+                                const std::u16string& defaultValue, std::size_t capacity) {
     std::optional<std::u16string> value = Lookup(file, section, key);
     if (!value) return detail::DefaultProfileText(defaultValue, capacity);
     if (capacity == 0) return {};
@@ -226,8 +223,8 @@ std::u16string GetProfileString(const std::u16string& file, const std::u16string
     return std::move(*value);
 }
 
-bool WriteProfileString(const std::u16string& name, const std::u16string& section,
-                        const std::u16string& key, const std::u16string& value) {
+bool WriteProfileString(const std::u16string& name, const std::u16string& section, const std::u16string& key,
+                        const std::u16string& value) {
     if (!detail::UsableProfileNames(name, section, key) || !detail::SafeProfileText(value)) return false;
     ProfileFile file;
     if (!LoadProfile(name, file)) return false;
@@ -266,8 +263,7 @@ bool WriteProfileString(const std::u16string& name, const std::u16string& sectio
         }
     } else if (at.section != SIZE_MAX) {
         endLine(at.last);
-        file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(at.last + 1),
-                          makeLine(key + u"=" + value));
+        file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(at.last + 1), makeLine(key + u"=" + value));
     } else {
         if (!file.lines.empty()) {
             endLine(file.lines.size() - 1);

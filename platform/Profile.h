@@ -48,21 +48,20 @@ namespace vm::platform {
 
 // The integer of [section] key, or defaultValue when there is none. The
 // result is the unsigned 32-bit value the Windows function returns.
-std::uint32_t GetProfileInt(const std::u16string& file, const std::u16string& section,
-                            const std::u16string& key, std::int32_t defaultValue);
+std::uint32_t GetProfileInt(const std::u16string& file, const std::u16string& section, const std::u16string& key,
+                            std::int32_t defaultValue);
 
 // The text of [section] key read into a buffer of `capacity` characters, so
 // at most capacity - 1 of them. A missing key gives defaultValue without
 // its trailing blanks (cut the same way); zero characters read are an
 // empty text.
-std::u16string GetProfileString(const std::u16string& file, const std::u16string& section,
-                                const std::u16string& key, const std::u16string& defaultValue,
-                                std::size_t capacity);
+std::u16string GetProfileString(const std::u16string& file, const std::u16string& section, const std::u16string& key,
+                                const std::u16string& defaultValue, std::size_t capacity);
 
 // Sets [section] key to value, creating the file and the section as
 // needed. False when nothing was written.
-bool WriteProfileString(const std::u16string& file, const std::u16string& section,
-                        const std::u16string& key, const std::u16string& value);
+bool WriteProfileString(const std::u16string& file, const std::u16string& section, const std::u16string& key,
+                        const std::u16string& value);
 
 namespace detail {
 
@@ -81,10 +80,8 @@ inline std::u16string_view TrimBlanks(std::u16string_view text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-inline bool UsableProfileNames(std::u16string_view file, std::u16string_view section,
-                               std::u16string_view key) {
-    if (file.empty() || !SafeProfileText(file) || !SafeProfileText(section) || !SafeProfileText(key))
-        return false;
+inline bool UsableProfileNames(std::u16string_view file, std::u16string_view section, std::u16string_view key) {
+    if (file.empty() || !SafeProfileText(file) || !SafeProfileText(section) || !SafeProfileText(key)) return false;
     const std::u16string_view s = TrimBlanks(section);
     const std::u16string_view k = TrimBlanks(key);
     return !s.empty() && !k.empty() && s.find(u']') == std::u16string_view::npos &&

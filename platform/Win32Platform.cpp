@@ -2,10 +2,11 @@
 // code pages through MultiByteToWideChar/WideCharToMultiByte. UTF-16 names
 // go to the wide API as they are (wchar_t is 16 bits here).
 
-#include "platform/Platform.h"
 #include "platform/FileBuffer.h"
+#include "platform/Platform.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -30,9 +31,7 @@ const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wch
 
 // A name the API can take: not empty and no embedded zero unit (which
 // would silently cut the name short).
-bool UsableName(const std::u16string& name) {
-    return !name.empty() && name.find(u'\0') == std::u16string::npos;
-}
+bool UsableName(const std::u16string& name) { return !name.empty() && name.find(u'\0') == std::u16string::npos; }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
@@ -53,23 +52,22 @@ void FreeLarge(void* block, std::size_t) {
 
 // ---- Reading -------------------------------------------------------------
 
-ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
-                         std::size_t padding, FileImage& out) {
+ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize, std::size_t padding, FileImage& out) {
     out.data.reset();
     out.size = 0;
     if (!UsableName(name)) return ReadStatus::NotFound;
     const DWORD attributes = GetFileAttributesW(Wide(name));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH)
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+                error == ERROR_BAD_NETPATH)
                    ? ReadStatus::NotFound
                    : ReadStatus::IoError;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ReadStatus::NotFound;
 
-    HANDLE file = CreateFileW(Wide(name), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileW(Wide(name), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? ReadStatus::NotFound
@@ -84,8 +82,7 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize,
     }
     const std::uint64_t size = static_cast<std::uint64_t>(length.QuadPart);
     BufferPtr data;
-    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data);
-        status != ReadStatus::Ok) {
+    if (const ReadStatus status = detail::AllocateFileBuffer(size, maxSize, padding, data); status != ReadStatus::Ok) {
         CloseHandle(file);
         return status;
     }
@@ -128,25 +125,18 @@ namespace {
 WriteError ErrorOf(DWORD error) {
     switch (error) {
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return WriteError::DiskFull;
+    case ERROR_HANDLE_DISK_FULL: return WriteError::DiskFull;
     case ERROR_ACCESS_DENIED:
-    case ERROR_PRIVILEGE_NOT_HELD:
-        return WriteError::PermissionDenied;
-    case ERROR_WRITE_PROTECT:
-        return WriteError::ReadOnlyFileSystem;
+    case ERROR_PRIVILEGE_NOT_HELD: return WriteError::PermissionDenied;
+    case ERROR_WRITE_PROTECT: return WriteError::ReadOnlyFileSystem;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
-        return WriteError::NoFolder;
+    case ERROR_BAD_NETPATH: return WriteError::NoFolder;
     case ERROR_INVALID_NAME:
     case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BAD_PATHNAME:
-        return WriteError::BadName;
-    case ERROR_FILE_TOO_LARGE:
-        return WriteError::FileTooLarge;
-    default:
-        return WriteError::Other;
+    case ERROR_BAD_PATHNAME: return WriteError::BadName;
+    case ERROR_FILE_TOO_LARGE: return WriteError::FileTooLarge;
+    default: return WriteError::Other;
     }
 }
 
@@ -220,8 +210,7 @@ bool RewriteInPlace(HANDLE file, const std::vector<std::uint8_t>& bytes, DWORD& 
         }
         done += got;
     }
-    if (SeekTo(file, 0) && WriteAll(file, bytes.data(), bytes.size()) && SetEndOfFile(file) &&
-        FlushFileBuffers(file))
+    if (SeekTo(file, 0) && WriteAll(file, bytes.data(), bytes.size()) && SetEndOfFile(file) && FlushFileBuffers(file))
         return true;
     error = GetLastError();
     if (SeekTo(file, 0) && WriteAll(file, old.data(), old.size())) SetEndOfFile(file);
@@ -279,7 +268,8 @@ bool AtomicFileWriter::Open(const std::u16string& target) {
         const unsigned value = seed + counter.fetch_add(1) * 40503u + static_cast<unsigned>(attempt);
         for (int i = 0; i < 8; ++i) suffix[i] = L"0123456789abcdef"[(value >> (28 - 4 * i)) & 15];
         suffix[8] = 0;
-        std::u16string temp = JoinPath(dir, u"~vellumark-" + std::u16string(reinterpret_cast<char16_t*>(suffix)) + u".tmp");
+        std::u16string temp =
+            JoinPath(dir, u"~vellumark-" + std::u16string(reinterpret_cast<char16_t*>(suffix)) + u".tmp");
         HANDLE file = CreateFileW(Wide(temp), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -400,9 +390,8 @@ bool IsMultiByte(UINT cp) {
 
 // Code pages for which WideCharToMultiByte takes no flags.
 bool TakesNoFlags(UINT cp) {
-    return cp == 42 || cp == 50220 || cp == 50221 || cp == 50222 || cp == 50225 || cp == 50227 ||
-           cp == 50229 || cp == 52936 || cp == 54936 || (cp >= 57002 && cp <= 57011) || cp == 65000 ||
-           cp == CP_UTF8;
+    return cp == 42 || cp == 50220 || cp == 50221 || cp == 50222 || cp == 50225 || cp == 50227 || cp == 50229 ||
+           cp == 52936 || cp == 54936 || (cp >= 57002 && cp <= 57011) || cp == 65000 || cp == CP_UTF8;
 }
 
 // Code pages that hold characters beyond U+FFFF.
@@ -413,9 +402,8 @@ bool HoldsSupplementary(UINT cp) { return cp == CP_UTF8 || cp == 54936 || cp == 
 int Encode(UINT cp, const char16_t* units, int count, char* out, int capacity, bool& usedDefault) {
     const bool noFlags = TakesNoFlags(cp);
     BOOL used = FALSE;
-    const int n = WideCharToMultiByte(cp, noFlags ? 0 : WC_NO_BEST_FIT_CHARS,
-                                      reinterpret_cast<const wchar_t*>(units), count, out, capacity,
-                                      nullptr, (cp == CP_UTF8 || cp == 65000) ? nullptr : &used);
+    const int n = WideCharToMultiByte(cp, noFlags ? 0 : WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(units),
+                                      count, out, capacity, nullptr, (cp == CP_UTF8 || cp == 65000) ? nullptr : &used);
     usedDefault = used != FALSE;
     return n;
 }
@@ -442,8 +430,7 @@ bool AnsiToWide(const char* bytes, std::size_t count, std::u16string& out) {
     return true;
 }
 
-void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
-                std::string& out, bool& replaced) {
+void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes, std::string& out, bool& replaced) {
     out.clear();
     if (!units || count == 0) return;
     const UINT cp = ApiCodePage();
@@ -480,8 +467,7 @@ void WideToAnsi(const char16_t* units, std::size_t count, std::size_t maxBytes,
         bool usedDefault = false;
         const int needed = Encode(resolved, units + i, runUnits, nullptr, 0, usedDefault);
         if (needed <= 0) {  // a code page the system lacks: every character is lost
-            for (; i < end && out.size() < maxBytes; i += detail::PairAt(units, count, i) ? 2 : 1)
-                out.push_back('?');
+            for (; i < end && out.size() < maxBytes; i += detail::PairAt(units, count, i) ? 2 : 1) out.push_back('?');
             replaced = true;
             if (i < end) break;
             continue;
@@ -521,7 +507,7 @@ std::u16string DirectoryOf(const std::u16string& name) {
     if (slash == std::u16string::npos) return {};
     std::size_t end = slash;
     while (end > 0 && IsSeparator(name[end - 1])) --end;
-    if (end == 0) return name.substr(0, 1);                  // "\x"
+    if (end == 0) return name.substr(0, 1);                     // "\x"
     if (end == 2 && name[1] == u':') return name.substr(0, 3);  // "C:\x"
     return name.substr(0, end);
 }

@@ -90,15 +90,12 @@ UINT_PTR CALLBACK PanelHook(HWND panel, UINT message, WPARAM wParam, LPARAM lPar
         }
         break;
     }
-    case WM_COMMAND:
-        hook->OnCommand(controls, LOWORD(wParam), CommandCode(HIWORD(wParam)));
-        break;
+    case WM_COMMAND: hook->OnCommand(controls, LOWORD(wParam), CommandCode(HIWORD(wParam))); break;
     case WM_DESTROY:
         hook->OnDestroy(controls);
         RemoveProp(panel, HookProperty);
         break;
-    default:
-        break;
+    default: break;
     }
     return 0;
 }

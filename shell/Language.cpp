@@ -20,8 +20,8 @@ enum class Target { Text, Lines, Menu, Button, Column };
 struct KeyInfo {
     std::u16string_view key;
     Target target;
-    int number;                       // menu command, button or column
-    std::u16string* text = nullptr;   // Target::Text: the variable
+    int number;                      // menu command, button or column
+    std::u16string* text = nullptr;  // Target::Text: the variable
     const char16_t* builtIn = nullptr;
 };
 
@@ -45,51 +45,53 @@ std::vector<KeyInfo> MakeKeys() {
     // The menu bar's captions, in the order of its rows.
     for (const MenuRow& row : MainMenuRows)
         if (row.key) keys.push_back({row.key, Target::Menu, row.command});
-    keys.insert(keys.end(), {
-        {u"sToolBarOpen", Target::Button, 0},
-        {u"sToolBarSave", Target::Button, 1},
-        {u"sToolBarColor", Target::Button, 2},
-        {u"sToolBarGender", Target::Button, 3},
-        {u"sListViewKey", Target::Column, 1},
-        {u"sListViewValue", Target::Column, 2},
-        // The dialogs' option labels.
-        {u"sLabelTblOptions", Target::Text, 0, &sLabelTblOptions, BuiltInLabelTblOptions},
-        {u"sLabelAddHash", Target::Text, 0, &sLabelAddHash, BuiltInLabelAddHash},
-        {u"sLabelOffset8", Target::Text, 0, &sLabelOffset8, BuiltInLabelOffset8},
-        {u"sLabelTxtOptions", Target::Text, 0, &sLabelTxtOptions, BuiltInLabelTxtOptions},
-        {u"sLabelEncoding ", Target::Text, 0, &sLabelEncoding, BuiltInLabelEncoding},
-        {u"sCheckBoxCaptionTTF", Target::Text, 0, &sCheckBoxCaptionTTF, BuiltInCheckBoxCaptionTTF},
-        {u"sCheckBoxQuoteTTF", Target::Text, 0, &sCheckBoxQuoteTTF, BuiltInCheckBoxQuoteTTF},
-        {u"sComboBoxColorApi", Target::Text, 0, &sComboBoxColorApi, BuiltInComboBoxColorApi},
-        // Texts added since: a failed save and the unsaved-changes questions.
-        {u"sErrorWriteFile", Target::Text, 0, &sErrorWriteFile, BuiltInErrorWriteFile},
-        {u"sAskSaveTable1", Target::Text, 0, &sAskSaveTable1, BuiltInAskSaveTable1},
-        {u"sAskSaveTable2", Target::Text, 0, &sAskSaveTable2, BuiltInAskSaveTable2},
-        // Text files that cannot hold a table exactly, reading warnings and
-        // the causes of failed writes.
-        {u"sAskLossyText", Target::Text, 0, &sAskLossyText, BuiltInAskLossyText},
-        {u"sWarnRead", Target::Text, 0, &sWarnRead, BuiltInWarnRead},
-        {u"sWarnMissingInclude", Target::Text, 0, &sWarnMissingInclude, BuiltInWarnMissingInclude},
-        {u"sWarnDeepInclude", Target::Text, 0, &sWarnDeepInclude, BuiltInWarnDeepInclude},
-        {u"sWarnCutStrings", Target::Text, 0, &sWarnCutStrings, BuiltInWarnCutStrings},
-        {u"sWarnUtf8AsAnsi", Target::Text, 0, &sWarnUtf8AsAnsi, BuiltInWarnUtf8AsAnsi},
-        {u"sErrorIncludeOutside", Target::Text, 0, &sErrorIncludeOutside, BuiltInErrorIncludeOutside},
-        {u"sErrorIncludeBudget", Target::Text, 0, &sErrorIncludeBudget, BuiltInErrorIncludeBudget},
-        // The string files' options in the dialogs.
-        {u"sLabelJsonOptions", Target::Text, 0, &sLabelJsonOptions, BuiltInLabelJsonOptions},
-        {u"sLabelLanguage", Target::Text, 0, &sLabelLanguage, BuiltInLabelLanguage},
-    });
+    keys.insert(keys.end(),
+                {
+                    {u"sToolBarOpen", Target::Button, 0},
+                    {u"sToolBarSave", Target::Button, 1},
+                    {u"sToolBarColor", Target::Button, 2},
+                    {u"sToolBarGender", Target::Button, 3},
+                    {u"sListViewKey", Target::Column, 1},
+                    {u"sListViewValue", Target::Column, 2},
+                    // The dialogs' option labels.
+                    {u"sLabelTblOptions", Target::Text, 0, &sLabelTblOptions, BuiltInLabelTblOptions},
+                    {u"sLabelAddHash", Target::Text, 0, &sLabelAddHash, BuiltInLabelAddHash},
+                    {u"sLabelOffset8", Target::Text, 0, &sLabelOffset8, BuiltInLabelOffset8},
+                    {u"sLabelTxtOptions", Target::Text, 0, &sLabelTxtOptions, BuiltInLabelTxtOptions},
+                    {u"sLabelEncoding ", Target::Text, 0, &sLabelEncoding, BuiltInLabelEncoding},
+                    {u"sCheckBoxCaptionTTF", Target::Text, 0, &sCheckBoxCaptionTTF, BuiltInCheckBoxCaptionTTF},
+                    {u"sCheckBoxQuoteTTF", Target::Text, 0, &sCheckBoxQuoteTTF, BuiltInCheckBoxQuoteTTF},
+                    {u"sComboBoxColorApi", Target::Text, 0, &sComboBoxColorApi, BuiltInComboBoxColorApi},
+                    // Texts added since: a failed save and the unsaved-changes questions.
+                    {u"sErrorWriteFile", Target::Text, 0, &sErrorWriteFile, BuiltInErrorWriteFile},
+                    {u"sAskSaveTable1", Target::Text, 0, &sAskSaveTable1, BuiltInAskSaveTable1},
+                    {u"sAskSaveTable2", Target::Text, 0, &sAskSaveTable2, BuiltInAskSaveTable2},
+                    // Text files that cannot hold a table exactly, reading warnings and
+                    // the causes of failed writes.
+                    {u"sAskLossyText", Target::Text, 0, &sAskLossyText, BuiltInAskLossyText},
+                    {u"sWarnRead", Target::Text, 0, &sWarnRead, BuiltInWarnRead},
+                    {u"sWarnMissingInclude", Target::Text, 0, &sWarnMissingInclude, BuiltInWarnMissingInclude},
+                    {u"sWarnDeepInclude", Target::Text, 0, &sWarnDeepInclude, BuiltInWarnDeepInclude},
+                    {u"sWarnCutStrings", Target::Text, 0, &sWarnCutStrings, BuiltInWarnCutStrings},
+                    {u"sWarnUtf8AsAnsi", Target::Text, 0, &sWarnUtf8AsAnsi, BuiltInWarnUtf8AsAnsi},
+                    {u"sErrorIncludeOutside", Target::Text, 0, &sErrorIncludeOutside, BuiltInErrorIncludeOutside},
+                    {u"sErrorIncludeBudget", Target::Text, 0, &sErrorIncludeBudget, BuiltInErrorIncludeBudget},
+                    // The string files' options in the dialogs.
+                    {u"sLabelJsonOptions", Target::Text, 0, &sLabelJsonOptions, BuiltInLabelJsonOptions},
+                    {u"sLabelLanguage", Target::Text, 0, &sLabelLanguage, BuiltInLabelLanguage},
+                });
     for (int i = 0; i < TextLossCount; ++i)
         keys.push_back({TextLossKeys[i], Target::Text, 0, &sTextLoss[i], BuiltInTextLoss[i]});
     for (int i = 0; i < WriteErrorCount; ++i)
-        if (*WriteErrorKeys[i]) keys.push_back({WriteErrorKeys[i], Target::Text, 0, &sWriteError[i], BuiltInWriteError[i]});
+        if (*WriteErrorKeys[i])
+            keys.push_back({WriteErrorKeys[i], Target::Text, 0, &sWriteError[i], BuiltInWriteError[i]});
     // The Edit menu's commands and the names of the undo steps.
     keys.insert(keys.end(), {
-        {u"sMenuUndo", Target::Text, 0, &sMenuUndo, u"Undo"},
-        {u"sMenuRedo", Target::Text, 0, &sMenuRedo, u"Redo"},
-        {u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"},
-        {u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"},
-    });
+                                {u"sMenuUndo", Target::Text, 0, &sMenuUndo, u"Undo"},
+                                {u"sMenuRedo", Target::Text, 0, &sMenuRedo, u"Redo"},
+                                {u"sMenuUndoStep", Target::Text, 0, &sMenuUndoStep, u"Undo %1"},
+                                {u"sMenuRedoStep", Target::Text, 0, &sMenuRedoStep, u"Redo %1"},
+                            });
     for (const KeyedText& t : StepTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // A file past the size limit.
     keys.push_back({u"sErrorFileTooLarge", Target::Text, 0, &sErrorFileTooLarge, BuiltInErrorFileTooLarge});
@@ -97,7 +99,8 @@ std::vector<KeyInfo> MakeKeys() {
     keys.push_back({u"sWarnShortLengths", Target::Text, 0, &sWarnShortLengths, BuiltInWarnShortLengths});
     // Why a save failed before anything was written.
     for (int i = 0; i < SaveFailureCount; ++i)
-        if (*SaveFailureKeys[i]) keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
+        if (*SaveFailureKeys[i])
+            keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;
@@ -157,7 +160,8 @@ bool FindIniValue(std::string_view file, std::string_view section, std::string_v
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             const std::size_t close = line.find(']');
-            const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            const std::string_view name =
+                Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             if (inSection) return false;  // the first section of that name ended
             inSection = SameName(name, section);
             continue;
@@ -212,8 +216,8 @@ void CaptureBuiltInTexts(LanguageHost& host) {
 void LoadLanguage(const std::u16string& directory, const std::u16string& name, LanguageHost& host) {
     platform::FileImage image;
     std::string_view file;
-    if (!name.empty() &&
-        platform::ReadWholeFile(platform::JoinPath(directory, name + u".lng"), 16u << 20, 1, image) == platform::ReadStatus::Ok)
+    if (!name.empty() && platform::ReadWholeFile(platform::JoinPath(directory, name + u".lng"), 16u << 20, 1, image) ==
+                             platform::ReadStatus::Ok)
         file = std::string_view(reinterpret_cast<const char*>(image.data.get()), image.size);
     // The section is the language's name, as the file spells it in UTF-8
     // (or, for a file written in the ANSI code page, in that).

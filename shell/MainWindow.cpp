@@ -180,7 +180,9 @@ void MainWindow::ChooseLanguage(int index) {
 
 void MainWindow::ShowHotKeys() { ShowHelp(); }
 
-void MainWindow::ShowAbout() { tk::ShowMessageBox(form.hwnd, AboutText, std::u16string(u"About ") + WindowCaption, MB_OK); }
+void MainWindow::ShowAbout() {
+    tk::ShowMessageBox(form.hwnd, AboutText, std::u16string(u"About ") + WindowCaption, MB_OK);
+}
 
 void MainWindow::GetLayout(WindowLayout& layout) const {
     WINDOWPLACEMENT place{};
@@ -296,8 +298,7 @@ void MainWindow::WireEvents() {
             editor->onKeyDown = [this, editor](WPARAM key, LPARAM) {
                 for (int s = 0; s < 2; ++s) {
                     TTblObjects& table = Space().sides[s];
-                    if (keyEditorOf[s] == editor && table.Active)
-                        return KeyEditorKey(table, key, CurrentShiftState());
+                    if (keyEditorOf[s] == editor && table.Active) return KeyEditorKey(table, key, CurrentShiftState());
                 }
                 return false;
             };

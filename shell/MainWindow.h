@@ -14,7 +14,7 @@ struct MainWindow final : EditingWindow {
     tk::PopupMenu contextMenu;
     tk::Splitter mainSplitter;
     HFONT windowFont = nullptr;
-    HFONT listFont = nullptr;      // null: the lists keep the window font
+    HFONT listFont = nullptr;  // null: the lists keep the window font
     int splitPercent = 50;
 
     MainWindow() = default;

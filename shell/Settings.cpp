@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "documents/History.h"
-#include "formats/TextHelpers.h"
-#include "formats/JsonStrings.h"
 #include "documents/Workspace.h"
+#include "formats/JsonStrings.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
@@ -137,7 +137,8 @@ void ExchangeSettings(Workspace& space, bool Store) {
     FormatOptions& o = options.formats;
     options.maxAddToHashSize =
         static_cast<int>(x.Unsigned(u"MaxAddToHashSize", static_cast<std::uint32_t>(options.maxAddToHashSize)));
-    o.tbl.addToHashSize = static_cast<int>(x.Unsigned(u"AddToHashSize", static_cast<std::uint32_t>(o.tbl.addToHashSize)));
+    o.tbl.addToHashSize =
+        static_cast<int>(x.Unsigned(u"AddToHashSize", static_cast<std::uint32_t>(o.tbl.addToHashSize)));
     if (static_cast<std::uint32_t>(o.tbl.addToHashSize) > static_cast<std::uint32_t>(options.maxAddToHashSize))
         o.tbl.addToHashSize = options.maxAddToHashSize;
 
@@ -152,8 +153,8 @@ void ExchangeSettings(Workspace& space, bool Store) {
     o.limits.maxFileSize = maxFileSize < 0 ? 0 : static_cast<std::uint64_t>(maxFileSize);
 
     // The memory the undo history may hold, in bytes (0: no history).
-    options.maxUndoSize =
-        x.Unsigned(u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(options.maxUndoSize, 0xFFFFFFFFu)));
+    options.maxUndoSize = x.Unsigned(
+        u"MaxUndoSize", static_cast<std::uint32_t>(std::min<std::uint64_t>(options.maxUndoSize, 0xFFFFFFFFu)));
     TrimHistory(space);
 
     const std::uint32_t encoding = x.Unsigned(u"Encoding ", static_cast<std::uint32_t>(o.text.writeEncoding));

@@ -6,8 +6,8 @@
 
 #include "documents/FileDialogs.h"
 #include "documents/TableFiles.h"
-#include "editing/TableView.h"
 #include "documents/Workspace.h"
+#include "editing/TableView.h"
 #include "platform/Platform.h"
 #include "shell/FileDialog.h"
 #include "shell/Help.h"

@@ -11,8 +11,7 @@ namespace vm {
 // the program must not run (then it has said why).
 // settingsFile: where the settings live (empty: "Vellumark.ini" beside the
 // program). show false keeps the main window hidden (window tests).
-bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile = {},
-                    bool show = true);
+bool StartVellumark(const std::vector<std::u16string>& args, const std::u16string& settingsFile = {}, bool show = true);
 // Releases what StartVellumark built (the window is destroyed).
 void StopVellumark();
 // The whole program: start, message loop, end. Returns the exit code.

@@ -13,12 +13,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "formats/TextHelpers.h"
+#include "formats/Checksum.h"
 #include "formats/ColorMacros.h"
 #include "formats/FormatLimits.h"
-#include "formats/Checksum.h"
 #include "formats/FormatOptions.h"
 #include "formats/TblFile.h"
+#include "formats/TextHelpers.h"
 
 namespace vmref {
 
@@ -31,8 +31,7 @@ inline constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
     std::array<std::uint16_t, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned crc = i << 8;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000u) ? ((crc << 1) ^ 0x1021u) : (crc << 1);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000u) ? ((crc << 1) ^ 0x1021u) : (crc << 1);
         table[i] = static_cast<std::uint16_t>(crc & 0xFFFFu);
     }
     return table;
@@ -40,11 +39,9 @@ inline constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
 
 inline constexpr std::array<std::uint16_t, 256> CrcTable = MakeCrcTable();
 
-
 inline std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) {
     unsigned crc = 0xFFFFu;
-    for (std::size_t i = 0; i < count; ++i)
-        crc = ((crc << 8) & 0xFFFFu) ^ CrcTable[((crc >> 8) ^ bytes[i]) & 0xFFu];
+    for (std::size_t i = 0; i < count; ++i) crc = ((crc << 8) & 0xFFFFu) ^ CrcTable[((crc >> 8) ^ bytes[i]) & 0xFFu];
     return static_cast<std::uint16_t>(crc);
 }
 
@@ -167,9 +164,7 @@ public:
         return root;
     }
 
-    void Occupy(std::uint32_t slot) {
-        next_[slot] = slot + 1 == next_.size() ? 0 : slot + 1;
-    }
+    void Occupy(std::uint32_t slot) { next_[slot] = slot + 1 == next_.size() ? 0 : slot + 1; }
 
 private:
     std::vector<std::uint32_t> next_;
@@ -180,8 +175,8 @@ inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count, st
     image.clear();
     if (!source || count <= 0 || count > 65535) return false;
     if (options.addToHashSize < 0) return false;
-    const std::uint64_t hashSize64 = static_cast<std::uint64_t>(count) +
-                                     static_cast<std::uint64_t>(options.addToHashSize);
+    const std::uint64_t hashSize64 =
+        static_cast<std::uint64_t>(count) + static_cast<std::uint64_t>(options.addToHashSize);
     // Slot numbers must fit the 16-bit index words.
     if (hashSize64 > 65536) return false;
     const auto hashSize = static_cast<std::uint32_t>(hashSize64);
@@ -286,9 +281,7 @@ inline bool BuildTblImage(const TableEntrySource& source, std::int32_t count, st
     }
 }
 
-inline std::uint16_t Load16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t Load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline std::uint32_t Load32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -352,10 +345,10 @@ inline bool ReadTblImage(const std::uint8_t* image, std::uint64_t size, const Ta
         const std::size_t valueChars = valueLength == 0 ? KeyBufferUnits : valueLength;
         std::size_t valueBytes = 0, keyBytes = 0;
         const std::size_t units =
-            Utf8ToUtf16(valueBuffer.get(), stringUnits * 2,
-                        reinterpret_cast<const char*>(image + valueOffset), valueChars, &valueBytes);
-        Utf8ToUtf16(keyBuffer.get(), stringUnits * 2,
-                    reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits, &keyBytes);
+            Utf8ToUtf16(valueBuffer.get(), stringUnits * 2, reinterpret_cast<const char*>(image + valueOffset),
+                        valueChars, &valueBytes);
+        Utf8ToUtf16(keyBuffer.get(), stringUnits * 2, reinterpret_cast<const char*>(image + keyOffset), KeyBufferUnits,
+                    &keyBytes);
         if (keyBytes + valueBytes > budget) return false;
         budget -= keyBytes + valueBytes;
         vm::ColorCodesToMacrosCounted(valueBuffer.get(), units, displayBuffer.get());

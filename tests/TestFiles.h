@@ -33,8 +33,8 @@ public:
         // Files or folders a test made read-only must not stop the clean-up.
         std::error_code ec;
         fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (auto it = fs::recursive_directory_iterator(path_, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(path_, ec);
     }
@@ -70,8 +70,8 @@ public:
     std::vector<std::u16string> List(std::string_view relative = {}) const {
         std::vector<std::u16string> names;
         std::error_code ec;
-        for (auto it = fs::directory_iterator(path_ / fs::path(relative), ec);
-             !ec && it != fs::directory_iterator(); it.increment(ec))
+        for (auto it = fs::directory_iterator(path_ / fs::path(relative), ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
             names.push_back(it->path().filename().u16string());
         std::sort(names.begin(), names.end());
         return names;

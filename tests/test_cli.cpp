@@ -40,7 +40,8 @@ public:
     // The names in the directory, sorted.
     std::vector<std::u16string> List() const {
         std::vector<std::u16string> names;
-        for (const auto& entry : fs::directory_iterator(dir_.path())) names.push_back(entry.path().filename().u16string());
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            names.push_back(entry.path().filename().u16string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -112,12 +113,8 @@ CliRun Cli(std::vector<std::u16string> args) {
 // Mixed entries: colour macros, newline escapes, Latin-1 letters and a
 // repeated key.
 const Entries Sample = {
-    {u"greet", u"Hello there"},
-    {u"warn", u"\\red;Danger\\white; ahead"},
-    {u"lines", u"first\\nsecond"},
-    {u"greet", u"Hello again"},
-    {u"umlaut", u"Gr\u00FC\u00DFe"},
-    {u"empty", u""},
+    {u"greet", u"Hello there"}, {u"warn", u"\\red;Danger\\white; ahead"}, {u"lines", u"first\\nsecond"},
+    {u"greet", u"Hello again"}, {u"umlaut", u"Gr\u00FC\u00DFe"},          {u"empty", u""},
 };
 
 // ---- Conversions -----------------------------------------------------------
@@ -225,9 +222,12 @@ TEST(CliConvert, ColourMacrosOrCodesInText) {
     const auto out = dir / "c.txt";
     ASSERT_TRUE(WriteTbl(in, {{u"a", u"\\red;x"}}));
     ASSERT_EQ(Cli({u"convert", in, out, u"--encoding", u"utf8", u"--layout", u"diablo"}).status, 0);
-    EXPECT_EQ(ReadBytes(out), BytesOf("\xEF\xBB\xBF" "a,\t,\t\"\\red;x\"\r\n"));
+    EXPECT_EQ(ReadBytes(out), BytesOf("\xEF\xBB\xBF"
+                                      "a,\t,\t\"\\red;x\"\r\n"));
     ASSERT_EQ(Cli({u"convert", in, out, u"--encoding", u"utf8", u"--layout", u"diablo", u"--color-codes"}).status, 0);
-    EXPECT_EQ(ReadBytes(out), BytesOf("\xEF\xBB\xBF" "a,\t,\t\"\xC3\xBF" "c1x\"\r\n"));
+    EXPECT_EQ(ReadBytes(out), BytesOf("\xEF\xBB\xBF"
+                                      "a,\t,\t\"\xC3\xBF"
+                                      "c1x\"\r\n"));
 }
 
 TEST(CliConvert, OptionsOfOneRunDoNotLeakIntoTheNext) {
@@ -352,18 +352,21 @@ TEST(CliInfo, AValuePastItsStoredLengthIsAWarning) {
     ASSERT_TRUE(WriteTbl(name, {{u"a", u"one"}, {u"b", u"two and more"}}));
     Bytes image = ReadBytes(name);
     const std::size_t slot = image[23] | (image[24] << 8);  // entry 2
-    image[21 + 4 + 17 * slot + 15] = 3;                      // three characters: "two"
+    image[21 + 4 + 17 * slot + 15] = 3;                     // three characters: "two"
     WriteBytes(name, std::string(image.begin(), image.end()));
-    const std::string warning = "1 value(s) go on past their stored length; they were read, and are written back, "
-                                "up to it (first: row 2)";
+    const std::string warning =
+        "1 value(s) go on past their stored length; they were read, and are written back, "
+        "up to it (first: row 2)";
     const CliRun info = Cli({u"info", name});
     EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.err.find("warning: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << info.err;
+    EXPECT_NE(info.err.find("warning: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos)
+        << info.err;
 
     WriteBytes(out, "precious");
     const CliRun strict = Cli({u"convert", name, out, u"--strict"});
     EXPECT_EQ(strict.status, 1);
-    EXPECT_NE(strict.err.find("error: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos) << strict.err;
+    EXPECT_NE(strict.err.find("error: '" + vm::platform::ToUtf8(name) + "': " + warning), std::string::npos)
+        << strict.err;
     EXPECT_EQ(ReadBytes(out), BytesOf("precious"));
     const CliRun r = Cli({u"convert", name, out});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -400,8 +403,10 @@ TEST(CliMerge, CopiesValuesByKeyAndOccurrence) {
     const auto source = dir / "source.txt";
     const auto target = dir / "target.txt";
     const auto out = dir / "out.txt";
-    WriteBytes(source, "\xEF\xBB\xBFKey\tValue\r\nb\t\"B1\"\r\nrep\t\"R1\"\r\nrep\t\"R2\"\r\nnew\t\"N\"\r\nc\t\"c\"\r\n");
-    WriteBytes(target, "\xEF\xBB\xBFKey\tValue\r\nrep\t\"r1\"\r\nb\t\"b\"\r\nc\t\"c\"\r\nrep\t\"r2\"\r\nrep\t\"r3\"\r\n");
+    WriteBytes(source,
+               "\xEF\xBB\xBFKey\tValue\r\nb\t\"B1\"\r\nrep\t\"R1\"\r\nrep\t\"R2\"\r\nnew\t\"N\"\r\nc\t\"c\"\r\n");
+    WriteBytes(target,
+               "\xEF\xBB\xBFKey\tValue\r\nrep\t\"r1\"\r\nb\t\"b\"\r\nc\t\"c\"\r\nrep\t\"r2\"\r\nrep\t\"r3\"\r\n");
     const CliRun r = Cli({u"merge", source, target, out, u"--encoding", u"utf8"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("3 values changed\n"), std::string::npos) << r.out;

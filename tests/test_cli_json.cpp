@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/TestFiles.h"
 #include "cli/Cli.h"
+#include "tests/TestFiles.h"
 
 namespace {
 
@@ -32,13 +32,19 @@ std::string Object(int id, const std::string& key, const std::string& en, const 
 }
 
 // A game-like file (of two languages, to keep the expectations short).
-const std::string Base = "\xEF\xBB\xBF[\r\n" + Object(1, "a", "A", "a-de") + ",\r\n" + Object(2, "b", "\xC3\xBF" "c1B", "") +
+const std::string Base = "\xEF\xBB\xBF[\r\n" + Object(1, "a", "A", "a-de") + ",\r\n" +
+                         Object(2, "b",
+                                "\xC3\xBF"
+                                "c1B",
+                                "") +
                          ",\r\n" + Object(3, "a", "A2", "") + "\r\n]\r\n";
 
 class CliJson : public ::testing::Test {
 protected:
     vmtest::TempDir dir;
-    std::u16string Path(const char* name) { return dir.Path(std::u16string(name, name + std::char_traits<char>::length(name))); }
+    std::u16string Path(const char* name) {
+        return dir.Path(std::u16string(name, name + std::char_traits<char>::length(name)));
+    }
 };
 
 TEST_F(CliJson, ColumnsOutAndByteIdenticalRewrite) {
@@ -59,14 +65,16 @@ TEST_F(CliJson, ColumnsOutAndByteIdenticalRewrite) {
 TEST_F(CliJson, IntoBaseByKey) {
     ASSERT_TRUE(dir.Write("s.json", Base));
     ASSERT_TRUE(dir.Write("de.txt", "Key\tValue\r\na\t\"eins\"\r\nX\t\"zwei\"\r\nnew\t\"neu\"\r\n"));
-    const CliRun r = Cli({u"convert", Path("de.txt"), Path("out.json"), u"--into", Path("s.json"), u"--language", u"deDE"});
+    const CliRun r =
+        Cli({u"convert", Path("de.txt"), Path("out.json"), u"--into", Path("s.json"), u"--language", u"deDE"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("2 values changed, 1 new objects\n4 entries written to"), 0u) << r.out;
     std::string expected = Base;
     expected.replace(expected.find("a-de"), 4, "eins");
     expected.replace(expected.rfind("\"deDE\": \"\""), 10, "\"deDE\": \"zwei\"");
     std::string added = ",\r\n  {\r\n    \"id\": 4,\r\n    \"Key\": \"new\"";
-    for (const char* code : {"enUS", "zhTW", "deDE", "esES", "frFR", "itIT", "koKR", "plPL", "esMX", "jaJP", "ptBR", "ruRU", "zhCN"})
+    for (const char* code :
+         {"enUS", "zhTW", "deDE", "esES", "frFR", "itIT", "koKR", "plPL", "esMX", "jaJP", "ptBR", "ruRU", "zhCN"})
         added += std::string(",\r\n    \"") + code + "\": \"neu\"";
     expected.insert(expected.rfind("\r\n]"), added + "\r\n  }");
     EXPECT_EQ(dir.Read("out.json"), expected);
@@ -77,17 +85,20 @@ TEST_F(CliJson, NewFileInTheGamesLayoutFromFirstId) {
     ASSERT_EQ(Cli({u"convert", Path("t.txt"), Path("n.json"), u"--first-id", u"70000"}).status, 0);
     const std::string file = dir.Read("n.json");
     EXPECT_EQ(file.find("\xEF\xBB\xBF[\r\n  {\r\n    \"id\": 70000,\r\n    \"Key\": \"k\",\r\n    \"enUS\""), 0u);
-    EXPECT_NE(file.find("\"zhCN\": \"\xC3\xBF" "c4v\\nw\"\r\n  }\r\n]\r\n"), std::string::npos);
+    EXPECT_NE(file.find("\"zhCN\": \"\xC3\xBF"
+                        "c4v\\nw\"\r\n  }\r\n]\r\n"),
+              std::string::npos);
 }
 
 TEST_F(CliJson, InfoShowsLayoutRepeatsAndGaps) {
     ASSERT_TRUE(dir.Write("s.json", Base));
     const CliRun r = Cli({u"info", Path("s.json")});
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* line : {"Entries: 3\n", "ByteOrderMark: yes\n", "LineEnds: CRLF\n",
-                             "Indentation: objects 2 spaces, fields 4 spaces\n", "  3 x id Key enUS deDE\n",
-                             "RepeatedIds: none\n", "RepeatedKeys: 1\n  \"a\" (2 objects)\n",
-                             "  enUS: 0 missing, 0 empty\n", "  deDE: 0 missing, 2 empty\n", "  zhCN: 3 missing, 0 empty\n"})
+    for (const char* line :
+         {"Entries: 3\n", "ByteOrderMark: yes\n", "LineEnds: CRLF\n",
+          "Indentation: objects 2 spaces, fields 4 spaces\n", "  3 x id Key enUS deDE\n", "RepeatedIds: none\n",
+          "RepeatedKeys: 1\n  \"a\" (2 objects)\n", "  enUS: 0 missing, 0 empty\n", "  deDE: 0 missing, 2 empty\n",
+          "  zhCN: 3 missing, 0 empty\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 

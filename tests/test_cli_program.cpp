@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/TblTextTbl.h"
+#include "formats/TextHelpers.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/TestFiles.h"
-#include "formats/TextHelpers.h"
-#include "formats/TblTextTbl.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -92,7 +92,8 @@ TEST_F(BuiltCli, ReadWarningsComeOnePerKindAndStrictMakesThemFail) {
     EXPECT_TRUE(Has(r.err, "warning: '" + P("mod/main.txt") +
                                "': 2 include line(s) name no file that can be read (first: 'missing.txt')\n"))
         << r.err;
-    EXPECT_TRUE(Has(r.err, "1 include line(s) beyond the nesting limit of 8 were skipped (first: 'self.txt')")) << r.err;
+    EXPECT_TRUE(Has(r.err, "1 include line(s) beyond the nesting limit of 8 were skipped (first: 'self.txt')"))
+        << r.err;
     fs::remove(dir.path() / "out.tbl");
 
     r = Run({"convert", P("mod/main.txt"), P("out.tbl"), "--strict"});
@@ -112,8 +113,9 @@ TEST_F(BuiltCli, IncludesThatLeaveTheFolderFailUnlessAllowed) {
     dir.Write("mod/evil.txt", "a\t1\r\n#\"../secret.txt\"\r\n");
     ToolRun r = Run({"convert", P("mod/evil.txt"), P("out.txt"), "--encoding", "utf8"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "the include line naming '../secret.txt' leads outside the folder of the file "
-                           "(allow it with --includes-anywhere)"))
+    EXPECT_TRUE(Has(r.err,
+                    "the include line naming '../secret.txt' leads outside the folder of the file "
+                    "(allow it with --includes-anywhere)"))
         << r.err;
     EXPECT_FALSE(Exists("out.txt"));
 
@@ -216,9 +218,10 @@ TEST_F(BuiltCli, AnsiInADoubleByteCodePageWarnsAndReadsBack) {
 
     r = Run({"info", P("out.txt"), "--codepage", "936"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.out, "Encoding: ANSI (code page 936)\n"
-                           "EncodingChosenBy: no byte-order mark; not UTF-8; no zero byte, and the multi-byte "
-                           "code page decodes it\n"))
+    EXPECT_TRUE(Has(r.out,
+                    "Encoding: ANSI (code page 936)\n"
+                    "EncodingChosenBy: no byte-order mark; not UTF-8; no zero byte, and the multi-byte "
+                    "code page decodes it\n"))
         << r.out;
     r = Run({"convert", P("out.txt"), P("back.tbl"), "--codepage", "936"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -234,7 +237,9 @@ TEST_F(BuiltCli, TblTablesComeBackByteForByte) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.Read("out.tbl"), dir.Read("in.tbl"));
 
-    dir.Write("new.txt", "\xEF\xBB\xBF" "c\tchanged\r\n");
+    dir.Write("new.txt",
+              "\xEF\xBB\xBF"
+              "c\tchanged\r\n");
     r = Run({"merge", P("new.txt"), P("in.tbl"), P("merged.tbl")});
     EXPECT_EQ(r.status, 0) << r.err;
     const vmtest::Bytes merged = vmtest::RawTblImage({{"a", "C:\\new"}, {"b", "x\r\ny"}, {"c", "changed"}});

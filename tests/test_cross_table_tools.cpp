@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/DocumentTestUtil.h"
-#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "platform/Platform.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -40,16 +40,11 @@ TEST(CopyTimeDialogValues, ReplacesExactlyTheNumberThatWasRead) {
         const char16_t* target;
         const char16_t* result;
     } cases[] = {
-        {u"150Go", u"90Hi", u"150Hi"},
-        {u"150", u"+12x", u"150x"},
-        {u"150", u"007x", u"150x"},
-        {u"7 sec", u"1234567 sec", u"7 sec"},
-        {u"150", u"Hi", u"Hi"},
-        {u"150", u"-5x", u"-5x"},
-        {u"150", u"0x", u"0x"},
-        {u"Go", u"90", u"90"},
-        {u"-3", u"90", u"90"},
-        {u"", u"90", u"90"},
+        {u"150Go", u"90Hi", u"150Hi"}, {u"150", u"+12x", u"150x"},
+        {u"150", u"007x", u"150x"},    {u"7 sec", u"1234567 sec", u"7 sec"},
+        {u"150", u"Hi", u"Hi"},        {u"150", u"-5x", u"-5x"},
+        {u"150", u"0x", u"0x"},        {u"Go", u"90", u"90"},
+        {u"-3", u"90", u"90"},         {u"", u"90", u"90"},
     };
     for (const auto& c : cases) {
         TableLists other, target;

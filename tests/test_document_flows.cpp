@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/DocumentTestUtil.h"
-#include "tests/FormatTestUtil.h"
-#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "platform/Platform.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -47,7 +47,8 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
     ASSERT_TRUE(dir.Write("en.tbl", std::string(image.begin(), image.end())));
     std::string text = "\xFF\xFE";
     for (const auto& [k, v] : german)
-        for (char16_t c : k + u"\t\"" + v + u"\"\r\n") text.append({static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)});
+        for (char16_t c : k + u"\t\"" + v + u"\"\r\n")
+            text.append({static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)});
     ASSERT_TRUE(dir.Write("de.txt", text));
 
     T1().FileName = dir.Path(u"en.tbl");
@@ -70,7 +71,9 @@ TEST_F(DocumentsTest, EditRearrangeTranslateSaveAndReload) {
     // Copy side 1's values over side 2 by key, then translate side 2 by
     // way of a file keyed by side 1's texts.
     EXPECT_GT(CopyValues(T2(), {}), 200u);
-    ASSERT_TRUE(dir.Write("glossary.txt", "\xEF\xBB\xBF\\red;Edited\t\xC3\x9C" "bersetzt\n"));
+    ASSERT_TRUE(dir.Write("glossary.txt",
+                          "\xEF\xBB\xBF\\red;Edited\t\xC3\x9C"
+                          "bersetzt\n"));
     space.ToolFileName = dir.Path(u"glossary.txt");
     EXPECT_EQ(UpdateFromFile(T2(), 2, ToolTranslate, options, {}), 1u);
     std::size_t key0 = 0;

@@ -5,13 +5,13 @@
 
 #include <filesystem>
 
-#include "tests/DocumentTestUtil.h"
-#include "tests/FormatTestUtil.h"
-#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "platform/Platform.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -135,10 +135,10 @@ TEST_F(DocumentsTest, AFileLargerThanTheLimitIsReportedAsSuch) {
         EXPECT_FALSE(LoadTable(T1(), format, options));
         EXPECT_TRUE(T1().Modified);
         const std::string limit = std::to_string(options.limits.maxFileSize);
-        EXPECT_EQ(view1.messages, std::vector<std::u16string>{u"The file is larger than the limit of " +
-                                                              std::u16string(limit.begin(), limit.end()) +
-                                                              u" bytes and was not read (settings key MaxFileSize)\n" +
-                                                              T1().FileName});
+        EXPECT_EQ(view1.messages,
+                  std::vector<std::u16string>{u"The file is larger than the limit of " +
+                                              std::u16string(limit.begin(), limit.end()) +
+                                              u" bytes and was not read (settings key MaxFileSize)\n" + T1().FileName});
         options.limits.maxFileSize += 1;  // at the limit it reads
         EXPECT_TRUE(LoadTable(T1(), format, options));
     }
@@ -167,11 +167,11 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
     T1().FileName = dir.Path(u"mod/main.txt");
     EXPECT_TRUE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(T1().Count(), 9u);
-    EXPECT_EQ(view1.messages, std::vector<std::u16string>{
-                                  u"The table was read, but not everything in the file came through exactly:\n"
-                                  u"1 include lines name no file that can be read (first: missing.txt)\n"
-                                  u"1 include lines are nested too deep and were skipped (first: self.txt)\n" +
-                                  dir.Path(u"mod/main.txt")});
+    EXPECT_EQ(view1.messages,
+              std::vector<std::u16string>{u"The table was read, but not everything in the file came through exactly:\n"
+                                          u"1 include lines name no file that can be read (first: missing.txt)\n"
+                                          u"1 include lines are nested too deep and were skipped (first: self.txt)\n" +
+                                          dir.Path(u"mod/main.txt")});
 
     // A .tbl value that goes on past its stored length of two characters.
     Bytes image = TblImage({{u"k", u"value"}});
@@ -194,8 +194,8 @@ TEST_F(DocumentsTest, AReadThatSkippedSomethingSaysWhatInOneMessage) {
     view1.messages.clear();
     EXPECT_FALSE(LoadTable(T1(), FormatTabbedText, options));
     EXPECT_EQ(EntriesOf(T1()), (Entries{{u"a", u"1"}}));
-    EXPECT_EQ(view1.messages, std::vector<std::u16string>{sErrorIncludeOutside + u"\n../secret.txt\n" +
-                                                          dir.Path(u"mod/evil.txt")});
+    EXPECT_EQ(view1.messages,
+              std::vector<std::u16string>{sErrorIncludeOutside + u"\n../secret.txt\n" + dir.Path(u"mod/evil.txt")});
 }
 
 TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) {
@@ -230,13 +230,11 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     EXPECT_EQ(dir.Read("same.tbl"), changedBytes);
 
     // Undone, every entry has its bytes back; redone, the changes again.
-    while (Undo(T1())) {
-    }
+    while (Undo(T1())) {}
     EXPECT_EQ(T1().Values->StoredCount(), 4u);
     ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), originalBytes);
-    while (Redo(T1())) {
-    }
+    while (Redo(T1())) {}
     ASSERT_TRUE(SaveTable(T1(), FormatTbl, options));
     EXPECT_EQ(dir.Read("same.tbl"), changedBytes);
 
@@ -246,8 +244,9 @@ TEST_F(DocumentsTest, UnchangedTblEntriesKeepTheirBytesThroughEditsUndoAndRedo) 
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTabbedText, options));
     ASSERT_EQ(view1.questions.size(), 1u);
-    EXPECT_EQ(view1.questions[0].substr(0, 90), u"2 entries cannot be stored exactly in this file (first: row 3, "
-                                                u"key a: it holds text its di");
+    EXPECT_EQ(view1.questions[0].substr(0, 90),
+              u"2 entries cannot be stored exactly in this file (first: row 3, "
+              u"key a: it holds text its di");
 }
 
 TEST_F(DocumentsTest, TextLoadUsesTheOpenEncodingChoice) {
@@ -267,9 +266,9 @@ TEST(FormatOfFileName, FollowsTheLastFullStop) {
         const char16_t* name;
         std::int32_t format;
     } cases[] = {
-        {u"dir/a.tbl", 1}, {u"a.TBL", 1},     {u"a.TbL", 1},      {u"b.txt", 2},   {u"b.TxT", 2},
-        {u"c.tbla", 0},    {u"c.text", 0},    {u"noextension", 0}, {u"", 0},       {u"d.tbl.bak", 0},
-        {u"e.x.txt", 2},   {u"dir.tbl/f", 0}, {u".tbl", 1},       {u"f.tb", 0},
+        {u"dir/a.tbl", 1}, {u"a.TBL", 1},     {u"a.TbL", 1},       {u"b.txt", 2}, {u"b.TxT", 2},
+        {u"c.tbla", 0},    {u"c.text", 0},    {u"noextension", 0}, {u"", 0},      {u"d.tbl.bak", 0},
+        {u"e.x.txt", 2},   {u"dir.tbl/f", 0}, {u".tbl", 1},        {u"f.tb", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatOfFileName(c.name), c.format) << platform::ToUtf8(c.name);
 }
@@ -338,7 +337,8 @@ TEST_F(DocumentsTest, FailedSavesReportAndKeepTableFlagsAndOldFile) {
          u"A .tbl file holds at most 65535 entries.\n"},
         {"disk full, tbl", dir.Path(u"old.txt"), FormatTbl, 3, true, u"The disk is full.\n"},
         {"disk full, text", dir.Path(u"old.txt"), FormatTabbedText, 3, true, u"The disk is full.\n"},
-        {"missing directory, json", dir.Path(u"missing/out.json"), FormatJson, 3, false, u"The folder does not exist.\n"},
+        {"missing directory, json", dir.Path(u"missing/out.json"), FormatJson, 3, false,
+         u"The folder does not exist.\n"},
         {"disk full, json", dir.Path(u"new.json"), FormatJson, 3, true, u"The disk is full.\n"},
     };
     for (const auto& c : cases) {
@@ -490,11 +490,10 @@ TEST_F(DocumentsTest, SavesToLockedTargetsOrThroughFailingWritesChangeNothing) {
             TempDir dir;
             ASSERT_TRUE(dir.Write("sub/table", old));
             const std::filesystem::path file = dir.path() / "sub" / "table";
-            if (f.fault == ReadOnlyFile)
-                std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+            if (f.fault == ReadOnlyFile) std::filesystem::permissions(file, std::filesystem::perms::owner_read);
             if (f.fault == ReadOnlyDirectory)
-                std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_read |
-                                                                     std::filesystem::perms::owner_exec);
+                std::filesystem::permissions(dir.path() / "sub",
+                                             std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
             g_allowedBytes = f.fault == FailsHalfWay ? 3u << 19 : 0;
             // In a read-only folder the file is rewritten in place; the
             // disk fills up before the old bytes are touched.
@@ -589,10 +588,10 @@ TEST_F(DocumentsTest, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
     // A second name for the same file, and a mode of its own: both stay.
     std::filesystem::create_hard_link(dir.path() / "sub" / "table.tbl", dir.path() / "link.tbl");
     std::filesystem::permissions(dir.path() / "sub" / "table.tbl", std::filesystem::perms::owner_read |
-                                                                      std::filesystem::perms::owner_write |
-                                                                      std::filesystem::perms::group_read);
-    std::filesystem::permissions(dir.path() / "sub", std::filesystem::perms::owner_read |
-                                                         std::filesystem::perms::owner_exec);
+                                                                       std::filesystem::perms::owner_write |
+                                                                       std::filesystem::perms::group_read);
+    std::filesystem::permissions(dir.path() / "sub",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     Fill(T1(), Numbered(3));
     MarkAll(T1(), 2, 2);
     T1().FileName = dir.Path(u"sub/table.tbl");
@@ -602,9 +601,9 @@ TEST_F(DocumentsTest, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
     EXPECT_EQ(dir.Read("sub/table.tbl"), std::string(image.begin(), image.end()));
     EXPECT_EQ(dir.Read("link.tbl"), dir.Read("sub/table.tbl"));
     EXPECT_EQ(dir.List("sub"), std::vector<std::u16string>{u"table.tbl"});
-    EXPECT_EQ(std::filesystem::status(dir.path() / "sub" / "table.tbl").permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+    EXPECT_EQ(
+        std::filesystem::status(dir.path() / "sub" / "table.tbl").permissions(),
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
     EXPECT_FALSE(T1().Modified);
 
     // A new file cannot be made there: the cause is named.
@@ -654,8 +653,9 @@ TEST_F(DocumentsTest, TextThatCannotHoldEveryEntryIsSavedOnlyAfterYes) {
     view1.answer = AskAnswer::No;
     EXPECT_FALSE(SaveTable(T1(), FormatTbl, options));
     ASSERT_EQ(view1.questions.size(), 3u);
-    EXPECT_EQ(view1.questions.back(), u"1 entries cannot be stored exactly in this file (first: row 2, key long: it is "
-                                      u"longer than the 65535 bytes a .tbl file holds). Save anyway?");
+    EXPECT_EQ(view1.questions.back(),
+              u"1 entries cannot be stored exactly in this file (first: row 2, key long: it is "
+              u"longer than the 65535 bytes a .tbl file holds). Save anyway?");
     EXPECT_TRUE(view1.messages.empty());
     EXPECT_EQ(dir.Read("out.tbl"), saved);
     EXPECT_TRUE(T1().Modified);
@@ -676,7 +676,8 @@ TEST_F(DocumentsTest, RepeatedLoadsAndSavesLeakNothing) {
     ASSERT_TRUE(dir.Write("loop.txt", "l\tv\r\n#\"loop.txt\"\r\n#\"loop.txt\"\r\n"));
     ASSERT_TRUE(dir.Write("bad.tbl", std::string(100, '\xFF')));
     const Entries entries = {{u"k", u"\\red;v\\n"}, {u"\u00E9", u"\u4E2D"}, {u"k", u""}};
-    const std::u16string reads[] = {u"t.tbl", u"t.txt", u"d.txt", u"broken.txt", u"loop.txt", u"bad.tbl", u"missing.txt"};
+    const std::u16string reads[] = {u"t.tbl",    u"t.txt",   u"d.txt",      u"broken.txt",
+                                    u"loop.txt", u"bad.tbl", u"missing.txt"};
     view1.answer = AskAnswer::Yes;  // the ANSI rounds cannot hold every character
     for (int round = 0; round < 20; ++round) {
         Fill(T1(), entries);

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/DocumentTestUtil.h"
-#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "formats/JsonStrings.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -66,7 +66,8 @@ TEST_F(JsonSideTest, LoadsTheChosenColumnTiedToItsObjectsAndShowsWhereFrom) {
     T1().FileName = dir.Path(u"bad.json");
     EXPECT_FALSE(LoadTable(T1(), FormatJson, options));
     EXPECT_EQ(T1().Count(), 0u);
-    EXPECT_EQ(view1.messages.back(), sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"\n" + T1().FileName);
+    EXPECT_EQ(view1.messages.back(),
+              sErrorReadFile + u"\nline 2, column 3: this object has no \"Key\"\n" + T1().FileName);
     EXPECT_EQ(view1.source, u"");
     EXPECT_EQ(T1().Json, nullptr);
 }
@@ -93,11 +94,13 @@ TEST_F(JsonSideTest, TwoLanguagesOfOneFileSavedFromBothSides) {
     ASSERT_TRUE(SaveTable(T2(), FormatJson, options));
 
     std::string n = "  {\r\n    \"id\": 4,\r\n    \"Key\": \"n\"";
-    for (const char* code : JsonLanguageCodes) n += std::string(",\r\n    \"") + code + "\": \"\xC3\xBF" "c4N\"";
+    for (const char* code : JsonLanguageCodes)
+        n += std::string(",\r\n    \"") + code +
+             "\": \"\xC3\xBF"
+             "c4N\"";
     n += "\r\n  }";
     // n followed b, which Table 2 removed: it stays after a.
-    EXPECT_EQ(dir.Read("s.json"),
-              FileOf({Object(3, "c", "C", "c-neu"), Object(1, "a", "A2", "a-de"), n}));
+    EXPECT_EQ(dir.Read("s.json"), FileOf({Object(3, "c", "C", "c-neu"), Object(1, "a", "A2", "a-de"), n}));
 
     // Both sides save again unchanged: the file stays as it is, Table 1's
     // new object and Table 2's new key included.
@@ -175,7 +178,8 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     ASSERT_TRUE(dir.Write("bad.json", "{}"));
     EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"bad.json"), FormatJson, options));
     EXPECT_EQ(dir.Read("bad.json"), "{}");
-    EXPECT_EQ(view1.messages.back(), sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects\n" + dir.Path(u"bad.json"));
+    EXPECT_EQ(view1.messages.back(),
+              sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects\n" + dir.Path(u"bad.json"));
 }
 
 }  // namespace

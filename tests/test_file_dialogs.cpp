@@ -6,9 +6,9 @@
 
 #include <map>
 
+#include "documents/FileDialogs.h"
 #include "tests/DocumentTestUtil.h"
 #include "tests/TestFiles.h"
-#include "documents/FileDialogs.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -90,8 +90,7 @@ protected:
 TEST(OpenDialogHookTest, EncodingBoxMapsItemsToEncodings) {
     EditorOptions editor;
     TextEncoding& OpenEncoding = editor.formats.text.readEncoding;
-    const std::vector<std::u16string> items = {u"Autodetect", u"Default Unicode(LE)", u"Default UTF8",
-                                               u"Default ANSI"};
+    const std::vector<std::u16string> items = {u"Autodetect", u"Default Unicode(LE)", u"Default UTF8", u"Default ANSI"};
     for (int encoding = 0; encoding < 4; ++encoding) {
         OpenEncoding = static_cast<TextEncoding>(encoding);
         FakeControls c;
@@ -175,7 +174,10 @@ TEST_F(SaveDialogHookTest, FilterChoosesTheGroupAndEncodingTheColorBox) {
                                        IdSaveAddHash};
     const std::vector<int> textGroup = {IdSaveLabelTxtOptions, IdSaveLabelEncoding, IdSaveEncoding,
                                         IdSaveQuote,           IdSaveColorApi,      IdSaveHeader};
-    struct Case { int filter; bool tabbedBoxesEnabled; };
+    struct Case {
+        int filter;
+        bool tabbedBoxesEnabled;
+    };
     for (const Case& k : {Case{3, false}, Case{1, false}, Case{2, true}, Case{1, true}}) {
         hook.OnNotify(c, k.filter);
         for (const int id : tblGroup) EXPECT_EQ(c[id].shown, k.filter == 1) << k.filter << " " << id;
@@ -206,10 +208,10 @@ TEST_F(SaveDialogHookTest, DestructionStoresTheOptionsWithinTheirBounds) {
         {u"300", u"5000", 255, 3, 255, 255},
         {u"7", u"20", 255, 3, 7, 20},
         {u"", u"", 255, 3, 0, 0},
-        {u"300", u"300", 1000, 3, 255, 300},  // one byte, whatever the hash bound
-        {u"-1", u"-1", 255, 3, 255, 255},     // pasted signs count as large numbers
+        {u"300", u"300", 1000, 3, 255, 300},                     // one byte, whatever the hash bound
+        {u"-1", u"-1", 255, 3, 255, 255},                        // pasted signs count as large numbers
         {std::u16string(255, u'0') + u"7", u"1", 255, 3, 0, 1},  // 255 characters read
-        {u"1", u"70000", 100000, 3, 1, 65533},  // every entry plus the extra slots fit 65536
+        {u"1", u"70000", 100000, 3, 1, 65533},                   // every entry plus the extra slots fit 65536
         {u"1", u"300", 1000, 65400, 1, 136},
         {u"1", u"300", 1000, 70000, 1, 0},
     };
@@ -241,9 +243,12 @@ TEST_F(SaveDialogHookTest, DestructionStoresTheOptionsWithinTheirBounds) {
 
 TEST(NamePartTest, DropsDirectoryAndExtension) {
     const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"C:\\Mods\\data\\string.tbl", u"string"}, {u"/home/m/patch.string.txt", u"patch.string"},
-        {u"C:table.txt", u"table"},                 {u"dir.d/noext", u"noext"},
-        {u"name", u"name"},                         {u"dir/.hidden", u".hidden"},
+        {u"C:\\Mods\\data\\string.tbl", u"string"},
+        {u"/home/m/patch.string.txt", u"patch.string"},
+        {u"C:table.txt", u"table"},
+        {u"dir.d/noext", u"noext"},
+        {u"name", u"name"},
+        {u"dir/.hidden", u".hidden"},
         {u"", u""},
     };
     for (const auto& [path, name] : cases) EXPECT_EQ(NamePart(path), name);
@@ -350,7 +355,7 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     EXPECT_EQ(r.initialDir, u"C:\\Games\\");
     EXPECT_EQ(r.fileName, u"string");
     EXPECT_TRUE(r.title.empty());
-    EXPECT_EQ(r.defaultExtension, u"tbl");  // a typed name gets the chosen type's extension
+    EXPECT_EQ(r.defaultExtension, u"tbl");                      // a typed name gets the chosen type's extension
     EXPECT_EQ(space.options.formats.tbl.addToHashSize, 65533);  // the hook knew the table's 3 entries
     EXPECT_EQ(T1().FileName, dir.Path(u"saved"));
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"saved"});

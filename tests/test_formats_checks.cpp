@@ -9,14 +9,14 @@
 #include <random>
 #include <string>
 
+#include "documents/CopyMatchedValues.h"
+#include "documents/TableList.h"
+#include "formats/FormatLimits.h"
+#include "formats/TextHelpers.h"
+#include "platform/Platform.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/FormatsTest.h"
 #include "tests/TestFiles.h"
-#include "documents/CopyMatchedValues.h"
-#include "documents/TableList.h"
-#include "formats/TextHelpers.h"
-#include "formats/FormatLimits.h"
-#include "platform/Platform.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -37,8 +37,7 @@ Entries WrittenAndRead(const TempDir& dir, const Entries& entries, TextOptions t
     text.layout = layout;
     text.writeEncoding = encoding;
     text.readEncoding = encoding == TextEncoding::ANSI ? TextEncoding::ANSI : TextEncoding::Autodetect;
-    EXPECT_TRUE(
-        WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), text, {}, &report));
+    EXPECT_TRUE(WriteTextTable(name, SourceOf(entries), static_cast<std::int32_t>(entries.size()), text, {}, &report));
     Entries back;
     ReadTextTable(name, SinkInto(back), text, {});
     return back;
@@ -82,7 +81,11 @@ TEST_F(FormatChecks, TheWriterFindsEachEntryItsFileCannotHoldAndRefusesTheTable)
         {"quote, unquoted", {u"k", u"\"hi"}, TextLayout::Tabbed, TextEncoding::Unicode, TextLoss::Quote},
         {"not in 1252", {u"k", u"\u6F22"}, TextLayout::Tabbed, TextEncoding::ANSI, TextLoss::NotInCodePage},
         {"value too long", {u"k", tooLong}, TextLayout::Tabbed, TextEncoding::Unicode, TextLoss::TooLong},
-        {"key too long", {std::u16string(65536, u'k'), u"v"}, TextLayout::Tabbed, TextEncoding::UTF8, TextLoss::TooLong},
+        {"key too long",
+         {std::u16string(65536, u'k'), u"v"},
+         TextLayout::Tabbed,
+         TextEncoding::UTF8,
+         TextLoss::TooLong},
     };
     options.text.quoteValues = false;  // the unquoted tabbed case; DiabloII always quotes
     for (const Case& c : cases) {
@@ -188,7 +191,8 @@ TEST_F(FormatChecks, TheCheckAgreesWithAWriteAndReadOfRandomTables) {
         ASSERT_EQ(report.lossCount == 0, stored(back) == stored(entries))
             << "round " << round << ", " << report.lossCount << " losses, layout " << static_cast<int>(layout)
             << " encoding " << static_cast<int>(encoding) << " quote " << text.quoteValues << " header " << text.header
-            << "\n" << shown;
+            << "\n"
+            << shown;
     }
 }
 
@@ -197,15 +201,21 @@ TEST_F(FormatChecks, TheCheckAgreesWithAWriteAndReadOfRandomTables) {
 TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWrittenWithThem) {
     const RawEntries raw = {
         {"plain", "text"},
-        {"literal", "a\\nb"},             // a backslash and "n", not a line break
-        {"crlf", "x\r\ny"},                // the carriage return is dropped on reading
-        {"k\xF0\x9F\x98\x80", "key"},      // a four-byte sequence, written back as two of three
-        {"overlong", "\xC0\xAF"},           // "/" in a form the writer never makes
-        {"cut", "ab\xFF" "cd"},             // stops decoding at the stray byte
-        {"word", "\\red; as text"},        // a colour word that is text, not a code
-        {"colour", "\xC3\xBF" "c1red"},    // a real colour code comes back by itself
-        {"lf", "a\nb"},                     // and so does a line break
-        {"lax", "\xE3\x81" "A"},              // a three-byte form ending in an ASCII byte
+        {"literal", "a\\nb"},          // a backslash and "n", not a line break
+        {"crlf", "x\r\ny"},            // the carriage return is dropped on reading
+        {"k\xF0\x9F\x98\x80", "key"},  // a four-byte sequence, written back as two of three
+        {"overlong", "\xC0\xAF"},      // "/" in a form the writer never makes
+        {"cut",
+         "ab\xFF"
+         "cd"},                      // stops decoding at the stray byte
+        {"word", "\\red; as text"},  // a colour word that is text, not a code
+        {"colour",
+         "\xC3\xBF"
+         "c1red"},       // a real colour code comes back by itself
+        {"lf", "a\nb"},  // and so does a line break
+        {"lax",
+         "\xE3\x81"
+         "A"},  // a three-byte form ending in an ASCII byte
     };
     const Bytes image = RawTblImage(raw);
     Entries entries;
@@ -218,9 +228,20 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
                                  kept.back() = {std::string(key), std::string(value)};
                              }));
     kept.resize(entries.size());
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"", ""}, {"", "a\\nb"}, {"", "x\r\ny"}, {"k\xF0\x9F\x98\x80", ""}, {"", "\xC0\xAF"},
-        {"", "ab\xFF" "cd"}, {"", "\\red; as text"}, {"", ""}, {"", ""}, {"", "\xE3\x81" "A"}};
+    const std::vector<std::pair<std::string, std::string>> expected = {{"", ""},
+                                                                       {"", "a\\nb"},
+                                                                       {"", "x\r\ny"},
+                                                                       {"k\xF0\x9F\x98\x80", ""},
+                                                                       {"", "\xC0\xAF"},
+                                                                       {"",
+                                                                        "ab\xFF"
+                                                                        "cd"},
+                                                                       {"", "\\red; as text"},
+                                                                       {"", ""},
+                                                                       {"", ""},
+                                                                       {"",
+                                                                        "\xE3\x81"
+                                                                        "A"}};
     EXPECT_EQ(kept, expected);
 
     // Written with what was kept, the table comes back byte for byte;
@@ -237,7 +258,8 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
 
     // A text file cannot hold such entries.
     WriteReport report;
-    EXPECT_FALSE(CheckTextTable(SourceOf(entries), 10, Writing(TextLayout::Tabbed, TextEncoding::UTF8), {}, report, stored));
+    EXPECT_FALSE(
+        CheckTextTable(SourceOf(entries), 10, Writing(TextLayout::Tabbed, TextEncoding::UTF8), {}, report, stored));
     EXPECT_EQ(report.lossCount, 7u);
     EXPECT_EQ(report.losses[0].entry, 1u);
     EXPECT_EQ(report.losses[0].reason, TextLoss::StoredForm);
@@ -248,8 +270,8 @@ TEST_F(FormatChecks, TblEntriesKeepTheBytesTheirTextWouldNotGiveBackAndAreWritte
 // neither shown nor kept: written back, the table holds what was shown,
 // with the lengths set right, and reads back without a warning.
 TEST_F(FormatChecks, AValuePastItsStoredLengthIsReadKeptAndWrittenUpToIt) {
-    const RawEntries raw = {{"a", "one"}, {"b", "two and more"}, {"c", "\xC0\xAF/xyz"}, {"d", "\xD0\x96\xD0\x96"},
-                            {"e", "last"}};
+    const RawEntries raw = {
+        {"a", "one"}, {"b", "two and more"}, {"c", "\xC0\xAF/xyz"}, {"d", "\xD0\x96\xD0\x96"}, {"e", "last"}};
     Bytes image = RawTblImage(raw);
     const auto setLength = [&image](std::size_t entry, std::uint16_t length) {
         const std::size_t slot = image[21 + 2 * entry] | (image[22 + 2 * entry] << 8);
@@ -290,7 +312,8 @@ TEST_F(FormatChecks, AValuePastItsStoredLengthIsReadKeptAndWrittenUpToIt) {
     Entries back;
     ASSERT_TRUE(ReadTblImage(again.data(), again.size() - 1, SinkInto(back), {}, &report));
     EXPECT_FALSE(report.AnyWarning());
-    EXPECT_EQ(back, (Entries{{u"a", u"one"}, {u"b", u"two"}, {u"c", u"//x"}, {u"d", u"\u0416\u0416"}, {u"e", u"last"}}));
+    EXPECT_EQ(back,
+              (Entries{{u"a", u"one"}, {u"b", u"two"}, {u"c", u"//x"}, {u"d", u"\u0416\u0416"}, {u"e", u"last"}}));
 }
 
 // A value of more bytes than its length field holds (stored length 0, as
@@ -340,7 +363,10 @@ TEST_F(FormatChecks, ReadsReportWhatTheySkippedOrCut) {
 
     // A value longer than the reader takes, and a file that looks like
     // UTF-8 but has a byte that is not.
-    dir.Write("long.txt", "\xEF\xBB\xBF" "a\t1\r\nb\t" + std::string(70000, 'x') + "\r\n");
+    dir.Write("long.txt",
+              "\xEF\xBB\xBF"
+              "a\t1\r\nb\t" +
+                  std::string(70000, 'x') + "\r\n");
     out.clear();
     EXPECT_TRUE(ReadTextReport(dir, u"long.txt", out, report));
     EXPECT_EQ(report.cutStrings, 1u);
@@ -427,16 +453,16 @@ TEST_F(FormatChecks, IncludeBombsFailWithinTheirBudgets) {
     dir.Write("bomb.txt", lines + "#\"bomb.txt\"\r\n#\"bomb.txt\"\r\n#\"bomb.txt\"\r\n");
     std::size_t delivered = 0;
     ReadReport report;
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"bomb.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; },
-                               {}, {}, &report));
+    EXPECT_FALSE(ReadTextTable(
+        dir.Path(u"bomb.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; }, {}, {}, &report));
     EXPECT_EQ(report.failure, ReadFailure::IncludeBudget);
     EXPECT_EQ(delivered, 2000u + IncludeEntryBudget);
 
     // Six self-includes in 30 bytes: the files opened run out first.
     dir.Write("six.txt", "#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n#\"six.txt\"\n");
     delivered = 0;
-    EXPECT_FALSE(ReadTextTable(dir.Path(u"six.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; },
-                               {}, {}, &report));
+    EXPECT_FALSE(ReadTextTable(
+        dir.Path(u"six.txt"), [&delivered](const char16_t*, const char16_t*) { ++delivered; }, {}, {}, &report));
     EXPECT_EQ(report.failure, ReadFailure::IncludeBudget);
     EXPECT_EQ(delivered, 0u);
 }

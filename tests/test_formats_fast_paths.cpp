@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/GameText.h"
+#include "documents/TableList.h"
+#include "formats/Checksum.h"
+#include "formats/ColorMacros.h"
+#include "formats/FormatLimits.h"
+#include "formats/TblFile.h"
+#include "formats/TextHelpers.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/FormatsTest.h"
 #include "tests/ReferenceRoutines.h"
-#include "bench/GameText.h"
-#include "documents/TableList.h"
-#include "formats/TextHelpers.h"
-#include "formats/ColorMacros.h"
-#include "formats/FormatLimits.h"
-#include "formats/Checksum.h"
-#include "formats/TblFile.h"
 
 namespace {
 
@@ -71,10 +71,10 @@ TEST(FastPathsTest, ChecksumAndKeyHashMatchTheReference) {
 
 std::u16string RandomDisplay(std::mt19937& rng) {
     static const char16_t* const pieces[] = {
-        u"\\white;", u"\\grey;",  u"\\red;",    u"\\green;", u"\\blue;",   u"\\gold;",  u"\\dgrey;",
-        u"\\black;", u"\\tan;",   u"\\orange;", u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;",
-        u"\\n",      u"\\",       u"\\Red;",    u"\\grey",   u"\\\\n",     u"\\colo",   u"\u00FFc1",
-        u"\r\n",     u"\n",       u"\r",        u"\u00FFc",  u"\u00FF",    u"\u00FFcA", u"\u00FFc;",
+        u"\\white;", u"\\grey;", u"\\red;",    u"\\green;",  u"\\blue;",   u"\\gold;",   u"\\dgrey;",
+        u"\\black;", u"\\tan;",  u"\\orange;", u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;",
+        u"\\n",      u"\\",      u"\\Red;",    u"\\grey",    u"\\\\n",     u"\\colo",    u"\u00FFc1",
+        u"\r\n",     u"\n",      u"\r",        u"\u00FFc",   u"\u00FF",    u"\u00FFcA",  u"\u00FFc;",
     };
     std::u16string out;
     const std::size_t tokens = rng() % 10;
@@ -100,9 +100,9 @@ struct ListsRead {
     vm::TableLists lists;
 };
 
-void ReadIntoLists(const std::uint8_t* image, std::size_t size, ListsRead& out, const Entries& bySink,
-                   bool sinkOk, const std::vector<std::pair<std::string, std::string>>& keptBySink,
-                   const std::string& what, const vm::ReadLimits& limits = {}) {
+void ReadIntoLists(const std::uint8_t* image, std::size_t size, ListsRead& out, const Entries& bySink, bool sinkOk,
+                   const std::vector<std::pair<std::string, std::string>>& keptBySink, const std::string& what,
+                   const vm::ReadLimits& limits = {}) {
     vm::AppendToLists receiver(out.lists.Keys, out.lists.Values);
     out.ok = vm::ReadTblImage(image, size, receiver, limits);
     ASSERT_EQ(out.ok, sinkOk) << what;
@@ -129,7 +129,8 @@ void ExpectSameTables(const Entries& entries, const char* what, const vm::TblOpt
     Bytes want;
     const bool wrote = vmref::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), want, tbl);
     Bytes got;
-    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), got, tbl), wrote) << what;
+    ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), got, tbl), wrote)
+        << what;
     vm::TblImageBuffer large;
     ASSERT_EQ(vm::BuildTblImage(vmtest::SourceOf(entries), count, vmtest::TotalChars(entries), large, tbl), wrote)
         << what;
@@ -196,8 +197,8 @@ bool ComesBack(const std::u16string& text, bool value, std::string_view bytes) {
 // reader's, and an entry keeps the bytes of exactly those strings (a value
 // up to its stored length) that its text would not give back.
 TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
-    static const std::uint8_t odd[] = {0x80, 0xBF, 0xC3, 0xC0, 0xE0, 0xE4, 0xED, 0xF0, 0xF8, 0xFF,
-                                       '\\', '\r', '\n', 0, 'n', 'c', 0x41};
+    static const std::uint8_t odd[] = {0x80, 0xBF, 0xC3, 0xC0, 0xE0, 0xE4, 0xED, 0xF0, 0xF8,
+                                       0xFF, '\\', '\r', '\n', 0,    'n',  'c',  0x41};
     std::mt19937 rng(21);
     for (int round = 0; round < 400; ++round) {
         const std::string what = "round " + std::to_string(round);
@@ -215,20 +216,34 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
         }
         Bytes built;
         ASSERT_TRUE(vm::BuildTblImage(vmtest::SourceOf(entries), static_cast<std::int32_t>(count),
-                                      vmtest::TotalChars(entries), built, {})) << what;
+                                      vmtest::TotalChars(entries), built, {}))
+            << what;
         const vm::TblHeader h = vm::ParseTblHeader(built.data());
         const std::size_t strings = h.DataStart, end = h.FileSize;
         // Colour codes and escapes, and letters of several bytes in the
         // writer's form and in forms that do not come back (overlong, four
         // bytes, surrogates apart).
-        static const char* const words[] = {"\\n", "\\red;", "\\grey;", "\r\n", "\xC3\xBF" "c1", "\xC3\xBF" "x",
-                                            "\xD0\x96\xE4\xB8\xAD", "\xE0\x81\x81", "\xE0\xA0\x80", "\xC1\xBF",
-                                            "\xED\xA0\x80\xED\xB0\x80", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD"};
+        static const char* const words[] = {"\\n",
+                                            "\\red;",
+                                            "\\grey;",
+                                            "\r\n",
+                                            "\xC3\xBF"
+                                            "c1",
+                                            "\xC3\xBF"
+                                            "x",
+                                            "\xD0\x96\xE4\xB8\xAD",
+                                            "\xE0\x81\x81",
+                                            "\xE0\xA0\x80",
+                                            "\xC1\xBF",
+                                            "\xED\xA0\x80\xED\xB0\x80",
+                                            "\xF0\x9F\x98\x80",
+                                            "\xEF\xBF\xBD"};
         for (int change = static_cast<int>(rng() % 12); change > 0 && end > strings; --change) {
             const std::size_t at = strings + rng() % (end - strings);
             if (rng() % 3 == 0) {
                 const char* word = words[rng() % std::size(words)];
-                for (std::size_t k = 0; word[k] && at + k < end; ++k) built[at + k] = static_cast<std::uint8_t>(word[k]);
+                for (std::size_t k = 0; word[k] && at + k < end; ++k)
+                    built[at + k] = static_cast<std::uint8_t>(word[k]);
             } else {
                 built[at] = rng() % 2 ? odd[rng() % std::size(odd)] : static_cast<std::uint8_t>(rng());
             }
@@ -263,7 +278,8 @@ TEST_F(FastTablesTest, ReadingIntoListsKeepsWhatTheTextWouldNotGiveBack) {
             std::size_t taken = 0;
             vm::Utf8ToUtf16(units.data(), 2 * units.size(), valueBytes.data(), length ? length : vm::KeyBufferUnits,
                             &taken);
-            if (length != 0 && taken < valueBytes.size() && taken + 1 >= length) valueBytes = valueBytes.substr(0, taken);
+            if (length != 0 && taken < valueBytes.size() && taken + 1 >= length)
+                valueBytes = valueBytes.substr(0, taken);
             EXPECT_EQ(lists.lists.Keys.Stored(i), ComesBack(read[i].first, false, keyBytes) ? "" : keyBytes)
                 << what << ", key " << i;
             EXPECT_EQ(lists.lists.Values.Stored(i), ComesBack(read[i].second, true, valueBytes) ? "" : valueBytes)

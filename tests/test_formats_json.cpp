@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/FormatOptions.h"
+#include "formats/JsonStrings.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/TestFiles.h"
-#include "formats/JsonStrings.h"
-#include "formats/FormatOptions.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ using Object = std::vector<std::pair<std::string, std::string>>;
 struct Layout {
     bool mark = true;
     std::string nl = "\r\n";
-    std::string indent = "  ";       // of objects
+    std::string indent = "  ";  // of objects
     std::string fieldIndent = "    ";
     std::string colon = ": ";
     bool finalNl = true;
@@ -37,7 +37,8 @@ std::string FileOf(const std::vector<Object>& objects, const Layout& l = {}) {
     for (std::size_t i = 0; i < objects.size(); ++i) {
         s += (i ? "," : "") + l.nl + l.indent + "{";
         for (std::size_t f = 0; f < objects[i].size(); ++f)
-            s += (f ? "," : "") + l.nl + l.fieldIndent + "\"" + objects[i][f].first + "\"" + l.colon + objects[i][f].second;
+            s += (f ? "," : "") + l.nl + l.fieldIndent + "\"" + objects[i][f].first + "\"" + l.colon +
+                 objects[i][f].second;
         s += l.nl + l.indent + "}";
     }
     s += l.nl + "]";
@@ -93,8 +94,8 @@ std::string Write(const std::vector<Tied>& table, const vm::JsonDocument& base, 
     const vm::JsonOriginSource origin = [&](std::int32_t i) { return table[static_cast<std::size_t>(i)].origin; };
     std::string out;
     vm::JsonError error;
-    EXPECT_TRUE(vm::BuildJsonColumn(request, source, origin, static_cast<std::int32_t>(table.size()), out, origins,
-                                    &error))
+    EXPECT_TRUE(
+        vm::BuildJsonColumn(request, source, origin, static_cast<std::int32_t>(table.size()), out, origins, &error))
         << vm::DescribeJsonError(error);
     return out;
 }
@@ -108,8 +109,14 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
 
 TEST(JsonRead, ColumnInDisplayFormWithTheGamesEscapesAndCodes) {
     Object first = GameObject(1, "WarrivGossip", "Plain");
-    first[2].second = Q("\xC3\xBF" "c1Red\xC3\xBF" "cMmod\\nline \\\"q\\\" back\\\\slash \\uE01D\xC2\xA0" "end");
-    first[4].second = Q("\xC3\xBF" "c4Gold [ms]%d");
+    first[2].second =
+        Q("\xC3\xBF"
+          "c1Red\xC3\xBF"
+          "cMmod\\nline \\\"q\\\" back\\\\slash \\uE01D\xC2\xA0"
+          "end");
+    first[4].second =
+        Q("\xC3\xBF"
+          "c4Gold [ms]%d");
     Object second = {{"Key", Q("NoGerman")}, {"id", "7"}, {"enUS", Q("")}};
     const vm::JsonDocument doc = Parse(FileOf({first, second}), enUS);
     EXPECT_EQ(ColumnOf(doc),
@@ -127,8 +134,9 @@ TEST(JsonWrite, UnchangedFilesComeBackByteForByte) {
     Object b = {{"Key", Q("B")}, {"id", "3"}, {"enUS", Q("b")}, {"extra", "{\"x\": [1, 2, {\"y\": null}]}"}};
     Object c = GameObject(10, "A", "dup id and key");
     std::vector<std::string> files;
-    for (const Layout& l : {Layout{}, Layout{false, "\n", "  ", "    ", ": ", true}, Layout{true, "\n", "    ", "        ", ": ", false},
-                            Layout{false, "", "", "", ":", false}, Layout{false, "\r\n", "\t", "\t\t", " : ", true}})
+    for (const Layout& l :
+         {Layout{}, Layout{false, "\n", "  ", "    ", ": ", true}, Layout{true, "\n", "    ", "        ", ": ", false},
+          Layout{false, "", "", "", ":", false}, Layout{false, "\r\n", "\t", "\t\t", " : ", true}})
         files.push_back(FileOf({a, b, c}, l));
     files.push_back("[]");
     files.push_back(" [ { \"id\" : -1 , \"Key\" : \"\" } ] \n\n");
@@ -149,14 +157,16 @@ TEST(JsonWrite, ChangedValueAndKeyReplaceOnlyTheirText) {
     std::string expected = Replace(file, "\"Key\": \"a\"", "\"Key\": \"a2\"");
     const std::size_t second = expected.find("\"id\": 2");
     expected.replace(expected.find("\"deDE\": \"two\"", second), 13,
-                     "\"deDE\": \"\xC3\xBF" "c1zwei \\\"neu\\\"\\n\xE4\xB8\xAD\\uE01D/\"");
+                     "\"deDE\": \"\xC3\xBF"
+                     "c1zwei \\\"neu\\\"\\n\xE4\xB8\xAD\\uE01D/\"");
     EXPECT_EQ(Write(table, doc, deDE), expected);
 }
 
 // A file that writes characters as \u escapes gets new text escaped alike.
 TEST(JsonWrite, NewTextFollowsTheFilesEscapes) {
     Layout minified{false, "", "", "", ":", false};
-    const std::string file = FileOf({{{"id", "1"}, {"Key", Q("k")}, {"enUS", Q("\\u003ci\\u003e caf\\u00e9 \\/")}}}, minified);
+    const std::string file =
+        FileOf({{{"id", "1"}, {"Key", Q("k")}, {"enUS", Q("\\u003ci\\u003e caf\\u00e9 \\/")}}}, minified);
     const vm::JsonDocument doc = Parse(file, enUS);
     std::vector<Tied> table = TiedColumn(doc);
     table[0].value = u"<b> \u00E9\U0001F600 a/b";
@@ -173,8 +183,11 @@ TEST(JsonWrite, InsertedEntryIsANewObjectInTheFilesLayoutWithEveryLanguage) {
     table.push_back(Tied{u"last", u"L", 0});
     std::vector<std::uint32_t> origins;
     const std::string out = Write(table, doc, enUS, nullptr, &origins);
-    EXPECT_EQ(out, FileOf({GameObject(5, "a", "A"), GameObject(41, "new", "\xC3\xBF" "c4N"), GameObject(40, "b", "B"),
-                           GameObject(42, "last", "L")},
+    EXPECT_EQ(out, FileOf({GameObject(5, "a", "A"),
+                           GameObject(41, "new",
+                                      "\xC3\xBF"
+                                      "c4N"),
+                           GameObject(40, "b", "B"), GameObject(42, "last", "L")},
                           lf));
     EXPECT_EQ(origins, (std::vector<std::uint32_t>{1, 2, 3, 4}));
     // A mod's own range.
@@ -185,7 +198,8 @@ TEST(JsonWrite, InsertedEntryIsANewObjectInTheFilesLayoutWithEveryLanguage) {
 TEST(JsonWrite, NewFileInTheGamesLayout) {
     const vm::JsonDocument empty = vm::EmptyJsonDocument();
     const std::vector<Tied> table = {{u"x", u"X", 0}, {u"y", u"Y", 0}};
-    EXPECT_EQ(Write(table, empty, enUS, nullptr, nullptr, 1), FileOf({GameObject(1, "x", "X"), GameObject(2, "y", "Y")}));
+    EXPECT_EQ(Write(table, empty, enUS, nullptr, nullptr, 1),
+              FileOf({GameObject(1, "x", "X"), GameObject(2, "y", "Y")}));
     EXPECT_EQ(Write({}, empty, enUS), empty.bytes);
 }
 
@@ -212,8 +226,8 @@ TEST(JsonWrite, TwoColumnsOfOneFileSavedOneAfterTheOther) {
 
     std::vector<Tied> right = TiedColumn(german);
     right[2].value = u"C-de";
-    right.erase(right.begin() + 1);         // b
-    std::swap(right[0], right[1]);          // c before a
+    right.erase(right.begin() + 1);  // b
+    std::swap(right[0], right[1]);   // c before a
     const std::string out = Write(right, afterLeft, deDE, &german);
 
     Object a2 = a, c2 = c;
@@ -312,7 +326,11 @@ TEST(JsonRead, MalformedFilesFailWithTheirPlaceAndLoadNothing) {
 std::size_t FirstBadUtf8(const std::string& t) {
     for (std::size_t i = 0; i < t.size();) {
         const auto c = static_cast<unsigned char>(t[i]);
-        const std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        const std::size_t n = c < 0x80                 ? 1
+                              : c >= 0xC2 && c <= 0xDF ? 2
+                              : c >= 0xE0 && c <= 0xEF ? 3
+                              : c >= 0xF0 && c <= 0xF4 ? 4
+                                                       : 0;
         if (n == 0 || i + n > t.size()) return i;
         std::uint32_t code = n == 1 ? c : c & (0xFF >> (n + 1));
         for (std::size_t k = 1; k < n; ++k) {
@@ -320,7 +338,8 @@ std::size_t FirstBadUtf8(const std::string& t) {
             if ((d & 0xC0) != 0x80) return i;
             code = code << 6 | (d & 0x3F);
         }
-        if ((n == 3 && code < 0x800) || (n == 4 && (code < 0x10000 || code > 0x10FFFF)) || (code >= 0xD800 && code <= 0xDFFF))
+        if ((n == 3 && code < 0x800) || (n == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
+            (code >= 0xD800 && code <= 0xDFFF))
             return i;
         i += n;
     }
@@ -331,10 +350,19 @@ std::size_t FirstBadUtf8(const std::string& t) {
 // check's 64-byte blocks: refused exactly where a character-by-character
 // check refuses it.
 TEST(JsonRead, Utf8IsCheckedLikeTheStandardSays) {
-    const char* const pieces[] = {"a", " ", "\xC3\xA9", "\xD0\xB6", "\xE4\xB8\xAD", "\xEE\x80\x9D", "\xF0\x9F\x98\x80",
-                                  "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
-    const char* const broken[] = {"\xC0\x80", "\xC1", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
-                                  "\xF5", "\xFF", "\x80", "\xBF", "\xC3", "\xE4\xB8", "\xF0\x9F\x98", "\xC3\x41"};
+    const char* const pieces[] = {"a",
+                                  " ",
+                                  "\xC3\xA9",
+                                  "\xD0\xB6",
+                                  "\xE4\xB8\xAD",
+                                  "\xEE\x80\x9D",
+                                  "\xF0\x9F\x98\x80",
+                                  "\xEF\xBF\xBF",
+                                  "\xF4\x8F\xBF\xBF",
+                                  "\xED\x9F\xBF"};
+    const char* const broken[] = {
+        "\xC0\x80", "\xC1", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5",
+        "\xFF",     "\x80", "\xBF",         "\xC3",         "\xE4\xB8",         "\xF0\x9F\x98",     "\xC3\x41"};
     std::mt19937 rng(7);
     for (int round = 0; round < 1500; ++round) {
         std::string text;
@@ -366,7 +394,8 @@ TEST(JsonFile, ReadAndWriteThroughFiles) {
         v = u"B";
         return true;
     };
-    ASSERT_TRUE(vm::WriteJsonColumn(dir.Path(u"out.json"), request, source, [](std::int32_t) { return 1u; }, 1));
+    ASSERT_TRUE(vm::WriteJsonColumn(
+        dir.Path(u"out.json"), request, source, [](std::int32_t) { return 1u; }, 1));
     EXPECT_EQ(dir.Read("out.json"), Replace(file, "\"deDE\": \"A\"", "\"deDE\": \"B\""));
 
     vm::JsonError error;

@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <string>
 
+#include "documents/Workspace.h"
+#include "formats/FormatLimits.h"
+#include "formats/TextHelpers.h"
+#include "platform/Platform.h"
+#include "shell/Settings.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/FormatsTest.h"
 #include "tests/TestFiles.h"
-#include "formats/TextHelpers.h"
-#include "formats/FormatLimits.h"
-#include "platform/Platform.h"
-#include "documents/Workspace.h"
-#include "shell/Settings.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -115,7 +115,8 @@ TEST_F(Limits, HugeSparseFilesAreRefusedWithoutReadingThem) {
         EXPECT_TRUE(ReadTextFile(dir, u"main.txt", out, options.limits));
         EXPECT_EQ(out, (Entries{{u"k", u"v"}}));
         platform::FileImage image;
-        EXPECT_EQ(platform::ReadWholeFile(dir.Path(u"sparse"), options.limits.maxFileSize, 1, image), platform::ReadStatus::TooLarge);
+        EXPECT_EQ(platform::ReadWholeFile(dir.Path(u"sparse"), options.limits.maxFileSize, 1, image),
+                  platform::ReadStatus::TooLarge);
         EXPECT_FALSE(image.data);
     }
 }
@@ -233,7 +234,8 @@ TEST_F(Limits, FullTablesRoundTripThroughEveryFormat) {
     // UTF-16 text (UTF-8 is written line by line like ANSI, and 70000 of
     // those lines are tested elsewhere).
     const std::u16string name = dir.Path(u"full.txt");
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 65535, Writing(TextLayout::DiabloII, TextEncoding::Unicode), options.limits));
+    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 65535, Writing(TextLayout::DiabloII, TextEncoding::Unicode),
+                               options.limits));
     back.clear();
     ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
     EXPECT_EQ(back, entries);
@@ -248,7 +250,9 @@ TEST_F(Limits, LongestKeysAndValuesSurviveAndOneMoreIsCutWhenAllowed) {
     const std::u16string euro(21845, u'\u20AC');
     const std::u16string pairAtEnd = std::u16string(21844, u'\u20AC') + u"\U0001F600";
     const Entries entries = {{ascii, euro}, {euro, ascii}, {ascii + u"b", euro + u"c"}, {pairAtEnd, pairAtEnd}};
-    const Entries expected = {{ascii, euro}, {euro, ascii}, {ascii, euro},
+    const Entries expected = {{ascii, euro},
+                              {euro, ascii},
+                              {ascii, euro},
                               {std::u16string(21844, u'\u20AC'), std::u16string(21844, u'\u20AC')}};
     Bytes image;
     WriteReport written;
@@ -270,12 +274,14 @@ TEST_F(Limits, LongestKeysAndValuesSurviveAndOneMoreIsCutWhenAllowed) {
     for (TextEncoding encoding : {TextEncoding::Unicode, TextEncoding::UTF8}) {
         const std::u16string name = dir.Path(u"long.txt");
         WriteReport report;
-        EXPECT_FALSE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits,
+                                    &report));
         ASSERT_EQ(report.losses.size(), 1u);
         EXPECT_EQ(report.losses[0].entry, 1u);
         EXPECT_EQ(report.losses[0].reason, TextLoss::TooLong);
         report.allowLossy = true;
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(longer), 2, Writing(TextLayout::DiabloII, encoding), options.limits,
+                                   &report));
         back.clear();
         ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
         ASSERT_EQ(back.size(), 2u);
@@ -329,7 +335,8 @@ TEST_F(Limits, RunningOutOfMemoryFailsTheCallInsteadOfEndingTheProgram) {
         key = value = u"x";
         return true;
     };
-    EXPECT_FALSE(WriteTextTable(dir.Path(u"keep.txt"), source, 3, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    EXPECT_FALSE(WriteTextTable(dir.Path(u"keep.txt"), source, 3, Writing(TextLayout::Tabbed, TextEncoding::UTF8),
+                                options.limits));
     EXPECT_FALSE(WriteTblFile(dir.Path(u"keep.txt"), source, 3, 6, {}));
     EXPECT_EQ(dir.Read("keep.txt"), "old");
     EXPECT_EQ(dir.List(), (std::vector<std::u16string>{u"inner.txt", u"keep.txt", u"main.txt", u"self.txt"}));

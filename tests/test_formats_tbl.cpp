@@ -5,11 +5,11 @@
 #include <cstring>
 #include <random>
 
+#include "formats/Checksum.h"
+#include "formats/FormatLimits.h"
+#include "formats/TextHelpers.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/TestFiles.h"
-#include "formats/TextHelpers.h"
-#include "formats/FormatLimits.h"
-#include "formats/Checksum.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -95,9 +95,9 @@ TEST_F(Tbl, KeyHashIsTheElfHash) {
 }
 
 TEST_F(Tbl, WritesTheOneEntryExampleByteForByte) {
-    const Bytes expected = Hex(
-        "35 BD 01 00 01 00 00 00 01 28 00 00 00 01 00 00 00 2B 00 00 00 | 00 00 |"
-        "01 00 00 00 00 00 00 28 00 00 00 2A 00 00 00 01 00 | 78 00 00");
+    const Bytes expected =
+        Hex("35 BD 01 00 01 00 00 00 01 28 00 00 00 01 00 00 00 2B 00 00 00 | 00 00 |"
+            "01 00 00 00 00 00 00 28 00 00 00 2A 00 00 00 01 00 | 78 00 00");
     EXPECT_EQ(TblImage({{u"x", u""}}), expected);
 }
 
@@ -227,8 +227,8 @@ TEST_F(Tbl, ReaderRejectsBrokenHeaders) {
         std::size_t at;
         std::uint32_t value;
         bool ok;
-        bool hugeLimit = false;   // MaxFileSize set far beyond 4 GiB by hand
-        bool indexToZero = false; // every index word names slot 0
+        bool hugeLimit = false;    // MaxFileSize set far beyond 4 GiB by hand
+        bool indexToZero = false;  // every index word names slot 0
     };
     const std::uint32_t dataStart = ParseTblHeader(good.data()).DataStart;
     const Damage cases[] = {

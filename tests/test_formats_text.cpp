@@ -6,11 +6,11 @@
 #include <fstream>
 #include <random>
 
+#include "formats/TextHelpers.h"
+#include "platform/Platform.h"
 #include "tests/FormatTestUtil.h"
 #include "tests/FormatsTest.h"
 #include "tests/TestFiles.h"
-#include "formats/TextHelpers.h"
-#include "platform/Platform.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -66,7 +66,9 @@ TEST_F(TextTable, ParsesBothLayoutsAndTheirVariants) {
         {"A B // c d", {{u"A B ", u""}}},
         {"  // c", {}},
         {"a\\nb\t\\red;\\n", {{u"a\\nb", u"\\red;\\n"}}},
-        {"k\t\xC3\xBF" "c1x", {{u"k", u"\\red;x"}}},
+        {"k\t\xC3\xBF"
+         "c1x",
+         {{u"k", u"\\red;x"}}},
     };
     for (const auto& c : cases) EXPECT_EQ(Parse(c.line), c.expected) << c.line;
 }
@@ -102,7 +104,8 @@ TEST_F(TextTable, DetectsTheEncoding) {
         {BytesOf("\xE9t\xE9\r\n"), TextEncoding::ANSI},
         {Utf16Bytes(u"ab\tcd", false), TextEncoding::Unicode},
     };
-    for (const auto& c : cases) EXPECT_EQ(DetectTextEncoding(c.bytes.data(), c.bytes.size(), TextEncoding::Autodetect), c.expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(DetectTextEncoding(c.bytes.data(), c.bytes.size(), TextEncoding::Autodetect), c.expected);
 
     // The accented letter before CR LF must not swallow the line break.
     EXPECT_EQ(Parse("a\tcaf\xE9\r\nb\tthe end"), (Entries{{u"a", u"caf\u00E9"}, {u"b", u"the end"}}));
@@ -172,14 +175,17 @@ TEST_F(TextTable, WritesTheWorkedExamples) {
               Hex("EF BB BF 4B 65 79 09 56 61 6C 75 65 0D 0A 61 09 22 62 22 0D 0A"));
     options.text.quoteValues = false;
     options.text.header = false;
-    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode), Hex("FF FE 61 00 09 00 62 00 0D 00 0A 00"));
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode),
+              Hex("FF FE 61 00 09 00 62 00 0D 00 0A 00"));
     // UTF-8 and ANSI tabbed files carry the header whatever AddHeader says.
     EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::ANSI), BytesOf("Key\tValue\r\na\tb\r\n"));
-    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::DiabloII, TextEncoding::ANSI), Hex("61 2C 09 2C 09 22 62 22 0D 0A"));
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::DiabloII, TextEncoding::ANSI),
+              Hex("61 2C 09 2C 09 22 62 22 0D 0A"));
     options.text.header = true;
     EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::DiabloII, TextEncoding::Unicode),
               Utf16Bytes(u"a,\t,\t\"b\"\r\n", true));
-    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode), Utf16Bytes(u"Key\tValue\r\na\tb\r\n", true));
+    EXPECT_EQ(WriteBytes(ab, options.text, TextLayout::Tabbed, TextEncoding::Unicode),
+              Utf16Bytes(u"Key\tValue\r\na\tb\r\n", true));
 }
 
 TEST_F(TextTable, WriterConvertsValuesAsTheOptionsSay) {
@@ -187,14 +193,16 @@ TEST_F(TextTable, WriterConvertsValuesAsTheOptionsSay) {
     options.text.colorMacros = false;
     EXPECT_EQ(WriteBytes(grey, options.text, TextLayout::DiabloII, TextEncoding::UTF8),
               Hex("EF BB BF 6B 2C 09 2C 09 22 C3 BF 63 30 61 5C 6E 62 22 0D 0A"));
-    EXPECT_EQ(WriteBytes(grey, options.text, TextLayout::DiabloII, TextEncoding::ANSI), BytesOf("k,\t,\t\"\\grey;a\\nb\"\r\n"));
+    EXPECT_EQ(WriteBytes(grey, options.text, TextLayout::DiabloII, TextEncoding::ANSI),
+              BytesOf("k,\t,\t\"\\grey;a\\nb\"\r\n"));
 
     // Raw line breaks never split a line (a carriage return is lost).
     options.text.colorMacros = true;
     const Entries raw = {{u"k", u"one\r\ntwo\nthree\rfour"}};
     WriteReport lossy;
     lossy.allowLossy = true;
-    EXPECT_EQ(WriteBytes(raw, options.text, TextLayout::DiabloII, TextEncoding::ANSI, &lossy), BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
+    EXPECT_EQ(WriteBytes(raw, options.text, TextLayout::DiabloII, TextEncoding::ANSI, &lossy),
+              BytesOf("k,\t,\t\"one\\ntwo\\nthreefour\"\r\n"));
     EXPECT_EQ(lossy.lossCount, 1u);
 
     // The header is widened from the ANSI code page and written in the
@@ -228,14 +236,17 @@ TEST_F(TextTable, WriterRefusesAndKeepsTheOldFile) {
     const std::u16string name = dir.Path(u"keep.txt");
     dir.Write("keep.txt", "old contents");
     const Entries none;
-    EXPECT_FALSE(WriteTextTable(name, SourceOf(none), 0, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
-    EXPECT_FALSE(WriteTextTable(u"", SourceOf(none), 1, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    EXPECT_FALSE(
+        WriteTextTable(name, SourceOf(none), 0, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    EXPECT_FALSE(
+        WriteTextTable(u"", SourceOf(none), 1, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
     EXPECT_EQ(dir.Read("keep.txt"), "old contents");
 
     // A longer old file is replaced by exactly the new text.
     dir.Write("keep.txt", std::string(1000, 'x'));
     const Entries ab = {{u"a", u"b"}};
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(ab), 1, Writing(TextLayout::DiabloII, TextEncoding::ANSI), options.limits));
+    ASSERT_TRUE(
+        WriteTextTable(name, SourceOf(ab), 1, Writing(TextLayout::DiabloII, TextEncoding::ANSI), options.limits));
     EXPECT_EQ(dir.Read("keep.txt"), "a,\t,\t\"b\"\r\n");
 }
 
@@ -252,7 +263,8 @@ TEST_F(TextTable, RoundTripsRandomTablesInEveryLayoutAndEncoding) {
         const int count = 1 + static_cast<int>(rng() % 200);
         for (int i = 0; i < count; ++i) {
             std::u16string key(1, keyPool[rng() % 6]);  // never empty, never spaces only
-            for (int n = static_cast<int>(rng() % 8); n > 0; --n) key.push_back(keyPool[rng() % (sizeof keyPool / 2 - 1)]);
+            for (int n = static_cast<int>(rng() % 8); n > 0; --n)
+                key.push_back(keyPool[rng() % (sizeof keyPool / 2 - 1)]);
             std::u16string value;
             const std::size_t poolSize = ansi ? 15 : sizeof valuePool / 2 - 1;  // ANSI: what 1252 holds
             for (int n = static_cast<int>(rng() % 30); n > 0; --n) value.push_back(valuePool[rng() % poolSize]);
@@ -276,7 +288,8 @@ TEST_F(TextTable, WritesSeventyThousandLinesInOrder) {
     for (int i = 0; i < 70000; ++i) entries.emplace_back(u"k" + IntToDecimal(i), u"v");
     TempDir dir;
     const std::u16string name = dir.Path(u"big.txt");
-    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 70000, Writing(TextLayout::Tabbed, TextEncoding::UTF8), options.limits));
+    ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 70000, Writing(TextLayout::Tabbed, TextEncoding::UTF8),
+                               options.limits));
     Entries back;
     options.limits.maxFileSize = 1u << 26;
     ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));
@@ -293,11 +306,13 @@ TEST_F(TextTable, HugeValuesStayInsideEveryBuffer) {
         TempDir dir;
         const std::u16string name = dir.Path(u"huge.txt");
         WriteReport report;
-        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
+        EXPECT_FALSE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits,
+                                    &report));
         EXPECT_TRUE(report.refusedAsLossy);
         EXPECT_FALSE(fs::exists(fs::path(name)));
         report.allowLossy = true;
-        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits, &report));
+        ASSERT_TRUE(WriteTextTable(name, SourceOf(entries), 2, Writing(TextLayout::DiabloII, encoding), options.limits,
+                                   &report));
         EXPECT_EQ(report.lossCount, 1u);
         Entries back;
         ASSERT_TRUE(ReadTextTable(name, SinkInto(back), options.text, options.limits));

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/FormatTestUtil.h"
-#include "formats/TextHelpers.h"
+#include "formats/Checksum.h"
 #include "formats/ColorMacros.h"
 #include "formats/FormatLimits.h"
-#include "formats/Checksum.h"
+#include "formats/TextHelpers.h"
+#include "tests/FormatTestUtil.h"
 
 using namespace vm;
 using vmtest::Bytes;
@@ -43,19 +43,19 @@ struct DecodeCase {
 TEST(Utf8ToUtf16, DecodesAndStopsWhereTheFormatSays) {
     const DecodeCase cases[] = {
         {"41 C3 A9 42", u"A\u00E9B"},
-        {"41 80 42", u"A"},                   // continuation byte as a lead
-        {"41 C3 28 42", u"A"},                // second byte is no continuation byte
-        {"41 E9 80 22 42", u"A\u9022B"},      // a third byte below 0x80 is taken as one
+        {"41 80 42", u"A"},               // continuation byte as a lead
+        {"41 C3 28 42", u"A"},            // second byte is no continuation byte
+        {"41 E9 80 22 42", u"A\u9022B"},  // a third byte below 0x80 is taken as one
         {"41 E9 22 80", u"A"},
-        {"C3", u""},                          // a zero byte ends the sequence
-        {"E2 82", u""},                       // zero as third byte
-        {"E2 00 AC 41", u""},                 // zero as second byte, text after it is not read
-        {"C0 80", std::u16string(1, u'\0')},  // overlong forms decode as they come
+        {"C3", u""},                             // a zero byte ends the sequence
+        {"E2 82", u""},                          // zero as third byte
+        {"E2 00 AC 41", u""},                    // zero as second byte, text after it is not read
+        {"C0 80", std::u16string(1, u'\0')},     // overlong forms decode as they come
         {"ED A0 BD ED B8 80", u"\xD83D\xDE00"},  // encoded surrogates
         {"41 F0 9F 98 80 42", u"A\U0001F600B"},  // four bytes become a surrogate pair
         {"41 F8 88 80 80 80", u"A"},
-        {"41 F4 90 80 80", u"A"},             // beyond U+10FFFF
-        {"41 F0 9F 98 42", u"A"},             // four-byte sequence cut short
+        {"41 F4 90 80 80", u"A"},  // beyond U+10FFFF
+        {"41 F0 9F 98 42", u"A"},  // four-byte sequence cut short
     };
     for (const auto& c : cases) EXPECT_EQ(Decode(Hex(c.bytes)), c.expected) << c.bytes;
 }

@@ -8,12 +8,12 @@
 #include <optional>
 #include <random>
 
-#include "tests/DocumentTestUtil.h"
-#include "tests/TestFiles.h"
 #include "documents/CrossTableTools.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
+#include "tests/DocumentTestUtil.h"
+#include "tests/TestFiles.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -27,9 +27,7 @@ struct Table {
     bool operator==(const Table&) const = default;
 };
 
-Table Snapshot(const TTblObjects& p) {
-    return {Texts(*p.Keys), Texts(*p.Values), Flags(*p.Keys), Flags(*p.Values)};
-}
+Table Snapshot(const TTblObjects& p) { return {Texts(*p.Keys), Texts(*p.Values), Flags(*p.Keys), Flags(*p.Values)}; }
 
 std::string Describe(const Table& t) {
     std::string out;
@@ -43,11 +41,23 @@ std::string Describe(const Table& t) {
     return out;
 }
 
-const std::u16string Pool[] = {u"",      u"a",        u"b",          u"X",
-                               u"x",     u"10 go",    u"25 hi",      u"\u041f\u0440\u0438\u0432\u0435\u0442",
-                               u"a\\nb", u"\\red;c",  u"a long value that does not fit into a short string",
-                               u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e", u"abcdefghij\u4e2d\u6587",
-                               u"a long value that does fit", u"abcdefghij", u"xa", u"go"};
+const std::u16string Pool[] = {u"",
+                               u"a",
+                               u"b",
+                               u"X",
+                               u"x",
+                               u"10 go",
+                               u"25 hi",
+                               u"\u041f\u0440\u0438\u0432\u0435\u0442",
+                               u"a\\nb",
+                               u"\\red;c",
+                               u"a long value that does not fit into a short string",
+                               u"caf\u00e9 cr\u00e8me br\u00fbl\u00e9e",
+                               u"abcdefghij\u4e2d\u6587",
+                               u"a long value that does fit",
+                               u"abcdefghij",
+                               u"xa",
+                               u"go"};
 
 class HistoryTest : public DocumentsTest {};
 
@@ -128,7 +138,8 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
                     << Describe(m.tables[s][m.depth[s]]);
                 ASSERT_EQ(UndoSteps(p), m.depth[s]) << what;
                 ASSERT_EQ(RedoSteps(p), m.sideOps[s].size() - m.depth[s]) << what;
-                ASSERT_EQ(p.Modified, m.saved[s] != static_cast<std::ptrdiff_t>(m.depth[s])) << what << " side " << s + 1;
+                ASSERT_EQ(p.Modified, m.saved[s] != static_cast<std::ptrdiff_t>(m.depth[s]))
+                    << what << " side " << s + 1;
             }
         };
         const auto rows = [&space] { return RowCountOf(space.sides[0]); };
@@ -162,10 +173,22 @@ TEST_F(HistoryTest, RandomSessionsUndoAndRedoThroughEveryTableSeen) {
                 at(atEntry);
                 MoveEntry(p, first, first + (pick(2) ? 1 : -1));
                 break;
-            case 4: at(atEntry); ApplyEditedText(p, *p.Keys, first, text()); break;
-            case 5: at(atEntry); ApplyEditedText(p, *p.Values, first, text()); break;
-            case 6: at(atEntry); PasteValue(p, first, text()); break;
-            case 7: at(atEntry); ToggleMark(p, first); break;
+            case 4:
+                at(atEntry);
+                ApplyEditedText(p, *p.Keys, first, text());
+                break;
+            case 5:
+                at(atEntry);
+                ApplyEditedText(p, *p.Values, first, text());
+                break;
+            case 6:
+                at(atEntry);
+                PasteValue(p, first, text());
+                break;
+            case 7:
+                at(atEntry);
+                ToggleMark(p, first);
+                break;
             case 8: CopyValues(p, rows.selection); break;
             case 9: CopyTimeDialogs(p, rows.selection); break;
             case 10: UpdateFromFile(p, 2, pick(2) ? ToolUpdate : ToolTranslate, options, rows.selection); break;
@@ -426,12 +449,12 @@ TEST_F(HistoryTest, MemoryStaysWithinTheEntriesAndTheLimit) {
     TrimHistory(space);
     EXPECT_FALSE(CanUndo(T1()));
     space.options.maxUndoSize = 4096;
-    for (int i = 0; i < 100; ++i) ApplyEditedText(T1(), *T1().Values, 0, std::u16string(20, static_cast<char16_t>(u'a' + i % 26)));
+    for (int i = 0; i < 100; ++i)
+        ApplyEditedText(T1(), *T1().Values, 0, std::u16string(20, static_cast<char16_t>(u'a' + i % 26)));
     EXPECT_LE(HistoryBytes(space), 4096u);
     EXPECT_GT(UndoSteps(T1()), 0u);
     EXPECT_LT(UndoSteps(T1()), 100u);
-    while (Undo(T1())) {
-    }
+    while (Undo(T1())) {}
     EXPECT_NE(T1().Values->Get(0), u"v");
     EXPECT_TRUE(T1().Modified);
 

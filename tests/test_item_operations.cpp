@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/DocumentTestUtil.h"
 #include "documents/ItemOperations.h"
+#include "tests/DocumentTestUtil.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -139,7 +139,8 @@ TEST(EditorTextTest, LineBreaksBecomeTheTablesEscapeWhereverTheyStand) {
         {u"\r\r\n", u"\\n"},
         {u"1234567\r\n89", u"1234567\\n89"},
         {u"12345678\n", u"12345678\\n"},
-        {u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\r\n\u0420\u0443\u0441", u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\\n\u0420\u0443\u0441"},
+        {u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\r\n\u0420\u0443\u0441",
+         u"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\\n\u0420\u0443\u0441"},
     };
     for (const auto& [editor, value] : examples) {
         EXPECT_EQ(EditorTextToValue(editor), value);

@@ -9,11 +9,11 @@
 #include <iterator>
 #include <map>
 
-#include "tests/TestFiles.h"
 #include "documents/DocumentTexts.h"
 #include "documents/Workspace.h"
 #include "shell/InterfaceTexts.h"
 #include "shell/Language.h"
+#include "tests/TestFiles.h"
 
 using namespace vm;
 
@@ -72,12 +72,18 @@ TEST(FindIniValue, FollowsTheProfileRules) {
         bool found;
         const char* value;
     } cases[] = {
-        {"Deutsch", "sGoTo", true, "Gehe zu:"},  {"DEUTSCH", "SGOTO", true, "Gehe zu:"},
-        {"Deutsch", "sQuoted", true, "  padded  "}, {"Deutsch", "sSingle", true, "x"},
-        {"Deutsch", "sHalf", true, "\"open"},   {"Deutsch", "sTwice", true, "first"},
-        {"Deutsch", "sEmpty", true, ""},        {"Deutsch", "sLabelEncoding ", true, "Kodierung:"},
-        {"Deutsch", "sLater", false, ""},       {"Other", "sGoTo", true, "wrong"},
-        {"Missing", "sGoTo", false, ""},        {"Deutsch", "; comment", false, ""},
+        {"Deutsch", "sGoTo", true, "Gehe zu:"},
+        {"DEUTSCH", "SGOTO", true, "Gehe zu:"},
+        {"Deutsch", "sQuoted", true, "  padded  "},
+        {"Deutsch", "sSingle", true, "x"},
+        {"Deutsch", "sHalf", true, "\"open"},
+        {"Deutsch", "sTwice", true, "first"},
+        {"Deutsch", "sEmpty", true, ""},
+        {"Deutsch", "sLabelEncoding ", true, "Kodierung:"},
+        {"Deutsch", "sLater", false, ""},
+        {"Other", "sGoTo", true, "wrong"},
+        {"Missing", "sGoTo", false, ""},
+        {"Deutsch", "; comment", false, ""},
     };
     for (const auto& c : cases) {
         std::string value;
@@ -145,7 +151,9 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     const auto& keys = LanguageKeys();
     ASSERT_GE(keys.size(), 3u);
     EXPECT_EQ(keys.front(), u"sNoData");
-    const auto at = [&keys](std::u16string_view key) { return std::find(keys.begin(), keys.end(), key) - keys.begin(); };
+    const auto at = [&keys](std::u16string_view key) {
+        return std::find(keys.begin(), keys.end(), key) - keys.begin();
+    };
     EXPECT_EQ(at(u"sAskSaveTable2"), at(u"sErrorWriteFile") + 2);
     EXPECT_EQ(at(u"sAskLossyText"), at(u"sAskSaveTable2") + 1);
     EXPECT_EQ(at(u"sLabelJsonOptions"), at(u"sErrorIncludeBudget") + 1);

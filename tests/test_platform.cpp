@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/TestFiles.h"
 #include "platform/Platform.h"
+#include "tests/TestFiles.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -128,8 +128,7 @@ TEST_F(PlatformTest, AtomicWriterCreatesAndReplacesLeavingNoTemporaryFile) {
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"out.tbl"});
 
 #ifndef _WIN32
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write |
-                                        fs::perms::group_read);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
     {
         AtomicFileWriter w;
@@ -142,8 +141,7 @@ TEST_F(PlatformTest, AtomicWriterCreatesAndReplacesLeavingNoTemporaryFile) {
     EXPECT_EQ(dir.Read("out.tbl"), "second");
     EXPECT_EQ(dir.List(), std::vector<std::u16string>{u"out.tbl"});
 #ifndef _WIN32
-    EXPECT_EQ(fs::status(target).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
 }
 
@@ -205,9 +203,8 @@ TEST_F(PlatformTest, AtomicWriterRefusesUnwritableTargets) {
 
     const fs::path readOnly = dir.path() / "locked.txt";
     dir.Write("locked.txt", "locked");
-    fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write |
-                                          fs::perms::others_write,
-                            fs::perm_options::remove);
+    fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     EXPECT_FALSE(w.Open(readOnly.u16string()));
     EXPECT_EQ(w.Error(), WriteError::ReadOnlyFile);
     EXPECT_FALSE(w.Open(dir.Path(u"missing/x.txt")));
@@ -341,7 +338,9 @@ TEST_F(PlatformTest, CutHappensAtCharacterBoundaries) {
     AnsiCodePage = 936;
     bool replaced = false;
     const std::u16string text = u"a\u4E2D\u6587b";  // a, two double-byte characters, b
-    EXPECT_EQ(Narrow(text, replaced), "a\xD6\xD0\xCE\xC4" "b");
+    EXPECT_EQ(Narrow(text, replaced),
+              "a\xD6\xD0\xCE\xC4"
+              "b");
     EXPECT_EQ(Narrow(text, replaced, 2), "a");
     EXPECT_EQ(Narrow(text, replaced, 3), "a\xD6\xD0");
     EXPECT_EQ(Narrow(text, replaced, 4), "a\xD6\xD0");
@@ -389,11 +388,14 @@ TEST_F(PlatformTest, Utf8NamesAreProperUtf8AndOtherBytesComeBackAsThemselves) {
     // Bytes that are not UTF-8 (a stray continuation, a cut sequence, an
     // overlong form, an encoded surrogate, beyond U+10FFFF, Latin-1) each
     // stand for themselves, and every byte string comes back exactly.
-    EXPECT_EQ(FromUtf8("\x80" "a"), u"\xDC80" "a");
+    EXPECT_EQ(FromUtf8("\x80"
+                       "a"),
+              u"\xDC80"
+              "a");
     EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\xDCE4\xDCB8");
     EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\xDCC0\xDCAF");
     for (const std::string& bytes : {std::string("\xF4\x90\x80\x80"), std::string("\xED\xB0\x81"),
-                                    std::string("na\xEFve-\xFE.tbl"), std::string("\xC3\xA9\xC3")}) {
+                                     std::string("na\xEFve-\xFE.tbl"), std::string("\xC3\xA9\xC3")}) {
         EXPECT_EQ(ToUtf8(FromUtf8(bytes)), bytes);
     }
     std::mt19937 rng(3);

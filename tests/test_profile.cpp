@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "tests/TestFiles.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
+#include "tests/TestFiles.h"
 
 using namespace vm::platform;
 using vmtest::TempDir;
@@ -22,8 +22,7 @@ protected:
         AnsiCodePage = 0;
     }
     std::u16string Ini(std::u16string_view name = u"s.ini") const { return dir.Path(name); }
-    std::u16string Str(const std::u16string& key, std::size_t capacity = 4096,
-                       const std::u16string& file = {}) const {
+    std::u16string Str(const std::u16string& key, std::size_t capacity = 4096, const std::u16string& file = {}) const {
         return GetProfileString(file.empty() ? Ini() : file, u"GENERAL", key, u"<default>", capacity);
     }
     std::uint32_t Int(const std::u16string& key, std::int32_t def = 77) const {
@@ -63,22 +62,20 @@ TEST_F(ProfileTest, ValuesAreReadByTheProfileRules) {
               "plain=8\r\n"
               "[NEXT]\r\n"
               "after=1\r\n");
-    struct Case { std::u16string key; std::u16string text; std::uint32_t number; };
+    struct Case {
+        std::u16string key;
+        std::u16string text;
+        std::uint32_t number;
+    };
     const Case cases[] = {
         {u"plain", u"7", 7},  // the first of repeated keys counts
-        {u"PLAIN", u"7", 7},
-        {u"blanks", u"text with blanks", 0},
-        {u"dq", u"quoted ", 0},
-        {u"sq", u"single", 0},
-        {u"half", u"\"open", 0},
-        {u"neg", u"-1", 0xFFFFFFFFu},
-        {u"pos", u"+12", 12},
-        {u"trail", u"42abc", 42},
-        {u"word", u"abc", 0},
-        {u"empty", u"", 77},
+        {u"PLAIN", u"7", 7},          {u"blanks", u"text with blanks", 0},
+        {u"dq", u"quoted ", 0},       {u"sq", u"single", 0},
+        {u"half", u"\"open", 0},      {u"neg", u"-1", 0xFFFFFFFFu},
+        {u"pos", u"+12", 12},         {u"trail", u"42abc", 42},
+        {u"word", u"abc", 0},         {u"empty", u"", 77},
         {u"Encoding ", u"2", 2},  // the blank around a name does not count
-        {u"after", u"<default>", 77},
-        {u"; a comment", u"<default>", 77},
+        {u"after", u"<default>", 77}, {u"; a comment", u"<default>", 77},
     };
     for (const Case& c : cases) {
         const std::string name(c.key.begin(), c.key.end());
@@ -152,7 +149,9 @@ TEST_F(ProfileTest, Utf16FilesStayUtf16) {
 TEST_F(ProfileTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
     dir.Write("s.ini", "[GENERAL]\r\na=1\r\n");
     const std::string before = dir.Read("s.ini");
-    struct Case { std::u16string section, key, value; };
+    struct Case {
+        std::u16string section, key, value;
+    };
     const Case cases[] = {
         {u"GENERAL", u"a", u"1\r\nMaxFileSize=1"},
         {u"GENERAL", u"a", std::u16string(u"1\0x", 3)},
@@ -175,8 +174,7 @@ TEST_F(ProfileTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
 // Our own implementation: the bytes it leaves in the file.
 
 TEST_F(ProfileTest, PosixWriteChangesOnlyTheLineOfTheKey) {
-    const std::string original =
-        "; hand-made\n[GENERAL]\n  a = 1 ; not a comment\nb=2\n\n[LAST]\nz=\xE9\n";
+    const std::string original = "; hand-made\n[GENERAL]\n  a = 1 ; not a comment\nb=2\n\n[LAST]\nz=\xE9\n";
     dir.Write("s.ini", original);
     ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"B", u"3"));
     ASSERT_TRUE(WriteProfileString(Ini(), u"GENERAL", u"Encoding ", u"\u00E9"));

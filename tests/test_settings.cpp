@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/TestFiles.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "documents/TblObjects.h"
 #include "shell/Settings.h"
+#include "tests/TestFiles.h"
 
 using vmtest::TempDir;
 
@@ -83,8 +83,9 @@ TEST_F(SettingsTest, FirstStartWithoutAFile) {
     space.options.formats.limits.maxFileSize = 1;
     vm::ExchangeSettings(space, false);
     const std::vector<std::string> expected = {
-        "add English", "check 14", "check 13", "uncheck 11", "check 11",
-        "check " + std::to_string(vm::MenuFirstLanguage), "load English", "layout", "open files"};
+        "add English",  "check 14", "check 13",
+        "uncheck 11",   "check 11", "check " + std::to_string(vm::MenuFirstLanguage),
+        "load English", "layout",   "open files"};
     EXPECT_EQ(host.calls, expected);
     EXPECT_FALSE(vm::StartupPass);
     EXPECT_EQ(vm::LanguageCount, 0);
@@ -166,7 +167,8 @@ TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
         int stored, language;
         std::string loaded;
     };
-    const Case cases[] = {{2, 2, "load Polski"}, {3, 0, "load English"}, {-1, 0, "load English"}, {1, 1, "load Deutsch"}};
+    const Case cases[] = {
+        {2, 2, "load Polski"}, {3, 0, "load English"}, {-1, 0, "load English"}, {1, 1, "load Deutsch"}};
     for (const Case& c : cases) {
         vm::ResetSettings();
         host = RecordingHost{};
@@ -200,12 +202,11 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(space.options.formats.limits.maxFileSize, 4194304u);
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
 
-    const std::vector<std::string> keys = {"Languages", "MaxFileSize", "NotAskChange", "ColorApiTXT",
-                                           "MaxAddToHashSize", "AddToHashSize", "Offset8", "MaxUndoSize", "Encoding",
-                                           "QuoteValueTTF", "HeaderTTF", "HeadersTTF", "LanguageJSON",
-                                           "NewIdJSON", "ViewTbl", "Language", "IncludesAnywhere",
-                                           "WindowLeft", "WindowTop", "WindowWidth", "WindowHeight",
-                                           "WindowMaximized", "KeyColumnWidth"};
+    const std::vector<std::string> keys = {
+        "Languages",    "MaxFileSize", "NotAskChange", "ColorApiTXT",     "MaxAddToHashSize", "AddToHashSize",
+        "Offset8",      "MaxUndoSize", "Encoding",     "QuoteValueTTF",   "HeaderTTF",        "HeadersTTF",
+        "LanguageJSON", "NewIdJSON",   "ViewTbl",      "Language",        "IncludesAnywhere", "WindowLeft",
+        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -230,12 +231,11 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
 TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(space, false);
     vm::ExchangeSettings(space, true);
-    const std::vector<std::string> keys = {"MaxAddToHashSize", "AddToHashSize", "Offset8",   "MaxFileSize",
-                                           "MaxUndoSize",      "Encoding",         "NotAskChange",  "QuoteValueTTF", "HeaderTTF",
-                                           "HeadersTTF",       "ColorApiTXT",   "LanguageJSON", "NewIdJSON",
-                                           "ViewTbl",          "Language",      "IncludesAnywhere",
-                                           "WindowLeft",       "WindowTop",     "WindowWidth", "WindowHeight",
-                                           "WindowMaximized",  "KeyColumnWidth"};
+    const std::vector<std::string> keys = {
+        "MaxAddToHashSize", "AddToHashSize", "Offset8",         "MaxFileSize",      "MaxUndoSize", "Encoding",
+        "NotAskChange",     "QuoteValueTTF", "HeaderTTF",       "HeadersTTF",       "ColorApiTXT", "LanguageJSON",
+        "NewIdJSON",        "ViewTbl",       "Language",        "IncludesAnywhere", "WindowLeft",  "WindowTop",
+        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }

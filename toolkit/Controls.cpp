@@ -159,8 +159,9 @@ bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void ComboBox::Create(const CreateArgs& args) {
     dock = args.dock;
     dockSize = args.dockSize;
-    Attach(CreateControl(TEXT("COMBOBOX"), CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, args.parent, u""),
-           false);
+    Attach(
+        CreateControl(TEXT("COMBOBOX"), CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, args.parent, u""),
+        false);
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
     if (GetComboBoxInfo(hwnd, &info) && info.hwndItem) edit_.Hook(info.hwndItem, this);

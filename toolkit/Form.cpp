@@ -29,8 +29,8 @@ void Form::CreateForm(const CreateArgs& args) {
     if (args.iconName) {
         HICON big = static_cast<HICON>(LoadImage(Instance(), args.iconName, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), 0));
-        HICON small = static_cast<HICON>(LoadImage(Instance(), args.iconName, IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        HICON small = static_cast<HICON>(LoadImage(Instance(), args.iconName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0));
         if (big) SendMessage(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
         if (small) SendMessage(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
@@ -85,9 +85,7 @@ bool Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         RestoreFocus();
         result = 0;
         return true;
-    case WM_QUERYENDSESSION:
-        result = (!onClose || onClose()) ? TRUE : FALSE;
-        return true;
+    case WM_QUERYENDSESSION: result = (!onClose || onClose()) ? TRUE : FALSE; return true;
     case WM_DESTROY:
         if (onDestroy) onDestroy();
         PostQuitMessage(0);
@@ -102,8 +100,7 @@ bool Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     if (onMessage && onMessage(msg, wp, lp, result)) return true;
     return Panel::OnMessage(msg, wp, lp, result);
@@ -111,8 +108,7 @@ bool Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 void Form::RestoreFocus() {
     HWND target = lastFocus_;
-    if (!target || !IsWindow(target) || !IsChild(hwnd, target) || !IsWindowVisible(target) ||
-        !IsWindowEnabled(target))
+    if (!target || !IsWindow(target) || !IsChild(hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
         target = GetNextDlgTabItem(hwnd, nullptr, FALSE);
     if (target && target != GetFocus()) ::SetFocus(target);
 }

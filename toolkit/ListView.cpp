@@ -39,8 +39,8 @@ void ListView::Create(const CreateArgs& args) {
     Attach(CreateWindowEx(WS_EX_CLIENTEDGE, WC_LISTVIEW, nullptr, style, 0, 0, 100, 100, args.parent, nullptr,
                           Instance(), nullptr),
            true);
-    ListView_SetExtendedListViewStyle(hwnd, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP |
-                                                LVS_EX_DOUBLEBUFFER);
+    ListView_SetExtendedListViewStyle(hwnd,
+                                      LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     SendMessage(hwnd, WM_SETFONT, SendMessage(args.parent, WM_GETFONT, 0, 0), FALSE);
     DragAcceptFiles(hwnd, TRUE);
     SendMessage(hwnd, CCM_SETUNICODEFORMAT, TRUE, 0);
@@ -124,7 +124,8 @@ void ListView::SelectRange(int first, int count, int focus) {
         if (first == 0 && count >= RowCount()) {
             ListView_SetItemState(hwnd, -1, LVIS_SELECTED, LVIS_SELECTED);  // drawing is off already
         } else {
-            for (int row = first; row < first + count; ++row) ListView_SetItemState(hwnd, row, LVIS_SELECTED, LVIS_SELECTED);
+            for (int row = first; row < first + count; ++row)
+                ListView_SetItemState(hwnd, row, LVIS_SELECTED, LVIS_SELECTED);
         }
     }
     if (focus >= 0) ListView_SetItemState(hwnd, focus, LVIS_FOCUSED, LVIS_FOCUSED);
@@ -176,7 +177,8 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
             cellText_ = onCellText ? onCellText(item.iItem, item.iSubItem) : std::u16string();
             // The list copies at most cchTextMax - 1 characters.
-            const std::size_t n = std::min<std::size_t>(cellText_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+            const std::size_t n =
+                std::min<std::size_t>(cellText_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             cellText_.copy(reinterpret_cast<char16_t*>(item.pszText), n);
             item.pszText[n] = 0;
         }
@@ -202,8 +204,7 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
         if (onColumnClick) onColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         result = 0;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -216,8 +217,8 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         // the row above into it: the gap is cleared after the list's own
         // painting whenever the repaint reached it.
         RECT gap{}, update{}, both{};
-        const bool clear = GapUnderHeader(gap) && GetUpdateRect(hwnd, &update, FALSE) &&
-                           IntersectRect(&both, &gap, &update);
+        const bool clear =
+            GapUnderHeader(gap) && GetUpdateRect(hwnd, &update, FALSE) && IntersectRect(&both, &gap, &update);
         result = Default(msg, wp, lp);
         if (clear) {
             HDC dc = GetDC(hwnd);
@@ -258,9 +259,7 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         skipMouseMenu_ = true;
         if (onRightDoubleClick) onRightDoubleClick();
         return false;
-    case WM_RBUTTONDOWN:
-        skipMouseMenu_ = false;
-        return false;
+    case WM_RBUTTONDOWN: skipMouseMenu_ = false; return false;
     case WM_LBUTTONDOWN:
     case WM_KILLFOCUS:
         KillTimer(hwnd, MenuTimer);  // the user went on: no menu
@@ -313,8 +312,7 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = Default(msg, wp, lp);
         if (onSize) onSize();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -80,9 +80,9 @@ private:
     bool GapUnderHeader(RECT& gap) const;
 
     int columns_ = 0;
-    POINT menuAt_{};                  // where the waiting context menu opens
-    bool skipMouseMenu_ = false;      // after a right double-click, until the next right click
-    std::u16string cellText_;  // valid until the next cell request
+    POINT menuAt_{};              // where the waiting context menu opens
+    bool skipMouseMenu_ = false;  // after a right double-click, until the next right click
+    std::u16string cellText_;     // valid until the next cell request
 };
 
 }  // namespace tk

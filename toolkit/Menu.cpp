@@ -100,8 +100,7 @@ void MainMenu::Rebuild() {
     const auto closeHead = [&] {
         if (head && !head->hidden)
             AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), ToNative(head->caption).c_str());
-        else if (popup)
-            DestroyMenu(popup);
+        else if (popup) DestroyMenu(popup);
     };
     for (const MenuItem& item : items) {
         if (item.kind == MenuItem::Head) {

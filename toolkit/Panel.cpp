@@ -10,9 +10,9 @@ void LayoutChildren(const std::vector<Wnd*>& children, RECT area) {
         if (width < 0) width = 0;
         if (height < 0) height = 0;
         if (batch)
-            batch = DeferWindowPos(batch, w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
-        else
-            SetWindowPos(w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+            batch = DeferWindowPos(batch, w->hwnd, nullptr, x, y, width, height,
+                                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        else SetWindowPos(w->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     };
     for (Wnd* w : children) {
         if (!w->hwnd || !w->IsVisible()) continue;
@@ -38,11 +38,8 @@ void LayoutChildren(const std::vector<Wnd*>& children, RECT area) {
             place(w, area.left, area.bottom - std::min(size, height), width, std::min(size, height));
             area.bottom -= std::min(size, height);
             break;
-        case Dock::Fill:
-            place(w, area.left, area.top, width, height);
-            break;
-        case Dock::None:
-            break;
+        case Dock::Fill: place(w, area.left, area.top, width, height); break;
+        case Dock::None: break;
         }
     }
     if (batch) EndDeferWindowPos(batch);

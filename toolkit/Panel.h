@@ -23,8 +23,8 @@ struct Panel : Wnd {
     void Add(Wnd& child) { children.push_back(&child); }
     void Layout();
 
-    std::function<void()> onSize;      // size changed, before the layout
-    std::function<void()> onLaidOut;   // after the children were laid out
+    std::function<void()> onSize;     // size changed, before the layout
+    std::function<void()> onLaidOut;  // after the children were laid out
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

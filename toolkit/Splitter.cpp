@@ -56,8 +56,7 @@ bool Splitter::OnMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -11,8 +11,8 @@ namespace tk {
 struct Splitter : Wnd {
     struct CreateArgs {
         Panel* parent = nullptr;
-        Wnd* before = nullptr;   // the control whose size the splitter sets
-        bool vertical = true;    // true: docked left, moves sideways
+        Wnd* before = nullptr;  // the control whose size the splitter sets
+        bool vertical = true;   // true: docked left, moves sideways
         int thickness = 4;
         int minBefore = 0;
         int minAfter = 0;

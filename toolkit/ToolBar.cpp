@@ -10,8 +10,9 @@ void ToolBar::Create(const CreateArgs& args) {
     // Buttons sized to their texts; DockHeight wraps them into rows.
     const DWORD style = WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
                         CCS_NORESIZE | CCS_NOPARENTALIGN;
-    Attach(CreateWindowEx(0, TOOLBARCLASSNAME, nullptr, style, 0, 0, 100, 24, args.parent, nullptr, Instance(), nullptr),
-           false);
+    Attach(
+        CreateWindowEx(0, TOOLBARCLASSNAME, nullptr, style, 0, 0, 100, 24, args.parent, nullptr, Instance(), nullptr),
+        false);
     SendMessage(hwnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessage(hwnd, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS | TBSTYLE_EX_MIXEDBUTTONS);
     TBADDBITMAP bitmap{HINST_COMMCTRL, IDB_STD_SMALL_COLOR};

@@ -16,8 +16,8 @@ namespace {
 // are created and destroyed on the window thread only, which alone looks
 // them up.
 struct Owner {
-    Wnd* wnd = nullptr;           // null once the object is gone
-    WNDPROC original = nullptr;   // the control's own procedure, if subclassed
+    Wnd* wnd = nullptr;          // null once the object is gone
+    WNDPROC original = nullptr;  // the control's own procedure, if subclassed
 };
 std::unordered_map<HWND, Owner>& Owners() {
     static std::unordered_map<HWND, Owner> owners;
@@ -100,8 +100,8 @@ void Wnd::Attach(HWND created, bool subclass) {
     if (subclass) {
         // Wide messages in both programs, as a control subclassed by the
         // common controls gets them.
-        original_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+        original_ =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
         Owners()[hwnd].original = original_;
     }
 }
@@ -144,8 +144,7 @@ RECT Wnd::Bounds() const {
 }
 
 void Wnd::SetBounds(int x, int y, int width, int height) {
-    SetWindowPos(hwnd, nullptr, x, y, width < 0 ? 0 : width, height < 0 ? 0 : height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd, nullptr, x, y, width < 0 ? 0 : width, height < 0 ? 0 : height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int Wnd::Width() const {

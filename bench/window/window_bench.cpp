@@ -20,6 +20,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include "tests/gui/KeyInput.h"
@@ -60,7 +61,8 @@ std::wstring Key(int row) {
 }
 
 std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -78,15 +80,15 @@ bool WriteTable(const std::wstring& path, int rows, bool chinese) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size();
+    const bool ok =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
     CloseHandle(file);
     return ok;
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string text(4096, '\0');
     DWORD got = 0;
@@ -123,7 +125,7 @@ struct Program {
     HWND keyEditor[2] = {};
     HWND searchEdit[2] = {};  // the edit field of each side's search box
     int tableRows = 0;
-    std::wstring procStat;    // under wine: the process's /proc/<pid>/stat
+    std::wstring procStat;  // under wine: the process's /proc/<pid>/stat
 
     ~Program() { Close(); }
 
@@ -199,7 +201,8 @@ struct Program {
     }
     int Focused(int side) const {
         DWORD_PTR row = 0;
-        SendMessageTimeoutW(list[side], LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, SMTO_NORMAL, 5000, &row);
+        SendMessageTimeoutW(list[side], LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, SMTO_NORMAL, 5000,
+                            &row);
         return static_cast<int>(static_cast<LONG_PTR>(static_cast<int>(row)));
     }
     int Top(int side) const {
@@ -371,7 +374,8 @@ void Step(Program& p, Series& series, WORD vk, int row, std::initializer_list<WO
 int Run(const Options& o) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"vellumark-window-bench-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring folder =
+        std::wstring(temp) + L"vellumark-window-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring exe = folder + L"\\Vellumark.exe";
     const std::wstring table1 = folder + L"\\english.txt", table2 = folder + L"\\chinese.txt";
@@ -394,10 +398,12 @@ int Run(const Options& o) {
             std::fprintf(stderr, "cannot start %ls\n", exe.c_str());
             return 1;
         }
-        const double waited = WaitFor([&] {
-            return p.FindWindows() && p.Rows(0) == o.rows + 1 && p.Rows(1) == o.rows + 1 &&
-                   TextOf(p.keyEditor[0]) == Key(0) && p.Painted();
-        }, 60000);
+        const double waited = WaitFor(
+            [&] {
+                return p.FindWindows() && p.Rows(0) == o.rows + 1 && p.Rows(1) == o.rows + 1 &&
+                       TextOf(p.keyEditor[0]) == Key(0) && p.Painted();
+            },
+            60000);
         if (waited < 0) {
             ++startup.timeouts;
             continue;
@@ -419,8 +425,8 @@ int Run(const Options& o) {
         return 1;
     }
 
-    Series down{"row step (Down)"}, up{"row step (Up)"}, pageDown{"page step (Page Down)"},
-        homeEnd{"Home / End"}, goTo{"go to (Enter)"};
+    Series down{"row step (Down)"}, up{"row step (Up)"}, pageDown{"page step (Page Down)"}, homeEnd{"Home / End"},
+        goTo{"go to (Enter)"};
     int row = 0;
     for (int i = 0; i < o.steps; ++i) Step(p, down, VK_DOWN, ++row);
     for (int i = 0; i < o.steps; ++i) Step(p, up, VK_UP, --row);
@@ -495,7 +501,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (name == L"--steps") o.steps = std::max(1, _wtoi(argv[i + 1]));
         else if (name == L"--starts") o.starts = std::max(1, _wtoi(argv[i + 1]));
         else {
-            std::fprintf(stderr, "usage: vellumark_window_bench [--program PATH] [--rows N] [--steps N] [--starts N]\n");
+            std::fprintf(stderr,
+                         "usage: vellumark_window_bench [--program PATH] [--rows N] [--steps N] [--starts N]\n");
             return 2;
         }
     }

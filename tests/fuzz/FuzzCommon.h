@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "tests/FormatTestUtil.h"
-#include "formats/TextHelpers.h"
 #include "formats/TblTextTbl.h"
+#include "formats/TextHelpers.h"
 #include "platform/Platform.h"
+#include "tests/FormatTestUtil.h"
 
 namespace vmfuzz {
 
@@ -31,8 +31,7 @@ using vmtest::Entry;
     std::abort();
 }
 
-#define FUZZ_CHECK(condition) \
-    ((condition) ? (void)0 : ::vmfuzz::Fail(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : ::vmfuzz::Fail(#condition, __FILE__, __LINE__))
 
 inline std::string Printable(const std::u16string& text) {
     std::string out;

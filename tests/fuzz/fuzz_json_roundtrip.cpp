@@ -10,8 +10,8 @@
 // table 1's result the same way: its entries come back where they went,
 // and table 1's keys are still there.
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/JsonStrings.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -78,8 +78,8 @@ std::string Write(const Table& t, const vm::JsonDocument& base, const vm::JsonDo
     const vm::JsonOriginSource origin = [&t](std::int32_t i) { return t.origins[static_cast<std::size_t>(i)]; };
     std::string out;
     vm::JsonError error;
-    if (!vm::BuildJsonColumn({&base, loaded, language, 0, owned}, source, origin, static_cast<std::int32_t>(t.keys.size()),
-                             out, &origins, &error)) {
+    if (!vm::BuildJsonColumn({&base, loaded, language, 0, owned}, source, origin,
+                             static_cast<std::int32_t>(t.keys.size()), out, &origins, &error)) {
         // Only half a surrogate pair, which the reader never delivers from
         // a file that read, may stop a write.
         std::fprintf(stderr, "%s\n", vm::DescribeJsonError(error).c_str());

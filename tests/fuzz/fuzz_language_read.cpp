@@ -2,8 +2,8 @@
 // section, a found value is a piece of the file, and a text is never
 // longer than the profile functions allow nor empty.
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "shell/Language.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);

@@ -2,10 +2,10 @@
 // inside its range, the Language menu gets one entry per name, and a
 // writing pass followed by a reading pass gives the same options.
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "documents/History.h"
 #include "documents/Workspace.h"
 #include "shell/Settings.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -41,10 +41,28 @@ Snapshot Take() {
     const vm::WindowLayout& l = vm::Layout;
     const vm::EditorOptions& e = g_space->options;
     const vm::FormatOptions& o = e.formats;
-    return {o.limits.maxFileSize, g_space->options.maxUndoSize, o.tbl.addToHashSize, e.maxAddToHashSize, o.tbl.offset8,
-            static_cast<int>(o.text.writeEncoding), vm::ViewMode, vm::Language, e.notAskChange, o.text.quoteValues,
-            o.text.colorMacros, o.limits.includesAnywhere, o.text.headerLine, o.text.skippedHeaders, o.json.language,
-            static_cast<int>(o.json.firstId), l.left, l.top, l.width, l.height, l.keyColumnWidth, l.maximized};
+    return {o.limits.maxFileSize,
+            g_space->options.maxUndoSize,
+            o.tbl.addToHashSize,
+            e.maxAddToHashSize,
+            o.tbl.offset8,
+            static_cast<int>(o.text.writeEncoding),
+            vm::ViewMode,
+            vm::Language,
+            e.notAskChange,
+            o.text.quoteValues,
+            o.text.colorMacros,
+            o.limits.includesAnywhere,
+            o.text.headerLine,
+            o.text.skippedHeaders,
+            o.json.language,
+            static_cast<int>(o.json.firstId),
+            l.left,
+            l.top,
+            l.width,
+            l.height,
+            l.keyColumnWidth,
+            l.maximized};
 }
 
 // Prints every option, for the report of a failed check.

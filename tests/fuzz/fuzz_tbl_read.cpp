@@ -3,8 +3,8 @@
 // deliver no more text than the file's size allows, and report cut
 // strings only among the entries it delivered.
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/FormatLimits.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The reader wants a zero byte after the image; nothing more is
@@ -13,14 +13,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t entries = 0;
     std::uint64_t units = 0;
     vm::ReadReport report;
-    const bool ok = vm::ReadTblImage(image.data(), size, [&](const char16_t* key, const char16_t* value) {
-        const std::size_t keyUnits = vm::WideLength(key);
-        const std::size_t valueUnits = vm::WideLength(value);
-        FUZZ_CHECK(keyUnits < vm::KeyBufferUnits);
-        FUZZ_CHECK(valueUnits < vm::DisplayBufferUnits);
-        units += keyUnits + valueUnits;
-        ++entries;
-    }, {}, &report);
+    const bool ok = vm::ReadTblImage(
+        image.data(), size,
+        [&](const char16_t* key, const char16_t* value) {
+            const std::size_t keyUnits = vm::WideLength(key);
+            const std::size_t valueUnits = vm::WideLength(value);
+            FUZZ_CHECK(keyUnits < vm::KeyBufferUnits);
+            FUZZ_CHECK(valueUnits < vm::DisplayBufferUnits);
+            units += keyUnits + valueUnits;
+            ++entries;
+        },
+        {}, &report);
 
     FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
     FUZZ_CHECK(report.cutStrings <= entries);

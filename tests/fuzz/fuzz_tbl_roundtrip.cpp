@@ -11,10 +11,10 @@
 // are) are read and written back byte for byte, and so is whatever the
 // reader makes of the input itself, after one write.
 
-#include "tests/fuzz/FuzzCommon.h"
-#include "formats/TextHelpers.h"
-#include "formats/FormatLimits.h"
 #include "formats/Checksum.h"
+#include "formats/FormatLimits.h"
+#include "formats/TextHelpers.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ std::uint32_t Load32(const std::vector<std::uint8_t>& b, std::size_t at) {
 void CheckHeader(const std::vector<std::uint8_t>& image, std::size_t count, const vm::TblOptions& options) {
     FUZZ_CHECK(image.size() >= vm::TblMinFileSize - 1);
     const vm::TblHeader h = vm::ParseTblHeader(image.data());
-    const std::uint32_t hashSize = static_cast<std::uint32_t>(count) + static_cast<std::uint32_t>(options.addToHashSize);
+    const std::uint32_t hashSize =
+        static_cast<std::uint32_t>(count) + static_cast<std::uint32_t>(options.addToHashSize);
     FUZZ_CHECK(h.NumElements == count);
     FUZZ_CHECK(h.HashSize == hashSize);
     FUZZ_CHECK(h.Offset8 == static_cast<std::uint8_t>(options.offset8));

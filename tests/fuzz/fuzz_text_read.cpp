@@ -11,8 +11,8 @@
 
 #include <cstring>
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/FormatLimits.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -55,17 +55,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static vmfuzz::ScratchDir dir;
     g_dir = &dir;
     // The input's folder is "in"; its include lines reach these files.
-    dir.Write("in/a.txt", "\xEF\xBB\xBF" "a1\tone\r\na2,\t,\t\"two\"\r\n");
+    dir.Write("in/a.txt",
+              "\xEF\xBB\xBF"
+              "a1\tone\r\na2,\t,\t\"two\"\r\n");
     dir.Write("in/w.txt", Utf16File(u"w\t\"\\red;x\"\r\n#include \"a.txt\"\r\n"));
-    dir.Write("in/loop.txt", "\xEF\xBB\xBF" "l\tv\r\n#\"loop.txt\"\r\n");
+    dir.Write("in/loop.txt",
+              "\xEF\xBB\xBF"
+              "l\tv\r\n#\"loop.txt\"\r\n");
     dir.Write("in/sub/deep.txt", Utf16File(u"d\tdeep\r\n#\"../w.txt\"\r\n"));
     dir.Write("in/empty.txt", "");
     // Every file here has a byte-order mark, so that a marked input reads
     // the same under every encoding choice, includes and all. Outside the
     // folder, reached by "..", by an absolute name and by a link, and in
     // the current directory: a key no read may deliver.
-    dir.Write("outside.txt", "\xEF\xBB\xBF" "OUTSIDE\tleaked\r\n");
-    dir.Write("in/cwd/cwd.txt", "\xEF\xBB\xBF" "OUTSIDE\tleaked\r\n");
+    dir.Write("outside.txt",
+              "\xEF\xBB\xBF"
+              "OUTSIDE\tleaked\r\n");
+    dir.Write("in/cwd/cwd.txt",
+              "\xEF\xBB\xBF"
+              "OUTSIDE\tleaked\r\n");
     if (symlink((dir.path() + "/outside.txt").c_str(), dir.File("in/link.txt").c_str()) != 0)
         vmfuzz::Fail("symlink", __FILE__, __LINE__);
     if (chdir(dir.File("in/cwd").c_str()) != 0) vmfuzz::Fail("chdir", __FILE__, __LINE__);
@@ -90,12 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto read = [&](vm::TextEncoding choice, vmfuzz::Entries& entries) {
         vm::ReadReport report;
         options.readEncoding = choice;
-        const bool ok = vm::ReadTextImage(padded.data(), length, g_dir->Wide("in"),
-                                          [&](const char16_t* k, const char16_t* v) {
-                                              CheckEntry(k, v);
-                                              entries.emplace_back(k, v);
-                                          },
-                                          options, Limits, &report);
+        const bool ok = vm::ReadTextImage(
+            padded.data(), length, g_dir->Wide("in"),
+            [&](const char16_t* k, const char16_t* v) {
+                CheckEntry(k, v);
+                entries.emplace_back(k, v);
+            },
+            options, Limits, &report);
         if (length == 0) FUZZ_CHECK(!ok && entries.empty());
         FUZZ_CHECK(ok == (report.failure == vm::ReadFailure::None));
         if (report.failure == vm::ReadFailure::IncludeOutside) FUZZ_CHECK(!report.failureName.empty());

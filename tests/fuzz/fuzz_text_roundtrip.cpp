@@ -12,8 +12,8 @@
 
 #include <cstring>
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/FormatLimits.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -119,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A file with a mark reads the same whatever the choice; an ANSI
         // file has none and is read naming its encoding.
         vmfuzz::Entries back;
-        const vm::TextEncoding choice = encoding == vm::TextEncoding::ANSI ? vm::TextEncoding::ANSI
-                                                                           : vm::TextEncoding::Autodetect;
+        const vm::TextEncoding choice =
+            encoding == vm::TextEncoding::ANSI ? vm::TextEncoding::ANSI : vm::TextEncoding::Autodetect;
         vm::TextOptions reading;
         reading.readEncoding = choice;
         const bool read = vm::ReadTextTable(name, vmfuzz::SinkInto(back), reading, {});

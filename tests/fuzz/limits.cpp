@@ -11,8 +11,8 @@
 #include <cstring>
 #include <functional>
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/FormatLimits.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -35,8 +35,11 @@ void Run(const char* name, double maxSeconds, const std::function<bool()>& check
     const bool ok = check();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const bool inTime = seconds <= maxSeconds;
-    std::printf("%-58s %s  %6.1f s  peak %7.0f MiB\n", name, !ok ? "FAILED" : inTime ? "ok    " : "SLOW  ", seconds,
-                PeakMiB());
+    std::printf("%-58s %s  %6.1f s  peak %7.0f MiB\n", name,
+                !ok      ? "FAILED"
+                : inTime ? "ok    "
+                         : "SLOW  ",
+                seconds, PeakMiB());
     std::fflush(stdout);
     if (!ok || !inTime) ++g_failures;
 }
@@ -83,9 +86,7 @@ std::vector<std::uint8_t> SharedStringTbl(const std::string& start) {
     return image;
 }
 
-bool StopAt256MiB(std::uint64_t writtenSoFar, std::size_t count) {
-    return writtenSoFar + count <= (256u << 20);
-}
+bool StopAt256MiB(std::uint64_t writtenSoFar, std::size_t count) { return writtenSoFar + count <= (256u << 20); }
 
 }  // namespace
 
@@ -112,8 +113,8 @@ int main(int argc, char** argv) {
             vm::TextOptions options;
             options.layout = vm::TextLayout::DiabloII;
             options.writeEncoding = encoding;
-            const bool written = vm::WriteTextTable(dir.Wide("big.txt"), Repeating(longKey, longValue), 65535,
-                                                    options, {}, &report);
+            const bool written =
+                vm::WriteTextTable(dir.Wide("big.txt"), Repeating(longKey, longValue), 65535, options, {}, &report);
             vm::platform::SetWriteFaultHook(nullptr);
             return !written && access(dir.File("big.txt").c_str(), F_OK) != 0 &&
                    std::filesystem::is_empty(dir.path()) && PeakMiB() - before < 64;
@@ -141,20 +142,20 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 16; ++i) loop += "#\"loop.txt\"\r\n";
         dir.Write("loop.txt", loop);
         std::size_t entries = 0;
-        const bool ok = vm::ReadTextTable(dir.Wide("loop.txt"), [&](const char16_t*, const char16_t*) { ++entries; },
-                                          {}, {});
+        const bool ok =
+            vm::ReadTextTable(dir.Wide("loop.txt"), [&](const char16_t*, const char16_t*) { ++entries; }, {}, {});
         std::remove(dir.File("loop.txt").c_str());
         // 16^8 reads without the budget; with it, as many files as it allows.
         return !ok && entries == 1 + vm::IncludeFileBudget;
     });
 
     for (char unit : {'\t', ',', '"', '/', '#', '\r', '\n', ' '}) {
-        const std::string name = "text: MaxFileSize bytes of separator " + std::to_string(static_cast<int>(unit)) +
-                                 ", every encoding";
+        const std::string name =
+            "text: MaxFileSize bytes of separator " + std::to_string(static_cast<int>(unit)) + ", every encoding";
         Run(name.c_str(), 60, [&] {
             const std::string text(static_cast<std::size_t>(MaxFileSize), unit);
-            const std::vector<std::uint8_t> bytes = vmfuzz::Padded(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                                   text.size(), 4);
+            const std::vector<std::uint8_t> bytes =
+                vmfuzz::Padded(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 4);
             for (int choice = 0; choice < 4; ++choice) {
                 std::size_t entries = 0;
                 vm::TextOptions options;
@@ -186,12 +187,12 @@ int main(int argc, char** argv) {
         // only a little beyond what it decodes, not to the string's end.
         const std::vector<std::uint8_t> image = SharedStringTbl("a\x80");
         std::size_t entries = 0;
-        const bool ok = vm::ReadTblImage(
-            image.data(), image.size() - 1,
-            [&](const char16_t* key, const char16_t* value) {
-                if (std::u16string(key) == u"a" && std::u16string(value) == u"a") ++entries;
-            },
-            {});
+        const bool ok = vm::ReadTblImage(image.data(), image.size() - 1,
+                                         [&](const char16_t* key, const char16_t* value) {
+                                             if (std::u16string(key) == u"a" && std::u16string(value) == u"a")
+                                                 ++entries;
+                                         },
+                                         {});
         return ok && entries == 65535;
     });
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "tests/fuzz/FuzzCommon.h"
 #include "formats/JsonStrings.h"
+#include "tests/fuzz/FuzzCommon.h"
 
 namespace {
 
@@ -107,9 +107,14 @@ int main(int argc, char** argv) {
     // backslash and "n", a carriage return, a four-byte sequence, an
     // overlong form, a stray byte, a colour word that is text.
     {
-        const std::vector<std::pair<std::string, std::string>> raw = {
-            {"literal", "C:\\new"}, {"crlf", "one\r\ntwo"}, {"k\xF0\x9F\x98\x80", "four"},
-            {"overlong", "\xC0\xAF"}, {"stray", "ab\xED\xA0\x02" "cd"}, {"word", "\\red; text"}};
+        const std::vector<std::pair<std::string, std::string>> raw = {{"literal", "C:\\new"},
+                                                                      {"crlf", "one\r\ntwo"},
+                                                                      {"k\xF0\x9F\x98\x80", "four"},
+                                                                      {"overlong", "\xC0\xAF"},
+                                                                      {"stray",
+                                                                       "ab\xED\xA0\x02"
+                                                                       "cd"},
+                                                                      {"word", "\\red; text"}};
         const Entries blank(raw.size());
         std::vector<std::uint8_t> image;
         vm::BuildTblImage(vmfuzz::SourceOf(blank), static_cast<std::int32_t>(raw.size()), 0, image, {},
@@ -147,7 +152,8 @@ int main(int argc, char** argv) {
     const char* const jsonBases[] = {
         nullptr,
         "[{\"id\":1,\"Key\":\"a\",\"enUS\":\"\\u003cb\\u003e\",\"deDE\":\"\\u00e9\\n\"}]",
-        "[\n    {\n        \"Key\": \"k\",\n        \"id\": 9,\n        \"enUS\": \"\xC3\xBF" "cMx\",\n        \"mod\": [1, {\"n\": null}]\n    }\n]",
+        "[\n    {\n        \"Key\": \"k\",\n        \"id\": 9,\n        \"enUS\": \"\xC3\xBF"
+        "cMx\",\n        \"mod\": [1, {\"n\": null}]\n    }\n]",
     };
     n = 0;
     for (const char* base : jsonBases) {
@@ -165,17 +171,20 @@ int main(int argc, char** argv) {
     }
 
     // The header of tabbed files and a few odd lines without any mark.
-    Save(root / "fuzz_text_read", "plain.txt", std::string(1, '\x03') + "Key\tValue\r\n" + includes + "x\t\"q\"z\"\r\n");
+    Save(root / "fuzz_text_read", "plain.txt",
+         std::string(1, '\x03') + "Key\tValue\r\n" + includes + "x\t\"q\"z\"\r\n");
     // Include lines that leave the folder: by "..", by a link, by the
     // current directory and by an absolute name.
     Save(root / "fuzz_text_read", "confined.txt",
-         std::string(1, '\x13') + "a\t1\r\n#\"cwd.txt\"\r\n#\"link.txt\"\r\n#\"sub/../../outside.txt\"\r\n"
-                                  "#\"/etc/hostname\"\r\n#\"../outside.txt\"\r\n");
+         std::string(1, '\x13') +
+             "a\t1\r\n#\"cwd.txt\"\r\n#\"link.txt\"\r\n#\"sub/../../outside.txt\"\r\n"
+             "#\"/etc/hostname\"\r\n#\"../outside.txt\"\r\n");
     // Entries a text file cannot hold, for the round trip's check.
-    const Entries awkward = {{u"", u"empty key"}, {u"   ", u"blank"}, {u"a\tb", u"tab"}, {u"a,b", u"comma"},
-                             {u"a//b", u"comment"}, {u"#inc", u"\"x.txt\""}, {u"line\nbreak", u"v"},
-                             {u"k", u"cr\rhere"}, {u"k", u"say \"hi\""}, {u"Key", u"Value"},
-                             {u"\u00FF\u00FEmark", u"v"}, {u"k", u"\u4E2D"}, {u"ok", u"\\n\\red;"}};
+    const Entries awkward = {{u"", u"empty key"},    {u"   ", u"blank"},          {u"a\tb", u"tab"},
+                             {u"a,b", u"comma"},     {u"a//b", u"comment"},       {u"#inc", u"\"x.txt\""},
+                             {u"line\nbreak", u"v"}, {u"k", u"cr\rhere"},         {u"k", u"say \"hi\""},
+                             {u"Key", u"Value"},     {u"\u00FF\u00FEmark", u"v"}, {u"k", u"\u4E2D"},
+                             {u"ok", u"\\n\\red;"}};
     Save(root / "fuzz_text_roundtrip", "awkward.txt", std::string(1, '\x40') + RawEntries(awkward));
     Save(root / "fuzz_text_roundtrip", "awkward-diablo.txt", std::string(1, '\x6C') + RawEntries(awkward));
     Save(root / "fuzz_text_roundtrip", "header-first.txt",

@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/TestFiles.h"
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/TblObjects.h"
@@ -20,6 +19,7 @@
 #include "shell/MainWindow.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
+#include "tests/TestFiles.h"
 #include "toolkit/MessageBox.h"
 
 namespace vmtest {

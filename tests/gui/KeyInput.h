@@ -14,12 +14,17 @@ namespace keyinput {
 // and Down), which the keyboard sends with the extended flag.
 inline bool IsExtended(WORD vk) {
     switch (vk) {
-    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
-    case VK_INSERT: case VK_DELETE:
-        return true;
-    default:
-        return false;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_INSERT:
+    case VK_DELETE: return true;
+    default: return false;
     }
 }
 

@@ -123,8 +123,8 @@ TEST_F(FileDialogWindowTest, SaveDialogShowsThePanelAndStoresOnCancel) {
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(items, 3);
     ASSERT_FALSE(hook.filters.empty());
-    EXPECT_EQ(hook.filters.front(), 1);  // index 0 shows the first filter
-    EXPECT_EQ(options.formats.tbl.offset8, 255);             // stored when the panel went away
+    EXPECT_EQ(hook.filters.front(), 1);           // index 0 shows the first filter
+    EXPECT_EQ(options.formats.tbl.offset8, 255);  // stored when the panel went away
     EXPECT_EQ(request.fileName, u"string");
 }
 

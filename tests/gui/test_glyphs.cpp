@@ -20,9 +20,9 @@ namespace {
 // A few letters of each language: English, German, French, Italian,
 // Spanish, Polish, Russian, Chinese, Japanese, Korean.
 const std::vector<std::u16string> Letters = {
-    u"A", u"g", u"Q",  u"\u00E4", u"\u00DF", u"\u00DC", u"\u00E9", u"\u00E7", u"\u0153", u"\u00E0", u"\u00F2",
-    u"\u00F1", u"\u00BF", u"\u0142", u"\u017C", u"\u0105", u"\u0416", u"\u0449", u"\u042F",
-    u"\u4E2D", u"\u6587", u"\u5B57", u"\u4E9A", u"\u3042", u"\u30A2", u"\u8A9E", u"\uD55C", u"\uAD6D", u"\uC5B4"};
+    u"A",      u"g",      u"Q",      u"\u00E4", u"\u00DF", u"\u00DC", u"\u00E9", u"\u00E7", u"\u0153", u"\u00E0",
+    u"\u00F2", u"\u00F1", u"\u00BF", u"\u0142", u"\u017C", u"\u0105", u"\u0416", u"\u0449", u"\u042F", u"\u4E2D",
+    u"\u6587", u"\u5B57", u"\u4E9A", u"\u3042", u"\u30A2", u"\u8A9E", u"\uD55C", u"\uAD6D", u"\uC5B4"};
 
 // The pixels of a rectangle of what a control draws of its client area.
 std::vector<COLORREF> Drawn(HWND control, RECT area) {
@@ -50,8 +50,8 @@ bool Blank(const std::vector<COLORREF>& pixels) {
 }
 
 // Each letter's picture must be its own.
-void ExpectDistinct(const std::map<std::vector<COLORREF>, std::u16string>& seen,
-                    const std::vector<COLORREF>& picture, const std::u16string& letter, const char* where) {
+void ExpectDistinct(const std::map<std::vector<COLORREF>, std::u16string>& seen, const std::vector<COLORREF>& picture,
+                    const std::u16string& letter, const char* where) {
     const auto same = seen.find(picture);
     EXPECT_TRUE(same == seen.end()) << where << ": U+" << std::hex << static_cast<unsigned>(letter[0])
                                     << " draws like U+" << static_cast<unsigned>(same->second[0])

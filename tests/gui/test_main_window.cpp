@@ -52,22 +52,24 @@ TEST_F(AppTest, TheMenuBarShowsEveryCommandWithItsNumber) {
         for (int j = 0; j < GetMenuItemCount(popup); ++j) {
             const UINT id = GetMenuItemID(popup, j);
             const std::string number = std::to_string(id);
-            shown += id == 0 ? u" -\n" : u" " + std::u16string(number.begin(), number.end()) + u" " + text(popup, j) + u"\n";
+            shown +=
+                id == 0 ? u" -\n" : u" " + std::u16string(number.begin(), number.end()) + u" " + text(popup, j) + u"\n";
         }
     }
-    EXPECT_EQ(shown, u"File\n 1001 Open Table 1\n 1002 Open Table 2\n -\n 1004 Save Table 1\n 1005 Save Table 2\n -\n"
-                     u" 1007 Exit\n"
-                     u"Edit\n 1032 Undo\tCtrl+Z\n 1033 Redo\tCtrl+Y\n"
-                     u"View\n 1009 Only Table 1\n 1010 Only Table 2\n 1011 " +
-                         BuiltIn(u"\u0422wo Tables", "\xD2wo Tables") +
-                         u"\n"
-                         u"Options\n 1014 Ask before apply changes\n"
-                         u"Tools\n 1017 Copy Time Dialogs (1 to 2)\n 1018 Copy Time Dialogs (2 to 1)\n -\n"
-                         u" 1020 Copy Values (1 to 2)\n 1021 Copy Values (2 to 1)\n -\n"
-                         u" 1023 Update Table1 from File...\n 1024 Update Table2 from File...\n -\n"
-                         u" 1026 Translate (1 to 2) from File...\n 1027 Translate (2 to 1) from File...\n"
-                         u"Help\n 1029 Hot Keys\n 1030 About Vellumark\n"
-                         u"Language\n 1035 English\n");
+    EXPECT_EQ(shown,
+              u"File\n 1001 Open Table 1\n 1002 Open Table 2\n -\n 1004 Save Table 1\n 1005 Save Table 2\n -\n"
+              u" 1007 Exit\n"
+              u"Edit\n 1032 Undo\tCtrl+Z\n 1033 Redo\tCtrl+Y\n"
+              u"View\n 1009 Only Table 1\n 1010 Only Table 2\n 1011 " +
+                  BuiltIn(u"\u0422wo Tables", "\xD2wo Tables") +
+                  u"\n"
+                  u"Options\n 1014 Ask before apply changes\n"
+                  u"Tools\n 1017 Copy Time Dialogs (1 to 2)\n 1018 Copy Time Dialogs (2 to 1)\n -\n"
+                  u" 1020 Copy Values (1 to 2)\n 1021 Copy Values (2 to 1)\n -\n"
+                  u" 1023 Update Table1 from File...\n 1024 Update Table2 from File...\n -\n"
+                  u" 1026 Translate (1 to 2) from File...\n 1027 Translate (2 to 1) from File...\n"
+                  u"Help\n 1029 Hot Keys\n 1030 About Vellumark\n"
+                  u"Language\n 1035 English\n");
 }
 
 TEST_F(AppTest, CommandLineFilesShareOneRowModel) {
@@ -302,8 +304,8 @@ TEST_F(AppTest, SearchFindsPrefixesAfterTheCurrentRowAndWraps) {
     EXPECT_EQ(Space().CurrentRow, 2);
 
     ToggleSearchBar(T(0), 0);
-    for (const auto& [text, row] : std::vector<std::pair<std::u16string, int>>{
-             {u"3abc", 2}, {u"5", 2}, {u"4", 3}, {u"-2", 3}, {u"0", -1}}) {
+    for (const auto& [text, row] :
+         std::vector<std::pair<std::u16string, int>>{{u"3abc", 2}, {u"5", 2}, {u"4", 3}, {u"-2", 3}, {u"0", -1}}) {
         S(0).searchBox.SetText(text);
         RunSearch(T(0));
         EXPECT_EQ(Space().CurrentRow, row) << "go to " << std::string(text.begin(), text.end());
@@ -325,9 +327,12 @@ TEST_F(AppTest, ColourAndGenderGoIntoTheValueEditorUndoably) {
     EXPECT_EQ(value.Text(), u"one\\red;");
     EXPECT_TRUE(value.IsModified());
     Space().options.formats.text.colorMacros = false;  // the single-byte program inserts macro words all the same
-    EXPECT_EQ(ColourInsertText(0, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\white;" : u"\u00FFc/");
-    EXPECT_EQ(ColourInsertText(11, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\dgreen;" : u"\u00FFc:");
-    EXPECT_EQ(ColourInsertText(13, Space().options.formats.text.colorMacros), SingleByteProgram ? u"\\color;" : u"\u00FFc");
+    EXPECT_EQ(ColourInsertText(0, Space().options.formats.text.colorMacros),
+              SingleByteProgram ? u"\\white;" : u"\u00FFc/");
+    EXPECT_EQ(ColourInsertText(11, Space().options.formats.text.colorMacros),
+              SingleByteProgram ? u"\\dgreen;" : u"\u00FFc:");
+    EXPECT_EQ(ColourInsertText(13, Space().options.formats.text.colorMacros),
+              SingleByteProgram ? u"\\color;" : u"\u00FFc");
     Space().options.formats.text.colorMacros = true;
     EXPECT_EQ(ColourInsertText(13, Space().options.formats.text.colorMacros), u"\\color;");
 
@@ -405,8 +410,8 @@ TEST_F(AppTest, RightDoubleClickTogglesTheMarkAndListsScrollTogether) {
 TEST_F(AppTest, EveryColourAndGenderItemInsertsItsText) {
     Start({TextTable("one.txt", Three)});
     tk::Edit& value = S(0).valueEditor;
-    const char16_t* words[14] = {u"\\white;", u"\\grey;",   u"\\red;",   u"\\green;", u"\\blue;",
-                                 u"\\gold;",  u"\\dgrey;",  u"\\black;", u"\\tan;",   u"\\orange;",
+    const char16_t* words[14] = {u"\\white;",  u"\\grey;",   u"\\red;",    u"\\green;", u"\\blue;",
+                                 u"\\gold;",   u"\\dgrey;",  u"\\black;",  u"\\tan;",   u"\\orange;",
                                  u"\\yellow;", u"\\dgreen;", u"\\purple;", u"\\color;"};
     for (int i = 0; i < 14; ++i) {
         value.SetTextClean(u"");

@@ -3,8 +3,8 @@
 // platform dialog), the settings written after a save, and a language
 // chosen from the menu.
 
-#include "tests/gui/AppTestUtil.h"
 #include "tests/FormatTestUtil.h"
+#include "tests/gui/AppTestUtil.h"
 
 #include <fstream>
 #include <map>
@@ -133,7 +133,8 @@ TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
 TEST_F(AppTest, ALanguageFromTheMenuChangesTheWindowsTexts) {
     dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch,Missing\r\n");
     dir.Write("Deutsch.lng",
-              "[Deutsch]\r\nsMenuFile=Datei\r\nsToolBarOpen=\xC3\x96" "ffnen\r\nsListViewKey=Schl\xC3\xBCssel\r\n"
+              "[Deutsch]\r\nsMenuFile=Datei\r\nsToolBarOpen=\xC3\x96"
+              "ffnen\r\nsListViewKey=Schl\xC3\xBCssel\r\n"
               "sErrorReadFile=Lesefehler\r\nsGoTo=Gehe zu:\r\n");
     Start();
     EXPECT_EQ(W().menu.Caption(MenuFirstLanguage), u"English");
@@ -171,7 +172,8 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     Entries entries;
     for (int i = 0; i < 65535; ++i) {
         const std::string n = std::to_string(i);
-        entries.emplace_back(u"Str" + std::u16string(n.begin(), n.end()), u"Text " + std::u16string(n.begin(), n.end()));
+        entries.emplace_back(u"Str" + std::u16string(n.begin(), n.end()),
+                             u"Text " + std::u16string(n.begin(), n.end()));
     }
     const Bytes image = TblImage(entries);
     dir.Write("big.tbl", std::string(image.begin(), image.end()));
@@ -222,8 +224,9 @@ TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
     dialogs.answers = {{out, 2}};
     EXPECT_FALSE(SaveDialog(T(0)));
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, u"1 entries cannot be stored exactly in this file (first: row 1, key greeting: "
-                             u"the value holds a double quote). Save anyway?");
+    EXPECT_EQ(Boxes[0].text,
+              u"1 entries cannot be stored exactly in this file (first: row 1, key greeting: "
+              u"the value holds a double quote). Save anyway?");
     EXPECT_EQ(Boxes[0].type & 0xF, static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(dir.Read("out.txt"), "old");
     EXPECT_TRUE(T(0).Modified);
@@ -240,19 +243,26 @@ TEST_F(AppTest, ATextFileThatCannotHoldTheTableIsSavedOnlyAfterYes) {
 }
 
 TEST_F(AppTest, WhatALoadSkippedIsShownInOneMessage) {
-    dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"missing.txt\"\r\n");
+    dir.Write("mod/main.txt",
+              "\xEF\xBB\xBF"
+              "a\t1\r\n#\"missing.txt\"\r\n");
     Start({dir.Path(u"mod/main.txt")});
     EXPECT_EQ(T(0).Count(), 1u);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, u"The table was read, but not everything in the file came through exactly:\n"
-                             u"1 include lines name no file that can be read (first: missing.txt)\n" +
-                                 dir.Path(u"mod/main.txt"));
+    EXPECT_EQ(Boxes[0].text,
+              u"The table was read, but not everything in the file came through exactly:\n"
+              u"1 include lines name no file that can be read (first: missing.txt)\n" +
+                  dir.Path(u"mod/main.txt"));
     EXPECT_EQ(Boxes[0].caption, u"Vellumark");
 }
 
 TEST_F(AppTest, IncludesLeaveTheTablesFolderOnlyWhenTheSettingsAllowIt) {
-    dir.Write("secret.txt", "\xEF\xBB\xBF" "password\thunter2\r\n");
-    dir.Write("mod/main.txt", "\xEF\xBB\xBF" "a\t1\r\n#\"..\\secret.txt\"\r\n");
+    dir.Write("secret.txt",
+              "\xEF\xBB\xBF"
+              "password\thunter2\r\n");
+    dir.Write("mod/main.txt",
+              "\xEF\xBB\xBF"
+              "a\t1\r\n#\"..\\secret.txt\"\r\n");
     Start({dir.Path(u"mod/main.txt")});
     EXPECT_EQ(T(0).Count(), 1u);
     ASSERT_EQ(Boxes.size(), 1u);
@@ -279,11 +289,16 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
     ScriptedDialogs dialogs;
     Space().FileDialogs = &dialogs;
     auto object = [](int id, const std::string& key, const std::string& en, const std::string& ru) {
-        return "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" + key + "\",\r\n    \"enUS\": \"" + en +
-               "\",\r\n    \"ruRU\": \"" + ru + "\"\r\n  }";
+        return "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" + key + "\",\r\n    \"enUS\": \"" +
+               en + "\",\r\n    \"ruRU\": \"" + ru + "\"\r\n  }";
     };
-    const std::string file = "\xEF\xBB\xBF[\r\n" + object(1, "axe", "\xC3\xBF" "c4Axe", "\xD0\xA2\xD0\xBE\xD0\xBF\xD0\xBE\xD1\x80") +
-                             ",\r\n" + object(2, "bow", "Bow\\nof \xE4\xB8\xAD", "\xD0\x9B\xD1\x83\xD0\xBA") + "\r\n]\r\n";
+    const std::string file = "\xEF\xBB\xBF[\r\n" +
+                             object(1, "axe",
+                                    "\xC3\xBF"
+                                    "c4Axe",
+                                    "\xD0\xA2\xD0\xBE\xD0\xBF\xD0\xBE\xD1\x80") +
+                             ",\r\n" + object(2, "bow", "Bow\\nof \xE4\xB8\xAD", "\xD0\x9B\xD1\x83\xD0\xBA") +
+                             "\r\n]\r\n";
     dir.Write("items.json", file);
     const auto path = dir.Path(u"items.json");
 

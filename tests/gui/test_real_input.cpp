@@ -48,8 +48,8 @@ void ClickAt(HWND window, POINT at, bool right = false, int clicks = 1) {
     SetCursorPos(at.x, at.y);
     std::vector<INPUT> in;
     for (int i = 0; i < clicks; ++i)
-        for (DWORD flag : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN,
-                           right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
+        for (DWORD flag :
+             {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
             INPUT m{};
             m.type = INPUT_MOUSE;
             m.mi.dwFlags = flag;
@@ -218,7 +218,8 @@ TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
         // replaces the number searched before.
         RECT header{};
         Header_GetItemRect(ListView_GetHeader(S(side).list.hwnd), 1, &header);
-        ClickAt(ListView_GetHeader(S(side).list.hwnd), {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
+        ClickAt(ListView_GetHeader(S(side).list.hwnd),
+                {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
         Settle();
         Type("k3580");
         Press(VK_RETURN);
@@ -227,7 +228,8 @@ TEST_F(RealInputTest, GoToAndFindBringTheRowIntoViewInEveryList) {
         EXPECT_EQ(S(side).searchBox.Text(), u"k3580");
         ExpectShown(3580);
         Sleep(GetDoubleClickTime());  // a second click, not a double-click
-        ClickAt(ListView_GetHeader(S(side).list.hwnd), {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
+        ClickAt(ListView_GetHeader(S(side).list.hwnd),
+                {(header.left + header.right) / 2, (header.top + header.bottom) / 2});
         Settle();
         EXPECT_FALSE(S(side).searchBar.IsVisible());
     }

@@ -126,12 +126,14 @@ TEST_F(AppTest, EditsOfBothTablesAreOneStepAndTheKeyEditorUndoesWhenUnchanged) {
 TEST_F(AppTest, TheEditMenuSpeaksTheLanguage) {
     dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch\r\nLanguage=1\r\n");
     dir.Write("Deutsch.lng",
-              "[Deutsch]\r\nsMenuEdit=Bearbeiten\r\nsMenuUndoStep=R\xC3\xBC" "ckg\xC3\xA4ngig: %1\r\n"
+              "[Deutsch]\r\nsMenuEdit=Bearbeiten\r\nsMenuUndoStep=R\xC3\xBC"
+              "ckg\xC3\xA4ngig: %1\r\n"
               "sStepInsertOne=1 Eintrag einf\xC3\xBCgen\r\n");
     Start({TextTable("one.txt", Three)});
     EXPECT_EQ(W().menu.Caption(MenuEdit), u"Bearbeiten");
     Click(0, 0);
     ListKeyCommand(T(0), 0, VK_INSERT);
     EXPECT_EQ(W().menu.Caption(MenuUndo), BuiltIn(u"R\u00FCckg\u00E4ngig: 1 Eintrag einf\u00FCgen\tCtrl+Z",
-                                                  "R\xFC" "ckg\xE4ngig: 1 Eintrag einf\xFCgen\tCtrl+Z"));
+                                                  "R\xFC"
+                                                  "ckg\xE4ngig: 1 Eintrag einf\xFCgen\tCtrl+Z"));
 }
