@@ -46,7 +46,7 @@ vm_setup_prefix_fonts() {
 # through a memory device context of its own, and under wine each one is
 # a round of X requests and resource lookups: a jump to the end of a table
 # repaints the editors' and lists' scroll bars and costs the program about
-# three times the processor time of the classic look (see DEVELOPERS.md).
+# three times the processor time of the classic look (bench/window measures it).
 # The prefix the scripts make uses the classic look; the program itself
 # works with either.
 VM_LOOK_SETUP_MARK=vellumark-look-1

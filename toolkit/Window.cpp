@@ -1,3 +1,14 @@
+// The base of every control. Under wine each call that goes to the wine
+// server costs, and a list that paints sends a notification per cell: so a
+// window's object is found in a table of our own (FromHandle), not in a
+// window property, and controls are subclassed by their window procedure
+// rather than through the common controls' subclassing, which reads a
+// window property for every message. Drawing that goes to the X server at
+// once rather than in a paint is the other cost: an edit box gets a new
+// text without redrawing unchanged scroll bars (Edit::ShowText), a settings
+// pass rebuilds the menu bar once (MainMenu::Hold), and fonts ask for grey
+// smoothing under wine (a font of default quality reads the X resources
+// anew each time it is selected).
 #include "toolkit/Window.h"
 
 #include <unordered_map>
