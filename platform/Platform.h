@@ -131,6 +131,13 @@ ReadStatus ReadWholeFile(const std::u16string& name, std::uint64_t maxSize, std:
 // True when a regular file (not a directory) of that name exists.
 bool FileExists(const std::u16string& name);
 
+// True when a directory of that name exists.
+bool FolderExists(const std::u16string& name);
+
+// The names (without the folder) of the regular files directly in folder,
+// sorted by their UTF-16 units; empty when the folder cannot be read.
+std::vector<std::u16string> FilesInFolder(const std::u16string& folder);
+
 // The size in bytes of a regular file of that name, 0 when there is none;
 // a hint for sizing buffers before the file is read.
 std::uint64_t FileSizeOf(const std::u16string& name);

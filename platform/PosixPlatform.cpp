@@ -8,6 +8,7 @@
 #include "platform/FileBuffer.h"
 #include "platform/Platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <limits.h>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -218,6 +220,29 @@ bool FileExists(const std::u16string& name) {
     if (!NativeName(name, path)) return false;
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::u16string& name) {
+    std::string path;
+    if (!NativeName(name, path)) return false;
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::u16string> FilesInFolder(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    std::string path;
+    if (!NativeName(folder, path)) return names;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st;
+        if (::stat((path + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(FromUtf8(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::uint64_t FileSizeOf(const std::u16string& name) {

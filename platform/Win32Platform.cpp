@@ -110,6 +110,28 @@ bool FileExists(const std::u16string& name) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderExists(const std::u16string& name) {
+    if (!UsableName(name)) return false;
+    const DWORD attributes = GetFileAttributesW(Wide(name));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::u16string> FilesInFolder(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    if (!UsableName(folder)) return names;
+    const std::u16string pattern = JoinPath(folder, u"*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(Wide(pattern), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(reinterpret_cast<const char16_t*>(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::uint64_t FileSizeOf(const std::u16string& name) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!UsableName(name) || !GetFileAttributesExW(Wide(name), GetFileExInfoStandard, &data) ||

@@ -427,6 +427,19 @@ TEST_F(PlatformTest, FileNamesBeyondTheBasicPlane) {
     EXPECT_EQ(image.size, 2u);
 }
 
+TEST_F(PlatformTest, FilesInFolderListsRegularFilesSorted) {
+    fs::create_directory(dir.path() / "sub");
+    for (const char* leaf : {"b.json", "a.json", "\xC3\xA9.txt"}) {
+        AtomicFileWriter w;
+        ASSERT_TRUE(w.Open(JoinPath(dir.Path(), FromUtf8(leaf))));
+        ASSERT_TRUE(w.Commit());
+    }
+    EXPECT_EQ(FilesInFolder(dir.Path()), (std::vector<std::u16string>{u"a.json", u"b.json", u"\u00E9.txt"}));
+    EXPECT_TRUE(FolderExists(JoinPath(dir.Path(), u"sub")));
+    EXPECT_FALSE(FolderExists(JoinPath(dir.Path(), u"a.json")));
+    EXPECT_TRUE(FilesInFolder(JoinPath(dir.Path(), u"missing")).empty());
+}
+
 TEST_F(PlatformTest, PathHelpers) {
 #ifdef _WIN32
     EXPECT_EQ(DirectoryOf(u"C:\\a\\b.tbl"), u"C:\\a");
