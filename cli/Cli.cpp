@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "VellumarkVersion.h"
+#include "cli/CheckCommand.h"
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
@@ -65,6 +66,9 @@ Commands:
                            both start with a positive number, TARGET's number
                            is replaced by SOURCE's. The result is written to
                            OUT.
+  check PATH...            Check a mod's strings as a whole (ids and keys in
+                           two files, missing languages, placeholders lost
+                           in translation, ...); see 'check --help'.
   info FILE                Show the header fields and checksum of a .tbl
                            file, the encoding of a text table, or the layout,
                            field orders, repeated ids and keys and missing
@@ -885,6 +889,14 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
         if (command == u"--version") {
             out << VersionLine << "\n";
             return Finished(CliOk, out, err);
+        }
+        if (command == u"check") {
+            for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)
+                if (args[i] == u"--help" || args[i] == u"-h") {
+                    out << CheckHelpText();
+                    return Finished(CliOk, out, err);
+                }
+            return Finished(RunCheck(args, out, err), out, err);
         }
         // Help asked for anywhere on the line wins over running the command.
         for (std::size_t i = 1; i < args.size(); ++i) {

@@ -614,6 +614,36 @@ bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLim
     }
 }
 
+namespace {
+
+// Takes the one string a value holds.
+struct StringCatcher : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, StringCatcher> {
+    std::u16string* out = nullptr;
+    bool Default() { return false; }
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        out->resize(length);
+        out->resize(DecodeUtf8(text, length, out->data()));
+        return true;
+    }
+};
+
+}  // namespace
+
+bool DecodeJsonString(std::string_view quoted, std::u16string& out) {
+    out.clear();
+    if (quoted.size() < 2 || quoted.front() != '"') return false;
+    // The reader stops at a zero byte and scans 16 bytes at a time, so it
+    // reads a copy that ends in 16 of them.
+    std::string copy(quoted);
+    copy.append(16, '\0');
+    rapidjson::StringStream stream(copy.c_str());
+    StringCatcher catcher;
+    catcher.out = &out;
+    rapidjson::Reader reader;
+    return !reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, catcher).IsError() &&
+           stream.Tell() == quoted.size();
+}
+
 void DeliverJsonColumn(const JsonDocument& doc, const TableEntrySink& sink) {
     if (!sink) return;
     for (std::size_t i = 0; i < doc.column.items.size(); ++i) sink(doc.column.Key(i), doc.column.Value(i));

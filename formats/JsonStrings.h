@@ -164,6 +164,12 @@ bool ParseJsonStrings(std::string bytes, int language, JsonDocument& doc, JsonEr
 bool LoadJsonStrings(const std::u16string& fileName, int language, const ReadLimits& limits, JsonDocument& doc,
                      JsonError* error = nullptr);
 
+// The text of a string value as the file writes it (with its quotes, as
+// JsonField::value holds it), decoded: escapes resolved, the game's colour
+// codes and line breaks as they stand (stored form). False when the bytes
+// are not one JSON string.
+bool DecodeJsonString(std::string_view quoted, std::u16string& out);
+
 // Hands the document's column to sink, entry by entry in object order: the
 // key as written, the value in display form (a missing field is empty).
 void DeliverJsonColumn(const JsonDocument& doc, const TableEntrySink& sink);
