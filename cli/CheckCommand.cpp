@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -16,6 +18,7 @@
 #include "VellumarkVersion.h"
 #include "cli/Cli.h"
 #include "documents/ModCheck.h"
+#include "documents/ModFix.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -46,6 +49,13 @@ Options:
   --format F         text (default), json (one object per line), github
                      (workflow annotations) or sarif (SARIF 2.1.0).
   --max-file-size N  The largest file read, in bytes.
+  --fix RULES        Fix what these rules found in .json string files, in
+                     place, then report what is left: missing-language
+                     and empty-text (filled from the source language, or
+                     --from L), whitespace (keys trimmed), duplicate-id (new
+                     ids no string file given, nor the game's, holds).
+                     "vellumark-cli fix PATH..." fixes all four.
+  --from L           The language the fixes fill texts from.
 
 Rules:
 )";
@@ -60,7 +70,28 @@ struct CheckSettings {
     std::string format = "text";
     ModReadOptions read;
     CheckOptions check;
+    FixOptions fix;
+    bool fixing = false;
 };
+
+constexpr const char* FixableRules[] = {"missing-language", "empty-text", "whitespace", "duplicate-id"};
+
+void SelectFixes(const std::string& list, FixOptions& fix) {
+    for (std::size_t at = 0; at <= list.size();) {
+        std::size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        const std::string name = list.substr(at, comma - at);
+        at = comma + 1;
+        if (name == "missing-language") fix.fillMissing = true;
+        else if (name == "empty-text") fix.fillEmpty = true;
+        else if (name == "whitespace") fix.trimKeys = true;
+        else if (name == "duplicate-id") fix.newIds = true;
+        else if (!name.empty())
+            throw CheckUsage{"--fix: '" + name +
+                             "' is not a rule with a fix (missing-language, empty-text, "
+                             "whitespace, duplicate-id)"};
+    }
+}
 
 std::vector<std::u16string> SplitList(const std::u16string& list) {
     std::vector<std::u16string> parts;
@@ -75,6 +106,11 @@ std::vector<std::u16string> SplitList(const std::u16string& list) {
 
 CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
     CheckSettings s;
+    std::optional<int> from;
+    if (args[0] == u"fix") {
+        s.fixing = true;
+        for (const char* rule : FixableRules) SelectFixes(rule, s.fix);
+    }
     bool ended = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::u16string arg = args[i];
@@ -125,6 +161,12 @@ CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
             s.format = platform::ToUtf8(value());
             if (s.format != "text" && s.format != "json" && s.format != "github" && s.format != "sarif")
                 throw CheckUsage{"--format must be text, json, github or sarif, not '" + s.format + "'"};
+        } else if (option == "--fix") {
+            s.fixing = true;
+            SelectFixes(platform::ToUtf8(value()), s.fix);
+        } else if (option == "--from") {
+            from = JsonLanguageIndex(value());
+            if (*from < 0) throw CheckUsage{"--from needs a language such as enUS"};
         } else if (option == "--max-file-size") {
             const std::string v = platform::ToUtf8(value());
             if (v.empty() || v.size() > 13 || v.find_first_not_of("0123456789") != std::string::npos)
@@ -135,6 +177,7 @@ CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
         }
     }
     if (s.paths.empty()) throw CheckUsage{"check needs at least one file or folder"};
+    s.fix.from = from.value_or(s.check.sourceLanguage);
     // The source table is compared with enUS's place; its language is the source.
     if (!s.read.sourceTable.empty() && s.read.tableLanguage == 0) s.read.tableLanguage = -1;
     return s;
@@ -340,6 +383,19 @@ struct Output {
     }
 };
 
+// Ids above every id of the mod's and the game's string files.
+std::function<std::optional<std::int64_t>()> NewIds(const ModStrings& mod, const ModStrings* game) {
+    std::int64_t highest = 0;
+    for (const ModStrings* s : {&mod, game})
+        if (s)
+            for (const StringEntry& e : s->entries)
+                if (e.hasId) highest = std::max(highest, e.id);
+    return [next = highest]() mutable -> std::optional<std::int64_t> {
+        if (next == INT64_MAX) return std::nullopt;
+        return ++next;
+    };
+}
+
 }  // namespace
 
 int RunCheck(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
@@ -361,7 +417,21 @@ int RunCheck(const std::vector<std::u16string>& args, std::ostream& out, std::os
         for (const StringFileProblem& p : against->problems)
             err << "warning: " << platform::ToUtf8(against->files[p.file].name) << ": " << p.message << "\n";
     }
-    const std::vector<Finding> findings = CheckModStrings(mod, against ? &*against : nullptr, s.check);
+    const ModStrings* game = against ? &*against : nullptr;
+    std::vector<Finding> findings = CheckModStrings(mod, game, s.check);
+    if (s.fixing) {
+        s.fix.nextId = NewIds(mod, game);
+        const FixReport fixed = FixModStrings(mod, findings, s.fix, s.read.formats.limits);
+        for (const std::string& e : fixed.errors) err << "error: " << e << "\n";
+        err << "fixed: " << fixed.filled << " texts filled, " << fixed.trimmed << " keys trimmed, " << fixed.renumbered
+            << " new ids, in " << fixed.written.size() << " files\n";
+        if (!fixed.written.empty()) {
+            mod = ReadModStrings(s.paths, s.read);
+            if (!s.excel.empty()) ReadNamedKeys(s.excel, mod);
+            findings = CheckModStrings(mod, game, s.check);
+        }
+        if (!fixed.errors.empty()) return CliFileError;
+    }
     const Output o{mod, findings, out};
     if (s.format == "json") o.Json();
     else if (s.format == "github") o.Github();

@@ -69,6 +69,8 @@ Commands:
   check PATH...            Check a mod's strings as a whole (ids and keys in
                            two files, missing languages, placeholders lost
                            in translation, ...); see 'check --help'.
+  fix PATH...              Fix in place what check finds that can be fixed;
+                           see 'check --help'.
   info FILE                Show the header fields and checksum of a .tbl
                            file, the encoding of a text table, or the layout,
                            field orders, repeated ids and keys and missing
@@ -890,7 +892,7 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
             out << VersionLine << "\n";
             return Finished(CliOk, out, err);
         }
-        if (command == u"check") {
+        if (command == u"check" || command == u"fix") {
             for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)
                 if (args[i] == u"--help" || args[i] == u"-h") {
                     out << CheckHelpText();

@@ -392,6 +392,7 @@ void DuplicateIds(Checker& c, const ModStrings& mod, const ModStrings* game) {
               "id " + std::to_string(e.id) + " is also the id of '" + Utf8(o.key) + "' at " + Place(where, o) +
                   (other.game ? " (the game's)" : "") +
                   ": the game shows one of them for both; give one a new id (check --fix duplicate-id)");
+        c.out.back().withGame = other.game;
     }
     // An id the mod gives to another key than the game does in the same file.
     if (!game) return;
@@ -402,10 +403,11 @@ void DuplicateIds(Checker& c, const ModStrings& mod, const ModStrings* game) {
         const auto it = gameById.find(e.id);
         if (!e.hasId || it == gameById.end() || byId[e.id].size() > 1) continue;
         const StringEntry& g = game->entries[it->second];
-        if (g.key != e.key)
-            c.Add("duplicate-id", Severity::Error, e, i, -1,
-                  "id " + std::to_string(e.id) + " is the game's id of '" + Utf8(g.key) + "' at " + Place(*game, g) +
-                      ": a new string needs an id the game does not use (check --fix duplicate-id)");
+        if (g.key == e.key) continue;
+        c.Add("duplicate-id", Severity::Error, e, i, -1,
+              "id " + std::to_string(e.id) + " is the game's id of '" + Utf8(g.key) + "' at " + Place(*game, g) +
+                  ": a new string needs an id the game does not use (check --fix duplicate-id)");
+        c.out.back().withGame = true;
     }
 }
 

@@ -45,6 +45,8 @@ struct Finding {
     std::int64_t id = 0;
     int language = -1;  // -1: the finding is about no one language
     std::string message;
+    // A duplicate-id whose other object is the game's (its id is the game's).
+    bool withGame = false;
     // The entry it is about (an index into ModStrings::entries), or
     // NoEntry for a file or a data table's cell.
     std::size_t entry = NoEntry;
