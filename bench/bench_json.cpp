@@ -8,48 +8,13 @@
 #include <map>
 
 #include "bench/BenchTables.h"
+#include "bench/GameJson.h"
 #include "documents/TableList.h"
 #include "formats/JsonStrings.h"
 
 namespace {
 
 using namespace vmbench;
-
-// A value in one of the game's scripts, with its colour codes, line breaks
-// and private-use glyphs now and then, as UTF-8 JSON string text.
-std::string Text(std::mt19937& rng, int language) {
-    static const char* const latin[] = {"a", "e",        "r",        "t",        "s", "n",
-                                        " ", "\xC3\xA9", "\xC3\xBC", "\xC3\xB1", "o", "l"};
-    static const char* const cyrillic[] = {"\xD0\xB0", "\xD0\xB1", "\xD0\xB2", "\xD0\xB3", " ", "\xD1\x8F", "\xD0\xBE"};
-    static const char* const cjk[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE5\xAD\x97",
-                                      "\xE7\xAC\xA6", "\xEA\xB0\x80", "\xE3\x81\x82"};
-    std::string s;
-    if (rng() % 5 == 0)
-        s += "\xC3\xBF"
-             "c4";
-    const bool wide = language == 1 || language == 6 || language == 9 || language == 12;
-    const bool russian = language == 11;
-    const unsigned length = wide ? 6 + rng() % 10 : russian ? 8 + rng() % 16 : 14 + rng() % 28;
-    for (unsigned i = 0; i < length; ++i)
-        s += wide ? cjk[rng() % 6] : russian ? cyrillic[rng() % 7] : latin[rng() % 12];
-    if (rng() % 9 == 0) s += "\\n%d";
-    if (rng() % 13 == 0) s += "\\uE01D";
-    return s;
-}
-
-// A file in the game's own layout.
-std::string GameFile(int objects) {
-    std::mt19937 rng(16);
-    std::string s = "\xEF\xBB\xBF[";
-    for (int i = 0; i < objects; ++i) {
-        s += i ? ",\r\n  {" : "\r\n  {";
-        s += "\r\n    \"id\": " + std::to_string(1000 + i) + ",\r\n    \"Key\": \"ItemName" + std::to_string(i) + "\"";
-        for (int l = 0; l < vm::JsonLanguageCount; ++l)
-            s += std::string(",\r\n    \"") + vm::JsonLanguageCodes[l] + "\": \"" + Text(rng, l) + "\"";
-        s += "\r\n  }";
-    }
-    return s + "\r\n]\r\n";
-}
 
 const std::string& FileOf(int objects) {
     static std::map<int, std::string> files;

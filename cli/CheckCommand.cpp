@@ -215,7 +215,7 @@ struct Output {
     }
 
     void Text() const {
-        std::map<std::string, std::size_t> perRule;
+        std::map<std::string_view, std::size_t> perRule;
         std::size_t counts[3] = {};
         for (const Finding& f : findings) {
             out << FileOf(f) << ":" << (f.line ? std::to_string(f.line) + ":" : "") << " " << SeverityName(f.severity)
@@ -277,7 +277,7 @@ struct Output {
                                                                   : "notice";
             out << "::" << level << " file=" << Escaped(FileOf(f), true);
             if (f.line) out << ",line=" << f.line;
-            out << ",title=" << Escaped(f.rule, true) << "::" << Escaped(Subject(f) + ": " + f.message, false) << "\n";
+            out << ",title=" << Escaped(std::string(f.rule), true) << "::" << Escaped(Subject(f) + ": " + f.message, false) << "\n";
         }
     }
 
@@ -377,9 +377,9 @@ struct Output {
     }
 
     template <class Writer>
-    static void Field(Writer& w, const char* name, const std::string& value) {
+    static void Field(Writer& w, const char* name, std::string_view value) {
         w.Key(name);
-        w.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
+        w.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
     }
 };
 

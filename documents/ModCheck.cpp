@@ -81,6 +81,12 @@ namespace {
 
 std::string Utf8(std::u16string_view text) { return platform::ToUtf8(text); }
 
+// The rules by their place in CheckRules.
+enum class Rule : std::uint8_t {
+    DuplicateId, DuplicateKey, MissingLanguage, EmptyText, SameAsSource, Placeholders, ColourCodes, LineBreaks, Whitespace, GenderMarkers, Encoding, ZhVariants, MissingKey, Unreadable,
+};
+
+
 // ---- What the rules look for in a text -------------------------------------
 
 constexpr char16_t ColourLead = 0x00FF;
@@ -148,8 +154,9 @@ int Cp1252Byte(char16_t c) {
                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
                                           0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    if (c >= 0xA0 && c <= 0xFF) return c;
-    if (c >= 0x80 && c < 0xA0) return c;  // a C1 control as Latin-1 reads it
+    if (c < 0x80) return -1;
+    if (c <= 0xFF) return c;  // Latin-1, C1 controls included
+    if (c < 0x0152 || c > 0x2122) return -1;
     for (int i = 0; i < 32; ++i)
         if (High[i] && High[i] == c) return 0x80 + i;
     return -1;
@@ -160,7 +167,8 @@ int Cp1252Byte(char16_t c) {
 // characters, empty when there are none.
 std::u16string_view Mojibake(std::u16string_view t) {
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
-        const int lead = Cp1252Byte(t[i]);
+        if (t[i] < 0xC2 || t[i] > 0xF4) continue;  // only these are lead bytes in code page 1252
+        const int lead = t[i];
         const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
                                    : lead >= 0xE0 && lead <= 0xEF ? 3
                                    : lead >= 0xF0 && lead <= 0xF4 ? 4
@@ -201,16 +209,16 @@ std::u16string_view StrayMarker(std::u16string_view t, int language) {
 class Checker {
 public:
     Checker(const ModStrings& m, const CheckOptions& o) : m_(m), o_(o) {
-        for (const CheckRule& r : CheckRules)
-            on_[r.name] = o.rules.empty() || std::find(o.rules.begin(), o.rules.end(), r.name) != o.rules.end();
+        for (std::size_t r = 0; r < CheckRules.size(); ++r)
+            on_[r] = o.rules.empty() || std::find(o.rules.begin(), o.rules.end(), CheckRules[r].name) != o.rules.end();
         for (const std::u16string& k : o.sameAllowed) allowed_.insert(k);
     }
 
-    bool On(const char* rule) const { return on_.at(rule); }
+    bool On(Rule rule) const { return on_[static_cast<std::size_t>(rule)]; }
 
-    void Add(const char* rule, Severity s, const StringEntry& e, std::size_t entry, int language, std::string message) {
+    void Add(Rule rule, Severity s, const StringEntry& e, std::size_t entry, int language, std::string message) {
         Finding f;
-        f.rule = rule;
+        f.rule = CheckRules[static_cast<std::size_t>(rule)].name;
         f.severity = s;
         f.file = e.file;
         f.line = language >= 0 ? e.LineOfField(language) : e.line;
@@ -227,19 +235,19 @@ public:
         const StringEntry& e = m_.entries[i];
         const StringFile& file = m_.files[e.file];
         const bool json = file.kind == StringFileKind::Json;
-        if (On("whitespace") && !e.key.empty() && (IsBlank(e.key.front()) || IsBlank(e.key.back())))
-            Add("whitespace", Severity::Error, e, i, -1,
+        if (On(Rule::Whitespace) && !e.key.empty() && (IsBlank(e.key.front()) || IsBlank(e.key.back())))
+            Add(Rule::Whitespace, Severity::Error, e, i, -1,
                 "the key has spaces or tabs at its start or end, so the game's data tables never find it: trim "
                 "the key");
-        if (On("encoding")) EncodingOf(e, i, -1, e.key);
+        if (On(Rule::Encoding)) EncodingOf(e, i, -1, e.key);
         const int src = o_.sourceLanguage;
         const bool hasSource = e.Has(src) && !e.text[src].empty();
         for (int l = 0; l < StringSlots; ++l) {
             const bool checked = l == UnknownLanguage || ((o_.languages >> l) & 1);
             if (!checked) continue;
             if (!e.Has(l)) {
-                if (json && l < JsonLanguageCount && On("missing-language"))
-                    Add("missing-language", Severity::Error, e, i, l,
+                if (json && l < JsonLanguageCount && On(Rule::MissingLanguage))
+                    Add(Rule::MissingLanguage, Severity::Error, e, i, l,
                         "the object has no " + LanguageName(l) +
                             " field, which can crash the game: add it (check --fix missing-language fills it "
                             "from the source)");
@@ -247,9 +255,9 @@ public:
             }
             Text(e, i, l, json, hasSource);
         }
-        if (On("zh-variants") && e.Has(1) && e.Has(12) && !e.text[1].empty() && e.text[1] == e.text[12] && e.Has(0) &&
+        if (On(Rule::ZhVariants) && e.Has(1) && e.Has(12) && !e.text[1].empty() && e.text[1] == e.text[12] && e.Has(0) &&
             e.text[0] != e.text[1] && ((o_.languages >> 1) & 1))
-            Add("zh-variants", Severity::Warning, e, i, 1,
+            Add(Rule::ZhVariants, Severity::Warning, e, i, 1,
                 "zhTW holds the same text as zhCN: traditional Chinese players read simplified characters; "
                 "translate it into traditional characters");
     }
@@ -260,10 +268,10 @@ private:
     void EncodingOf(const StringEntry& e, std::size_t i, int l, std::u16string_view t) {
         const std::string what = l < 0 ? "the key" : "the text";
         if (t.find(u'\uFFFD') != std::u16string_view::npos) {
-            Add("encoding", Severity::Error, e, i, l,
+            Add(Rule::Encoding, Severity::Error, e, i, l,
                 what + " holds U+FFFD, the mark of characters lost in a conversion: type them again");
         } else if (const auto bad = Mojibake(t); !bad.empty()) {
-            Add("encoding", Severity::Error, e, i, l,
+            Add(Rule::Encoding, Severity::Error, e, i, l,
                 what + " holds \"" + Utf8(bad) +
                     "\", UTF-8 that was read as ANSI: convert it back to the characters it stands for");
         }
@@ -274,52 +282,52 @@ private:
         const int src = o_.sourceLanguage;
         const bool translation = l != src && hasSource && e.Has(src);
         const std::u16string& s = e.text[src];
-        if (On("encoding")) EncodingOf(e, i, l, t);
-        if (On("whitespace") && !t.empty() &&
+        if (On(Rule::Encoding)) EncodingOf(e, i, l, t);
+        if (On(Rule::Whitespace) && !t.empty() &&
             (IsBlank(t.front()) || IsBlank(t.back()) || t.find(u"  ") != std::u16string::npos))
-            Add("whitespace", Severity::Info, e, i, l,
+            Add(Rule::Whitespace, Severity::Info, e, i, l,
                 "the text has spaces at its start or end or two in a row: check that they are meant");
-        if (On("gender-markers") && l != UnknownLanguage) {
+        if (On(Rule::GenderMarkers) && l != UnknownLanguage) {
             if (const auto marker = StrayMarker(t, l); !marker.empty())
-                Add("gender-markers", Severity::Warning, e, i, l,
+                Add(Rule::GenderMarkers, Severity::Warning, e, i, l,
                     "the marker " + Utf8(marker) + " is not one " + LanguageName(l) +
                         " uses, so the game shows it as text: use the language's own markers");
         }
         const ColourCodes codes = ColourCodesOf(t, json);
-        if (On("colour-codes") && (codes.unknown || codes.cut))
-            Add("colour-codes", Severity::Warning, e, i, l,
+        if (On(Rule::ColourCodes) && (codes.unknown || codes.cut))
+            Add(Rule::ColourCodes, Severity::Warning, e, i, l,
                 codes.cut ? std::string("the text ends in a colour code without its code character: finish it")
                           : "the colour code character '" + Utf8(std::u16string(1, codes.unknown)) +
                                 "' is not one the game has: use one of 0-9 : ; /" + (json ? " or a capital" : ""));
         if (!translation) return;
         if (t.empty()) {
-            if (On("empty-text"))
-                Add("empty-text", Severity::Warning, e, i, l,
+            if (On(Rule::EmptyText))
+                Add(Rule::EmptyText, Severity::Warning, e, i, l,
                     "the text is empty where " + SourceName() +
                         " has text: translate it (check --fix empty-text fills it from the source)");
             return;
         }
-        if (On("same-as-source") && t == s && HasLetter(t) && !allowed_.count(e.key))
-            Add("same-as-source", Severity::Info, e, i, l,
+        if (On(Rule::SameAsSource) && t == s && HasLetter(t) && !allowed_.count(e.key))
+            Add(Rule::SameAsSource, Severity::Info, e, i, l,
                 "the text equals " + SourceName() + "'s: translate it, or list the key in an --allow file");
-        if (On("placeholders")) {
+        if (On(Rule::Placeholders)) {
             const auto want = Placeholders(s), have = Placeholders(t);
             if (want != have)
-                Add("placeholders", Severity::Error, e, i, l,
+                Add(Rule::Placeholders, Severity::Error, e, i, l,
                     "the placeholders are " + Utf8(Joined(have)) + " where " + SourceName() + " has " +
                         Utf8(Joined(want)) + ": the game fills them in by number, so keep every one");
         }
-        if (On("colour-codes")) {
+        if (On(Rule::ColourCodes)) {
             const std::size_t want = ColourCodesOf(s, json).count;
             if (codes.count != want)
-                Add("colour-codes", Severity::Warning, e, i, l,
+                Add(Rule::ColourCodes, Severity::Warning, e, i, l,
                     "the text has " + std::to_string(codes.count) + " colour codes where " + SourceName() + " has " +
                         std::to_string(want) + ": keep the source's colours");
         }
-        if (On("line-breaks")) {
+        if (On(Rule::LineBreaks)) {
             const std::size_t want = LineBreaks(s), have = LineBreaks(t);
             if (have != want)
-                Add("line-breaks", Severity::Warning, e, i, l,
+                Add(Rule::LineBreaks, Severity::Warning, e, i, l,
                     "the text has " + std::to_string(have) + " line breaks where " + SourceName() + " has " +
                         std::to_string(want) + ": the game's boxes are laid out for the source's lines");
         }
@@ -329,7 +337,7 @@ private:
 
     const ModStrings& m_;
     const CheckOptions& o_;
-    std::unordered_map<std::string, bool> on_;
+    bool on_[static_cast<std::size_t>(Rule::Unreadable) + 1] = {};
     std::unordered_set<std::u16string> allowed_;
 };
 
@@ -388,7 +396,7 @@ void DuplicateIds(Checker& c, const ModStrings& mod, const ModStrings* game) {
         const Ref& other = same[0].game == r.game && same[0].index == r.index ? same[1] : same[0];
         const ModStrings& where = other.game ? *game : mod;
         const StringEntry& o = where.entries[other.index];
-        c.Add("duplicate-id", Severity::Error, e, r.index, -1,
+        c.Add(Rule::DuplicateId, Severity::Error, e, r.index, -1,
               "id " + std::to_string(e.id) + " is also the id of '" + Utf8(o.key) + "' at " + Place(where, o) +
                   (other.game ? " (the game's)" : "") +
                   ": the game shows one of them for both; give one a new id (check --fix duplicate-id)");
@@ -404,7 +412,7 @@ void DuplicateIds(Checker& c, const ModStrings& mod, const ModStrings* game) {
         if (!e.hasId || it == gameById.end() || byId[e.id].size() > 1) continue;
         const StringEntry& g = game->entries[it->second];
         if (g.key == e.key) continue;
-        c.Add("duplicate-id", Severity::Error, e, i, -1,
+        c.Add(Rule::DuplicateId, Severity::Error, e, i, -1,
               "id " + std::to_string(e.id) + " is the game's id of '" + Utf8(g.key) + "' at " + Place(*game, g) +
                   ": a new string needs an id the game does not use (check --fix duplicate-id)");
         c.out.back().withGame = true;
@@ -447,7 +455,7 @@ void DuplicateKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
             const ModStrings& s = winner->game ? *game : mod;
             used = "; the game uses the one in " + Utf8(LeafOf(s.files[s.entries[winner->index].file].name));
         }
-        c.Add("duplicate-key", Severity::Warning, e, r.index, -1,
+        c.Add(Rule::DuplicateKey, Severity::Warning, e, r.index, -1,
               "the key is also defined at " + Place(where, first) + used +
                   ": keep one of them, or the other's texts are never shown");
     }
@@ -471,7 +479,7 @@ void MissingKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
     for (const ModStrings::NamedKey& k : mod.namedKeys) {
         if (keys.count(k.key)) continue;
         Finding f;
-        f.rule = "missing-key";
+        f.rule = CheckRules[static_cast<std::size_t>(Rule::MissingKey)].name;
         f.severity = Severity::Error;
         f.file = k.file;
         f.line = k.line;
@@ -488,8 +496,9 @@ void MissingKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
 void Problems(Checker& c, const ModStrings& mod) {
     for (const StringFileProblem& p : mod.problems) {
         Finding f;
-        f.rule = p.encoding ? "encoding" : "unreadable";
-        if (!c.On(f.rule.c_str())) continue;
+        const Rule rule = p.encoding ? Rule::Encoding : Rule::Unreadable;
+        if (!c.On(rule)) continue;
+        f.rule = CheckRules[static_cast<std::size_t>(rule)].name;
         f.severity = Severity::Error;
         f.line = p.line;
         f.message = p.message + (p.encoding ? ": save the file as UTF-8" : "");
@@ -499,7 +508,7 @@ void Problems(Checker& c, const ModStrings& mod) {
 }
 
 std::string Signature(const Finding& f) {
-    return f.rule + '\x1f' + (f.rule == "duplicate-id" ? std::to_string(f.id) : Utf8(f.key)) + '\x1f' +
+    return std::string(f.rule) + '\x1f' + (f.rule == "duplicate-id" ? std::to_string(f.id) : Utf8(f.key)) + '\x1f' +
            std::to_string(f.language) + '\x1f' + f.message.substr(0, f.message.find(':'));
 }
 
@@ -516,9 +525,9 @@ std::vector<Finding> CheckModStrings(const ModStrings& mod, const ModStrings* ag
         for (const Finding& f : game.out) shipped.insert(Signature(f));
         std::erase_if(c.out, [&](const Finding& f) { return shipped.count(Signature(f)) > 0; });
     }
-    if (c.On("duplicate-id")) DuplicateIds(c, mod, against);
-    if (c.On("duplicate-key")) DuplicateKeys(c, mod, against);
-    if (c.On("missing-key")) MissingKeys(c, mod, against);
+    if (c.On(Rule::DuplicateId)) DuplicateIds(c, mod, against);
+    if (c.On(Rule::DuplicateKey)) DuplicateKeys(c, mod, against);
+    if (c.On(Rule::MissingKey)) MissingKeys(c, mod, against);
     Problems(c, mod);
     std::stable_sort(c.out.begin(), c.out.end(), [](const Finding& a, const Finding& b) {
         return std::tie(a.file, a.line) < std::tie(b.file, b.line);

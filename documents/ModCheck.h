@@ -35,7 +35,7 @@ struct GenderMarkerSet {
 extern const std::vector<GenderMarkerSet> GenderMarkerSets;
 
 struct Finding {
-    std::string rule;
+    std::string_view rule;  // a name of CheckRules
     Severity severity = Severity::Error;
     // Where: a file of the strings checked and its line (0 when none).
     std::uint32_t file = 0;
