@@ -63,6 +63,55 @@ void ReadJsonFile(const std::u16string& name, const ModReadOptions& options, Mod
         AddProblem(out, name, static_cast<std::uint32_t>(error.line), encoding, DescribeJsonError(error));
         return;
     }
+    AddJsonEntries(name, doc, out);
+}
+
+// A table's values in stored form, one per row.
+bool LoadTableTexts(const std::u16string& name, const ModReadOptions& options, TableLists& table, ModStrings& out) {
+    LoadReport report;
+    const std::int32_t format = FormatOfFileName(name) == FormatTbl ? FormatTbl : FormatTabbedText;
+    if (LoadTableFile(name, format, options.formats, table.Keys, table.Values, report)) return true;
+    AddProblem(out, name, 0, false, "the table cannot be read");
+    return false;
+}
+
+
+// The source table's texts by key: the n-th entry of a key for its n-th
+// entry elsewhere.
+struct SourceTexts {
+    TableLists table;
+    std::map<std::u16string, std::vector<std::size_t>> rows;
+
+    const std::u16string* Find(std::size_t row, const std::u16string& key, std::size_t nth) const {
+        if (row < table.Count() && table.Keys.Get(row) == key) return &cache[row];
+        const auto it = rows.find(key);
+        if (it == rows.end() || nth >= it->second.size()) return nullptr;
+        return &cache[it->second[nth]];
+    }
+    std::vector<std::u16string> cache;  // stored form of every value
+};
+
+void ReadTable(const std::u16string& name, int rank, int language, const SourceTexts* source,
+               const ModReadOptions& options, ModStrings& out) {
+    TableLists table;
+    if (!LoadTableTexts(name, options, table, out)) return;
+    if (language < 0) language = source ? UnknownLanguage : 0;
+    const std::size_t first = out.entries.size();
+    AddTableEntries(name, TableKindOf(name), rank, language, table.Keys, table.Values, out);
+    if (!source || language == 0) return;
+    std::map<std::u16string, std::size_t> seen;
+    for (std::size_t i = first; i < out.entries.size(); ++i) {
+        StringEntry& e = out.entries[i];
+        if (const std::u16string* s = source->Find(i - first, e.key, seen[e.key]++)) {
+            e.text[0] = *s;
+            e.present |= 1;
+        }
+    }
+}
+
+}  // namespace
+
+void AddJsonEntries(const std::u16string& name, const JsonDocument& doc, ModStrings& out) {
     const auto fileIndex = static_cast<std::uint32_t>(out.files.size());
     StringFile& file = out.files.emplace_back();
     file.name = name;
@@ -86,13 +135,19 @@ void ReadJsonFile(const std::u16string& name, const ModReadOptions& options, Mod
     }
 }
 
-// A table's values in stored form, one per row.
-bool LoadTableTexts(const std::u16string& name, const ModReadOptions& options, TableLists& table, ModStrings& out) {
-    LoadReport report;
-    const std::int32_t format = FormatOfFileName(name) == FormatTbl ? FormatTbl : FormatTabbedText;
-    if (LoadTableFile(name, format, options.formats, table.Keys, table.Values, report)) return true;
-    AddProblem(out, name, 0, false, "the table cannot be read");
-    return false;
+void AddTableEntries(const std::u16string& name, StringFileKind kind, int rank, int language, const TStringList& keys,
+                     const TStringList& values, ModStrings& out) {
+    const auto fileIndex = static_cast<std::uint32_t>(out.files.size());
+    out.files.push_back({name, kind, rank, {}});
+    out.entries.reserve(out.entries.size() + keys.Count());
+    for (std::size_t i = 0; i < keys.Count(); ++i) {
+        StringEntry& e = out.entries.emplace_back();
+        e.file = fileIndex;
+        e.line = static_cast<std::uint32_t>(i + 1);
+        e.key = keys.Get(i);
+        e.text[language] = StoredForm(values.Get(i));
+        e.present |= static_cast<std::uint16_t>(1u << language);
+    }
 }
 
 std::u16string StoredForm(std::u16string_view display) {
@@ -101,49 +156,13 @@ std::u16string StoredForm(std::u16string_view display) {
     return stored;
 }
 
-// The source table's texts by key: the n-th entry of a key for its n-th
-// entry elsewhere.
-struct SourceTexts {
-    TableLists table;
-    std::map<std::u16string, std::vector<std::size_t>> rows;
-
-    const std::u16string* Find(std::size_t row, const std::u16string& key, std::size_t nth) const {
-        if (row < table.Count() && table.Keys.Get(row) == key) return &cache[row];
-        const auto it = rows.find(key);
-        if (it == rows.end() || nth >= it->second.size()) return nullptr;
-        return &cache[it->second[nth]];
-    }
-    std::vector<std::u16string> cache;  // stored form of every value
-};
-
-void ReadTable(const std::u16string& name, int rank, int language, const SourceTexts* source,
-               const ModReadOptions& options, ModStrings& out) {
-    TableLists table;
-    if (!LoadTableTexts(name, options, table, out)) return;
-    const auto fileIndex = static_cast<std::uint32_t>(out.files.size());
-    StringFile& file = out.files.emplace_back();
-    file.name = name;
-    file.kind = FormatOfFileName(name) == FormatTbl ? StringFileKind::Tbl : StringFileKind::Text;
-    file.lookupRank = rank;
-    if (language < 0) language = source ? UnknownLanguage : 0;
-    std::map<std::u16string, std::size_t> seen;
-    for (std::size_t i = 0; i < table.Count(); ++i) {
-        StringEntry& e = out.entries.emplace_back();
-        e.file = fileIndex;
-        e.line = static_cast<std::uint32_t>(i + 1);
-        e.key = table.Keys.Get(i);
-        e.text[language] = StoredForm(table.Values.Get(i));
-        e.present |= static_cast<std::uint16_t>(1u << language);
-        if (source && language != 0) {
-            if (const std::u16string* s = source->Find(i, e.key, seen[e.key]++)) {
-                e.text[0] = *s;
-                e.present |= 1;
-            }
-        }
-    }
+StringFileKind TableKindOf(const std::u16string& name) {
+    return FormatOfFileName(name) == FormatTbl ? StringFileKind::Tbl : StringFileKind::Text;
 }
 
-}  // namespace
+int ClassicRankOf(const std::u16string& name) { return ClassicRank(LeafOf(name)); }
+
+int LanguageOfFile(const std::u16string& name) { return LanguageOfClassicFolder(LeafOf(platform::DirectoryOf(name))); }
 
 std::uint32_t StringFile::LineOf(std::uint32_t offset) const {
     if (lineStarts.empty()) return 0;

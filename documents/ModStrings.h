@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/TableList.h"
 #include "formats/FormatOptions.h"
 #include "formats/JsonStrings.h"
 
@@ -96,6 +97,27 @@ struct ModReadOptions {
 // folder (its .json files; a classic language folder's string tables).
 // What cannot be read is listed in problems and the rest is read.
 ModStrings ReadModStrings(const std::vector<std::u16string>& inputs, const ModReadOptions& options);
+
+// Adds a string file's objects (as parsed, language -1 or any) as name.
+void AddJsonEntries(const std::u16string& name, const JsonDocument& doc, ModStrings& out);
+
+// Adds a table's entries (values in display form) as name: kind Tbl or
+// Text, in a classic language folder at rank (else -1), its texts in
+// language (UnknownLanguage for none named).
+void AddTableEntries(const std::u16string& name, StringFileKind kind, int rank, int language, const TStringList& keys,
+                     const TStringList& values, ModStrings& out);
+
+// A value's stored form (colour codes and line breaks as the game's files
+// hold them) from its display form.
+std::u16string StoredForm(std::u16string_view display);
+
+// The file kind and lookup rank a table's name gives it.
+StringFileKind TableKindOf(const std::u16string& name);
+int ClassicRankOf(const std::u16string& name);
+
+// A file's folder and the language its classic folder name stands for
+// (-1 for none).
+int LanguageOfFile(const std::u16string& name);
 
 // Reads the key columns of the game's data tables (data/global/excel/*.txt)
 // in folder into strings.namedKeys.

@@ -43,11 +43,6 @@ void Tie(TTblObjects& p, std::shared_ptr<const JsonDocument> doc, int language) 
     p.Json = std::move(doc);
 }
 
-// The object entry i is tied to in p.Json (see TTblObjects::JsonObjectOf).
-std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i) {
-    const std::uint32_t origin = p.Keys->Origin(i);
-    return origin < p.JsonObjectOf.size() ? p.JsonObjectOf[origin] : 0;
-}
 
 // Where a save of p as a string file goes. A side showing a string file's
 // column writes it back over the file as it is now: its own column,
@@ -277,6 +272,11 @@ bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t fo
     if (SaveTable(p, format, options)) return true;
     p.FileName = std::move(oldName);
     return false;
+}
+
+std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i) {
+    const std::uint32_t origin = p.Keys->Origin(i);
+    return origin < p.JsonObjectOf.size() ? p.JsonObjectOf[origin] : 0;
 }
 
 }  // namespace vm

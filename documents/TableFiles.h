@@ -64,6 +64,10 @@ bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t fo
 // alone when there is no such fault.
 std::u16string WithJsonDetail(const std::u16string& message, const JsonError& error);
 
+// The object of p.Json that entry i of p's table is tied to: 1 + its
+// number, 0 for none (a new entry), JsonOriginGone (see JsonOriginSource).
+std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i);
+
 // What the side shows above its list: a string file's name and the
 // column's language, or nothing.
 std::u16string SourceCaption(const TTblObjects& p);

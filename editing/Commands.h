@@ -45,6 +45,10 @@ enum MenuCommand : int {
     MenuRedo = 33,
     MenuLanguage = 34,
     MenuFirstLanguage = 35,
+    // Commands added since, after any number of languages.
+    MenuCheck = 900,
+    MenuNextFinding = 901,
+    MenuPreviousFinding = 902,
 };
 
 // The commands of a list's context menu.
@@ -102,6 +106,10 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Separator},
     {MenuKind::Command, MenuTranslate12, u"sMenuTranslate12", u"Translate (1 to 2) from File..."},
     {MenuKind::Command, MenuTranslate21, u"sMenuTranslate21", u"Translate (2 to 1) from File..."},
+    {MenuKind::Separator},
+    {MenuKind::Command, MenuCheck, u"sMenuCheck", u"Check"},
+    {MenuKind::Command, MenuNextFinding, u"sMenuNextFinding", u"Next Finding", u"F8"},
+    {MenuKind::Command, MenuPreviousFinding, u"sMenuPreviousFinding", u"Previous Finding", u"Shift+F8"},
     {MenuKind::Head, MenuHelp, u"sMenuHelp", u"Help"},
     {MenuKind::Command, MenuHotKeys, u"sHotKeys", u"Hot Keys"},
     {MenuKind::Command, MenuAbout, u"sMenuAbout", u"About Vellumark"},

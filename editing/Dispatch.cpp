@@ -8,6 +8,7 @@
 #include "documents/TblObjects.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
+#include "editing/Findings.h"
 #include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
@@ -107,11 +108,14 @@ void MainMenuCommand(int number) {
     case MenuTranslate21: OpenDialog(ws.sides[0], ToolTranslate, TitleOf(number), SelectionOf(0)); return;
     case MenuUndo: ShowRows(Undo(w.EditTarget())); return;
     case MenuRedo: ShowRows(Redo(w.EditTarget())); return;
+    case MenuCheck: RunCheckCommand(); return;
+    case MenuNextFinding: StepFinding(1); return;
+    case MenuPreviousFinding: StepFinding(-1); return;
     case MenuHotKeys: w.ShowHotKeys(); return;
     case MenuAbout: w.ShowAbout(); return;
     default: break;
     }
-    if (number >= MenuFirstLanguage) w.ChooseLanguage(number - MenuFirstLanguage);
+    if (number >= MenuFirstLanguage && number < MenuCheck) w.ChooseLanguage(number - MenuFirstLanguage);
 }
 
 void ToolbarClick(int side, int button) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "documents/Workspace.h"
+#include "editing/Findings.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/ListView.h"
@@ -30,11 +31,24 @@ struct SideControls {
     tk::Edit valueEditor;
 };
 
+// The findings panel below both sides (editing/Findings.h).
+struct FindingsControls {
+    tk::Panel panel;  // hidden until a check runs
+    tk::Panel bar;
+    tk::Label counts;
+    tk::ChoiceBox severity;
+    tk::ChoiceBox rule;
+    tk::Button close;
+    tk::ListView list;
+};
+
 class EditingWindow {
 public:
     tk::Form form;
     tk::MainMenu menu;  // built from MainMenuRows (editing/Commands.h)
     SideControls sides[2];
+    FindingsControls findings;
+    FindingsState findingsState;
     // The editor pair serving each table; the view layout reassigns them.
     tk::Edit* keyEditorOf[2] = {};
     tk::Edit* valueEditorOf[2] = {};

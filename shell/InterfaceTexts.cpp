@@ -1,5 +1,7 @@
 #include "shell/InterfaceTexts.h"
 
+#include "editing/FindingTexts.h"
+
 namespace vm {
 
 std::u16string sMenuUndo = u"Undo";
@@ -39,6 +41,7 @@ void ResetInterfaceTexts() {
     sMenuUndoStep = u"Undo %1";
     sMenuRedoStep = u"Redo %1";
     sHotKeyText = BuiltInHotKeyText;
+    ResetFindingTexts();
 }
 
 }  // namespace vm

@@ -5,6 +5,7 @@
 #include "documents/DocumentTexts.h"
 #include "documents/Workspace.h"
 #include "editing/Commands.h"
+#include "editing/FindingTexts.h"
 #include "formats/TextHelpers.h"
 #include "platform/Platform.h"
 #include "shell/InterfaceTexts.h"
@@ -101,6 +102,8 @@ std::vector<KeyInfo> MakeKeys() {
     for (int i = 0; i < SaveFailureCount; ++i)
         if (*SaveFailureKeys[i])
             keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
+    // The findings panel of the check.
+    for (const KeyedText& t : FindingTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;

@@ -8,6 +8,7 @@
 #include "editing/Commands.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
+#include "editing/Findings.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
 #include "shell/Help.h"
@@ -25,6 +26,7 @@ constexpr int ListHeight = 200;
 constexpr int SearchBarHeight = 20;
 constexpr int KeyEditorHeight = 21;
 constexpr int SourceHeight = 16;
+constexpr int FindingsHeight = 170;
 
 // A built-in text holding letters outside ASCII. The single-byte program
 // keeps them as bytes of code page 1251, which the system's own code page
@@ -129,6 +131,26 @@ void MainWindow::BuildSide(int side) {
     if (left) mainSplitter.Create({&form, &c.panel, true, 4, 0, 0});
 }
 
+void MainWindow::BuildFindings() {
+    FindingsControls& c = findings;
+    // Added first, so that it takes the bottom under both sides.
+    c.panel.Create({form.hwnd, tk::Dock::Bottom, FindingsHeight});
+    form.Add(c.panel);
+    c.bar.Create({c.panel.hwnd, tk::Dock::Top, SearchBarHeight + 2});
+    c.panel.Add(c.bar);
+    c.close.Create({c.bar.hwnd, sFindingsClose, tk::Dock::Right, 60});
+    c.rule.Create({c.bar.hwnd, tk::Dock::Right, 130});
+    c.severity.Create({c.bar.hwnd, tk::Dock::Right, 150});
+    c.counts.Create({c.bar.hwnd, u"", tk::Dock::Fill, 0});
+    for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.close, &c.rule, &c.severity, &c.counts}) c.bar.Add(*part);
+    c.list.onActivate = [](int row) { GoToFinding(row); };
+    c.list.Create({c.panel.hwnd, tk::Dock::Fill, 0});
+    const int widths[] = {55, 110, 130, 50, 420, 150};
+    for (int w : widths) c.list.AddColumn(u"", w);
+    c.panel.Add(c.list);
+    c.panel.SetVisible(false);
+}
+
 void MainWindow::Create() {
     TheMainWindow = this;
     TheWindow = this;
@@ -137,6 +159,7 @@ void MainWindow::Create() {
     windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);
+    BuildFindings();
     BuildSide(0);
     BuildSide(1);
     for (int side = 0; side < 2; ++side) {
@@ -241,9 +264,27 @@ void MainWindow::WireEvents() {
     form.onMessage = [this](UINT msg, WPARAM, LPARAM, LRESULT&) {
         // The Edit menu follows the focus: refreshed as the menu bar opens.
         if (msg == WM_INITMENU) RefreshEditMenu();
-        return false;
+        return OnFindingsMessage(msg);
     };
-    Space().HistoryChanged = [this] { RefreshEditMenu(); };
+    Space().HistoryChanged = [this] {
+        RefreshEditMenu();
+        FindingsAfterChange();
+    };
+    form.onKeyPreview = [](WPARAM key) {
+        if (key != VK_F8) return false;
+        StepFinding(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+        return true;
+    };
+    findings.list.onCellText = [](int row, int column) { return FindingCell(row, column); };
+    findings.severity.onChoose = [this](int index) {
+        findingsState.severity = index < 0 ? 0 : index;
+        FilterFindings();
+    };
+    findings.rule.onChoose = [this](int index) {
+        findingsState.rule = index - 1;
+        FilterFindings();
+    };
+    findings.close.onClick = [] { CloseFindings(); };
     form.onClose = [this] {
         if (!ConfirmEndProgram(Space())) return false;
         StoreWindowLayout();  // so the window opens here next time

@@ -42,6 +42,7 @@ struct MainWindow final : EditingWindow {
 private:
     void BuildMenus();
     void BuildSide(int side);
+    void BuildFindings();
     void WireEvents();
     void OnResize();
 };

@@ -7,6 +7,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/TableFiles.h"
 #include "documents/Workspace.h"
+#include "editing/Findings.h"
 #include "editing/TableView.h"
 #include "platform/Platform.h"
 #include "shell/FileDialog.h"
@@ -62,6 +63,8 @@ public:
         const std::u16string pointer = u">";
 #endif
         for (int side = 0; side < 2; ++side) TheMainWindow->Side(side).searchButton.SetText(pointer);
+        // The last call of a language load: the findings panel takes its texts too.
+        LabelFindings();
     }
 };
 WindowLanguage TheWindowLanguage;

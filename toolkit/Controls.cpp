@@ -203,4 +203,30 @@ bool ComboBox::EditPart::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     return false;
 }
 
+void ChoiceBox::Create(const CreateArgs& args) {
+    dock = args.dock;
+    dockSize = args.dockSize;
+    Attach(CreateControl(TEXT("COMBOBOX"), CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, args.parent, u""), false);
+    // The height of a drop-down list's control is that of its list.
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, args.dropHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ChoiceBox::SetItems(const std::vector<std::u16string>& items, int chosen) {
+    SendMessage(hwnd, CB_RESETCONTENT, 0, 0);
+    for (const std::u16string& item : items)
+        SendMessage(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToNative(item).c_str()));
+    Choose(chosen);
+}
+
+int ChoiceBox::Chosen() const { return static_cast<int>(SendMessage(hwnd, CB_GETCURSEL, 0, 0)); }
+
+void ChoiceBox::Choose(int index) { SendMessage(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+bool ChoiceBox::OnCommand(int, int code) {
+    if (code == CBN_SELCHANGE && onChoose) onChoose(Chosen());
+    return code == CBN_SELCHANGE;
+}
+
 }  // namespace tk

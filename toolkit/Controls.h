@@ -92,4 +92,22 @@ private:
     } edit_;
 };
 
+// A drop-down list to choose one of its items from.
+struct ChoiceBox : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        Dock dock = Dock::None;
+        int dockSize = 0;
+        int dropHeight = 240;
+    };
+    void Create(const CreateArgs& args);
+    // Replaces the items, choosing the one at chosen (none when negative).
+    void SetItems(const std::vector<std::u16string>& items, int chosen);
+    int Chosen() const;  // -1 for none
+    void Choose(int index);
+    // After the user chose another item.
+    std::function<void(int index)> onChoose;
+    bool OnCommand(int id, int code) override;
+};
+
 }  // namespace tk

@@ -113,9 +113,16 @@ void Form::RestoreFocus() {
     if (target && target != GetFocus()) ::SetFocus(target);
 }
 
+bool PreviewKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || !msg.hwnd) return false;
+    auto* form = dynamic_cast<Form*>(Wnd::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+    return form && form->onKeyPreview && form->onKeyPreview(msg.wParam);
+}
+
 int RunMessageLoop(HWND main) {
     MSG msg;
     while (GetMessage(&msg, nullptr, 0, 0) > 0) {
+        if (PreviewKey(msg)) continue;
         // Dialog-style navigation only among the main window's controls;
         // other top-level windows (help, dialogs) run their own.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;

@@ -28,6 +28,9 @@ struct Form : Panel {
     std::function<void(WPARAM command)> onSysCommand;
     // Any other message before the default processing.
     std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
+    // A key pressed in any control of the form, before the control sees
+    // it (the form's own shortcuts); true consumes it.
+    std::function<bool(WPARAM key)> onKeyPreview;
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
@@ -47,5 +50,9 @@ private:
 // Runs the message loop until WM_QUIT; Tab and Shift+Tab move the focus
 // between the controls of the window.
 int RunMessageLoop(HWND main);
+
+// Offers a key-down message to the onKeyPreview of the form its window
+// belongs to; true when the form took it (then it is not dispatched).
+bool PreviewKey(const MSG& msg);
 
 }  // namespace tk

@@ -216,6 +216,12 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
         result = CDRF_DODEFAULT;
         return true;
     }
+    case NM_DBLCLK:
+        if (onActivate) {
+            const int row = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
+            if (row >= 0) onActivate(row);
+        }
+        return false;
     case LVN_COLUMNCLICK:
         if (onColumnClick) onColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         result = 0;
@@ -244,7 +250,19 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         }
         return true;
     }
+    case WM_GETDLGCODE:
+        if (onActivate && lp && reinterpret_cast<const MSG*>(lp)->message == WM_KEYDOWN &&
+            reinterpret_cast<const MSG*>(lp)->wParam == VK_RETURN) {
+            result = Default(msg, wp, lp) | DLGC_WANTALLKEYS;
+            return true;
+        }
+        return false;
     case WM_KEYDOWN:
+        if (wp == VK_RETURN && onActivate) {
+            if (FocusedRow() >= 0) onActivate(FocusedRow());
+            result = 0;
+            return true;
+        }
         if (onKeyDown && onKeyDown(wp, lp)) {
             result = 0;
             return true;

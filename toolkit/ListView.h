@@ -54,6 +54,9 @@ struct ListView : Wnd {
     std::function<bool(WPARAM key, LPARAM keyData)> onKeyDown;
     std::function<void(int column)> onColumnClick;
     std::function<void()> onRightDoubleClick;
+    // Enter or a double-click on a row (set before Create: the list then
+    // takes the Enter key for itself).
+    std::function<void(int row)> onActivate;
     std::function<void(const std::vector<std::u16string>& files)> onDropFiles;
     std::function<void(int x, int y)> onContextMenu;  // screen position
     std::function<void()> onSize;                     // after resizing

@@ -85,6 +85,7 @@ protected:
     static void Pump() {
         MSG m;
         while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (tk::PreviewKey(m)) continue;
             TranslateMessage(&m);
             DispatchMessage(&m);
         }

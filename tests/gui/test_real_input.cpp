@@ -108,6 +108,7 @@ protected:
         for (;;) {
             MSG m;
             if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+                if (tk::PreviewKey(m)) continue;
                 TranslateMessage(&m);
                 DispatchMessage(&m);
                 quietSince = std::chrono::steady_clock::now();
