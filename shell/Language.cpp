@@ -101,6 +101,15 @@ std::vector<KeyInfo> MakeKeys() {
     for (int i = 0; i < SaveFailureCount; ++i)
         if (*SaveFailureKeys[i])
             keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
+    // What a saved string file's new ids could not take into account.
+    keys.insert(keys.end(),
+                {
+                    {u"sWarnIds", Target::Text, 0, &sWarnIds, BuiltInWarnIds},
+                    {u"sWarnIdSibling", Target::Text, 0, &sWarnIdSibling, BuiltInWarnIdSibling},
+                    {u"sWarnIdCounterRead", Target::Text, 0, &sWarnIdCounterRead, BuiltInWarnIdCounterRead},
+                    {u"sWarnIdCounterNumber", Target::Text, 0, &sWarnIdCounterNumber, BuiltInWarnIdCounterNumber},
+                    {u"sWarnIdCounterWrite", Target::Text, 0, &sWarnIdCounterWrite, BuiltInWarnIdCounterWrite},
+                });
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;
