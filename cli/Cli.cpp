@@ -116,8 +116,14 @@ Options for convert, merge, update, translate and copy-time-dialogs:
                            lacks become new objects with every language
                            filled. Everything else keeps BASE's bytes.
   --first-id N             Ids of new objects in a .json OUT start at N (a
-                           mod's own range). Default: 1 for a new file,
-                           above the highest id of the file otherwise.
+                           mod's own range); refused when OUT or another
+                           .json file of its folder holds N. Without it they
+                           start at the number in next_string_id.txt in the
+                           folder above OUT's, when there is one (it is
+                           advanced past the new ids after the write), or
+                           else above the highest id of every .json file in
+                           OUT's folder (1 when there is none). No id that
+                           a .json file of the folder holds is given again.
   --lossy                  Write a text file even when some entries cannot be
                            stored in it exactly (a double quote in a value,
                            a key with a tab, comma, two slashes or a leading
@@ -498,6 +504,38 @@ std::string LossLine(const TableLists& table, const TextLossEntry& loss) {
            Utf8(BuiltInTextLoss[static_cast<int>(loss.reason)]);
 }
 
+// What the choice of a string file's new ids could not take into account
+// or do.
+std::string IdWarningLine(const StringIdWarning& w) {
+    const std::string file = Quoted(w.file);
+    const std::string unused = "; it was neither used nor advanced";
+    switch (w.kind) {
+    case StringIdWarning::Kind::SiblingUnreadable:
+        return file + " cannot be read, so a new id may repeat one of its ids: " + DescribeJsonError(w.json);
+    case StringIdWarning::Kind::CounterUnreadable:
+        return "the id counter " + file + " cannot be read" +
+               (w.read == platform::ReadStatus::TooLarge   ? " (it is larger than --max-file-size)"
+                : w.read == platform::ReadStatus::NoMemory ? " (not enough memory)"
+                                                           : "") +
+               unused;
+    case StringIdWarning::Kind::CounterNoNumber:
+        return "the id counter " + file + " holds no number that can be used" + unused;
+    case StringIdWarning::Kind::CounterNotWritten: {
+        std::string line =
+            "the id counter " + file + " could not be advanced past the new id " + std::to_string(w.number);
+        const int index = static_cast<int>(w.write);
+        if (index > 0 && index < WriteErrorCount && *BuiltInWriteError[index]) {
+            std::string cause = Utf8(BuiltInWriteError[index]);
+            cause[0] = static_cast<char>(cause[0] - 'A' + 'a');
+            cause.pop_back();
+            line += ": " + cause;
+        }
+        return line;
+    }
+    }
+    return {};
+}
+
 // What a table is written from: the table as loaded (and changed since),
 // under the name it was read from.
 struct Written {
@@ -550,11 +588,16 @@ void SaveTable(const std::u16string& name, const TableLists& table, const Settin
                 err << "  ... and " << report.write.lossCount - report.write.losses.size() << " more\n";
             throw FileError{"use --lossy to write it anyway, or another format"};
         case SaveFailure::Json: throw FileError{head + DescribeJsonError(report.json)};
+        case SaveFailure::FirstIdTaken:
+            throw FileError{head + "the first id " + std::to_string(options.json.firstId) +
+                            " (--first-id) is already held by " + Quoted(report.firstIdHolder) +
+                            "; new ids must be unique across the string files of the folder"};
         case SaveFailure::None:
         case SaveFailure::File: break;
         }
         throw FileError{WriteFailureMessage(name, report.write.error)};
     }
+    for (const StringIdWarning& warning : report.idWarnings) err << "warning: " << IdWarningLine(warning) << "\n";
     const WriteReport& w = report.write;
     if (w.lossCount != 0)
         err << "warning: " << w.lossCount << " entr" << (w.lossCount == 1 ? "y was" : "ies were")

@@ -24,7 +24,7 @@ const char16_t* const BuiltInLabelLanguage = u"Language:";
 
 static_assert(static_cast<int>(TextLoss::TblTooLong) + 1 == TextLossCount, "one text per TextLoss");
 static_assert(static_cast<int>(platform::WriteError::Other) + 1 == WriteErrorCount, "one text per WriteError");
-static_assert(static_cast<int>(SaveFailure::File) + 1 == SaveFailureCount, "one text per SaveFailure");
+static_assert(static_cast<int>(SaveFailure::FirstIdTaken) + 1 == SaveFailureCount, "one text per SaveFailure");
 
 const char16_t* const BuiltInAskLossyText =
     u"%1 entries cannot be stored exactly in this file (first: row %2, key %3: %4). Save anyway?";
@@ -101,10 +101,20 @@ const char16_t* const BuiltInSaveFailure[SaveFailureCount] = {
     u"",
     u"",
     u"",
+    u"The first new id, %1, is already held by %2; new ids must be unique across the string files of the folder "
+    u"(settings key NewIdJSON).",
 };
 const char16_t* const SaveFailureKeys[SaveFailureCount] = {
-    u"", u"sSaveNoEntries", u"sSaveTooManyEntries", u"sSaveTooManySlots", u"sSaveDoesNotFit", u"", u"", u"",
+    u"", u"sSaveNoEntries",    u"sSaveTooManyEntries", u"sSaveTooManySlots", u"sSaveDoesNotFit", u"", u"",
+    u"", u"sSaveFirstIdTaken",
 };
+
+const char16_t* const BuiltInWarnIds = u"The table was saved, but its new ids could not take everything into account:";
+const char16_t* const BuiltInWarnIdSibling = u"%1 cannot be read, so a new id may repeat one of its ids: %2";
+const char16_t* const BuiltInWarnIdCounterRead = u"The id counter %1 cannot be read; it was neither used nor advanced";
+const char16_t* const BuiltInWarnIdCounterNumber =
+    u"The id counter %1 holds no number that can be used; it was neither used nor advanced";
+const char16_t* const BuiltInWarnIdCounterWrite = u"The id counter %1 could not be advanced past the new id %2.";
 
 std::u16string sErrorReadFile = BuiltInErrorReadFile;
 std::u16string sErrorWriteFile = BuiltInErrorWriteFile;
@@ -128,6 +138,11 @@ std::u16string sWarnUtf8AsAnsi = BuiltInWarnUtf8AsAnsi;
 std::u16string sErrorIncludeOutside = BuiltInErrorIncludeOutside;
 std::u16string sErrorIncludeBudget = BuiltInErrorIncludeBudget;
 std::u16string sErrorFileTooLarge = BuiltInErrorFileTooLarge;
+std::u16string sWarnIds = BuiltInWarnIds;
+std::u16string sWarnIdSibling = BuiltInWarnIdSibling;
+std::u16string sWarnIdCounterRead = BuiltInWarnIdCounterRead;
+std::u16string sWarnIdCounterNumber = BuiltInWarnIdCounterNumber;
+std::u16string sWarnIdCounterWrite = BuiltInWarnIdCounterWrite;
 std::u16string sLabelJsonOptions = BuiltInLabelJsonOptions;
 std::u16string sLabelLanguage = BuiltInLabelLanguage;
 std::u16string sTextLoss[TextLossCount];
@@ -203,6 +218,11 @@ void ResetDocumentTexts() {
     sErrorIncludeOutside = BuiltInErrorIncludeOutside;
     sErrorIncludeBudget = BuiltInErrorIncludeBudget;
     sErrorFileTooLarge = BuiltInErrorFileTooLarge;
+    sWarnIds = BuiltInWarnIds;
+    sWarnIdSibling = BuiltInWarnIdSibling;
+    sWarnIdCounterRead = BuiltInWarnIdCounterRead;
+    sWarnIdCounterNumber = BuiltInWarnIdCounterNumber;
+    sWarnIdCounterWrite = BuiltInWarnIdCounterWrite;
     for (int i = 0; i < TextLossCount; ++i) sTextLoss[i] = BuiltInTextLoss[i];
     for (int i = 0; i < WriteErrorCount; ++i) sWriteError[i] = BuiltInWriteError[i];
     for (int i = 0; i < SaveFailureCount; ++i) sSaveFailure[i] = BuiltInSaveFailure[i];

@@ -58,6 +58,13 @@ extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
 extern std::u16string sErrorFileTooLarge;  // the limit in bytes
 
+// What a saved string file's new ids could not take into account or do.
+extern std::u16string sWarnIds;              // heads the list
+extern std::u16string sWarnIdSibling;        // file, why it cannot be read
+extern std::u16string sWarnIdCounterRead;    // counter file
+extern std::u16string sWarnIdCounterNumber;  // counter file
+extern std::u16string sWarnIdCounterWrite;   // counter file, highest new id
+
 // Why a file cannot hold an entry, one text per TextLoss.
 inline constexpr int TextLossCount = 15;
 extern std::u16string sTextLoss[TextLossCount];
@@ -71,7 +78,8 @@ extern const char16_t* const WriteErrorKeys[WriteErrorCount];
 
 // Why a save failed before a file was written, one text per SaveFailure
 // (None, Lossy, Json and File have none: what they report says more).
-inline constexpr int SaveFailureCount = 8;
+// FirstIdTaken: "%1" the id, "%2" the file that holds it.
+inline constexpr int SaveFailureCount = 9;
 extern std::u16string sSaveFailure[SaveFailureCount];
 extern const char16_t* const SaveFailureKeys[SaveFailureCount];
 
@@ -87,6 +95,11 @@ extern const char16_t* const BuiltInWarnUtf8AsAnsi;
 extern const char16_t* const BuiltInErrorIncludeOutside;
 extern const char16_t* const BuiltInErrorIncludeBudget;
 extern const char16_t* const BuiltInErrorFileTooLarge;
+extern const char16_t* const BuiltInWarnIds;
+extern const char16_t* const BuiltInWarnIdSibling;
+extern const char16_t* const BuiltInWarnIdCounterRead;
+extern const char16_t* const BuiltInWarnIdCounterNumber;
+extern const char16_t* const BuiltInWarnIdCounterWrite;
 extern const char16_t* const BuiltInTextLoss[TextLossCount];
 extern const char16_t* const BuiltInWriteError[WriteErrorCount];
 

@@ -129,6 +129,31 @@ std::u16string FileNameOnly(const std::u16string& path) {
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// What the choice of a saved string file's new ids could not take into
+// account or do, one line each under a heading.
+std::u16string IdWarningsText(const std::vector<StringIdWarning>& warnings) {
+    std::u16string text = sWarnIds;
+    for (const StringIdWarning& w : warnings) {
+        text += u"\n";
+        switch (w.kind) {
+        case StringIdWarning::Kind::SiblingUnreadable:
+            text += FillIn(sWarnIdSibling, {FileNameOnly(w.file), platform::FromUtf8(DescribeJsonError(w.json))});
+            break;
+        case StringIdWarning::Kind::CounterUnreadable: text += FillIn(sWarnIdCounterRead, {w.file}); break;
+        case StringIdWarning::Kind::CounterNoNumber: text += FillIn(sWarnIdCounterNumber, {w.file}); break;
+        case StringIdWarning::Kind::CounterNotWritten: {
+            text += FillIn(sWarnIdCounterWrite, {w.file, Ascii(std::to_string(w.number))});
+            const int cause = static_cast<int>(w.write);
+            if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u" " + sWriteError[cause];
+            break;
+        }
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::u16string WithJsonDetail(const std::u16string& message, const JsonError& error) {
@@ -251,7 +276,8 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
         const int failure = static_cast<int>(report.failure);
         if (cause > 0 && cause < WriteErrorCount && !sWriteError[cause].empty()) text += u"\n" + sWriteError[cause];
         else if (failure > 0 && failure < SaveFailureCount && !sSaveFailure[failure].empty())
-            text += u"\n" + sSaveFailure[failure];
+            text += u"\n" + FillIn(sSaveFailure[failure],
+                                   {Ascii(std::to_string(options.json.firstId)), FileNameOnly(report.firstIdHolder)});
         p.View->ShowMessage(text + u"\n" + p.FileName, AppCaption);
         return false;
     }
@@ -263,6 +289,8 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
         p.Values->SetFlag(i, FlagPlain);
     }
     MarkSaved(p);
+    if (!report.idWarnings.empty())
+        p.View->ShowMessage(IdWarningsText(report.idWarnings) + u"\n" + p.FileName, AppCaption);
     return true;
 }
 

@@ -49,7 +49,11 @@ bool OpenByExtension(TTblObjects& p, const FormatOptions& options);
 // string file. When a text
 // file cannot hold every entry exactly, or a .tbl key or value is longer
 // than the file holds, the question "sAskLossyText" comes first, and "No"
-// saves nothing. The flags of every entry return to 0 and
+// saves nothing. New objects of a string file get ids unique across its
+// folder (see SaveTableFile); a first id the folder holds refuses the save
+// with "sSaveFirstIdTaken", and what the choice of ids could not take into
+// account (a string file of the folder that cannot be read, the counter
+// file) is shown after the save, under "sWarnIds". The flags of every entry return to 0 and
 // the side becomes unmodified only when the file was written. A failed
 // write shows "sErrorWriteFile" with its cause; the table, its flags and
 // the old file stay as they were. True on success.

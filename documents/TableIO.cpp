@@ -94,26 +94,61 @@ bool SaveText(const std::u16string& fileName, std::int32_t format, const TString
 }
 
 bool SaveJson(const std::u16string& fileName, const TStringList& keys, const TStringList& values,
-              const JsonOptions& options, const JsonTarget& target, SaveReport& report) {
+              const FormatOptions& options, const JsonTarget& target, SaveReport& report) {
     const JsonDocument empty = EmptyJsonDocument();
     const JsonDocument* base = target.base ? target.base : &empty;
     const JsonOriginSource noOrigin = [](std::int32_t) { return 0u; };
-    // New objects of a new file start at 1; in a file that has objects,
-    // above its highest id (or from the first id asked for).
-    const std::int64_t firstId = options.firstId > 0 ? options.firstId : target.base ? 0 : 1;
-    const JsonWriteRequest request{base, target.loaded, options.language, firstId, target.owned};
+    JsonWriteRequest request{base, target.loaded, options.json.language, 0, target.owned};
+
+    // New ids, unique across the folder: the ids of the file as written
+    // and as the entries were read (an object others removed may come
+    // back), and the other string files' ids. The folder is read when the
+    // first new object needs an id, so a save that makes none reads no
+    // other file.
+    TakenIds own;
+    own.Add(*base);
+    if (target.loaded) own.Add(*target.loaded);
+    std::optional<StringFolder> folder;
+    TakenIds taken;
+    std::optional<NewIdSource> ids;
+    request.newId = [&]() -> std::optional<std::int64_t> {
+        if (!folder) {
+            folder = ReadStringFolder(fileName, options.limits);
+            const NewIdStart start = ChooseNewIdStart(*folder, own, fileName, options.json.firstId);
+            taken.Add(own);
+            for (const StringFolder::Sibling& s : folder->siblings) taken.Add(s.ids);
+            if (start.start) ids.emplace(taken, *start.start);
+            else report.firstIdHolder = start.firstIdHolder;
+        }
+        return ids ? ids->Next() : std::nullopt;
+    };
+    const auto finish = [&](bool ok) {
+        if (folder) report.idWarnings = folder->warnings;
+        return ok;
+    };
+
     std::string bytes;
     if (!BuildJsonColumn(request, SourceOf(keys, values), target.origin ? target.origin : noOrigin,
-                         static_cast<std::int32_t>(keys.Count()), bytes, &report.jsonOrigins, &report.json))
-        return Fail(report, SaveFailure::Json);
+                         static_cast<std::int32_t>(keys.Count()), bytes, &report.jsonOrigins, &report.json)) {
+        if (!report.firstIdHolder.empty()) {
+            report.json = JsonError{};
+            return finish(Fail(report, SaveFailure::FirstIdTaken));
+        }
+        return finish(Fail(report, SaveFailure::Json));
+    }
     report.write.bytes = bytes.size();
     platform::AtomicFileWriter file;
     if (file.Open(fileName) && file.Write(bytes.data(), bytes.size()) && file.Commit()) {
         report.jsonBytes = std::move(bytes);
-        return true;
+        if (ids && ids->Given() > 0) {
+            report.newObjects = ids->Given();
+            report.highestNewId = ids->Highest();
+            AdvanceIdCounter(*folder, ids->Highest());
+        }
+        return finish(true);
     }
     report.write.error = file.Error() != platform::WriteError::None ? file.Error() : platform::WriteError::Other;
-    return Fail(report, SaveFailure::File);
+    return finish(Fail(report, SaveFailure::File));
 }
 
 }  // namespace
@@ -179,7 +214,7 @@ bool SaveTableFile(const std::u16string& fileName, std::int32_t format, const TS
     // Running out of memory fails the save like a full disk: the old file
     // stays as it was.
     try {
-        if (format == FormatJson) return SaveJson(fileName, keys, values, options.json, json, report);
+        if (format == FormatJson) return SaveJson(fileName, keys, values, options, json, report);
         if (format == FormatTbl) return SaveTbl(fileName, keys, values, options.tbl, allowLossy, report);
         return SaveText(fileName, format, keys, values, options, allowLossy, report);
     } catch (const std::bad_alloc&) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "documents/StringIds.h"
 #include "documents/TableList.h"
 #include "formats/FileReports.h"
 #include "formats/FormatOptions.h"
@@ -66,6 +67,7 @@ enum class SaveFailure {
     Lossy,             // the file cannot hold every entry exactly (report.write.losses)
     Json,              // the string file cannot be read or written (report.json says why)
     File,              // the file cannot be written (report.write.error says why)
+    FirstIdTaken,      // the first id asked for is held in the folder (report.firstIdHolder)
 };
 
 struct SaveReport {
@@ -78,6 +80,14 @@ struct SaveReport {
     // JsonOriginSource).
     std::string jsonBytes;
     std::vector<std::uint32_t> jsonOrigins;
+    // A string file's new objects: how many were made and the highest id
+    // they got; the file that holds the first id asked for (FirstIdTaken);
+    // what the choice of their ids could not take into account or do
+    // (a save that makes no new object looks at no other file).
+    std::size_t newObjects = 0;
+    std::int64_t highestNewId = 0;
+    std::u16string firstIdHolder;
+    std::vector<StringIdWarning> idWarnings;
 };
 
 // Where a string file's column is written: into base, what the file holds
@@ -96,6 +106,13 @@ struct JsonTarget {
 // options.text (checked against what options.limits read back), FormatJson
 // into the column options.json.language of json's file. A file that
 // cannot hold every entry exactly is not written unless allowLossy is set.
+// New objects of a string file get ids that no object of the file (as json
+// has it) and no other string file of its folder holds, from
+// options.json.firstId when it is above 0 (refused as FirstIdTaken when
+// the folder holds that id), else from the number of the mod managers'
+// counter file next_string_id.txt beside the folder, else above the
+// highest id of the folder; after the save the counter, when there is one,
+// is advanced past the highest new id (see documents/StringIds.h).
 // The old file is replaced only when every byte was written. True on
 // success.
 bool SaveTableFile(const std::u16string& fileName, std::int32_t format, const TStringList& keys,

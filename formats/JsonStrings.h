@@ -12,6 +12,7 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -197,14 +198,21 @@ struct JsonWriteRequest {
     // when that is base itself.
     const JsonDocument* loaded = nullptr;
     int language = 0;
-    // New objects get ids above the highest id of the file; with a first id
-    // above 0, the next free id from there on (a mod's own range).
+    // Without newId: new objects get ids above the highest id of the file;
+    // with a first id above 0, above the highest id from there on (a mod's
+    // own range).
     std::int64_t firstNewId = 0;
     // Which objects of loaded are the table's own, null: all of them. A
     // table written into a file others write too holds only some objects
     // of what it last wrote; the others' objects are left alone, while an
     // own object without an entry has been deleted.
     const std::vector<bool>* owned = nullptr;
+    // When set, every new object takes the id this gives, called once per
+    // new object in entry order, and firstNewId is not used; no id refuses
+    // the write. It is the caller's to give ids no other object holds (the
+    // string files of one folder share their ids), so nothing here looks
+    // beyond the documents.
+    std::function<std::optional<std::int64_t>()> newId = nullptr;
 };
 
 // Writes count entries pulled from source into the language column of the

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "formats/ColorMacros.h"
@@ -286,16 +287,29 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
     const JsonLayout& layout = base.layout;
     const std::vector<std::uint32_t> toBase = MapLoadedToBase(loaded, base, request.owned);
 
-    // New ids: above the highest id of the file, or of the mod's range.
-    std::int64_t highest = std::numeric_limits<std::int64_t>::min();
-    for (const JsonObject& o : base.objects)
-        if (o.id >= request.firstNewId || request.firstNewId <= 0) highest = std::max(highest, o.id);
-    std::int64_t nextId = request.firstNewId > 0 ? request.firstNewId : 1;
-    if (highest != std::numeric_limits<std::int64_t>::min()) {
-        if (highest == std::numeric_limits<std::int64_t>::max())
-            return Refuse(error, JsonProblem::WriteFailed, -1, "no id is left above the highest id of the file");
-        nextId = std::max(nextId, highest + 1);
-    }
+    // New ids: the request's, or above the highest id of the file (of the
+    // mod's range), worked out when the first new object needs one, so
+    // that a file holding the largest id can still be written without new
+    // objects.
+    constexpr std::int64_t maxId = std::numeric_limits<std::int64_t>::max();
+    bool idsChosen = false;
+    std::optional<std::int64_t> nextId;
+    const auto newId = [&]() -> std::optional<std::int64_t> {
+        if (request.newId) return request.newId();
+        if (!idsChosen) {
+            idsChosen = true;
+            std::int64_t highest = std::numeric_limits<std::int64_t>::min();
+            for (const JsonObject& o : base.objects)
+                if (o.id >= request.firstNewId || request.firstNewId <= 0) highest = std::max(highest, o.id);
+            nextId = request.firstNewId > 0 ? request.firstNewId : 1;
+            if (highest == maxId) nextId.reset();
+            else if (highest != std::numeric_limits<std::int64_t>::min()) nextId = std::max(*nextId, highest + 1);
+        }
+        const std::optional<std::int64_t> id = nextId;
+        if (nextId && *nextId == maxId) nextId.reset();
+        else if (nextId) ++*nextId;
+        return id;
+    };
 
     std::string store;  // encoded keys and values of the changed and new objects
     std::vector<Planned> plan;
@@ -352,10 +366,9 @@ bool Build(const JsonWriteRequest& request, const TableEntrySource& source, cons
         } else {
             p.kind = Planned::New;
             p.keyChanged = p.valueChanged = true;
-            p.id = nextId;
-            if (nextId == std::numeric_limits<std::int64_t>::max())
-                return Refuse(error, JsonProblem::WriteFailed, i, "no id is left for a new object");
-            ++nextId;
+            const std::optional<std::int64_t> id = newId();
+            if (!id) return Refuse(error, JsonProblem::WriteFailed, i, "no id is left for a new object");
+            p.id = *id;
         }
         if (p.keyChanged && !encode(key, false, p.key, p.keyLength))
             return Refuse(error, JsonProblem::UnpairedSurrogate, i);

@@ -102,6 +102,15 @@ std::vector<KeyInfo> MakeKeys() {
     for (int i = 0; i < SaveFailureCount; ++i)
         if (*SaveFailureKeys[i])
             keys.push_back({SaveFailureKeys[i], Target::Text, 0, &sSaveFailure[i], BuiltInSaveFailure[i]});
+    // What a saved string file's new ids could not take into account.
+    keys.insert(keys.end(),
+                {
+                    {u"sWarnIds", Target::Text, 0, &sWarnIds, BuiltInWarnIds},
+                    {u"sWarnIdSibling", Target::Text, 0, &sWarnIdSibling, BuiltInWarnIdSibling},
+                    {u"sWarnIdCounterRead", Target::Text, 0, &sWarnIdCounterRead, BuiltInWarnIdCounterRead},
+                    {u"sWarnIdCounterNumber", Target::Text, 0, &sWarnIdCounterNumber, BuiltInWarnIdCounterNumber},
+                    {u"sWarnIdCounterWrite", Target::Text, 0, &sWarnIdCounterWrite, BuiltInWarnIdCounterWrite},
+                });
     // The findings panel of the check.
     for (const KeyedText& t : FindingTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // The help window's text.

@@ -195,6 +195,36 @@ TEST(JsonWrite, InsertedEntryIsANewObjectInTheFilesLayoutWithEveryLanguage) {
               std::string::npos);
 }
 
+// The caller may give the ids of new objects, in entry order. A file that
+// holds the largest id is still written while it gains no object; one
+// that would need an id above it, or that the caller gives none, is refused.
+TEST(JsonWrite, NewIdsFromTheCallerAndNoneAboveTheLargest) {
+    const std::string file = FileOf({GameObject(9223372036854775807LL, "a", "A")});
+    const vm::JsonDocument doc = Parse(file, enUS);
+    std::vector<Tied> table = TiedColumn(doc);
+    EXPECT_EQ(Write(table, doc, enUS), file);
+    table.push_back({u"n", u"N", 0});
+    table.push_back({u"m", u"M", 0});
+    const vm::TableEntrySource source = [&](std::int32_t i, const char16_t*& k, const char16_t*& v) {
+        k = table[static_cast<std::size_t>(i)].key.c_str();
+        v = table[static_cast<std::size_t>(i)].value.c_str();
+        return true;
+    };
+    const vm::JsonOriginSource origin = [&](std::int32_t i) { return table[static_cast<std::size_t>(i)].origin; };
+    vm::JsonWriteRequest request{&doc, nullptr, enUS, 0};
+    std::string out;
+    vm::JsonError error;
+    EXPECT_FALSE(vm::BuildJsonColumn(request, source, origin, 3, out, nullptr, &error));
+    EXPECT_EQ(error.entry, 1);
+    request.newId = [next = std::int64_t{100}]() mutable -> std::optional<std::int64_t> { return next += 7; };
+    ASSERT_TRUE(vm::BuildJsonColumn(request, source, origin, 3, out, nullptr, &error));
+    EXPECT_EQ(out, FileOf({GameObject(9223372036854775807LL, "a", "A"), GameObject(107, "n", "N"),
+                           GameObject(114, "m", "M")}));
+    request.newId = [] { return std::optional<std::int64_t>(); };
+    EXPECT_FALSE(vm::BuildJsonColumn(request, source, origin, 3, out, nullptr, &error));
+    EXPECT_EQ(vm::DescribeJsonError(error), "the file cannot be written (no id is left for a new object)");
+}
+
 TEST(JsonWrite, NewFileInTheGamesLayout) {
     const vm::JsonDocument empty = vm::EmptyJsonDocument();
     const std::vector<Tied> table = {{u"x", u"X", 0}, {u"y", u"Y", 0}};

@@ -164,7 +164,10 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sMenuUndo"), at(u"sWriteBadName") + 1);
     EXPECT_EQ(at(u"sErrorFileTooLarge"), at(u"sStepTranslate") + 1);
     EXPECT_EQ(at(u"sWarnShortLengths"), at(u"sErrorFileTooLarge") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sSaveDoesNotFit");
+    EXPECT_EQ(at(u"sSaveFirstIdTaken"), at(u"sSaveDoesNotFit") + 1);
+    EXPECT_EQ(at(u"sWarnIds"), at(u"sSaveFirstIdTaken") + 1);
+    EXPECT_EQ(at(u"sFindingsNone"), at(u"sWarnIdCounterWrite") + 1);
+    EXPECT_EQ(keys[keys.size() - 2], u"sFindingColumnPlace");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }
