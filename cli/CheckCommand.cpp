@@ -19,6 +19,7 @@
 #include "cli/Cli.h"
 #include "documents/ModCheck.h"
 #include "documents/ModFix.h"
+#include "documents/StringIds.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -277,7 +278,8 @@ struct Output {
                                                                   : "notice";
             out << "::" << level << " file=" << Escaped(FileOf(f), true);
             if (f.line) out << ",line=" << f.line;
-            out << ",title=" << Escaped(std::string(f.rule), true) << "::" << Escaped(Subject(f) + ": " + f.message, false) << "\n";
+            out << ",title=" << Escaped(std::string(f.rule), true)
+                << "::" << Escaped(Subject(f) + ": " + f.message, false) << "\n";
         }
     }
 
@@ -383,18 +385,37 @@ struct Output {
     }
 };
 
-// Ids above every id of the mod's and the game's string files.
-std::function<std::optional<std::int64_t>()> NewIds(const ModStrings& mod, const ModStrings* game) {
-    std::int64_t highest = 0;
-    for (const ModStrings* s : {&mod, game})
-        if (s)
-            for (const StringEntry& e : s->entries)
-                if (e.hasId) highest = std::max(highest, e.id);
-    return [next = highest]() mutable -> std::optional<std::int64_t> {
-        if (next == INT64_MAX) return std::nullopt;
-        return ++next;
-    };
-}
+// New ids for the fixes: held by no string file of the mod's or the game's,
+// from the mod manager's counter beside the first strings folder when there
+// is one (advanced afterwards), else above the highest id.
+struct FixIds {
+    TakenIds taken;
+    StringFolder counter;  // only its counter is read
+    std::optional<NewIdSource> source;
+
+    FixIds(const ModStrings& mod, const ModStrings* game, const ReadLimits& limits) {
+        for (const ModStrings* s : {&mod, game})
+            if (s)
+                for (const StringEntry& e : s->entries)
+                    if (e.hasId) taken.Add(e.id);
+        for (const StringFile& f : mod.files) {
+            if (f.kind != StringFileKind::Json) continue;
+            counter.counterFile = IdCounterFileOf(f.name);
+            platform::FileImage image;
+            if (counter.counterFile.empty() || platform::ReadWholeFile(counter.counterFile, limits.maxFileSize, 0,
+                                                                       image) != platform::ReadStatus::Ok) {
+                counter.counterFile.clear();
+                break;
+            }
+            counter.counterBytes.assign(reinterpret_cast<const char*>(image.data.get()), image.size);
+            counter.counter = FindCounterNumber(counter.counterBytes);
+            break;
+        }
+        std::int64_t start = taken.Empty() ? 1 : taken.Highest() == INT64_MAX ? INT64_MAX : taken.Highest() + 1;
+        if (counter.counter) start = std::max<std::int64_t>(1, counter.counter->value);
+        source.emplace(taken, start);
+    }
+};
 
 }  // namespace
 
@@ -420,8 +441,12 @@ int RunCheck(const std::vector<std::u16string>& args, std::ostream& out, std::os
     const ModStrings* game = against ? &*against : nullptr;
     std::vector<Finding> findings = CheckModStrings(mod, game, s.check);
     if (s.fixing) {
-        s.fix.nextId = NewIds(mod, game);
+        FixIds ids(mod, game, s.read.formats.limits);
+        s.fix.nextId = [&ids] { return ids.source->Next(); };
         const FixReport fixed = FixModStrings(mod, findings, s.fix, s.read.formats.limits);
+        if (ids.source->Given() > 0) AdvanceIdCounter(ids.counter, ids.source->Highest());
+        for (const StringIdWarning& w : ids.counter.warnings)
+            err << "warning: " << platform::ToUtf8(w.file) << ": the id counter could not be advanced\n";
         for (const std::string& e : fixed.errors) err << "error: " << e << "\n";
         err << "fixed: " << fixed.filled << " texts filled, " << fixed.trimmed << " keys trimmed, " << fixed.renumbered
             << " new ids, in " << fixed.written.size() << " files\n";

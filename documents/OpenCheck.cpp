@@ -14,8 +14,7 @@ namespace {
 // What to read for a side's file: a string file's or classic table's
 // folder, anything else alone.
 std::u16string InputOf(const std::u16string& fileName) {
-    const StringFileKind kind =
-        FormatOfFileName(fileName) == FormatJson ? StringFileKind::Json : TableKindOf(fileName);
+    const StringFileKind kind = FormatOfFileName(fileName) == FormatJson ? StringFileKind::Json : TableKindOf(fileName);
     if (kind == StringFileKind::Json || (kind == StringFileKind::Tbl && ClassicRankOf(fileName) >= 0))
         return platform::DirectoryOf(fileName);
     return fileName;
@@ -122,8 +121,8 @@ void RecheckOpen(const Workspace& ws, OpenCheck& check) {
         check.rowOf.push_back(-1);
     }
     for (const StringFileProblem& p : disk.problems)
-        if (newIndex[p.file] >= 0) out.problems.push_back({static_cast<std::uint32_t>(newIndex[p.file]), p.line,
-                                                            p.encoding, p.message});
+        if (newIndex[p.file] >= 0)
+            out.problems.push_back({static_cast<std::uint32_t>(newIndex[p.file]), p.line, p.encoding, p.message});
     // The sides' tables as they are now.
     for (const TTblObjects& p : ws.sides) {
         if (p.FileName.empty()) continue;

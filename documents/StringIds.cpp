@@ -147,14 +147,12 @@ StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& 
     return f;
 }
 
-NewIdStart ChooseNewIdStart(const StringFolder& folder, const TakenIds& own, const std::u16string& fileName,
-                            std::int64_t firstId) {
+NewIdStart ChooseNewIdStart(const StringFolder& folder, const TakenIds& own, std::int64_t firstId) {
     NewIdStart r;
     if (firstId > 0) {
-        if (own.Has(firstId)) {
-            r.firstIdHolder = fileName;
-            return r;
-        }
+        // The file's own ids from the first id on are the mod's range as
+        // earlier saves filled it: the allocator goes on above them. Only
+        // another file holding the first id means the range collides.
         for (const StringFolder::Sibling& s : folder.siblings)
             if (s.ids.Has(firstId)) {
                 r.firstIdHolder = s.file;

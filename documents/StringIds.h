@@ -120,17 +120,17 @@ std::u16string IdCounterFileOf(const std::u16string& fileName);
 // every string file of the folder.
 StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& limits);
 
-// Where the new ids of a save of fileName start: at firstId when it is
-// above 0 and neither own (the ids of the file itself) nor a sibling holds
-// it; otherwise at the counter's number when the folder has one; otherwise
+// Where the new ids of a save start: at firstId when it is
+// above 0 and no sibling holds it (ids own, the file itself, holds from
+// there on are the range earlier saves filled; the allocator skips them);
+// otherwise at the counter's number when the folder has one; otherwise
 // above the highest id of own and the siblings (1 when there is none). No
 // start below 1 is chosen.
 struct NewIdStart {
     std::optional<std::int64_t> start;  // none: firstId is taken, or no id is left above the highest
-    std::u16string firstIdHolder;       // the file that holds firstId (fileName itself for own)
+    std::u16string firstIdHolder;       // the sibling that holds firstId
 };
-NewIdStart ChooseNewIdStart(const StringFolder& folder, const TakenIds& own, const std::u16string& fileName,
-                            std::int64_t firstId);
+NewIdStart ChooseNewIdStart(const StringFolder& folder, const TakenIds& own, std::int64_t firstId);
 
 // After a save that gave new ids up to highestGiven: sets the counter of
 // folder to highestGiven + 1 when that is above its number, rewriting the

@@ -114,7 +114,7 @@ bool SaveJson(const std::u16string& fileName, const TStringList& keys, const TSt
     request.newId = [&]() -> std::optional<std::int64_t> {
         if (!folder) {
             folder = ReadStringFolder(fileName, options.limits);
-            const NewIdStart start = ChooseNewIdStart(*folder, own, fileName, options.json.firstId);
+            const NewIdStart start = ChooseNewIdStart(*folder, own, options.json.firstId);
             taken.Add(own);
             for (const StringFolder::Sibling& s : folder->siblings) taken.Add(s.ids);
             if (start.start) ids.emplace(taken, *start.start);

@@ -10,7 +10,6 @@ namespace vm {
 
 namespace {
 
-
 // Window messages posted to the main window: work the findings out again.
 constexpr UINT RecheckMessage = WM_APP + 41;
 
@@ -141,7 +140,8 @@ void GoToFinding(int row) {
     Workspace& ws = Space();
     if (place.side >= 0) {
         TTblObjects& p = ws.sides[place.side];
-        const bool otherColumn = p.Json && f.language >= 0 && f.language < JsonLanguageCount && f.language != p.JsonLanguage;
+        const bool otherColumn =
+            p.Json && f.language >= 0 && f.language < JsonLanguageCount && f.language != p.JsonLanguage;
         if (!otherColumn) return GoToRow(p, place.row);
         // The row's object in the file, which is its row in any column.
         const std::uint32_t object = JsonObjectOfEntry(p, static_cast<std::size_t>(place.row));

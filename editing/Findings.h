@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "documents/DocumentTexts.h"
-#include "editing/FindingTexts.h"
 #include "documents/OpenCheck.h"
+#include "editing/FindingTexts.h"
 
 namespace vm {
 
@@ -23,7 +23,6 @@ struct FindingsState {
     int current = -1;                // the shown finding gone to last
     bool recheckPending = false;
 };
-
 
 // Tools > Check.
 void RunCheckCommand();

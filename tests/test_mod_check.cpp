@@ -224,30 +224,32 @@ TEST_F(ModCheckTest, FixFillsTrimsAndRenumbersKeepingEveryOtherByte) {
                                       {3, " pad", "Pad", {}},
                                       {7, "twice", "Twice", {}}});
     const std::string b = StringFile({{7, "again", "Again", {}}, {8, "fine", "Fine", {}}});
-    ASSERT_TRUE(dir.Write("s/a.json", a));
-    ASSERT_TRUE(dir.Write("s/b.json", b));
-    const CheckRun fixed = Cli({u"fix", dir.Path(u"s"), u"--format", u"json"});
+    ASSERT_TRUE(dir.Write("lng/strings/a.json", a));
+    ASSERT_TRUE(dir.Write("lng/strings/b.json", b));
+    ASSERT_TRUE(dir.Write("lng/next_string_id.txt", "40\r\n"));
+    const CheckRun fixed = Cli({u"fix", dir.Path(u"lng/strings"), u"--format", u"json"});
     EXPECT_EQ(fixed.status, 0) << fixed.out << fixed.err;
     // What was filled from the source is, of course, the source's text.
     EXPECT_EQ(Findings(fixed), (std::multiset<std::string>{"same-as-source gone deDE", "same-as-source gone plPL"}))
         << fixed.out;
     EXPECT_NE(fixed.err.find("2 texts filled, 1 keys trimmed, 1 new ids, in 2 files"), std::string::npos) << fixed.err;
 
-    const std::string a2 = dir.Read("s/a.json"), b2 = dir.Read("s/b.json");
+    const std::string a2 = dir.Read("lng/strings/a.json"), b2 = dir.Read("lng/strings/b.json");
     // Untouched objects keep their bytes; the later of two objects with one
-    // id gets an id above every other.
+    // id gets the mod manager's next id, and the counter goes on.
     EXPECT_EQ(a2.substr(0, a.find("\"Key\": \"gone\"")), a.substr(0, a.find("\"Key\": \"gone\"")));
     EXPECT_NE(a2.find("\"deDE\": \"Gone\""), std::string::npos);
     EXPECT_NE(a2.find("\"plPL\": \"Gone\""), std::string::npos);
     EXPECT_NE(a2.find("\"Key\": \"pad\""), std::string::npos);
     EXPECT_NE(a2.find("\"id\": 7,"), std::string::npos);
     EXPECT_EQ(b2.substr(b2.find("\"Key\": \"again\"")), b.substr(b.find("\"Key\": \"again\"")));
-    EXPECT_NE(b2.find("\"id\": 9,"), std::string::npos) << b2;
+    EXPECT_NE(b2.find("\"id\": 40,"), std::string::npos) << b2;
+    EXPECT_EQ(dir.Read("lng/next_string_id.txt"), "41\r\n");
 
     // A second run has nothing left to do and writes nothing.
-    const CheckRun again = Cli({u"fix", dir.Path(u"s")});
+    const CheckRun again = Cli({u"fix", dir.Path(u"lng/strings")});
     EXPECT_NE(again.err.find("in 0 files"), std::string::npos) << again.err;
-    EXPECT_EQ(dir.Read("s/a.json"), a2);
+    EXPECT_EQ(dir.Read("lng/strings/a.json"), a2);
 }
 
 TEST_F(ModCheckTest, OutputFormsAndExitStatus) {
