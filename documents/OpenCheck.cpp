@@ -3,6 +3,8 @@
 #include "documents/OpenCheck.h"
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 
 #include "documents/TableFiles.h"
 #include "platform/Platform.h"
@@ -26,33 +28,61 @@ const TTblObjects* SideShowing(const Workspace& ws, const std::u16string& name) 
     return nullptr;
 }
 
-// A side's string file: the objects as loaded, the side's keys and its
-// column's texts as they are now. A row of no object yet will be a new
-// object with every language holding its text.
-void AddJsonSide(const TTblObjects& p, OpenCheck& check) {
-    ModStrings& out = check.strings;
+// Entry i of p's table in its string file: the object it is tied to as
+// loaded, with the side's key and its column's text as they are now. A row
+// of no object yet will be a new object with every language holding its
+// text.
+StringEntry JsonSideEntry(const TTblObjects& p, const ModStrings& loaded, std::size_t i) {
+    const std::uint32_t o = JsonObjectOfEntry(p, i);
+    std::u16string text = StoredForm(p.Values->Get(i));
+    StringEntry e;
+    if (o > 0 && o != JsonOriginGone && o <= loaded.entries.size()) {
+        e = loaded.entries[o - 1];
+    } else {
+        e.text.fill(text);
+        e.present = (1u << JsonLanguageCount) - 1;
+    }
+    e.key = p.Keys->Get(i);
+    e.text[p.JsonLanguage] = std::move(text);
+    e.present |= static_cast<std::uint16_t>(1u << p.JsonLanguage);
+    return e;
+}
+
+void Push(OpenCheck& check, StringEntry&& e, std::uint32_t file, int side, std::size_t row) {
+    e.file = file;
+    check.strings.entries.push_back(std::move(e));
+    std::array<std::int32_t, 2> rows{-1, -1};
+    if (side >= 0) rows[side] = static_cast<std::int32_t>(row);
+    check.rowsOf.push_back(rows);
+}
+
+// A string file one side or both show (in two languages): p's rows, with
+// q's column joined to them object by object (by id: each side may have
+// read the file at another time).
+void AddJsonSides(const TTblObjects& p, const TTblObjects* q, OpenCheck& check) {
     ModStrings loaded;
     AddJsonEntries(p.FileName, *p.Json, loaded);
-    const auto fileIndex = static_cast<std::uint32_t>(out.files.size());
-    out.files.push_back(loaded.files[0]);
-    const int l = p.JsonLanguage;
-    for (std::size_t i = 0; i < p.Count(); ++i) {
-        const std::uint32_t o = JsonObjectOfEntry(p, i);
-        std::u16string text = StoredForm(p.Values->Get(i));
-        StringEntry e;
-        if (o > 0 && o != JsonOriginGone && o <= loaded.entries.size()) {
-            e = loaded.entries[o - 1];
-        } else {
-            e.text.fill(text);
-            e.present = (1u << JsonLanguageCount) - 1;
+    const auto file = static_cast<std::uint32_t>(check.strings.files.size());
+    check.strings.files.push_back(loaded.files[0]);
+    const std::size_t first = check.strings.entries.size();
+    for (std::size_t i = 0; i < p.Count(); ++i) Push(check, JsonSideEntry(p, loaded, i), file, p.Side, i);
+    if (!q) return;
+    ModStrings other;
+    AddJsonEntries(q->FileName, *q->Json, other);
+    std::unordered_map<std::int64_t, std::size_t> byId;
+    for (std::size_t i = check.strings.entries.size(); i-- > first;)
+        if (check.strings.entries[i].line > 0) byId[check.strings.entries[i].id] = i;
+    for (std::size_t r = 0; r < q->Count(); ++r) {
+        StringEntry e = JsonSideEntry(*q, other, r);
+        const auto same = e.line > 0 ? byId.find(e.id) : byId.end();
+        if (same == byId.end()) {
+            Push(check, std::move(e), file, q->Side, r);
+            continue;
         }
-        e.file = fileIndex;
-        e.key = p.Keys->Get(i);
-        e.text[l] = std::move(text);
-        e.present |= static_cast<std::uint16_t>(1u << l);
-        out.entries.push_back(std::move(e));
-        check.sideOf.push_back(static_cast<std::int8_t>(p.Side));
-        check.rowOf.push_back(static_cast<std::int32_t>(i));
+        StringEntry& joined = check.strings.entries[same->second];
+        joined.text[q->JsonLanguage] = std::move(e.text[q->JsonLanguage]);
+        check.rowsOf[same->second][q->Side] = static_cast<std::int32_t>(r);
+        byId.erase(same);
     }
 }
 
@@ -62,9 +92,20 @@ void AddTableSide(const TTblObjects& p, OpenCheck& check) {
     AddTableEntries(p.FileName, TableKindOf(p.FileName), ClassicRankOf(p.FileName), language >= 0 ? language : 0,
                     *p.Keys, *p.Values, check.strings);
     for (std::size_t i = first; i < check.strings.entries.size(); ++i) {
-        check.sideOf.push_back(static_cast<std::int8_t>(p.Side));
-        check.rowOf.push_back(static_cast<std::int32_t>(i - first));
+        std::array<std::int32_t, 2> rows{-1, -1};
+        rows[p.Side] = static_cast<std::int32_t>(i - first);
+        check.rowsOf.push_back(rows);
     }
+}
+
+bool ShowsJson(const TTblObjects& p) { return p.Json && SameFileName(p.JsonFileName, p.FileName); }
+
+// A side's file, with the other side's when it shows the same string file.
+void AddSide(const TTblObjects& p, OpenCheck& check) {
+    const TTblObjects& other = *p.Other;
+    const bool both = ShowsJson(p) && ShowsJson(other) && SameFileName(p.FileName, other.FileName);
+    if (ShowsJson(p)) AddJsonSides(p, both ? &other : nullptr, check);
+    else AddTableSide(p, check);
 }
 
 }  // namespace
@@ -103,40 +144,55 @@ void RunOpenCheck(const Workspace& ws, const CheckOptions& options, OpenCheck& c
 void RecheckOpen(const Workspace& ws, OpenCheck& check) {
     ModStrings& out = check.strings;
     out = ModStrings{};
-    check.sideOf.clear();
-    check.rowOf.clear();
+    check.rowsOf.clear();
     const ModStrings& disk = check.disk;
-    // The files no side shows, as read.
-    std::vector<std::int64_t> newIndex(disk.files.size(), -1);
+    // Each file's entries lie together, in the order of the files.
+    std::vector<std::size_t> firstEntry(disk.files.size() + 1, disk.entries.size());
+    for (std::size_t i = disk.entries.size(); i-- > 0;) firstEntry[disk.entries[i].file] = i;
+    for (std::size_t f = disk.files.size(); f-- > 0;) firstEntry[f] = std::min(firstEntry[f], firstEntry[f + 1]);
+    // The files in the order they were read, a side's table in place of
+    // the file it shows; then the sides' files the folders do not hold.
+    bool laidOver[2] = {false, false};
+    auto layOver = [&](const TTblObjects& p) {
+        laidOver[p.Side] = true;
+        // One file on both sides is laid over once.
+        if (SameFileName(p.FileName, p.Other->FileName)) laidOver[p.Other->Side] = true;
+        AddSide(p, check);
+    };
     for (std::size_t f = 0; f < disk.files.size(); ++f) {
-        if (SideShowing(ws, disk.files[f].name)) continue;
-        newIndex[f] = static_cast<std::int64_t>(out.files.size());
+        if (const TTblObjects* p = SideShowing(ws, disk.files[f].name)) {
+            if (!laidOver[p->Side]) layOver(*p);
+            continue;
+        }
+        const auto index = static_cast<std::uint32_t>(out.files.size());
         out.files.push_back(disk.files[f]);
+        for (std::size_t i = firstEntry[f]; i < firstEntry[f + 1]; ++i) {
+            out.entries.push_back(disk.entries[i]);
+            out.entries.back().file = index;
+            check.rowsOf.push_back({-1, -1});
+        }
+        for (const StringFileProblem& problem : disk.problems)
+            if (problem.file == f) out.problems.push_back({index, problem.line, problem.encoding, problem.message});
     }
-    for (const StringEntry& e : disk.entries) {
-        if (newIndex[e.file] < 0) continue;
-        out.entries.push_back(e);
-        out.entries.back().file = static_cast<std::uint32_t>(newIndex[e.file]);
-        check.sideOf.push_back(-1);
-        check.rowOf.push_back(-1);
-    }
-    for (const StringFileProblem& p : disk.problems)
-        if (newIndex[p.file] >= 0)
-            out.problems.push_back({static_cast<std::uint32_t>(newIndex[p.file]), p.line, p.encoding, p.message});
-    // The sides' tables as they are now.
-    for (const TTblObjects& p : ws.sides) {
-        if (p.FileName.empty()) continue;
-        if (p.Json && SameFileName(p.JsonFileName, p.FileName)) AddJsonSide(p, check);
-        else AddTableSide(p, check);
-    }
+    for (const TTblObjects& p : ws.sides)
+        if (!p.FileName.empty() && !laidOver[p.Side]) layOver(p);
+    for (const TTblObjects& p : ws.sides) check.languageOf[p.Side] = ShowsJson(p) ? p.JsonLanguage : -1;
     check.findings = CheckModStrings(out, nullptr, check.options);
 }
 
 FindingPlace PlaceOfFinding(const OpenCheck& check, const Finding& f) {
     FindingPlace place;
     if (f.entry == Finding::NoEntry || f.entry >= check.strings.entries.size()) return place;
-    place.side = check.sideOf[f.entry];
-    place.row = check.rowOf[f.entry];
+    // The side showing the finding's language, else either that shows it.
+    const std::array<std::int32_t, 2>& rows = check.rowsOf[f.entry];
+    for (int side = 0; side < 2; ++side) {
+        if (rows[side] < 0) continue;
+        const bool language = check.languageOf[side] == f.language;
+        if (place.side < 0 || language) {
+            place.side = side;
+            place.row = rows[side];
+        }
+    }
     const StringEntry& e = check.strings.entries[f.entry];
     place.file = check.strings.files[e.file].name;
     if (place.side < 0) {

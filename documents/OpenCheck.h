@@ -4,6 +4,7 @@
 // edits without reading the folders again.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,11 +19,12 @@ struct OpenCheck {
     std::vector<std::u16string> inputs;
     ModStrings disk;
     // The strings checked: disk with the sides' tables in place of their
-    // files, and for each of its entries the side and row that show it
-    // (-1 for an entry no side shows).
+    // files, and for each of its entries the row of each side that shows
+    // it (-1 where a side does not), and the language column each side
+    // shows of a string file (-1 for none).
     ModStrings strings;
-    std::vector<std::int8_t> sideOf;
-    std::vector<std::int32_t> rowOf;
+    std::vector<std::array<std::int32_t, 2>> rowsOf;
+    int languageOf[2] = {-1, -1};
     std::vector<Finding> findings;
     CheckOptions options;
 };

@@ -14,9 +14,13 @@
 #include <functional>
 #include <iterator>
 #include <thread>
+#include <tuple>
 
+#include "documents/TableFiles.h"
+#include "editing/Commands.h"
 #include "editing/Dispatch.h"
 #include "editing/TableView.h"
+#include "formats/JsonStrings.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -425,3 +429,112 @@ TEST_F(RealInputTest, ToolbarsAndLabelsFitTheirTextsInEveryShippedLanguage) {
     }
 }
 #endif
+
+namespace {
+
+// A string file of the remastered game: objects with English and German
+// texts, the other languages English with their code after it.
+std::string GameStringFile(const std::vector<std::tuple<int, std::string, std::string, std::string>>& objects) {
+    std::string s = "\xEF\xBB\xBF[";
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const auto& [id, key, en, de] = objects[i];
+        s += std::string(i ? ",\r\n" : "\r\n") + "  {\r\n    \"id\": " + std::to_string(id) + ",\r\n    \"Key\": \"" +
+             key + "\"";
+        for (const char* l : JsonLanguageCodes)
+            s += std::string(",\r\n    \"") + l + "\": \"" +
+                 (std::string(l) == "deDE"   ? de
+                  : std::string(l) == "enUS" ? en
+                                             : en + " " + l) +
+                 "\"";
+        s += "\r\n  }";
+    }
+    return s + "\r\n]\r\n";
+}
+
+}  // namespace
+
+// A cell of the findings list, as the list shows it.
+std::u16string FindingCellText(int row, int column) {
+    wchar_t buffer[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 511;
+    SendMessageW(TheMainWindow->findings.list.hwnd, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+    return reinterpret_cast<const char16_t*>(buffer);
+}
+
+TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
+    // a.json: 3000 strings, one German text without its placeholder and an
+    // id that b.json gives too; b.json is in the folder but not open.
+    std::vector<std::tuple<int, std::string, std::string, std::string>> a;
+    for (int i = 1; i <= 3000; ++i) {
+        const std::string n = std::to_string(i);
+        a.emplace_back(i, "k" + n, "Hit %d " + n, i == 2500 ? "Treffer " + n : "Treffer %d " + n);
+    }
+    ASSERT_TRUE(dir.Write("strings/a.json", GameStringFile(a)));
+    ASSERT_TRUE(
+        dir.Write("strings/b.json", GameStringFile({{5000, "solo", "One", "Eins"}, {7, "dupe", "Two", "Zwei"}})));
+    StartShown({dir.Path(u"strings/a.json"), dir.Path(u"strings/a.json")});
+    FormatOptions german = Space().options.formats;
+    german.json.language = 2;
+    ASSERT_TRUE(OpenByExtension(T(0), german));
+    Space().options.notAskChange = true;
+    Settle();
+
+    MainMenuCommand(MenuCheck);
+    Settle();
+    tk::ListView& findings = W().findings.list;
+    ASSERT_TRUE(W().findings.panel.IsVisible());
+    EXPECT_EQ(GetFocus(), findings.hwnd);
+    ASSERT_EQ(findings.RowCount(), 3);  // id 7 twice, and the lost placeholder
+    EXPECT_EQ(W().findings.counts.Text(), u"3 errors, 0 warnings, 0 info");
+
+    // Enter on the first finding: the row of id 7 in a.json.
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 6; }));
+    Settle();
+    ExpectShown(6);
+    // F8 from the list the keyboard went to: far down, the German text.
+    EXPECT_EQ(GetFocus(), S(0).list.hwnd);
+    Press(VK_F8);
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 2499; }));
+    Settle();
+    ExpectShown(2499);
+
+    // The placeholder typed back and the row left: the finding goes.
+    S(0).valueEditor.SetFocus();
+    Press(VK_END, {VK_CONTROL});
+    Type(" %d");
+    Settle();
+    S(0).list.SetFocus();
+    Press(VK_UP);
+    Settle();
+    EXPECT_EQ(T(0).Values->Get(2499), u"Treffer 2500 %d");
+    ASSERT_TRUE(WaitUntil([&findings] { return findings.RowCount() == 2; }));
+    EXPECT_EQ(W().findings.counts.Text(), u"2 errors, 0 warnings, 0 info");
+
+    // Shift+F8 back to id 7, then F8 to the one in b.json, which no side
+    // shows: the side in use opens it (after the unsaved-changes question)
+    // in its own language, at the object's row.
+    Press(VK_F8, {VK_SHIFT});
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 6; }));
+    Answers = {IDNO};
+    Press(VK_F8);
+    ASSERT_TRUE(WaitUntil([this] { return T(0).FileName.ends_with(u"b.json"); })) << Boxes.size();
+    Settle();
+    EXPECT_EQ(T(0).JsonLanguage, 2);
+    EXPECT_EQ(Space().CurrentRow, 1);
+    EXPECT_EQ(T(0).Keys->Get(1), u"dupe");
+
+    // One rule only: the German text's placeholder is lost again, since
+    // its edit was not kept when b.json took the side's place.
+    W().findings.rule.Choose(1 + 5);  // placeholders
+    W().findings.rule.onChoose(1 + 5);
+    ASSERT_EQ(findings.RowCount(), 1);
+    EXPECT_EQ(FindingCellText(0, 2), u"k2500");
+    W().findings.close.onClick();
+    Settle();
+    EXPECT_FALSE(W().findings.panel.IsVisible());
+}
