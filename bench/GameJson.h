@@ -45,7 +45,9 @@ inline std::string GameFile(int objects, int firstId = 1000, unsigned seed = 16,
              std::to_string(consistent ? firstId + i : i) + "\"";
         std::string tail;
         if (consistent) {
-            tail = rng() % 5 == 0 ? "\xC3\xBF" "c4" : "";
+            tail = rng() % 5 == 0 ? "\xC3\xBF"
+                                    "c4"
+                                  : "";
             tail += rng() % 9 == 0 ? "\\n%d" : rng() % 13 == 0 ? "\\uE01D" : "";
         }
         for (int l = 0; l < vm::JsonLanguageCount; ++l)

@@ -11,6 +11,8 @@
 
 #include "bench/GameJson.h"
 #include "documents/ModCheck.h"
+#include "documents/OpenCheck.h"
+#include "documents/TableFiles.h"
 
 namespace {
 
@@ -18,7 +20,8 @@ namespace fs = std::filesystem;
 
 // The folder, made once per run in the system's temporary folder.
 fs::path GameFolder(bool consistent) {
-    const fs::path dir = fs::temp_directory_path() / (consistent ? "vellumark-bench-strings" : "vellumark-bench-faults");
+    const fs::path dir =
+        fs::temp_directory_path() / (consistent ? "vellumark-bench-strings" : "vellumark-bench-faults");
     fs::create_directories(dir);
     for (int f = 0; f < 20; ++f) {
         std::ofstream out(dir / ("strings-" + std::to_string(f) + ".json"), std::ios::binary | std::ios::trunc);
@@ -41,5 +44,21 @@ void BM_CheckGameSizedFolder(benchmark::State& state) {
     state.counters["findings"] = static_cast<double>(findings);
 }
 BENCHMARK(BM_CheckGameSizedFolder)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The window's check again after an edit: one file of the folder open in a
+// side, laid over the folder read before, and every rule run.
+void BM_RecheckOpenAfterAnEdit(benchmark::State& state) {
+    const fs::path dir = GameFolder(true);
+    vm::Workspace ws;
+    ws.sides[0].FileName = (dir / "strings-3.json").u16string();
+    vm::LoadTable(ws.sides[0], vm::FormatJson, ws.options.formats);
+    vm::OpenCheck check;
+    vm::RunOpenCheck(ws, {}, check);
+    for (auto _ : state) {
+        vm::RecheckOpen(ws, check);
+        benchmark::DoNotOptimize(check.findings.size());
+    }
+}
+BENCHMARK(BM_RecheckOpenAfterAnEdit)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -22,6 +22,7 @@ const char16_t* const BuiltInHotKeyText =
     u"  Ctrl+F - search bar: find a key (a click on the \"Value\" header finds values)\r\n"
     u"  Ctrl+G - search bar: go to a row number\r\n"
     u"  Right double-click - mark the row, or take its mark away\r\n"
+    u"  F8, Shift+F8 - the next or previous finding of the check (Tools > Check)\r\n"
     u"\r\n"
     u"Keys in the Key box:\r\n"
     u"  Ctrl+Enter - apply the edits of the Key and Value boxes\r\n"
