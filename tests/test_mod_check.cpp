@@ -268,7 +268,7 @@ TEST_F(ModCheckTest, OutputFormsAndExitStatus) {
     EXPECT_NE(text.out.find("\nmissing-language: 1\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("2 errors, 1 warning, 0 info"), std::string::npos) << text.out;
 
-    const CheckRun github = Cli({u"check", dir.Path(u"s/a.json"), u"--format", u"github"});
+    const CheckRun github = Cli({u"check", vm::platform::JoinPath(folder, u"a.json"), u"--format", u"github"});
     std::string property;  // a workflow command's property escapes ":" and ","
     for (char c : file) property += c == ':' ? "%3A" : c == ',' ? "%2C" : std::string(1, c);
     EXPECT_NE(github.out.find("::error file=" + property + ",line=2,title=missing-language::k,1 (deDE): "),
