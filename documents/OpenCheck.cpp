@@ -3,6 +3,7 @@
 #include "documents/OpenCheck.h"
 
 #include <algorithm>
+#include <optional>
 #include <array>
 #include <unordered_map>
 
@@ -57,32 +58,48 @@ void Push(OpenCheck& check, StringEntry&& e, std::uint32_t file, int side, std::
 }
 
 // A string file one side or both show (in two languages): p's rows, with
-// q's column joined to them object by object (by id: each side may have
-// read the file at another time).
+// q's column joined to them object by object. Sides that read the file at
+// different times (the other saved since) are joined by id and key.
 void AddJsonSides(const TTblObjects& p, const TTblObjects* q, OpenCheck& check) {
     ModStrings loaded;
     AddJsonEntries(p.FileName, *p.Json, loaded);
     const auto file = static_cast<std::uint32_t>(check.strings.files.size());
     check.strings.files.push_back(loaded.files[0]);
     const std::size_t first = check.strings.entries.size();
-    for (std::size_t i = 0; i < p.Count(); ++i) Push(check, JsonSideEntry(p, loaded, i), file, p.Side, i);
+    // The entry of each of p's objects.
+    std::unordered_map<std::uint32_t, std::size_t> ofObject;
+    for (std::size_t i = 0; i < p.Count(); ++i) {
+        const std::uint32_t o = JsonObjectOfEntry(p, i);
+        if (o > 0 && o != JsonOriginGone) ofObject[o] = check.strings.entries.size();
+        Push(check, JsonSideEntry(p, loaded, i), file, p.Side, i);
+    }
     if (!q) return;
+    const bool sameRead = q->Json == p.Json || q->Json->bytes == p.Json->bytes;
     ModStrings other;
-    AddJsonEntries(q->FileName, *q->Json, other);
-    std::unordered_map<std::int64_t, std::size_t> byId;
-    for (std::size_t i = check.strings.entries.size(); i-- > first;)
-        if (check.strings.entries[i].line > 0) byId[check.strings.entries[i].id] = i;
+    if (!sameRead) AddJsonEntries(q->FileName, *q->Json, other);
+    // Otherwise: the first of p's entries with the object's id and key.
+    std::unordered_multimap<std::int64_t, std::size_t> byId;
+    if (!sameRead)
+        for (std::size_t i = first; i < check.strings.entries.size(); ++i)
+            if (check.strings.entries[i].line > 0) byId.emplace(check.strings.entries[i].id, i);
     for (std::size_t r = 0; r < q->Count(); ++r) {
-        StringEntry e = JsonSideEntry(*q, other, r);
-        const auto same = e.line > 0 ? byId.find(e.id) : byId.end();
-        if (same == byId.end()) {
+        const std::uint32_t o = JsonObjectOfEntry(*q, r);
+        const bool tied = o > 0 && o != JsonOriginGone;
+        std::optional<std::size_t> joined;
+        if (tied && sameRead) {
+            if (const auto it = ofObject.find(o); it != ofObject.end()) joined = it->second;
+        } else if (tied && o <= other.entries.size()) {
+            const StringEntry& mine = other.entries[o - 1];
+            for (auto [it, end] = byId.equal_range(mine.id); it != end; ++it)
+                if (check.strings.entries[it->second].key == mine.key || !joined) joined = it->second;
+        }
+        StringEntry e = JsonSideEntry(*q, sameRead ? loaded : other, r);
+        if (!joined || check.rowsOf[*joined][q->Side] >= 0) {
             Push(check, std::move(e), file, q->Side, r);
             continue;
         }
-        StringEntry& joined = check.strings.entries[same->second];
-        joined.text[q->JsonLanguage] = std::move(e.text[q->JsonLanguage]);
-        check.rowsOf[same->second][q->Side] = static_cast<std::int32_t>(r);
-        byId.erase(same);
+        check.strings.entries[*joined].text[q->JsonLanguage] = std::move(e.text[q->JsonLanguage]);
+        check.rowsOf[*joined][q->Side] = static_cast<std::int32_t>(r);
     }
 }
 

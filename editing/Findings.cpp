@@ -36,9 +36,10 @@ void Fill() {
         ++counts[static_cast<int>(f.severity)];
         if (Passes(st, f)) st.shown.push_back(i);
     }
-    c.counts.SetText(st.check.findings.empty()
-                         ? sFindingsNone
-                         : FillIn(sFindingsCounts, {Number(counts[2]), Number(counts[1]), Number(counts[0])}));
+    // A space first keeps the text off the window's edge.
+    c.counts.SetText(u" " + (st.check.findings.empty()
+                                 ? sFindingsNone
+                                 : FillIn(sFindingsCounts, {Number(counts[2]), Number(counts[1]), Number(counts[0])})));
     if (st.current >= static_cast<int>(st.shown.size())) st.current = static_cast<int>(st.shown.size()) - 1;
     c.list.SetRowCount(static_cast<int>(st.shown.size()));
     c.list.RedrawAll();

@@ -145,7 +145,7 @@ void MainWindow::BuildFindings() {
     for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.close, &c.rule, &c.severity, &c.counts}) c.bar.Add(*part);
     c.list.onActivate = [](int row) { GoToFinding(row); };
     c.list.Create({c.panel.hwnd, tk::Dock::Fill, 0});
-    const int widths[] = {55, 110, 130, 50, 420, 150};
+    const int widths[] = {62, 110, 130, 60, 420, 150};
     for (int w : widths) c.list.AddColumn(u"", w);
     c.panel.Add(c.list);
     c.panel.SetVisible(false);

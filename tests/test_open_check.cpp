@@ -94,3 +94,23 @@ TEST_F(OpenCheckTest, FindingsFollowTheSidesAndNameTheRowsOfFilesNotOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OpenCheckTest, OneFileOnBothSidesCountsEachObjectOnce) {
+    // Two objects with one id: each is found once, whether one side shows
+    // the file or both do.
+    ASSERT_TRUE(dir.Write("strings/a.json", FileOf({Object(4, "x", "X", "X-de"), Object(4, "y", "Y", "Y-de")})));
+    for (int side = 0; side < 2; ++side) {
+        space.sides[side].FileName = dir.Path(u"strings/a.json");
+        options.json.language = side == 0 ? 2 : 0;
+        ASSERT_TRUE(OpenByExtension(space.sides[side], options));
+    }
+    CheckOptions only;
+    only.rules = {"duplicate-id", "duplicate-key"};
+    OpenCheck check;
+    RunOpenCheck(space, only, check);
+    EXPECT_EQ(Summary(check), (std::vector<std::string>{"duplicate-id x  side 0 row 0", "duplicate-id y  side 0 row 1"}));
+}
+
+}  // namespace

@@ -489,7 +489,7 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     ASSERT_TRUE(W().findings.panel.IsVisible());
     EXPECT_EQ(GetFocus(), findings.hwnd);
     ASSERT_EQ(findings.RowCount(), 3);  // id 7 twice, and the lost placeholder
-    EXPECT_EQ(W().findings.counts.Text(), u"3 errors, 0 warnings, 0 info");
+    EXPECT_EQ(W().findings.counts.Text(), u" 3 errors, 0 warnings, 0 info");
 
     // Enter on the first finding: the row of id 7 in a.json.
     Press(VK_RETURN);
@@ -513,7 +513,7 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     Settle();
     EXPECT_EQ(T(0).Values->Get(2499), u"Treffer 2500 %d");
     ASSERT_TRUE(WaitUntil([&findings] { return findings.RowCount() == 2; }));
-    EXPECT_EQ(W().findings.counts.Text(), u"2 errors, 0 warnings, 0 info");
+    EXPECT_EQ(W().findings.counts.Text(), u" 2 errors, 0 warnings, 0 info");
 
     // Shift+F8 back to id 7, then F8 to the one in b.json, which no side
     // shows: the side in use opens it (after the unsaved-changes question)
