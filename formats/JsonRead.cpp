@@ -632,6 +632,15 @@ struct StringCatcher : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, StringCat
 bool DecodeJsonString(std::string_view quoted, std::u16string& out) {
     out.clear();
     if (quoted.size() < 2 || quoted.front() != '"') return false;
+    // Without a backslash the text is its bytes (a document's strings are
+    // proper UTF-8 once parsed).
+    const std::string_view inner = quoted.substr(1, quoted.size() - 2);
+    if (quoted.back() == '"' && inner.find_first_of("\\\"") == std::string_view::npos &&
+        std::none_of(inner.begin(), inner.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        out.resize(inner.size());
+        out.resize(DecodeUtf8(inner.data(), inner.size(), out.data()));
+        return true;
+    }
     // The reader stops at a zero byte and scans 16 bytes at a time, so it
     // reads a copy that ends in 16 of them.
     std::string copy(quoted);

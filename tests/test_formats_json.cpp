@@ -437,4 +437,31 @@ TEST(JsonFile, ReadAndWriteThroughFiles) {
     EXPECT_EQ(error.problem, vm::JsonProblem::TooLarge);
 }
 
+TEST(JsonStrings, DecodeJsonStringResolvesEscapesAndRefusesWhatIsNoString) {
+    struct Case {
+        std::string quoted;
+        bool ok;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {"\"plain\"", true, u"plain"},
+        {"\"\xC3\xBF"
+         "c1\xE5\x90\x8D\"",
+         true,
+         u"\u00FF"
+         u"c1\u540D"},
+        {"\"a\\nb\\\"\\u00e9\\ud83d\\ude00\"", true, u"a\nb\"\u00E9\U0001F600"},
+        {"\"\"", true, u""},
+        {"\"open", false, u""},
+        {"\"two\" \"strings\"", false, u""},
+        {"\"tab\there\"", false, u""},
+        {"42", false, u""},
+    };
+    for (const Case& c : cases) {
+        std::u16string text;
+        EXPECT_EQ(vm::DecodeJsonString(c.quoted, text), c.ok) << c.quoted;
+        if (c.ok) EXPECT_EQ(text, c.text) << c.quoted;
+    }
+}
+
 }  // namespace

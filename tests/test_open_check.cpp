@@ -110,7 +110,8 @@ TEST_F(OpenCheckTest, OneFileOnBothSidesCountsEachObjectOnce) {
     only.rules = {"duplicate-id", "duplicate-key"};
     OpenCheck check;
     RunOpenCheck(space, only, check);
-    EXPECT_EQ(Summary(check), (std::vector<std::string>{"duplicate-id x  side 0 row 0", "duplicate-id y  side 0 row 1"}));
+    EXPECT_EQ(Summary(check),
+              (std::vector<std::string>{"duplicate-id x  side 0 row 0", "duplicate-id y  side 0 row 1"}));
 }
 
 }  // namespace

@@ -139,6 +139,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(vm::ParseJsonStrings(bytes, language2, second));
     FUZZ_CHECK(first.column.items.size() == first.objects.size());
 
+    // Every string of the file decodes on its own, a key as the column
+    // reads it (up to a zero character, where a key ends).
+    for (std::size_t o = 0; o < first.objects.size(); ++o) {
+        const vm::JsonObject& object = first.objects[o];
+        std::u16string text;
+        FUZZ_CHECK(vm::DecodeJsonString(first.Text(first.Field(object, vm::JsonFieldKey).value), text));
+        FUZZ_CHECK(std::u16string_view(text.c_str()) == first.column.Key(o));
+        for (std::uint8_t l = 0; l < vm::JsonLanguageCount; ++l)
+            if (first.Has(object, l)) FUZZ_CHECK(vm::DecodeJsonString(first.Text(first.Field(object, l).value), text));
+    }
+
     // Unchanged: byte for byte, from either column.
     Table one = ColumnOf(first), two = ColumnOf(second);
     std::vector<std::uint32_t> origins;
