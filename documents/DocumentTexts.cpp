@@ -150,7 +150,8 @@ std::u16string sWriteError[WriteErrorCount];
 std::u16string sSaveFailure[SaveFailureCount];
 
 std::u16string sStepEdit, sStepInsert, sStepInsertOne, sStepClear, sStepClearOne, sStepDelete, sStepDeleteOne,
-    sStepMove, sStepPasteValue, sStepMark, sStepCopyValues, sStepCopyTimeDialogs, sStepUpdate, sStepTranslate;
+    sStepMove, sStepPasteValue, sStepMark, sStepCopyValues, sStepCopyTimeDialogs, sStepUpdate, sStepTranslate, sStepFix,
+    sStepFixOne;
 
 const std::vector<KeyedText>& StepTexts() {
     static const std::vector<KeyedText> texts = {
@@ -168,6 +169,8 @@ const std::vector<KeyedText>& StepTexts() {
         {u"sStepCopyTimeDialogs", &sStepCopyTimeDialogs, u"Copy Time Dialogs"},
         {u"sStepUpdate", &sStepUpdate, u"Update from File"},
         {u"sStepTranslate", &sStepTranslate, u"Translate from File"},
+        {u"sStepFix", &sStepFix, u"Fix %1 findings"},
+        {u"sStepFixOne", &sStepFixOne, u"Fix 1 finding"},
     };
     return texts;
 }

@@ -118,6 +118,8 @@ extern std::u16string sStepCopyValues;
 extern std::u16string sStepCopyTimeDialogs;
 extern std::u16string sStepUpdate;
 extern std::u16string sStepTranslate;
+extern std::u16string sStepFix;
+extern std::u16string sStepFixOne;
 
 // A text with its language key and its built-in English.
 struct KeyedText {

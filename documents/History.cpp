@@ -452,6 +452,7 @@ std::u16string StepName(StepKind kind, std::int32_t count) {
     case StepKind::CopyTimeDialogs: return sStepCopyTimeDialogs;
     case StepKind::Update: return sStepUpdate;
     case StepKind::Translate: return sStepTranslate;
+    case StepKind::Fix: return Counted(sStepFix, sStepFixOne, count);
     }
     return {};
 }

@@ -47,6 +47,7 @@ enum class StepKind : std::uint8_t {
     CopyTimeDialogs,
     Update,
     Translate,
+    Fix,  // the check's fixes
 };
 
 // Where the rows stood: the current row and the selected rows of the list

@@ -3,11 +3,13 @@
 #include "documents/OpenCheck.h"
 
 #include <algorithm>
-#include <optional>
 #include <array>
+#include <optional>
 #include <unordered_map>
 
+#include "documents/History.h"
 #include "documents/TableFiles.h"
+#include "formats/ColorMacros.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -44,8 +46,10 @@ StringEntry JsonSideEntry(const TTblObjects& p, const ModStrings& loaded, std::s
         e.present = (1u << JsonLanguageCount) - 1;
     }
     e.key = p.Keys->Get(i);
+    // A field the object lacks reads as empty, and stays missing when the
+    // side leaves it empty (a save writes only what changed).
+    if (!text.empty()) e.present |= static_cast<std::uint16_t>(1u << p.JsonLanguage);
     e.text[p.JsonLanguage] = std::move(text);
-    e.present |= static_cast<std::uint16_t>(1u << p.JsonLanguage);
     return e;
 }
 
@@ -98,7 +102,10 @@ void AddJsonSides(const TTblObjects& p, const TTblObjects* q, OpenCheck& check) 
             Push(check, std::move(e), file, q->Side, r);
             continue;
         }
-        check.strings.entries[*joined].text[q->JsonLanguage] = std::move(e.text[q->JsonLanguage]);
+        StringEntry& into = check.strings.entries[*joined];
+        const std::uint16_t bit = static_cast<std::uint16_t>(1u << q->JsonLanguage);
+        into.present = static_cast<std::uint16_t>((into.present & ~bit) | (e.present & bit));
+        into.text[q->JsonLanguage] = std::move(e.text[q->JsonLanguage]);
         check.rowsOf[*joined][q->Side] = static_cast<std::int32_t>(r);
     }
 }
@@ -219,6 +226,72 @@ FindingPlace PlaceOfFinding(const OpenCheck& check, const Finding& f) {
         place.objectRow = static_cast<std::int32_t>(f.entry - first);
     }
     return place;
+}
+
+namespace {
+
+// A stored text as a side's list holds it (colour words, "\n").
+std::u16string DisplayForm(const std::u16string& stored) {
+    std::u16string display(stored.size() * 8 / 3 + 9, u'\0');
+    display.resize(ColorCodesToMacros(stored.c_str(), display.data(), stored.size() + 1));
+    return display;
+}
+
+std::u16string Trimmed(std::u16string_view k) {
+    while (!k.empty() && (k.front() == u' ' || k.front() == u'\t')) k.remove_prefix(1);
+    while (!k.empty() && (k.back() == u' ' || k.back() == u'\t')) k.remove_suffix(1);
+    return std::u16string(k);
+}
+
+}  // namespace
+
+OpenFixCount FixOpenFindings(Workspace& ws, const OpenCheck& check, const std::vector<std::size_t>& indexes, int from) {
+    OpenFixCount count;
+    // What each side is to change: row -> the new value or key.
+    struct Change {
+        std::int32_t row;
+        bool key;
+        std::u16string text;
+    };
+    std::vector<Change> changes[2];
+    for (std::size_t index : indexes) {
+        const Finding& f = check.findings[index];
+        if (f.entry == Finding::NoEntry) {
+            ++count.left;
+            continue;
+        }
+        const StringEntry& e = check.strings.entries[f.entry];
+        const std::array<std::int32_t, 2>& rows = check.rowsOf[f.entry];
+        bool fixed = false;
+        for (int s = 0; s < 2; ++s) {
+            if (rows[s] < 0) continue;
+            // A text on the side that shows its language; a key on every
+            // side that shows it (one file on both sides has one key).
+            if ((f.rule == "missing-language" || f.rule == "empty-text") && e.Has(from) && !e.text[from].empty() &&
+                check.languageOf[s] == f.language) {
+                changes[s].push_back({rows[s], false, DisplayForm(e.text[from])});
+                fixed = true;
+            } else if (f.rule == "whitespace" && f.language < 0) {
+                changes[s].push_back({rows[s], true, Trimmed(e.key)});
+                fixed = true;
+            }
+        }
+        ++(fixed ? count.fixed : count.left);
+    }
+    for (int s = 0; s < 2; ++s) {
+        if (changes[s].empty()) continue;
+        TTblObjects& p = ws.sides[s];
+        HistoryStep step(StepKind::Fix, p, RowPlace::At(ws.CurrentRow), static_cast<std::int32_t>(changes[s].size()));
+        for (const Change& c : changes[s]) {
+            const auto row = static_cast<std::size_t>(c.row);
+            TStringList& list = c.key ? *p.Keys : *p.Values;
+            step.Changing(p, list, row);
+            list.Set(row, c.text);
+            list.SetStored(row, {});
+            list.SetFlag(row, FlagChanged);
+        }
+    }
+    return count;
 }
 
 }  // namespace vm

@@ -48,6 +48,17 @@ struct FindingPlace {
 };
 FindingPlace PlaceOfFinding(const OpenCheck& check, const Finding& f);
 
+// The fixes a side can make of the findings at indexes (into
+// check.findings): a missing-language or empty-text finding is filled from
+// the from language of its object, on the side that shows the finding's
+// language; a key with spaces around it is trimmed on the side that shows
+// it. Each side changed gets one undo step. What no side can fix (new ids,
+// a language no side shows) is counted as left.
+struct OpenFixCount {
+    std::size_t fixed = 0, left = 0;
+};
+OpenFixCount FixOpenFindings(Workspace& ws, const OpenCheck& check, const std::vector<std::size_t>& indexes, int from);
+
 // True when two file names name one file (separators and ASCII case aside
 // on Windows).
 bool SameFileName(const std::u16string& a, const std::u16string& b);

@@ -38,6 +38,7 @@ struct FindingsControls {
     tk::Label counts;
     tk::ChoiceBox severity;
     tk::ChoiceBox rule;
+    tk::Button fix;
     tk::Button close;
     tk::ListView list;
 };

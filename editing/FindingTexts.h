@@ -17,6 +17,10 @@ inline std::u16string sFindingsWarnings = u"Errors and warnings";
 inline std::u16string sFindingsErrors = u"Errors";
 inline std::u16string sFindingsAllRules = u"All rules";
 inline std::u16string sFindingsClose = u"Close";
+inline std::u16string sFindingsFix = u"Fix";
+inline std::u16string sFindingsFixed =
+    u"%1 findings fixed (the fixes of each table undo as one step); %2 cannot be fixed here (new ids, languages no "
+    u"side shows): vellumark-cli fix does those.";
 inline std::u16string sFindingColumnSeverity = u"Severity";
 inline std::u16string sFindingColumnRule = u"Rule";
 inline std::u16string sFindingColumnKey = u"Key";
@@ -34,6 +38,10 @@ inline const std::vector<KeyedText>& FindingTexts() {
         {u"sFindingsErrors", &sFindingsErrors, u"Errors"},
         {u"sFindingsAllRules", &sFindingsAllRules, u"All rules"},
         {u"sFindingsClose", &sFindingsClose, u"Close"},
+        {u"sFindingsFix", &sFindingsFix, u"Fix"},
+        {u"sFindingsFixed", &sFindingsFixed,
+         u"%1 findings fixed (the fixes of each table undo as one step); %2 cannot be fixed here (new ids, languages "
+         u"no side shows): vellumark-cli fix does those."},
         {u"sFindingColumnSeverity", &sFindingColumnSeverity, u"Severity"},
         {u"sFindingColumnRule", &sFindingColumnRule, u"Rule"},
         {u"sFindingColumnKey", &sFindingColumnKey, u"Key"},

@@ -4,7 +4,9 @@
 #include "editing/Commands.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
+#include "editing/TableView.h"
 #include "platform/Platform.h"
+#include "toolkit/MessageBox.h"
 
 namespace vm {
 
@@ -86,6 +88,7 @@ void LabelFindings() {
                                        &sFindingColumnLanguage, &sFindingColumnMessage, &sFindingColumnPlace};
     for (int i = 0; i < 6; ++i) c.list.SetColumnText(i, *columns[i]);
     c.close.SetText(sFindingsClose);
+    c.fix.SetText(sFindingsFix);
     const FindingsState& st = State();
     c.severity.SetItems({sFindingsAllSeverities, sFindingsWarnings, sFindingsErrors}, st.severity);
     std::vector<std::u16string> rules{sFindingsAllRules};
@@ -168,6 +171,23 @@ void StepFinding(int delta) {
     c.list.SelectOnly(next);
     c.list.EnsureVisible(next);
     GoToFinding(next);
+}
+
+void FixShownFindings() {
+    EditingWindow& w = *TheWindow;
+    Workspace& ws = Space();
+    FindingsState& st = State();
+    if (st.shown.empty()) return;
+    // What the editors hold goes into the tables first (asking as usual),
+    // so that the fixes and the typing both stay.
+    const std::int32_t row = ws.CurrentRow;
+    for (TTblObjects& side : ws.sides) SwitchEditorRow(side, row, row);
+    const OpenFixCount n = FixOpenFindings(ws, st.check, st.shown, st.check.options.sourceLanguage);
+    for (TTblObjects& side : ws.sides) {
+        w.SideOf(side).list.RedrawAll();
+        SwitchEditorRow(side, row, -1);
+    }
+    tk::ShowMessageBox(w.form.hwnd, FillIn(sFindingsFixed, {Number(n.fixed), Number(n.left)}), u"Vellumark", MB_OK);
 }
 
 void CloseFindings() {

@@ -38,6 +38,9 @@ void GoToFinding(int row);
 // F8 (1) and Shift+F8 (-1).
 void StepFinding(int delta);
 void CloseFindings();
+// Fixes what the open sides can of the findings the list shows, and says
+// how many it fixed.
+void FixShownFindings();
 // The list again after a filter changed.
 void FilterFindings();
 // The list's cell texts.

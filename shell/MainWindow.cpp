@@ -139,10 +139,12 @@ void MainWindow::BuildFindings() {
     c.bar.Create({c.panel.hwnd, tk::Dock::Top, SearchBarHeight + 2});
     c.panel.Add(c.bar);
     c.close.Create({c.bar.hwnd, sFindingsClose, tk::Dock::Right, 60});
+    c.fix.Create({c.bar.hwnd, sFindingsFix, tk::Dock::Right, 60});
     c.rule.Create({c.bar.hwnd, tk::Dock::Right, 130});
     c.severity.Create({c.bar.hwnd, tk::Dock::Right, 150});
     c.counts.Create({c.bar.hwnd, u"", tk::Dock::Fill, 0});
-    for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.close, &c.rule, &c.severity, &c.counts}) c.bar.Add(*part);
+    for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.close, &c.fix, &c.rule, &c.severity, &c.counts})
+        c.bar.Add(*part);
     c.list.onActivate = [](int row) { GoToFinding(row); };
     c.list.Create({c.panel.hwnd, tk::Dock::Fill, 0});
     const int widths[] = {62, 110, 130, 60, 420, 150};
@@ -285,6 +287,7 @@ void MainWindow::WireEvents() {
         FilterFindings();
     };
     findings.close.onClick = [] { CloseFindings(); };
+    findings.fix.onClick = [] { FixShownFindings(); };
     form.onClose = [this] {
         if (!ConfirmEndProgram(Space())) return false;
         StoreWindowLayout();  // so the window opens here next time

@@ -162,7 +162,7 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sMenuEdit"), at(u"sMenuExit") + 1);
     // Then the Edit menu's commands and the names of the undo steps.
     EXPECT_EQ(at(u"sMenuUndo"), at(u"sWriteBadName") + 1);
-    EXPECT_EQ(at(u"sErrorFileTooLarge"), at(u"sStepTranslate") + 1);
+    EXPECT_EQ(at(u"sErrorFileTooLarge"), at(u"sStepFixOne") + 1);
     EXPECT_EQ(at(u"sWarnShortLengths"), at(u"sErrorFileTooLarge") + 1);
     EXPECT_EQ(at(u"sSaveFirstIdTaken"), at(u"sSaveDoesNotFit") + 1);
     EXPECT_EQ(at(u"sWarnIds"), at(u"sSaveFirstIdTaken") + 1);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/History.h"
 #include "documents/OpenCheck.h"
 #include "documents/TableFiles.h"
 #include "tests/DocumentTestUtil.h"
@@ -112,6 +113,42 @@ TEST_F(OpenCheckTest, OneFileOnBothSidesCountsEachObjectOnce) {
     RunOpenCheck(space, only, check);
     EXPECT_EQ(Summary(check),
               (std::vector<std::string>{"duplicate-id x  side 0 row 0", "duplicate-id y  side 0 row 1"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OpenCheckTest, FixesFillAndTrimOnTheSidesAsOneUndoStepEach) {
+    std::string b = FileOf({Object(1, " pad", "Pad", "Pad-de"), Object(2, "hole", "Hole \\u00ffc1red", "")});
+    b.replace(b.rfind(",\r\n    \"deDE\": \"\""), std::string(",\r\n    \"deDE\": \"\"").size(), "");  // no deDE field
+    ASSERT_TRUE(dir.Write("strings/b.json", b));
+    ASSERT_TRUE(dir.Write("strings/c.json", FileOf({Object(2, "again", "Again", "Wieder")})));
+    for (int side = 0; side < 2; ++side) {
+        space.sides[side].FileName = dir.Path(u"strings/b.json");
+        options.json.language = side == 0 ? 0 : 2;
+        ASSERT_TRUE(OpenByExtension(space.sides[side], options));
+    }
+    CheckOptions only;
+    only.rules = {"missing-language", "whitespace", "duplicate-id"};
+    only.languages = 1 | 4;
+    OpenCheck check;
+    RunOpenCheck(space, only, check);
+    std::vector<std::size_t> all(check.findings.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    ASSERT_EQ(all.size(), 4u);  // the key, the field, id 2 twice
+
+    const OpenFixCount fixed = FixOpenFindings(space, check, all, 0);
+    EXPECT_EQ(fixed.fixed, 2u);
+    EXPECT_EQ(fixed.left, 2u);  // new ids are for the command line
+    EXPECT_EQ(T1().Keys->Get(0), u"pad");
+    EXPECT_EQ(T2().Values->Get(1), u"Hole \\red;red");
+    EXPECT_EQ(UndoName(T1()), u"Fix 1 finding");
+    RecheckOpen(space, check);
+    EXPECT_EQ(Summary(check),
+              (std::vector<std::string>{"duplicate-id hole  side 0 row 1", "duplicate-id again  side -1 row 0"}));
+    Undo(T2());
+    EXPECT_EQ(T2().Values->Get(1), u"");
 }
 
 }  // namespace

@@ -474,8 +474,7 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
         a.emplace_back(i, "k" + n, "Hit %d " + n, i == 2500 ? "Treffer " + n : "Treffer %d " + n);
     }
     ASSERT_TRUE(dir.Write("strings/a.json", GameStringFile(a)));
-    ASSERT_TRUE(
-        dir.Write("strings/b.json", GameStringFile({{5000, "solo", "One", "Eins"}, {7, "dupe", "Two", "Zwei"}})));
+    ASSERT_TRUE(dir.Write("strings/b.json", GameStringFile({{5000, "solo", "One", "Eins"}, {7, "dupe", "Two", ""}})));
     StartShown({dir.Path(u"strings/a.json"), dir.Path(u"strings/a.json")});
     FormatOptions german = Space().options.formats;
     german.json.language = 2;
@@ -488,8 +487,8 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     tk::ListView& findings = W().findings.list;
     ASSERT_TRUE(W().findings.panel.IsVisible());
     EXPECT_EQ(GetFocus(), findings.hwnd);
-    ASSERT_EQ(findings.RowCount(), 3);  // id 7 twice, and the lost placeholder
-    EXPECT_EQ(W().findings.counts.Text(), u" 3 errors, 0 warnings, 0 info");
+    ASSERT_EQ(findings.RowCount(), 4);  // id 7 twice, the lost placeholder, b.json's empty German text
+    EXPECT_EQ(W().findings.counts.Text(), u" 3 errors, 1 warnings, 0 info");
 
     // Enter on the first finding: the row of id 7 in a.json.
     Press(VK_RETURN);
@@ -512,8 +511,8 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     Press(VK_UP);
     Settle();
     EXPECT_EQ(T(0).Values->Get(2499), u"Treffer 2500 %d");
-    ASSERT_TRUE(WaitUntil([&findings] { return findings.RowCount() == 2; }));
-    EXPECT_EQ(W().findings.counts.Text(), u" 2 errors, 0 warnings, 0 info");
+    ASSERT_TRUE(WaitUntil([&findings] { return findings.RowCount() == 3; }));
+    EXPECT_EQ(W().findings.counts.Text(), u" 2 errors, 1 warnings, 0 info");
 
     // Shift+F8 back to id 7, then F8 to the one in b.json, which no side
     // shows: the side in use opens it (after the unsaved-changes question)
@@ -534,6 +533,24 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     W().findings.rule.onChoose(1 + 5);
     ASSERT_EQ(findings.RowCount(), 1);
     EXPECT_EQ(FindingCellText(0, 2), u"k2500");
+
+    // Fix, clicked: of all findings, the side can fill b.json's empty German
+    // text from English; one undo step takes it back.
+    W().findings.rule.Choose(0);
+    W().findings.rule.onChoose(0);
+    Boxes.clear();
+    RECT fix{};
+    GetClientRect(W().findings.fix.hwnd, &fix);
+    ClickAt(W().findings.fix.hwnd, {fix.right / 2, fix.bottom / 2});
+    ASSERT_TRUE(WaitUntil([] { return !Boxes.empty(); }));
+    SetCursorPos(0, 0);  // a pointer left on the button keeps wine's hover timer going
+    EXPECT_EQ(T(0).Values->Get(1), u"Two");
+    EXPECT_EQ(Boxes.back().text.substr(0, 19), u"1 findings fixed (t");
+    Settle();
+    S(0).list.SetFocus();
+    Press('Z', {VK_CONTROL});
+    Settle();
+    EXPECT_EQ(T(0).Values->Get(1), u"");
     W().findings.close.onClick();
     Settle();
     EXPECT_FALSE(W().findings.panel.IsVisible());
