@@ -83,9 +83,21 @@ std::string Utf8(std::u16string_view text) { return platform::ToUtf8(text); }
 
 // The rules by their place in CheckRules.
 enum class Rule : std::uint8_t {
-    DuplicateId, DuplicateKey, MissingLanguage, EmptyText, SameAsSource, Placeholders, ColourCodes, LineBreaks, Whitespace, GenderMarkers, Encoding, ZhVariants, MissingKey, Unreadable,
+    DuplicateId,
+    DuplicateKey,
+    MissingLanguage,
+    EmptyText,
+    SameAsSource,
+    Placeholders,
+    ColourCodes,
+    LineBreaks,
+    Whitespace,
+    GenderMarkers,
+    Encoding,
+    ZhVariants,
+    MissingKey,
+    Unreadable,
 };
-
 
 // ---- What the rules look for in a text -------------------------------------
 
@@ -255,8 +267,8 @@ public:
             }
             Text(e, i, l, json, hasSource);
         }
-        if (On(Rule::ZhVariants) && e.Has(1) && e.Has(12) && !e.text[1].empty() && e.text[1] == e.text[12] && e.Has(0) &&
-            e.text[0] != e.text[1] && ((o_.languages >> 1) & 1))
+        if (On(Rule::ZhVariants) && e.Has(1) && e.Has(12) && !e.text[1].empty() && e.text[1] == e.text[12] &&
+            e.Has(0) && e.text[0] != e.text[1] && ((o_.languages >> 1) & 1))
             Add(Rule::ZhVariants, Severity::Warning, e, i, 1,
                 "zhTW holds the same text as zhCN: traditional Chinese players read simplified characters; "
                 "translate it into traditional characters");

@@ -75,7 +75,6 @@ bool LoadTableTexts(const std::u16string& name, const ModReadOptions& options, T
     return false;
 }
 
-
 // The source table's texts by key: the n-th entry of a key for its n-th
 // entry elsewhere.
 struct SourceTexts {

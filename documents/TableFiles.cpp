@@ -43,7 +43,6 @@ void Tie(TTblObjects& p, std::shared_ptr<const JsonDocument> doc, int language) 
     p.Json = std::move(doc);
 }
 
-
 // Where a save of p as a string file goes. A side showing a string file's
 // column writes it back over the file as it is now: its own column,
 // inserts, deletes and moves, and what others saved there since. Any other
