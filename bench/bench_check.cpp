@@ -11,6 +11,7 @@
 
 #include "bench/GameJson.h"
 #include "documents/ModCheck.h"
+#include "documents/ModDiff.h"
 #include "documents/OpenCheck.h"
 #include "documents/TableFiles.h"
 
@@ -60,5 +61,20 @@ void BM_RecheckOpenAfterAnEdit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RecheckOpenAfterAnEdit)->Unit(benchmark::kMillisecond);
+
+// Two game-sized folders read and compared (every text differs: the
+// folders are made with other seeds).
+void BM_DiffGameSizedFolders(benchmark::State& state) {
+    const std::u16string before = GameFolder(true).u16string(), after = GameFolder(false).u16string();
+    std::size_t changes = 0;
+    for (auto _ : state) {
+        const vm::ModStrings old = vm::ReadModStrings({before}, {});
+        const vm::ModStrings now = vm::ReadModStrings({after}, {});
+        changes = vm::DiffModStrings(old, now).size();
+        benchmark::DoNotOptimize(changes);
+    }
+    state.counters["changes"] = static_cast<double>(changes);
+}
+BENCHMARK(BM_DiffGameSizedFolders)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -24,6 +24,7 @@
 
 #include "VellumarkVersion.h"
 #include "cli/CheckCommand.h"
+#include "cli/DiffCommand.h"
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
@@ -69,6 +70,9 @@ Commands:
   check PATH...            Check a mod's strings as a whole (ids and keys in
                            two files, missing languages, placeholders lost
                            in translation, ...); see 'check --help'.
+  diff OLD NEW             What changed between two tables, string files or
+                           folders: entries added, removed, changed (per
+                           language) and moved; see 'diff --help'.
   fix PATH...              Fix in place what check finds that can be fixed;
                            see 'check --help'.
   info FILE                Show the header fields and checksum of a .tbl
@@ -934,6 +938,14 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
         if (command == u"--version") {
             out << VersionLine << "\n";
             return Finished(CliOk, out, err);
+        }
+        if (command == u"diff") {
+            for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)
+                if (args[i] == u"--help" || args[i] == u"-h") {
+                    out << DiffHelpText();
+                    return Finished(CliOk, out, err);
+                }
+            return Finished(RunDiff(args, out, err), out, err);
         }
         if (command == u"check" || command == u"fix") {
             for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)

@@ -1,0 +1,106 @@
+// vellumark-cli diff over made-up string folders and tables: each kind of
+// change found once, in order, and the exit status of same, different and
+// trouble.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "tests/FormatTestUtil.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+struct DiffRun {
+    int status;
+    std::string out, err;
+};
+
+DiffRun Diff(std::vector<std::u16string> args) {
+    args.insert(args.begin(), u"diff");
+    std::ostringstream out, err;
+    const int status = vm::RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// A string file whose objects hold (id, key, enUS, deDE).
+std::string Strings(const std::vector<std::tuple<int, std::string, std::string, std::string>>& objects) {
+    std::string s = "[";
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const auto& [id, key, en, de] = objects[i];
+        s += std::string(i ? ",\n" : "\n") + "  {\"id\": " + std::to_string(id) + ", \"Key\": \"" + key +
+             "\", \"enUS\": \"" + en + "\"" + (de == "-" ? "" : ", \"deDE\": \"" + de + "\"") + "}";
+    }
+    return s + "\n]\n";
+}
+
+class ModDiffTest : public ::testing::Test {
+protected:
+    vmtest::TempDir dir;
+};
+
+TEST_F(ModDiffTest, FoldersShowEachKindOfChangeByKeyAndLanguage) {
+    ASSERT_TRUE(dir.Write("old/items.json", Strings({{1, "a", "A", "A-de"},
+                                                     {2, "x", "X1", "-"},
+                                                     {3, "x", "X2", "X2-de"},
+                                                     {4, "b", "B", "B-de"},
+                                                     {5, "gone", "Gone", "Weg"}})));
+    ASSERT_TRUE(dir.Write("old/old-only.json", Strings({{9, "o", "O", "O-de"}})));
+    // b moves before a; the second x gets a new German text and the first
+    // a German field; one entry goes and one comes; a file comes.
+    ASSERT_TRUE(dir.Write("new/items.json", Strings({{4, "b", "B", "B-de"},
+                                                     {1, "a", "A", "A-de"},
+                                                     {2, "x", "X1", "X1-de"},
+                                                     {3, "x", "X2", "X2 neu"},
+                                                     {6, "new", "New\\nline", "Neu"}})));
+    ASSERT_TRUE(dir.Write("new/new-only.json", Strings({{7, "n", "N", "N-de"}})));
+
+    const DiffRun text = Diff({dir.Path(u"old"), dir.Path(u"new")});
+    EXPECT_EQ(text.status, 1) << text.err;
+    EXPECT_EQ(text.out,
+              "~ items.json: x (deDE): (no field) -> \"X1-de\"\n"
+              "~ items.json: x (deDE): \"X2-de\" -> \"X2 neu\"\n"
+              "+ items.json: new: \"New\\nline\"\n"
+              "~ items.json: b: moved from line 5 to line 2\n"
+              "- items.json: gone: \"Gone\"\n"
+              "+ new-only.json: n: \"N\"\n"
+              "- old-only.json: o: \"O\"\n");
+
+    const DiffRun stat = Diff({dir.Path(u"old"), dir.Path(u"new"), u"--stat"});
+    EXPECT_EQ(stat.out,
+              "items.json: 1 added, 1 removed, 2 changed, 1 moved\n  deDE: 2 changed\n"
+              "new-only.json: 1 added, 0 removed, 0 changed, 0 moved\n"
+              "old-only.json: 0 added, 1 removed, 0 changed, 0 moved\n");
+
+    const DiffRun json = Diff({dir.Path(u"old/items.json"), dir.Path(u"new/items.json"), u"--format=json"});
+    EXPECT_EQ(json.out.substr(0, json.out.find('\n')),
+              "{\"change\":\"changed\",\"file\":\"items.json\",\"key\":\"x\",\"language\":\"deDE\",\"old\":null,"
+              "\"new\":\"X1-de\",\"oldLine\":3,\"newLine\":4}");
+}
+
+TEST_F(ModDiffTest, TablesSameAndTrouble) {
+    auto tbl = [](const vmtest::Entries& entries) {
+        const vmtest::Bytes image = vmtest::TblImage(entries);
+        return std::string(image.begin(), image.end());
+    };
+    ASSERT_TRUE(dir.Write("a.tbl", tbl({{u"k", u"one"}, {u"l", u"two"}})));
+    ASSERT_TRUE(dir.Write("b.tbl", tbl({{u"k", u"one"}, {u"l", u"zwei"}})));
+    EXPECT_EQ(Diff({dir.Path(u"a.tbl"), dir.Path(u"a.tbl")}).status, 0);
+    const DiffRun changed = Diff({dir.Path(u"a.tbl"), dir.Path(u"b.tbl")});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out, "~ b.tbl: l (enUS): \"two\" -> \"zwei\"\n");
+
+    ASSERT_TRUE(dir.Write("bad.json", "[{\"id\": 1}]"));
+    const DiffRun bad = Diff({dir.Path(u"a.tbl"), dir.Path(u"bad.json")});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_NE(bad.err.find("bad.json"), std::string::npos);
+    EXPECT_EQ(Diff({dir.Path(u"a.tbl")}).status, 2);
+    EXPECT_EQ(Diff({dir.Path(u"a.tbl"), dir.Path(u"b.tbl"), u"--format", u"xml"}).status, 2);
+}
+
+}  // namespace
