@@ -25,6 +25,7 @@
 #include "VellumarkVersion.h"
 #include "cli/CheckCommand.h"
 #include "cli/DiffCommand.h"
+#include "cli/RebaseCommand.h"
 #include "documents/CopyMatchedValues.h"
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
@@ -73,6 +74,9 @@ Commands:
   diff OLD NEW             What changed between two tables, string files or
                            folders: entries added, removed, changed (per
                            language) and moved; see 'diff --help'.
+  rebase OLD_GAME NEW_GAME MOD OUT
+                           Apply what MOD changed against OLD_GAME to
+                           NEW_GAME and write it to OUT; see 'rebase --help'.
   fix PATH...              Fix in place what check finds that can be fixed;
                            see 'check --help'.
   info FILE                Show the header fields and checksum of a .tbl
@@ -939,21 +943,26 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
             out << VersionLine << "\n";
             return Finished(CliOk, out, err);
         }
-        if (command == u"diff") {
+        // The commands with help of their own.
+        struct OwnCommand {
+            std::u16string_view name;
+            int (*run)(const std::vector<std::u16string>&, std::ostream&, std::ostream&);
+            std::string (*help)();
+        };
+        static constexpr OwnCommand OwnCommands[] = {
+            {u"check", RunCheck, CheckHelpText},
+            {u"fix", RunCheck, CheckHelpText},
+            {u"diff", RunDiff, DiffHelpText},
+            {u"rebase", RunRebase, RebaseHelpText},
+        };
+        for (const OwnCommand& c : OwnCommands) {
+            if (command != c.name) continue;
             for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)
                 if (args[i] == u"--help" || args[i] == u"-h") {
-                    out << DiffHelpText();
+                    out << c.help();
                     return Finished(CliOk, out, err);
                 }
-            return Finished(RunDiff(args, out, err), out, err);
-        }
-        if (command == u"check" || command == u"fix") {
-            for (std::size_t i = 1; i < args.size() && args[i] != u"--"; ++i)
-                if (args[i] == u"--help" || args[i] == u"-h") {
-                    out << CheckHelpText();
-                    return Finished(CliOk, out, err);
-                }
-            return Finished(RunCheck(args, out, err), out, err);
+            return Finished(c.run(args, out, err), out, err);
         }
         // Help asked for anywhere on the line wins over running the command.
         for (std::size_t i = 1; i < args.size(); ++i) {

@@ -104,3 +104,95 @@ TEST_F(ModDiffTest, TablesSameAndTrouble) {
 }
 
 }  // namespace
+
+namespace {
+
+DiffRun Rebase(std::vector<std::u16string> args) {
+    args.insert(args.begin(), u"rebase");
+    std::ostringstream out, err;
+    const int status = vm::RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST_F(ModDiffTest, RebaseCarriesTheModsChangesOverAndKeepsTheNewGamesBytes) {
+    // The mod changed a's German text, b's too (as did the game: a
+    // conflict), removed d and added its own entry with id 90; the game
+    // changed c's English text and added e and ui.json's v.
+    ASSERT_TRUE(
+        dir.Write("old/items.json",
+                  Strings({{1, "a", "A", "A-de"}, {2, "b", "B", "B-de"}, {3, "c", "C", "-"}, {4, "d", "D", "D-de"}})));
+    ASSERT_TRUE(dir.Write(
+        "mod/items.json",
+        Strings({{1, "a", "A", "A mod"}, {2, "b", "B", "B mod"}, {3, "c", "C", "-"}, {90, "mine", "Mine", "Meins"}})));
+    ASSERT_TRUE(dir.Write("new/items.json", Strings({{1, "a", "A", "A-de"},
+                                                     {2, "b", "B", "B game"},
+                                                     {3, "c", "C new", "-"},
+                                                     {4, "d", "D", "D-de"},
+                                                     {90, "e", "E", "E-de"}})));
+    const std::string ui = Strings({{10, "u", "U", "U-de"}, {11, "v", "V", "V-de"}});
+    ASSERT_TRUE(dir.Write("old/ui.json", Strings({{10, "u", "U", "U-de"}})));
+    ASSERT_TRUE(dir.Write("mod/ui.json", Strings({{10, "u", "U", "U-de"}})));
+    ASSERT_TRUE(dir.Write("new/ui.json", ui));
+    ASSERT_TRUE(dir.Write("mod/own.json", Strings({{500, "own", "Own", "Eigen"}})));
+    ASSERT_TRUE(dir.Write("out/.keep", ""));
+
+    const DiffRun run = Rebase({dir.Path(u"old"), dir.Path(u"new"), dir.Path(u"mod"), dir.Path(u"out"), u"--strict"});
+    EXPECT_EQ(run.status, 1) << run.err;  // the conflict was left to the default
+    EXPECT_EQ(run.out,
+              "conflict: items.json: b (deDE): mod \"B mod\", game \"B game\", before \"B-de\"; kept mod\n"
+              "rebased: 2 texts changed, 1 entries added, 1 removed, 1 conflicts; 3 files written\n");
+    EXPECT_EQ(dir.Read("out/ui.json"), ui);  // untouched by the mod: the new game's bytes
+    EXPECT_EQ(dir.Read("out/own.json"), dir.Read("mod/own.json"));
+    const DiffRun result = Diff({dir.Path(u"new/items.json"), dir.Path(u"out/items.json")});
+    EXPECT_EQ(result.out,
+              "~ items.json: a (deDE): \"A-de\" -> \"A mod\"\n"
+              "~ items.json: b (deDE): \"B game\" -> \"B mod\"\n"
+              "+ items.json: mine: \"Mine\"\n"
+              "- items.json: d: \"D\"\n");
+    // The mod's id 90 is the new game's now: its entry gets one no file of
+    // the new game or the mod holds (own.json has 500).
+    EXPECT_NE(dir.Read("out/items.json").find("{\"id\": 501, \"Key\": \"mine\""), std::string::npos)
+        << dir.Read("out/items.json");
+
+    // Preferring the game's text; nothing the mod changed: the new game.
+    EXPECT_EQ(Rebase({dir.Path(u"old"), dir.Path(u"new"), dir.Path(u"mod"), dir.Path(u"out"), u"--prefer", u"game",
+                      u"--strict"})
+                  .status,
+              0);
+    EXPECT_EQ(Diff({dir.Path(u"new/items.json"), dir.Path(u"out/items.json")}).out,
+              "~ items.json: a (deDE): \"A-de\" -> \"A mod\"\n+ items.json: mine: \"Mine\"\n- items.json: d: \"D\"\n");
+    ASSERT_TRUE(dir.Write("same.json", dir.Read("old/items.json")));
+    EXPECT_EQ(Rebase({dir.Path(u"old/items.json"), dir.Path(u"new/items.json"), dir.Path(u"same.json"),
+                      dir.Path(u"out/same.json")})
+                  .status,
+              0);
+    EXPECT_EQ(dir.Read("out/same.json"), dir.Read("new/items.json"));
+}
+
+TEST_F(ModDiffTest, RebaseOfTablesAndBadInput) {
+    auto tbl = [](const vmtest::Entries& entries, int offset8) {
+        vm::TblOptions options;
+        options.offset8 = offset8;
+        const vmtest::Bytes image = vmtest::TblImage(entries, options);
+        return std::string(image.begin(), image.end());
+    };
+    ASSERT_TRUE(dir.Write("old.tbl", tbl({{u"k", u"one"}, {u"l", u"two"}}, 1)));
+    ASSERT_TRUE(dir.Write("mod.tbl", tbl({{u"k", u"eins"}, {u"l", u"two"}}, 1)));
+    ASSERT_TRUE(dir.Write("new.tbl", tbl({{u"k", u"one"}, {u"l", u"two"}, {u"m", u"three"}}, 0)));
+    ASSERT_EQ(Rebase({dir.Path(u"old.tbl"), dir.Path(u"new.tbl"), dir.Path(u"mod.tbl"), dir.Path(u"out.tbl")}).status,
+              0);
+    EXPECT_EQ(dir.Read("out.tbl"), tbl({{u"k", u"eins"}, {u"l", u"two"}, {u"m", u"three"}}, 0));
+
+    // A file that cannot be read: an error, and nothing written.
+    ASSERT_TRUE(dir.Write("bad.tbl", "not a table"));
+    const DiffRun bad = Rebase({dir.Path(u"old.tbl"), dir.Path(u"bad.tbl"), dir.Path(u"mod.tbl"), dir.Path(u"x.tbl")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(dir.Read("x.tbl"), "<missing>");
+    EXPECT_EQ(Rebase({dir.Path(u"old.tbl"), dir.Path(u"new.tbl")}).status, 2);
+    EXPECT_EQ(Rebase({dir.Path(u"old.tbl"), dir.Path(u"new.tbl"), dir.Path(u"mod.tbl"), dir.Path(u"x.tbl"), u"--prefer",
+                      u"both"})
+                  .status,
+              2);
+}
+
+}  // namespace

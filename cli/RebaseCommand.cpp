@@ -1,0 +1,113 @@
+// vellumark-cli rebase: a mod's strings carried over to a new version of the
+// game's files.
+
+#include "cli/RebaseCommand.h"
+
+#include <optional>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "cli/Cli.h"
+#include "documents/ModRebase.h"
+#include "formats/JsonStrings.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+constexpr const char* RebaseHelp =
+    R"(Usage: vellumark-cli rebase OLD_GAME NEW_GAME MOD OUT [--prefer mod|game] [--strict]
+
+Applies what MOD changed against OLD_GAME (texts per language, entries
+added, entries removed) to NEW_GAME and writes the result to OUT. All four
+are files, or all folders (their files paired by name; OUT must exist and
+gets one file for each of MOD's). Everything MOD did not touch comes from
+NEW_GAME with its bytes, entries NEW_GAME added stay, and new objects get
+ids no string file of NEW_GAME or MOD holds. Where MOD and NEW_GAME both
+changed one text, each differently, it is a conflict: listed with both
+texts and resolved by --prefer (mod by default). A MOD file the games do
+not have is copied as it is.
+
+  --prefer mod|game  Which text a conflict keeps (default mod).
+  --strict           Exit 1 when conflicts were left to the default.
+
+Exit status: 0 on success, 1 when a file cannot be read or written (then
+nothing is written) or, with --strict, on conflicts; 2 on wrong usage.
+)";
+
+struct RebaseUsage {
+    std::string message;
+};
+
+std::string Quoted(const std::u16string& text) {
+    const std::string utf8 = platform::ToUtf8(text);
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
+    w.String(utf8.c_str(), static_cast<rapidjson::SizeType>(utf8.size()));
+    return buffer.GetString();
+}
+
+}  // namespace
+
+int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::u16string> names;
+    RebaseOptions options;
+    std::optional<bool> preferGame;
+    bool strict = false;
+    try {
+        bool ended = false;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            std::u16string arg = args[i];
+            if (ended || arg.size() < 2 || arg[0] != u'-') {
+                names.push_back(arg);
+                continue;
+            }
+            if (arg == u"--") {
+                ended = true;
+                continue;
+            }
+            std::optional<std::u16string> inlineValue;
+            if (const auto eq = arg.find(u'='); eq != std::u16string::npos) {
+                inlineValue = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+            if (arg == u"--strict") {
+                strict = true;
+            } else if (arg == u"--prefer") {
+                if (!inlineValue && i + 1 >= args.size()) throw RebaseUsage{"--prefer needs mod or game"};
+                const std::u16string v = inlineValue ? *inlineValue : args[++i];
+                if (v != u"mod" && v != u"game")
+                    throw RebaseUsage{"--prefer must be mod or game, not '" + platform::ToUtf8(v) + "'"};
+                preferGame = v == u"game";
+            } else {
+                throw RebaseUsage{"unknown option " + platform::ToUtf8(arg)};
+            }
+        }
+        if (names.size() != 4)
+            throw RebaseUsage{"rebase needs OLD_GAME NEW_GAME MOD OUT (" + std::to_string(names.size()) +
+                              " names given)"};
+    } catch (const RebaseUsage& e) {
+        err << "error: " << e.message << "\nTry 'vellumark-cli rebase --help' for more information.\n";
+        return CliUsageError;
+    }
+    options.preferGame = preferGame.value_or(false);
+    const RebaseReport r = RebaseMod(names[0], names[1], names[2], names[3], options);
+    for (const std::string& e : r.errors) err << "error: " << e << "\n";
+    for (const std::string& w : r.warnings) err << "warning: " << w << "\n";
+    if (!r.errors.empty()) return CliFileError;
+    for (const RebaseConflict& c : r.conflicts) {
+        out << "conflict: " << platform::ToUtf8(c.file) << ": " << platform::ToUtf8(c.key);
+        if (c.language >= 0) out << " (" << JsonLanguageCodes[c.language] << ")";
+        out << ": mod " << Quoted(c.mod) << ", game " << Quoted(c.game) << ", before " << Quoted(c.base) << "; kept "
+            << (options.preferGame ? "game" : "mod") << "\n";
+    }
+    out << "rebased: " << r.changed << " texts changed, " << r.added << " entries added, " << r.removed << " removed, "
+        << r.conflicts.size() << " conflicts; " << r.written.size() << " files written\n";
+    return strict && !preferGame && !r.conflicts.empty() ? 1 : CliOk;
+}
+
+std::string RebaseHelpText() { return RebaseHelp; }
+
+}  // namespace vm

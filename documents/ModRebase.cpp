@@ -1,0 +1,387 @@
+// Rebasing: the mod's changes are worked out entry by entry against the old
+// game's file (entries paired by key, repeated keys in order), applied to
+// the new game's entries, and the new game's file is written with them
+// through the writers that keep every byte they do not change.
+
+#include "documents/ModRebase.h"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "documents/ModStrings.h"
+#include "documents/StringIds.h"
+#include "documents/TableIO.h"
+#include "formats/ColorMacros.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+// The writes of a rebase, done only when every file could be read and built.
+using PendingWrites = std::vector<std::function<bool(RebaseReport&)>>;
+
+// For each entry of b, the entry of a with its key (the n-th of a key with
+// the n-th), or -1.
+std::vector<std::int64_t> Pair(const std::vector<StringEntry>& a, const std::vector<StringEntry>& b) {
+    std::unordered_map<std::u16string, std::deque<std::size_t>> waiting;
+    for (std::size_t i = 0; i < a.size(); ++i) waiting[a[i].key].push_back(i);
+    std::vector<std::int64_t> of(b.size(), -1);
+    for (std::size_t j = 0; j < b.size(); ++j) {
+        auto it = waiting.find(b[j].key);
+        if (it == waiting.end() || it->second.empty()) continue;
+        of[j] = static_cast<std::int64_t>(it->second.front());
+        it->second.pop_front();
+    }
+    return of;
+}
+
+// What the new game's entries become.
+struct Plan {
+    std::vector<bool> removed;                                                  // per new entry
+    std::vector<std::array<std::optional<std::u16string>, StringSlots>> texts;  // per new entry
+    std::vector<StringEntry> added;                                             // the mod's, in its order
+    bool Empty() const {
+        if (!added.empty()) return false;
+        for (bool r : removed)
+            if (r) return false;
+        for (const auto& t : texts)
+            for (const auto& s : t)
+                if (s) return false;
+        return true;
+    }
+};
+
+Plan MakePlan(const std::vector<StringEntry>& old, const std::vector<StringEntry>& mod,
+              const std::vector<StringEntry>& now, const std::u16string& file, const RebaseOptions& options,
+              RebaseReport& report) {
+    Plan plan;
+    plan.removed.assign(now.size(), false);
+    plan.texts.resize(now.size());
+    const std::vector<std::int64_t> oldOfMod = Pair(old, mod), oldOfNew = Pair(old, now);
+    std::vector<std::int64_t> newOfOld(old.size(), -1);
+    std::unordered_map<std::u16string, std::deque<std::size_t>> gameAdded;  // new entries of no old one
+    for (std::size_t k = 0; k < now.size(); ++k) {
+        if (oldOfNew[k] >= 0) newOfOld[static_cast<std::size_t>(oldOfNew[k])] = static_cast<std::int64_t>(k);
+        else gameAdded[now[k].key].push_back(k);
+    }
+    report.modEntries += mod.size();
+    for (std::int64_t i : oldOfMod)
+        if (i < 0) ++report.unpaired;
+
+    // The mod's text for a slot of new entry k, where the old game had base.
+    auto apply = [&](std::size_t k, int slot, const std::u16string& text, const std::u16string* base) {
+        const StringEntry& n = now[k];
+        if (n.Has(slot) && n.text[slot] == text) return;
+        const bool gameChanged = n.Has(slot) && (!base || n.text[slot] != *base);
+        if (gameChanged) {
+            report.conflicts.push_back(
+                {file, n.key, slot == UnknownLanguage ? -1 : slot, base ? *base : u"", text, n.text[slot]});
+            if (options.preferGame) return;
+        }
+        plan.texts[k][static_cast<std::size_t>(slot)] = text;
+        ++report.changed;
+    };
+
+    std::vector<bool> keptByMod(old.size(), false);
+    for (std::size_t j = 0; j < mod.size(); ++j) {
+        const StringEntry& m = mod[j];
+        if (oldOfMod[j] >= 0) {
+            const auto i = static_cast<std::size_t>(oldOfMod[j]);
+            keptByMod[i] = true;
+            const StringEntry& o = old[i];
+            for (int slot = 0; slot < StringSlots; ++slot) {
+                if (!m.Has(slot) || (o.Has(slot) && o.text[slot] == m.text[slot])) continue;
+                if (newOfOld[i] < 0) {
+                    ++report.unmatched;  // the new game dropped the entry the mod changed
+                    break;
+                }
+                apply(static_cast<std::size_t>(newOfOld[i]), slot, m.text[slot], o.Has(slot) ? &o.text[slot] : nullptr);
+            }
+            continue;
+        }
+        // An entry the mod added; the new game may have added it too.
+        auto same = gameAdded.find(m.key);
+        if (same != gameAdded.end() && !same->second.empty()) {
+            const std::size_t k = same->second.front();
+            same->second.pop_front();
+            for (int slot = 0; slot < StringSlots; ++slot)
+                if (m.Has(slot)) apply(k, slot, m.text[slot], nullptr);
+            continue;
+        }
+        plan.added.push_back(m);
+        ++report.added;
+    }
+    // What the mod removed goes from the new game's file too.
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        if (keptByMod[i] || newOfOld[i] < 0) continue;
+        plan.removed[static_cast<std::size_t>(newOfOld[i])] = true;
+        ++report.removed;
+    }
+    return plan;
+}
+
+std::u16string DisplayForm(const std::u16string& stored) {
+    std::u16string display(stored.size() * 8 / 3 + 9, u'\0');
+    display.resize(ColorCodesToMacros(stored.c_str(), display.data(), stored.size() + 1));
+    return display;
+}
+
+bool ReadEntries(const std::u16string& name, const RebaseOptions& options, std::vector<StringEntry>& entries,
+                 RebaseReport& report) {
+    ModReadOptions read;
+    read.formats = options.formats;
+    ModStrings s = ReadModStrings({name}, read);
+    for (const StringFileProblem& p : s.problems) {
+        report.errors.push_back(platform::ToUtf8(s.files[p.file].name) + ": " + p.message);
+        return false;
+    }
+    entries = std::move(s.entries);
+    return true;
+}
+
+// The ids of the entries a rebase adds: an added entry keeps the mod's id
+// when no string file of the new game holds it (and the mod gives it once);
+// otherwise it gets one that none of them holds.
+struct AddedIds {
+    TakenIds game, all;
+    std::unordered_map<std::int64_t, int> modCount;
+    std::optional<NewIdSource> fresh;
+
+    std::optional<std::int64_t> For(const StringEntry& e) {
+        if (e.hasId && !game.Has(e.id) && modCount[e.id] == 1) {
+            game.Add(e.id);  // given once
+            return e.id;
+        }
+        return fresh->Next();
+    }
+};
+
+// The new game's string file with the plan applied, one language column
+// at a time.
+bool WriteJson(const std::u16string& newFile, const std::u16string& outFile, const Plan& plan,
+               const std::vector<StringEntry>& now, AddedIds& ids, const RebaseOptions& options, RebaseReport& report,
+               PendingWrites& writes) {
+    JsonDocument doc;
+    JsonError e;
+    if (!LoadJsonStrings(newFile, -1, options.formats.limits, doc, &e)) {
+        report.errors.push_back(platform::ToUtf8(newFile) + ": " + DescribeJsonError(e));
+        return false;
+    }
+    // What each object of the document being built stands for: a new
+    // game's entry (its index) or an added one (its index in plan.added).
+    struct Origin {
+        bool added;
+        std::size_t index;
+    };
+    std::vector<Origin> objects;
+    for (std::size_t k = 0; k < now.size(); ++k) objects.push_back({false, k});
+    for (int language = 0; language < JsonLanguageCount; ++language) {
+        JsonDocument column;
+        if (!ParseJsonStrings(doc.bytes, language, column, &e)) break;
+        std::vector<std::u16string> keys, values;
+        std::vector<std::uint32_t> origins;
+        std::vector<Origin> next;
+        bool changed = false;
+        for (std::size_t o = 0; o < objects.size(); ++o) {
+            const Origin& from = objects[o];
+            if (!from.added && plan.removed[from.index]) {
+                changed = true;
+                continue;
+            }
+            const std::optional<std::u16string>* text = nullptr;
+            std::optional<std::u16string> addedText;
+            if (from.added) {
+                const StringEntry& a = plan.added[from.index];
+                if (a.Has(language)) addedText = a.text[language];
+                text = &addedText;
+            } else {
+                text = &plan.texts[from.index][static_cast<std::size_t>(language)];
+            }
+            keys.emplace_back(column.column.Key(o));
+            values.emplace_back(*text ? DisplayForm(**text) : std::u16string(column.column.Value(o)));
+            if (*text && values.back() != column.column.Value(o)) changed = true;
+            origins.push_back(static_cast<std::uint32_t>(o + 1));
+            next.push_back(from);
+        }
+        // The added entries become objects with the first column.
+        if (language == 0)
+            for (std::size_t a = 0; a < plan.added.size(); ++a) {
+                keys.push_back(plan.added[a].key);
+                values.push_back(DisplayForm(plan.added[a].Has(0) ? plan.added[a].text[0] : u""));
+                origins.push_back(0);
+                next.push_back({true, a});
+                changed = true;
+            }
+        objects = std::move(next);
+        if (!changed) continue;
+        JsonWriteRequest request;
+        request.base = &column;
+        request.language = language;
+        std::size_t nextAdded = 0;
+        request.newId = [&]() -> std::optional<std::int64_t> {
+            if (nextAdded >= plan.added.size()) return std::nullopt;
+            return ids.For(plan.added[nextAdded++]);
+        };
+        std::string bytes;
+        const bool built = BuildJsonColumn(
+            request,
+            [&](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+                key = keys[static_cast<std::size_t>(i)].c_str();
+                value = values[static_cast<std::size_t>(i)].c_str();
+                return true;
+            },
+            [&](std::int32_t i) { return origins[static_cast<std::size_t>(i)]; },
+            static_cast<std::int32_t>(keys.size()), bytes, nullptr, &e);
+        if (!built || !ParseJsonStrings(std::move(bytes), -1, doc, &e)) {
+            report.errors.push_back(platform::ToUtf8(newFile) + ": " + DescribeJsonError(e));
+            return false;
+        }
+    }
+    writes.push_back([outFile, bytes = std::move(doc.bytes)](RebaseReport& r) {
+        if (!WriteJsonBytes(outFile, bytes)) {
+            r.errors.push_back(platform::ToUtf8(outFile) + ": the file cannot be written");
+            return false;
+        }
+        r.written.push_back(outFile);
+        return true;
+    });
+    return true;
+}
+
+// A .tbl or text table: the new game's table with the plan applied, its
+// untouched entries keeping their bytes, a .tbl its header.
+bool WriteTable(const std::u16string& newFile, const std::u16string& outFile, const Plan& plan,
+                const RebaseOptions& options, RebaseReport& report, PendingWrites& writes) {
+    const std::int32_t format = FormatOfFileName(newFile) == FormatTbl ? FormatTbl : FormatTabbedText;
+    TableLists table;
+    LoadReport loaded;
+    if (!LoadTableFile(newFile, format, options.formats, table.Keys, table.Values, loaded)) {
+        report.errors.push_back(platform::ToUtf8(newFile) + ": the table cannot be read");
+        return false;
+    }
+    auto result = std::make_shared<TableLists>();
+    for (std::size_t k = 0; k < table.Count(); ++k) {
+        if (plan.removed[k]) continue;
+        const std::size_t r = result->Count();
+        result->Append(table.Keys.Get(k), table.Values.Get(k));
+        std::optional<std::u16string> text;
+        for (const auto& t : plan.texts[k])
+            if (t) text = t;
+        if (text) {
+            result->Values.Set(r, DisplayForm(*text));
+        } else {
+            result->Keys.SetStored(r, table.Keys.Stored(k));
+            result->Values.SetStored(r, table.Values.Stored(k));
+        }
+    }
+    for (const StringEntry& a : plan.added)
+        for (int slot = 0; slot < StringSlots; ++slot)
+            if (a.Has(slot)) {
+                result->Append(a.key, DisplayForm(a.text[slot]));
+                break;
+            }
+    FormatOptions out = options.formats;
+    if (loaded.tblHeader) out.tbl = TblOptionsOfHeader(*loaded.tblHeader, out.tbl);
+    writes.push_back([outFile, format, result, out](RebaseReport& r) {
+        SaveReport saved;
+        if (!SaveTableFile(outFile, format, result->Keys, result->Values, out, false, {}, saved)) {
+            r.errors.push_back(platform::ToUtf8(outFile) + ": the table cannot be written");
+            return false;
+        }
+        r.written.push_back(outFile);
+        return true;
+    });
+    return true;
+}
+
+bool CopyFile(const std::u16string& from, const std::u16string& to, const RebaseOptions& options, RebaseReport& report,
+              PendingWrites& writes) {
+    platform::FileImage image;
+    if (platform::ReadWholeFile(from, options.formats.limits.maxFileSize, 0, image) != platform::ReadStatus::Ok) {
+        report.errors.push_back(platform::ToUtf8(from) + ": the file cannot be read");
+        return false;
+    }
+    writes.push_back(
+        [to, bytes = std::string(reinterpret_cast<const char*>(image.data.get()), image.size)](RebaseReport& r) {
+            if (!WriteJsonBytes(to, bytes)) {
+                r.errors.push_back(platform::ToUtf8(to) + ": the file cannot be written");
+                return false;
+            }
+            r.written.push_back(to);
+            return true;
+        });
+    return true;
+}
+
+void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, const std::u16string& modFile,
+                const std::u16string& outFile, AddedIds& ids, const RebaseOptions& options, RebaseReport& report,
+                PendingWrites& writes) {
+    if (!platform::FileExists(oldFile) || !platform::FileExists(newFile)) {
+        // The mod's own file, or one the new game no longer has.
+        if (platform::FileExists(oldFile))
+            report.warnings.push_back(platform::ToUtf8(modFile) + ": the new game has no such file; copied as it is");
+        CopyFile(modFile, outFile, options, report, writes);
+        return;
+    }
+    std::vector<StringEntry> old, mod, now;
+    if (!ReadEntries(oldFile, options, old, report) || !ReadEntries(modFile, options, mod, report) ||
+        !ReadEntries(newFile, options, now, report))
+        return;
+    const std::size_t leaf = modFile.find_last_of(u"/\\");
+    const Plan plan =
+        MakePlan(old, mod, now, leaf == std::u16string::npos ? modFile : modFile.substr(leaf + 1), options, report);
+    if (plan.Empty()) {
+        CopyFile(newFile, outFile, options, report, writes);  // the new game's bytes
+        return;
+    }
+    if (FormatOfFileName(newFile) == FormatJson) WriteJson(newFile, outFile, plan, now, ids, options, report, writes);
+    else WriteTable(newFile, outFile, plan, options, report, writes);
+}
+
+}  // namespace
+
+RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newGame, const std::u16string& mod,
+                       const std::u16string& out, const RebaseOptions& options) {
+    RebaseReport report;
+    const bool folders = platform::FolderExists(mod);
+    // New objects get ids no string file of the new game holds, nor the mod.
+    AddedIds ids;
+    ModReadOptions read;
+    read.formats = options.formats;
+    for (const StringEntry& e : ReadModStrings({newGame}, read).entries)
+        if (e.hasId) ids.game.Add(e.id);
+    for (const StringEntry& e : ReadModStrings({mod}, read).entries)
+        if (e.hasId) {
+            ids.all.Add(e.id);
+            ++ids.modCount[e.id];
+        }
+    ids.all.Add(ids.game);
+    ids.fresh.emplace(ids.all, ids.all.Empty() ? 1 : ids.all.Highest() + 1);
+    PendingWrites writes;
+    if (!folders) {
+        RebaseFile(oldGame, newGame, mod, out, ids, options, report, writes);
+    } else if (!platform::FolderExists(out)) {
+        report.errors.push_back(platform::ToUtf8(out) + ": no such folder");
+    } else {
+        for (const std::u16string& leaf : platform::FilesInFolder(mod)) {
+            if (FormatOfFileName(leaf) == 0) continue;
+            RebaseFile(platform::JoinPath(oldGame, leaf), platform::JoinPath(newGame, leaf),
+                       platform::JoinPath(mod, leaf), platform::JoinPath(out, leaf), ids, options, report, writes);
+        }
+    }
+    if (report.errors.empty())
+        for (const auto& write : writes)
+            if (!write(report)) break;
+    if (report.modEntries > 0 && report.unpaired * 2 > report.modEntries)
+        report.warnings.push_back(
+            "most of the mod's changes found no entry in the new game: is the mod based on the "
+            "old game given?");
+    return report;
+}
+
+}  // namespace vm

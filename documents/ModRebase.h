@@ -1,0 +1,44 @@
+// Rebasing a mod's strings on a new version of the game: what the mod
+// changed against the old game's files (texts per language, entries added
+// and removed) is applied to the new game's files, and everything else comes
+// from the new game's files with their bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/FormatOptions.h"
+
+namespace vm {
+
+// A text both the mod and the new game changed, each differently.
+struct RebaseConflict {
+    std::u16string file, key;
+    int language = 0;
+    std::u16string base, mod, game;  // stored form; base is the old game's
+};
+
+struct RebaseOptions {
+    bool preferGame = false;  // conflicts keep the game's text (default: the mod's)
+    FormatOptions formats;
+};
+
+struct RebaseReport {
+    std::vector<RebaseConflict> conflicts;
+    std::size_t changed = 0, added = 0, removed = 0;
+    std::size_t modEntries = 0;
+    std::size_t unpaired = 0;   // the mod's entries with a key the old game lacks
+    std::size_t unmatched = 0;  // the mod's changes whose entry the new game no longer has
+    std::vector<std::u16string> written;
+    std::vector<std::string> warnings, errors;
+};
+
+// oldGame, newGame, mod and out are all files or all folders (then their
+// files are paired by name; out, which must exist, gets one file for each
+// of the mod's). A mod file the games do not have is copied as it is. Nothing
+// is written when a file cannot be read (errors says which).
+RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newGame, const std::u16string& mod,
+                       const std::u16string& out, const RebaseOptions& options);
+
+}  // namespace vm
