@@ -12,6 +12,7 @@
 #include "bench/GameJson.h"
 #include "documents/ModCheck.h"
 #include "documents/ModDiff.h"
+#include "documents/ModRebase.h"
 #include "documents/OpenCheck.h"
 #include "documents/TableFiles.h"
 
@@ -76,5 +77,39 @@ void BM_DiffGameSizedFolders(benchmark::State& state) {
     state.counters["changes"] = static_cast<double>(changes);
 }
 BENCHMARK(BM_DiffGameSizedFolders)->Unit(benchmark::kMillisecond);
+
+// A translation rebased on a patched game: the old game's folder, the new
+// one (each file one object more, a few English texts changed), and a mod
+// whose German texts are all its own; 20 files of about 650 KB each.
+void BM_RebaseGameSizedFolders(benchmark::State& state) {
+    const fs::path root = fs::temp_directory_path() / "vellumark-bench-rebase";
+    for (const char* part : {"old", "new", "mod", "out"}) fs::create_directories(root / part);
+    for (int f = 0; f < 20; ++f) {
+        const std::string name = "strings-" + std::to_string(f) + ".json";
+        const std::string old = vmbench::GameFile(900, 1 + f * 1000, 16 + f, true);
+        std::string now = old, mod = old;
+        // The game: a new object at the end, and the English of every 50th.
+        now.insert(now.rfind("\r\n]"), ",\r\n  {\r\n    \"id\": " + std::to_string(20000 + f) +
+                                           ",\r\n    \"Key\": \"Patch" + std::to_string(f) +
+                                           "\",\r\n    \"enUS\": \"New\"\r\n  }");
+        for (std::size_t at = 0, n = 0; (at = now.find("\"enUS\": \"", at)) != std::string::npos; ++n, at += 9)
+            if (n % 50 == 0) now.insert(at + 9, "Patched ");
+        // The mod: every German text its own.
+        for (std::size_t at = 0; (at = mod.find("\"deDE\": \"", at)) != std::string::npos; at += 9)
+            mod.insert(at + 9, "Mod ");
+        std::ofstream(root / "old" / name, std::ios::binary | std::ios::trunc) << old;
+        std::ofstream(root / "new" / name, std::ios::binary | std::ios::trunc) << now;
+        std::ofstream(root / "mod" / name, std::ios::binary | std::ios::trunc) << mod;
+    }
+    std::size_t changed = 0;
+    for (auto _ : state) {
+        const vm::RebaseReport r = vm::RebaseMod((root / "old").u16string(), (root / "new").u16string(),
+                                                 (root / "mod").u16string(), (root / "out").u16string(), {});
+        changed = r.changed;
+        benchmark::DoNotOptimize(changed);
+    }
+    state.counters["texts_changed"] = static_cast<double>(changed);
+}
+BENCHMARK(BM_RebaseGameSizedFolders)->Unit(benchmark::kMillisecond);
 
 }  // namespace

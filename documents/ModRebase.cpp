@@ -5,9 +5,11 @@
 
 #include "documents/ModRebase.h"
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -131,8 +133,18 @@ std::u16string DisplayForm(const std::u16string& stored) {
     return display;
 }
 
-bool ReadEntries(const std::u16string& name, const RebaseOptions& options, std::vector<StringEntry>& entries,
-                 RebaseReport& report) {
+// The string files of the new game and the mod, parsed once: for their ids,
+// their entries and (the new game's) the bytes a rebase writes over.
+using ParsedFiles = std::map<std::u16string, JsonDocument>;
+
+bool ReadEntries(const std::u16string& name, const ParsedFiles& parsed, const RebaseOptions& options,
+                 std::vector<StringEntry>& entries, RebaseReport& report) {
+    if (const auto it = parsed.find(name); it != parsed.end()) {
+        ModStrings s;
+        AddJsonEntries(name, it->second, s);
+        entries = std::move(s.entries);
+        return true;
+    }
     ModReadOptions read;
     read.formats = options.formats;
     ModStrings s = ReadModStrings({name}, read);
@@ -163,15 +175,11 @@ struct AddedIds {
 
 // The new game's string file with the plan applied, one language column
 // at a time.
-bool WriteJson(const std::u16string& newFile, const std::u16string& outFile, const Plan& plan,
-               const std::vector<StringEntry>& now, AddedIds& ids, const RebaseOptions& options, RebaseReport& report,
+bool WriteJson(const JsonDocument& newDoc, const std::u16string& newFile, const std::u16string& outFile,
+               const Plan& plan, const std::vector<StringEntry>& now, AddedIds& ids, RebaseReport& report,
                PendingWrites& writes) {
-    JsonDocument doc;
+    JsonDocument doc = newDoc;
     JsonError e;
-    if (!LoadJsonStrings(newFile, -1, options.formats.limits, doc, &e)) {
-        report.errors.push_back(platform::ToUtf8(newFile) + ": " + DescribeJsonError(e));
-        return false;
-    }
     // What each object of the document being built stands for: a new
     // game's entry (its index) or an added one (its index in plan.added).
     struct Origin {
@@ -180,7 +188,19 @@ bool WriteJson(const std::u16string& newFile, const std::u16string& outFile, con
     };
     std::vector<Origin> objects;
     for (std::size_t k = 0; k < now.size(); ++k) objects.push_back({false, k});
+    // The columns with something to write: the first for what is removed
+    // and added, and each that a text changes in.
+    bool touched[JsonLanguageCount] = {};
+    touched[0] = !plan.added.empty() || std::find(plan.removed.begin(), plan.removed.end(), true) != plan.removed.end();
+    for (const auto& texts : plan.texts)
+        for (int l = 0; l < JsonLanguageCount; ++l) touched[l] = touched[l] || texts[static_cast<std::size_t>(l)];
+    for (const StringEntry& a : plan.added)
+        for (int l = 0; l < JsonLanguageCount; ++l) touched[l] = touched[l] || a.Has(l);
+    int lastTouched = 0;
+    for (int l = 0; l < JsonLanguageCount; ++l)
+        if (touched[l]) lastTouched = l;
     for (int language = 0; language < JsonLanguageCount; ++language) {
+        if (!touched[language]) continue;
         JsonDocument column;
         if (!ParseJsonStrings(doc.bytes, language, column, &e)) break;
         std::vector<std::u16string> keys, values;
@@ -237,6 +257,10 @@ bool WriteJson(const std::u16string& newFile, const std::u16string& outFile, con
             },
             [&](std::int32_t i) { return origins[static_cast<std::size_t>(i)]; },
             static_cast<std::int32_t>(keys.size()), bytes, nullptr, &e);
+        if (built && language == lastTouched) {
+            doc.bytes = std::move(bytes);  // no column after this one: no need to read it again
+            break;
+        }
         if (!built || !ParseJsonStrings(std::move(bytes), -1, doc, &e)) {
             report.errors.push_back(platform::ToUtf8(newFile) + ": " + DescribeJsonError(e));
             return false;
@@ -319,8 +343,8 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, const Rebase
 }
 
 void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, const std::u16string& modFile,
-                const std::u16string& outFile, AddedIds& ids, const RebaseOptions& options, RebaseReport& report,
-                PendingWrites& writes) {
+                const std::u16string& outFile, const ParsedFiles& parsed, AddedIds& ids, const RebaseOptions& options,
+                RebaseReport& report, PendingWrites& writes) {
     if (!platform::FileExists(oldFile) || !platform::FileExists(newFile)) {
         // The mod's own file, or one the new game no longer has.
         if (platform::FileExists(oldFile))
@@ -329,8 +353,8 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
         return;
     }
     std::vector<StringEntry> old, mod, now;
-    if (!ReadEntries(oldFile, options, old, report) || !ReadEntries(modFile, options, mod, report) ||
-        !ReadEntries(newFile, options, now, report))
+    if (!ReadEntries(oldFile, parsed, options, old, report) || !ReadEntries(modFile, parsed, options, mod, report) ||
+        !ReadEntries(newFile, parsed, options, now, report))
         return;
     const std::size_t leaf = modFile.find_last_of(u"/\\");
     const Plan plan =
@@ -339,7 +363,8 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
         CopyFile(newFile, outFile, options, report, writes);  // the new game's bytes
         return;
     }
-    if (FormatOfFileName(newFile) == FormatJson) WriteJson(newFile, outFile, plan, now, ids, options, report, writes);
+    if (const auto it = parsed.find(newFile); it != parsed.end())
+        WriteJson(it->second, newFile, outFile, plan, now, ids, report, writes);
     else WriteTable(newFile, outFile, plan, options, report, writes);
 }
 
@@ -351,27 +376,38 @@ RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newG
     const bool folders = platform::FolderExists(mod);
     // New objects get ids no string file of the new game holds, nor the mod.
     AddedIds ids;
-    ModReadOptions read;
-    read.formats = options.formats;
-    for (const StringEntry& e : ReadModStrings({newGame}, read).entries)
-        if (e.hasId) ids.game.Add(e.id);
-    for (const StringEntry& e : ReadModStrings({mod}, read).entries)
-        if (e.hasId) {
-            ids.all.Add(e.id);
-            ++ids.modCount[e.id];
+    ParsedFiles parsed;
+    for (const bool game : {true, false}) {
+        const std::u16string& place = game ? newGame : mod;
+        const bool folder = platform::FolderExists(place);
+        for (const std::u16string& file :
+             folder ? platform::FilesInFolder(place) : std::vector<std::u16string>{place}) {
+            if (FormatOfFileName(file) != FormatJson) continue;
+            const std::u16string name = folder ? platform::JoinPath(place, file) : file;
+            JsonDocument doc;
+            if (!LoadJsonStrings(name, -1, options.formats.limits, doc)) continue;  // read again below, saying why
+            if (game) {
+                ids.game.Add(doc);
+            } else {
+                for (const JsonObject& o : doc.objects) ++ids.modCount[o.id];
+                ids.all.Add(doc);
+            }
+            parsed.emplace(name, std::move(doc));
         }
+    }
     ids.all.Add(ids.game);
     ids.fresh.emplace(ids.all, ids.all.Empty() ? 1 : ids.all.Highest() + 1);
     PendingWrites writes;
     if (!folders) {
-        RebaseFile(oldGame, newGame, mod, out, ids, options, report, writes);
+        RebaseFile(oldGame, newGame, mod, out, parsed, ids, options, report, writes);
     } else if (!platform::FolderExists(out)) {
         report.errors.push_back(platform::ToUtf8(out) + ": no such folder");
     } else {
         for (const std::u16string& leaf : platform::FilesInFolder(mod)) {
             if (FormatOfFileName(leaf) == 0) continue;
             RebaseFile(platform::JoinPath(oldGame, leaf), platform::JoinPath(newGame, leaf),
-                       platform::JoinPath(mod, leaf), platform::JoinPath(out, leaf), ids, options, report, writes);
+                       platform::JoinPath(mod, leaf), platform::JoinPath(out, leaf), parsed, ids, options, report,
+                       writes);
         }
     }
     if (report.errors.empty())
