@@ -17,6 +17,7 @@
 
 #include "VellumarkVersion.h"
 #include "cli/Cli.h"
+#include "cli/CommandArguments.h"
 #include "documents/ModCheck.h"
 #include "documents/ModFix.h"
 #include "documents/StringIds.h"
@@ -61,10 +62,6 @@ Options:
 Rules:
 )";
 
-struct CheckUsage {
-    std::string message;
-};
-
 struct CheckSettings {
     std::vector<std::u16string> paths;
     std::u16string against, excel, allow;
@@ -88,9 +85,9 @@ void SelectFixes(const std::string& list, FixOptions& fix) {
         else if (name == "whitespace") fix.trimKeys = true;
         else if (name == "duplicate-id") fix.newIds = true;
         else if (!name.empty())
-            throw CheckUsage{"--fix: '" + name +
-                             "' is not a rule with a fix (missing-language, empty-text, "
-                             "whitespace, duplicate-id)"};
+            throw CommandUsage{"--fix: '" + name +
+                               "' is not a rule with a fix (missing-language, empty-text, "
+                               "whitespace, duplicate-id)"};
     }
 }
 
@@ -112,28 +109,9 @@ CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
         s.fixing = true;
         for (const char* rule : FixableRules) SelectFixes(rule, s.fix);
     }
-    bool ended = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::u16string arg = args[i];
-        if (ended || arg.size() < 2 || arg[0] != u'-') {
-            s.paths.push_back(arg);
-            continue;
-        }
-        if (arg == u"--") {
-            ended = true;
-            continue;
-        }
-        std::optional<std::u16string> inlineValue;
-        if (const auto eq = arg.find(u'='); eq != std::u16string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        const std::string option = platform::ToUtf8(arg);
-        auto value = [&]() -> std::u16string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) throw CheckUsage{option + " needs a value"};
-            return args[++i];
-        };
+    s.paths = SplitArguments(args, [&](OptionValue& o) {
+        const std::string& option = o.Name();
+        auto value = [&o] { return o.Value(); };
         if (option == "--against") {
             s.against = value();
         } else if (option == "--excel") {
@@ -149,35 +127,35 @@ CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
             s.check.languages = 0;
             for (const std::u16string& code : SplitList(value())) {
                 const int language = JsonLanguageIndex(code);
-                if (language < 0) throw CheckUsage{"--language: '" + platform::ToUtf8(code) + "' is no language"};
+                if (language < 0) throw CommandUsage{"--language: '" + platform::ToUtf8(code) + "' is no language"};
                 s.check.languages |= static_cast<std::uint16_t>(1u << language);
                 s.read.tableLanguage = language;
             }
-            if (!s.check.languages) throw CheckUsage{"--language needs a language"};
+            if (!s.check.languages) throw CommandUsage{"--language needs a language"};
         } else if (option == "--rules") {
             std::string bad;
             if (!SelectRules(platform::ToUtf8(value()), s.check.rules, bad))
-                throw CheckUsage{"--rules: there is no rule '" + bad + "'"};
+                throw CommandUsage{"--rules: there is no rule '" + bad + "'"};
         } else if (option == "--format") {
             s.format = platform::ToUtf8(value());
             if (s.format != "text" && s.format != "json" && s.format != "github" && s.format != "sarif")
-                throw CheckUsage{"--format must be text, json, github or sarif, not '" + s.format + "'"};
+                throw CommandUsage{"--format must be text, json, github or sarif, not '" + s.format + "'"};
         } else if (option == "--fix") {
             s.fixing = true;
             SelectFixes(platform::ToUtf8(value()), s.fix);
         } else if (option == "--from") {
             from = JsonLanguageIndex(value());
-            if (*from < 0) throw CheckUsage{"--from needs a language such as enUS"};
+            if (*from < 0) throw CommandUsage{"--from needs a language such as enUS"};
         } else if (option == "--max-file-size") {
             const std::string v = platform::ToUtf8(value());
             if (v.empty() || v.size() > 13 || v.find_first_not_of("0123456789") != std::string::npos)
-                throw CheckUsage{"--max-file-size needs a number of bytes, not '" + v + "'"};
+                throw CommandUsage{"--max-file-size needs a number of bytes, not '" + v + "'"};
             s.read.formats.limits.maxFileSize = std::stoull(v);
         } else {
-            throw CheckUsage{"unknown option " + option};
+            throw CommandUsage{"unknown option " + option};
         }
-    }
-    if (s.paths.empty()) throw CheckUsage{"check needs at least one file or folder"};
+    });
+    if (s.paths.empty()) throw CommandUsage{"check needs at least one file or folder"};
     s.fix.from = from.value_or(s.check.sourceLanguage);
     // The source table is compared with enUS's place; its language is the source.
     if (!s.read.sourceTable.empty() && s.read.tableLanguage == 0) s.read.tableLanguage = -1;
@@ -187,7 +165,7 @@ CheckSettings ParseCheckArguments(const std::vector<std::u16string>& args) {
 std::vector<std::u16string> ReadAllowList(const std::u16string& name) {
     platform::FileImage image;
     if (platform::ReadWholeFile(name, std::uint64_t{1} << 26, 0, image) != platform::ReadStatus::Ok)
-        throw CheckUsage{"--allow: cannot read " + platform::ToUtf8(name)};
+        throw CommandUsage{"--allow: cannot read " + platform::ToUtf8(name)};
     std::vector<std::u16string> keys;
     std::istringstream lines(std::string(reinterpret_cast<const char*>(image.data.get()), image.size));
     for (std::string line; std::getline(lines, line);) {
@@ -424,7 +402,7 @@ int RunCheck(const std::vector<std::u16string>& args, std::ostream& out, std::os
     try {
         s = ParseCheckArguments(args);
         if (!s.allow.empty()) s.check.sameAllowed = ReadAllowList(s.allow);
-    } catch (const CheckUsage& e) {
+    } catch (const CommandUsage& e) {
         err << "error: " << e.message << "\nTry 'vellumark-cli check --help' for more information.\n";
         return CliUsageError;
     }

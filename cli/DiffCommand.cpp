@@ -6,10 +6,8 @@
 #include <map>
 #include <optional>
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include "cli/Cli.h"
+#include "cli/CommandArguments.h"
 #include "documents/ModDiff.h"
 #include "platform/Platform.h"
 
@@ -32,10 +30,6 @@ Exit status: 0 when both are the same, 1 when they differ, 2 on trouble
 (wrong usage, a file that cannot be read).
 )";
 
-struct DiffUsage {
-    std::string message;
-};
-
 struct DiffSettings {
     std::vector<std::u16string> paths;
     std::string format = "text";
@@ -45,55 +39,28 @@ struct DiffSettings {
 
 DiffSettings ParseDiffArguments(const std::vector<std::u16string>& args) {
     DiffSettings s;
-    bool ended = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::u16string arg = args[i];
-        if (ended || arg.size() < 2 || arg[0] != u'-') {
-            s.paths.push_back(arg);
-            continue;
-        }
-        if (arg == u"--") {
-            ended = true;
-            continue;
-        }
-        std::optional<std::u16string> inlineValue;
-        if (const auto eq = arg.find(u'='); eq != std::u16string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        const std::string option = platform::ToUtf8(arg);
-        auto value = [&]() -> std::string {
-            if (inlineValue) return platform::ToUtf8(*inlineValue);
-            if (i + 1 >= args.size()) throw DiffUsage{option + " needs a value"};
-            return platform::ToUtf8(args[++i]);
-        };
+    s.paths = SplitArguments(args, [&](OptionValue& o) {
+        const std::string& option = o.Name();
+        auto value = [&o] { return o.Utf8Value(); };
         if (option == "--format") {
             s.format = value();
             if (s.format != "text" && s.format != "json")
-                throw DiffUsage{"--format must be text or json, not '" + s.format + "'"};
+                throw CommandUsage{"--format must be text or json, not '" + s.format + "'"};
         } else if (option == "--stat") {
+            o.NoValue();
             s.stat = true;
         } else if (option == "--max-file-size") {
             const std::string v = value();
             if (v.empty() || v.size() > 13 || v.find_first_not_of("0123456789") != std::string::npos)
-                throw DiffUsage{"--max-file-size needs a number of bytes, not '" + v + "'"};
+                throw CommandUsage{"--max-file-size needs a number of bytes, not '" + v + "'"};
             s.read.formats.limits.maxFileSize = std::stoull(v);
         } else {
-            throw DiffUsage{"unknown option " + option};
+            throw CommandUsage{"unknown option " + option};
         }
-    }
+    });
     if (s.paths.size() != 2)
-        throw DiffUsage{"diff needs OLD and NEW (" + std::to_string(s.paths.size()) + " names given)"};
+        throw CommandUsage{"diff needs OLD and NEW (" + std::to_string(s.paths.size()) + " names given)"};
     return s;
-}
-
-// A text as a JSON string: quoted, with its line breaks and quotes escaped.
-std::string Quoted(const std::u16string& text) {
-    const std::string utf8 = platform::ToUtf8(text);
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
-    w.String(utf8.c_str(), static_cast<rapidjson::SizeType>(utf8.size()));
-    return buffer.GetString();
 }
 
 std::string Subject(const StringChange& c) {
@@ -105,11 +72,11 @@ std::string Subject(const StringChange& c) {
 void PrintText(const std::vector<StringChange>& changes, std::ostream& out) {
     for (const StringChange& c : changes) {
         switch (c.kind) {
-        case ChangeKind::Added: out << "+ " << Subject(c) << ": " << Quoted(c.after) << "\n"; break;
-        case ChangeKind::Removed: out << "- " << Subject(c) << ": " << Quoted(c.before) << "\n"; break;
+        case ChangeKind::Added: out << "+ " << Subject(c) << ": " << JsonQuoted(c.after) << "\n"; break;
+        case ChangeKind::Removed: out << "- " << Subject(c) << ": " << JsonQuoted(c.before) << "\n"; break;
         case ChangeKind::Changed:
-            out << "~ " << Subject(c) << ": " << (c.hadText ? Quoted(c.before) : "(no field)") << " -> "
-                << (c.hasText ? Quoted(c.after) : "(no field)") << "\n";
+            out << "~ " << Subject(c) << ": " << (c.hadText ? JsonQuoted(c.before) : "(no field)") << " -> "
+                << (c.hasText ? JsonQuoted(c.after) : "(no field)") << "\n";
             break;
         case ChangeKind::Moved:
             out << "~ " << Subject(c) << ": moved from line " << c.oldLine << " to line " << c.newLine << "\n";
@@ -178,7 +145,7 @@ int RunDiff(const std::vector<std::u16string>& args, std::ostream& out, std::ost
     DiffSettings s;
     try {
         s = ParseDiffArguments(args);
-    } catch (const DiffUsage& e) {
+    } catch (const CommandUsage& e) {
         err << "error: " << e.message << "\nTry 'vellumark-cli diff --help' for more information.\n";
         return CliUsageError;
     }

@@ -5,10 +5,8 @@
 
 #include <optional>
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include "cli/Cli.h"
+#include "cli/CommandArguments.h"
 #include "documents/ModRebase.h"
 #include "formats/JsonStrings.h"
 #include "platform/Platform.h"
@@ -37,18 +35,6 @@ Exit status: 0 on success, 1 when a file cannot be read or written (then
 nothing is written) or, with --strict, on conflicts; 2 on wrong usage.
 )";
 
-struct RebaseUsage {
-    std::string message;
-};
-
-std::string Quoted(const std::u16string& text) {
-    const std::string utf8 = platform::ToUtf8(text);
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
-    w.String(utf8.c_str(), static_cast<rapidjson::SizeType>(utf8.size()));
-    return buffer.GetString();
-}
-
 }  // namespace
 
 int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
@@ -57,38 +43,23 @@ int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::o
     std::optional<bool> preferGame;
     bool strict = false;
     try {
-        bool ended = false;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            std::u16string arg = args[i];
-            if (ended || arg.size() < 2 || arg[0] != u'-') {
-                names.push_back(arg);
-                continue;
-            }
-            if (arg == u"--") {
-                ended = true;
-                continue;
-            }
-            std::optional<std::u16string> inlineValue;
-            if (const auto eq = arg.find(u'='); eq != std::u16string::npos) {
-                inlineValue = arg.substr(eq + 1);
-                arg.resize(eq);
-            }
-            if (arg == u"--strict") {
+        names = SplitArguments(args, [&](OptionValue& o) {
+            if (o.Name() == "--strict") {
+                o.NoValue();
                 strict = true;
-            } else if (arg == u"--prefer") {
-                if (!inlineValue && i + 1 >= args.size()) throw RebaseUsage{"--prefer needs mod or game"};
-                const std::u16string v = inlineValue ? *inlineValue : args[++i];
+            } else if (o.Name() == "--prefer") {
+                const std::u16string v = o.Value();
                 if (v != u"mod" && v != u"game")
-                    throw RebaseUsage{"--prefer must be mod or game, not '" + platform::ToUtf8(v) + "'"};
+                    throw CommandUsage{"--prefer must be mod or game, not '" + platform::ToUtf8(v) + "'"};
                 preferGame = v == u"game";
             } else {
-                throw RebaseUsage{"unknown option " + platform::ToUtf8(arg)};
+                throw CommandUsage{"unknown option " + o.Name()};
             }
-        }
+        });
         if (names.size() != 4)
-            throw RebaseUsage{"rebase needs OLD_GAME NEW_GAME MOD OUT (" + std::to_string(names.size()) +
-                              " names given)"};
-    } catch (const RebaseUsage& e) {
+            throw CommandUsage{"rebase needs OLD_GAME NEW_GAME MOD OUT (" + std::to_string(names.size()) +
+                               " names given)"};
+    } catch (const CommandUsage& e) {
         err << "error: " << e.message << "\nTry 'vellumark-cli rebase --help' for more information.\n";
         return CliUsageError;
     }
@@ -100,8 +71,8 @@ int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::o
     for (const RebaseConflict& c : r.conflicts) {
         out << "conflict: " << platform::ToUtf8(c.file) << ": " << platform::ToUtf8(c.key);
         if (c.language >= 0) out << " (" << JsonLanguageCodes[c.language] << ")";
-        out << ": mod " << Quoted(c.mod) << ", game " << Quoted(c.game) << ", before " << Quoted(c.base) << "; kept "
-            << (options.preferGame ? "game" : "mod") << "\n";
+        out << ": mod " << JsonQuoted(c.mod) << ", game " << JsonQuoted(c.game) << ", before " << JsonQuoted(c.base)
+            << "; kept " << (options.preferGame ? "game" : "mod") << "\n";
     }
     out << "rebased: " << r.changed << " texts changed, " << r.added << " entries added, " << r.removed << " removed, "
         << r.conflicts.size() << " conflicts; " << r.written.size() << " files written\n";

@@ -359,17 +359,6 @@ struct Ref {
     std::size_t index = 0;
 };
 
-std::u16string LeafOf(const std::u16string& name) {
-    const std::size_t slash = name.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? name : name.substr(slash + 1);
-}
-
-std::u16string AsciiLower(std::u16string s) {
-    for (char16_t& c : s)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return s;
-}
-
 // The entries that meet in the game: the mod's, and the game's from the
 // files the mod does not ship (the game reads those beside the mod's).
 std::vector<Ref> LoadedTogether(const ModStrings& mod, const ModStrings* game) {
@@ -378,9 +367,10 @@ std::vector<Ref> LoadedTogether(const ModStrings& mod, const ModStrings* game) {
     for (std::size_t i = 0; i < mod.entries.size(); ++i) refs.push_back({false, i});
     if (!game) return refs;
     std::unordered_set<std::u16string> shipped;
-    for (const StringFile& f : mod.files) shipped.insert(AsciiLower(LeafOf(f.name)));
+    for (const StringFile& f : mod.files) shipped.insert(AsciiLowerName(NameInFolder(f.name)));
     for (std::size_t i = 0; i < game->entries.size(); ++i)
-        if (!shipped.count(AsciiLower(LeafOf(game->files[game->entries[i].file].name)))) refs.push_back({true, i});
+        if (!shipped.count(AsciiLowerName(NameInFolder(game->files[game->entries[i].file].name))))
+            refs.push_back({true, i});
     return refs;
 }
 
@@ -465,7 +455,7 @@ void DuplicateKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
         std::string used;
         if (winner && ranksDiffer) {
             const ModStrings& s = winner->game ? *game : mod;
-            used = "; the game uses the one in " + Utf8(LeafOf(s.files[s.entries[winner->index].file].name));
+            used = "; the game uses the one in " + Utf8(NameInFolder(s.files[s.entries[winner->index].file].name));
         }
         c.Add(Rule::DuplicateKey, Severity::Warning, e, r.index, -1,
               "the key is also defined at " + Place(where, first) + used +

@@ -21,17 +21,6 @@ const char* ChangeKindName(ChangeKind kind) {
 
 namespace {
 
-std::u16string LeafOf(const std::u16string& name) {
-    const std::size_t slash = name.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? name : name.substr(slash + 1);
-}
-
-std::u16string Lower(std::u16string s) {
-    for (char16_t& c : s)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return s;
-}
-
 // Each file's entries, in order.
 std::vector<std::vector<std::size_t>> EntriesByFile(const ModStrings& s) {
     std::vector<std::vector<std::size_t>> byFile(s.files.size());
@@ -115,15 +104,16 @@ std::vector<StringChange> DiffModStrings(const ModStrings& old, const ModStrings
     const auto oldByFile = EntriesByFile(old), newByFile = EntriesByFile(now);
     // Two single files are one file in two versions, whatever their names.
     if (old.files.size() == 1 && now.files.size() == 1) {
-        DiffFile(old, &oldByFile[0], now, &newByFile[0], LeafOf(now.files[0].name), sourceLanguage, out);
+        DiffFile(old, &oldByFile[0], now, &newByFile[0], NameInFolder(now.files[0].name), sourceLanguage, out);
         return out;
     }
     std::map<std::u16string, std::size_t> oldFiles;
-    for (std::size_t f = 0; f < old.files.size(); ++f) oldFiles.emplace(Lower(LeafOf(old.files[f].name)), f);
+    for (std::size_t f = 0; f < old.files.size(); ++f)
+        oldFiles.emplace(AsciiLowerName(NameInFolder(old.files[f].name)), f);
     std::vector<bool> paired(old.files.size(), false);
     for (std::size_t f = 0; f < now.files.size(); ++f) {
-        const std::u16string leaf = LeafOf(now.files[f].name);
-        const auto it = oldFiles.find(Lower(leaf));
+        const std::u16string leaf = NameInFolder(now.files[f].name);
+        const auto it = oldFiles.find(AsciiLowerName(leaf));
         const std::vector<std::size_t>* before = nullptr;
         if (it != oldFiles.end() && !paired[it->second]) {
             paired[it->second] = true;
@@ -132,7 +122,8 @@ std::vector<StringChange> DiffModStrings(const ModStrings& old, const ModStrings
         DiffFile(old, before, now, &newByFile[f], leaf, sourceLanguage, out);
     }
     for (std::size_t f = 0; f < old.files.size(); ++f)
-        if (!paired[f]) DiffFile(old, &oldByFile[f], now, nullptr, LeafOf(old.files[f].name), sourceLanguage, out);
+        if (!paired[f])
+            DiffFile(old, &oldByFile[f], now, nullptr, NameInFolder(old.files[f].name), sourceLanguage, out);
     return out;
 }
 

@@ -356,9 +356,7 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
     if (!ReadEntries(oldFile, parsed, options, old, report) || !ReadEntries(modFile, parsed, options, mod, report) ||
         !ReadEntries(newFile, parsed, options, now, report))
         return;
-    const std::size_t leaf = modFile.find_last_of(u"/\\");
-    const Plan plan =
-        MakePlan(old, mod, now, leaf == std::u16string::npos ? modFile : modFile.substr(leaf + 1), options, report);
+    const Plan plan = MakePlan(old, mod, now, NameInFolder(modFile), options, report);
     if (plan.Empty()) {
         CopyFile(newFile, outFile, options, report, writes);  // the new game's bytes
         return;

@@ -25,13 +25,6 @@ bool SameAsciiCaseless(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-std::u16string LeafOf(const std::u16string& name) {
-    const std::u16string dir = platform::DirectoryOf(name);
-    std::size_t skip = dir.size();
-    while (skip < name.size() && (name[skip] == u'/' || name[skip] == u'\\')) ++skip;
-    return name.substr(skip);
-}
-
 // The classic tables of a language folder, in the order the game looks a
 // key up in them.
 constexpr std::u16string_view ClassicTables[] = {u"patchstring.tbl", u"expansionstring.tbl", u"string.tbl"};
@@ -155,13 +148,27 @@ std::u16string StoredForm(std::u16string_view display) {
     return stored;
 }
 
+std::u16string NameInFolder(const std::u16string& fileName) {
+    const std::u16string dir = platform::DirectoryOf(fileName);
+    std::size_t skip = dir.size();
+    while (skip < fileName.size() && (fileName[skip] == u'/' || fileName[skip] == u'\\')) ++skip;
+    return fileName.substr(skip);
+}
+
+std::u16string AsciiLowerName(std::u16string name) {
+    for (char16_t& c : name) c = AsciiLowerUnit(c);
+    return name;
+}
+
 StringFileKind TableKindOf(const std::u16string& name) {
     return FormatOfFileName(name) == FormatTbl ? StringFileKind::Tbl : StringFileKind::Text;
 }
 
-int ClassicRankOf(const std::u16string& name) { return ClassicRank(LeafOf(name)); }
+int ClassicRankOf(const std::u16string& name) { return ClassicRank(NameInFolder(name)); }
 
-int LanguageOfFile(const std::u16string& name) { return LanguageOfClassicFolder(LeafOf(platform::DirectoryOf(name))); }
+int LanguageOfFile(const std::u16string& name) {
+    return LanguageOfClassicFolder(NameInFolder(platform::DirectoryOf(name)));
+}
 
 std::uint32_t StringFile::LineOf(std::uint32_t offset) const {
     if (lineStarts.empty()) return 0;
@@ -194,7 +201,7 @@ ModStrings ReadModStrings(const std::vector<std::u16string>& inputs, const ModRe
     for (const std::u16string& input : inputs) {
         if (platform::FolderExists(input)) {
             const std::vector<std::u16string> leaves = platform::FilesInFolder(input);
-            const int language = LanguageOfClassicFolder(LeafOf(input));
+            const int language = LanguageOfClassicFolder(NameInFolder(input));
             bool any = false;
             for (const std::u16string& leaf : leaves) {
                 const std::u16string name = platform::JoinPath(input, leaf);

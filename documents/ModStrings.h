@@ -111,6 +111,11 @@ void AddTableEntries(const std::u16string& name, StringFileKind kind, int rank, 
 // hold them) from its display form.
 std::u16string StoredForm(std::u16string_view display);
 
+// A file's name without its folder, and a name in ASCII lower case (file
+// names of a folder compared as the game's file system does).
+std::u16string NameInFolder(const std::u16string& fileName);
+std::u16string AsciiLowerName(std::u16string name);
+
 // The file kind and lookup rank a table's name gives it.
 StringFileKind TableKindOf(const std::u16string& name);
 int ClassicRankOf(const std::u16string& name);

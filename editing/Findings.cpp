@@ -209,9 +209,7 @@ std::u16string FindingCell(int row, int column) {
     case 3: return platform::FromUtf8(LanguageName(f.language));
     case 4: return platform::FromUtf8(f.message);
     case 5: {
-        const std::u16string& name = st.check.strings.files[f.file].name;
-        const std::size_t slash = name.find_last_of(u"/\\");
-        const std::u16string leaf = slash == std::u16string::npos ? name : name.substr(slash + 1);
+        const std::u16string leaf = NameInFolder(st.check.strings.files[f.file].name);
         return f.line ? leaf + u":" + Number(f.line) : leaf;
     }
     default: return {};
