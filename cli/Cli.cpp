@@ -77,6 +77,8 @@ Commands:
   rebase OLD_GAME NEW_GAME MOD OUT
                            Apply what MOD changed against OLD_GAME to
                            NEW_GAME and write it to OUT; see 'rebase --help'.
+  apply PATCH TARGET OUT   Apply a patch of 'diff --patch' by key to TARGET
+                           and write it to OUT; see 'apply --help'.
   fix PATH...              Fix in place what check finds that can be fixed;
                            see 'check --help'.
   info FILE                Show the header fields and checksum of a .tbl
@@ -954,6 +956,7 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
             {u"fix", RunCheck, CheckHelpText},
             {u"diff", RunDiff, DiffHelpText},
             {u"rebase", RunRebase, RebaseHelpText},
+            {u"apply", RunApply, ApplyHelpText},
         };
         for (const OwnCommand& c : OwnCommands) {
             if (command != c.name) continue;

@@ -9,13 +9,14 @@
 #include "cli/Cli.h"
 #include "cli/CommandArguments.h"
 #include "documents/ModDiff.h"
+#include "documents/ModRebase.h"
 #include "platform/Platform.h"
 
 namespace vm {
 
 namespace {
 
-constexpr const char* DiffHelp = R"(Usage: vellumark-cli diff OLD NEW [--format text|json] [--stat]
+constexpr const char* DiffHelp = R"(Usage: vellumark-cli diff OLD NEW [--format text|json] [--stat] [--patch FILE]
 
 Compares two tables, two string files or two folders of them (their files
 paired by name): entries added (+), removed (-), changed (~, per language
@@ -24,6 +25,9 @@ for string files) and moved, matched by key (repeated keys in order).
   --format json   One object per change: change, file, key, language, old,
                   new, oldLine, newLine.
   --stat          Counts per file and language instead of the changes.
+  --patch FILE    Also write the changes as a patch (per file: the texts each
+                  key sets, the entries added, the keys removed) for
+                  'vellumark-cli apply'.
   --max-file-size N  The largest file read, in bytes.
 
 Exit status: 0 when both are the same, 1 when they differ, 2 on trouble
@@ -34,6 +38,7 @@ struct DiffSettings {
     std::vector<std::u16string> paths;
     std::string format = "text";
     bool stat = false;
+    std::u16string patch;  // where --patch writes the changes
     ModReadOptions read;
 };
 
@@ -46,6 +51,9 @@ DiffSettings ParseDiffArguments(const std::vector<std::u16string>& args) {
             s.format = value();
             if (s.format != "text" && s.format != "json")
                 throw CommandUsage{"--format must be text or json, not '" + s.format + "'"};
+        } else if (option == "--patch") {
+            s.patch = o.Value();
+            if (s.patch.empty()) throw CommandUsage{"--patch needs a file name"};
         } else if (option == "--stat") {
             o.NoValue();
             s.stat = true;
@@ -159,6 +167,14 @@ int RunDiff(const std::vector<std::u16string>& args, std::ostream& out, std::ost
         }
     if (trouble) return CliUsageError;
     const std::vector<StringChange> changes = DiffModStrings(old, now);
+    if (!s.patch.empty()) {
+        std::string patch, error;
+        if (!MakePatch(s.paths[0], s.paths[1], s.read.formats, patch, error) || !WriteJsonBytes(s.patch, patch)) {
+            err << "error: " << (error.empty() ? platform::ToUtf8(s.patch) + ": the patch cannot be written" : error)
+                << "\n";
+            return CliUsageError;
+        }
+    }
     if (s.stat) PrintStat(changes, out);
     else if (s.format == "json") PrintJson(changes, out);
     else PrintText(changes, out);

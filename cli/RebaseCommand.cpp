@@ -81,4 +81,47 @@ int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::o
 
 std::string RebaseHelpText() { return RebaseHelp; }
 
+namespace {
+
+constexpr const char* ApplyHelp = R"(Usage: vellumark-cli apply PATCH TARGET OUT [--strict]
+
+Applies a patch of 'vellumark-cli diff --patch' by key to TARGET (a file,
+or a folder with the files the patch names) and writes the result to OUT (a
+file, or an existing folder): the texts it sets, the entries it adds (with
+ids no file of TARGET holds) and the keys it removes; everything else keeps
+TARGET's bytes. Keys TARGET lacks are reported and the rest applied; with
+--strict nothing is written then.
+
+Exit status: 0 on success, 1 when a file cannot be read or written or, with
+--strict, keys are missing; 2 on wrong usage.
+)";
+
+}  // namespace
+
+int RunApply(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::u16string> names;
+    bool strict = false;
+    try {
+        names = SplitArguments(args, [&](OptionValue& o) {
+            if (o.Name() != "--strict") throw CommandUsage{"unknown option " + o.Name()};
+            o.NoValue();
+            strict = true;
+        });
+        if (names.size() != 3)
+            throw CommandUsage{"apply needs PATCH TARGET OUT (" + std::to_string(names.size()) + " names given)"};
+    } catch (const CommandUsage& e) {
+        err << "error: " << e.message << "\nTry 'vellumark-cli apply --help' for more information.\n";
+        return CliUsageError;
+    }
+    const RebaseReport r = ApplyPatch(names[0], names[1], names[2], {}, strict);
+    for (const std::string& m : r.missing) err << "warning: " << m << ": the target has no such key\n";
+    for (const std::string& e : r.errors) err << "error: " << e << "\n";
+    if (!r.errors.empty()) return CliFileError;
+    out << "applied: " << r.changed << " texts set, " << r.added << " entries added, " << r.removed << " removed, "
+        << r.missing.size() << " keys missing; " << r.written.size() << " files written\n";
+    return CliOk;
+}
+
+std::string ApplyHelpText() { return ApplyHelp; }
+
 }  // namespace vm

@@ -13,4 +13,8 @@ int RunRebase(const std::vector<std::u16string>& args, std::ostream& out, std::o
 // The text printed by "rebase --help".
 std::string RebaseHelpText();
 
+// Runs "apply" (a patch of diff --patch); returns the exit status.
+int RunApply(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err);
+std::string ApplyHelpText();
+
 }  // namespace vm

@@ -14,6 +14,10 @@
 #include <optional>
 #include <unordered_map>
 
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
 #include "documents/ModStrings.h"
 #include "documents/StringIds.h"
 #include "documents/TableIO.h"
@@ -366,17 +370,13 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
     else WriteTable(newFile, outFile, plan, options, report, writes);
 }
 
-}  // namespace
-
-RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newGame, const std::u16string& mod,
-                       const std::u16string& out, const RebaseOptions& options) {
-    RebaseReport report;
-    const bool folders = platform::FolderExists(mod);
-    // New objects get ids no string file of the new game holds, nor the mod.
-    AddedIds ids;
-    ParsedFiles parsed;
-    for (const bool game : {true, false}) {
-        const std::u16string& place = game ? newGame : mod;
+// Parses the string files of game and mod (files or folders; mod may be
+// empty) once, for the ids they hold and for what is read of them later.
+void ReadIds(const std::u16string& game, const std::u16string& mod, const RebaseOptions& options, AddedIds& ids,
+             ParsedFiles& parsed) {
+    for (const bool isGame : {true, false}) {
+        const std::u16string& place = isGame ? game : mod;
+        if (place.empty()) continue;
         const bool folder = platform::FolderExists(place);
         for (const std::u16string& file :
              folder ? platform::FilesInFolder(place) : std::vector<std::u16string>{place}) {
@@ -384,7 +384,7 @@ RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newG
             const std::u16string name = folder ? platform::JoinPath(place, file) : file;
             JsonDocument doc;
             if (!LoadJsonStrings(name, -1, options.formats.limits, doc)) continue;  // read again below, saying why
-            if (game) {
+            if (isGame) {
                 ids.game.Add(doc);
             } else {
                 for (const JsonObject& o : doc.objects) ++ids.modCount[o.id];
@@ -395,6 +395,18 @@ RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newG
     }
     ids.all.Add(ids.game);
     ids.fresh.emplace(ids.all, ids.all.Empty() ? 1 : ids.all.Highest() + 1);
+}
+
+}  // namespace
+
+RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newGame, const std::u16string& mod,
+                       const std::u16string& out, const RebaseOptions& options) {
+    RebaseReport report;
+    const bool folders = platform::FolderExists(mod);
+    // New objects get ids no string file of the new game holds, nor the mod.
+    AddedIds ids;
+    ParsedFiles parsed;
+    ReadIds(newGame, mod, options, ids, parsed);
     PendingWrites writes;
     if (!folders) {
         RebaseFile(oldGame, newGame, mod, out, parsed, ids, options, report, writes);
@@ -415,6 +427,284 @@ RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newG
         report.warnings.push_back(
             "most of the mod's changes found no entry in the new game: is the mod based on the "
             "old game given?");
+    return report;
+}
+
+}  // namespace vm
+
+// ---- Patches ---------------------------------------------------------------
+
+namespace vm {
+
+namespace {
+
+constexpr const char* PatchFormat = "vellumark-patch";
+
+// The name a text's slot has in a patch: a language, or "text" for a table
+// whose language nobody named.
+std::string SlotName(int slot) { return slot == UnknownLanguage ? "text" : JsonLanguageCodes[slot]; }
+int SlotOfName(std::string_view name) {
+    if (name == "text") return UnknownLanguage;
+    return JsonLanguageIndex(name);
+}
+
+using PatchWriter = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+
+void PutString(PatchWriter& w, const std::u16string& text) {
+    const std::string utf8 = platform::ToUtf8(text);
+    w.String(utf8.c_str(), static_cast<rapidjson::SizeType>(utf8.size()));
+}
+
+// A key, and which of its entries when the file repeats it (from 0).
+void PutKey(PatchWriter& w, const std::u16string& key, std::size_t nth) {
+    w.Key("Key");
+    PutString(w, key);
+    if (nth == 0) return;
+    w.Key("nth");
+    w.Uint64(nth);
+}
+
+// The n-th of its key each entry is.
+std::vector<std::size_t> NthOfKey(const std::vector<StringEntry>& entries) {
+    std::unordered_map<std::u16string, std::size_t> seen;
+    std::vector<std::size_t> nth;
+    for (const StringEntry& e : entries) nth.push_back(seen[e.key]++);
+    return nth;
+}
+
+void PatchFile(const std::u16string& name, const std::vector<StringEntry>& old, const std::vector<StringEntry>& now,
+               PatchWriter& w) {
+    const std::vector<std::int64_t> oldOfNew = Pair(old, now);
+    const std::vector<std::size_t> nthNow = NthOfKey(now), nthOld = NthOfKey(old);
+    std::vector<bool> kept(old.size(), false);
+    w.StartObject();
+    w.Key("file");
+    PutString(w, name);
+    w.Key("set");
+    w.StartArray();
+    for (std::size_t k = 0; k < now.size(); ++k) {
+        if (oldOfNew[k] < 0) continue;
+        const StringEntry& o = old[static_cast<std::size_t>(oldOfNew[k])];
+        kept[static_cast<std::size_t>(oldOfNew[k])] = true;
+        const StringEntry& n = now[k];
+        bool open = false;
+        for (int slot = 0; slot < StringSlots; ++slot) {
+            if (!n.Has(slot) || (o.Has(slot) && o.text[slot] == n.text[slot])) continue;
+            if (!open) {
+                w.StartObject();
+                PutKey(w, n.key, nthNow[k]);
+                open = true;
+            }
+            w.Key(SlotName(slot).c_str());
+            PutString(w, n.text[slot]);
+        }
+        if (open) w.EndObject();
+    }
+    w.EndArray();
+    w.Key("add");
+    w.StartArray();
+    for (std::size_t k = 0; k < now.size(); ++k) {
+        if (oldOfNew[k] >= 0) continue;
+        const StringEntry& n = now[k];
+        w.StartObject();
+        if (n.hasId) {
+            w.Key("id");
+            w.Int64(n.id);
+        }
+        w.Key("Key");
+        PutString(w, n.key);
+        for (int slot = 0; slot < StringSlots; ++slot) {
+            if (!n.Has(slot)) continue;
+            w.Key(SlotName(slot).c_str());
+            PutString(w, n.text[slot]);
+        }
+        w.EndObject();
+    }
+    w.EndArray();
+    w.Key("remove");
+    w.StartArray();
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        if (kept[i]) continue;
+        w.StartObject();
+        PutKey(w, old[i].key, nthOld[i]);
+        w.EndObject();
+    }
+    w.EndArray();
+    w.EndObject();
+}
+
+std::u16string TextOf(const rapidjson::Value& v) { return platform::FromUtf8({v.GetString(), v.GetStringLength()}); }
+
+// Reads an entry of a patch into e: its key, which of that key, its texts.
+bool ReadPatchEntry(const rapidjson::Value& v, StringEntry& e, std::size_t& nth) {
+    if (!v.IsObject() || !v.HasMember("Key") || !v["Key"].IsString()) return false;
+    e.key = TextOf(v["Key"]);
+    nth = v.HasMember("nth") && v["nth"].IsUint64() ? v["nth"].GetUint64() : 0;
+    if (v.HasMember("id") && v["id"].IsInt64()) {
+        e.hasId = true;
+        e.id = v["id"].GetInt64();
+    }
+    for (auto m = v.MemberBegin(); m != v.MemberEnd(); ++m) {
+        const int slot = SlotOfName({m->name.GetString(), m->name.GetStringLength()});
+        if (slot < 0 || !m->value.IsString()) continue;
+        e.text[static_cast<std::size_t>(slot)] = TextOf(m->value);
+        e.present |= static_cast<std::uint16_t>(1u << slot);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MakePatch(const std::u16string& old, const std::u16string& now, const FormatOptions& formats, std::string& patch,
+               std::string& error) {
+    ModReadOptions read;
+    read.formats = formats;
+    const ModStrings before = ReadModStrings({old}, read), after = ReadModStrings({now}, read);
+    for (const ModStrings* s : {&before, &after})
+        for (const StringFileProblem& p : s->problems) {
+            error = platform::ToUtf8(s->files[p.file].name) + ": " + p.message;
+            return false;
+        }
+    auto entriesOf = [](const ModStrings& s, std::size_t file) {
+        std::vector<StringEntry> entries;
+        for (const StringEntry& e : s.entries)
+            if (e.file == file) entries.push_back(e);
+        return entries;
+    };
+    rapidjson::StringBuffer buffer;
+    PatchWriter w(buffer);
+    w.StartObject();
+    w.Key("format");
+    w.String(PatchFormat);
+    w.Key("version");
+    w.Int(1);
+    w.Key("files");
+    w.StartArray();
+    for (std::size_t f = 0; f < after.files.size(); ++f) {
+        const std::u16string name = NameInFolder(after.files[f].name);
+        std::vector<StringEntry> previous;
+        if (before.files.size() == 1 && after.files.size() == 1) previous = entriesOf(before, 0);
+        else
+            for (std::size_t g = 0; g < before.files.size(); ++g)
+                if (AsciiLowerName(NameInFolder(before.files[g].name)) == AsciiLowerName(name))
+                    previous = entriesOf(before, g);
+        PatchFile(name, previous, entriesOf(after, f), w);
+    }
+    w.EndArray();
+    w.EndObject();
+    patch = std::string(buffer.GetString(), buffer.GetSize()) + "\n";
+    return true;
+}
+
+RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& target, const std::u16string& out,
+                        const RebaseOptions& options, bool strict) {
+    RebaseReport report;
+    platform::FileImage image;
+    if (platform::ReadWholeFile(patchFile, options.formats.limits.maxFileSize, 0, image) != platform::ReadStatus::Ok) {
+        report.errors.push_back(platform::ToUtf8(patchFile) + ": the patch cannot be read");
+        return report;
+    }
+    rapidjson::Document patch;
+    patch.Parse(reinterpret_cast<const char*>(image.data.get()), image.size);
+    if (patch.HasParseError() || !patch.IsObject() || !patch.HasMember("format") || !patch["format"].IsString() ||
+        std::string_view(patch["format"].GetString()) != PatchFormat || !patch.HasMember("files") ||
+        !patch["files"].IsArray()) {
+        report.errors.push_back(platform::ToUtf8(patchFile) + ": not a patch of vellumark-cli diff --patch");
+        return report;
+    }
+    const bool folders = platform::FolderExists(target);
+    if (folders && !platform::FolderExists(out)) {
+        report.errors.push_back(platform::ToUtf8(out) + ": no such folder");
+        return report;
+    }
+    AddedIds ids;
+    ParsedFiles parsed;
+    ReadIds(target, u"", options, ids, parsed);
+    PendingWrites writes;
+    for (const rapidjson::Value& file : patch["files"].GetArray()) {
+        if (!file.IsObject() || !file.HasMember("file") || !file["file"].IsString()) continue;
+        const std::u16string name = TextOf(file["file"]);
+        const std::u16string from = folders ? platform::JoinPath(target, name) : target;
+        const std::u16string to = folders ? platform::JoinPath(out, name) : out;
+        std::vector<StringEntry> now;
+        if (!ReadEntries(from, parsed, options, now, report)) continue;
+        // The patched entries, worked out as a mod of the target: a plan
+        // from the target to them.
+        std::vector<StringEntry> patched = now;
+        std::unordered_map<std::u16string, std::vector<std::size_t>> byKey;
+        for (std::size_t k = 0; k < now.size(); ++k) byKey[now[k].key].push_back(k);
+        auto find = [&](const std::u16string& key, std::size_t nth) -> std::int64_t {
+            const auto it = byKey.find(key);
+            return it == byKey.end() || nth >= it->second.size() ? -1 : static_cast<std::int64_t>(it->second[nth]);
+        };
+        auto member = [&file](const char* name) -> const rapidjson::Value* {
+            return file.HasMember(name) && file[name].IsArray() ? &file[name] : nullptr;
+        };
+        if (const rapidjson::Value* set = member("set"))
+            for (const rapidjson::Value& v : set->GetArray()) {
+                StringEntry e;
+                std::size_t nth = 0;
+                if (!ReadPatchEntry(v, e, nth)) continue;
+                const std::int64_t k = find(e.key, nth);
+                if (k < 0) {
+                    report.missing.push_back(platform::ToUtf8(name) + ": " + platform::ToUtf8(e.key));
+                    continue;
+                }
+                for (int slot = 0; slot < StringSlots; ++slot)
+                    if (e.Has(slot)) {
+                        patched[static_cast<std::size_t>(k)].text[static_cast<std::size_t>(slot)] = e.text[slot];
+                        patched[static_cast<std::size_t>(k)].present |= static_cast<std::uint16_t>(1u << slot);
+                    }
+            }
+        std::vector<bool> gone(now.size(), false);
+        if (const rapidjson::Value* remove = member("remove"))
+            for (const rapidjson::Value& v : remove->GetArray()) {
+                StringEntry e;
+                std::size_t nth = 0;
+                if (!ReadPatchEntry(v, e, nth)) continue;
+                const std::int64_t k = find(e.key, nth);
+                if (k < 0) report.missing.push_back(platform::ToUtf8(name) + ": " + platform::ToUtf8(e.key));
+                else gone[static_cast<std::size_t>(k)] = true;
+            }
+        std::vector<StringEntry> mod;
+        for (std::size_t k = 0; k < patched.size(); ++k)
+            if (!gone[k]) mod.push_back(patched[k]);
+        if (const rapidjson::Value* add = member("add"))
+            for (const rapidjson::Value& v : add->GetArray()) {
+                StringEntry e;
+                std::size_t nth = 0;
+                if (!ReadPatchEntry(v, e, nth)) continue;
+                // A key the target has already: its texts are set instead.
+                if (const std::int64_t k = find(e.key, 0); k >= 0 && !gone[static_cast<std::size_t>(k)]) {
+                    for (StringEntry& m : mod)
+                        if (m.key == e.key) {
+                            for (int slot = 0; slot < StringSlots; ++slot)
+                                if (e.Has(slot)) {
+                                    m.text[static_cast<std::size_t>(slot)] = e.text[slot];
+                                    m.present |= static_cast<std::uint16_t>(1u << slot);
+                                }
+                            break;
+                        }
+                    continue;
+                }
+                if (e.hasId) ++ids.modCount[e.id];
+                mod.push_back(std::move(e));
+            }
+        const Plan plan = MakePlan(now, mod, now, name, options, report);
+        if (plan.Empty()) {
+            CopyFile(from, to, options, report, writes);
+            continue;
+        }
+        if (const auto it = parsed.find(from); it != parsed.end())
+            WriteJson(it->second, from, to, plan, now, ids, report, writes);
+        else WriteTable(from, to, plan, options, report, writes);
+    }
+    if (strict && !report.missing.empty())
+        report.errors.push_back(std::to_string(report.missing.size()) +
+                                " of the patch's keys are not in the target (--strict: nothing written)");
+    if (report.errors.empty())
+        for (const auto& write : writes)
+            if (!write(report)) break;
     return report;
 }
 

@@ -30,6 +30,7 @@ struct RebaseReport {
     std::size_t modEntries = 0;
     std::size_t unpaired = 0;   // the mod's entries with a key the old game lacks
     std::size_t unmatched = 0;  // the mod's changes whose entry the new game no longer has
+    std::vector<std::string> missing;  // a patch's keys the target lacks: file, key
     std::vector<std::u16string> written;
     std::vector<std::string> warnings, errors;
 };
@@ -40,5 +41,20 @@ struct RebaseReport {
 // is written when a file cannot be read (errors says which).
 RebaseReport RebaseMod(const std::u16string& oldGame, const std::u16string& newGame, const std::u16string& mod,
                        const std::u16string& out, const RebaseOptions& options);
+
+// The changes from old to now (files or folders, paired as diff pairs
+// them) as a patch: a JSON file listing, per file, the texts each key sets
+// (by language), the entries added with all their languages and the keys
+// removed. False (error says why) when a file cannot be read.
+bool MakePatch(const std::u16string& old, const std::u16string& now, const FormatOptions& formats, std::string& patch,
+               std::string& error);
+
+// Applies a patch by key to target (a file, or a folder holding the files
+// the patch names) and writes the result to out (a file, or an existing
+// folder): texts set, entries added (with ids no file of target holds),
+// keys removed; everything else keeps target's bytes. Keys target lacks
+// are listed in missing and, with strict, nothing is written.
+RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& target, const std::u16string& out,
+                        const RebaseOptions& options, bool strict);
 
 }  // namespace vm
