@@ -3,7 +3,9 @@
 // option panels and store the options when the panel goes away.
 #include "documents/FileDialogs.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
@@ -124,15 +126,21 @@ bool SaveDialog(TTblObjects& p) {
         const std::size_t slash = p.JsonFileName.find_last_of(u"\\/:");
         request.fileName = slash == std::u16string::npos ? p.JsonFileName : p.JsonFileName.substr(slash + 1);
     }
-    SaveDialogHook hook(options, p.Count(), p.Json ? p.JsonLanguage : options.formats.json.language);
+    // A .tbl file's own header options are offered and used instead of the
+    // settings', so that an unchanged table is written back as it was.
+    std::optional<TblOptions> own = p.Tbl;
+    SaveDialogHook hook(options, p.Count(), p.Json ? p.JsonLanguage : options.formats.json.language,
+                        own ? &*own : nullptr);
     if (!ShowDialog(ws, request, hook)) return false;
+    FormatOptions formats = options.formats;
+    if (own) formats.tbl = *own;
     const std::int32_t format = request.filterIndex == SaveJsonFilter ? FormatJson : request.filterIndex;
     // A string file gets the column chosen.
     const int language = p.JsonLanguage;
     if (format == FormatJson) p.JsonLanguage = hook.Language();
     // A failed save keeps the old name (and has shown its message); the
     // settings are written only after a save that happened.
-    if (!SaveTableAs(p, request.fileName, format, options.formats)) {
+    if (!SaveTableAs(p, request.fileName, format, formats)) {
         p.JsonLanguage = language;
         return false;
     }
@@ -182,8 +190,8 @@ void SaveDialogHook::OnCreate(DialogControls& c) {
     c.SetChecked(IdSaveHeader, o.text.header);
     c.SetChecked(IdSaveQuote, o.text.quoteValues);
     c.SetChecked(IdSaveColorApi, o.text.colorMacros);
-    c.SetText(IdSaveOffset8, IntToDecimal(o.tbl.offset8));
-    c.SetText(IdSaveAddHash, IntToDecimal(o.tbl.addToHashSize));
+    c.SetText(IdSaveOffset8, IntToDecimal(tbl_.offset8));
+    c.SetText(IdSaveAddHash, IntToDecimal(tbl_.addToHashSize));
     c.SetText(IdSaveLabelJsonOptions, sLabelJsonOptions);
     c.SetText(IdSaveLabelLanguage, sLabelLanguage);
     FillLanguages(c, IdSaveLanguage, language_ >= 0 ? language_ : o.json.language);
@@ -220,15 +228,18 @@ void SaveDialogHook::OnDestroy(DialogControls& c) {
     // Header byte 8 holds one byte: a larger number is its largest value,
     // not its low bits.
     const std::uint32_t offset8 = NumberIn(c, IdSaveOffset8);
-    o.tbl.offset8 = static_cast<int>(offset8 > 255 ? 255 : offset8);
+    const TblOptions shown = tbl_;
+    tbl_.offset8 = static_cast<int>(offset8 > 255 ? 255 : offset8);
 
     std::uint32_t extra = NumberIn(c, IdSaveAddHash);
-    const auto maxExtra = static_cast<std::uint32_t>(options_.maxAddToHashSize);
+    // The bound of the options, or more when the file's own header has more.
+    auto maxExtra = static_cast<std::uint32_t>(options_.maxAddToHashSize);
+    if (&tbl_ != &o.tbl) maxExtra = std::max(maxExtra, static_cast<std::uint32_t>(shown.addToHashSize));
     if (extra > maxExtra) extra = maxExtra;
     // The written file must hold every entry and the extra slots.
     const std::uint64_t room = entryCount_ < MaxHashSlots ? MaxHashSlots - entryCount_ : 0;
     if (extra > room) extra = static_cast<std::uint32_t>(room);
-    o.tbl.addToHashSize = static_cast<int>(extra);
+    tbl_.addToHashSize = static_cast<int>(extra);
     if (language_ < 0) language_ = o.json.language;
     TakeLanguage(c, IdSaveLanguage, language_);
 }

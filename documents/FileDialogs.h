@@ -117,7 +117,9 @@ void OpenDialog(TTblObjects& p, int mode, const std::u16string& title = {}, RowB
 // True when a table was saved. p.FileName becomes the chosen name only then,
 // and only then AfterDialogSave runs. For a side showing a string file's
 // column the dialog starts with that file's name, extension included. The
-// dialog's choices go into the workspace's options.
+// dialog's choices go into the workspace's options, but for a side with
+// header options of its own (p.Tbl): the dialog starts from those and the
+// save uses the ones chosen, while the options keep theirs.
 bool SaveDialog(TTblObjects& p);
 
 // The hooks, public for tests. The save hook needs the entry count of the
@@ -127,7 +129,11 @@ bool SaveDialog(TTblObjects& p);
 // is the options' language, kept in the settings; the save dialog starts
 // from the side's own column (the options' for a table of another format),
 // and its choice is the column written. Each hook shows the options it is
-// given and takes the panel's choices back into them.
+// given and takes the panel's choices back into them. The save hook shows
+// and takes the .tbl header options from tbl when it is given one (a side
+// read from a .tbl file: that file's own, which the settings do not take);
+// their spare hash slots may then pass the options' bound up to what tbl
+// held, so that confirming the dialog writes the file back as it was.
 class OpenDialogHook final : public DialogHook {
 public:
     explicit OpenDialogHook(EditorOptions& options) : options_(options) {}
@@ -142,8 +148,8 @@ private:
 
 class SaveDialogHook final : public DialogHook {
 public:
-    SaveDialogHook(EditorOptions& options, std::size_t entryCount, int language = -1)
-        : options_(options), entryCount_(entryCount), language_(language) {}
+    SaveDialogHook(EditorOptions& options, std::size_t entryCount, int language = -1, TblOptions* tbl = nullptr)
+        : options_(options), entryCount_(entryCount), language_(language), tbl_(tbl ? *tbl : options.formats.tbl) {}
     void OnCreate(DialogControls& c) override;
     void OnNotify(DialogControls& c, int filterIndex) override;
     void OnCommand(DialogControls& c, int id, int code) override;
@@ -155,6 +161,7 @@ private:
     EditorOptions& options_;
     std::size_t entryCount_;
     int language_;  // preselected (-1: the options'), then the choice
+    TblOptions& tbl_;
 };
 
 // The name part of a path: without directory and without extension.

@@ -207,10 +207,12 @@ bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options
     p.Keys->Clear();
     p.Values->Clear();
     Untie(p);
+    p.Tbl.reset();
 
     LoadReport report;
     const bool ok = LoadTableFile(p.FileName, format, options, *p.Keys, *p.Values, report);
     if (ok && report.document) Tie(p, std::move(report.document), options.json.language);
+    if (ok && format == FormatTbl && report.tblHeader) p.Tbl = TblOptionsOfHeader(*report.tblHeader, options.tbl);
     // The side's history starts anew with the table read; after a failed
     // read it is not at a saved point when the side had unsaved changes.
     StartHistory(p, ok || !wasModified);
@@ -282,6 +284,9 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
     }
     if (format != FormatJson) Untie(p);
     else if (p.Json) Retie(p, report);
+    // The file now has the header written (or none).
+    if (format == FormatTbl) p.Tbl = options.tbl;
+    else p.Tbl.reset();
     p.View->ShowSource(SourceCaption(p));
     for (std::size_t i = 0; i < p.Count(); ++i) {
         p.Keys->SetFlag(i, FlagPlain);

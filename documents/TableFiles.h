@@ -22,7 +22,9 @@ namespace vm {
 // count, CurrentRow moves to row 0 when it no longer names a row, the
 // editors show the current row and p's Save commands are enabled. After a
 // successful read the side counts as unmodified; a failed one leaves that
-// as it was. True when the whole file was read.
+// as it was. A .tbl file read whole leaves the options that write its
+// header back as it is in p.Tbl (TblOptionsOfHeader over options.tbl);
+// any other load leaves p.Tbl empty. True when the whole file was read.
 bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options);
 
 // The messages after a read of fileName: the failure, or the warnings of a
@@ -56,7 +58,9 @@ bool OpenByExtension(TTblObjects& p, const FormatOptions& options);
 // file) is shown after the save, under "sWarnIds". The flags of every entry return to 0 and
 // the side becomes unmodified only when the file was written. A failed
 // write shows "sErrorWriteFile" with its cause; the table, its flags and
-// the old file stay as they were. True on success.
+// the old file stay as they were. After a save p.Tbl holds the header
+// options a .tbl file was written with, and is empty after any other
+// format. True on success.
 bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& options);
 
 // Saves under a new name: p.FileName becomes fileName for the save and goes

@@ -14,10 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "documents/TableList.h"
+#include "formats/FormatOptions.h"
 
 namespace vm {
 
@@ -120,6 +122,11 @@ struct TTblObjects {
     // The objects of Json this table holds entries for (or deleted since):
     // the others are objects the other side added, left to it.
     std::vector<bool> JsonOwned;
+    // A side read from or saved as a .tbl file: the header options that
+    // write that file back as it is (its byte 8 and its spare hash slots),
+    // which the save dialog offers and a save from it uses. Empty for a
+    // table of any other file: the settings' options apply.
+    std::optional<TblOptions> Tbl;
 
     std::size_t Count() const { return Keys->Count(); }
 };

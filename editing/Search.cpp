@@ -49,15 +49,20 @@ void ToggleSearchBar(TTblObjects& p, int mode) {
         return;
     }
     if (mode != p.SearchMode) {
-        c.searchLabel.SetText(LabelOf(mode));
-        c.searchLabel.dockSize = c.searchLabel.TextWidth();
-        c.searchBar.Layout();
         p.SearchMode = mode;
+        LabelSearchBar(p);
     }
     // Opened or switched, the bar takes the keyboard with its text
     // selected, so what is typed replaces the last search.
     c.searchBox.SetFocus();
     c.searchBox.SelectAllText();
+}
+
+void LabelSearchBar(TTblObjects& p) {
+    SideControls& c = TheWindow->SideOf(p);
+    c.searchLabel.SetText(LabelOf(p.SearchMode));
+    c.searchLabel.dockSize = c.searchLabel.TextWidth();
+    c.searchBar.Layout();
 }
 
 void RunSearch(TTblObjects& p) {

@@ -264,8 +264,8 @@ void LoadLanguage(const std::u16string& directory, const std::u16string& name, L
         case Target::Button: host.SetToolButtonText(k.number, text); break;
         case Target::Column: host.SetColumnText(k.number, text); break;
         }
-        if (k.text == &sGoTo) host.SetSearchLabels(text);
     }
+    host.SetSearchLabels();
     host.SetSearchButtons();
 }
 

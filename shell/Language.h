@@ -20,7 +20,9 @@ public:
     virtual void SetToolButtonText(int button, const std::u16string& text) = 0;
     virtual std::u16string ColumnText(int column) = 0;
     virtual void SetColumnText(int column, const std::u16string& text) = 0;
-    virtual void SetSearchLabels(const std::u16string& text) = 0;
+    // The search bars' labels, once every text is set: each bar's of the
+    // mode it is in.
+    virtual void SetSearchLabels() = 0;
     // The search buttons' caption after every pass.
     virtual void SetSearchButtons() = 0;
 };

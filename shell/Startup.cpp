@@ -8,6 +8,7 @@
 #include "documents/TableFiles.h"
 #include "documents/Workspace.h"
 #include "editing/Findings.h"
+#include "editing/Search.h"
 #include "editing/TableView.h"
 #include "platform/Platform.h"
 #include "shell/FileDialog.h"
@@ -48,13 +49,9 @@ public:
     void SetColumnText(int column, const std::u16string& text) override {
         for (int side = 0; side < 2; ++side) TheMainWindow->Side(side).list.SetColumnText(column, text);
     }
-    void SetSearchLabels(const std::u16string& text) override {
-        for (int side = 0; side < 2; ++side) {
-            SideControls& c = TheMainWindow->Side(side);
-            c.searchLabel.SetText(text);
-            c.searchLabel.dockSize = c.searchLabel.TextWidth();
-            c.searchBar.Layout();
-        }
+    // A bar open for a key or a value keeps saying so; only its texts change.
+    void SetSearchLabels() override {
+        for (TTblObjects& p : TheMainWindow->Space().sides) LabelSearchBar(p);
     }
     void SetSearchButtons() override {
 #ifdef UNICODE

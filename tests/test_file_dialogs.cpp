@@ -7,7 +7,10 @@
 #include <map>
 
 #include "documents/FileDialogs.h"
+#include "formats/TblFile.h"
+#include "formats/TextHelpers.h"
 #include "tests/DocumentTestUtil.h"
+#include "tests/FormatTestUtil.h"
 #include "tests/TestFiles.h"
 
 using namespace vm;
@@ -431,6 +434,97 @@ TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
     shower.chosenFilter = 2;
     OpenDialog(T2(), 0);
     EXPECT_EQ(shower.shown.back().filterIndex, OpenJsonFilter);
+}
+
+// A table opened from a .tbl file and saved from the window is written
+// back with its own header byte 8 and spare hash slots, which the dialog
+// offers; the settings' values stay the defaults for other tables and take
+// nothing from the file.
+TEST_F(FileDialogsTest, SavedTblKeepsItsOwnHeaderAndTheSettingsTheirs) {
+    space.options.formats.tbl = TblOptions{.offset8 = 1, .addToHashSize = 3};
+    space.options.maxAddToHashSize = 4;  // a file's own 255 spare slots still pass
+    struct Case {
+        std::size_t entries;
+        int offset8, spare;
+    };
+    for (const Case k : {Case{1143, 1, 8}, Case{5, 0, 0}, Case{5, 0, 8}, Case{5, 1, 255}, Case{5, 7, 0},
+                         Case{5, 255, 255}, Case{1, 0, 3}}) {
+        SCOPED_TRACE(std::to_string(k.entries) + " " + std::to_string(k.offset8) + " " + std::to_string(k.spare));
+        Entries entries;
+        for (std::size_t i = 0; i < k.entries; ++i) {
+            const std::string n = std::to_string(i);
+            entries.emplace_back(u"key" + std::u16string(n.begin(), n.end()),
+                                 u"v" + std::u16string(n.begin(), n.end()));
+        }
+        const Bytes image = TblImage(entries, TblOptions{.offset8 = k.offset8, .addToHashSize = k.spare});
+        const std::string bytes(image.begin(), image.end());
+        ASSERT_TRUE(dir.Write("in.tbl", bytes));
+        shower.user = [](FakeControls&, DialogHook&) {};
+        shower.chosenPath = dir.Path(u"in.tbl");
+        shower.chosenFilter = 1;
+        OpenDialog(T1(), 0);
+        ASSERT_EQ(T1().Count(), k.entries);
+
+        // Confirmed as it opens, twice: the same bytes each time.
+        for (const char16_t* out : {u"out.tbl", u"out.tbl"}) {
+            shower.chosenPath = dir.Path(out);
+            shower.user = [&](FakeControls& c, DialogHook&) {
+                EXPECT_EQ(c[IdSaveOffset8].text, IntToDecimal(k.offset8));
+                EXPECT_EQ(c[IdSaveAddHash].text, IntToDecimal(k.spare));
+            };
+            ASSERT_TRUE(SaveDialog(T1()));
+            EXPECT_EQ(dir.Read("out.tbl"), bytes);
+        }
+        EXPECT_EQ(space.options.formats.tbl.offset8, 1);
+        EXPECT_EQ(space.options.formats.tbl.addToHashSize, 3);
+    }
+
+    // What is typed into the dialog is this file's from then on, not the
+    // settings'.
+    shower.user = [](FakeControls& c, DialogHook&) {
+        c[IdSaveOffset8].text = u"9";
+        c[IdSaveAddHash].text = u"200";  // past the settings' bound of 4, and above the file's 3
+    };
+    ASSERT_TRUE(SaveDialog(T1()));
+    TblHeader header = ParseTblHeader(reinterpret_cast<const std::uint8_t*>(dir.Read("out.tbl").data()));
+    EXPECT_EQ(header.Offset8, 9);
+    EXPECT_EQ(header.HashSize, 1u + 4u);
+    EXPECT_EQ(space.options.formats.tbl.offset8, 1);
+    EXPECT_EQ(space.options.formats.tbl.addToHashSize, 3);
+    shower.user = [&](FakeControls& c, DialogHook&) {
+        EXPECT_EQ(c[IdSaveOffset8].text, u"9");
+        EXPECT_EQ(c[IdSaveAddHash].text, u"4");
+    };
+    ASSERT_TRUE(SaveDialog(T1()));
+
+    // A text table loaded over it, and one saved as text, get the settings'.
+    ASSERT_TRUE(dir.Write("in.txt", "a\tb\n"));
+    shower.user = [](FakeControls&, DialogHook&) {};
+    shower.chosenPath = dir.Path(u"in.txt");
+    shower.chosenFilter = 2;
+    OpenDialog(T1(), 0);
+    EXPECT_FALSE(T1().Tbl);
+    for (TTblObjects* p : {&T1(), &T2()}) {
+        if (p == &T2()) {
+            Fill(T2(), {{u"x", u"y"}});
+            T2().Tbl = TblOptions{.offset8 = 0, .addToHashSize = 0};
+            shower.user = [](FakeControls&, DialogHook&) {};
+            shower.chosenPath = dir.Path(u"out.txt");
+            shower.chosenFilter = 2;
+            ASSERT_TRUE(SaveDialog(T2()));
+            EXPECT_FALSE(T2().Tbl);
+        }
+        shower.chosenPath = dir.Path(u"plain.tbl");
+        shower.chosenFilter = 1;
+        shower.user = [](FakeControls& c, DialogHook&) {
+            EXPECT_EQ(c[IdSaveOffset8].text, u"1");
+            EXPECT_EQ(c[IdSaveAddHash].text, u"3");
+        };
+        ASSERT_TRUE(SaveDialog(*p));
+        header = ParseTblHeader(reinterpret_cast<const std::uint8_t*>(dir.Read("plain.tbl").data()));
+        EXPECT_EQ(header.Offset8, 1);
+        EXPECT_EQ(header.HashSize, 1u + 3u);
+    }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct FakeWindow final : LanguageHost {
     void SetToolButtonText(int b, const std::u16string& t) override { buttons[b] = t; }
     std::u16string ColumnText(int c) override { return columns[c]; }
     void SetColumnText(int c, const std::u16string& t) override { columns[c] = t; }
-    void SetSearchLabels(const std::u16string& t) override { searchLabels = t; }
+    void SetSearchLabels() override { searchLabels = sGoTo; }
     void SetSearchButtons() override { ++searchButtonPasses; }
 };
 

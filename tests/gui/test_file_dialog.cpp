@@ -18,6 +18,7 @@
 
 #include "documents/DocumentTexts.h"
 #include "formats/FormatOptions.h"
+#include "formats/TextHelpers.h"
 #include "shell/FileDialog.h"
 
 using namespace vm;
@@ -174,6 +175,40 @@ TEST_F(FileDialogWindowTest, SaveDialogReturnsATypedNewNameAsItStands) {
     EXPECT_EQ(hook.events, (std::vector<std::string>{"create", "destroy"}));
     EXPECT_EQ(std::filesystem::path(request.fileName).filename().u16string(), name);  // no extension added
     EXPECT_EQ(request.filterIndex, 2);
+}
+
+// The real panel shows a .tbl file's own header options and hands them back
+// unchanged when the dialog is confirmed as it opens; the options keep
+// theirs, and their bound on spare slots does not cut the file's.
+TEST_F(FileDialogWindowTest, SaveDialogOffersAndReturnsAFilesOwnHeader) {
+    options.formats.tbl = TblOptions{.offset8 = 1, .addToHashSize = 0};
+    options.maxAddToHashSize = 4;
+    for (const TblOptions own :
+         {TblOptions{.offset8 = 0, .addToHashSize = 8}, TblOptions{.offset8 = 1, .addToHashSize = 255},
+          TblOptions{.offset8 = 37, .addToHashSize = 0}}) {
+        TblOptions tbl = own;
+        SaveDialogHook save(options, 1143, -1, &tbl);
+        ProbeHook hook(save);
+        std::u16string offset8, spare;
+        hook.afterCreate = [&](Win32DialogControls& c) {
+            offset8 = c.GetText(IdSaveOffset8, 255);
+            spare = c.GetText(IdSaveAddHash, 255);
+        };
+        hook.onFirstNotify = [](HWND dialog) {
+            SendMessage(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(TEXT("vellumark-own-header")));
+            SendMessage(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(TEXT("vellumark-own-header")));
+            PostMessage(dialog, WM_COMMAND, IDOK, 0);
+        };
+        FileDialogRequest request = Request(true);
+        request.filterIndex = 1;
+        ASSERT_TRUE(ShowGuarded(request, hook));
+        EXPECT_EQ(offset8, IntToDecimal(own.offset8));
+        EXPECT_EQ(spare, IntToDecimal(own.addToHashSize));
+        EXPECT_EQ(tbl.offset8, own.offset8);
+        EXPECT_EQ(tbl.addToHashSize, own.addToHashSize);
+        EXPECT_EQ(options.formats.tbl.offset8, 1);
+        EXPECT_EQ(options.formats.tbl.addToHashSize, 0);
+    }
 }
 
 }  // namespace

@@ -320,6 +320,44 @@ TEST_F(AppTest, SearchFindsPrefixesAfterTheCurrentRowAndWraps) {
     EXPECT_FALSE(T(1).SearchShown);
 }
 
+// A settings pass (an option toggled, a view or a language chosen) gives
+// each open search bar the label of the mode it searches in, so a bar
+// opened to find keys still says so and still finds keys.
+TEST_F(AppTest, ASettingsPassKeepsEachSearchBarsLabelWithItsMode) {
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch\r\n");
+    dir.Write("Deutsch.lng", "[Deutsch]\r\nsGoTo=Gehe zu:\r\nsFindKey=Schl\xC3\xBCssel suchen:\r\n");
+    Start({TextTable("one.txt", {{"Alpha", "1"}, {"Beta", "2"}, {"Gamma", "3"}}),
+           TextTable("two.txt", {{"x", "red"}, {"y", "blue"}})});
+    ToggleSearchBar(T(0), 1);
+    ToggleSearchBar(T(1), 2);
+    // The option as a click on its menu item toggles it.
+    SendMessage(W().form.hwnd, WM_COMMAND, tk::MainMenu::FirstCommandId + MenuAskChange, 0);
+    EXPECT_TRUE(Space().options.notAskChange);
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Find Key:");
+    EXPECT_EQ(S(1).searchLabel.Text(), u"Find Value:");
+    MainMenuCommand(MenuOnlyTable1);
+    MainMenuCommand(MenuTwoTables);
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Find Key:");
+    EXPECT_EQ(S(1).searchLabel.Text(), u"Find Value:");
+    S(0).searchBox.SetText(u"Ga");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 2);
+
+    // A language's texts, each bar in its own mode; one the file lacks
+    // keeps its English.
+    MainMenuCommand(MenuFirstLanguage + 1);
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Schl\u00FCssel suchen:");
+    EXPECT_EQ(S(1).searchLabel.Text(), u"Find Value:");
+    S(0).searchBox.SetText(u"Be");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 1);
+    ToggleSearchBar(T(0), 0);
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Gehe zu:");
+    S(0).searchBox.SetText(u"3");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 2);
+}
+
 TEST_F(AppTest, ColourAndGenderGoIntoTheValueEditorUndoably) {
     Start({TextTable("one.txt", Three)});
     tk::Edit& value = S(0).valueEditor;
