@@ -952,10 +952,8 @@ int RunCli(const std::vector<std::u16string>& args, std::ostream& out, std::ostr
             std::string (*help)();
         };
         static constexpr OwnCommand OwnCommands[] = {
-            {u"check", RunCheck, CheckHelpText},
-            {u"fix", RunCheck, CheckHelpText},
-            {u"diff", RunDiff, DiffHelpText},
-            {u"rebase", RunRebase, RebaseHelpText},
+            {u"check", RunCheck, CheckHelpText}, {u"fix", RunCheck, CheckHelpText},
+            {u"diff", RunDiff, DiffHelpText},    {u"rebase", RunRebase, RebaseHelpText},
             {u"apply", RunApply, ApplyHelpText},
         };
         for (const OwnCommand& c : OwnCommands) {

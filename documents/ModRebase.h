@@ -28,8 +28,8 @@ struct RebaseReport {
     std::vector<RebaseConflict> conflicts;
     std::size_t changed = 0, added = 0, removed = 0;
     std::size_t modEntries = 0;
-    std::size_t unpaired = 0;   // the mod's entries with a key the old game lacks
-    std::size_t unmatched = 0;  // the mod's changes whose entry the new game no longer has
+    std::size_t unpaired = 0;          // the mod's entries with a key the old game lacks
+    std::size_t unmatched = 0;         // the mod's changes whose entry the new game no longer has
     std::vector<std::string> missing;  // a patch's keys the target lacks: file, key
     std::vector<std::u16string> written;
     std::vector<std::string> warnings, errors;

@@ -196,3 +196,51 @@ TEST_F(ModDiffTest, RebaseOfTablesAndBadInput) {
 }
 
 }  // namespace
+
+namespace {
+
+DiffRun Apply(std::vector<std::u16string> args) {
+    args.insert(args.begin(), u"apply");
+    std::ostringstream out, err;
+    const int status = vm::RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST_F(ModDiffTest, APatchOfADiffAppliedToOldGivesNewsTextsAndStacksOnOtherVersions) {
+    const std::string old = Strings({{1, "a", "A", "A-de"}, {2, "b", "B", "-"}, {3, "c", "C", "C-de"}});
+    const std::string now = Strings({{1, "a", "A", "A neu"}, {2, "b", "B", "B-de"}, {7, "d", "D", "D-de"}});
+    ASSERT_TRUE(dir.Write("old/items.json", old));
+    ASSERT_TRUE(dir.Write("new/items.json", now));
+    ASSERT_TRUE(dir.Write("out/.keep", ""));
+    const DiffRun diff = Diff({dir.Path(u"old"), dir.Path(u"new"), u"--patch", dir.Path(u"patch.json")});
+    ASSERT_EQ(diff.status, 1) << diff.err;
+
+    // Applied to OLD: NEW's texts, entries and removals (the added object
+    // also gets the languages NEW's lacks, filled with its English, as
+    // every new object does).
+    const DiffRun applied = Apply({dir.Path(u"patch.json"), dir.Path(u"old"), dir.Path(u"out")});
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    EXPECT_EQ(applied.out, "applied: 2 texts set, 1 entries added, 1 removed, 0 keys missing; 1 files written\n");
+    std::istringstream rest(Diff({dir.Path(u"new/items.json"), dir.Path(u"out/items.json")}).out);
+    for (std::string line; std::getline(rest, line);)
+        EXPECT_NE(line.find("~ items.json: d ("), std::string::npos) << line;
+
+    // Applied to another version that lacks c and has a key of its own: the
+    // rest is applied and the missing key said; --strict writes nothing.
+    ASSERT_TRUE(dir.Write("other.json", Strings({{1, "a", "A", "A-de"}, {2, "b", "B", "-"}, {9, "z", "Z", "Z-de"}})));
+    const DiffRun other = Apply({dir.Path(u"patch.json"), dir.Path(u"other.json"), dir.Path(u"other-out.json")});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_NE(other.err.find("items.json: c: the target has no such key"), std::string::npos) << other.err;
+    EXPECT_EQ(Diff({dir.Path(u"other.json"), dir.Path(u"other-out.json")}).out,
+              "~ other-out.json: a (deDE): \"A-de\" -> \"A neu\"\n"
+              "~ other-out.json: b (deDE): (no field) -> \"B-de\"\n"
+              "+ other-out.json: d: \"D\"\n");
+    const DiffRun strict =
+        Apply({dir.Path(u"patch.json"), dir.Path(u"other.json"), dir.Path(u"strict.json"), u"--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(dir.Read("strict.json"), "<missing>");
+    ASSERT_TRUE(dir.Write("not-a-patch.json", "[]"));
+    EXPECT_EQ(Apply({dir.Path(u"not-a-patch.json"), dir.Path(u"old"), dir.Path(u"out")}).status, 1);
+}
+
+}  // namespace
