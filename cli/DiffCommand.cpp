@@ -28,6 +28,8 @@ for string files) and moved, matched by key (repeated keys in order).
   --patch FILE    Also write the changes as a patch (per file: the texts each
                   key sets, the entries added, the keys removed) for
                   'vellumark-cli apply'.
+  --patch-d2rmm DIR  Also write the changes as a mod of the common D2R mod
+                  manager into the folder DIR (mod.json and mod.js).
   --max-file-size N  The largest file read, in bytes.
 
 Exit status: 0 when both are the same, 1 when they differ, 2 on trouble
@@ -39,6 +41,7 @@ struct DiffSettings {
     std::string format = "text";
     bool stat = false;
     std::u16string patch;  // where --patch writes the changes
+    std::u16string d2rmm;  // the folder --patch-d2rmm writes a mod into
     ModReadOptions read;
 };
 
@@ -54,6 +57,9 @@ DiffSettings ParseDiffArguments(const std::vector<std::u16string>& args) {
         } else if (option == "--patch") {
             s.patch = o.Value();
             if (s.patch.empty()) throw CommandUsage{"--patch needs a file name"};
+        } else if (option == "--patch-d2rmm") {
+            s.d2rmm = o.Value();
+            if (s.d2rmm.empty()) throw CommandUsage{"--patch-d2rmm needs a folder"};
         } else if (option == "--stat") {
             o.NoValue();
             s.stat = true;
@@ -167,11 +173,20 @@ int RunDiff(const std::vector<std::u16string>& args, std::ostream& out, std::ost
         }
     if (trouble) return CliUsageError;
     const std::vector<StringChange> changes = DiffModStrings(old, now);
-    if (!s.patch.empty()) {
+    if (!s.patch.empty() || !s.d2rmm.empty()) {
         std::string patch, error;
-        if (!MakePatch(s.paths[0], s.paths[1], s.read.formats, patch, error) || !WriteJsonBytes(s.patch, patch)) {
-            err << "error: " << (error.empty() ? platform::ToUtf8(s.patch) + ": the patch cannot be written" : error)
-                << "\n";
+        bool done = MakePatch(s.paths[0], s.paths[1], s.read.formats, patch, error);
+        if (done && !s.patch.empty() && !WriteJsonBytes(s.patch, patch)) {
+            error = platform::ToUtf8(s.patch) + ": the patch cannot be written";
+            done = false;
+        }
+        if (done && !s.d2rmm.empty()) {
+            if (!platform::FolderExists(s.d2rmm)) error = platform::ToUtf8(s.d2rmm) + ": no such folder";
+            else done = WriteD2rmmMod(patch, s.d2rmm, platform::ToUtf8(NameInFolder(s.paths[1])), error);
+            done = done && error.empty();
+        }
+        if (!done) {
+            err << "error: " << error << "\n";
             return CliUsageError;
         }
     }

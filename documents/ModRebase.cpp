@@ -709,3 +709,77 @@ RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& t
 }
 
 }  // namespace vm
+
+namespace vm {
+
+namespace {
+
+// The mod's script: the patch is a JSON object, which is a JavaScript one
+// too. Languages an added entry lacks take its English, as the game needs
+// every language field.
+constexpr const char* D2rmmScript =
+    R"(// Made by vellumark-cli diff --patch-d2rmm: sets, adds and removes strings by key.
+const patch = %PATCH%;
+const languages = ['enUS', 'zhTW', 'deDE', 'esES', 'frFR', 'itIT', 'koKR', 'plPL', 'esMX', 'jaJP', 'ptBR', 'ruRU', 'zhCN'];
+
+function nthOfKey(strings, key, nth) {
+  for (const entry of strings) {
+    if (entry.Key === key && nth-- === 0) return entry;
+  }
+  return null;
+}
+
+for (const file of patch.files) {
+  const path = 'local\\lng\\strings\\' + file.file;
+  let strings = D2RMM.readJson(path);
+  if (!Array.isArray(strings)) continue;
+  for (const change of file.set) {
+    const entry = nthOfKey(strings, change.Key, change.nth || 0);
+    if (entry == null) {
+      console.warn(path + ': no string ' + change.Key);
+      continue;
+    }
+    for (const language of languages) {
+      if (typeof change[language] === 'string') entry[language] = change[language];
+    }
+  }
+  const removed = new Set(file.remove.map((r) => nthOfKey(strings, r.Key, r.nth || 0)).filter((e) => e != null));
+  strings = strings.filter((entry) => !removed.has(entry));
+  for (const added of file.add) {
+    const entry = { id: D2RMM.getNextStringID(), Key: added.Key };
+    for (const language of languages) entry[language] = added[language] ?? added.enUS ?? '';
+    strings.push(entry);
+  }
+  D2RMM.writeJson(path, strings);
+}
+)";
+
+}  // namespace
+
+bool WriteD2rmmMod(const std::string& patch, const std::u16string& folder, const std::string& name,
+                   std::string& error) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> w(buffer);
+    w.StartObject();
+    w.Key("name");
+    w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+    w.Key("description");
+    w.String("Strings set, added and removed by key (made by vellumark-cli).");
+    w.Key("version");
+    w.String("1.0");
+    w.EndObject();
+    const std::string manifest = std::string(buffer.GetString(), buffer.GetSize()) + "\n";
+    std::string script = D2rmmScript;
+    script.replace(script.find("%PATCH%"), 7, patch.substr(0, patch.find_last_not_of('\n') + 1));
+    const std::pair<const char16_t*, const std::string*> files[] = {{u"mod.json", &manifest}, {u"mod.js", &script}};
+    for (const auto& [leaf, bytes] : files) {
+        const std::u16string file = platform::JoinPath(folder, leaf);
+        if (!WriteJsonBytes(file, *bytes)) {
+            error = platform::ToUtf8(file) + ": the file cannot be written";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vm

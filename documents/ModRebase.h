@@ -57,4 +57,13 @@ bool MakePatch(const std::u16string& old, const std::u16string& now, const Forma
 RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& target, const std::u16string& out,
                         const RebaseOptions& options, bool strict);
 
+// Writes a patch of MakePatch as a mod for the common D2R mod manager into
+// folder (which must exist): mod.json (name, description, version) and
+// mod.js, which reads each strings file the patch names with
+// D2RMM.readJson, sets the texts by Key, removes keys, appends the new
+// entries with ids from D2RMM.getNextStringID() and writes the file back
+// with D2RMM.writeJson. False (error says why) when a file cannot be
+// written.
+bool WriteD2rmmMod(const std::string& patch, const std::u16string& folder, const std::string& name, std::string& error);
+
 }  // namespace vm

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -241,6 +242,56 @@ TEST_F(ModDiffTest, APatchOfADiffAppliedToOldGivesNewsTextsAndStacksOnOtherVersi
     EXPECT_EQ(dir.Read("strict.json"), "<missing>");
     ASSERT_TRUE(dir.Write("not-a-patch.json", "[]"));
     EXPECT_EQ(Apply({dir.Path(u"not-a-patch.json"), dir.Path(u"old"), dir.Path(u"out")}).status, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The script of --patch-d2rmm run by node against a stub of the mod
+// manager's API over a copy of the old strings folder: the result holds
+// the new folder's texts.
+TEST_F(ModDiffTest, TheD2rmmModSetsAddsAndRemovesByKeyUnderNode) {
+#ifdef _WIN32
+    GTEST_SKIP() << "node runs on the build machine";
+#else
+    if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is not installed";
+    ASSERT_TRUE(dir.Write(
+        "old/items.json",
+        Strings({{1, "a", "A", "A-de"}, {2, "x", "X1", "X1-de"}, {3, "x", "X2", "X2-de"}, {4, "gone", "G", "G-de"}})));
+    ASSERT_TRUE(dir.Write("new/items.json", Strings({{1, "a", "A \\\"quoted\\\"", "A-de"},
+                                                     {2, "x", "X1", "X1-de"},
+                                                     {3, "x", "X2", "X2 neu"},
+                                                     {7, "n", "N", "N-de"}})));
+    ASSERT_TRUE(dir.Write("mod/.keep", ""));
+    ASSERT_EQ(Diff({dir.Path(u"old"), dir.Path(u"new"), u"--patch-d2rmm", dir.Path(u"mod")}).status, 1);
+    EXPECT_NE(dir.Read("mod/mod.json").find("\"name\": \"new\""), std::string::npos) << dir.Read("mod/mod.json");
+
+    // The stub: files read from and written to the old folder, ids from 500.
+    ASSERT_TRUE(dir.Write("run.js", R"(
+const fs = require('fs'), path = require('path'), vm = require('vm');
+const root = process.argv[2];
+const file = (p) => path.join(root, 'old', p.replace('local\\lng\\strings\\', ''));
+let next = 500;
+const D2RMM = {
+  readJson: (p) => JSON.parse(fs.readFileSync(file(p), 'utf8')),
+  writeJson: (p, data) => fs.writeFileSync(file(p), JSON.stringify(data)),
+  getNextStringID: () => next++,
+};
+vm.runInNewContext(fs.readFileSync(path.join(root, 'mod', 'mod.js'), 'utf8'), { D2RMM, console });
+)"));
+    const std::string command = "node " + dir.path().string() + "/run.js " + dir.path().string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string result = dir.Read("old/items.json");
+    EXPECT_EQ(
+        result,
+        "[{\"id\":1,\"Key\":\"a\",\"enUS\":\"A \\\"quoted\\\"\",\"deDE\":\"A-de\"},"
+        "{\"id\":2,\"Key\":\"x\",\"enUS\":\"X1\",\"deDE\":\"X1-de\"},"
+        "{\"id\":3,\"Key\":\"x\",\"enUS\":\"X2\",\"deDE\":\"X2 neu\"},"
+        "{\"id\":500,\"Key\":\"n\",\"enUS\":\"N\",\"zhTW\":\"N\",\"deDE\":\"N-de\",\"esES\":\"N\",\"frFR\":\"N\","
+        "\"itIT\":\"N\",\"koKR\":\"N\",\"plPL\":\"N\",\"esMX\":\"N\",\"jaJP\":\"N\",\"ptBR\":\"N\",\"ruRU\":\"N\","
+        "\"zhCN\":\"N\"}]");
+#endif
 }
 
 }  // namespace
