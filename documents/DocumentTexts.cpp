@@ -163,7 +163,7 @@ const std::vector<KeyedText>& StepTexts() {
         {u"sStepDelete", &sStepDelete, u"Delete %1 entries"},
         {u"sStepDeleteOne", &sStepDeleteOne, u"Delete 1 entry"},
         {u"sStepMove", &sStepMove, u"Move Entry"},
-        {u"sStepPasteValue", &sStepPasteValue, u"Past Value"},
+        {u"sStepPasteValue", &sStepPasteValue, u"Paste Value"},
         {u"sStepMark", &sStepMark, u"Mark"},
         {u"sStepCopyValues", &sStepCopyValues, u"Copy Values"},
         {u"sStepCopyTimeDialogs", &sStepCopyTimeDialogs, u"Copy Time Dialogs"},

@@ -1,5 +1,5 @@
 // Inserting, clearing, deleting and moving entries of one table, edits
-// applied from the editors, "Past Value" and the mark toggle. Every key and
+// applied from the editors, "Paste Value" and the mark toggle. Every key and
 // value keeps its flag when entries move. Each routine that changes the
 // table records the change as a step of the side's undo history (which
 // marks the side modified); the ranges come from the selected rows.
@@ -40,7 +40,7 @@ std::u16string ValueToEditorText(std::u16string_view value);
 // entry gets flag 2 and the table grows to reach row. True when it did.
 bool ApplyEditedText(TTblObjects& p, TStringList& list, std::int32_t row, std::u16string_view text);
 
-// "Past Value": value row becomes value, with flag 2; the table grows to
+// "Paste Value": value row becomes value, with flag 2; the table grows to
 // reach row.
 void PasteValue(TTblObjects& p, std::int32_t row, const std::u16string& value);
 

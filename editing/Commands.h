@@ -122,9 +122,9 @@ inline constexpr MenuRow ContextMenuRows[] = {
     {MenuKind::Command, ContextInsert, nullptr, u"Insert"},
     {MenuKind::Separator},
     {MenuKind::Command, ContextCopyValue, nullptr, u"Copy Value"},
-    {MenuKind::Command, ContextPasteValue, nullptr, u"Past Value"},
+    {MenuKind::Command, ContextPasteValue, nullptr, u"Paste Value"},
     {MenuKind::Separator},
-    {MenuKind::Command, ContextMoveDown, nullptr, u"MoveDown"},
+    {MenuKind::Command, ContextMoveDown, nullptr, u"Move Down"},
     {MenuKind::Command, ContextMoveUp, nullptr, u"Move Up"},
 };
 

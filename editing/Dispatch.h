@@ -24,7 +24,7 @@ inline constexpr std::uint32_t CapsLockBit = 64;
 
 // The table the last toolbar click or drop-down was for.
 extern TTblObjects* CommandTarget;
-// The text last copied with "Copy Value" or pasted with "Past Value".
+// The text last copied with "Copy Value" or pasted with "Paste Value".
 extern std::u16string ProgramClipboard;
 
 std::uint32_t CurrentShiftState();

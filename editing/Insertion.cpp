@@ -10,8 +10,9 @@ const char16_t* const GenderMarkers[7] = {u"[fs]", u"[ms]", u"[nl]", u"[ns]", u"
 
 namespace {
 
-const char16_t* const ColourNames[14] = {u"White", u"Grey", u"Red",    u"Green",  u"Blue",   u"Gold",   u"DGrey",
-                                         u"BLack", u"Tan",  u"Orange", u"Yellow", u"Dgreen", u"Purple", u"ColorCode"};
+const char16_t* const ColourNames[14] = {u"White",  u"Grey",       u"Red",    u"Green",    u"Blue",
+                                         u"Gold",   u"Dark Grey",  u"Black",  u"Tan",      u"Orange",
+                                         u"Yellow", u"Dark Green", u"Purple", u"ColorCode"};
 const char16_t* const GenderNames[7] = {
     u"[fs] - Feminine Single", u"[ms] - Masculine Single", u"[nl] - Neutral", u"[ns] - Neutral Single", u"[pl] - Poly",
     u"[fp] - Feminine Poly",   u"[mp] - Masculine Poly"};

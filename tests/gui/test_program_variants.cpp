@@ -98,7 +98,7 @@ TEST_F(AppTest, EditorsShowWhatTheCodePageHoldsAndStoreOnlyAppliedEdits) {
     EXPECT_EQ(T(0).Values->Get(0), shown + u"!");
     EXPECT_EQ(T(0).Values->Flag(0), FlagChanged);
 
-    // "Past Value" stores the clipboard's wide text; the editor shows it as
+    // "Paste Value" stores the clipboard's wide text; the editor shows it as
     // it can.
     ASSERT_TRUE(CopyTextToClipboard(W().form.hwnd, Mir));
     ListContextCommand(ContextPasteValue, 0);
