@@ -466,16 +466,11 @@ void DuplicateKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
 void MissingKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
     std::unordered_set<std::u16string> keys;
     std::unordered_map<std::u16string, std::u16string> trimmed;  // trimmed key -> the key as defined
-    auto trim = [](std::u16string_view k) {
-        while (!k.empty() && IsBlank(k.front())) k.remove_prefix(1);
-        while (!k.empty() && IsBlank(k.back())) k.remove_suffix(1);
-        return std::u16string(k);
-    };
     for (const ModStrings* s : {&mod, game}) {
         if (!s) continue;
         for (const StringEntry& e : s->entries) {
             keys.insert(e.key);
-            trimmed.emplace(trim(e.key), e.key);
+            trimmed.emplace(TrimmedKey(e.key), e.key);
         }
     }
     for (const ModStrings::NamedKey& k : mod.namedKeys) {
@@ -486,7 +481,7 @@ void MissingKeys(Checker& c, const ModStrings& mod, const ModStrings* game) {
         f.file = k.file;
         f.line = k.line;
         f.key = k.key;
-        const auto near = trimmed.find(trim(k.key));
+        const auto near = trimmed.find(TrimmedKey(k.key));
         f.message = "column " + k.column + " names a key no strings file defines, so the game shows an empty name";
         if (near != trimmed.end())
             f.message += "; '" + Utf8(near->second) + "' is defined, with other spaces around it: trim the key";

@@ -20,12 +20,6 @@ struct FilePlan {
     std::map<std::uint32_t, std::set<int>> fill;  // object -> languages
 };
 
-std::u16string Trimmed(std::u16string_view k) {
-    while (!k.empty() && (k.front() == u' ' || k.front() == u'\t')) k.remove_prefix(1);
-    while (!k.empty() && (k.back() == u' ' || k.back() == u'\t')) k.remove_suffix(1);
-    return std::u16string(k);
-}
-
 // New ids replace the old ones' bytes.
 std::string Renumbered(const JsonDocument& doc, const std::map<std::uint32_t, std::int64_t>& ids) {
     std::string out;
@@ -54,7 +48,7 @@ bool RewriteColumn(JsonDocument& doc, int language, const JsonColumn& source, co
         keys.emplace_back(column.column.Key(o));
         values.emplace_back(column.column.Value(o));
         if (trimKeys && plan.trim.count(o)) {
-            keys.back() = Trimmed(keys.back());
+            keys.back() = TrimmedKey(keys.back());
             changed = true;
             ++report.trimmed;
         }

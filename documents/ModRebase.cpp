@@ -21,7 +21,6 @@
 #include "documents/ModStrings.h"
 #include "documents/StringIds.h"
 #include "documents/TableIO.h"
-#include "formats/ColorMacros.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -129,12 +128,6 @@ Plan MakePlan(const std::vector<StringEntry>& old, const std::vector<StringEntry
         ++report.removed;
     }
     return plan;
-}
-
-std::u16string DisplayForm(const std::u16string& stored) {
-    std::u16string display(stored.size() * 8 / 3 + 9, u'\0');
-    display.resize(ColorCodesToMacros(stored.c_str(), display.data(), stored.size() + 1));
-    return display;
 }
 
 // The string files of the new game and the mod, parsed once: for their ids,

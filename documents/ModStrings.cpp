@@ -148,6 +148,18 @@ std::u16string StoredForm(std::u16string_view display) {
     return stored;
 }
 
+std::u16string DisplayForm(const std::u16string& stored) {
+    std::u16string display(stored.size() * 8 / 3 + 9, u'\0');
+    display.resize(ColorCodesToMacros(stored.c_str(), display.data(), stored.size() + 1));
+    return display;
+}
+
+std::u16string TrimmedKey(std::u16string_view key) {
+    while (!key.empty() && (key.front() == u' ' || key.front() == u'\t')) key.remove_prefix(1);
+    while (!key.empty() && (key.back() == u' ' || key.back() == u'\t')) key.remove_suffix(1);
+    return std::u16string(key);
+}
+
 std::u16string NameInFolder(const std::u16string& fileName) {
     const std::u16string dir = platform::DirectoryOf(fileName);
     std::size_t skip = dir.size();

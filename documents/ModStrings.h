@@ -110,6 +110,11 @@ void AddTableEntries(const std::u16string& name, StringFileKind kind, int rank, 
 // A value's stored form (colour codes and line breaks as the game's files
 // hold them) from its display form.
 std::u16string StoredForm(std::u16string_view display);
+// And back: a stored text as a side's list holds it (colour words, "\n").
+std::u16string DisplayForm(const std::u16string& stored);
+
+// A key without the spaces and tabs around it.
+std::u16string TrimmedKey(std::u16string_view key);
 
 // A file's name without its folder, and a name in ASCII lower case (file
 // names of a folder compared as the game's file system does).

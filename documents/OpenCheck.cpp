@@ -9,7 +9,6 @@
 
 #include "documents/History.h"
 #include "documents/TableFiles.h"
-#include "formats/ColorMacros.h"
 #include "platform/Platform.h"
 
 namespace vm {
@@ -228,23 +227,6 @@ FindingPlace PlaceOfFinding(const OpenCheck& check, const Finding& f) {
     return place;
 }
 
-namespace {
-
-// A stored text as a side's list holds it (colour words, "\n").
-std::u16string DisplayForm(const std::u16string& stored) {
-    std::u16string display(stored.size() * 8 / 3 + 9, u'\0');
-    display.resize(ColorCodesToMacros(stored.c_str(), display.data(), stored.size() + 1));
-    return display;
-}
-
-std::u16string Trimmed(std::u16string_view k) {
-    while (!k.empty() && (k.front() == u' ' || k.front() == u'\t')) k.remove_prefix(1);
-    while (!k.empty() && (k.back() == u' ' || k.back() == u'\t')) k.remove_suffix(1);
-    return std::u16string(k);
-}
-
-}  // namespace
-
 OpenFixCount FixOpenFindings(Workspace& ws, const OpenCheck& check, const std::vector<std::size_t>& indexes, int from) {
     OpenFixCount count;
     // What each side is to change: row -> the new value or key.
@@ -272,7 +254,7 @@ OpenFixCount FixOpenFindings(Workspace& ws, const OpenCheck& check, const std::v
                 changes[s].push_back({rows[s], false, DisplayForm(e.text[from])});
                 fixed = true;
             } else if (f.rule == "whitespace" && f.language < 0) {
-                changes[s].push_back({rows[s], true, Trimmed(e.key)});
+                changes[s].push_back({rows[s], true, TrimmedKey(e.key)});
                 fixed = true;
             }
         }
