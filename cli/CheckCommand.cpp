@@ -372,21 +372,16 @@ struct FixIds {
     std::optional<NewIdSource> source;
 
     FixIds(const ModStrings& mod, const ModStrings* game, const ReadLimits& limits) {
+        // Sorted once, not id by id.
         for (const ModStrings* s : {&mod, game})
             if (s)
                 for (const StringEntry& e : s->entries)
-                    if (e.hasId) taken.Add(e.id);
+                    if (e.hasId) taken.ids.push_back(e.id);
+        std::sort(taken.ids.begin(), taken.ids.end());
+        taken.ids.erase(std::unique(taken.ids.begin(), taken.ids.end()), taken.ids.end());
         for (const StringFile& f : mod.files) {
             if (f.kind != StringFileKind::Json) continue;
-            counter.counterFile = IdCounterFileOf(f.name);
-            platform::FileImage image;
-            if (counter.counterFile.empty() || platform::ReadWholeFile(counter.counterFile, limits.maxFileSize, 0,
-                                                                       image) != platform::ReadStatus::Ok) {
-                counter.counterFile.clear();
-                break;
-            }
-            counter.counterBytes.assign(reinterpret_cast<const char*>(image.data.get()), image.size);
-            counter.counter = FindCounterNumber(counter.counterBytes);
+            ReadIdCounter(f.name, limits, counter);
             break;
         }
         std::int64_t start = taken.Empty() ? 1 : taken.Highest() == INT64_MAX ? INT64_MAX : taken.Highest() + 1;
@@ -424,7 +419,8 @@ int RunCheck(const std::vector<std::u16string>& args, std::ostream& out, std::os
         const FixReport fixed = FixModStrings(mod, findings, s.fix, s.read.formats.limits);
         if (ids.source->Given() > 0) AdvanceIdCounter(ids.counter, ids.source->Highest());
         for (const StringIdWarning& w : ids.counter.warnings)
-            err << "warning: " << platform::ToUtf8(w.file) << ": the id counter could not be advanced\n";
+            if (w.kind == StringIdWarning::Kind::CounterNotWritten)
+                err << "warning: " << platform::ToUtf8(w.file) << ": the id counter could not be advanced\n";
         for (const std::string& e : fixed.errors) err << "error: " << e << "\n";
         err << "fixed: " << fixed.filled << " texts filled, " << fixed.trimmed << " keys trimmed, " << fixed.renumbered
             << " new ids, in " << fixed.written.size() << " files\n";

@@ -111,8 +111,13 @@ bool FixFile(const std::u16string& name, const FilePlan& plan, const FixOptions&
             error = DescribeJsonError(e);
             return false;
         }
-        for (int l = 0; l < JsonLanguageCount; ++l)
+        for (int l = 0; l < JsonLanguageCount; ++l) {
+            const bool trim = options.trimKeys && l == 0 && !plan.trim.empty();
+            const bool fill = std::any_of(plan.fill.begin(), plan.fill.end(),
+                                          [l](const auto& object) { return object.second.count(l) > 0; });
+            if (!trim && !fill) continue;  // this column stays as it is: no need to read it
             if (!RewriteColumn(doc, l, source.column, plan, options.trimKeys && l == 0, report, error)) return false;
+        }
     }
     if (doc.bytes == before) return true;
     platform::WriteError cause = platform::WriteError::None;

@@ -126,8 +126,13 @@ StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& 
         f.siblings.back().ids.Add(doc);
     }
 
+    ReadIdCounter(fileName, limits, f);
+    return f;
+}
+
+void ReadIdCounter(const std::u16string& fileName, const ReadLimits& limits, StringFolder& f) {
     const std::u16string counter = IdCounterFileOf(fileName);
-    if (counter.empty() || !platform::FileExists(counter)) return f;
+    if (counter.empty() || !platform::FileExists(counter)) return;
     StringIdWarning w;
     w.file = counter;
     platform::FileImage image;
@@ -135,7 +140,7 @@ StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& 
     if (w.read != platform::ReadStatus::Ok) {
         w.kind = StringIdWarning::Kind::CounterUnreadable;
         f.warnings.push_back(std::move(w));
-        return f;
+        return;
     }
     f.counterFile = counter;
     f.counterBytes.assign(reinterpret_cast<const char*>(image.data.get()), static_cast<std::size_t>(image.size));
@@ -144,7 +149,6 @@ StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& 
         w.kind = StringIdWarning::Kind::CounterNoNumber;
         f.warnings.push_back(std::move(w));
     }
-    return f;
 }
 
 NewIdStart ChooseNewIdStart(const StringFolder& folder, const TakenIds& own, std::int64_t firstId) {

@@ -120,6 +120,10 @@ std::u16string IdCounterFileOf(const std::u16string& fileName);
 // every string file of the folder.
 StringFolder ReadStringFolder(const std::u16string& fileName, const ReadLimits& limits);
 
+// Only the counter file of fileName's folder, into folder (its warnings
+// too), when there is one.
+void ReadIdCounter(const std::u16string& fileName, const ReadLimits& limits, StringFolder& folder);
+
 // Where the new ids of a save start: at firstId when it is
 // above 0 and no sibling holds it (ids own, the file itself, holds from
 // there on are the range earlier saves filled; the allocator skips them);
