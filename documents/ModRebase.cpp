@@ -30,6 +30,18 @@ namespace {
 // The writes of a rebase, done only when every file could be read and built.
 using PendingWrites = std::vector<std::function<bool(RebaseReport&)>>;
 
+// A file's bytes, written with the others.
+void WriteLater(const std::u16string& file, std::string bytes, PendingWrites& writes) {
+    writes.push_back([file, bytes = std::move(bytes)](RebaseReport& r) {
+        if (!WriteJsonBytes(file, bytes)) {
+            r.errors.push_back(platform::ToUtf8(file) + ": the file cannot be written");
+            return false;
+        }
+        r.written.push_back(file);
+        return true;
+    });
+}
+
 // For each entry of b, the entry of a with its key (the n-th of a key with
 // the n-th), or -1.
 std::vector<std::int64_t> Pair(const std::vector<StringEntry>& a, const std::vector<StringEntry>& b) {
@@ -263,14 +275,7 @@ bool WriteJson(const JsonDocument& newDoc, const std::u16string& newFile, const 
             return false;
         }
     }
-    writes.push_back([outFile, bytes = std::move(doc.bytes)](RebaseReport& r) {
-        if (!WriteJsonBytes(outFile, bytes)) {
-            r.errors.push_back(platform::ToUtf8(outFile) + ": the file cannot be written");
-            return false;
-        }
-        r.written.push_back(outFile);
-        return true;
-    });
+    WriteLater(outFile, std::move(doc.bytes), writes);
     return true;
 }
 
@@ -327,15 +332,7 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, const Rebase
         report.errors.push_back(platform::ToUtf8(from) + ": the file cannot be read");
         return false;
     }
-    writes.push_back(
-        [to, bytes = std::string(reinterpret_cast<const char*>(image.data.get()), image.size)](RebaseReport& r) {
-            if (!WriteJsonBytes(to, bytes)) {
-                r.errors.push_back(platform::ToUtf8(to) + ": the file cannot be written");
-                return false;
-            }
-            r.written.push_back(to);
-            return true;
-        });
+    WriteLater(to, std::string(reinterpret_cast<const char*>(image.data.get()), image.size), writes);
     return true;
 }
 
