@@ -155,15 +155,11 @@ private:
 
 bool IsRepeatKey(std::u16string_view key) { return key.size() == 1 && (key[0] == u'X' || key[0] == u'x'); }
 
-std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, const TStringList& dk, TStringList& dv,
-                              std::vector<std::size_t>* unpaired, EntryChangeObserver* observer) {
-    if (unpaired) unpaired->clear();
-    if (dk.Empty() && unpaired) {
-        for (std::size_t j = 0; j < sk.Count(); ++j) unpaired->push_back(j);
-    }
-    if (sk.Empty() || dk.Empty()) return 0;
+std::vector<std::uint32_t> PairByKey(const TStringList& sk, const TStringList& dk) {
     const std::size_t destCount = dk.Count();
     const std::size_t sourceCount = sk.Count();
+    std::vector<std::uint32_t> partner(sourceCount, NoPartner);
+    if (sourceCount == 0 || destCount == 0) return partner;
 
     // 1. Effective destination keys as groups; each group's entries are
     // chained in entry order, so the n-th free entry of a key is the next
@@ -195,24 +191,35 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, cons
     std::u16string current = u"x";
     std::uint32_t g = groups.Find(current);
     std::size_t taken = 0;
-    std::size_t changed = 0;
     std::size_t after = 0;  // the entry after the last partner
-    std::size_t j = 0;
-    for (; j < sourceCount && taken < destCount; ++j) {
+    for (std::size_t j = 0; j < sourceCount && taken < destCount; ++j) {
         const TText key = sk.Get(j);
         if (!IsRepeatKey(key) && key != current) {
             current = key;
             if (after < destCount && groups.KeyOf(groupOf[after]) == current) g = groupOf[after];
             else g = groups.Find(current);
         }
-        if (g == None || head[g] == None) {
-            if (unpaired) unpaired->push_back(j);
-            continue;
-        }
-        const std::size_t k = head[g];
+        if (g == None || head[g] == None) continue;
+        const std::uint32_t k = head[g];
         head[g] = nextInGroup[k];
         after = k + 1;
         ++taken;
+        partner[j] = k;
+    }
+    return partner;
+}
+
+std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, const TStringList& dk, TStringList& dv,
+                              std::vector<std::size_t>* unpaired, EntryChangeObserver* observer) {
+    const std::vector<std::uint32_t> partner = PairByKey(sk, dk);
+    if (unpaired) unpaired->clear();
+    std::size_t changed = 0;
+    for (std::size_t j = 0; j < partner.size(); ++j) {
+        const std::uint32_t k = partner[j];
+        if (k == NoPartner) {
+            if (unpaired) unpaired->push_back(j);
+            continue;
+        }
         const TText value = sv.Get(j);
         if (dv.Get(k) == value) continue;
         // The observer may grow dv (and its partner) to reach k; strings
@@ -222,8 +229,6 @@ std::size_t CopyMatchedValues(const TStringList& sk, const TStringList& sv, cons
         dv.SetFlag(k, 2);
         ++changed;
     }
-    if (unpaired)
-        for (; j < sourceCount; ++j) unpaired->push_back(j);
     return changed;
 }
 

@@ -19,12 +19,18 @@ std::uint64_t KeyedHash(std::u16string_view text, std::uint64_t k0, std::uint64_
 // A key that stands for the key of the entry before it.
 bool IsRepeatKey(std::u16string_view key);
 
-// Copies source values to destination entries with the same key: the n-th
-// source entry with a given key is paired with the n-th destination entry
-// with that key, in entry order. A repeat key ("X" or "x") stands for the
-// key before it, in the destination from entry 1 on (the destination's keys
-// are fixed before anything is written, so dk and dv may be the same list);
-// in the source the current key starts as "x". A changed destination value
+// Pairs source entries with destination entries by key: the n-th source
+// entry with a given key is paired with the n-th destination entry with
+// that key, in entry order. A repeat key ("X" or "x") stands for the key
+// before it, in the destination from entry 1 on; in the source the current
+// key starts as "x". Returns each source entry's partner (NoPartner: none).
+// Runs in time linear in both counts.
+inline constexpr std::uint32_t NoPartner = 0xFFFFFFFFu;
+std::vector<std::uint32_t> PairByKey(const TStringList& sk, const TStringList& dk);
+
+// Copies source values to the destination entries PairByKey pairs them
+// with (the destination's keys are paired before anything is written, so
+// dk and dv may be the same list). A changed destination value
 // gets flag 2; an equal one is left alone. Returns how many values changed.
 // When unpaired is given, it receives the source entries that found no
 // partner, in order; an observer hears of each value before it changes.

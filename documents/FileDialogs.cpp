@@ -9,6 +9,7 @@
 
 #include "documents/CrossTableTools.h"
 #include "documents/DocumentTexts.h"
+#include "documents/FileCompare.h"
 #include "documents/TableFiles.h"
 #include "documents/Workspace.h"
 #include "formats/JsonStrings.h"
@@ -105,6 +106,9 @@ void OpenDialog(TTblObjects& p, int mode, const std::u16string& title, RowBlock 
     if (mode == 0) {
         p.FileName = request.fileName;
         LoadTable(p, format, options.formats);
+    } else if (mode == ToolCompare) {
+        ws.ToolFileName = request.fileName;
+        CompareWithFile(p, request.fileName, format, options.formats);
     } else {
         ws.ToolFileName = request.fileName;
         UpdateFromFile(p, format, mode, options.formats, selection);

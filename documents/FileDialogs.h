@@ -107,8 +107,9 @@ extern const char16_t* const OpenFilter;
 extern const char16_t* const SaveFilter;
 
 // Mode 0 opens a table into p, after the question about p's unsaved
-// changes (cancelling it shows no dialog); 1 updates p from a file and 2
-// translates p by way of a file, with no question. A string file is read
+// changes (cancelling it shows no dialog); 1 updates p from a file, 2
+// translates p by way of a file and ToolCompare marks how p differs from
+// a file, with no question. A string file is read
 // in the language chosen in the dialog. The dialog's choices go into the
 // workspace's options. title names the task in the dialog's title bar
 // (empty: the platform's own); selection is p's selected rows, which

@@ -208,6 +208,7 @@ bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options
     p.Values->Clear();
     Untie(p);
     p.Tbl.reset();
+    p.Compared.reset();  // the marks were of the table replaced
 
     LoadReport report;
     const bool ok = LoadTableFile(p.FileName, format, options, *p.Keys, *p.Values, report);

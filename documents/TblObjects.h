@@ -24,6 +24,7 @@
 namespace vm {
 
 struct JsonDocument;
+struct FileComparison;
 
 enum class AskAnswer { Yes, No, Cancel };
 
@@ -127,6 +128,9 @@ struct TTblObjects {
     // which the save dialog offers and a save from it uses. Empty for a
     // table of any other file: the settings' options apply.
     std::optional<TblOptions> Tbl;
+    // Tools > "Compare with file...": the file compared with and how each
+    // entry differs from it (documents/FileCompare.h). Null when none.
+    std::shared_ptr<FileComparison> Compared;
 
     std::size_t Count() const { return Keys->Count(); }
 };

@@ -49,6 +49,10 @@ enum MenuCommand : int {
     MenuCheck = 900,
     MenuNextFinding = 901,
     MenuPreviousFinding = 902,
+    MenuCompare = 903,
+    MenuNextDifference = 904,
+    MenuPreviousDifference = 905,
+    MenuClearComparison = 906,
 };
 
 // The commands of a list's context menu.
@@ -110,6 +114,11 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Command, MenuCheck, u"sMenuCheck", u"Check"},
     {MenuKind::Command, MenuNextFinding, u"sMenuNextFinding", u"Next Finding", u"F8"},
     {MenuKind::Command, MenuPreviousFinding, u"sMenuPreviousFinding", u"Previous Finding", u"Shift+F8"},
+    {MenuKind::Separator},
+    {MenuKind::Command, MenuCompare, u"sMenuCompare", u"Compare with file..."},
+    {MenuKind::Command, MenuNextDifference, u"sMenuNextDifference", u"Next Difference", u"F7"},
+    {MenuKind::Command, MenuPreviousDifference, u"sMenuPreviousDifference", u"Previous Difference", u"Shift+F7"},
+    {MenuKind::Command, MenuClearComparison, u"sMenuClearComparison", u"Clear Comparison"},
     {MenuKind::Head, MenuHelp, u"sMenuHelp", u"Help"},
     {MenuKind::Command, MenuHotKeys, u"sHotKeys", u"Hot Keys"},
     {MenuKind::Command, MenuAbout, u"sMenuAbout", u"About Vellumark"},

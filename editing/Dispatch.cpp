@@ -6,6 +6,7 @@
 #include "documents/ItemOperations.h"
 #include "documents/TableFiles.h"
 #include "documents/TblObjects.h"
+#include "editing/Compare.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "editing/Findings.h"
@@ -111,6 +112,10 @@ void MainMenuCommand(int number) {
     case MenuCheck: RunCheckCommand(); return;
     case MenuNextFinding: StepFinding(1); return;
     case MenuPreviousFinding: StepFinding(-1); return;
+    case MenuCompare: RunCompareCommand(); return;
+    case MenuNextDifference: StepDifference(1); return;
+    case MenuPreviousDifference: StepDifference(-1); return;
+    case MenuClearComparison: ClearComparisons(); return;
     case MenuHotKeys: w.ShowHotKeys(); return;
     case MenuAbout: w.ShowAbout(); return;
     default: break;

@@ -47,23 +47,6 @@ void Fill() {
     c.list.RedrawAll();
 }
 
-// Both lists to a row, the editors applied to the row they showed first.
-void GoToRow(TTblObjects& p, std::int32_t row) {
-    EditingWindow& w = *TheWindow;
-    Workspace& ws = Space();
-    if (!p.Active) w.ChooseView(MenuTwoTables);
-    if (row < 0 || row >= RowCountOf(p)) return;
-    const std::int32_t old = ws.CurrentRow;
-    ws.CurrentRow = row;
-    for (TTblObjects& side : ws.sides) {
-        w.SideOf(side).list.SelectOnly(row);
-        SwitchEditorRow(side, row, old);
-    }
-    tk::ListView& list = w.SideOf(p).list;
-    list.EnsureVisible(row);
-    list.SetFocus();
-}
-
 // Loads file into p, a string file's column language (or the side's own).
 bool OpenInto(TTblObjects& p, const std::u16string& file, int language) {
     if (!ConfirmDiscardChanges(p)) return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "documents/FileCompare.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
 #include "editing/Commands.h"
@@ -27,6 +28,31 @@ COLORREF RowColour(const TTblObjects& p, int row) {
     const auto r = static_cast<std::size_t>(row);
     if (p.Keys->Flag(r) == FlagChanged || p.Values->Flag(r) == FlagChanged) return RGB(0, 128, 0);
     return CLR_DEFAULT;
+}
+
+COLORREF RowBackground(const TTblObjects& p, int row) {
+    switch (DifferenceOf(p, row)) {
+    case Difference::Added: return RGB(210, 230, 255);    // light blue
+    case Difference::Changed: return RGB(255, 236, 190);  // light amber
+    case Difference::None: break;
+    }
+    return CLR_DEFAULT;
+}
+
+void GoToRow(TTblObjects& p, std::int32_t row) {
+    EditingWindow& w = *TheWindow;
+    Workspace& ws = *p.Space;
+    if (!p.Active) w.ChooseView(MenuTwoTables);
+    if (row < 0 || row >= RowCountOf(p)) return;
+    const std::int32_t old = ws.CurrentRow;
+    ws.CurrentRow = row;
+    for (TTblObjects& side : ws.sides) {
+        w.SideOf(side).list.SelectOnly(row);
+        SwitchEditorRow(side, row, old);
+    }
+    tk::ListView& list = w.SideOf(p).list;
+    list.EnsureVisible(row);
+    list.SetFocus();
 }
 
 void MarkToggle(TTblObjects& p) {

@@ -17,6 +17,12 @@ extern bool Repositioning;
 std::u16string CellText(const TTblObjects& p, int row, int column);
 // CLR_DEFAULT for the list's own colours.
 COLORREF RowColour(const TTblObjects& p, int row);
+// The background of a row: how its entry differs from the file p was
+// compared with (documents/FileCompare.h), else CLR_DEFAULT.
+COLORREF RowBackground(const TTblObjects& p, int row);
+// Both lists to a row, the editors applied to the row they showed first;
+// the keyboard goes to p's list (showing both tables when p is hidden).
+void GoToRow(TTblObjects& p, std::int32_t row);
 // Right-button double-click: inverts the mark bit of the focused row.
 void MarkToggle(TTblObjects& p);
 // Before a list view paints: follow its focused row and its scrolling.

@@ -23,6 +23,8 @@ const char16_t* const BuiltInHotKeyText =
     u"  Ctrl+G - search bar: go to a row number\r\n"
     u"  Right double-click - mark the row, or take its mark away\r\n"
     u"  F8, Shift+F8 - the next or previous finding of the check (Tools > Check)\r\n"
+    u"  F7, Shift+F7 - the next or previous entry that differs from the file compared with (Tools > Compare with "
+    u"file)\r\n"
     u"\r\n"
     u"Keys in the Key box:\r\n"
     u"  Ctrl+Enter - apply the edits of the Key and Value boxes\r\n"

@@ -5,6 +5,7 @@
 #include "documents/DocumentTexts.h"
 #include "documents/Workspace.h"
 #include "editing/Commands.h"
+#include "editing/Compare.h"
 #include "editing/FindingTexts.h"
 #include "formats/TextHelpers.h"
 #include "platform/Platform.h"
@@ -113,6 +114,8 @@ std::vector<KeyInfo> MakeKeys() {
                 });
     // The findings panel of the check.
     for (const KeyedText& t : FindingTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+    // Tools > Compare with file.
+    for (const KeyedText& t : CompareTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;

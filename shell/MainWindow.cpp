@@ -6,6 +6,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
 #include "editing/Commands.h"
+#include "editing/Compare.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
 #include "editing/Findings.h"
@@ -271,10 +272,13 @@ void MainWindow::WireEvents() {
     Space().HistoryChanged = [this] {
         RefreshEditMenu();
         FindingsAfterChange();
+        ComparisonsAfterChange();
     };
     form.onKeyPreview = [](WPARAM key) {
-        if (key != VK_F8) return false;
-        StepFinding(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+        const int delta = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+        if (key == VK_F8) StepFinding(delta);
+        else if (key == VK_F7) StepDifference(delta);
+        else return false;
         return true;
     };
     findings.list.onCellText = [](int row, int column) { return FindingCell(row, column); };
@@ -316,6 +320,7 @@ void MainWindow::WireEvents() {
         };
         c.list.onCellText = [&p](int row, int column) { return CellText(p, row, column); };
         c.list.onRowColour = [&p](int row) { return RowColour(p, row); };
+        c.list.onRowBackground = [&p](int row) { return RowBackground(p, row); };
         c.list.onPaint = [&p] { SyncRows(p); };
         c.list.onKeyDown = [&p](WPARAM key, LPARAM keyData) {
             // Keys passed on by a key editor carry no key data: they only

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "documents/CopyMatchedValues.h"
+#include "documents/FileCompare.h"
 
 using namespace vm;
 
@@ -137,4 +138,39 @@ TEST(CopyMatchedValues, MatchesThePlainScanOnRandomTables) {
         ASSERT_EQ(Texts(fast.Values), Texts(slow.Values)) << "round " << round;
         ASSERT_EQ(Flags(fast.Values), Flags(slow.Values)) << "round " << round;
     }
+}
+
+// A side compared with a file: entries paired by key, repeated keys in
+// order, marked added or changed; file entries left over count as removed.
+// The marks follow the table when it changes.
+TEST(FileCompare, MarksAddedAndChangedEntriesAndCountsTheRemoved) {
+    TTblObjects p;
+    p.Compared = std::make_shared<FileComparison>();
+    FileComparison& c = *p.Compared;
+    Fill(c.file, {u"a", u"b", u"b", u"c", u"gone"}, {u"1", u"2", u"3", u"4", u"5"});
+    TableLists side;
+    Fill(side, {u"b", u"new", u"a", u"b", u"c"}, {u"2", u"6", u"1", u"three", u"4"});
+    MarkDifferences(c, side.Keys, side.Values);
+    using D = Difference;
+    EXPECT_EQ(c.marks, (std::vector<D>{D::None, D::Added, D::None, D::Changed, D::None}));
+    EXPECT_EQ(c.added, 1u);
+    EXPECT_EQ(c.changed, 1u);
+    EXPECT_EQ(c.removed, 1u);
+
+    p.Keys = &side.Keys;
+    p.Values = &side.Values;
+    EXPECT_EQ(NextDifference(p, -1, 1), 1);
+    EXPECT_EQ(NextDifference(p, 1, 1), 3);
+    EXPECT_EQ(NextDifference(p, 3, 1), -1);
+    EXPECT_EQ(NextDifference(p, 3, -1), 1);
+    EXPECT_EQ(NextDifference(p, 1, -1), -1);
+
+    // The second "b" set back to the file's text, the new entry removed.
+    side.Values.Set(3, u"3", FlagChanged);
+    side.Keys.Set(1, u"gone", FlagChanged);
+    side.Values.Set(1, u"5", FlagChanged);
+    RemarkDifferences(p);
+    EXPECT_EQ(p.Compared->added + p.Compared->changed + p.Compared->removed, 0u);
+    EXPECT_EQ(NextDifference(p, -1, 1), -1);
+    EXPECT_EQ(DifferenceOf(p, 99), Difference::None);
 }

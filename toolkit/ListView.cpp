@@ -210,6 +210,8 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
             const COLORREF c = onRowColour ? onRowColour(static_cast<int>(draw->nmcd.dwItemSpec)) : CLR_DEFAULT;
             if (c != CLR_DEFAULT) draw->clrText = c;
+            const COLORREF b = onRowBackground ? onRowBackground(static_cast<int>(draw->nmcd.dwItemSpec)) : CLR_DEFAULT;
+            if (b != CLR_DEFAULT) draw->clrTextBk = b;
             result = CDRF_DODEFAULT;
             return true;
         }

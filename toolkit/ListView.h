@@ -48,6 +48,8 @@ struct ListView : Wnd {
     std::function<std::u16string(int row, int column)> onCellText;
     // The text colour of a row, or CLR_DEFAULT.
     std::function<COLORREF(int row)> onRowColour;
+    // The background colour of a row, or CLR_DEFAULT.
+    std::function<COLORREF(int row)> onRowBackground;
     // Before the list paints (WM_PAINT).
     std::function<void()> onPaint;
     // A key before the list handles it; true consumes it.

@@ -16,6 +16,7 @@
 #include <thread>
 #include <tuple>
 
+#include "documents/FileCompare.h"
 #include "documents/TableFiles.h"
 #include "editing/Commands.h"
 #include "editing/Dispatch.h"
@@ -554,4 +555,132 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     W().findings.close.onClick();
     Settle();
     EXPECT_FALSE(W().findings.panel.IsVisible());
+}
+
+namespace {
+
+// Answers the next file dialog titled title as a user does: once it has
+// the keyboard, types the name into its name box and presses Enter.
+class AnswerFileDialog {
+public:
+    AnswerFileDialog(const std::u16string& title, const std::u16string& name)
+        : thread_([this, title, name] {
+              for (int i = 0; i < 2000 && !stop_; ++i) {
+                  HWND box = FindWindowW(L"#32770", reinterpret_cast<const wchar_t*>(title.c_str()));
+                  if (box && IsWindowVisible(box) && GetForegroundWindow() == box) {
+                      Sleep(300);
+                      Type(std::string(name.begin(), name.end()));
+                      Press(VK_RETURN);
+                      answered_ = true;
+                      return;
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    ~AnswerFileDialog() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Answered() const { return answered_; }
+
+private:
+    std::atomic<bool> stop_{false}, answered_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(RealInputTest, CompareWithFileMarksTheDifferencesAndF7GoesToThem) {
+    // The file: 3000 entries. The table: k10 and k2900 hold other values,
+    // k2000 became "fresh".
+    auto old = Rows(3000, "v");
+    auto now = old;
+    now[10].second = "changed";
+    now[2900].second = "changed too";
+    now[2000].first = "fresh";
+    const std::u16string oldFile = TextTable("old.txt", old);
+    StartShown({TextTable("now.txt", now), TextTable("other.txt", now)});
+    Space().options.notAskChange = true;
+    Space().DialogFilterIndex = FormatTabbedText;  // the dialog's file type: text tables
+    ClickRow(0, 0);
+
+    // Tools > Compare with file..., through the menu bar's keys: F10, right
+    // to Tools, down to the twelfth item; then the dialog.
+    {
+        AnswerFileDialog answer(u"Compare with file", oldFile);
+        // From a thread of its own, as the menu's loop holds the window's.
+        std::thread keys([] {
+            for (int i = 0; i < 18; ++i) {
+                Sleep(150);
+                Press(i == 0 ? VK_F10 : i < 5 ? VK_RIGHT : i < 17 ? VK_DOWN : VK_RETURN);
+            }
+        });
+        const bool compared = WaitUntil([this] { return T(0).Compared != nullptr; }, 20000);
+        keys.join();
+        EXPECT_TRUE(answer.Answered());
+        ASSERT_TRUE(compared);
+    }
+    Settle();
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_EQ(Boxes.back().text.substr(0, 61), u"Table 1 against old.txt: 1 entries added, 2 changed, 1 remove");
+    EXPECT_EQ(T(1).Compared, nullptr);
+
+    // F7 from row 1 down through the three, then no further; Shift+F7 back.
+    SetForegroundWindow(W().form.hwnd);
+    S(0).list.SetFocus();
+    for (int row : {10, 2000, 2900, 2900}) {
+        Press(VK_F7);
+        ASSERT_TRUE(WaitUntil([this, row] { return Space().CurrentRow == row; })) << row;
+        Settle();
+        ExpectShown(row);
+    }
+    Press(VK_F7, {VK_SHIFT});
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 2000; }));
+    Settle();
+    // The added row is shaded on the screen, a row that is the same is not.
+    auto shade = [this](int row) {
+        RECT cell{};
+        cell.top = 1;
+        cell.left = LVIR_BOUNDS;
+        SendMessage(S(0).list.hwnd, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        POINT at{cell.right - 3, (cell.top + cell.bottom) / 2};
+        ClientToScreen(S(0).list.hwnd, &at);
+        HDC screen = GetDC(nullptr);
+        const COLORREF c = GetPixel(screen, at.x, at.y);
+        ReleaseDC(nullptr, screen);
+        return c;
+    };
+    S(0).list.SelectOnly(1995);  // the added row unselected, so its own colour shows
+    Settle();
+    EXPECT_EQ(shade(2000), RGB(210, 230, 255));
+    EXPECT_NE(shade(1999), RGB(210, 230, 255));
+
+    // The value of k10 typed back and applied: no longer a difference. An
+    // entry inserted above moves the marks with their entries.
+    Press(VK_F7, {VK_SHIFT});
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 10; }));
+    S(0).valueEditor.SetFocus();
+    Press(VK_END, {VK_CONTROL});
+    for (int i = 0; i < 7; ++i) Press(VK_BACK);  // "changed"
+    Type("v 10");
+    Settle();
+    S(0).list.SetFocus();
+    Press(VK_UP);
+    Settle();
+    ASSERT_EQ(T(0).Values->Get(10), u"v 10");
+    EXPECT_EQ(DifferenceOf(T(0), 10), Difference::None);
+    ASSERT_EQ(Space().CurrentRow, 9);
+    Press(VK_INSERT);
+    Settle();
+    EXPECT_EQ(DifferenceOf(T(0), 9), Difference::Added);
+    EXPECT_EQ(DifferenceOf(T(0), 2001), Difference::Added);
+    EXPECT_EQ(DifferenceOf(T(0), 2901), Difference::Changed);
+
+    // Cleared: no marks, and F7 stays where it is.
+    MainMenuCommand(MenuClearComparison);
+    Settle();
+    EXPECT_EQ(T(0).Compared, nullptr);
+    Press(VK_F7);
+    Settle();
+    EXPECT_EQ(Space().CurrentRow, 9);
 }
