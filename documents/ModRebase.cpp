@@ -57,6 +57,59 @@ std::vector<std::int64_t> Pair(const std::vector<StringEntry>& a, const std::vec
     return of;
 }
 
+// One version of a file's entries. A string file's texts are decoded only
+// when the rebase looks at them: most fields are the same bytes in every
+// version, and fields of the same bytes hold the same text.
+struct Version {
+    std::vector<StringEntry> entries;    // keys, ids and fields; texts once decoded
+    const JsonDocument* doc = nullptr;   // a string file's; null for a table, whose texts are all there
+    std::vector<std::uint16_t> decoded;  // a string file's: per entry, the fields decoded so far
+
+    const std::u16string& Text(std::size_t i, int slot) {
+        const auto bit = static_cast<std::uint16_t>(1u << slot);
+        if (doc && !(decoded[i] & bit)) {
+            decoded[i] |= bit;
+            const JsonField& f = doc->Field(doc->objects[i], static_cast<std::uint8_t>(slot));
+            DecodeJsonString(doc->Text(f.value), entries[i].text[static_cast<std::size_t>(slot)]);
+        }
+        return entries[i].text[static_cast<std::size_t>(slot)];
+    }
+    // Entry i with every text it has.
+    const StringEntry& Whole(std::size_t i) {
+        for (int slot = 0; slot < StringSlots; ++slot)
+            if (entries[i].Has(slot)) Text(i, slot);
+        return entries[i];
+    }
+};
+
+// Whether a's entry i and b's entry j, which both have the field, hold the
+// same text in it.
+bool SameText(Version& a, std::size_t i, Version& b, std::size_t j, int slot) {
+    if (a.doc && b.doc) {
+        const auto kind = static_cast<std::uint8_t>(slot);
+        if (a.doc->Text(a.doc->Field(a.doc->objects[i], kind).value) ==
+            b.doc->Text(b.doc->Field(b.doc->objects[j], kind).value))
+            return true;
+    }
+    return a.Text(i, slot) == b.Text(j, slot);
+}
+
+// A string file's entries with their keys, ids and which fields they have.
+void KeysOf(const JsonDocument& doc, Version& v) {
+    v.doc = &doc;
+    v.entries.resize(doc.objects.size());
+    v.decoded.assign(doc.objects.size(), 0);
+    for (std::size_t i = 0; i < doc.objects.size(); ++i) {
+        const JsonObject& o = doc.objects[i];
+        StringEntry& e = v.entries[i];
+        e.hasId = true;
+        e.id = o.id;
+        DecodeJsonString(doc.Text(doc.Field(o, JsonFieldKey).value), e.key);
+        for (int l = 0; l < JsonLanguageCount; ++l)
+            if (doc.Has(o, static_cast<std::uint8_t>(l))) e.present |= static_cast<std::uint16_t>(1u << l);
+    }
+}
+
 // What the new game's entries become.
 struct Plan {
     std::vector<bool> removed;                                                  // per new entry
@@ -73,51 +126,54 @@ struct Plan {
     }
 };
 
-Plan MakePlan(const std::vector<StringEntry>& old, const std::vector<StringEntry>& mod,
-              const std::vector<StringEntry>& now, const std::u16string& file, const RebaseOptions& options,
+Plan MakePlan(Version& old, Version& mod, Version& now, const std::u16string& file, const RebaseOptions& options,
               RebaseReport& report) {
     Plan plan;
-    plan.removed.assign(now.size(), false);
-    plan.texts.resize(now.size());
-    const std::vector<std::int64_t> oldOfMod = Pair(old, mod), oldOfNew = Pair(old, now);
-    std::vector<std::int64_t> newOfOld(old.size(), -1);
+    const std::size_t nowCount = now.entries.size(), oldCount = old.entries.size();
+    plan.removed.assign(nowCount, false);
+    plan.texts.resize(nowCount);
+    const std::vector<std::int64_t> oldOfMod = Pair(old.entries, mod.entries),
+                                    oldOfNew = Pair(old.entries, now.entries);
+    std::vector<std::int64_t> newOfOld(oldCount, -1);
     std::unordered_map<std::u16string, std::deque<std::size_t>> gameAdded;  // new entries of no old one
-    for (std::size_t k = 0; k < now.size(); ++k) {
+    for (std::size_t k = 0; k < nowCount; ++k) {
         if (oldOfNew[k] >= 0) newOfOld[static_cast<std::size_t>(oldOfNew[k])] = static_cast<std::int64_t>(k);
-        else gameAdded[now[k].key].push_back(k);
+        else gameAdded[now.entries[k].key].push_back(k);
     }
-    report.modEntries += mod.size();
+    report.modEntries += mod.entries.size();
     for (std::int64_t i : oldOfMod)
         if (i < 0) ++report.unpaired;
 
     // The mod's text for a slot of new entry k, where the old game had base.
     auto apply = [&](std::size_t k, int slot, const std::u16string& text, const std::u16string* base) {
-        const StringEntry& n = now[k];
-        if (n.Has(slot) && n.text[slot] == text) return;
-        const bool gameChanged = n.Has(slot) && (!base || n.text[slot] != *base);
+        const StringEntry& n = now.entries[k];
+        const std::u16string* game = n.Has(slot) ? &now.Text(k, slot) : nullptr;
+        if (game && *game == text) return;
+        const bool gameChanged = game && (!base || *game != *base);
         if (gameChanged) {
             report.conflicts.push_back(
-                {file, n.key, slot == UnknownLanguage ? -1 : slot, base ? *base : u"", text, n.text[slot]});
+                {file, n.key, slot == UnknownLanguage ? -1 : slot, base ? *base : u"", text, *game});
             if (options.preferGame) return;
         }
         plan.texts[k][static_cast<std::size_t>(slot)] = text;
         ++report.changed;
     };
 
-    std::vector<bool> keptByMod(old.size(), false);
-    for (std::size_t j = 0; j < mod.size(); ++j) {
-        const StringEntry& m = mod[j];
+    std::vector<bool> keptByMod(oldCount, false);
+    for (std::size_t j = 0; j < mod.entries.size(); ++j) {
+        const StringEntry& m = mod.entries[j];
         if (oldOfMod[j] >= 0) {
             const auto i = static_cast<std::size_t>(oldOfMod[j]);
             keptByMod[i] = true;
-            const StringEntry& o = old[i];
+            const StringEntry& o = old.entries[i];
             for (int slot = 0; slot < StringSlots; ++slot) {
-                if (!m.Has(slot) || (o.Has(slot) && o.text[slot] == m.text[slot])) continue;
+                if (!m.Has(slot) || (o.Has(slot) && SameText(old, i, mod, j, slot))) continue;
                 if (newOfOld[i] < 0) {
                     ++report.unmatched;  // the new game dropped the entry the mod changed
                     break;
                 }
-                apply(static_cast<std::size_t>(newOfOld[i]), slot, m.text[slot], o.Has(slot) ? &o.text[slot] : nullptr);
+                apply(static_cast<std::size_t>(newOfOld[i]), slot, mod.Text(j, slot),
+                      o.Has(slot) ? &old.Text(i, slot) : nullptr);
             }
             continue;
         }
@@ -127,14 +183,14 @@ Plan MakePlan(const std::vector<StringEntry>& old, const std::vector<StringEntry
             const std::size_t k = same->second.front();
             same->second.pop_front();
             for (int slot = 0; slot < StringSlots; ++slot)
-                if (m.Has(slot)) apply(k, slot, m.text[slot], nullptr);
+                if (m.Has(slot)) apply(k, slot, mod.Text(j, slot), nullptr);
             continue;
         }
-        plan.added.push_back(m);
+        plan.added.push_back(mod.Whole(j));
         ++report.added;
     }
     // What the mod removed goes from the new game's file too.
-    for (std::size_t i = 0; i < old.size(); ++i) {
+    for (std::size_t i = 0; i < oldCount; ++i) {
         if (keptByMod[i] || newOfOld[i] < 0) continue;
         plan.removed[static_cast<std::size_t>(newOfOld[i])] = true;
         ++report.removed;
@@ -146,14 +202,20 @@ Plan MakePlan(const std::vector<StringEntry>& old, const std::vector<StringEntry
 // their entries and (the new game's) the bytes a rebase writes over.
 using ParsedFiles = std::map<std::u16string, JsonDocument>;
 
-bool ReadEntries(const std::u16string& name, const ParsedFiles& parsed, const RebaseOptions& options,
-                 std::vector<StringEntry>& entries, RebaseReport& report) {
+// A file's entries: a string file's from its document (parsed before, or
+// now into own), a table's or a string file that cannot be parsed through
+// the mod reader, which says why.
+bool ReadEntries(const std::u16string& name, const ParsedFiles& parsed, JsonDocument& own, const RebaseOptions& options,
+                 Version& version, RebaseReport& report) {
     if (const auto it = parsed.find(name); it != parsed.end()) {
-        ModStrings s;
-        AddJsonEntries(name, it->second, s);
-        entries = std::move(s.entries);
+        KeysOf(it->second, version);
         return true;
     }
+    if (FormatOfFileName(name) == FormatJson && LoadJsonStrings(name, -1, options.formats.limits, own)) {
+        KeysOf(own, version);
+        return true;
+    }
+    std::vector<StringEntry>& entries = version.entries;
     ModReadOptions read;
     read.formats = options.formats;
     ModStrings s = ReadModStrings({name}, read);
@@ -185,8 +247,7 @@ struct AddedIds {
 // The new game's string file with the plan applied, one language column
 // at a time.
 bool WriteJson(const JsonDocument& newDoc, const std::u16string& newFile, const std::u16string& outFile,
-               const Plan& plan, const std::vector<StringEntry>& now, AddedIds& ids, RebaseReport& report,
-               PendingWrites& writes) {
+               const Plan& plan, std::size_t nowCount, AddedIds& ids, RebaseReport& report, PendingWrites& writes) {
     JsonDocument doc = newDoc;
     JsonError e;
     // What each object of the document being built stands for: a new
@@ -196,7 +257,7 @@ bool WriteJson(const JsonDocument& newDoc, const std::u16string& newFile, const 
         std::size_t index;
     };
     std::vector<Origin> objects;
-    for (std::size_t k = 0; k < now.size(); ++k) objects.push_back({false, k});
+    for (std::size_t k = 0; k < nowCount; ++k) objects.push_back({false, k});
     // The columns with something to write: the first for what is removed
     // and added, and each that a text changes in.
     bool touched[JsonLanguageCount] = {};
@@ -346,9 +407,11 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
         CopyFile(modFile, outFile, options, report, writes);
         return;
     }
-    std::vector<StringEntry> old, mod, now;
-    if (!ReadEntries(oldFile, parsed, options, old, report) || !ReadEntries(modFile, parsed, options, mod, report) ||
-        !ReadEntries(newFile, parsed, options, now, report))
+    Version old, mod, now;
+    JsonDocument oldDoc, modDoc, newDoc;  // those not parsed before
+    if (!ReadEntries(oldFile, parsed, oldDoc, options, old, report) ||
+        !ReadEntries(modFile, parsed, modDoc, options, mod, report) ||
+        !ReadEntries(newFile, parsed, newDoc, options, now, report))
         return;
     const Plan plan = MakePlan(old, mod, now, NameInFolder(modFile), options, report);
     if (plan.Empty()) {
@@ -356,7 +419,7 @@ void RebaseFile(const std::u16string& oldFile, const std::u16string& newFile, co
         return;
     }
     if (const auto it = parsed.find(newFile); it != parsed.end())
-        WriteJson(it->second, newFile, outFile, plan, now, ids, report, writes);
+        WriteJson(it->second, newFile, outFile, plan, now.entries.size(), ids, report, writes);
     else WriteTable(newFile, outFile, plan, options, report, writes);
 }
 
@@ -616,13 +679,15 @@ RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& t
         const std::u16string name = TextOf(file["file"]);
         const std::u16string from = folders ? platform::JoinPath(target, name) : target;
         const std::u16string to = folders ? platform::JoinPath(out, name) : out;
-        std::vector<StringEntry> now;
-        if (!ReadEntries(from, parsed, options, now, report)) continue;
+        Version now;
+        JsonDocument own;
+        if (!ReadEntries(from, parsed, own, options, now, report)) continue;
         // The patched entries, worked out as a mod of the target: a plan
         // from the target to them.
-        std::vector<StringEntry> patched = now;
+        for (std::size_t k = 0; k < now.entries.size(); ++k) now.Whole(k);
+        std::vector<StringEntry> patched = now.entries;
         std::unordered_map<std::u16string, std::vector<std::size_t>> byKey;
-        for (std::size_t k = 0; k < now.size(); ++k) byKey[now[k].key].push_back(k);
+        for (std::size_t k = 0; k < patched.size(); ++k) byKey[patched[k].key].push_back(k);
         auto find = [&](const std::u16string& key, std::size_t nth) -> std::int64_t {
             const auto it = byKey.find(key);
             return it == byKey.end() || nth >= it->second.size() ? -1 : static_cast<std::int64_t>(it->second[nth]);
@@ -646,7 +711,7 @@ RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& t
                         patched[static_cast<std::size_t>(k)].present |= static_cast<std::uint16_t>(1u << slot);
                     }
             }
-        std::vector<bool> gone(now.size(), false);
+        std::vector<bool> gone(patched.size(), false);
         if (const rapidjson::Value* remove = member("remove"))
             for (const rapidjson::Value& v : remove->GetArray()) {
                 StringEntry e;
@@ -656,7 +721,8 @@ RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& t
                 if (k < 0) report.missing.push_back(platform::ToUtf8(name) + ": " + platform::ToUtf8(e.key));
                 else gone[static_cast<std::size_t>(k)] = true;
             }
-        std::vector<StringEntry> mod;
+        Version patchedMod;
+        std::vector<StringEntry>& mod = patchedMod.entries;
         for (std::size_t k = 0; k < patched.size(); ++k)
             if (!gone[k]) mod.push_back(patched[k]);
         if (const rapidjson::Value* add = member("add"))
@@ -680,13 +746,13 @@ RebaseReport ApplyPatch(const std::u16string& patchFile, const std::u16string& t
                 if (e.hasId) ++ids.modCount[e.id];
                 mod.push_back(std::move(e));
             }
-        const Plan plan = MakePlan(now, mod, now, name, options, report);
+        const Plan plan = MakePlan(now, patchedMod, now, name, options, report);
         if (plan.Empty()) {
             CopyFile(from, to, options, report, writes);
             continue;
         }
         if (const auto it = parsed.find(from); it != parsed.end())
-            WriteJson(it->second, from, to, plan, now, ids, report, writes);
+            WriteJson(it->second, from, to, plan, now.entries.size(), ids, report, writes);
         else WriteTable(from, to, plan, options, report, writes);
     }
     if (strict && !report.missing.empty())

@@ -68,7 +68,9 @@ TEST_F(AppTest, TheMenuBarShowsEveryCommandWithItsNumber) {
                   u" 1020 Copy Values (1 to 2)\n 1021 Copy Values (2 to 1)\n -\n"
                   u" 1023 Update Table1 from File...\n 1024 Update Table2 from File...\n -\n"
                   u" 1026 Translate (1 to 2) from File...\n 1027 Translate (2 to 1) from File...\n -\n"
-                  u" 1900 Check\n 1901 Next Finding\tF8\n 1902 Previous Finding\tShift+F8\n"
+                  u" 1900 Check\n 1901 Next Finding\tF8\n 1902 Previous Finding\tShift+F8\n -\n"
+                  u" 1903 Compare with file...\n 1904 Next Difference\tF7\n 1905 Previous Difference\tShift+F7\n"
+                  u" 1906 Clear Comparison\n"
                   u"Help\n 1029 Hot Keys\n 1030 About Vellumark\n"
                   u"Language\n 1035 English\n");
 }
