@@ -167,15 +167,17 @@ protected:
 };
 
 // Answers the next message box with the Enter key, as a user would, from a
-// thread of its own while the box holds the window's thread.
+// thread of its own while the box holds the window's thread. Given a title,
+// the window of that title (a file dialog), typing text into it first.
 class AnswerWithEnter {
 public:
-    AnswerWithEnter()
-        : thread_([this] {
-              for (int i = 0; i < 1000 && !stop_; ++i) {
-                  HWND box = FindWindow(TEXT("#32770"), TEXT("Vellumark"));
+    explicit AnswerWithEnter(const std::u16string& title = u"Vellumark", const std::string& typed = {})
+        : thread_([this, title, typed] {
+              for (int i = 0; i < 2000 && !stop_; ++i) {
+                  HWND box = FindWindowW(L"#32770", reinterpret_cast<const wchar_t*>(title.c_str()));
                   if (box && IsWindowVisible(box) && GetForegroundWindow() == box) {
-                      Sleep(100);
+                      Sleep(typed.empty() ? 100 : 300);
+                      Type(typed);
                       Press(VK_RETURN);
                       answered_ = true;
                       return;
@@ -557,39 +559,6 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     EXPECT_FALSE(W().findings.panel.IsVisible());
 }
 
-namespace {
-
-// Answers the next file dialog titled title as a user does: once it has
-// the keyboard, types the name into its name box and presses Enter.
-class AnswerFileDialog {
-public:
-    AnswerFileDialog(const std::u16string& title, const std::u16string& name)
-        : thread_([this, title, name] {
-              for (int i = 0; i < 2000 && !stop_; ++i) {
-                  HWND box = FindWindowW(L"#32770", reinterpret_cast<const wchar_t*>(title.c_str()));
-                  if (box && IsWindowVisible(box) && GetForegroundWindow() == box) {
-                      Sleep(300);
-                      Type(std::string(name.begin(), name.end()));
-                      Press(VK_RETURN);
-                      answered_ = true;
-                      return;
-                  }
-                  Sleep(10);
-              }
-          }) {}
-    ~AnswerFileDialog() {
-        stop_ = true;
-        thread_.join();
-    }
-    bool Answered() const { return answered_; }
-
-private:
-    std::atomic<bool> stop_{false}, answered_{false};
-    std::thread thread_;
-};
-
-}  // namespace
-
 TEST_F(RealInputTest, CompareWithFileMarksTheDifferencesAndF7GoesToThem) {
     // The file: 3000 entries. The table: k10 and k2900 hold other values,
     // k2000 became "fresh".
@@ -607,7 +576,7 @@ TEST_F(RealInputTest, CompareWithFileMarksTheDifferencesAndF7GoesToThem) {
     // Tools > Compare with file..., through the menu bar's keys: F10, right
     // to Tools, down to the twelfth item; then the dialog.
     {
-        AnswerFileDialog answer(u"Compare with file", oldFile);
+        AnswerWithEnter answer(u"Compare with file", std::string(oldFile.begin(), oldFile.end()));
         // From a thread of its own, as the menu's loop holds the window's.
         std::thread keys([] {
             for (int i = 0; i < 18; ++i) {
