@@ -11,6 +11,13 @@ const char16_t* const BuiltInErrorReadFile = u"Error read data from file. Input 
 const char16_t* const BuiltInErrorWriteFile = u"Error write data to file. The file was not changed";
 const char16_t* const BuiltInAskSaveTable1 = u"Table 1 has unsaved changes. Save them first?";
 const char16_t* const BuiltInAskSaveTable2 = u"Table 2 has unsaved changes. Save them first?";
+const char16_t* const BuiltInAskSaveKeyLeft = u"Left Key was changed. Do you want to apply this change?";
+const char16_t* const BuiltInAskSaveKeyRight = u"Right Key was changed. Do you want to apply this change?";
+const char16_t* const BuiltInAskSaveValueLeft = u"Left VALUE was changed. Do you want to apply this change?";
+const char16_t* const BuiltInAskSaveValueRight = u"Right VALUE was changed. Do you want to apply this change?";
+const char16_t* const BuiltInAskSaveEntryLeft = u"Left Key and VALUE were changed. Do you want to apply these changes?";
+const char16_t* const BuiltInAskSaveEntryRight =
+    u"Right Key and VALUE were changed. Do you want to apply these changes?";
 const char16_t* const BuiltInLabelTblOptions = u"TBL Options";
 const char16_t* const BuiltInLabelAddHash = u"HashSize - NumElements (Default 0):";
 const char16_t* const BuiltInLabelOffset8 = u"Value of byte in offset8 (Default 1):";

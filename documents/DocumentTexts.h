@@ -34,6 +34,15 @@ extern const char16_t* const BuiltInErrorReadFile;
 extern const char16_t* const BuiltInErrorWriteFile;
 extern const char16_t* const BuiltInAskSaveTable1;
 extern const char16_t* const BuiltInAskSaveTable2;
+// The questions before an edited key, value, or both of one entry are
+// applied, Table 1's ("Left") and Table 2's ("Right"), which the sides'
+// records hold.
+extern const char16_t* const BuiltInAskSaveKeyLeft;
+extern const char16_t* const BuiltInAskSaveKeyRight;
+extern const char16_t* const BuiltInAskSaveValueLeft;
+extern const char16_t* const BuiltInAskSaveValueRight;
+extern const char16_t* const BuiltInAskSaveEntryLeft;
+extern const char16_t* const BuiltInAskSaveEntryRight;
 extern const char16_t* const BuiltInLabelTblOptions;
 extern const char16_t* const BuiltInLabelAddHash;
 extern const char16_t* const BuiltInLabelOffset8;

@@ -18,7 +18,7 @@
 namespace vm {
 
 const char16_t* const OpenFilter =
-    u"*.tbl (Diablo II text table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
+    u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
 const char16_t* const SaveFilter =
     u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
     u"format)|*.txt|D2R strings (*.json)|*.json|";
@@ -164,6 +164,12 @@ void OpenDialogHook::OnCreate(DialogControls& c) {
 }
 
 void OpenDialogHook::OnNotify(DialogControls& c, int filterIndex) {
+    // The panel's heading names the options the chosen type has.
+    const bool json = filterIndex == OpenJsonFilter;
+    if (json != jsonHeading_) {
+        jsonHeading_ = json;
+        c.SetText(IdOpenLabelTxtOptions, json ? sLabelJsonOptions : sLabelTxtOptions);
+    }
     c.Enable(IdOpenEncoding, filterIndex != TblFilter && filterIndex != OpenJsonFilter);
     c.Enable(IdOpenLanguage, filterIndex == OpenJsonFilter);
 }

@@ -145,6 +145,7 @@ public:
 
 private:
     EditorOptions& options_;
+    bool jsonHeading_ = false;  // the panel is headed by the string files' options
 };
 
 class SaveDialogHook final : public DialogHook {

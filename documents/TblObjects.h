@@ -97,11 +97,18 @@ struct TTblObjects {
     TTblObjects* Other = nullptr;
     std::u16string AskSaveKey;    // asked before an edited key is applied
     std::u16string AskSaveValue;  // asked before an edited value is applied
+    std::u16string AskSaveEntry;  // asked before both are applied at once
     std::u16string AskSaveTable;  // asked before unsaved changes are dropped
     std::u16string FileName;      // full path; empty when none
     std::int32_t LastScrollPos = 0;
     std::int32_t SearchMode = 0;  // 0 go to, 1 find key, 2 find value
     bool SearchShown = false;
+    bool SearchNotFound = false;  // the bar says the last find found nothing
+    std::int32_t FindMode = 1;    // the find mode used last, which Ctrl+F opens
+    // How each find mode matches: anywhere in the text without regard to
+    // case, or at its start as typed.
+    bool FindKeyAnywhere = false;
+    bool FindValueAnywhere = true;
     bool Active = true;  // shown in the current view mode
     int Side = 0;        // 0 for Table 1, 1 for Table 2
     // The table differs from what was last loaded or saved: set by every

@@ -18,11 +18,13 @@ Workspace::Workspace(TableSideView* view0, TableSideView* view1) : history(NewHi
         p.OtherValues = &tables[1 - s].Values;
         p.Other = &sides[1 - s];
     }
-    sides[0].AskSaveKey = u"Left Key was changed. Do you want to save this change?";
-    sides[0].AskSaveValue = u"Left VALUE was changed. Do you want to save this change?";
+    sides[0].AskSaveKey = BuiltInAskSaveKeyLeft;
+    sides[0].AskSaveValue = BuiltInAskSaveValueLeft;
+    sides[0].AskSaveEntry = BuiltInAskSaveEntryLeft;
     sides[0].AskSaveTable = BuiltInAskSaveTable1;
-    sides[1].AskSaveKey = u"Right Key was changed. Do you want to save this change?";
-    sides[1].AskSaveValue = u"Right VALUE was changed. Do you want to save this change?";
+    sides[1].AskSaveKey = BuiltInAskSaveKeyRight;
+    sides[1].AskSaveValue = BuiltInAskSaveValueRight;
+    sides[1].AskSaveEntry = BuiltInAskSaveEntryRight;
     sides[1].AskSaveTable = BuiltInAskSaveTable2;
 }
 

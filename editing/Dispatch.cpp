@@ -79,6 +79,18 @@ void MainMenuCommand(int number) {
     EditingWindow& w = *TheWindow;
     Workspace& ws = w.Space();
     switch (number) {
+    case MenuCopyTime12:
+    case MenuCopyTime21:
+    case MenuCopyValues12:
+    case MenuCopyValues21:
+    case MenuUpdate1:
+    case MenuUpdate2:
+    case MenuTranslate12:
+    case MenuTranslate21:
+    case MenuCheck: ApplyTypedEdits(); break;
+    default: break;
+    }
+    switch (number) {
     case MenuOpen1: ClickToolButton(0, ButtonOpen); return;
     case MenuOpen2: ClickToolButton(1, ButtonOpen); return;
     case MenuSave1: ClickToolButton(0, ButtonSave); return;
@@ -126,6 +138,7 @@ void MainMenuCommand(int number) {
 void ToolbarClick(int side, int button) {
     TTblObjects& p = Space().sides[side];
     CommandTarget = &p;
+    if (button == ButtonOpen || button == ButtonSave) ApplyTypedEdits();
     switch (button) {
     case ButtonOpen: OpenDialog(p, 0); break;
     case ButtonSave: SaveDialog(p); break;
@@ -227,7 +240,7 @@ bool ListKeyCommand(TTblObjects& p, std::uint32_t shift, std::uint32_t key) {
             list.SelectAll();
             list.RedrawAll();
         } else if (key == 'F') {
-            ToggleSearchBar(p, 1);
+            ToggleSearchBar(p, p.FindMode);
         } else if (key == 'G') {
             ToggleSearchBar(p, 0);
         }
@@ -269,6 +282,7 @@ void DropFiles(int side, const std::vector<std::u16string>& files) {
     // One table per side: the first file is the one loaded.
     if (files.empty() || FormatOfFileName(files.front()) == 0) return;
     TTblObjects& p = Space().sides[side];
+    ApplyTypedEdits();
     if (!ConfirmDiscardChanges(p)) return;
     p.FileName = files.front();
     OpenByExtension(p, p.Space->options.formats);

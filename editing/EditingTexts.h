@@ -17,5 +17,12 @@ inline const char16_t* const BuiltInFindValue = u"Find Value:";
 inline std::u16string sGoTo = BuiltInGoTo;
 inline std::u16string sFindKey = BuiltInFindKey;
 inline std::u16string sFindValue = BuiltInFindValue;
+// How a find matches (the search bar's choice), and a find that found nothing.
+inline const char16_t* const BuiltInSearchAnywhere = u"Anywhere";
+inline const char16_t* const BuiltInSearchAtStart = u"At start";
+inline const char16_t* const BuiltInSearchNotFound = u"Not found";
+inline std::u16string sSearchAnywhere = BuiltInSearchAnywhere;
+inline std::u16string sSearchAtStart = BuiltInSearchAtStart;
+inline std::u16string sSearchNotFound = BuiltInSearchNotFound;
 
 }  // namespace vm

@@ -23,6 +23,7 @@ struct SideControls {
     tk::Label source;  // a string file and its language column; hidden otherwise
     tk::Panel searchBar;
     tk::Label searchLabel;
+    tk::ChoiceBox searchMatch;  // anywhere or at the start; the find modes only
     tk::Button searchButton;
     tk::ComboBox searchBox;
     tk::ListView list;

@@ -31,8 +31,14 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     if (oldRow >= 0) {
         // Key and value are one step of the history.
         HistoryStep step(StepKind::Edit, p, RowPlace::At(oldRow));
-        if (key.IsModified() && Confirmed(*p.Space, p.AskSaveKey)) ApplyEditedText(p, *p.Keys, oldRow, key.Text());
-        if (value.IsModified() && Confirmed(*p.Space, p.AskSaveValue))
+        // A key and a value typed for one entry (a new entry, mostly) are
+        // one question.
+        const bool keyEdited = key.IsModified();
+        const bool valueEdited = value.IsModified();
+        const bool both = keyEdited && valueEdited && Confirmed(*p.Space, p.AskSaveEntry);
+        if (both || (keyEdited && !valueEdited && Confirmed(*p.Space, p.AskSaveKey)))
+            ApplyEditedText(p, *p.Keys, oldRow, key.Text());
+        if (both || (valueEdited && !keyEdited && Confirmed(*p.Space, p.AskSaveValue)))
             ApplyEditedText(p, *p.Values, oldRow, EditorTextToValue(value.Text()));
         w.SideOf(p).list.RedrawRows(oldRow, oldRow);
     }
@@ -53,6 +59,22 @@ void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow) {
     // instead, or its first paint would drop the current row again.
     w.SideOf(p.Other->Active ? *p.Other : p).list.SelectOnly(newRow);
     Repositioning = false;
+}
+
+void ApplyTypedEdits() {
+    if (!TheWindow) return;
+    EditingWindow& w = *TheWindow;
+    Workspace& ws = w.Space();
+    const std::int32_t row = ws.CurrentRow;
+    if (row < 0) return;
+    const auto typedInto = [&w](TTblObjects& p) {
+        return p.Active && (w.KeyEditorOf(p).IsModified() || w.ValueEditorOf(p).IsModified());
+    };
+    if (!typedInto(ws.sides[0]) && !typedInto(ws.sides[1])) return;
+    // Both tables' edits are one step, as on leaving the row.
+    HistoryStep step(StepKind::Edit, ws.sides[typedInto(ws.sides[0]) ? 0 : 1], RowPlace::At(row));
+    for (TTblObjects& p : ws.sides)
+        if (typedInto(p)) SwitchEditorRow(p, row, row);
 }
 
 bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState) {

@@ -15,6 +15,13 @@ namespace vm {
 // in the other table's list view. Does nothing while p is not shown.
 void SwitchEditorRow(TTblObjects& p, std::int32_t newRow, std::int32_t oldRow);
 
+// Before a command that reads, writes or replaces the tables (open, save,
+// the tools, the check, closing the window): what is typed into the shown
+// tables' editors and not applied yet is applied at the current row, after
+// the question unless the options say not to ask. The command goes on
+// whatever the answer.
+void ApplyTypedEdits();
+
 // A key typed into a key editor serving p; true consumes it.
 bool KeyEditorKey(TTblObjects& p, WPARAM key, std::uint32_t shiftState);
 

@@ -206,4 +206,39 @@ char16_t* SwapNewlineEscape(char16_t* text, bool toEscape) {
     return text;
 }
 
+char16_t FoldCase(char16_t c) {
+    const auto pairOf = [c](char16_t first, char16_t last, bool capitalEven) {
+        return c >= first && c <= last && ((c % 2 == 0) == capitalEven);
+    };
+    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    // Latin-1: À to Þ but the multiplication sign.
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
+    // Latin Extended-A: capital and small letter side by side, the capital
+    // on the even unit up to U+0137 and from U+014A, on the odd one between;
+    // the dotted capital I (U+0130) and small dotless i stay as they are.
+    if (c == 0x178) return 0xFF;  // Ÿ
+    if (c != 0x130 && (pairOf(0x100, 0x137, true) || pairOf(0x139, 0x148, false) || pairOf(0x14A, 0x177, true) ||
+                       pairOf(0x179, 0x17E, false)))
+        return static_cast<char16_t>(c + 1);
+    // Greek capitals (U+03A2 is no letter), Cyrillic capitals.
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
+    if (pairOf(0x460, 0x481, true) || pairOf(0x48A, 0x4BF, true) || pairOf(0x4D0, 0x52F, true))
+        return static_cast<char16_t>(c + 1);
+    if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 32);  // full-width A to Z
+    return c;
+}
+
+std::size_t FindIgnoringCase(std::u16string_view text, std::u16string_view part, std::size_t from) {
+    if (from > text.size() || part.size() > text.size() - from) return std::u16string_view::npos;
+    const std::size_t last = text.size() - part.size();
+    for (std::size_t at = from; at <= last; ++at) {
+        std::size_t k = 0;
+        while (k < part.size() && FoldCase(text[at + k]) == FoldCase(part[k])) ++k;
+        if (k == part.size()) return at;
+    }
+    return std::u16string_view::npos;
+}
+
 }  // namespace vm

@@ -76,4 +76,13 @@ void AppendNewlineEscaped(std::u16string& out, std::u16string_view text);
 std::size_t WideLength(const char16_t* text);
 std::size_t WideLengthWithin(const char16_t* text, std::size_t max);
 
+// The small letter of a capital of the Latin (ASCII, Latin-1, Latin
+// Extended-A), Greek and Cyrillic alphabets and of the full-width Latin
+// letters; any other unit as it is. Enough for searches that ignore case
+// in the game's languages (the Asian scripts have no case).
+char16_t FoldCase(char16_t c);
+// Where part first occurs in text from `from` on, letters compared through
+// FoldCase; npos when it does not (an empty part is found at `from`).
+std::size_t FindIgnoringCase(std::u16string_view text, std::u16string_view part, std::size_t from = 0);
+
 }  // namespace vm

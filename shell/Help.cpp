@@ -12,9 +12,8 @@ const char16_t* const AboutText =
     u"Unicode Version\r\n"
 #endif
     u"\r\n"
-    u"Author: the Vellumark developers\r\n"
-    u"Contact: vellumark@example.org\r\n"
-    u"Creation Date: 23.11.2011";
+    u"Vellumark v" VM_VERSION_TITLE u", an editor for the string tables of Diablo II\r\n"
+    u"Copyright (c) 2026 the Vellumark developers";
 
 HelpWindow* TheHelpWindow = nullptr;
 

@@ -19,8 +19,10 @@ const char16_t* const BuiltInHotKeyText =
     u"  Ctrl+A - select all rows\r\n"
     u"  Ctrl+Z - undo the last change to the table\r\n"
     u"  Ctrl+Y, Ctrl+Shift+Z - redo what was undone\r\n"
-    u"  Ctrl+F - search bar: find a key (a click on the \"Value\" header finds values)\r\n"
+    u"  Ctrl+F - search bar: find a key or a value, as found last (a click on the \"Key\" or \"Value\" header "
+    u"chooses)\r\n"
     u"  Ctrl+G - search bar: go to a row number\r\n"
+    u"  F3, Shift+F3 - the next or previous match of the search bar's text (anywhere in the window)\r\n"
     u"  Right double-click - mark the row, or take its mark away\r\n"
     u"  F8, Shift+F8 - the next or previous finding of the check (Tools > Check)\r\n"
     u"  F7, Shift+F7 - the next or previous entry that differs from the file compared with (Tools > Compare with "
@@ -39,6 +41,9 @@ void ResetInterfaceTexts() {
     sGoTo = BuiltInGoTo;
     sFindKey = BuiltInFindKey;
     sFindValue = BuiltInFindValue;
+    sSearchAnywhere = BuiltInSearchAnywhere;
+    sSearchAtStart = BuiltInSearchAtStart;
+    sSearchNotFound = BuiltInSearchNotFound;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

@@ -28,18 +28,16 @@ struct KeyInfo {
 };
 
 // Texts that live in the two sides' records.
-std::u16string AskKey1, AskKey2, AskValue1, AskValue2;
+std::u16string AskKey1, AskKey2, AskValue1, AskValue2, AskEntry1, AskEntry2;
 
 std::vector<KeyInfo> MakeKeys() {
     std::vector<KeyInfo> keys = {
         {u"sNoData", Target::Text, 0, &sNoData, BuiltInNoData},
         {u"sErrorReadFile", Target::Text, 0, &sErrorReadFile, BuiltInErrorReadFile},
-        {u"sAskSaveKeyLeft", Target::Text, 0, &AskKey1, u"Left Key was changed. Do you want to save this change?"},
-        {u"sAskSaveKeyRight", Target::Text, 0, &AskKey2, u"Right Key was changed. Do you want to save this change?"},
-        {u"sAskSaveValueLeft", Target::Text, 0, &AskValue1,
-         u"Left VALUE was changed. Do you want to save this change?"},
-        {u"sAskSaveValueRight", Target::Text, 0, &AskValue2,
-         u"Right VALUE was changed. Do you want to save this change?"},
+        {u"sAskSaveKeyLeft", Target::Text, 0, &AskKey1, BuiltInAskSaveKeyLeft},
+        {u"sAskSaveKeyRight", Target::Text, 0, &AskKey2, BuiltInAskSaveKeyRight},
+        {u"sAskSaveValueLeft", Target::Text, 0, &AskValue1, BuiltInAskSaveValueLeft},
+        {u"sAskSaveValueRight", Target::Text, 0, &AskValue2, BuiltInAskSaveValueRight},
         {u"sGoTo", Target::Text, 0, &sGoTo, BuiltInGoTo},
         {u"sFindKey", Target::Text, 0, &sFindKey, BuiltInFindKey},
         {u"sFindValue", Target::Text, 0, &sFindValue, BuiltInFindValue},
@@ -116,6 +114,15 @@ std::vector<KeyInfo> MakeKeys() {
     for (const KeyedText& t : FindingTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
     // Tools > Compare with file.
     for (const KeyedText& t : CompareTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
+    // The search bar's match choice and its "not found"; the one question
+    // for an entry's edited key and value.
+    keys.insert(keys.end(), {
+                                {u"sSearchAnywhere", Target::Text, 0, &sSearchAnywhere, BuiltInSearchAnywhere},
+                                {u"sSearchAtStart", Target::Text, 0, &sSearchAtStart, BuiltInSearchAtStart},
+                                {u"sSearchNotFound", Target::Text, 0, &sSearchNotFound, BuiltInSearchNotFound},
+                                {u"sAskSaveEntryLeft", Target::Text, 0, &AskEntry1, BuiltInAskSaveEntryLeft},
+                                {u"sAskSaveEntryRight", Target::Text, 0, &AskEntry2, BuiltInAskSaveEntryRight},
+                            });
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;
@@ -138,6 +145,14 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool SameWideName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
 std::string_view Trim(std::string_view s) {
     constexpr std::string_view blanks = " \t\v\f";
     const std::size_t first = s.find_first_not_of(blanks);
@@ -152,6 +167,17 @@ std::string Narrow(std::u16string_view text) {
 }
 
 }  // namespace
+
+std::vector<std::u16string> LanguageFilesIn(const std::u16string& directory) {
+    std::vector<std::u16string> names;
+    for (const std::u16string& file : platform::FilesInFolder(directory)) {
+        constexpr std::size_t extension = 4;  // ".lng", in any case as Windows names go
+        if (file.size() <= extension || !SameWideName(file.substr(file.size() - extension), u".lng")) continue;
+        std::u16string name = file.substr(0, file.size() - extension);
+        if (!SameWideName(name, u"English")) names.push_back(std::move(name));
+    }
+    return names;
+}
 
 const std::vector<std::u16string_view>& LanguageKeys() {
     static const std::vector<std::u16string_view> names = [] {
@@ -277,6 +303,8 @@ void ApplyQuestions(Workspace& space) {
     space.sides[1].AskSaveKey = AskKey2;
     space.sides[0].AskSaveValue = AskValue1;
     space.sides[1].AskSaveValue = AskValue2;
+    space.sides[0].AskSaveEntry = AskEntry1;
+    space.sides[1].AskSaveEntry = AskEntry2;
     space.sides[0].AskSaveTable = sAskSaveTable1;
     space.sides[1].AskSaveTable = sAskSaveTable2;
 }

@@ -27,6 +27,10 @@ public:
     virtual void SetSearchButtons() = 0;
 };
 
+// The languages of the "<name>.lng" files in directory, sorted, English
+// left out (the Language menu always has it first).
+std::vector<std::u16string> LanguageFilesIn(const std::u16string& directory);
+
 // Every language key, in the order a load applies them.
 const std::vector<std::u16string_view>& LanguageKeys();
 

@@ -105,11 +105,12 @@ void MainWindow::BuildSide(int side) {
     c.panel.Add(c.searchBar);
     c.searchLabel.Create({c.searchBar.hwnd, sGoTo, tk::Dock::Left, 0});
     c.searchLabel.dockSize = c.searchLabel.TextWidth();
+    c.searchMatch.Create({c.searchBar.hwnd, tk::Dock::Left, 0, 80});
+    c.searchMatch.SetVisible(false);  // go to, at start, needs no choice
     c.searchButton.Create({c.searchBar.hwnd, u"Go", tk::Dock::Right, 24});
     c.searchBox.Create({c.searchBar.hwnd, tk::Dock::Fill, 0});
-    c.searchBar.Add(c.searchLabel);
-    c.searchBar.Add(c.searchButton);
-    c.searchBar.Add(c.searchBox);
+    for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.searchLabel, &c.searchMatch, &c.searchButton, &c.searchBox})
+        c.searchBar.Add(*part);
 
     c.list.Create({c.panel.hwnd, tk::Dock::Top, ListHeight});
     c.list.AddColumn(BuiltInText(u"\u2116", "\xB9"), 24);  // the numero sign
@@ -274,10 +275,12 @@ void MainWindow::WireEvents() {
         FindingsAfterChange();
         ComparisonsAfterChange();
     };
+    // F8, F7 and F3 from anywhere in the window, with Shift backwards.
     form.onKeyPreview = [](WPARAM key) {
-        const int delta = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
-        if (key == VK_F8) StepFinding(delta);
-        else if (key == VK_F7) StepDifference(delta);
+        const int step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+        if (key == VK_F8) StepFinding(step);
+        else if (key == VK_F7) StepDifference(step);
+        else if (key == VK_F3) FindAgain(step);
         else return false;
         return true;
     };
@@ -293,6 +296,7 @@ void MainWindow::WireEvents() {
     findings.close.onClick = [] { CloseFindings(); };
     findings.fix.onClick = [] { FixShownFindings(); };
     form.onClose = [this] {
+        ApplyTypedEdits();
         if (!ConfirmEndProgram(Space())) return false;
         StoreWindowLayout();  // so the window opens here next time
         return true;
@@ -314,9 +318,16 @@ void MainWindow::WireEvents() {
         c.toolbar.onDropDown = [side](int button) { ToolbarDropDown(side, button); };
         c.searchButton.onClick = [&p] { RunSearch(p); };
         c.searchBox.onKeyDown = [&p](WPARAM key) {
-            if (key != VK_RETURN) return false;
+            if (key != VK_RETURN) {
+                ClearNotFound(p);
+                return false;
+            }
             RunSearch(p);
             return true;
+        };
+        c.searchMatch.onChoose = [&c, &p](int index) {
+            ChooseSearchMatch(p, index == 0);
+            c.searchBox.SetFocus();  // back to the text, for Enter
         };
         c.list.onCellText = [&p](int row, int column) { return CellText(p, row, column); };
         c.list.onRowColour = [&p](int row) { return RowColour(p, row); };

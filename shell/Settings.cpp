@@ -110,17 +110,24 @@ void ExchangeLayout(const Exchange& x, SettingsHost& host, bool store) {
     Layout.keyColumnWidth = std::max(0, x.Signed(u"KeyColumnWidth", Layout.keyColumnWidth));
 }
 
-// "English", then each comma-separated name of "Languages" as it stands.
+// "English", then each comma-separated name of "Languages" as it stands;
+// without that key (an empty one counts), the language files found.
 void BuildLanguageMenu(SettingsHost& host) {
-    std::u16string rest = platform::GetProfileString(SettingsFileName, Section, u"Languages", u"", StringCapacity);
-    host.AddLanguageItem(MenuFirstLanguage, u"English");
-    int count = 0;
+    const std::u16string missing = u"\x01";  // no text of a settings file
+    std::u16string rest = platform::GetProfileString(SettingsFileName, Section, u"Languages", missing, StringCapacity);
+    std::vector<std::u16string> names;
+    if (rest == missing) {
+        names = host.LanguageFiles();
+        rest.clear();
+    }
     while (!rest.empty()) {
         const std::size_t comma = rest.find(u',');
-        ++count;
-        host.AddLanguageItem(MenuFirstLanguage + count, rest.substr(0, comma));
+        names.push_back(rest.substr(0, comma));
         rest = comma == std::u16string::npos ? std::u16string() : rest.substr(comma + 1);
     }
+    host.AddLanguageItem(MenuFirstLanguage, u"English");
+    int count = 0;
+    for (const std::u16string& name : names) host.AddLanguageItem(MenuFirstLanguage + ++count, name);
     LanguageCount = count;
 }
 

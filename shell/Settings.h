@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "editing/Commands.h"
 
@@ -33,6 +34,9 @@ public:
     virtual void EndPass() {}
     // Adds a radio item to the Language menu.
     virtual void AddLanguageItem(int command, const std::u16string& caption) = 0;
+    // The languages of the language files where the program looks for them,
+    // for a settings file that names none.
+    virtual std::vector<std::u16string> LanguageFiles() { return {}; }
     virtual void SetMenuChecked(int command, bool checked) = 0;
     virtual std::u16string MenuCaption(int command) = 0;
     // Loads the language file of that name and applies its texts.

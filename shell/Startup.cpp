@@ -80,6 +80,7 @@ public:
     }
     void SetMenuChecked(int command, bool checked) override { TheMainWindow->menu.SetChecked(command, checked); }
     std::u16string MenuCaption(int command) override { return TheMainWindow->menu.Caption(command); }
+    std::vector<std::u16string> LanguageFiles() override { return LanguageFilesIn(LanguageDirectory); }
     void LoadLanguage(const std::u16string& name) override {
         vm::LoadLanguage(LanguageDirectory, name, TheWindowLanguage);
         ApplyQuestions(TheMainWindow->Space());

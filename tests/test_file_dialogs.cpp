@@ -124,10 +124,13 @@ TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
     EXPECT_EQ(c[IdOpenLabelTxtOptions].text, u"TXT Options");
     using Step = std::pair<int, bool>;
     // Text files have an encoding; .tbl files and string files have none.
+    // The panel is headed by the options of string files when they are
+    // chosen.
     for (const auto& [filter, enabled] : {Step{1, false}, Step{2, true}, Step{3, false}, Step{1, false}}) {
         hook.OnNotify(c, filter);
         EXPECT_EQ(c[IdOpenEncoding].enabled, enabled) << filter;
         EXPECT_EQ(c[IdOpenLanguage].enabled, filter == OpenJsonFilter) << filter;
+        EXPECT_EQ(c[IdOpenLabelTxtOptions].text, filter == OpenJsonFilter ? u"JSON Options" : u"TXT Options") << filter;
     }
     ResetDocumentTexts();
 }

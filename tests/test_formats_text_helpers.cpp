@@ -9,6 +9,7 @@
 #include "formats/ColorMacros.h"
 #include "formats/FormatLimits.h"
 #include "formats/TextHelpers.h"
+#include "platform/Platform.h"
 #include "tests/FormatTestUtil.h"
 
 using namespace vm;
@@ -147,6 +148,39 @@ TEST(BoundedCompare, ComparesAtMostTheBound) {
     EXPECT_LT(BoundedCompare(u"ab", u"abc", 10), 0);
     EXPECT_EQ(BoundedCompare(u"Key\tValue more", u"Key\tValue", 9), 0);
     EXPECT_GT(BoundedCompare(u"\uFFFF", u"a", 1), 0);  // unsigned units
+}
+
+TEST(FindIgnoringCase, FindsTheTextInAnyCaseOfTheGamesAlphabets) {
+    struct Case {
+        std::u16string text, part;
+        std::size_t at;
+    };
+    constexpr std::size_t none = std::u16string_view::npos;
+    const Case cases[] = {
+        {u"the Shrine of Ages", u"SHRINE", 4},
+        {u"the Shrine", u"shrinee", none},
+        {u"abc", u"", 0},
+        {u"", u"a", none},
+        {u"Stra\u00DFe \u00C4RGER", u"\u00E4rger", 7},                                          // German
+        {u"\u0141\u00D3D\u0179 \u015AWI\u0118TA", u"\u0142\u00F3d\u017A \u015Bwi\u0119ta", 0},  // Polish
+        {u"\u0421\u0422\u0410\u0420\u042B\u0419 \u0401\u0416", u"\u0441\u0442\u0430\u0440\u044B\u0439 \u0451\u0436",
+         0},                                                                        // Russian
+        {u"\u039F\u039B\u03A5\u039C\u03A0\u039F\u03A3", u"\u03BB\u03C5\u03BC", 1},  // Greek
+        {u"\uFF21\uFF22", u"\uFF42", 1},                                            // full-width
+        {u"\uD55C\uAD6D\uC5B4 \u65E5\u672C", u"\u65E5", 4},                         // no case: as it is
+        {u"\u00D7", u"\u00F7", none},                                               // signs, not letters
+        {u"I\u0130", u"i\u0131", none},                                             // the Turkish I's keep their own
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FindIgnoringCase(c.text, c.part), c.at)
+            << platform::ToUtf8(c.text) << " / " << platform::ToUtf8(c.part);
+    EXPECT_EQ(FindIgnoringCase(u"ab AB ab", u"ab", 1), 3u);
+    EXPECT_EQ(FindIgnoringCase(u"ab", u"b", 3), none);
+    // Every unit folds to one that folds to itself.
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        const char16_t folded = FoldCase(static_cast<char16_t>(c));
+        EXPECT_EQ(FoldCase(folded), folded) << static_cast<int>(c);
+    }
 }
 
 TEST(SwapNewlineEscape, SwapsInPlaceWithoutChangingTheLength) {

@@ -128,7 +128,7 @@ TEST_F(LanguageTest, EveryKindOfTextIsAppliedAndEnglishComesBack) {
     EXPECT_EQ(sNoData, u"<leer>");
     EXPECT_EQ(window.searchLabels, u"Gehe zu:");
     EXPECT_EQ(space.sides[1].AskSaveKey, u"R?");
-    EXPECT_EQ(space.sides[0].AskSaveKey, u"Left Key was changed. Do you want to save this change?");
+    EXPECT_EQ(space.sides[0].AskSaveKey, u"Left Key was changed. Do you want to apply this change?");
     EXPECT_EQ(window.menu[29], u"Tasten");
     EXPECT_EQ(window.buttons[3], u"Geschlecht");
     EXPECT_EQ(window.columns[2], u"Wert");
@@ -144,7 +144,16 @@ TEST_F(LanguageTest, EveryKindOfTextIsAppliedAndEnglishComesBack) {
     EXPECT_EQ(window.columns[2], u"Value");
     EXPECT_EQ(sErrorWriteFile, BuiltInErrorWriteFile);
     EXPECT_EQ(sHotKeyText, BuiltInHotKeyText);
-    EXPECT_EQ(space.sides[1].AskSaveKey, u"Right Key was changed. Do you want to save this change?");
+    EXPECT_EQ(space.sides[1].AskSaveKey, u"Right Key was changed. Do you want to apply this change?");
+}
+
+TEST(LanguageFiles, AreTheLngFilesOfTheFolderButEnglish) {
+    vmtest::TempDir dir;
+    for (const char* name : {"Polski.lng", "Deutsch.LNG", "English.lng", "notes.txt", ".lng", "Russian.lng.bak"})
+        ASSERT_TRUE(dir.Write(name, "[x]\n"));
+    ASSERT_TRUE(dir.Write("Folder.lng/inside.txt", ""));
+    EXPECT_EQ(LanguageFilesIn(dir.Path()), (std::vector<std::u16string>{u"Deutsch", u"Polski"}));
+    EXPECT_TRUE(LanguageFilesIn(dir.Path(u"missing")).empty());
 }
 
 TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
@@ -168,7 +177,10 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sWarnIds"), at(u"sSaveFirstIdTaken") + 1);
     EXPECT_EQ(at(u"sFindingsNone"), at(u"sWarnIdCounterWrite") + 1);
     EXPECT_EQ(at(u"sCompareSummary"), at(u"sFindingColumnPlace") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sCompareSummary");
+    // The search bar's choice and "not found", the one question for a key
+    // and a value.
+    EXPECT_EQ(at(u"sSearchAnywhere"), at(u"sCompareSummary") + 1);
+    EXPECT_EQ(keys[keys.size() - 2], u"sAskSaveEntryRight");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }

@@ -38,6 +38,8 @@ struct RecordingHost final : vm::SettingsHost {
         return i < languages.size() ? languages[i] : u"?";
     }
     void LoadLanguage(const std::u16string& name) override { calls.push_back("load " + Narrow(name)); }
+    std::vector<std::u16string> LanguageFiles() override { return files; }
+    std::vector<std::u16string> files;  // the language files found
     void ApplyViewLayout() override { calls.push_back("layout"); }
     void OpenCommandLineFiles() override { calls.push_back("open files"); }
     bool CurrentLayout(vm::WindowLayout& layout) override {
@@ -160,6 +162,36 @@ TEST_F(SettingsTest, LanguagesAreSplitAtCommasAsTheyStand) {
             EXPECT_EQ(host.commands[i], vm::MenuFirstLanguage + static_cast<int>(i));
         EXPECT_EQ(vm::LanguageCount, static_cast<int>(c.menu.size()) - 1);
     }
+}
+
+TEST_F(SettingsTest, WithoutLanguagesTheMenuListsTheLanguageFilesFound) {
+    struct Case {
+        const char* ini;
+        std::vector<std::u16string> menu;
+    };
+    const Case cases[] = {
+        {"", {u"English", u"Deutsch", u"Polski"}},
+        {"Language=2\r\n", {u"English", u"Deutsch", u"Polski"}},
+        {"Languages=Russian\r\n", {u"English", u"Russian"}},  // the key decides when it is there,
+        {"Languages=\r\n", {u"English"}},                     // empty too
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        vm::ResetSettings();
+        host = RecordingHost{};
+        host.files = {u"Deutsch", u"Polski"};
+        WriteIni(c.ini);
+        vm::ExchangeSettings(space, false);
+        EXPECT_EQ(host.languages, c.menu);
+        EXPECT_EQ(vm::LanguageCount, static_cast<int>(c.menu.size()) - 1);
+    }
+    EXPECT_EQ(vm::Language, 0);
+    WriteIni("Language=2\r\n");
+    vm::ResetSettings();
+    host = RecordingHost{};
+    host.files = {u"Deutsch", u"Polski"};
+    vm::ExchangeSettings(space, false);
+    EXPECT_EQ(host.calls[host.calls.size() - 3], "load Polski");
 }
 
 TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {

@@ -1,5 +1,7 @@
 #include "toolkit/Controls.h"
 
+#include <algorithm>
+
 namespace tk {
 
 namespace {
@@ -221,6 +223,26 @@ void ChoiceBox::SetItems(const std::vector<std::u16string>& items, int chosen) {
 }
 
 int ChoiceBox::Chosen() const { return static_cast<int>(SendMessage(hwnd, CB_GETCURSEL, 0, 0)); }
+
+int ChoiceBox::ItemsWidth() const {
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(hwnd, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    const int count = static_cast<int>(SendMessage(hwnd, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = SendMessage(hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length == CB_ERR) continue;
+        NativeString text(static_cast<std::size_t>(length) + 1, 0);
+        SendMessage(hwnd, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        SIZE size{};
+        GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(length), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    // The arrow button, the frame and the item's margins.
+    return widest + GetSystemMetrics(SM_CXVSCROLL) + 12;
+}
 
 void ChoiceBox::Choose(int index) { SendMessage(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 

@@ -104,6 +104,8 @@ struct ChoiceBox : Wnd {
     // Replaces the items, choosing the one at chosen (none when negative).
     void SetItems(const std::vector<std::u16string>& items, int chosen);
     int Chosen() const;  // -1 for none
+    // The width that shows the widest item whole, with the drop-down arrow.
+    int ItemsWidth() const;
     void Choose(int index);
     // After the user chose another item.
     std::function<void(int index)> onChoose;

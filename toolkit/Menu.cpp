@@ -4,6 +4,22 @@
 
 namespace tk {
 
+namespace {
+
+// A row's caption as the menu bar is given it. Wine clips a head's text to
+// the width it measured and draws some letters (the Cyrillic "ы") a pixel
+// or two past their width, and it starts the shortcut column right where
+// the widest caption ends: a blank after a head's caption and one before
+// the tab that starts the shortcut give both room.
+NativeString MenuText(const MenuItem& item) {
+    std::u16string text = item.caption;
+    if (item.kind == MenuItem::Head) text += u' ';
+    else if (const std::size_t tab = text.find(u'\t'); tab != std::u16string::npos) text.insert(tab, 1, u' ');
+    return ToNative(text);
+}
+
+}  // namespace
+
 void MainMenu::Add(MenuItem item) {
     items.push_back(std::move(item));
     Rebuild();
@@ -68,7 +84,7 @@ void MainMenu::SetCommand(int id, std::u16string caption, bool enabled) {
     item.caption = std::move(caption);
     item.enabled = enabled;
     if (!menu_ || item.hidden) return;
-    const NativeString text = ToNative(item.caption);
+    const NativeString text = MenuText(item);
     MENUITEMINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_STRING | MIIM_STATE;
@@ -99,7 +115,7 @@ void MainMenu::Rebuild() {
     // Each head goes into the bar once its menu is complete.
     const auto closeHead = [&] {
         if (head && !head->hidden)
-            AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), ToNative(head->caption).c_str());
+            AppendMenu(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), MenuText(*head).c_str());
         else if (popup) DestroyMenu(popup);
     };
     for (const MenuItem& item : items) {
@@ -114,7 +130,7 @@ void MainMenu::Rebuild() {
             AppendMenu(popup, MF_SEPARATOR, 0, nullptr);
             continue;
         }
-        const NativeString caption = ToNative(item.caption);
+        const NativeString caption = MenuText(item);
         MENUITEMINFO info{};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE;

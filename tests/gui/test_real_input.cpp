@@ -653,3 +653,257 @@ TEST_F(RealInputTest, CompareWithFileMarksTheDifferencesAndF7GoesToThem) {
     Settle();
     EXPECT_EQ(Space().CurrentRow, 9);
 }
+namespace {
+
+// Answers every question of the program with the next of its answers (Yes
+// once they are used up), as a click on that button does, and counts them;
+// cancels every open and save dialog, noting whether an open dialog came.
+// From a thread of its own, until it goes: the window's thread waits in the
+// question.
+class AnswerEveryBox {
+public:
+    explicit AnswerEveryBox(std::vector<int> answers = {})
+        : answers_(std::move(answers)), thread_([this] {
+              while (!stop_) {
+                  HWND box = FindWindow(TEXT("#32770"), TEXT("Vellumark"));
+                  if (box && IsWindowVisible(box)) {
+                      Sleep(100);
+                      const auto n = static_cast<std::size_t>(answered_.load());
+                      PostMessage(box, WM_COMMAND, n < answers_.size() ? answers_[n] : IDYES, 0);
+                      ++answered_;
+                      while (!stop_ && IsWindow(box) && IsWindowVisible(box)) Sleep(10);
+                  }
+                  for (const TCHAR* title : {TEXT("Open"), TEXT("Save As")}) {
+                      HWND dialog = FindWindow(TEXT("#32770"), title);
+                      if (!dialog || !IsWindowVisible(dialog)) continue;
+                      if (title[0] == TEXT('O')) opened_ = true;
+                      PostMessage(dialog, WM_COMMAND, IDCANCEL, 0);
+                      while (!stop_ && IsWindow(dialog)) Sleep(10);
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    ~AnswerEveryBox() {
+        stop_ = true;
+        thread_.join();
+    }
+    int Answered() const { return answered_; }
+    bool Opened() const { return opened_; }
+
+private:
+    const std::vector<int> answers_;
+    std::atomic<bool> stop_{false}, opened_{false};
+    std::atomic<int> answered_{0};
+    std::thread thread_;
+};
+
+// The middle of a column's header, where a click switches the search bar.
+POINT HeaderPoint(HWND list, int column) {
+    RECT r{};
+    Header_GetItemRect(ListView_GetHeader(list), column, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+}  // namespace
+
+TEST_F(RealInputTest, FindValueFindsTheTextAnywhereStepsWithF3AndSaysWhenNothingIsFound) {
+    // A full table; "Shrine" in a few values, never at their start, in
+    // three spellings of its case.
+    auto rows = Rows(65535, "value");
+    for (const auto& [row, text] : std::vector<std::pair<int, std::string>>{
+             {10, "the Shrine of 10"}, {30000, "a SHRINE"}, {40000, "shrine two"}, {65000, "old Shrine"}})
+        rows[static_cast<std::size_t>(row)].second = text;
+    StartShown({TextTable("one.txt", rows), TextTable("two.txt", Rows(50, "b"))});
+    ClickRow(0, 0);
+
+    // A click on the Value header: Find Value, anywhere and without case.
+    ClickAt(ListView_GetHeader(S(0).list.hwnd), HeaderPoint(S(0).list.hwnd, 2));
+    Settle();
+    ASSERT_TRUE(S(0).searchBar.IsVisible());
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Find Value:");
+    EXPECT_TRUE(S(0).searchMatch.IsVisible());
+    EXPECT_EQ(S(0).searchMatch.Chosen(), 0);
+    Type("shrine");
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 10; }));
+    // F3 on from the search box, Shift+F3 back, round the end both ways.
+    for (const auto& [shift, row] : std::vector<std::pair<bool, int>>{
+             {false, 30000}, {false, 40000}, {false, 65000}, {false, 10}, {true, 65000}}) {
+        if (shift) Press(VK_F3, {VK_SHIFT});
+        else Press(VK_F3);
+        ASSERT_TRUE(WaitUntil([this, row] { return Space().CurrentRow == row; })) << row;
+    }
+    Settle();
+    ExpectShown(65000);
+    // And from the list.
+    S(0).list.SetFocus();
+    Press(VK_F3);
+    ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 10; }));
+    EXPECT_EQ(GetFocus(), S(0).list.hwnd);
+
+    // A text no value holds: the bar says so and the row stays; the next
+    // key typed takes the words away.
+    S(0).searchBox.SetFocus();
+    Type("altar");
+    const auto start = std::chrono::steady_clock::now();
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([this] { return S(0).searchLabel.Text() == u"Not found"; }));
+    std::printf(
+        "a search through 65535 values that finds nothing: %lld ms (with the key's way through the queue)\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
+    EXPECT_EQ(Space().CurrentRow, 10);
+    Press(VK_BACK);
+    ASSERT_TRUE(WaitUntil([this] { return S(0).searchLabel.Text() == u"Find Value:"; }));
+
+    // Ctrl+F in the list closes the bar opened for values and opens it
+    // again for values, the way it was used last.
+    S(0).list.SetFocus();
+    Press('F', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([this] { return !S(0).searchBar.IsVisible(); }));
+    Press('F', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([this] { return S(0).searchBar.IsVisible(); }));
+    EXPECT_EQ(S(0).searchLabel.Text(), u"Find Value:");
+    EXPECT_EQ(GetFocus(), GetWindow(S(0).searchBox.hwnd, GW_CHILD));  // the box's text field
+}
+
+TEST_F(RealInputTest, ANewEntryAsksOnceAndACommandGoesOnAfterTheQuestion) {
+    tk::MessageBoxOverride = nullptr;  // real questions, answered by the keyboard
+    StartShown({TextTable("one.txt", Rows(20, "a")), TextTable("two.txt", Rows(20, "b"))});
+    ClickRow(0, 3);
+    Press(VK_INSERT);
+    Settle();
+    ASSERT_EQ(T(0).Count(), 21u);
+    ClickAt(S(0).keyEditor.hwnd, {10, 8});
+    Settle();
+    Type("new");
+    ClickAt(S(0).valueEditor.hwnd, {10, 10});
+    Settle();
+    Type("text");
+    {
+        AnswerEveryBox answers;
+        ClickRow(0, 6);
+        ASSERT_TRUE(WaitUntil([this] { return Space().CurrentRow == 6; }));
+        Settle(300);
+        EXPECT_EQ(answers.Answered(), 1);  // key and value in one question
+    }
+    EXPECT_EQ(T(0).Keys->Get(3), u"new");
+    EXPECT_EQ(T(0).Values->Get(3), u"text");
+
+    // A value typed and not applied, then Open: the question first, and
+    // after "Yes" the open dialog all the same (after the question about
+    // the table's unsaved changes, answered "No").
+    ClickAt(S(0).valueEditor.hwnd, {10, 10});
+    Settle();
+    Press(VK_END, {VK_CONTROL});
+    Type("x");
+    {
+        AnswerEveryBox answers({IDYES, IDNO});
+        const RECT open = S(0).toolbar.ButtonRect(ButtonOpen);
+        ClickAt(S(0).toolbar.hwnd, {(open.left + open.right) / 2, (open.top + open.bottom) / 2});
+        SetCursorPos(0, 0);
+        ASSERT_TRUE(WaitUntil([&answers] { return answers.Opened(); })) << answers.Answered() << " questions";
+        Settle();
+        EXPECT_EQ(answers.Answered(), 2);
+    }
+    EXPECT_EQ(T(0).Values->Get(6), u"a 5x");
+}
+
+#ifdef VM_SOURCE_DIR
+namespace {
+
+// The last column of a part of the screen with dark pixels; -1 for none.
+int LastInk(RECT r) {
+    HDC screen = GetDC(nullptr);
+    int last = -1;
+    for (int x = r.left; x < r.right; ++x)
+        for (int y = r.top; y < r.bottom; ++y) {
+            const COLORREF c = GetPixel(screen, x, y);
+            if (GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128) {
+                last = x;
+                break;
+            }
+        }
+    ReleaseDC(nullptr, screen);
+    return last;
+}
+
+}  // namespace
+
+TEST_F(RealInputTest, LanguageFilesBesideTheProgramAreInTheMenuAndItsHeadsAreDrawnWhole) {
+    for (const char* name : {"Deutsch", "Russian"}) {
+        std::ifstream in(std::string(VM_SOURCE_DIR) + "/languages/" + name + ".lng", std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        dir.Write(std::string(name) + ".lng", std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    StartShown({});  // no settings file: nothing names the languages
+    const HWND form = W().form.hwnd;
+    const HMENU bar = GetMenu(form);
+    const int languageHead = GetMenuItemCount(bar) - 1;
+    const auto clickScreen = [form](RECT r) {
+        POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ScreenToClient(form, &at);
+        ClickAt(form, at);
+    };
+    const HMENU languages = GetSubMenu(bar, languageHead);
+    ASSERT_EQ(GetMenuItemCount(languages), 3);  // English, Deutsch, Russian
+    // The Language menu opened with the mouse and its third item chosen,
+    // from a second thread while the menu holds the window's.
+    std::thread chooser([form, languages, &clickScreen] {
+        for (int i = 0; i < 500; ++i) {
+            HWND menu = FindWindow(TEXT("#32768"), nullptr);
+            RECT item{};
+            if (menu && IsWindowVisible(menu) && GetMenuItemRect(form, languages, 2, &item)) {
+                // The last item, by its height, at the bottom of the menu's
+                // window (wine places the item's rectangle elsewhere).
+                Sleep(100);
+                RECT shown{};
+                GetWindowRect(menu, &shown);
+                const LONG height = item.bottom - item.top;
+                clickScreen({shown.left + 4, shown.bottom - 3 - height, shown.right - 4, shown.bottom - 3});
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    RECT head{};
+    ASSERT_TRUE(GetMenuItemRect(form, bar, static_cast<UINT>(languageHead), &head));
+    clickScreen(head);
+    const bool chosen = WaitUntil([] { return Language == 2; });
+    chooser.join();
+    SetCursorPos(0, 0);
+    ASSERT_TRUE(chosen);
+    Settle(300);
+    // Файл; the single-byte program shows what its code page makes of it.
+    std::u16string file = u"\u0424\u0430\u0439\u043B";
+    if (SingleByteProgram) {
+        std::string bytes;
+        bool replaced = false;
+        platform::WideToAnsi(file.data(), file.size(), static_cast<std::size_t>(-1), bytes, replaced);
+        platform::AnsiToWide(bytes.data(), bytes.size(), file);
+    }
+    EXPECT_EQ(W().menu.Caption(MenuFile), file);
+
+    // Every head of the bar drawn whole. Wine draws a head's text in the
+    // head less 6 columns each side and cuts what goes past: the text's last
+    // letter must end before that edge, not at it. (A language builds the
+    // bar anew.)
+    const HMENU russianBar = GetMenu(form);
+    ASSERT_EQ(GetMenuItemCount(russianBar), languageHead + 1);
+    for (int i = 0; i <= languageHead; ++i) {
+        RECT shown{};
+        GetMenuItemRect(form, russianBar, static_cast<UINT>(i), &shown);
+        EXPECT_LT(LastInk(shown), shown.right - 7) << "head " << i << " of " << shown.left << ".." << shown.right;
+    }
+
+    // A settings file that names languages still decides.
+    SendMessage(form, WM_CLOSE, 0, 0);
+    Settle();
+    StopVellumark();
+    Pump();
+    ResetSettings();
+    dir.Write("Vellumark.ini", "[GENERAL]\r\nLanguages=Deutsch\r\n");
+    StartShown({});
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(W().form.hwnd), languageHead)), 2);
+}
+#endif
