@@ -49,7 +49,15 @@ enum MenuCommand : int {
     MenuCheck = 900,
     MenuNextFinding = 901,
     MenuPreviousFinding = 902,
+    MenuSaveAs1 = 903,
+    MenuSaveAs2 = 904,
+    MenuRecentFiles = 905,  // the File menu's submenu
+    MenuLanguagesOfObject = 906,
+    MenuFirstRecentFile = 910,  // RecentFileCount numbers from here
 };
+
+// Files the File menu's "Recent files" keeps.
+inline constexpr int RecentFileCount = 8;
 
 // The commands of a list's context menu.
 enum ContextCommand : int {
@@ -61,7 +69,8 @@ enum ContextCommand : int {
     ContextMoveUp,
 };
 
-enum class MenuKind { Head, Command, Separator, Check, Radio };
+// A submenu is a row of a menu whose entries the window sets while it runs.
+enum class MenuKind { Head, Command, Separator, Check, Radio, Submenu };
 
 struct MenuRow {
     MenuKind kind;
@@ -80,6 +89,11 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Separator},
     {MenuKind::Command, MenuSave1, u"sMenuSave1", u"Save Table 1"},
     {MenuKind::Command, MenuSave2, u"sMenuSave2", u"Save Table 2"},
+    // Keys of rows added since are given after the others (shell/Language.cpp).
+    {MenuKind::Command, MenuSaveAs1, nullptr, u"Save Table 1 As..."},
+    {MenuKind::Command, MenuSaveAs2, nullptr, u"Save Table 2 As..."},
+    {MenuKind::Separator},
+    {MenuKind::Submenu, MenuRecentFiles, nullptr, u"Recent Files"},
     {MenuKind::Separator},
     {MenuKind::Command, MenuExit, u"sMenuExit", u"Exit"},
     // Undo and Redo show the language's sMenuUndo and sMenuRedo texts with

@@ -18,4 +18,9 @@ inline std::u16string sGoTo = BuiltInGoTo;
 inline std::u16string sFindKey = BuiltInFindKey;
 inline std::u16string sFindValue = BuiltInFindValue;
 
+// A recent file that is not there any more, followed by its name.
+inline const char16_t* const BuiltInRecentFileMissing =
+    u"This file is not there any more; it is taken off the recent files:";
+inline std::u16string sRecentFileMissing = BuiltInRecentFileMissing;
+
 }  // namespace vm

@@ -79,6 +79,10 @@ public:
     virtual void ChooseView(int command) = 0;
     // A language of the Language menu: 0 English, 1.. the listed ones.
     virtual void ChooseLanguage(int index) = 0;
+    // The File menu's recent files as the workspace holds them, also
+    // written to the settings file; and the title with each side's file.
+    virtual void ShowRecentFiles() = 0;
+    virtual void ShowTitle() = 0;
     virtual void ShowHotKeys() = 0;
     virtual void ShowAbout() = 0;
 

@@ -37,6 +37,7 @@ void ResetInterfaceTexts() {
     sGoTo = BuiltInGoTo;
     sFindKey = BuiltInFindKey;
     sFindValue = BuiltInFindValue;
+    sRecentFileMissing = BuiltInRecentFileMissing;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

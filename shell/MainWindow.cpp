@@ -5,6 +5,7 @@
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
+#include "documents/TableFiles.h"
 #include "editing/Commands.h"
 #include "editing/Dispatch.h"
 #include "editing/Editors.h"
@@ -58,7 +59,8 @@ static_assert(static_cast<int>(MenuKind::Head) == tk::MenuItem::Head &&
               static_cast<int>(MenuKind::Command) == tk::MenuItem::Command &&
               static_cast<int>(MenuKind::Separator) == tk::MenuItem::Separator &&
               static_cast<int>(MenuKind::Check) == tk::MenuItem::Check &&
-              static_cast<int>(MenuKind::Radio) == tk::MenuItem::Radio);
+              static_cast<int>(MenuKind::Radio) == tk::MenuItem::Radio &&
+              static_cast<int>(MenuKind::Submenu) == tk::MenuItem::Submenu);
 
 }  // namespace
 
@@ -203,6 +205,41 @@ void MainWindow::ChooseLanguage(int index) {
     RefreshEditMenu();  // in the new language
 }
 
+void MainWindow::ShowRecentFiles() {
+    std::vector<tk::MenuItem> entries;
+    const std::vector<std::u16string>& files = Space().RecentFiles;
+    for (std::size_t i = 0; i < files.size() && i < RecentFileCount; ++i) {
+        // "&1" to "&8": the digit chooses the file from the keyboard.
+        const std::u16string number(1, static_cast<char16_t>(u'1' + i));
+        entries.push_back(
+            {.id = MenuFirstRecentFile + static_cast<int>(i), .caption = u"&" + number + u" " + files[i]});
+    }
+    menu.SetEntries(MenuRecentFiles, std::move(entries));
+    StoreRecentFiles(Space());
+}
+
+namespace {
+// A side in the title: its file's name (or "Table n" when it has none),
+// with "*" while it has unsaved changes; nothing for an empty side.
+std::u16string TitlePart(const TTblObjects& p) {
+    std::u16string name = p.FileName;
+    const std::size_t slash = name.find_last_of(u"\\/");
+    if (slash != std::u16string::npos) name.erase(0, slash + 1);
+    if (name.empty() && !p.Modified) return {};
+    if (name.empty()) name = p.Side == 0 ? u"Table 1" : u"Table 2";
+    return p.Modified ? name + u"*" : name;
+}
+}  // namespace
+
+void MainWindow::ShowTitle() {
+    const std::u16string one = TitlePart(Space().sides[0]);
+    const std::u16string two = TitlePart(Space().sides[1]);
+    std::u16string title = one;
+    if (!one.empty() && !two.empty()) title += u" | ";
+    title += two;
+    form.SetText(title.empty() ? std::u16string(WindowCaption) : title + u" - " + WindowCaption);
+}
+
 void MainWindow::ShowHotKeys() { ShowHelp(); }
 
 void MainWindow::ShowAbout() {
@@ -270,9 +307,11 @@ void MainWindow::WireEvents() {
     };
     Space().HistoryChanged = [this] {
         RefreshEditMenu();
+        ShowTitle();  // the modified marks
         FindingsAfterChange();
     };
     form.onKeyPreview = [](WPARAM key) {
+        if (FileKeyCommand(CurrentShiftState(), static_cast<std::uint32_t>(key))) return true;
         if (key != VK_F8) return false;
         StepFinding(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
         return true;
@@ -399,9 +438,16 @@ bool SideView::AskYesNo(const std::u16string& text, const std::u16string& captio
     return tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-bool SideView::SaveWithDialog() { return SaveDialog(TheMainWindow->Space().sides[side_]); }
+bool SideView::SaveWithDialog() { return SaveInPlace(TheMainWindow->Space().sides[side_]); }
+
+void SideView::FileOpened() {
+    Workspace& ws = TheMainWindow->Space();
+    NoteRecentFile(ws, RecentEntryOf(ws.sides[side_]), RecentFileCount);
+    TheMainWindow->ShowRecentFiles();
+}
 
 void SideView::ShowSource(const std::u16string& text) {
+    TheMainWindow->ShowTitle();
     SideControls& c = TheMainWindow->Side(side_);
     c.source.SetText(text.empty() ? text : u" " + text);
     if (c.source.IsVisible() == !text.empty()) return;

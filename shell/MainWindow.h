@@ -36,6 +36,8 @@ struct MainWindow final : EditingWindow {
     void StoreSettings() override;
     void ChooseView(int command) override;
     void ChooseLanguage(int index) override;
+    void ShowRecentFiles() override;
+    void ShowTitle() override;
     void ShowHotKeys() override;
     void ShowAbout() override;
 
@@ -66,6 +68,7 @@ public:
     bool AskYesNo(const std::u16string& text, const std::u16string& caption) override;
     bool SaveWithDialog() override;
     void ShowSource(const std::u16string& text) override;
+    void FileOpened() override;
 
 private:
     int side_;

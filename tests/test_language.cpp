@@ -167,7 +167,8 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sSaveFirstIdTaken"), at(u"sSaveDoesNotFit") + 1);
     EXPECT_EQ(at(u"sWarnIds"), at(u"sSaveFirstIdTaken") + 1);
     EXPECT_EQ(at(u"sFindingsNone"), at(u"sWarnIdCounterWrite") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sFindingColumnPlace");
+    EXPECT_EQ(at(u"sMenuSaveAs1"), at(u"sFindingColumnPlace") + 1);
+    EXPECT_EQ(keys[keys.size() - 2], u"sRecentFileMissing");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }
