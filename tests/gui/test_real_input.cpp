@@ -3,9 +3,11 @@
 // that has the keyboard or lies under the mouse, and what the window then
 // shows is checked. Under wine this needs a display (a virtual one does).
 
+#include "tests/FormatTestUtil.h"
 #include "tests/gui/AppTestUtil.h"
 #include "tests/gui/KeyInput.h"
 
+#include <dlgs.h>
 #include <windowsx.h>
 
 #include <atomic>
@@ -554,4 +556,158 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
     W().findings.close.onClick();
     Settle();
     EXPECT_FALSE(W().findings.panel.IsVisible());
+}
+
+namespace {
+
+// Drives the next file dialog from a thread of its own while the dialog
+// holds the window's thread: once it is shown and has the keyboard, act
+// runs with it (and may press keys into it).
+class DriveFileDialog {
+public:
+    explicit DriveFileDialog(std::function<void(HWND)> act)
+        : act_(std::move(act)), thread_([this] {
+              for (int i = 0; i < 1500 && !stop_; ++i) {
+                  HWND dialog = GetForegroundWindow();
+                  wchar_t name[16] = {};
+                  GetClassNameW(dialog, name, 15);
+                  if (dialog && std::wstring(name) == L"#32770" && IsWindowVisible(dialog) &&
+                      FindControl(dialog, cmb1)) {
+                      Sleep(200);
+                      act_(dialog);
+                      done_ = true;
+                      return;
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    ~DriveFileDialog() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Done() const { return done_; }
+
+    // A control of the dialog or of its option panel, by id.
+    static HWND FindControl(HWND dialog, int id) {
+        std::pair<int, HWND> found{id, nullptr};
+        EnumChildWindows(
+            dialog,
+            [](HWND w, LPARAM p) {
+                auto& f = *reinterpret_cast<std::pair<int, HWND>*>(p);
+                if (GetDlgCtrlID(w) != f.first || !IsWindowVisible(w)) return TRUE;
+                f.second = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found.second;
+    }
+    static std::wstring SelectedText(HWND combo) {
+        const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        wchar_t text[256] = {};
+        if (item >= 0) SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+private:
+    std::function<void(HWND)> act_;
+    std::atomic<bool> stop_{false}, done_{false};
+    std::thread thread_;
+};
+
+std::wstring TitleOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 511);
+    return text;
+}
+
+}  // namespace
+
+// Ctrl+S saves the side in focus back to its file with no dialog, with its
+// own header; the title and the label above the list name each side's file
+// and mark unsaved changes; Ctrl+O opens into the side in focus through a
+// dialog that starts with all supported files.
+TEST_F(RealInputTest, CtrlSSavesTheSideInFocusToItsFileAndCtrlOOpensIntoIt) {
+    Entries entries = {{u"a", u"one"}, {u"b", u"two"}, {u"c", u"three"}};
+    const TblOptions header{.offset8 = 7, .addToHashSize = 3};
+    const Bytes image = TblImage(entries, header);
+    dir.Write("t.tbl", std::string(image.begin(), image.end()));
+    const std::string json = "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"eins\", \"deDE\": \"zwei\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"t.tbl")});
+    Space().options.notAskChange = true;
+    EXPECT_EQ(TitleOf(W().form.hwnd).find(L"t.tbl"), 0u);
+    EXPECT_EQ(S(0).source.Text(), u" t.tbl");
+    EXPECT_TRUE(S(0).source.IsVisible());
+
+    // An edit in the value box, saved with Ctrl+S from the box.
+    ClickRow(0, 1);
+    ClickAt(S(0).valueEditor.hwnd, {10, 10});
+    SetCursorPos(0, 0);
+    Settle();
+    Press(VK_END, {VK_CONTROL});
+    Type("X");
+    Settle();
+    Press('S', {VK_CONTROL});
+    Settle();
+    entries[1].second = u"twoX";
+    const Bytes edited = TblImage(entries, header);
+    EXPECT_EQ(dir.Read("t.tbl"), std::string(edited.begin(), edited.end()));
+    EXPECT_EQ(TitleOf(W().form.hwnd).find(L"t.tbl -"), 0u) << "no unsaved-changes mark";
+    ClickRow(0, 0);
+    Press(VK_DELETE);  // clears the first row: an unsaved change
+    Settle();
+    EXPECT_EQ(TitleOf(W().form.hwnd).find(L"t.tbl* -"), 0u);
+    Press('Z', {VK_CONTROL});
+    Settle();
+    Press('S', {VK_CONTROL});  // unchanged: the same bytes
+    Settle();
+    EXPECT_EQ(dir.Read("t.tbl"), std::string(edited.begin(), edited.end()));
+
+    // Ctrl+O from list 2: the dialog opens with all supported files, and a
+    // string file typed into it opens in Table 2.
+    ClickRow(1, 0);
+    std::wstring filter;
+    const std::string path = platform::ToUtf8(dir.Path(u"s.json"));
+    DriveFileDialog drive([&filter, &path](HWND dialog) {
+        filter = DriveFileDialog::SelectedText(DriveFileDialog::FindControl(dialog, cmb1));
+        Type(path);
+        Press(VK_RETURN);
+    });
+    Press('O', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    EXPECT_EQ(filter, L"All supported files");
+    ASSERT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");
+    EXPECT_EQ(S(1).source.Text(), u" s.json [enUS]");
+    EXPECT_EQ(TitleOf(W().form.hwnd).find(L"t.tbl | s.json -"), 0u);
+    EXPECT_EQ(T(0).Count(), 3u);
+}
+
+// A string file named with a column on the command line opens in that
+// column, a drive letter being no column; the language chosen in the open
+// dialog is kept in the settings for the next run, even when the dialog is
+// cancelled.
+TEST_F(RealInputTest, TheCommandLineNamesAColumnAndTheOpenDialogKeepsItsLanguage) {
+    const std::string json =
+        "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"ruRU\": \"odin\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"s.json") + u":deDE", dir.Path(u"s.json")});
+    ASSERT_EQ(T(0).Count(), 1u);
+    EXPECT_EQ(T(0).Values->Get(0), u"eins");
+    EXPECT_EQ(S(0).source.Text(), u" s.json [deDE]");
+    ASSERT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(1).Values->Get(0), u"one");  // no column: the settings' language
+
+    ClickRow(1, 0);
+    DriveFileDialog drive([](HWND dialog) {
+        HWND language = DriveFileDialog::FindControl(dialog, IdOpenLanguage);
+        SendMessageW(language, CB_SETCURSEL, 11, 0);  // ruRU
+        Press(VK_ESCAPE);
+    });
+    Press('O', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
+    EXPECT_EQ(T(1).Values->Get(0), u"one");  // cancelled: nothing opened
 }
