@@ -101,6 +101,8 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Head, MenuEdit, u"sMenuEdit", u"Edit"},
     {MenuKind::Command, MenuUndo, nullptr, u"Undo", u"Ctrl+Z"},
     {MenuKind::Command, MenuRedo, nullptr, u"Redo", u"Ctrl+Y"},
+    {MenuKind::Separator},
+    {MenuKind::Command, MenuLanguagesOfObject, nullptr, u"All Languages...", u"Ctrl+L"},
     {MenuKind::Head, MenuView, u"sMenuView", u"View"},
     {MenuKind::Radio, MenuOnlyTable1, u"sMenuOnlyTbl1", u"Only Table 1"},
     {MenuKind::Radio, MenuOnlyTable2, u"sMenuOnlyTbl2", u"Only Table 2"},

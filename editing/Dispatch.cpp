@@ -7,6 +7,7 @@
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
+#include "documents/ObjectLanguages.h"
 #include "documents/TableFiles.h"
 #include "documents/TblObjects.h"
 #include "editing/EditingTexts.h"
@@ -115,6 +116,7 @@ void MainMenuCommand(int number) {
     case MenuTranslate21: OpenDialog(ws.sides[0], ToolTranslate, TitleOf(number), SelectionOf(0)); return;
     case MenuUndo: ShowRows(Undo(w.EditTarget())); return;
     case MenuRedo: ShowRows(Redo(w.EditTarget())); return;
+    case MenuLanguagesOfObject: ShowAllLanguages(w.EditTarget()); return;
     case MenuCheck: RunCheckCommand(); return;
     case MenuNextFinding: StepFinding(1); return;
     case MenuPreviousFinding: StepFinding(-1); return;
@@ -155,7 +157,26 @@ void OpenRecentFile(TTblObjects& p, int index) {
     LoadTable(p, format != 0 ? format : FormatTabbedText, options);
 }
 
-bool FileKeyCommand(std::uint32_t shift, std::uint32_t key) {
+void ShowAllLanguages(TTblObjects& p) {
+    Workspace& ws = *p.Space;
+    const std::int32_t row = ws.CurrentRow;
+    // What the editors hold is the entry's text in its own column.
+    if (row >= 0) SwitchEditorRow(p, row, row);
+    ObjectLanguages shown;
+    if (!ReadObjectLanguages(p, row, shown, ws.options.formats.limits)) {
+        p.View->ShowMessage(sAllLanguagesNone, AppCaption);
+        return;
+    }
+    std::u16string texts[JsonLanguageCount];
+    if (!TheWindow->AskObjectLanguages(TitleOf(MenuLanguagesOfObject) + u": " + shown.key, shown, texts)) return;
+    if (!ApplyObjectLanguages(p, row, shown, texts)) return;
+    for (TTblObjects& side : ws.sides) {
+        side.View->Redraw();
+        side.View->SwitchEditorRow(row, -1);
+    }
+}
+
+bool WindowKeyCommand(std::uint32_t shift, std::uint32_t key) {
     if ((shift & (CtrlBit | ShiftBit | AltBit)) != CtrlBit) return false;
     if (key == 'S') {
         SaveSide(TheWindow->EditTarget(), false);
@@ -165,6 +186,10 @@ bool FileKeyCommand(std::uint32_t shift, std::uint32_t key) {
         TTblObjects& p = TheWindow->EditTarget();
         CommandTarget = &p;
         OpenDialog(p, 0);
+        return true;
+    }
+    if (key == 'L') {
+        ShowAllLanguages(TheWindow->EditTarget());
         return true;
     }
     return false;

@@ -38,6 +38,7 @@ void ResetInterfaceTexts() {
     sFindKey = BuiltInFindKey;
     sFindValue = BuiltInFindValue;
     sRecentFileMissing = BuiltInRecentFileMissing;
+    sAllLanguagesNone = BuiltInAllLanguagesNone;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

@@ -113,12 +113,14 @@ std::vector<KeyInfo> MakeKeys() {
                 });
     // The findings panel of the check.
     for (const KeyedText& t : FindingTexts()) keys.push_back({t.key, Target::Text, 0, t.text, t.builtIn});
-    // Saving under a new name, the recent files.
+    // Saving under a new name, the recent files, every language of an object.
     keys.insert(keys.end(), {
                                 {u"sMenuSaveAs1", Target::Menu, MenuSaveAs1},
                                 {u"sMenuSaveAs2", Target::Menu, MenuSaveAs2},
                                 {u"sMenuRecentFiles", Target::Menu, MenuRecentFiles},
                                 {u"sRecentFileMissing", Target::Text, 0, &sRecentFileMissing, BuiltInRecentFileMissing},
+                                {u"sMenuAllLanguages", Target::Menu, MenuLanguagesOfObject},
+                                {u"sAllLanguagesNone", Target::Text, 0, &sAllLanguagesNone, BuiltInAllLanguagesNone},
                             });
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});

@@ -14,6 +14,7 @@
 #include "editing/TableView.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
+#include "shell/LanguagesDialog.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
@@ -240,6 +241,13 @@ void MainWindow::ShowTitle() {
     form.SetText(title.empty() ? std::u16string(WindowCaption) : title + u" - " + WindowCaption);
 }
 
+bool MainWindow::AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
+                                    std::u16string (&texts)[JsonLanguageCount]) {
+    // The value editors' font, which shows every language's letters.
+    const auto font = reinterpret_cast<HFONT>(SendMessage(Side(0).valueEditor.hwnd, WM_GETFONT, 0, 0));
+    return ShowLanguagesDialog(form.hwnd, font, title, shown, texts);
+}
+
 void MainWindow::ShowHotKeys() { ShowHelp(); }
 
 void MainWindow::ShowAbout() {
@@ -311,7 +319,7 @@ void MainWindow::WireEvents() {
         FindingsAfterChange();
     };
     form.onKeyPreview = [](WPARAM key) {
-        if (FileKeyCommand(CurrentShiftState(), static_cast<std::uint32_t>(key))) return true;
+        if (WindowKeyCommand(CurrentShiftState(), static_cast<std::uint32_t>(key))) return true;
         if (key != VK_F8) return false;
         StepFinding(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
         return true;

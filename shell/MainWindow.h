@@ -38,6 +38,8 @@ struct MainWindow final : EditingWindow {
     void ChooseLanguage(int index) override;
     void ShowRecentFiles() override;
     void ShowTitle() override;
+    bool AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
+                            std::u16string (&texts)[JsonLanguageCount]) override;
     void ShowHotKeys() override;
     void ShowAbout() override;
 

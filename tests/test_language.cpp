@@ -168,7 +168,8 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sWarnIds"), at(u"sSaveFirstIdTaken") + 1);
     EXPECT_EQ(at(u"sFindingsNone"), at(u"sWarnIdCounterWrite") + 1);
     EXPECT_EQ(at(u"sMenuSaveAs1"), at(u"sFindingColumnPlace") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sRecentFileMissing");
+    EXPECT_EQ(at(u"sAllLanguagesNone"), at(u"sRecentFileMissing") + 2);
+    EXPECT_EQ(keys[keys.size() - 2], u"sAllLanguagesNone");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }

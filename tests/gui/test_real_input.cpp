@@ -560,19 +560,20 @@ TEST_F(RealInputTest, TheCheckGoesToEachFindingAndFollowsTheEdits) {
 
 namespace {
 
-// Drives the next file dialog from a thread of its own while the dialog
-// holds the window's thread: once it is shown and has the keyboard, act
-// runs with it (and may press keys into it).
+// Drives the next dialog (by default a file dialog: one with a file type
+// box) from a thread of its own while the dialog holds the window's
+// thread: once it is shown and has the keyboard, act runs with it (and
+// may press keys into it).
 class DriveFileDialog {
 public:
-    explicit DriveFileDialog(std::function<void(HWND)> act)
-        : act_(std::move(act)), thread_([this] {
+    explicit DriveFileDialog(std::function<void(HWND)> act, int control = cmb1)
+        : act_(std::move(act)), thread_([this, control] {
               for (int i = 0; i < 1500 && !stop_; ++i) {
                   HWND dialog = GetForegroundWindow();
                   wchar_t name[16] = {};
                   GetClassNameW(dialog, name, 15);
                   if (dialog && std::wstring(name) == L"#32770" && IsWindowVisible(dialog) &&
-                      FindControl(dialog, cmb1)) {
+                      FindControl(dialog, control)) {
                       Sleep(200);
                       act_(dialog);
                       done_ = true;
@@ -710,4 +711,55 @@ TEST_F(RealInputTest, TheCommandLineNamesAColumnAndTheOpenDialogKeepsItsLanguage
     Settle();
     EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
     EXPECT_EQ(T(1).Values->Get(0), u"one");  // cancelled: nothing opened
+}
+
+// Ctrl+L shows every language of the current object, one line each; what
+// is typed into the lines of the columns the sides show goes into both
+// tables, and one Ctrl+Z takes it back.
+TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsInOneStep) {
+    const std::string json = "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"jaJP\": "
+                             "\"\xE4\xB8\x80\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"s.json") + u":enUS", dir.Path(u"s.json") + u":deDE"});
+    Space().options.notAskChange = true;
+    ClickRow(0, 0);
+    std::vector<std::wstring> lines;
+    std::vector<bool> readOnly;
+    DriveFileDialog drive(
+        [&lines, &readOnly](HWND dialog) {
+            for (int i = 0; i < JsonLanguageCount; ++i) {
+                HWND box = DriveFileDialog::FindControl(dialog, 3020 + i);
+                wchar_t text[128] = {};
+                GetWindowTextW(box, text, 127);
+                lines.push_back(text);
+                readOnly.push_back((GetWindowLongW(box, GWL_STYLE) & ES_READONLY) != 0);
+            }
+            Press(VK_END);  // the first line, enUS, has the keyboard
+            Type("X");
+            Press(VK_TAB);
+            Press(VK_TAB);  // deDE
+            Press(VK_END);
+            Type("Y");
+            Press(VK_RETURN);
+        },
+        3020);
+    Press('L', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], L"one");
+    EXPECT_EQ(lines[2], L"eins");
+    EXPECT_EQ(lines[9], L"\u4E00");  // jaJP
+    EXPECT_EQ(lines[4], L"");        // frFR: none
+    EXPECT_FALSE(readOnly[0]);
+    EXPECT_FALSE(readOnly[2]);
+    EXPECT_TRUE(readOnly[9]);  // no side shows it
+    EXPECT_EQ(T(0).Values->Get(0), u"oneX");
+    EXPECT_EQ(T(1).Values->Get(0), u"einsY");
+    EXPECT_EQ(S(1).valueEditor.Text(), u"einsY");
+    ClickRow(0, 0);
+    Press('Z', {VK_CONTROL});
+    Settle();
+    EXPECT_EQ(T(0).Values->Get(0), u"one");
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");
 }
