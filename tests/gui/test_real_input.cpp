@@ -763,3 +763,43 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
     EXPECT_EQ(T(0).Values->Get(0), u"one");
     EXPECT_EQ(T(1).Values->Get(0), u"eins");
 }
+
+// Every file opened or saved goes first in File > Recent Files, kept in the
+// settings; choosing one from the menu opens it into the side in focus,
+// a string file in its column, and one that is gone is said so and taken
+// off the list.
+TEST_F(RealInputTest, RecentFilesOpenIntoTheSideInFocusAndAMissingOneIsSaidSo) {
+    dir.Write("s.json", "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\"}\r\n]\r\n");
+    StartShown({TextTable("gone.txt", Three), dir.Path(u"s.json") + u":deDE"});
+    EXPECT_EQ(Space().RecentFiles,
+              (std::vector<std::u16string>{dir.Path(u"s.json") + u":deDE", dir.Path(u"gone.txt")}));
+    const std::string ini = dir.Read("Vellumark.ini");
+    EXPECT_NE(ini.find("RecentFile1=" + platform::ToUtf8(dir.Path(u"s.json")) + ":deDE"), std::string::npos);
+
+    // File > Recent Files > the first, from the keyboard, with list 1 in focus.
+    const auto chooseRecent = [this](int downs) {
+        Press(VK_F10);
+        Press(VK_DOWN);  // the File menu opens on its first command
+        for (int i = 0; i < 6; ++i) Press(VK_DOWN);
+        Press(VK_RIGHT);
+        for (int i = 0; i < downs; ++i) Press(VK_DOWN);
+        Press(VK_RETURN);
+        Settle();
+    };
+    ClickRow(0, 0);
+    chooseRecent(0);
+    ASSERT_EQ(T(0).Count(), 1u);
+    EXPECT_EQ(T(0).Values->Get(0), u"eins");
+    EXPECT_EQ(S(0).source.Text(), u" s.json [deDE]");
+
+    // The second is gone by now.
+    DeleteFileW(reinterpret_cast<const wchar_t*>(dir.Path(u"gone.txt").c_str()));
+    ClickRow(1, 0);
+    Boxes.clear();
+    chooseRecent(1);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, sRecentFileMissing + u"\n" + dir.Path(u"gone.txt"));
+    EXPECT_EQ(Space().RecentFiles, std::vector<std::u16string>{dir.Path(u"s.json") + u":deDE"});
+    EXPECT_EQ(dir.Read("Vellumark.ini").find("gone.txt"), std::string::npos);
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");  // Table 2 keeps its table
+}
