@@ -191,7 +191,8 @@ namespace {
 // the sides show as their tables hold them; a change goes into those
 // tables only, and one undo takes it back from both.
 TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) {
-    const std::string b = "  {\"id\": 7, \"Key\": \"b\", \"enUS\": \"B\", \"deDE\": \"b-de\", \"ruRU\": \"\\u00ffc1b-ru\"}";
+    const std::string b =
+        "  {\"id\": 7, \"Key\": \"b\", \"enUS\": \"B\", \"deDE\": \"b-de\", \"ruRU\": \"\\u00ffc1b-ru\"}";
     ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), b})));
     Open(T1(), u"s.json", enUS);
     Open(T2(), u"s.json", deDE);
@@ -204,7 +205,7 @@ TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) 
     EXPECT_EQ(shown.texts[enUS], u"B2");
     EXPECT_EQ(shown.texts[deDE], u"b-de");
     EXPECT_EQ(shown.texts[11], u"\\red;b-ru");  // ruRU, from the file
-    EXPECT_EQ(shown.texts[4], u"");            // frFR: no such field
+    EXPECT_EQ(shown.texts[4], u"");             // frFR: no such field
     EXPECT_EQ(shown.side[enUS], &T1());
     EXPECT_EQ(shown.side[deDE], &T2());
     EXPECT_EQ(shown.entry[deDE], 0);
@@ -222,7 +223,7 @@ TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) 
     Undo(T1());
     EXPECT_EQ(T1().Values->Get(1), u"B2");
     EXPECT_EQ(T2().Values->Get(0), u"b-de");
-    EXPECT_EQ(T2().Keys->Get(0), u"b");  // its own move stays
+    EXPECT_EQ(T2().Keys->Get(0), u"b");                               // its own move stays
     EXPECT_FALSE(ApplyObjectLanguages(T1(), 1, shown, shown.texts));  // nothing changed
 
     // A new entry has no object; a table of another file no languages.

@@ -95,12 +95,18 @@ private:
 class TimedHook final : public vm::DialogHook {
 public:
     explicit TimedHook(vm::DialogHook& inner) : inner_(inner) {}
-    void OnCreate(vm::DialogControls& c) override { Timed([&] { inner_.OnCreate(c); }); }
-    void OnNotify(vm::DialogControls& c, int filter) override { Timed([&] { inner_.OnNotify(c, filter); }); }
+    void OnCreate(vm::DialogControls& c) override {
+        Timed([&] { inner_.OnCreate(c); });
+    }
+    void OnNotify(vm::DialogControls& c, int filter) override {
+        Timed([&] { inner_.OnNotify(c, filter); });
+    }
     void OnCommand(vm::DialogControls& c, int id, int code) override {
         Timed([&] { inner_.OnCommand(c, id, code); });
     }
-    void OnDestroy(vm::DialogControls& c) override { Timed([&] { inner_.OnDestroy(c); }); }
+    void OnDestroy(vm::DialogControls& c) override {
+        Timed([&] { inner_.OnDestroy(c); });
+    }
     double spent = 0;
 
 private:
@@ -114,9 +120,9 @@ private:
 };
 
 struct Times {
-    double ready = 0;  // until the dialog was shown and answered messages
+    double ready = 0;   // until the dialog was shown and answered messages
     double closed = 0;  // until the call returned after the cancel
-    double hook = 0;   // in the program's hook
+    double hook = 0;    // in the program's hook
 };
 
 // The platform's dialog alone.

@@ -23,6 +23,7 @@
 #include "editing/Dispatch.h"
 #include "editing/TableView.h"
 #include "formats/JsonStrings.h"
+#include "resources/DialogIds.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -717,8 +718,9 @@ TEST_F(RealInputTest, TheCommandLineNamesAColumnAndTheOpenDialogKeepsItsLanguage
 // is typed into the lines of the columns the sides show goes into both
 // tables, and one Ctrl+Z takes it back.
 TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsInOneStep) {
-    const std::string json = "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"jaJP\": "
-                             "\"\xE4\xB8\x80\"}\r\n]\r\n";
+    const std::string json =
+        "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"jaJP\": "
+        "\"\xE4\xB8\x80\"}\r\n]\r\n";
     dir.Write("s.json", json);
     StartShown({dir.Path(u"s.json") + u":enUS", dir.Path(u"s.json") + u":deDE"});
     Space().options.notAskChange = true;
@@ -728,7 +730,7 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
     DriveFileDialog drive(
         [&lines, &readOnly](HWND dialog) {
             for (int i = 0; i < JsonLanguageCount; ++i) {
-                HWND box = DriveFileDialog::FindControl(dialog, 3020 + i);
+                HWND box = DriveFileDialog::FindControl(dialog, IDC_LANGUAGE_TEXT_FIRST + i);
                 wchar_t text[128] = {};
                 GetWindowTextW(box, text, 127);
                 lines.push_back(text);
@@ -742,7 +744,7 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
             Type("Y");
             Press(VK_RETURN);
         },
-        3020);
+        IDC_LANGUAGE_TEXT_FIRST);
     Press('L', {VK_CONTROL});
     ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
     Settle();
