@@ -148,6 +148,7 @@ void OpenRecentFile(TTblObjects& p, int index) {
         p.View->ShowMessage(sRecentFileMissing + u"\n" + path, AppCaption);
         std::erase(ws.RecentFiles, entry);
         TheWindow->ShowRecentFiles();
+        TheWindow->StoreSettings();
         return;
     }
     FormatOptions options = ws.options.formats;

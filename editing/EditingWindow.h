@@ -80,8 +80,8 @@ public:
     virtual void ChooseView(int command) = 0;
     // A language of the Language menu: 0 English, 1.. the listed ones.
     virtual void ChooseLanguage(int index) = 0;
-    // The File menu's recent files as the workspace holds them, also
-    // written to the settings file; and the title with each side's file.
+    // The File menu's recent files as the workspace holds them, and the
+    // title with each side's file.
     virtual void ShowRecentFiles() = 0;
     virtual void ShowTitle() = 0;
     // The panel of every language of an object (documents/ObjectLanguages.h)

@@ -216,7 +216,6 @@ void MainWindow::ShowRecentFiles() {
             {.id = MenuFirstRecentFile + static_cast<int>(i), .caption = u"&" + number + u" " + files[i]});
     }
     menu.SetEntries(MenuRecentFiles, std::move(entries));
-    StoreRecentFiles(Space());
 }
 
 namespace {
@@ -452,6 +451,7 @@ void SideView::FileOpened() {
     Workspace& ws = TheMainWindow->Space();
     NoteRecentFile(ws, RecentEntryOf(ws.sides[side_]), RecentFileCount);
     TheMainWindow->ShowRecentFiles();
+    StoreRecentFiles(ws);
 }
 
 void SideView::ShowSource(const std::u16string& text) {

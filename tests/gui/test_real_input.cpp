@@ -751,7 +751,9 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_EQ(lines[0], L"one");
     EXPECT_EQ(lines[2], L"eins");
-    EXPECT_EQ(lines[9], L"\u4E00");  // jaJP
+    if (!SingleByteProgram) {
+        EXPECT_EQ(lines[9], L"\u4E00");  // jaJP
+    }
     EXPECT_EQ(lines[4], L"");        // frFR: none
     EXPECT_FALSE(readOnly[0]);
     EXPECT_FALSE(readOnly[2]);
