@@ -754,7 +754,7 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
     if (!SingleByteProgram) {
         EXPECT_EQ(lines[9], L"\u4E00");  // jaJP
     }
-    EXPECT_EQ(lines[4], L"");        // frFR: none
+    EXPECT_EQ(lines[4], L"");  // frFR: none
     EXPECT_FALSE(readOnly[0]);
     EXPECT_FALSE(readOnly[2]);
     EXPECT_TRUE(readOnly[9]);  // no side shows it
