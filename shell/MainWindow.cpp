@@ -315,6 +315,9 @@ void MainWindow::WireEvents() {
     Space().HistoryChanged = [this] {
         RefreshEditMenu();
         ShowTitle();  // the modified marks
+        // A table typed into a side that had none can be saved too.
+        for (TTblObjects& p : Space().sides)
+            if (p.Modified) p.View->EnableSave();
         FindingsAfterChange();
     };
     form.onKeyPreview = [](WPARAM key) {
