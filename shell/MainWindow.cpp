@@ -234,10 +234,12 @@ std::u16string TitlePart(const TTblObjects& p) {
 void MainWindow::ShowTitle() {
     const std::u16string one = TitlePart(Space().sides[0]);
     const std::u16string two = TitlePart(Space().sides[1]);
-    std::u16string title = one;
-    if (!one.empty() && !two.empty()) title += u" | ";
-    title += two;
-    form.SetText(title.empty() ? std::u16string(WindowCaption) : title + u" - " + WindowCaption);
+    std::u16string files = one;
+    if (!one.empty() && !two.empty()) files += u" | ";
+    files += two;
+    // The program's name first: scripts and the window benchmark find the
+    // window by it.
+    form.SetText(files.empty() ? std::u16string(WindowCaption) : WindowCaption + (u" - " + files));
 }
 
 bool MainWindow::AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
