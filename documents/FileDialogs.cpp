@@ -18,7 +18,8 @@
 namespace vm {
 
 const char16_t* const OpenFilter =
-    u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed & Diablo II format)|*.txt|D2R strings (*.json)|*.json|";
+    u"All supported files|*.tbl;*.txt;*.json|*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed & Diablo II "
+    u"format)|*.txt|D2R strings (*.json)|*.json|";
 const char16_t* const SaveFilter =
     u"*.tbl (Diablo II table file)|*.tbl|*.txt (Tabbed format)|*.txt|*.txt (Diablo II "
     u"format)|*.txt|D2R strings (*.json)|*.json|";
@@ -50,8 +51,7 @@ FileDialogRequest PrepareRequest(const Workspace& ws, bool save, const std::u16s
     request.templateName = save ? u"SAVETEMPLATE" : u"OPENTEMPLATE";
     request.initialDir = ws.DialogDir;
     request.fileName = NamePart(fileName);
-    const int last = ws.DialogFilterIndex;
-    request.filterIndex = !save && last == SaveJsonFilter ? OpenJsonFilter : last;
+    request.filterIndex = save ? ws.DialogFilterIndex : OpenAllFilter;
     return request;
 }
 
@@ -67,12 +67,26 @@ void TakeLanguage(DialogControls& c, int id, int& language) {
     if (item >= 0 && item < JsonLanguageCount) language = item;
 }
 
-// Shows the dialog; true when the user confirmed a name. A confirmed
+// Shows the dialog; true when the user confirmed a name. A confirmed save
 // dialog's filter index is kept for the next one.
 bool ShowDialog(Workspace& ws, FileDialogRequest& request, DialogHook& hook) {
     if (!ws.FileDialogs->Show(request, hook)) return false;
-    ws.DialogFilterIndex = request.filterIndex;
+    if (request.save) ws.DialogFilterIndex = request.filterIndex;
     return !request.fileName.empty();
+}
+
+// The format an open dialog's filter reads the chosen file in: under "All
+// supported files" the one its extension names (text for any other name).
+std::int32_t OpenFormat(int filterIndex, const std::u16string& fileName) {
+    switch (filterIndex) {
+    case OpenTblFilter: return FormatTbl;
+    case OpenJsonFilter: return FormatJson;
+    case OpenAllFilter: {
+        const std::int32_t format = FormatOfFileName(fileName);
+        return format != 0 ? format : FormatTabbedText;
+    }
+    default: return FormatTabbedText;
+    }
 }
 
 // The number in a box, compared unsigned: a pasted "-1" is a large number.
@@ -101,8 +115,12 @@ void OpenDialog(TTblObjects& p, int mode, const std::u16string& title, RowBlock 
     request.title = title;
     EditorOptions& options = ws.options;
     OpenDialogHook hook(options);
-    if (!ShowDialog(ws, request, hook)) return;
-    const std::int32_t format = request.filterIndex == OpenJsonFilter ? FormatJson : request.filterIndex;
+    const bool confirmed = ShowDialog(ws, request, hook);
+    // The panel's choices (the encoding, a string file's language) are
+    // kept for the next run too.
+    if (ws.AfterOpenDialog) ws.AfterOpenDialog();
+    if (!confirmed) return;
+    const std::int32_t format = OpenFormat(request.filterIndex, request.fileName);
     if (mode == 0) {
         p.FileName = request.fileName;
         LoadTable(p, format, options.formats);
@@ -152,6 +170,14 @@ bool SaveDialog(TTblObjects& p) {
     return true;
 }
 
+bool SaveInPlace(TTblObjects& p) {
+    if (p.FileName.empty() || p.FileFormat == 0) return SaveDialog(p);
+    FormatOptions formats = p.Space->options.formats;
+    if (p.Tbl) formats.tbl = *p.Tbl;
+    if (p.Text) formats.text = *p.Text;
+    return SaveTable(p, p.FileFormat, formats);
+}
+
 // ---- Open dialog ---------------------------------------------------------
 
 void OpenDialogHook::OnCreate(DialogControls& c) {
@@ -170,8 +196,10 @@ void OpenDialogHook::OnNotify(DialogControls& c, int filterIndex) {
         jsonHeading_ = json;
         c.SetText(IdOpenLabelTxtOptions, json ? sLabelJsonOptions : sLabelTxtOptions);
     }
-    c.Enable(IdOpenEncoding, filterIndex != TblFilter && filterIndex != OpenJsonFilter);
-    c.Enable(IdOpenLanguage, filterIndex == OpenJsonFilter);
+    // "All supported files" may open any of them: both choices stay open.
+    const bool all = filterIndex == OpenAllFilter;
+    c.Enable(IdOpenEncoding, all || filterIndex == OpenTextFilter);
+    c.Enable(IdOpenLanguage, all || filterIndex == OpenJsonFilter);
 }
 
 void OpenDialogHook::OnCommand(DialogControls&, int, int) {}

@@ -35,9 +35,14 @@ inline constexpr int IdSaveLabelLanguage = 1012;
 inline constexpr int IdSaveLanguage = 1013;
 inline constexpr int IdSaveLabelJsonOptions = 1014;
 
-// The string files' filters: the third of the open dialog, the fourth of
-// the save dialog.
-inline constexpr int OpenJsonFilter = 3;
+// The open dialog's filters: every file it opens (the first, which every
+// open dialog starts with: the format follows the chosen name's
+// extension), .tbl, text and string files. The save dialog's string file
+// filter is its fourth.
+inline constexpr int OpenAllFilter = 1;
+inline constexpr int OpenTblFilter = 2;
+inline constexpr int OpenTextFilter = 3;
+inline constexpr int OpenJsonFilter = 4;
 inline constexpr int SaveJsonFilter = 4;
 
 // The controls of a dialog's child panel, by id.
@@ -95,12 +100,12 @@ public:
 };
 
 // The dialogs' state is the workspace's (Workspace::DialogDir,
-// DialogFilterIndex, FileDialogs, AfterDialogSave). The filter index of
-// the last confirmed dialog of either kind is handed to the next one (0
-// before the first: the first filter); a cancelled dialog leaves it as it
-// was. The string files' filters stand for each other: an open dialog
-// after a save as a string file starts with its string file filter, and
-// the save dialog of a side showing a string file's column always does.
+// DialogFilterIndex, FileDialogs, AfterDialogSave, AfterOpenDialog). Every
+// open dialog starts with "All supported files"; the save dialog starts
+// with the filter of the last confirmed save dialog (0 before the first:
+// the first filter), and a cancelled one leaves it as it was. The save
+// dialog of a side showing a string file's column always starts with the
+// string file filter.
 
 // The dialog filters.
 extern const char16_t* const OpenFilter;
@@ -122,6 +127,14 @@ void OpenDialog(TTblObjects& p, int mode, const std::u16string& title = {}, RowB
 // header options of its own (p.Tbl): the dialog starts from those and the
 // save uses the ones chosen, while the options keep theirs.
 bool SaveDialog(TTblObjects& p);
+
+// Save: writes p back to the file it was read from or last saved to, in
+// that file's format and with its own options (a .tbl file's header, a
+// text file's encoding and layout, a string file's column), with no
+// dialog. A side with no such file (a new table, a failed read) goes
+// through SaveDialog instead. A save that would lose entries asks first,
+// as every save does. True when the table was saved.
+bool SaveInPlace(TTblObjects& p);
 
 // The hooks, public for tests. The save hook needs the entry count of the
 // table being saved to bound the spare hash slots: a .tbl file holds at

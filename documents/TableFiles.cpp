@@ -161,7 +161,7 @@ std::u16string WithJsonDetail(const std::u16string& message, const JsonError& er
 }
 
 std::u16string SourceCaption(const TTblObjects& p) {
-    if (!p.Json) return {};
+    if (!p.Json) return p.FileFormat != 0 ? FileNameOnly(p.FileName) : std::u16string();
     const char* code = JsonLanguageCodes[p.JsonLanguage];
     return FileNameOnly(p.JsonFileName) + u" [" + std::u16string(code, code + 4) + u"]";
 }
@@ -214,12 +214,22 @@ bool LoadTable(TTblObjects& p, std::int32_t format, const FormatOptions& options
     const bool ok = LoadTableFile(p.FileName, format, options, *p.Keys, *p.Values, report);
     if (ok && report.document) Tie(p, std::move(report.document), options.json.language);
     if (ok && format == FormatTbl && report.tblHeader) p.Tbl = TblOptionsOfHeader(*report.tblHeader, options.tbl);
+    p.Text.reset();
+    p.FileFormat = 0;
+    if (ok) {
+        p.FileFormat = format == FormatTbl || format == FormatJson ? format : FormatTabbedText;
+        if (report.textShape) {
+            p.Text = report.textShape;
+            if (p.Text->layout == TextLayout::DiabloII) p.FileFormat = FormatDiabloText;
+        }
+    }
     // The side's history starts anew with the table read; after a failed
     // read it is not at a saved point when the side had unsaved changes.
     StartHistory(p, ok || !wasModified);
     p.Modified = ok ? false : wasModified;
     ShowReadResult(p, ok, report, p.FileName, options.limits);
     p.View->ShowSource(SourceCaption(p));
+    if (ok) p.View->FileOpened();
 
     const std::int32_t rows = RowCountOf(p);
     p.View->SetRowCount(rows);
@@ -288,12 +298,19 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
     // The file now has the header written (or none).
     if (format == FormatTbl) p.Tbl = options.tbl;
     else p.Tbl.reset();
+    p.FileFormat = format;
+    p.Text.reset();
+    if (format == FormatTabbedText || format == FormatDiabloText) {
+        p.Text = options.text;
+        p.Text->layout = format == FormatDiabloText ? TextLayout::DiabloII : TextLayout::Tabbed;
+    }
     p.View->ShowSource(SourceCaption(p));
     for (std::size_t i = 0; i < p.Count(); ++i) {
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);
     }
     MarkSaved(p);
+    p.View->FileOpened();
     if (!report.idWarnings.empty())
         p.View->ShowMessage(IdWarningsText(report.idWarnings) + u"\n" + p.FileName, AppCaption);
     return true;
@@ -305,6 +322,28 @@ bool SaveTableAs(TTblObjects& p, const std::u16string& fileName, std::int32_t fo
     if (SaveTable(p, format, options)) return true;
     p.FileName = std::move(oldName);
     return false;
+}
+
+int SplitLanguageColumn(std::u16string& name) {
+    const std::size_t colon = name.rfind(u':');
+    // "C:" and the colon of "C:\\" belong to a drive.
+    if (colon == std::u16string::npos || colon < 2) return -1;
+    const int language = JsonLanguageIndex(std::u16string_view(name).substr(colon + 1));
+    if (language >= 0) name.erase(colon);
+    return language;
+}
+
+std::u16string RecentEntryOf(const TTblObjects& p) {
+    if (!p.Json) return p.FileName;
+    const char* code = JsonLanguageCodes[p.JsonLanguage];
+    return p.FileName + u":" + std::u16string(code, code + 4);
+}
+
+void NoteRecentFile(Workspace& ws, const std::u16string& entry, std::size_t count) {
+    std::vector<std::u16string>& files = ws.RecentFiles;
+    std::erase(files, entry);
+    files.insert(files.begin(), entry);
+    if (files.size() > count) files.resize(count);
 }
 
 std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i) {

@@ -76,8 +76,23 @@ std::u16string WithJsonDetail(const std::u16string& message, const JsonError& er
 // number, 0 for none (a new entry), JsonOriginGone (see JsonOriginSource).
 std::uint32_t JsonObjectOfEntry(const TTblObjects& p, std::size_t i);
 
-// What the side shows above its list: a string file's name and the
-// column's language, or nothing.
+// What the side shows above its list: the name of the file it was read
+// from or saved to (a string file's with the column's language), or
+// nothing when it has none.
 std::u16string SourceCaption(const TTblObjects& p);
+
+// A file name with a string file's column after it, as the command line
+// and the recent files give it ("strings.json:deDE"): the language number
+// of the column, with the name cut before the colon; -1, and the name left
+// as it is, when it ends in no language code. The colon of a drive letter
+// ("C:\\x.json") is never a column's.
+int SplitLanguageColumn(std::u16string& name);
+
+// What the recent files keep of p's file: its path, and a string file's
+// column after a colon.
+std::u16string RecentEntryOf(const TTblObjects& p);
+// Puts entry first in the workspace's recent files (once), keeping at most
+// count of them.
+void NoteRecentFile(Workspace& ws, const std::u16string& entry, std::size_t count);
 
 }  // namespace vm

@@ -191,8 +191,11 @@ bool LoadTableFile(const std::u16string& fileName, std::int32_t format, const Fo
             keys.Append(key);
             values.Append(value);
         };
-        return ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(fileName), sink, options.text,
-                             options.limits, &report.read);
+        if (!ReadTextImage(image.data.get(), image.size, platform::DirectoryOf(fileName), sink, options.text,
+                           options.limits, &report.read))
+            return false;
+        report.textShape = TextShapeOfImage(image.data.get(), image.size, report.read.encoding, options.text);
+        return true;
     } catch (const std::bad_alloc&) {
         report.file = platform::ReadStatus::NoMemory;
         report.read.failure = ReadFailure::Unreadable;

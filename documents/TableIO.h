@@ -44,6 +44,9 @@ struct LoadReport {
     JsonError json;
     // A .tbl file's header as it stands in the file.
     std::optional<TblHeader> tblHeader;
+    // A text table read whole: the options that write it back in its own
+    // shape (TextShapeOfImage).
+    std::optional<TextOptions> textShape;
     // A string file as it was read, so that its column can be written back
     // into it with its layout and its other languages.
     std::shared_ptr<const JsonDocument> document;

@@ -60,11 +60,16 @@ public:
     virtual AskAnswer AskYesNoCancel(const std::u16string& text, const std::u16string& caption) = 0;
     // A modal Yes/No question; true for Yes.
     virtual bool AskYesNo(const std::u16string& text, const std::u16string& caption) = 0;
-    // Shows the save dialog for this side; true when the table was saved.
+    // Saves this side: to its file in its own format, or through the save
+    // dialog when it has none; true when the table was saved.
     virtual bool SaveWithDialog() = 0;
-    // Shows where the side's table comes from (a string file and its
-    // language) above its list; empty hides it.
+    // Shows where the side's table comes from (its file's name, and a
+    // string file's language) above its list; empty hides it. Called after
+    // every load and save, also when they failed.
     virtual void ShowSource(const std::u16string&) {}
+    // After a load that read the whole file and after every save: the
+    // side's file is one to offer again.
+    virtual void FileOpened() {}
 };
 
 // A view that shows nothing, answers "No" and never saves: the state of a
@@ -138,6 +143,13 @@ struct TTblObjects {
     // Tools > "Compare with file...": the file compared with and how each
     // entry differs from it (documents/FileCompare.h). Null when none.
     std::shared_ptr<FileComparison> Compared;
+    // The format of the side's file as it was read whole or last saved
+    // (FormatTbl, FormatTabbedText, FormatDiabloText, FormatJson), which a
+    // plain Save writes it back in; 0 when the side has no such file (a new
+    // table, a failed read). A text file's own shape (encoding, layout,
+    // header, quotes) is in Text, empty for the other formats.
+    std::int32_t FileFormat = 0;
+    std::optional<TextOptions> Text;
 
     std::size_t Count() const { return Keys->Count(); }
 };

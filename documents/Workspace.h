@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "documents/TblObjects.h"
 #include "formats/FormatOptions.h"
@@ -50,12 +51,20 @@ struct Workspace {
     std::u16string ToolFileName;
 
     // The file dialogs: their start folder (ending in a path separator),
-    // the filter index of the last confirmed one, what shows them (none:
+    // the filter index of the last confirmed save dialog, what shows them (none:
     // the dialogs do nothing) and what runs after a save through them.
     std::u16string DialogDir;
     int DialogFilterIndex = 0;
     FileDialogShower* FileDialogs = nullptr;
     std::function<void()> AfterDialogSave;
+    // What runs after every open dialog, confirmed or not (its choices are
+    // options to keep).
+    std::function<void()> AfterOpenDialog;
+
+    // The files the File menu offers again, the last opened or saved
+    // first: a path, and for a string file its column after a colon
+    // ("C:\\mod\\strings.json:deDE"). The settings file keeps them.
+    std::vector<std::u16string> RecentFiles;
 
     // The undo history of both sides (documents/History.h), and what is
     // told after every change of it (for the Edit menu).

@@ -53,7 +53,15 @@ enum MenuCommand : int {
     MenuNextDifference = 904,
     MenuPreviousDifference = 905,
     MenuClearComparison = 906,
+    MenuSaveAs1 = 907,
+    MenuSaveAs2 = 908,
+    MenuRecentFiles = 909,      // the File menu's submenu
+    MenuFirstRecentFile = 910,  // RecentFileCount numbers from here
+    MenuLanguagesOfObject = 920,
 };
+
+// Files the File menu's "Recent files" keeps.
+inline constexpr int RecentFileCount = 8;
 
 // The commands of a list's context menu.
 enum ContextCommand : int {
@@ -65,7 +73,8 @@ enum ContextCommand : int {
     ContextMoveUp,
 };
 
-enum class MenuKind { Head, Command, Separator, Check, Radio };
+// A submenu is a row of a menu whose entries the window sets while it runs.
+enum class MenuKind { Head, Command, Separator, Check, Radio, Submenu };
 
 struct MenuRow {
     MenuKind kind;
@@ -84,6 +93,11 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Separator},
     {MenuKind::Command, MenuSave1, u"sMenuSave1", u"Save Table 1"},
     {MenuKind::Command, MenuSave2, u"sMenuSave2", u"Save Table 2"},
+    // Keys of rows added since are given after the others (shell/Language.cpp).
+    {MenuKind::Command, MenuSaveAs1, nullptr, u"Save Table 1 As..."},
+    {MenuKind::Command, MenuSaveAs2, nullptr, u"Save Table 2 As..."},
+    {MenuKind::Separator},
+    {MenuKind::Submenu, MenuRecentFiles, nullptr, u"Recent Files"},
     {MenuKind::Separator},
     {MenuKind::Command, MenuExit, u"sMenuExit", u"Exit"},
     // Undo and Redo show the language's sMenuUndo and sMenuRedo texts with
@@ -91,6 +105,8 @@ inline constexpr MenuRow MainMenuRows[] = {
     {MenuKind::Head, MenuEdit, u"sMenuEdit", u"Edit"},
     {MenuKind::Command, MenuUndo, nullptr, u"Undo", u"Ctrl+Z"},
     {MenuKind::Command, MenuRedo, nullptr, u"Redo", u"Ctrl+Y"},
+    {MenuKind::Separator},
+    {MenuKind::Command, MenuLanguagesOfObject, nullptr, u"All Languages...", u"Ctrl+L"},
     {MenuKind::Head, MenuView, u"sMenuView", u"View"},
     {MenuKind::Radio, MenuOnlyTable1, u"sMenuOnlyTbl1", u"Only Table 1"},
     {MenuKind::Radio, MenuOnlyTable2, u"sMenuOnlyTbl2", u"Only Table 2"},

@@ -1,18 +1,24 @@
 #include "editing/Dispatch.h"
 
+#include <algorithm>
+
 #include "documents/CrossTableTools.h"
+#include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
+#include "documents/ObjectLanguages.h"
 #include "documents/TableFiles.h"
 #include "documents/TblObjects.h"
 #include "editing/Compare.h"
+#include "editing/EditingTexts.h"
 #include "editing/EditingWindow.h"
 #include "editing/Editors.h"
 #include "editing/Findings.h"
 #include "editing/Insertion.h"
 #include "editing/Search.h"
 #include "editing/TableView.h"
+#include "platform/Platform.h"
 
 namespace vm {
 
@@ -95,6 +101,8 @@ void MainMenuCommand(int number) {
     case MenuOpen2: ClickToolButton(1, ButtonOpen); return;
     case MenuSave1: ClickToolButton(0, ButtonSave); return;
     case MenuSave2: ClickToolButton(1, ButtonSave); return;
+    case MenuSaveAs1: SaveSide(ws.sides[0], true); return;
+    case MenuSaveAs2: SaveSide(ws.sides[1], true); return;
     case MenuExit: PostMessage(w.form.hwnd, WM_CLOSE, 0, 0); return;
     case MenuOnlyTable1:
     case MenuOnlyTable2:
@@ -121,6 +129,7 @@ void MainMenuCommand(int number) {
     case MenuTranslate21: OpenDialog(ws.sides[0], ToolTranslate, TitleOf(number), SelectionOf(0)); return;
     case MenuUndo: ShowRows(Undo(w.EditTarget())); return;
     case MenuRedo: ShowRows(Redo(w.EditTarget())); return;
+    case MenuLanguagesOfObject: ShowAllLanguages(w.EditTarget()); return;
     case MenuCheck: RunCheckCommand(); return;
     case MenuNextFinding: StepFinding(1); return;
     case MenuPreviousFinding: StepFinding(-1); return;
@@ -133,6 +142,75 @@ void MainMenuCommand(int number) {
     default: break;
     }
     if (number >= MenuFirstLanguage && number < MenuCheck) w.ChooseLanguage(number - MenuFirstLanguage);
+    if (number >= MenuFirstRecentFile && number < MenuFirstRecentFile + RecentFileCount)
+        OpenRecentFile(w.EditTarget(), number - MenuFirstRecentFile);
+}
+
+void SaveSide(TTblObjects& p, bool withDialog) {
+    CommandTarget = &p;
+    // What is typed into the side's editors is part of what the user saves.
+    if (p.Space->CurrentRow >= 0) SwitchEditorRow(p, p.Space->CurrentRow, p.Space->CurrentRow);
+    if (withDialog) SaveDialog(p);
+    else SaveInPlace(p);
+}
+
+void OpenRecentFile(TTblObjects& p, int index) {
+    Workspace& ws = *p.Space;
+    if (index < 0 || index >= static_cast<int>(ws.RecentFiles.size())) return;
+    const std::u16string entry = ws.RecentFiles[static_cast<std::size_t>(index)];
+    if (!ConfirmDiscardChanges(p)) return;
+    std::u16string path = entry;
+    const int language = SplitLanguageColumn(path);
+    if (!platform::FileExists(path)) {
+        p.View->ShowMessage(sRecentFileMissing + u"\n" + path, AppCaption);
+        std::erase(ws.RecentFiles, entry);
+        TheWindow->ShowRecentFiles();
+        TheWindow->StoreSettings();
+        return;
+    }
+    FormatOptions options = ws.options.formats;
+    if (language >= 0) options.json.language = language;
+    const std::int32_t format = FormatOfFileName(path);
+    p.FileName = path;
+    LoadTable(p, format != 0 ? format : FormatTabbedText, options);
+}
+
+void ShowAllLanguages(TTblObjects& p) {
+    Workspace& ws = *p.Space;
+    const std::int32_t row = ws.CurrentRow;
+    // What the editors hold is the entry's text in its own column.
+    if (row >= 0) SwitchEditorRow(p, row, row);
+    ObjectLanguages shown;
+    if (!ReadObjectLanguages(p, row, shown, ws.options.formats.limits)) {
+        p.View->ShowMessage(sAllLanguagesNone, AppCaption);
+        return;
+    }
+    std::u16string texts[JsonLanguageCount];
+    if (!TheWindow->AskObjectLanguages(TitleOf(MenuLanguagesOfObject) + u": " + shown.key, shown, texts)) return;
+    if (!ApplyObjectLanguages(p, row, shown, texts)) return;
+    for (TTblObjects& side : ws.sides) {
+        side.View->Redraw();
+        side.View->SwitchEditorRow(row, -1);
+    }
+}
+
+bool WindowKeyCommand(std::uint32_t shift, std::uint32_t key) {
+    if ((shift & (CtrlBit | ShiftBit | AltBit)) != CtrlBit) return false;
+    if (key == 'S') {
+        SaveSide(TheWindow->EditTarget(), false);
+        return true;
+    }
+    if (key == 'O') {
+        TTblObjects& p = TheWindow->EditTarget();
+        CommandTarget = &p;
+        OpenDialog(p, 0);
+        return true;
+    }
+    if (key == 'L') {
+        ShowAllLanguages(TheWindow->EditTarget());
+        return true;
+    }
+    return false;
 }
 
 void ToolbarClick(int side, int button) {
@@ -141,7 +219,7 @@ void ToolbarClick(int side, int button) {
     if (button == ButtonOpen || button == ButtonSave) ApplyTypedEdits();
     switch (button) {
     case ButtonOpen: OpenDialog(p, 0); break;
-    case ButtonSave: SaveDialog(p); break;
+    case ButtonSave: SaveSide(p, false); break;
     case ButtonColor:
     case ButtonGender: ToolbarDropDown(side, button); break;
     default: break;

@@ -37,6 +37,22 @@ void ListContextCommand(int command, int side);
 void DropFiles(int side, const std::vector<std::u16string>& files);
 void ColumnClick(int side, int column);
 
+// Saves p after applying what its editors hold to the current row: back
+// to its file without a dialog (SaveInPlace), or through the save dialog.
+void SaveSide(TTblObjects& p, bool withDialog);
+// Opens recent file number index into p (after the question about p's
+// unsaved changes); a file that is not there any more is said so and
+// taken off the list.
+void OpenRecentFile(TTblObjects& p, int index);
+// Every language of p's current entry, an object of a string file, in a
+// panel; what is changed there goes into the tables showing those columns
+// as one undo step. An entry of no string file is told so.
+void ShowAllLanguages(TTblObjects& p);
+// The keys of the whole window, for the side in focus: Ctrl+S saves it,
+// Ctrl+O opens a file into it, Ctrl+L shows every language of its current
+// entry. True when the key was one of them.
+bool WindowKeyCommand(std::uint32_t shift, std::uint32_t key);
+
 // Shows the rows an undo or redo left (nothing when it did nothing): the
 // row count and texts of both lists, the current row in both sides'
 // editors, and the selection of the side the step's command came from.

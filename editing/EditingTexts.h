@@ -25,4 +25,13 @@ inline std::u16string sSearchAnywhere = BuiltInSearchAnywhere;
 inline std::u16string sSearchAtStart = BuiltInSearchAtStart;
 inline std::u16string sSearchNotFound = BuiltInSearchNotFound;
 
+// "All Languages" on a row that is no object of a string file.
+inline const char16_t* const BuiltInAllLanguagesNone =
+    u"All languages are shown for an entry of a string file (.json) read from its file.";
+inline std::u16string sAllLanguagesNone = BuiltInAllLanguagesNone;
+// A recent file that is not there any more, followed by its name.
+inline const char16_t* const BuiltInRecentFileMissing =
+    u"This file is not there any more; it is taken off the recent files:";
+inline std::u16string sRecentFileMissing = BuiltInRecentFileMissing;
+
 }  // namespace vm

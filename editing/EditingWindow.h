@@ -4,6 +4,7 @@
 // window (shell/MainWindow.h) implements it.
 #pragma once
 
+#include "documents/ObjectLanguages.h"
 #include "documents/Workspace.h"
 #include "editing/Findings.h"
 #include "toolkit/Controls.h"
@@ -80,6 +81,14 @@ public:
     virtual void ChooseView(int command) = 0;
     // A language of the Language menu: 0 English, 1.. the listed ones.
     virtual void ChooseLanguage(int index) = 0;
+    // The File menu's recent files as the workspace holds them, and the
+    // title with each side's file.
+    virtual void ShowRecentFiles() = 0;
+    virtual void ShowTitle() = 0;
+    // The panel of every language of an object (documents/ObjectLanguages.h)
+    // with this title; true on OK, with the lines' texts.
+    virtual bool AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
+                                    std::u16string (&texts)[JsonLanguageCount]) = 0;
     virtual void ShowHotKeys() = 0;
     virtual void ShowAbout() = 0;
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/ColorMacros.h"
@@ -487,6 +488,74 @@ bool ReadTextTable(const std::u16string& fileName, const TableEntrySink& sink, c
         return false;
     }
     return ReadTopLevel(file.data.get(), file.size, platform::DirectoryOf(fileName), sink, options, limits, report);
+}
+
+}  // namespace vm
+
+namespace vm {
+
+namespace {
+
+// Unit i of the bytes in their encoding, looked at only for the marks of
+// a line's shape (tabs, commas, quotes, line ends, colour codes): a UTF-8
+// or ANSI byte stands for itself.
+char16_t UnitAt(const std::uint8_t* bytes, std::uint64_t i, bool wide) {
+    return wide ? static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)) : static_cast<char16_t>(bytes[i]);
+}
+
+}  // namespace
+
+TextOptions TextShapeOfImage(const std::uint8_t* bytes, std::uint64_t size, TextEncoding encoding,
+                             const TextOptions& options) {
+    TextOptions shape = options;
+    shape.writeEncoding = encoding;
+    if (!bytes) return shape;
+    const bool wide = encoding == TextEncoding::Unicode;
+    const std::uint64_t units = wide ? size / 2 : size;
+    std::uint64_t at = 0;
+    if (wide && units > 0 && UnitAt(bytes, 0, wide) == 0xFEFF) at = 1;
+    if (encoding == TextEncoding::UTF8 && size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) at = 3;
+    // UTF-8 is written with its mark; a file of ASCII alone without one is
+    // what the ANSI writer writes.
+    if (encoding == TextEncoding::UTF8 && at == 0 &&
+        std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b < 0x80; }))
+        shape.writeEncoding = TextEncoding::ANSI;
+
+    // A colour code as stored: U+00FF and "c" (in UTF-8 the bytes C3 BF).
+    if (encoding != TextEncoding::ANSI) {
+        const std::u16string_view mark = wide ? std::u16string_view(u"\u00FFc") : std::u16string_view(u"\u00C3\u00BFc");
+        for (std::uint64_t i = at; i + mark.size() <= units; ++i) {
+            std::size_t n = 0;
+            while (n < mark.size() && UnitAt(bytes, i + n, wide) == mark[n]) ++n;
+            if (n == mark.size()) {
+                shape.colorMacros = false;
+                break;
+            }
+        }
+    }
+
+    // The first two lines: a header, or the first entry.
+    std::u16string lines[2];
+    for (std::u16string& line : lines) {
+        while (at < units) {
+            const char16_t u = UnitAt(bytes, at++, wide);
+            if (u == u'\n') break;
+            if (u != u'\r') line.push_back(u);
+        }
+    }
+    const bool header = detail::StartsWithHeader(lines[0].c_str(), detail::HeaderItems(options.skippedHeaders));
+    shape.header = header;
+    const std::u16string& entry = header ? lines[1] : lines[0];
+    if (entry.empty()) return shape;
+    if (entry.find(u",\t,\t\"") != std::u16string::npos) {
+        shape.layout = TextLayout::DiabloII;
+        return shape;
+    }
+    shape.layout = TextLayout::Tabbed;
+    const std::size_t tab = entry.find(u'\t');
+    if (tab != std::u16string::npos)
+        shape.quoteValues = tab + 1 < entry.size() && entry[tab + 1] == u'"' && entry.back() == u'"';
+    return shape;
 }
 
 }  // namespace vm

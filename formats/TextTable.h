@@ -41,6 +41,15 @@ bool ReadTextImage(const std::uint8_t* bytes, std::uint64_t size, const std::u16
 TextEncoding DetectTextEncoding(const std::uint8_t* bytes, std::uint64_t size, TextEncoding choice,
                                 EncodingReason* reason = nullptr);
 
+// The options that write a text table read from these bytes back in its
+// own shape: the encoding it was read in, its layout (a first entry line
+// with ",TAB,TAB" is DiabloII), whether Tabbed values are quoted, whether
+// it starts with a header line (one of options.skippedHeaders) and whether
+// its colour codes are stored as codes rather than macro words. What the
+// bytes do not show stays as in options.
+TextOptions TextShapeOfImage(const std::uint8_t* bytes, std::uint64_t size, TextEncoding encoding,
+                             const TextOptions& options);
+
 // Writes count entries pulled from source as a text table in
 // options.layout and options.writeEncoding (Unicode, UTF8 or ANSI). Before
 // anything is written every entry is checked against what the file can

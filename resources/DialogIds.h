@@ -25,4 +25,9 @@
 #define IDC_SAVE_LANGUAGE 1013
 #define IDC_SAVE_LABEL_JSON_OPTIONS 1014
 
+// The panel of every language of one object: a code and a text box per
+// language, in the order of JsonLanguageCodes.
+#define IDC_LANGUAGE_CODE_FIRST 3000
+#define IDC_LANGUAGE_TEXT_FIRST 3020
+
 #endif

@@ -44,6 +44,8 @@ void ResetInterfaceTexts() {
     sSearchAnywhere = BuiltInSearchAnywhere;
     sSearchAtStart = BuiltInSearchAtStart;
     sSearchNotFound = BuiltInSearchNotFound;
+    sRecentFileMissing = BuiltInRecentFileMissing;
+    sAllLanguagesNone = BuiltInAllLanguagesNone;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

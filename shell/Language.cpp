@@ -123,6 +123,15 @@ std::vector<KeyInfo> MakeKeys() {
                                 {u"sAskSaveEntryLeft", Target::Text, 0, &AskEntry1, BuiltInAskSaveEntryLeft},
                                 {u"sAskSaveEntryRight", Target::Text, 0, &AskEntry2, BuiltInAskSaveEntryRight},
                             });
+    // Saving under a new name, the recent files, every language of an object.
+    keys.insert(keys.end(), {
+                                {u"sMenuSaveAs1", Target::Menu, MenuSaveAs1},
+                                {u"sMenuSaveAs2", Target::Menu, MenuSaveAs2},
+                                {u"sMenuRecentFiles", Target::Menu, MenuRecentFiles},
+                                {u"sRecentFileMissing", Target::Text, 0, &sRecentFileMissing, BuiltInRecentFileMissing},
+                                {u"sMenuAllLanguages", Target::Menu, MenuLanguagesOfObject},
+                                {u"sAllLanguagesNone", Target::Text, 0, &sAllLanguagesNone, BuiltInAllLanguagesNone},
+                            });
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;

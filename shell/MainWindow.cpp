@@ -5,6 +5,7 @@
 #include "documents/DocumentTexts.h"
 #include "documents/FileDialogs.h"
 #include "documents/History.h"
+#include "documents/TableFiles.h"
 #include "editing/Commands.h"
 #include "editing/Compare.h"
 #include "editing/Dispatch.h"
@@ -14,6 +15,7 @@
 #include "editing/TableView.h"
 #include "shell/Help.h"
 #include "shell/InterfaceTexts.h"
+#include "shell/LanguagesDialog.h"
 #include "toolkit/MessageBox.h"
 
 namespace vm {
@@ -59,7 +61,8 @@ static_assert(static_cast<int>(MenuKind::Head) == tk::MenuItem::Head &&
               static_cast<int>(MenuKind::Command) == tk::MenuItem::Command &&
               static_cast<int>(MenuKind::Separator) == tk::MenuItem::Separator &&
               static_cast<int>(MenuKind::Check) == tk::MenuItem::Check &&
-              static_cast<int>(MenuKind::Radio) == tk::MenuItem::Radio);
+              static_cast<int>(MenuKind::Radio) == tk::MenuItem::Radio &&
+              static_cast<int>(MenuKind::Submenu) == tk::MenuItem::Submenu);
 
 }  // namespace
 
@@ -205,6 +208,49 @@ void MainWindow::ChooseLanguage(int index) {
     RefreshEditMenu();  // in the new language
 }
 
+void MainWindow::ShowRecentFiles() {
+    std::vector<tk::MenuItem> entries;
+    const std::vector<std::u16string>& files = Space().RecentFiles;
+    for (std::size_t i = 0; i < files.size() && i < RecentFileCount; ++i) {
+        // "&1" to "&8": the digit chooses the file from the keyboard.
+        const std::u16string number(1, static_cast<char16_t>(u'1' + i));
+        entries.push_back(
+            {.id = MenuFirstRecentFile + static_cast<int>(i), .caption = u"&" + number + u" " + files[i]});
+    }
+    menu.SetEntries(MenuRecentFiles, std::move(entries));
+}
+
+namespace {
+// A side in the title: its file's name (or "Table n" when it has none),
+// with "*" while it has unsaved changes; nothing for an empty side.
+std::u16string TitlePart(const TTblObjects& p) {
+    std::u16string name = p.FileName;
+    const std::size_t slash = name.find_last_of(u"\\/");
+    if (slash != std::u16string::npos) name.erase(0, slash + 1);
+    if (name.empty() && !p.Modified) return {};
+    if (name.empty()) name = p.Side == 0 ? u"Table 1" : u"Table 2";
+    return p.Modified ? name + u"*" : name;
+}
+}  // namespace
+
+void MainWindow::ShowTitle() {
+    const std::u16string one = TitlePart(Space().sides[0]);
+    const std::u16string two = TitlePart(Space().sides[1]);
+    std::u16string files = one;
+    if (!one.empty() && !two.empty()) files += u" | ";
+    files += two;
+    // The program's name first: scripts and the window benchmark find the
+    // window by it.
+    form.SetText(files.empty() ? std::u16string(WindowCaption) : WindowCaption + (u" - " + files));
+}
+
+bool MainWindow::AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
+                                    std::u16string (&texts)[JsonLanguageCount]) {
+    // The value editors' font, which shows every language's letters.
+    const auto font = reinterpret_cast<HFONT>(SendMessage(Side(0).valueEditor.hwnd, WM_GETFONT, 0, 0));
+    return ShowLanguagesDialog(form.hwnd, font, title, shown, texts);
+}
+
 void MainWindow::ShowHotKeys() { ShowHelp(); }
 
 void MainWindow::ShowAbout() {
@@ -272,11 +318,17 @@ void MainWindow::WireEvents() {
     };
     Space().HistoryChanged = [this] {
         RefreshEditMenu();
+        ShowTitle();  // the modified marks
+        // A table typed into a side that had none can be saved too.
+        for (TTblObjects& p : Space().sides)
+            if (p.Modified) p.View->EnableSave();
         FindingsAfterChange();
         ComparisonsAfterChange();
     };
-    // F8, F7 and F3 from anywhere in the window, with Shift backwards.
+    // Ctrl+S, Ctrl+O and Ctrl+L, F8, F7 and F3 from anywhere in the window
+    // (the F keys with Shift backwards).
     form.onKeyPreview = [](WPARAM key) {
+        if (WindowKeyCommand(CurrentShiftState(), static_cast<std::uint32_t>(key))) return true;
         const int step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
         if (key == VK_F8) StepFinding(step);
         else if (key == VK_F7) StepDifference(step);
@@ -415,9 +467,17 @@ bool SideView::AskYesNo(const std::u16string& text, const std::u16string& captio
     return tk::ShowMessageBox(TheMainWindow->form.hwnd, text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-bool SideView::SaveWithDialog() { return SaveDialog(TheMainWindow->Space().sides[side_]); }
+bool SideView::SaveWithDialog() { return SaveInPlace(TheMainWindow->Space().sides[side_]); }
+
+void SideView::FileOpened() {
+    Workspace& ws = TheMainWindow->Space();
+    NoteRecentFile(ws, RecentEntryOf(ws.sides[side_]), RecentFileCount);
+    TheMainWindow->ShowRecentFiles();
+    StoreRecentFiles(ws);
+}
 
 void SideView::ShowSource(const std::u16string& text) {
+    TheMainWindow->ShowTitle();
     SideControls& c = TheMainWindow->Side(side_);
     c.source.SetText(text.empty() ? text : u" " + text);
     if (c.source.IsVisible() == !text.empty()) return;

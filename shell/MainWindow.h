@@ -36,6 +36,10 @@ struct MainWindow final : EditingWindow {
     void StoreSettings() override;
     void ChooseView(int command) override;
     void ChooseLanguage(int index) override;
+    void ShowRecentFiles() override;
+    void ShowTitle() override;
+    bool AskObjectLanguages(const std::u16string& title, const ObjectLanguages& shown,
+                            std::u16string (&texts)[JsonLanguageCount]) override;
     void ShowHotKeys() override;
     void ShowAbout() override;
 
@@ -66,6 +70,7 @@ public:
     bool AskYesNo(const std::u16string& text, const std::u16string& caption) override;
     bool SaveWithDialog() override;
     void ShowSource(const std::u16string& text) override;
+    void FileOpened() override;
 
 private:
     int side_;

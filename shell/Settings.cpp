@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "documents/History.h"
 #include "documents/Workspace.h"
@@ -131,6 +133,26 @@ void BuildLanguageMenu(SettingsHost& host) {
     LanguageCount = count;
 }
 
+// The recent files, "RecentFile1" (the last) on; unused keys are empty.
+void ExchangeRecentFiles(const Exchange& x, Workspace& space) {
+    std::vector<std::u16string>& files = space.RecentFiles;
+    std::vector<std::u16string> read;
+    for (int i = 0; i < RecentFileCount; ++i) {
+        const std::u16string key = u"RecentFile" + IntToDecimal(i + 1);
+        const std::u16string entry = x.Wide(key.c_str(), i < static_cast<int>(files.size()) ? files[i] : u"");
+        if (!entry.empty()) read.push_back(entry);
+    }
+    files = std::move(read);
+}
+
+// The string files' language column, by its code; another text keeps the
+// choice.
+void ExchangeJsonLanguage(const Exchange& x, FormatOptions& o) {
+    const char* code = JsonLanguageCodes[o.json.language];
+    const int language = JsonLanguageIndex(x.Wide(u"LanguageJSON", std::u16string(code, code + 4)));
+    if (language >= 0) o.json.language = language;
+}
+
 }  // namespace
 
 void ExchangeSettings(Workspace& space, bool Store) {
@@ -178,11 +200,9 @@ void ExchangeSettings(Workspace& space, bool Store) {
     host.SetMenuChecked(MenuColorApi, o.text.colorMacros);
 #endif
 
-    // The string files' language column, by its code; another text keeps
-    // the choice. New objects' first id, 0 for above the file's highest.
-    const char* code = JsonLanguageCodes[o.json.language];
-    const int language = JsonLanguageIndex(x.Wide(u"LanguageJSON", std::u16string(code, code + 4)));
-    if (language >= 0) o.json.language = language;
+    // The string files' language column; new objects' first id, 0 for
+    // above the file's highest.
+    ExchangeJsonLanguage(x, o);
     const std::int32_t newId = x.Signed(u"NewIdJSON", static_cast<std::int32_t>(o.json.firstId));
     o.json.firstId = newId < 0 ? 0 : newId;
     host.SetMenuChecked(ViewMode, false);
@@ -197,6 +217,7 @@ void ExchangeSettings(Workspace& space, bool Store) {
     o.limits.includesAnywhere = x.Boolean(u"IncludesAnywhere", o.limits.includesAnywhere);
     host.SetMenuChecked(MenuFirstLanguage + Language, true);
     ExchangeLayout(x, host, Store);
+    ExchangeRecentFiles(x, space);
     host.LoadLanguage(host.MenuCaption(MenuFirstLanguage + Language));
 
     host.ApplyViewLayout();
@@ -211,6 +232,10 @@ void StoreWindowLayout() {
     NoHost noHost;
     ExchangeLayout(Exchange(true), TheSettingsHost ? *TheSettingsHost : noHost, true);
 }
+
+void StoreRecentFiles(Workspace& space) { ExchangeRecentFiles(Exchange(true), space); }
+
+void StoreOpenChoices(Workspace& space) { ExchangeJsonLanguage(Exchange(true), space.options.formats); }
 
 void ResetSettings() {
     Layout = WindowLayout{};

@@ -60,6 +60,12 @@ void ExchangeSettings(Workspace& space, bool Store);
 // Writes the layout keys alone (when the window closes).
 void StoreWindowLayout();
 
+// Writes the recent files alone (after a file was opened or saved).
+void StoreRecentFiles(Workspace& space);
+// Writes what the open dialog chose that is kept between runs (the string
+// files' language) alone.
+void StoreOpenChoices(Workspace& space);
+
 // Back to the values before the first read (for tests).
 void ResetSettings();
 

@@ -94,9 +94,15 @@ public:
     void OpenCommandLineFiles() override {
         for (int side = 0; side < 2; ++side) {
             TTblObjects& p = TheMainWindow->Space().sides[side];
-            if (!p.FileName.empty()) OpenByExtension(p, p.Space->options.formats);
+            if (p.FileName.empty()) continue;
+            // A column named after the file's name, else the settings' one.
+            FormatOptions options = p.Space->options.formats;
+            if (columns[side] >= 0) options.json.language = columns[side];
+            OpenByExtension(p, options);
         }
+        TheMainWindow->ShowRecentFiles();
     }
+    int columns[2] = {-1, -1};  // the string file columns of the command line
 };
 WindowSettings TheWindowSettings;
 
@@ -116,9 +122,20 @@ std::u16string DirectoryPart(const std::u16string& path) {
 // A side's file from the command line: only names the program can open
 // become the side's file, so a later save never goes to a file that was
 // not loaded.
+// A string file's name may end in a column ("strings.json:deDE"), which
+// is then the language the side opens in.
 void TakeFileArgument(TTblObjects& p, const std::u16string& arg) {
     if (arg == u"-1") return;
-    if (FormatOfFileName(arg) != 0) p.FileName = arg;
+    std::u16string name = arg;
+    const int column = SplitLanguageColumn(name);
+    if (FormatOfFileName(name) == 0) return;
+    p.FileName = name;
+    TheWindowSettings.columns[p.Side] = column;
+}
+
+std::u16string WithoutColumn(std::u16string name) {
+    SplitLanguageColumn(name);
+    return name;
 }
 
 }  // namespace
@@ -184,14 +201,15 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     ws.DialogDir = ProgramDirectory();
 
     // The command line: file1, file2, a start directory; "-1" for none.
+    TheWindowSettings.columns[0] = TheWindowSettings.columns[1] = -1;
     std::u16string candidate;
     if (args.size() >= 1) {
         TakeFileArgument(ws.sides[0], args[0]);
-        if (args[0] != u"-1") candidate = args[0];
+        if (args[0] != u"-1") candidate = WithoutColumn(args[0]);
     }
     if (args.size() >= 2) {
         TakeFileArgument(ws.sides[1], args[1]);
-        if (args[1] != u"-1") candidate = args[1];
+        if (args[1] != u"-1") candidate = WithoutColumn(args[1]);
     }
     bool keepProgramDir = false;
     if (args.size() >= 3) {
@@ -218,6 +236,7 @@ bool StartVellumark(const std::vector<std::u16string>& args, const std::u16strin
     CaptureBuiltInTexts(TheWindowLanguage);
     TheSettingsHost = &TheWindowSettings;
     ws.AfterDialogSave = [&ws] { ExchangeSettings(ws, true); };
+    ws.AfterOpenDialog = [&ws] { StoreOpenChoices(ws); };
     ExchangeSettings(ws, false);
 
     // The list font: "Arial Unicode MS" where installed.

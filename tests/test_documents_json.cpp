@@ -11,6 +11,7 @@
 
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
+#include "documents/ObjectLanguages.h"
 #include "documents/TableFiles.h"
 #include "formats/JsonStrings.h"
 #include "tests/DocumentTestUtil.h"
@@ -159,7 +160,7 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     ASSERT_TRUE(SaveTableAs(T1(), dir.Path(u"de.txt"), FormatTabbedText, options));
     EXPECT_EQ(T1().Json, nullptr);
     EXPECT_EQ(T1().Keys->Origin(0), 0u);
-    EXPECT_EQ(view1.source, u"");
+    EXPECT_EQ(view1.source, u"de.txt");
 
     // A text table goes into a string file's column by key.
     Fill(T1(), {{u"b", u"b-neu"}, {u"z", u"Z"}});
@@ -180,6 +181,57 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
     EXPECT_EQ(dir.Read("bad.json"), "{}");
     EXPECT_EQ(view1.messages.back(),
               sErrorWriteFile + u"\nline 1, column 1: the file is not an array of objects\n" + dir.Path(u"bad.json"));
+}
+
+}  // namespace
+
+namespace {
+
+// Every language of an object: what the file holds now, and the columns
+// the sides show as their tables hold them; a change goes into those
+// tables only, and one undo takes it back from both.
+TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) {
+    const std::string b =
+        "  {\"id\": 7, \"Key\": \"b\", \"enUS\": \"B\", \"deDE\": \"b-de\", \"ruRU\": \"\\u00ffc1b-ru\"}";
+    ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), b})));
+    Open(T1(), u"s.json", enUS);
+    Open(T2(), u"s.json", deDE);
+    MoveEntry(T2(), 1, 0);  // the other side's entry of the object lies elsewhere
+    Edit(T1(), 1, u"B2");   // not saved yet
+
+    ObjectLanguages shown;
+    ASSERT_TRUE(ReadObjectLanguages(T1(), 1, shown, options.limits));
+    EXPECT_EQ(shown.key, u"b");
+    EXPECT_EQ(shown.texts[enUS], u"B2");
+    EXPECT_EQ(shown.texts[deDE], u"b-de");
+    EXPECT_EQ(shown.texts[11], u"\\red;b-ru");  // ruRU, from the file
+    EXPECT_EQ(shown.texts[4], u"");             // frFR: no such field
+    EXPECT_EQ(shown.side[enUS], &T1());
+    EXPECT_EQ(shown.side[deDE], &T2());
+    EXPECT_EQ(shown.entry[deDE], 0);
+    EXPECT_EQ(shown.side[11], nullptr);
+
+    std::u16string texts[JsonLanguageCount];
+    for (int i = 0; i < JsonLanguageCount; ++i) texts[i] = shown.texts[i];
+    texts[enUS] = u"B3";
+    texts[deDE] = u"b-neu";
+    texts[11] = u"not shown: left alone";
+    ASSERT_TRUE(ApplyObjectLanguages(T1(), 1, shown, texts));
+    EXPECT_EQ(T1().Values->Get(1), u"B3");
+    EXPECT_EQ(T2().Values->Get(0), u"b-neu");
+    EXPECT_TRUE(T2().Modified);
+    Undo(T1());
+    EXPECT_EQ(T1().Values->Get(1), u"B2");
+    EXPECT_EQ(T2().Values->Get(0), u"b-de");
+    EXPECT_EQ(T2().Keys->Get(0), u"b");                               // its own move stays
+    EXPECT_FALSE(ApplyObjectLanguages(T1(), 1, shown, shown.texts));  // nothing changed
+
+    // A new entry has no object; a table of another file no languages.
+    InsertEntries(T1(), 0, 0);
+    EXPECT_FALSE(ReadObjectLanguages(T1(), 0, shown, options.limits));
+    Fill(T2(), {{u"x", u"y"}});
+    T2().Json.reset();
+    EXPECT_FALSE(ReadObjectLanguages(T2(), 0, shown, options.limits));
 }
 
 }  // namespace

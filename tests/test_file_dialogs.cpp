@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "documents/FileDialogs.h"
+#include "documents/TableFiles.h"
 #include "formats/TblFile.h"
 #include "formats/TextHelpers.h"
 #include "tests/DocumentTestUtil.h"
@@ -122,14 +124,16 @@ TEST(OpenDialogHookTest, LabelsAndTheTblFilter) {
     hook.OnCreate(c);
     EXPECT_EQ(c[IdOpenLabelEncoding].text, u"Kodierung:");
     EXPECT_EQ(c[IdOpenLabelTxtOptions].text, u"TXT Options");
-    using Step = std::pair<int, bool>;
-    // Text files have an encoding; .tbl files and string files have none.
-    // The panel is headed by the options of string files when they are
-    // chosen.
-    for (const auto& [filter, enabled] : {Step{1, false}, Step{2, true}, Step{3, false}, Step{1, false}}) {
+    using Step = std::tuple<int, bool, bool>;
+    // Text files have an encoding, string files a language, .tbl files
+    // neither; all supported files may be any of them. The panel is headed
+    // by the options of string files when they are chosen.
+    for (const auto& [filter, encoding, language] :
+         {Step{OpenAllFilter, true, true}, Step{OpenTblFilter, false, false}, Step{OpenTextFilter, true, false},
+          Step{OpenJsonFilter, false, true}, Step{OpenTblFilter, false, false}}) {
         hook.OnNotify(c, filter);
-        EXPECT_EQ(c[IdOpenEncoding].enabled, enabled) << filter;
-        EXPECT_EQ(c[IdOpenLanguage].enabled, filter == OpenJsonFilter) << filter;
+        EXPECT_EQ(c[IdOpenEncoding].enabled, encoding) << filter;
+        EXPECT_EQ(c[IdOpenLanguage].enabled, language) << filter;
         EXPECT_EQ(c[IdOpenLabelTxtOptions].text, filter == OpenJsonFilter ? u"JSON Options" : u"TXT Options") << filter;
     }
     ResetDocumentTexts();
@@ -267,7 +271,7 @@ TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
     T1().FileName = u"D:\\elsewhere\\old.tbl";
     space.DialogFilterIndex = 3;  // left by a save as DiabloII text
     shower.chosenPath = dir.Path(u"table.txt");
-    shower.chosenFilter = 2;
+    shower.chosenFilter = OpenTextFilter;
 
     OpenDialog(T1(), 0);
     ASSERT_EQ(shower.shown.size(), 1u);
@@ -277,10 +281,10 @@ TEST_F(FileDialogsTest, OpenLoadsTheChosenFileWithTheChosenFilter) {
     EXPECT_EQ(r.templateName, u"OPENTEMPLATE");
     EXPECT_EQ(r.initialDir, u"C:\\Games\\");
     EXPECT_EQ(r.fileName, u"old");
-    EXPECT_EQ(r.filterIndex, 3);
+    EXPECT_EQ(r.filterIndex, OpenAllFilter);  // every open dialog starts with all files
     EXPECT_EQ(T1().FileName, dir.Path(u"table.txt"));
     EXPECT_EQ(Texts(*T1().Keys), (std::vector<std::u16string>{u"k1", u"k2"}));
-    EXPECT_EQ(space.DialogFilterIndex, 2);
+    EXPECT_EQ(space.DialogFilterIndex, 3);  // the save dialog's own
 }
 
 TEST_F(FileDialogsTest, CancelledOrEmptyOpenChangesNothingButTheEncoding) {
@@ -334,7 +338,7 @@ TEST_F(FileDialogsTest, ToolModesUpdateFromTheChosenFile) {
     Fill(T1(), {{u"t0", u"a"}, {u"t1", u"b"}});
     Fill(T2(), {{u"o0", u"-"}, {u"o1", u"S"}});
     shower.chosenPath = dir.Path(u"file.txt");
-    shower.chosenFilter = 2;
+    shower.chosenFilter = OpenTextFilter;
     OpenDialog(T1(), 1, u"Update Table1 from File");
     EXPECT_EQ(shower.shown.back().title, u"Update Table1 from File");  // the task, not "Open"
     EXPECT_EQ(space.ToolFileName, dir.Path(u"file.txt"));
@@ -368,9 +372,11 @@ TEST_F(FileDialogsTest, SaveWritesUnderTheTypedNameAndThenTheSettings) {
     EXPECT_FALSE(T1().Modified);
     EXPECT_EQ(settingsWritten, 1);
 
-    // The next dialog, of either kind, starts with the filter of this one.
+    // The next save dialog starts with the filter of this one, an open dialog with all files.
     shower.confirm = false;
     OpenDialog(T2(), 0);
+    EXPECT_EQ(shower.shown.back().filterIndex, OpenAllFilter);
+    SaveDialog(T2());
     EXPECT_EQ(shower.shown.back().filterIndex, 3);
 }
 
@@ -400,7 +406,8 @@ TEST_F(FileDialogsTest, FailedOrCancelledSaveKeepsNameAndSettings) {
 
 // A string file opens in the language chosen in the dialog, which is kept
 // for the next one; its side's save dialog starts with the string file
-// filter and the side's language, and the open dialog after it too.
+// filter and the side's language; the open dialog after it starts with
+// all supported files again.
 TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
     ASSERT_TRUE(dir.Write("s.json", "[{\"id\": 1, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"d\"}]"));
     shower.chosenPath = dir.Path(u"s.json");
@@ -436,7 +443,7 @@ TEST_F(FileDialogsTest, StringFilesChooseTheirLanguageInBothDialogs) {
     shower.user = [](FakeControls& c, DialogHook&) { EXPECT_FALSE(c[IdOpenLanguage].enabled); };
     shower.chosenFilter = 2;
     OpenDialog(T2(), 0);
-    EXPECT_EQ(shower.shown.back().filterIndex, OpenJsonFilter);
+    EXPECT_EQ(shower.shown.back().filterIndex, OpenAllFilter);
 }
 
 // A table opened from a .tbl file and saved from the window is written
@@ -464,9 +471,10 @@ TEST_F(FileDialogsTest, SavedTblKeepsItsOwnHeaderAndTheSettingsTheirs) {
         ASSERT_TRUE(dir.Write("in.tbl", bytes));
         shower.user = [](FakeControls&, DialogHook&) {};
         shower.chosenPath = dir.Path(u"in.tbl");
-        shower.chosenFilter = 1;
+        shower.chosenFilter = OpenTblFilter;
         OpenDialog(T1(), 0);
         ASSERT_EQ(T1().Count(), k.entries);
+        shower.chosenFilter = 1;  // the save dialog's .tbl filter
 
         // Confirmed as it opens, twice: the same bytes each time.
         for (const char16_t* out : {u"out.tbl", u"out.tbl"}) {
@@ -504,7 +512,7 @@ TEST_F(FileDialogsTest, SavedTblKeepsItsOwnHeaderAndTheSettingsTheirs) {
     ASSERT_TRUE(dir.Write("in.txt", "a\tb\n"));
     shower.user = [](FakeControls&, DialogHook&) {};
     shower.chosenPath = dir.Path(u"in.txt");
-    shower.chosenFilter = 2;
+    shower.chosenFilter = OpenTextFilter;
     OpenDialog(T1(), 0);
     EXPECT_FALSE(T1().Tbl);
     for (TTblObjects* p : {&T1(), &T2()}) {
@@ -528,6 +536,120 @@ TEST_F(FileDialogsTest, SavedTblKeepsItsOwnHeaderAndTheSettingsTheirs) {
         EXPECT_EQ(header.Offset8, 1);
         EXPECT_EQ(header.HashSize, 1u + 3u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Save without a dialog -------------------------------------------------
+
+// A table opened through the dialog and saved with Save comes back as the
+// very bytes it was read from, whatever the settings say: a .tbl file with
+// its own header, a text file in its own encoding and shape, a string file
+// with its other languages. No dialog is shown.
+TEST_F(FileDialogsTest, SaveWritesAnUnchangedTableBackAsItWasWithoutADialog) {
+    const Entries entries = {{u"greeting", u"\\red;Hello\\nthere"}, {u"farewell", u"Bye"}, {u"x", u""}};
+    // The settings differ from every file's own choice.
+    space.options.formats.tbl = TblOptions{.offset8 = 3, .addToHashSize = 9};
+    space.options.formats.text.writeEncoding = TextEncoding::UTF8;
+    space.options.formats.text.quoteValues = false;
+    space.options.formats.text.header = false;
+    space.options.formats.text.colorMacros = true;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const TblOptions header :
+         {TblOptions{.offset8 = 0, .addToHashSize = 0}, TblOptions{.offset8 = 7, .addToHashSize = 255},
+          TblOptions{.offset8 = 255, .addToHashSize = 1}}) {
+        const Bytes image = TblImage(entries, header);
+        files.push_back({"t" + std::to_string(files.size()) + ".tbl", std::string(image.begin(), image.end())});
+    }
+    // Text files as the writer writes them, in every shape.
+    for (const TextEncoding encoding : {TextEncoding::Unicode, TextEncoding::UTF8, TextEncoding::ANSI})
+        for (const std::int32_t format : {FormatTabbedText, FormatDiabloText})
+            for (const bool quotes : {true, false})
+                for (const bool header : {true, false})
+                    for (const bool macros : {true, false}) {
+                        if (format == FormatDiabloText && !quotes) continue;
+                        FormatOptions o;
+                        o.text.writeEncoding = encoding;
+                        o.text.quoteValues = quotes;
+                        o.text.header = header;
+                        o.text.colorMacros = macros;
+                        Fill(T2(), entries);
+                        const std::string name = "x" + std::to_string(files.size()) + ".txt";
+                        ASSERT_TRUE(SaveTableAs(T2(), dir.Path(std::u16string(name.begin(), name.end())), format, o));
+                        files.push_back({name, dir.Read(name)});
+                    }
+    files.push_back({"s.json",
+                     "[\r\n  {\"id\": 5, \"Key\": \"k\", \"enUS\": \"e\", \"deDE\": \"d\"},\r\n"
+                     "  {\"id\": 9, \"Key\": \"m\", \"enUS\": \"f\", \"deDE\": \"g\"}\r\n]\r\n"});
+
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(dir.Write(name.c_str(), bytes));
+        shower.chosenPath = dir.Path(std::u16string(name.begin(), name.end()));
+        shower.chosenFilter = OpenAllFilter;
+        shower.user = [](FakeControls& c, DialogHook&) { c[IdOpenLanguage].selected = 2; };  // deDE
+        OpenDialog(T1(), 0);
+        ASSERT_GT(T1().Count(), 0u);
+        const std::size_t dialogs = shower.shown.size();
+        // Changed and changed back: the table is what was read.
+        const std::u16string value = T1().Values->Get(0);
+        T1().Values->Set(0, u"other");
+        T1().Values->Set(0, value);
+        T1().Modified = true;
+        ASSERT_TRUE(SaveInPlace(T1()));
+        EXPECT_EQ(shower.shown.size(), dialogs);
+        EXPECT_EQ(dir.Read(name), bytes);
+        EXPECT_FALSE(T1().Modified);
+        EXPECT_TRUE(view1.messages.empty());
+        EXPECT_TRUE(view1.questions.empty());
+    }
+    EXPECT_EQ(view1.source, u"s.json [deDE]");
+
+    // A table of no file goes through the dialog.
+    Fill(T2(), entries);
+    T2().FileName.clear();
+    T2().FileFormat = 0;
+    shower.chosenPath = dir.Path(u"new.tbl");
+    shower.chosenFilter = 1;
+    ASSERT_TRUE(SaveInPlace(T2()));
+    EXPECT_EQ(shower.shown.back().save, true);
+    EXPECT_EQ(T2().FileName, dir.Path(u"new.tbl"));
+    EXPECT_EQ(view2.source, u"new.tbl");
+}
+
+// What a save would lose is asked about as before; "No" writes nothing.
+TEST_F(FileDialogsTest, SaveStillAsksBeforeATextFileLosesAnEntry) {
+    ASSERT_TRUE(dir.Write("t.txt", "a\tb\r\n"));
+    shower.chosenPath = dir.Path(u"t.txt");
+    shower.chosenFilter = OpenAllFilter;
+    OpenDialog(T1(), 0);
+    T1().Values->Set(0, u"say \"hi\"");
+    view1.answer = AskAnswer::No;
+    EXPECT_FALSE(SaveInPlace(T1()));
+    EXPECT_EQ(view1.questions.size(), 1u);
+    EXPECT_EQ(dir.Read("t.txt"), "a\tb\r\n");
+}
+
+TEST(LanguageColumnTest, ANameMayEndInAStringFileColumn) {
+    struct Case {
+        std::u16string given, name;
+        int language;
+    };
+    for (const Case& k : {Case{u"strings.json:deDE", u"strings.json", 2},
+                          Case{u"C:\\m\\x.json:zhCN", u"C:\\m\\x.json", 12}, Case{u"C:\\x.json", u"C:\\x.json", -1},
+                          Case{u"C:deDE", u"C:deDE", -1}, Case{u"a.json:xxXX", u"a.json:xxXX", -1},
+                          Case{u"a.json:", u"a.json:", -1}, Case{u"plain.tbl", u"plain.tbl", -1}}) {
+        std::u16string name = k.given;
+        EXPECT_EQ(SplitLanguageColumn(name), k.language);
+        EXPECT_EQ(name, k.name);
+    }
+}
+
+TEST_F(FileDialogsTest, RecentFilesKeepTheLastFirstAndOnce) {
+    for (const char16_t* f : {u"a", u"b", u"c", u"b", u"d"}) NoteRecentFile(space, f, 3);
+    EXPECT_EQ(space.RecentFiles, (std::vector<std::u16string>{u"d", u"b", u"c"}));
 }
 
 }  // namespace

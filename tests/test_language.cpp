@@ -178,9 +178,12 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sFindingsNone"), at(u"sWarnIdCounterWrite") + 1);
     EXPECT_EQ(at(u"sCompareSummary"), at(u"sFindingColumnPlace") + 1);
     // The search bar's choice and "not found", the one question for a key
-    // and a value.
+    // and a value; saving under a new name, the recent files, every
+    // language of an object.
     EXPECT_EQ(at(u"sSearchAnywhere"), at(u"sCompareSummary") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sAskSaveEntryRight");
+    EXPECT_EQ(at(u"sMenuSaveAs1"), at(u"sAskSaveEntryRight") + 1);
+    EXPECT_EQ(at(u"sAllLanguagesNone"), at(u"sRecentFileMissing") + 2);
+    EXPECT_EQ(keys[keys.size() - 2], u"sAllLanguagesNone");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }

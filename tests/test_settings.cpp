@@ -229,6 +229,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     space.options.formats.limits.includesAnywhere = true;
     space.options.formats.json.language = 11;
     space.options.formats.json.firstId = 90000;
+    space.RecentFiles = {u"C:\\mod\\strings.json:deDE", u"D:\\t.tbl"};
     host.calls.clear();
     vm::ExchangeSettings(space, true);
     EXPECT_EQ(space.options.formats.limits.maxFileSize, 4194304u);
@@ -238,11 +239,14 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
         "Languages",    "MaxFileSize", "NotAskChange", "ColorApiTXT",     "MaxAddToHashSize", "AddToHashSize",
         "Offset8",      "MaxUndoSize", "Encoding",     "QuoteValueTTF",   "HeaderTTF",        "HeadersTTF",
         "LanguageJSON", "NewIdJSON",   "ViewTbl",      "Language",        "IncludesAnywhere", "WindowLeft",
-        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth"};
+        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth",   "RecentFile1",
+        "RecentFile2",  "RecentFile3", "RecentFile4",  "RecentFile5",     "RecentFile6",      "RecentFile7",
+        "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
     space.options = vm::EditorOptions{};
+    space.RecentFiles.clear();
     vm::ViewMode = vm::MenuTwoTables;
     space.options.formats.limits.maxFileSize = 5;
     vm::ExchangeSettings(space, false);
@@ -258,6 +262,7 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(space.options.formats.json.language, 11);
     EXPECT_EQ(space.options.formats.json.firstId, 90000);
     EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
+    EXPECT_EQ(space.RecentFiles, (std::vector<std::u16string>{u"C:\\mod\\strings.json:deDE", u"D:\\t.tbl"}));
 }
 
 TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
@@ -267,7 +272,8 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
         "MaxAddToHashSize", "AddToHashSize", "Offset8",         "MaxFileSize",      "MaxUndoSize", "Encoding",
         "NotAskChange",     "QuoteValueTTF", "HeaderTTF",       "HeadersTTF",       "ColorApiTXT", "LanguageJSON",
         "NewIdJSON",        "ViewTbl",       "Language",        "IncludesAnywhere", "WindowLeft",  "WindowTop",
-        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth"};
+        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth",   "RecentFile1", "RecentFile2",
+        "RecentFile3",      "RecentFile4",   "RecentFile5",     "RecentFile6",      "RecentFile7", "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }

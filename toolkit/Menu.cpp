@@ -28,6 +28,9 @@ void MainMenu::Add(MenuItem item) {
 MenuItem* MainMenu::Find(int id) {
     for (MenuItem& item : items)
         if (item.kind != MenuItem::Separator && item.id == id) return &item;
+    for (auto& [submenu, entries] : entries_)
+        for (MenuItem& entry : entries)
+            if (entry.kind != MenuItem::Separator && entry.id == id) return &entry;
     return nullptr;
 }
 
@@ -93,6 +96,11 @@ void MainMenu::SetCommand(int id, std::u16string caption, bool enabled) {
     SetMenuItemInfo(menu_, static_cast<UINT>(FirstCommandId + id), FALSE, &info);
 }
 
+void MainMenu::SetEntries(int id, std::vector<MenuItem> entries) {
+    entries_[id] = std::move(entries);
+    Rebuild();
+}
+
 void MainMenu::AttachTo(HWND window) {
     window_ = window;
     Rebuild();
@@ -101,6 +109,23 @@ void MainMenu::AttachTo(HWND window) {
 void MainMenu::Release() {
     if (holds_ > 0 && --holds_ == 0 && pending_) Rebuild();
 }
+
+namespace {
+
+// A command, check or radio row at the end of a menu.
+void AppendItem(HMENU menu, const MenuItem& item) {
+    const NativeString caption = MenuText(item);
+    MENUITEMINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE;
+    info.fType = MFT_STRING | (item.kind == MenuItem::Radio ? MFT_RADIOCHECK : 0);
+    info.fState = (item.checked ? MFS_CHECKED : MFS_UNCHECKED) | (item.enabled ? MFS_ENABLED : MFS_GRAYED);
+    info.wID = static_cast<UINT>(MainMenu::FirstCommandId + item.id);
+    info.dwTypeData = const_cast<NativeChar*>(caption.c_str());
+    InsertMenuItem(menu, GetMenuItemCount(menu), TRUE, &info);
+}
+
+}  // namespace
 
 void MainMenu::Rebuild() {
     if (!window_) return;
@@ -130,15 +155,15 @@ void MainMenu::Rebuild() {
             AppendMenu(popup, MF_SEPARATOR, 0, nullptr);
             continue;
         }
-        const NativeString caption = MenuText(item);
-        MENUITEMINFO info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE;
-        info.fType = MFT_STRING | (item.kind == MenuItem::Radio ? MFT_RADIOCHECK : 0);
-        info.fState = (item.checked ? MFS_CHECKED : MFS_UNCHECKED) | (item.enabled ? MFS_ENABLED : MFS_GRAYED);
-        info.wID = static_cast<UINT>(FirstCommandId + item.id);
-        info.dwTypeData = const_cast<NativeChar*>(caption.c_str());
-        InsertMenuItem(popup, GetMenuItemCount(popup), TRUE, &info);
+        if (item.kind == MenuItem::Submenu) {
+            HMENU sub = CreatePopupMenu();
+            const std::vector<MenuItem>& entries = entries_[item.id];
+            for (const MenuItem& entry : entries) AppendItem(sub, entry);
+            const UINT greyed = entries.empty() || !item.enabled ? MF_GRAYED : 0;
+            AppendMenu(popup, MF_POPUP | MF_STRING | greyed, reinterpret_cast<UINT_PTR>(sub), MenuText(item).c_str());
+            continue;
+        }
+        AppendItem(popup, item);
     }
     closeHead();
     HMENU old = menu_;
@@ -151,7 +176,7 @@ void MainMenu::Rebuild() {
 int MainMenu::Choose(int commandId) {
     const int id = commandId - FirstCommandId;
     MenuItem* chosen = Find(id);
-    if (!chosen || chosen->kind == MenuItem::Head) return -1;
+    if (!chosen || chosen->kind == MenuItem::Head || chosen->kind == MenuItem::Submenu) return -1;
     if (chosen->kind == MenuItem::Check) {
         chosen->checked = !chosen->checked;
         Rebuild();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 namespace tk {
 
 struct MenuItem {
-    enum Kind { Head, Command, Separator, Check, Radio };
+    enum Kind { Head, Command, Separator, Check, Radio, Submenu };
     int id = -1;  // what choosing the row reports; heads have one to be renamed by
     Kind kind = Command;
     std::u16string caption;
@@ -44,6 +45,8 @@ struct MainMenu {
     // Caption and enabled state of a command at once, changed in the menu
     // bar in place (also while a menu of it is open).
     void SetCommand(int id, std::u16string caption, bool enabled);
+    // The commands of a submenu row (greyed while it has none).
+    void SetEntries(int id, std::vector<MenuItem> entries);
 
     // Attaches the menu bar to a window; every change after this rebuilds it.
     void AttachTo(HWND window);
@@ -64,7 +67,8 @@ private:
     HWND window_ = nullptr;
     HMENU menu_ = nullptr;
     int holds_ = 0;
-    bool pending_ = false;  // changed while held
+    bool pending_ = false;                          // changed while held
+    std::map<int, std::vector<MenuItem>> entries_;  // of the submenu rows, by id
 };
 
 struct PopupMenu {

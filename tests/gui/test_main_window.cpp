@@ -59,9 +59,9 @@ TEST_F(AppTest, TheMenuBarShowsEveryCommandWithItsNumber) {
         }
     }
     EXPECT_EQ(shown,
-              u"File \n 1001 Open Table 1\n 1002 Open Table 2\n -\n 1004 Save Table 1\n 1005 Save Table 2\n -\n"
-              u" 1007 Exit\n"
-              u"Edit \n 1032 Undo \tCtrl+Z\n 1033 Redo \tCtrl+Y\n"
+              u"File \n 1001 Open Table 1\n 1002 Open Table 2\n -\n 1004 Save Table 1\n 1005 Save Table 2\n"
+              u" 1907 Save Table 1 As...\n 1908 Save Table 2 As...\n -\n 4294967295 Recent Files\n -\n 1007 Exit\n"
+              u"Edit \n 1032 Undo \tCtrl+Z\n 1033 Redo \tCtrl+Y\n -\n 1920 All Languages... \tCtrl+L\n"
               u"View \n 1009 Only Table 1\n 1010 Only Table 2\n 1011 " +
                   BuiltIn(u"\u0422wo Tables", "\xD2wo Tables") +
                   u"\n"

@@ -71,7 +71,7 @@ TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
     Space().FileDialogs = &dialogs;
     const auto source = TextTable("source.txt", {{"greeting", "Hello"}, {"farewell", "Bye\\nnow"}});
 
-    dialogs.answers = {{source, 2}};
+    dialogs.answers = {{source, OpenTextFilter}};
     MainMenuCommand(MenuOpen1);  // through the toolbar's Open button
     ASSERT_EQ(T(0).Count(), 2u);
     EXPECT_EQ(CommandTarget, &T(0));
@@ -89,7 +89,7 @@ TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
 
     const auto saved = dir.Path(u"saved.tbl");
     dialogs.answers = {{saved, 1}};
-    MainMenuCommand(MenuSave1);
+    MainMenuCommand(MenuSaveAs1);
     EXPECT_EQ(dialogs.requests.back().fileName, u"source");  // name only, no folder or extension
     EXPECT_EQ(dialogs.requests.back().initialDir, Space().DialogDir);
     EXPECT_FALSE(T(0).Modified);
@@ -99,7 +99,7 @@ TEST_F(AppTest, OpenEditSaveAndReopenThroughTheDialogs) {
     EXPECT_NE(dir.Read("Vellumark.ini").find("ViewTbl"), std::string::npos);
 
     // Reopen in Table 2 and compare.
-    dialogs.answers = {{saved, 1}};
+    dialogs.answers = {{saved, OpenTblFilter}};
     MainMenuCommand(MenuOpen2);
     ASSERT_EQ(T(1).Count(), 2u);
     EXPECT_EQ(T(1).Keys->Get(0), u"greeting");
@@ -113,13 +113,14 @@ TEST_F(AppTest, AFailedSaveIsReportedAndTheSettingsAreNotWritten) {
     Space().FileDialogs = &dialogs;
     T(0).Modified = true;
     dialogs.answers = {{dir.Path(u"missing/out.tbl"), 1}};
-    MainMenuCommand(MenuSave1);
+    MainMenuCommand(MenuSaveAs1);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].text, u"Error write data to file. The file was not changed\nThe folder does not exist.\n" +
                                  dir.Path(u"missing/out.tbl"));
     EXPECT_EQ(T(0).FileName, dir.Path(u"one.txt"));
     EXPECT_TRUE(T(0).Modified);
-    EXPECT_EQ(dir.Read("Vellumark.ini"), "<missing>");
+    // Only the recent files were written, when the table was opened.
+    EXPECT_EQ(dir.Read("Vellumark.ini").find("ViewTbl"), std::string::npos);
 
     // Opening over unsaved changes asks first; Cancel keeps the table.
     Boxes.clear();
@@ -178,7 +179,7 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     const Bytes image = TblImage(entries);
     dir.Write("big.tbl", std::string(image.begin(), image.end()));
 
-    dialogs.answers = {{dir.Path(u"big.tbl"), 1}};
+    dialogs.answers = {{dir.Path(u"big.tbl"), OpenTblFilter}};
     MainMenuCommand(MenuOpen1);
     ASSERT_EQ(T(0).Count(), 65535u);
     EXPECT_EQ(S(0).list.RowCount(), 65536);
@@ -199,8 +200,8 @@ TEST_F(AppTest, AFullSizedTableEndToEnd) {
     entries[40000].second = u"\\red;Text 40000";
 
     const auto saved = dir.Path(u"big-out.tbl");
-    dialogs.answers = {{saved, 1}, {saved, 1}};
-    MainMenuCommand(MenuSave1);
+    dialogs.answers = {{saved, 1}, {saved, OpenTblFilter}};
+    MainMenuCommand(MenuSaveAs1);
     MainMenuCommand(MenuOpen2);
     ASSERT_EQ(T(1).Count(), 65535u);
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -327,10 +328,10 @@ TEST_F(AppTest, TwoLanguagesOfOneStringFile) {
     T(1).Modified = true;
 
     dialogs.answers = {{path, SaveJsonFilter}};
-    MainMenuCommand(MenuSave2);
+    MainMenuCommand(MenuSaveAs2);
     EXPECT_EQ(dialogs.requests.back().filterIndex, SaveJsonFilter);
     dialogs.answers = {{path, SaveJsonFilter}};
-    MainMenuCommand(MenuSave1);
+    MainMenuCommand(MenuSaveAs1);
     EXPECT_TRUE(Boxes.empty());
     std::string expected = file;
     const std::string bow = "Bow\\nof \xE4\xB8\xAD";

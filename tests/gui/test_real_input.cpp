@@ -3,9 +3,11 @@
 // that has the keyboard or lies under the mouse, and what the window then
 // shows is checked. Under wine this needs a display (a virtual one does).
 
+#include "tests/FormatTestUtil.h"
 #include "tests/gui/AppTestUtil.h"
 #include "tests/gui/KeyInput.h"
 
+#include <dlgs.h>
 #include <windowsx.h>
 
 #include <atomic>
@@ -22,6 +24,7 @@
 #include "editing/Dispatch.h"
 #include "editing/TableView.h"
 #include "formats/JsonStrings.h"
+#include "resources/DialogIds.h"
 
 using namespace vm;
 using namespace vmtest;
@@ -570,7 +573,6 @@ TEST_F(RealInputTest, CompareWithFileMarksTheDifferencesAndF7GoesToThem) {
     const std::u16string oldFile = TextTable("old.txt", old);
     StartShown({TextTable("now.txt", now), TextTable("other.txt", now)});
     Space().options.notAskChange = true;
-    Space().DialogFilterIndex = FormatTabbedText;  // the dialog's file type: text tables
     ClickRow(0, 0);
 
     // Tools > Compare with file..., through the menu bar's keys: F10, right
@@ -907,3 +909,253 @@ TEST_F(RealInputTest, LanguageFilesBesideTheProgramAreInTheMenuAndItsHeadsAreDra
     EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(W().form.hwnd), languageHead)), 2);
 }
 #endif
+
+namespace {
+
+// Drives the next dialog (by default a file dialog: one with a file type
+// box) from a thread of its own while the dialog holds the window's
+// thread: once it is shown and has the keyboard, act runs with it (and
+// may press keys into it).
+class DriveFileDialog {
+public:
+    explicit DriveFileDialog(std::function<void(HWND)> act, int control = cmb1)
+        : act_(std::move(act)), thread_([this, control] {
+              for (int i = 0; i < 1500 && !stop_; ++i) {
+                  HWND dialog = GetForegroundWindow();
+                  wchar_t name[16] = {};
+                  GetClassNameW(dialog, name, 15);
+                  if (dialog && std::wstring(name) == L"#32770" && IsWindowVisible(dialog) &&
+                      FindControl(dialog, control)) {
+                      Sleep(200);
+                      act_(dialog);
+                      done_ = true;
+                      return;
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    ~DriveFileDialog() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Done() const { return done_; }
+
+    // A control of the dialog or of its option panel, by id.
+    static HWND FindControl(HWND dialog, int id) {
+        std::pair<int, HWND> found{id, nullptr};
+        EnumChildWindows(
+            dialog,
+            [](HWND w, LPARAM p) {
+                auto& f = *reinterpret_cast<std::pair<int, HWND>*>(p);
+                if (GetDlgCtrlID(w) != f.first || !IsWindowVisible(w)) return TRUE;
+                f.second = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found.second;
+    }
+    static std::wstring SelectedText(HWND combo) {
+        const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        wchar_t text[256] = {};
+        if (item >= 0) SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+private:
+    std::function<void(HWND)> act_;
+    std::atomic<bool> stop_{false}, done_{false};
+    std::thread thread_;
+};
+
+std::wstring TitleOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 511);
+    return text;
+}
+
+}  // namespace
+
+// Ctrl+S saves the side in focus back to its file with no dialog, with its
+// own header; the title and the label above the list name each side's file
+// and mark unsaved changes; Ctrl+O opens into the side in focus through a
+// dialog that starts with all supported files.
+TEST_F(RealInputTest, CtrlSSavesTheSideInFocusToItsFileAndCtrlOOpensIntoIt) {
+    Entries entries = {{u"a", u"one"}, {u"b", u"two"}, {u"c", u"three"}};
+    const TblOptions header{.offset8 = 7, .addToHashSize = 3};
+    const Bytes image = TblImage(entries, header);
+    dir.Write("t.tbl", std::string(image.begin(), image.end()));
+    const std::string json = "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"eins\", \"deDE\": \"zwei\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"t.tbl")});
+    Space().options.notAskChange = true;
+    const std::wstring caption(WindowCaption, WindowCaption + std::char_traits<char16_t>::length(WindowCaption));
+    EXPECT_EQ(TitleOf(W().form.hwnd), caption + L" - t.tbl");
+    EXPECT_EQ(S(0).source.Text(), u" t.tbl");
+    EXPECT_TRUE(S(0).source.IsVisible());
+
+    // An edit in the value box, saved with Ctrl+S from the box.
+    ClickRow(0, 1);
+    ClickAt(S(0).valueEditor.hwnd, {10, 10});
+    SetCursorPos(0, 0);
+    Settle();
+    Press(VK_END, {VK_CONTROL});
+    Type("X");
+    Settle();
+    Press('S', {VK_CONTROL});
+    Settle();
+    entries[1].second = u"twoX";
+    const Bytes edited = TblImage(entries, header);
+    EXPECT_EQ(dir.Read("t.tbl"), std::string(edited.begin(), edited.end()));
+    EXPECT_EQ(TitleOf(W().form.hwnd), caption + L" - t.tbl") << "no unsaved-changes mark";
+    ClickRow(0, 0);
+    Press(VK_DELETE);  // clears the first row: an unsaved change
+    Settle();
+    EXPECT_EQ(TitleOf(W().form.hwnd), caption + L" - t.tbl*");
+    Press('Z', {VK_CONTROL});
+    Settle();
+    Press('S', {VK_CONTROL});  // unchanged: the same bytes
+    Settle();
+    EXPECT_EQ(dir.Read("t.tbl"), std::string(edited.begin(), edited.end()));
+
+    // Ctrl+O from list 2: the dialog opens with all supported files, and a
+    // string file typed into it opens in Table 2.
+    ClickRow(1, 0);
+    std::wstring filter;
+    const std::string path = platform::ToUtf8(dir.Path(u"s.json"));
+    DriveFileDialog drive([&filter, &path](HWND dialog) {
+        filter = DriveFileDialog::SelectedText(DriveFileDialog::FindControl(dialog, cmb1));
+        Type(path);
+        Press(VK_RETURN);
+    });
+    Press('O', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    EXPECT_EQ(filter, L"All supported files");
+    ASSERT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");
+    EXPECT_EQ(S(1).source.Text(), u" s.json [enUS]");
+    EXPECT_EQ(TitleOf(W().form.hwnd), caption + L" - t.tbl | s.json");
+    EXPECT_EQ(T(0).Count(), 3u);
+}
+
+// A string file named with a column on the command line opens in that
+// column, a drive letter being no column; the language chosen in the open
+// dialog is kept in the settings for the next run, even when the dialog is
+// cancelled.
+TEST_F(RealInputTest, TheCommandLineNamesAColumnAndTheOpenDialogKeepsItsLanguage) {
+    const std::string json =
+        "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"ruRU\": \"odin\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"s.json") + u":deDE", dir.Path(u"s.json")});
+    ASSERT_EQ(T(0).Count(), 1u);
+    EXPECT_EQ(T(0).Values->Get(0), u"eins");
+    EXPECT_EQ(S(0).source.Text(), u" s.json [deDE]");
+    ASSERT_EQ(T(1).Count(), 1u);
+    EXPECT_EQ(T(1).Values->Get(0), u"one");  // no column: the settings' language
+
+    ClickRow(1, 0);
+    DriveFileDialog drive([](HWND dialog) {
+        HWND language = DriveFileDialog::FindControl(dialog, IdOpenLanguage);
+        SendMessageW(language, CB_SETCURSEL, 11, 0);  // ruRU
+        Press(VK_ESCAPE);
+    });
+    Press('O', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    EXPECT_NE(dir.Read("Vellumark.ini").find("LanguageJSON=ruRU"), std::string::npos);
+    EXPECT_EQ(T(1).Values->Get(0), u"one");  // cancelled: nothing opened
+}
+
+// Ctrl+L shows every language of the current object, one line each; what
+// is typed into the lines of the columns the sides show goes into both
+// tables, and one Ctrl+Z takes it back.
+TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsInOneStep) {
+    const std::string json =
+        "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"jaJP\": "
+        "\"\xE4\xB8\x80\"}\r\n]\r\n";
+    dir.Write("s.json", json);
+    StartShown({dir.Path(u"s.json") + u":enUS", dir.Path(u"s.json") + u":deDE"});
+    Space().options.notAskChange = true;
+    ClickRow(0, 0);
+    std::vector<std::wstring> lines;
+    std::vector<bool> readOnly;
+    DriveFileDialog drive(
+        [&lines, &readOnly](HWND dialog) {
+            for (int i = 0; i < JsonLanguageCount; ++i) {
+                HWND box = DriveFileDialog::FindControl(dialog, IDC_LANGUAGE_TEXT_FIRST + i);
+                wchar_t text[128] = {};
+                GetWindowTextW(box, text, 127);
+                lines.push_back(text);
+                readOnly.push_back((GetWindowLongW(box, GWL_STYLE) & ES_READONLY) != 0);
+            }
+            Press(VK_END);  // the first line, enUS, has the keyboard
+            Type("X");
+            Press(VK_TAB);
+            Press(VK_TAB);  // deDE
+            Press(VK_END);
+            Type("Y");
+            Press(VK_RETURN);
+        },
+        IDC_LANGUAGE_TEXT_FIRST);
+    Press('L', {VK_CONTROL});
+    ASSERT_TRUE(WaitUntil([&drive] { return drive.Done(); }, 20000));
+    Settle();
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], L"one");
+    EXPECT_EQ(lines[2], L"eins");
+    if (!SingleByteProgram) {
+        EXPECT_EQ(lines[9], L"\u4E00");  // jaJP
+    }
+    EXPECT_EQ(lines[4], L"");  // frFR: none
+    EXPECT_FALSE(readOnly[0]);
+    EXPECT_FALSE(readOnly[2]);
+    EXPECT_TRUE(readOnly[9]);  // no side shows it
+    EXPECT_EQ(T(0).Values->Get(0), u"oneX");
+    EXPECT_EQ(T(1).Values->Get(0), u"einsY");
+    EXPECT_EQ(S(1).valueEditor.Text(), u"einsY");
+    ClickRow(0, 0);
+    Press('Z', {VK_CONTROL});
+    Settle();
+    EXPECT_EQ(T(0).Values->Get(0), u"one");
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");
+}
+
+// Every file opened or saved goes first in File > Recent Files, kept in the
+// settings; choosing one from the menu opens it into the side in focus,
+// a string file in its column, and one that is gone is said so and taken
+// off the list.
+TEST_F(RealInputTest, RecentFilesOpenIntoTheSideInFocusAndAMissingOneIsSaidSo) {
+    dir.Write("s.json", "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\"}\r\n]\r\n");
+    StartShown({TextTable("gone.txt", Three), dir.Path(u"s.json") + u":deDE"});
+    EXPECT_EQ(Space().RecentFiles,
+              (std::vector<std::u16string>{dir.Path(u"s.json") + u":deDE", dir.Path(u"gone.txt")}));
+    const std::string ini = dir.Read("Vellumark.ini");
+    EXPECT_NE(ini.find("RecentFile1=" + platform::ToUtf8(dir.Path(u"s.json")) + ":deDE"), std::string::npos);
+
+    // File > Recent Files > the first, from the keyboard, with list 1 in focus.
+    const auto chooseRecent = [this](int downs) {
+        Press(VK_F10);
+        Press(VK_DOWN);  // the File menu opens on its first command
+        for (int i = 0; i < 6; ++i) Press(VK_DOWN);
+        Press(VK_RIGHT);
+        for (int i = 0; i < downs; ++i) Press(VK_DOWN);
+        Press(VK_RETURN);
+        Settle();
+    };
+    ClickRow(0, 0);
+    chooseRecent(0);
+    ASSERT_EQ(T(0).Count(), 1u);
+    EXPECT_EQ(T(0).Values->Get(0), u"eins");
+    EXPECT_EQ(S(0).source.Text(), u" s.json [deDE]");
+
+    // The second is gone by now.
+    DeleteFileW(reinterpret_cast<const wchar_t*>(dir.Path(u"gone.txt").c_str()));
+    ClickRow(1, 0);
+    Boxes.clear();
+    chooseRecent(1);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, sRecentFileMissing + u"\n" + dir.Path(u"gone.txt"));
+    EXPECT_EQ(Space().RecentFiles, std::vector<std::u16string>{dir.Path(u"s.json") + u":deDE"});
+    EXPECT_EQ(dir.Read("Vellumark.ini").find("gone.txt"), std::string::npos);
+    EXPECT_EQ(T(1).Values->Get(0), u"eins");  // Table 2 keeps its table
+}

@@ -1,0 +1,85 @@
+#include "documents/ObjectLanguages.h"
+
+#include <vector>
+
+#include "documents/History.h"
+#include "documents/ItemOperations.h"
+#include "documents/TableFiles.h"
+#include "formats/ColorMacros.h"
+#include "platform/Platform.h"
+
+namespace vm {
+
+namespace {
+
+// A language field of an object in display form.
+std::u16string FieldText(const JsonDocument& doc, const JsonObject& o, int language) {
+    std::u16string stored;
+    if (!doc.Has(o, static_cast<std::uint8_t>(language)) ||
+        !DecodeJsonString(doc.Text(doc.Field(o, static_cast<std::uint8_t>(language)).value), stored))
+        return {};
+    std::vector<char16_t> display(3 * stored.size() + 9);
+    const std::size_t n = ColorCodesToMacrosCounted(stored.data(), stored.size(), display.data());
+    return std::u16string(display.data(), n);
+}
+
+// The entry of side q tied to the object with this id, or -1.
+std::int32_t EntryOfObject(const TTblObjects& q, std::int64_t id) {
+    if (!q.Json) return -1;
+    for (std::size_t i = 0; i < q.Count(); ++i) {
+        const std::uint32_t o = JsonObjectOfEntry(q, i);
+        if (o != 0 && o != JsonOriginGone && o <= q.Json->objects.size() && q.Json->objects[o - 1].id == id)
+            return static_cast<std::int32_t>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool ReadObjectLanguages(TTblObjects& p, std::int32_t row, ObjectLanguages& out, const ReadLimits& limits) {
+    out = ObjectLanguages{};
+    for (std::int32_t& e : out.entry) e = -1;
+    if (!p.Json || row < 0 || static_cast<std::size_t>(row) >= p.Count()) return false;
+    const std::uint32_t object = JsonObjectOfEntry(p, static_cast<std::size_t>(row));
+    if (object == 0 || object == JsonOriginGone || object > p.Json->objects.size()) return false;
+    const std::int64_t id = p.Json->objects[object - 1].id;
+
+    // The file as it is now: the other side may have saved other columns.
+    JsonDocument disk;
+    const JsonDocument* doc = p.Json.get();
+    const JsonObject* found = &p.Json->objects[object - 1];
+    if (LoadJsonStrings(p.JsonFileName, -1, limits, disk)) {
+        for (const JsonObject& o : disk.objects)
+            if (o.id == id) {
+                doc = &disk;
+                found = &o;
+                break;
+            }
+    }
+    for (int language = 0; language < JsonLanguageCount; ++language)
+        out.texts[language] = FieldText(*doc, *found, language);
+
+    out.key = p.Keys->Get(static_cast<std::size_t>(row));
+    for (TTblObjects* q : {p.Other, &p}) {
+        const std::int32_t entry = q == &p ? row : EntryOfObject(*q, id);
+        if (entry < 0 || !q->Json || q->JsonFileName != p.JsonFileName) continue;
+        out.side[q->JsonLanguage] = q;
+        out.entry[q->JsonLanguage] = entry;
+        out.texts[q->JsonLanguage] = q->Values->Get(static_cast<std::size_t>(entry));
+    }
+    return true;
+}
+
+bool ApplyObjectLanguages(TTblObjects& p, std::int32_t row, const ObjectLanguages& shown,
+                          const std::u16string (&texts)[JsonLanguageCount]) {
+    bool changed = false;
+    HistoryStep step(StepKind::Edit, p, RowPlace::At(row));
+    for (int language = 0; language < JsonLanguageCount; ++language) {
+        TTblObjects* q = shown.side[language];
+        if (!q || texts[language] == shown.texts[language]) continue;
+        changed |= ApplyEditedText(*q, *q->Values, shown.entry[language], texts[language]);
+    }
+    return changed;
+}
+
+}  // namespace vm
