@@ -309,6 +309,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
         p.Keys->SetFlag(i, FlagPlain);
         p.Values->SetFlag(i, FlagPlain);
     }
+    p.View->Redraw();  // no row is green any more
     MarkSaved(p);
     p.View->FileOpened();
     if (!report.idWarnings.empty())

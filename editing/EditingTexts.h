@@ -33,5 +33,11 @@ inline std::u16string sAllLanguagesNone = BuiltInAllLanguagesNone;
 inline const char16_t* const BuiltInRecentFileMissing =
     u"This file is not there any more; it is taken off the recent files:";
 inline std::u16string sRecentFileMissing = BuiltInRecentFileMissing;
+// The status bar's part of a table: its number, the current row and the
+// table's row count; without a current row of the table, its row count.
+inline const char16_t* const BuiltInStatusRow = u"Table %1: row %2 of %3";
+inline const char16_t* const BuiltInStatusRows = u"Table %1: %2 rows";
+inline std::u16string sStatusRow = BuiltInStatusRow;
+inline std::u16string sStatusRows = BuiltInStatusRows;
 
 }  // namespace vm

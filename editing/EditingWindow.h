@@ -27,6 +27,10 @@ struct SideControls {
     tk::ChoiceBox searchMatch;  // anywhere or at the start; the find modes only
     tk::Button searchButton;
     tk::ComboBox searchBox;
+    // Empty room above the list, as high as the other side shows more above
+    // its list (a search bar, a file label): row N of both lists stays on
+    // one line.
+    tk::Panel aboveList;
     tk::ListView list;
     tk::Splitter splitter;
     tk::Edit keyEditor;
@@ -52,6 +56,10 @@ public:
     SideControls sides[2];
     FindingsControls findings;
     FindingsState findingsState;
+    tk::StatusBar status;  // a part per side: its row count and current row
+    // The height of the key and value boxes under the lists in the
+    // two-table view (the lists take the rest); the inner splitters set it.
+    int editorHeight = 120;
     // The editor pair serving each table; the view layout reassigns them.
     tk::Edit* keyEditorOf[2] = {};
     tk::Edit* valueEditorOf[2] = {};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "documents/DocumentTexts.h"
 #include "documents/FileCompare.h"
 #include "documents/History.h"
 #include "documents/ItemOperations.h"
@@ -55,6 +56,11 @@ void GoToRow(TTblObjects& p, std::int32_t row) {
     list.SetFocus();
 }
 
+COLORREF RowStrip(const TTblObjects& p, int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= p.Count()) return CLR_NONE;
+    return (p.Keys->Flag(static_cast<std::size_t>(row)) & FlagMarkBit) ? RGB(230, 120, 0) : CLR_NONE;
+}
+
 void MarkToggle(TTblObjects& p) {
     tk::ListView& list = TheWindow->SideOf(p).list;
     const int f = list.FocusedRow();
@@ -96,6 +102,26 @@ void SyncRows(TTblObjects& p) {
             ws.CurrentRow = f;
         }
     }
+    // Every change of a row or a table repaints a list, so the status bar
+    // follows them here; it is sent only what changed.
+    ShowRowStatus();
+}
+
+void ShowRowStatus() {
+    EditingWindow& w = *TheWindow;
+    const std::int32_t row = w.Space().CurrentRow;
+    for (int side = 0; side < 2; ++side) {
+        const TTblObjects& p = w.Space().sides[side];
+        std::u16string text;
+        if (p.Active) {
+            const std::u16string number = IntToDecimal(side + 1);
+            const std::u16string count = IntToDecimal(static_cast<std::int32_t>(p.Count()));
+            if (row >= 0 && static_cast<std::size_t>(row) < p.Count())
+                text = FillIn(sStatusRow, {number, IntToDecimal(row + 1), count});
+            else text = FillIn(sStatusRows, {number, count});
+        }
+        w.status.SetPartText(side, text);
+    }
 }
 
 // What a list cell adds to the width of its text.
@@ -123,6 +149,44 @@ void SetNumberColumnWidth(int rows) {
 void FitValueColumn(TTblObjects& p) {
     tk::ListView& list = TheWindow->SideOf(p).list;
     list.SetColumnWidth(2, list.Width() - list.ColumnWidth(0) - list.ColumnWidth(1) - 22);
+}
+
+namespace {
+
+constexpr int MinListHeight = 50;
+
+// What a side shows above its list: the toolbar, the file label, the
+// search bar.
+int HeightAboveList(SideControls& c) {
+    const int width = c.panel.ClientRect().right;
+    int height = 0;
+    for (tk::Wnd* control : std::initializer_list<tk::Wnd*>{&c.toolbar, &c.source, &c.searchBar})
+        if (control->IsVisible()) height += control->DockHeight(width);
+    return height;
+}
+
+}  // namespace
+
+void FitSides(int side) {
+    EditingWindow& w = *TheWindow;
+    const bool both = w.Side(0).list.IsVisible() && w.Side(1).list.IsVisible();
+    const int above[2] = {HeightAboveList(w.Side(0)), HeightAboveList(w.Side(1))};
+    const int top = std::max(above[0], above[1]);
+    for (int s = 0; s < 2; ++s) {
+        SideControls& c = w.Side(s);
+        const int gap = both ? top - above[s] : 0;
+        int list = c.list.dockSize;
+        if (both) {
+            // A window too low for both keeps the list at its least.
+            const int room = c.panel.ClientRect().bottom - top - c.splitter.dockSize;
+            const int editors = std::clamp(w.editorHeight, 0, std::max(room - MinListHeight, 0));
+            list = std::max(room - editors, 0);
+        }
+        if (gap == c.aboveList.dockSize && list == c.list.dockSize) continue;
+        c.aboveList.dockSize = gap;
+        c.list.dockSize = list;
+        if (s != side) c.panel.Layout();
+    }
 }
 
 void UpdateRowCounts() {
@@ -160,7 +224,7 @@ void ApplyViewLayout(int view) {
     side1.valueEditor.SetVisible(s2);
     side2.keyEditor.SetVisible(s1);
     side2.valueEditor.SetVisible(s1);
-    // 5.
+    // 5. The lists' heights follow the key and value boxes' (FitSides).
     if (!s2) {
         side2.searchBar.SetVisible(false);
         side1.list.dock = tk::Dock::Fill;
@@ -168,7 +232,6 @@ void ApplyViewLayout(int view) {
         w.valueEditorOf[0] = &side2.valueEditor;
     } else {
         side1.list.dock = tk::Dock::Top;
-        side1.list.dockSize = std::max(side1.panel.Height() - 184, 50);
         w.keyEditorOf[0] = &side1.keyEditor;
         w.valueEditorOf[0] = &side1.valueEditor;
     }
@@ -180,10 +243,13 @@ void ApplyViewLayout(int view) {
         w.valueEditorOf[1] = &side1.valueEditor;
     } else {
         side2.list.dock = tk::Dock::Top;
-        side2.list.dockSize = std::max(side2.panel.Height() - 184, 50);
         w.keyEditorOf[1] = &side2.keyEditor;
         w.valueEditorOf[1] = &side2.valueEditor;
     }
+    // A side's file label names its own table: over the other table's
+    // editors it would name the wrong one.
+    side1.source.SetVisible(s1 && !side1.source.Text().empty());
+    side2.source.SetVisible(s2 && !side2.source.Text().empty());
     // 8 (before the editors are loaded, so the layout is complete).
     side1.list.SetVisible(s1);
     side2.list.SetVisible(s2);
@@ -195,6 +261,7 @@ void ApplyViewLayout(int view) {
     if (!s2) side1.list.SetFocus();
     if (!s1) side2.list.SetFocus();
     w.KeepKeyboard();
+    ShowRowStatus();
 }
 
 }  // namespace vm

@@ -32,6 +32,14 @@ int NumberColumnWidth(int rows);
 void SetNumberColumnWidth(int rows);
 // After a list view was resized.
 void FitValueColumn(TTblObjects& p);
+// The row marks' strip colour, CLR_NONE for an unmarked row.
+COLORREF RowStrip(const TTblObjects& p, int row);
+// Before a side lays out its controls: in the two-table view both lists
+// start at one height and take what the key and value boxes (editorHeight)
+// leave. The other side is laid out again when its sizes change.
+void FitSides(int side);
+// The status bar: each shown table's row count and current row.
+void ShowRowStatus();
 // Shows the controls of a view mode (MenuOnlyTable1, MenuOnlyTable2 or
 // MenuTwoTables) and assigns the editors.
 void ApplyViewLayout(int view);

@@ -28,6 +28,11 @@ const char16_t* const BuiltInHotKeyText =
     u"  F7, Shift+F7 - the next or previous entry that differs from the file compared with (Tools > Compare with "
     u"file)\r\n"
     u"\r\n"
+    u"Keys anywhere in the window:\r\n"
+    u"  Ctrl+S - save the table of the side you are working in to its file\r\n"
+    u"  Ctrl+O - open a file into the side you are working in\r\n"
+    u"  Ctrl+L - every language of the current entry of a string file\r\n"
+    u"\r\n"
     u"Keys in the Key box:\r\n"
     u"  Ctrl+Enter - apply the edits of the Key and Value boxes\r\n"
     u"  Up, Down, Page Up, Page Down - move both tables to another row\r\n"
@@ -46,6 +51,8 @@ void ResetInterfaceTexts() {
     sSearchNotFound = BuiltInSearchNotFound;
     sRecentFileMissing = BuiltInRecentFileMissing;
     sAllLanguagesNone = BuiltInAllLanguagesNone;
+    sStatusRow = BuiltInStatusRow;
+    sStatusRows = BuiltInStatusRows;
     sMenuUndo = u"Undo";
     sMenuRedo = u"Redo";
     sMenuUndoStep = u"Undo %1";

@@ -132,6 +132,11 @@ std::vector<KeyInfo> MakeKeys() {
                                 {u"sMenuAllLanguages", Target::Menu, MenuLanguagesOfObject},
                                 {u"sAllLanguagesNone", Target::Text, 0, &sAllLanguagesNone, BuiltInAllLanguagesNone},
                             });
+    // The status bar.
+    keys.insert(keys.end(), {
+                                {u"sStatusRow", Target::Text, 0, &sStatusRow, BuiltInStatusRow},
+                                {u"sStatusRows", Target::Text, 0, &sStatusRows, BuiltInStatusRows},
+                            });
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;

@@ -28,6 +28,7 @@ constexpr int SideOneWidth = 290;
 constexpr int ListHeight = 200;
 constexpr int SearchBarHeight = 20;
 constexpr int KeyEditorHeight = 21;
+constexpr int EditorMargin = 3;
 constexpr int SourceHeight = 16;
 constexpr int FindingsHeight = 170;
 
@@ -115,6 +116,9 @@ void MainWindow::BuildSide(int side) {
     for (tk::Wnd* part : std::initializer_list<tk::Wnd*>{&c.searchLabel, &c.searchMatch, &c.searchButton, &c.searchBox})
         c.searchBar.Add(*part);
 
+    c.aboveList.Create({c.panel.hwnd, tk::Dock::Top, 0});
+    c.panel.Add(c.aboveList);
+
     c.list.Create({c.panel.hwnd, tk::Dock::Top, ListHeight});
     c.list.AddColumn(BuiltInText(u"\u2116", "\xB9"), 24);  // the numero sign
     c.list.AddColumn(u"Key", 53);
@@ -123,9 +127,19 @@ void MainWindow::BuildSide(int side) {
 
     c.splitter.Create({&c.panel, &c.list, false, 4, 50, left ? 90 : 50});
 
-    c.keyEditor.Create({c.panel.hwnd, false, tk::Dock::Top, KeyEditorHeight, false});
+    c.keyEditor.Create({.parent = c.panel.hwnd,
+                        .dock = tk::Dock::Top,
+                        .dockSize = KeyEditorHeight,
+                        .enabled = false,
+                        .margin = EditorMargin});
     c.panel.Add(c.keyEditor);
-    c.valueEditor.Create({c.panel.hwnd, true, tk::Dock::Fill, 0, false});
+    // Long lines wrap; the box's text holds only the value's own line breaks.
+    c.valueEditor.Create({.parent = c.panel.hwnd,
+                          .multiLine = true,
+                          .dock = tk::Dock::Fill,
+                          .enabled = false,
+                          .wrapLines = true,
+                          .margin = EditorMargin});
 #ifdef VM_ANSI_BUILD
     // The single-byte program's value editors redraw themselves whole
     // whenever the input focus comes or goes.
@@ -166,6 +180,9 @@ void MainWindow::Create() {
     windowFont = tk::CreateFontByName(TEXT("Arial"), -11, FW_NORMAL, RUSSIAN_CHARSET);
     form.SetFont(windowFont);
     form.AttachMenu(menu);
+    // Added first, so that it takes the window's bottom edge.
+    status.Create({form.hwnd});
+    form.Add(status);
     BuildFindings();
     BuildSide(0);
     BuildSide(1);
@@ -271,9 +288,14 @@ void MainWindow::GetLayout(WindowLayout& layout) const {
     // The Key column of the list the user sees (list 1 unless hidden).
     const tk::ListView& list = sides[0].list.IsVisible() ? sides[0].list : sides[1].list;
     layout.keyColumnWidth = list.ColumnWidth(1);
+    layout.editorHeight = editorHeight;
 }
 
 bool MainWindow::ApplyLayout(const WindowLayout& layout) {
+    if (layout.editorHeight > 0) {
+        editorHeight = layout.editorHeight;
+        for (int side = 0; side < 2; ++side) Side(side).panel.Layout();
+    }
     if (layout.keyColumnWidth > 0) {
         for (int side = 0; side < 2; ++side) {
             Side(side).list.SetColumnWidth(1, layout.keyColumnWidth);
@@ -301,11 +323,8 @@ void MainWindow::OnResize() {
         return r;
     }();
     const int outerWidth = outer.right - outer.left;
-    const int outerHeight = outer.bottom - outer.top;
     Side(0).panel.dockSize = (outerWidth - 20) * splitPercent / 100;
-    if (outerHeight < Side(0).list.Height()) {
-        for (int side = 0; side < 2; ++side) Side(side).list.dockSize = outerHeight - 200;
-    }
+    // The lists' heights follow as each side is laid out (FitSides).
     for (int side = 0; side < 2; ++side) PostMessage(Side(side).list.hwnd, LVM_UPDATE, 0, 0);
 }
 
@@ -354,6 +373,8 @@ void MainWindow::WireEvents() {
         return true;
     };
     form.onSize = [this] { OnResize(); };
+    // The status bar's part of Table 1 ends where side 2 begins.
+    Side(0).panel.onSize = [this] { status.SetParts({Side(0).panel.Width() + mainSplitter.dockSize}); };
     form.onSysCommand = [this](WPARAM) {
         if (!StartupPass) PostMessage(form.hwnd, WM_SIZE, 0, 0);
     };
@@ -384,6 +405,7 @@ void MainWindow::WireEvents() {
         c.list.onCellText = [&p](int row, int column) { return CellText(p, row, column); };
         c.list.onRowColour = [&p](int row) { return RowColour(p, row); };
         c.list.onRowBackground = [&p](int row) { return RowBackground(p, row); };
+        c.list.onRowStrip = [&p](int row) { return RowStrip(p, row); };
         c.list.onPaint = [&p] { SyncRows(p); };
         c.list.onKeyDown = [&p](WPARAM key, LPARAM keyData) {
             // Keys passed on by a key editor carry no key data: they only
@@ -399,13 +421,13 @@ void MainWindow::WireEvents() {
             if (command >= 0) ListContextCommand(command, side);
         };
         c.list.onSize = [&p] { FitValueColumn(p); };
-        c.splitter.onMove = [this, side](int before, int) {
-            // Both lists keep one height.
-            SideControls& other = Side(1 - side);
-            other.list.dockSize = before;
-            other.panel.Layout();
+        c.splitter.onMove = [this, side](int, int after) {
+            // The boxes below take the new height on both sides.
+            editorHeight = after;
+            Side(1 - side).panel.Layout();
             return true;
         };
+        c.panel.onLayout = [side] { FitSides(side); };
         for (tk::Edit* editor : {&c.keyEditor}) {
             editor->onKeyDown = [this, editor](WPARAM key, LPARAM) {
                 for (int s = 0; s < 2; ++s) {
@@ -480,8 +502,10 @@ void SideView::ShowSource(const std::u16string& text) {
     TheMainWindow->ShowTitle();
     SideControls& c = TheMainWindow->Side(side_);
     c.source.SetText(text.empty() ? text : u" " + text);
-    if (c.source.IsVisible() == !text.empty()) return;
-    c.source.SetVisible(!text.empty());
+    // Only above the side's own list (see ApplyViewLayout).
+    const bool shown = !text.empty() && TheMainWindow->Space().sides[side_].Active;
+    if (c.source.IsVisible() == shown) return;
+    c.source.SetVisible(shown);
     c.panel.Layout();
 }
 

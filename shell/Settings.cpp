@@ -110,6 +110,7 @@ void ExchangeLayout(const Exchange& x, SettingsHost& host, bool store) {
     Layout.height = std::max(0, x.Signed(u"WindowHeight", Layout.height));
     Layout.maximized = x.Boolean(u"WindowMaximized", Layout.maximized);
     Layout.keyColumnWidth = std::max(0, x.Signed(u"KeyColumnWidth", Layout.keyColumnWidth));
+    Layout.editorHeight = std::max(0, x.Signed(u"EditorHeight", Layout.editorHeight));
 }
 
 // "English", then each comma-separated name of "Languages" as it stands;

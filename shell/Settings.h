@@ -22,6 +22,7 @@ struct WindowLayout {
     int left = 0, top = 0, width = 0, height = 0;
     bool maximized = false;
     int keyColumnWidth = 0;
+    int editorHeight = 0;  // the key and value boxes under the lists
 };
 extern WindowLayout Layout;
 

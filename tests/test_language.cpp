@@ -183,7 +183,8 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sSearchAnywhere"), at(u"sCompareSummary") + 1);
     EXPECT_EQ(at(u"sMenuSaveAs1"), at(u"sAskSaveEntryRight") + 1);
     EXPECT_EQ(at(u"sAllLanguagesNone"), at(u"sRecentFileMissing") + 2);
-    EXPECT_EQ(keys[keys.size() - 2], u"sAllLanguagesNone");
+    EXPECT_EQ(at(u"sStatusRow"), at(u"sAllLanguagesNone") + 1);
+    EXPECT_EQ(keys[keys.size() - 2], u"sStatusRows");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }

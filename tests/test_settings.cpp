@@ -239,9 +239,9 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
         "Languages",    "MaxFileSize", "NotAskChange", "ColorApiTXT",     "MaxAddToHashSize", "AddToHashSize",
         "Offset8",      "MaxUndoSize", "Encoding",     "QuoteValueTTF",   "HeaderTTF",        "HeadersTTF",
         "LanguageJSON", "NewIdJSON",   "ViewTbl",      "Language",        "IncludesAnywhere", "WindowLeft",
-        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth",   "RecentFile1",
-        "RecentFile2",  "RecentFile3", "RecentFile4",  "RecentFile5",     "RecentFile6",      "RecentFile7",
-        "RecentFile8"};
+        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth",   "EditorHeight",
+        "RecentFile1",  "RecentFile2", "RecentFile3",  "RecentFile4",     "RecentFile5",      "RecentFile6",
+        "RecentFile7",  "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -269,11 +269,12 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(space, false);
     vm::ExchangeSettings(space, true);
     const std::vector<std::string> keys = {
-        "MaxAddToHashSize", "AddToHashSize", "Offset8",         "MaxFileSize",      "MaxUndoSize", "Encoding",
-        "NotAskChange",     "QuoteValueTTF", "HeaderTTF",       "HeadersTTF",       "ColorApiTXT", "LanguageJSON",
-        "NewIdJSON",        "ViewTbl",       "Language",        "IncludesAnywhere", "WindowLeft",  "WindowTop",
-        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth",   "RecentFile1", "RecentFile2",
-        "RecentFile3",      "RecentFile4",   "RecentFile5",     "RecentFile6",      "RecentFile7", "RecentFile8"};
+        "MaxAddToHashSize", "AddToHashSize", "Offset8",         "MaxFileSize",      "MaxUndoSize",  "Encoding",
+        "NotAskChange",     "QuoteValueTTF", "HeaderTTF",       "HeadersTTF",       "ColorApiTXT",  "LanguageJSON",
+        "NewIdJSON",        "ViewTbl",       "Language",        "IncludesAnywhere", "WindowLeft",   "WindowTop",
+        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth",   "EditorHeight", "RecentFile1",
+        "RecentFile2",      "RecentFile3",   "RecentFile4",     "RecentFile5",      "RecentFile6",  "RecentFile7",
+        "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }
@@ -285,9 +286,9 @@ TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuil
 
     // A writing pass takes the window's layout as it is, and so does the
     // store when the window closes.
-    host.window = {120, -8, 800, 600, true, 140};
+    host.window = {120, -8, 800, 600, true, 140, 160};
     vm::ExchangeSettings(space, true);
-    host.window = {30, 40, 700, 500, false, 90};
+    host.window = {30, 40, 700, 500, false, 90, 130};
     vm::StoreWindowLayout();
     vm::ResetSettings();
     vm::ExchangeSettings(space, false);
@@ -297,15 +298,17 @@ TEST_F(SettingsTest, TheWindowLayoutIsRememberedWhenWrittenAndAbsentGivesTheBuil
     EXPECT_EQ(vm::Layout.height, 500);
     EXPECT_FALSE(vm::Layout.maximized);
     EXPECT_EQ(vm::Layout.keyColumnWidth, 90);
+    EXPECT_EQ(vm::Layout.editorHeight, 130);
 
     // Sizes below zero, set by hand, mean none.
-    WriteIni("WindowWidth=-5\r\nWindowHeight=300\r\nKeyColumnWidth=-1\r\nWindowTop=-20\r\n");
+    WriteIni("WindowWidth=-5\r\nWindowHeight=300\r\nKeyColumnWidth=-1\r\nWindowTop=-20\r\nEditorHeight=-2\r\n");
     vm::ResetSettings();
     vm::ExchangeSettings(space, false);
     EXPECT_EQ(vm::Layout.width, 0);
     EXPECT_EQ(vm::Layout.height, 300);
     EXPECT_EQ(vm::Layout.top, -20);
     EXPECT_EQ(vm::Layout.keyColumnWidth, 0);
+    EXPECT_EQ(vm::Layout.editorHeight, 0);
 }
 
 }  // namespace

@@ -58,6 +58,13 @@ void Edit::Create(const CreateArgs& args) {
     Attach(CreateControl(TEXT("EDIT"), style, WS_EX_CLIENTEDGE, args.parent, u""), true);
     // No fixed limit: values can be long.
     SendMessage(hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    margin_ = args.margin;
+    ApplyMargins();
+}
+
+// A new font sets the box's margins anew: they are set again after it.
+void Edit::ApplyMargins() {
+    if (margin_ > 0) SendMessage(hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin_, margin_));
 }
 
 bool Edit::IsModified() const { return SendMessage(hwnd, EM_GETMODIFY, 0, 0) != 0; }
@@ -128,6 +135,12 @@ void Edit::ReplaceSelection(std::u16string_view text) {
 }
 
 bool Edit::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_SETFONT) {
+        result = Default(msg, wp, lp);
+        ApplyMargins();
+        if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, TRUE);
+        return true;
+    }
     if ((msg == WM_SETFOCUS || msg == WM_KILLFOCUS) && onFocusChange) {
         result = Default(msg, wp, lp);
         onFocusChange(msg == WM_SETFOCUS);
@@ -249,6 +262,34 @@ void ChoiceBox::Choose(int index) { SendMessage(hwnd, CB_SETCURSEL, static_cast<
 bool ChoiceBox::OnCommand(int, int code) {
     if (code == CBN_SELCHANGE && onChoose) onChoose(Chosen());
     return code == CBN_SELCHANGE;
+}
+
+void StatusBar::Create(const CreateArgs& args) {
+    dock = args.dock;
+    // Placed by the parent's layout, not by the bar itself.
+    Attach(CreateControl(STATUSCLASSNAME, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0, args.parent, u""),
+           false);
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(hwnd, WM_GETFONT, 0, 0)));
+    TEXTMETRIC metrics{};
+    GetTextMetrics(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    dockSize = metrics.tmHeight + 8;
+}
+
+void StatusBar::SetParts(const std::vector<int>& rightEdges) {
+    std::vector<int> edges = rightEdges;
+    if (edges.empty() || edges.back() != -1) edges.push_back(-1);
+    SendMessage(hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    texts_.resize(edges.size());  // the parts kept keep their texts
+}
+
+void StatusBar::SetPartText(int part, std::u16string_view text) {
+    if (part < 0 || static_cast<std::size_t>(part) >= texts_.size() || texts_[static_cast<std::size_t>(part)] == text)
+        return;
+    texts_[static_cast<std::size_t>(part)] = text;
+    SendMessage(hwnd, SB_SETTEXT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(ToNative(text).c_str()));
 }
 
 }  // namespace tk

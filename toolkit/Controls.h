@@ -39,6 +39,7 @@ struct Edit : Wnd {
         bool enabled = true;
         bool wrapLines = false;  // multi-line: wrap instead of scrolling sideways
         bool readOnly = false;
+        int margin = 0;  // pixels between the text and the box's left and right edges
     };
     void Create(const CreateArgs& args);
 
@@ -61,7 +62,9 @@ struct Edit : Wnd {
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    void ApplyMargins();
     bool dropChar_ = false;  // the next character belongs to a consumed key
+    int margin_ = 0;
 };
 
 // An editable text field with a drop-down list of earlier entries.
@@ -110,6 +113,23 @@ struct ChoiceBox : Wnd {
     // After the user chose another item.
     std::function<void(int index)> onChoose;
     bool OnCommand(int id, int code) override;
+};
+
+// A line of text parts along the bottom of its parent.
+struct StatusBar : Wnd {
+    struct CreateArgs {
+        HWND parent = nullptr;
+        Dock dock = Dock::Bottom;
+    };
+    // Made as high as its font needs.
+    void Create(const CreateArgs& args);
+    // The parts' right edges in pixels; the last part reaches the end.
+    void SetParts(const std::vector<int>& rightEdges);
+    // A part's text; nothing is sent when the part shows that text already.
+    void SetPartText(int part, std::u16string_view text);
+
+private:
+    std::vector<std::u16string> texts_;
 };
 
 }  // namespace tk

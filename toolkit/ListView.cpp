@@ -168,7 +168,7 @@ int ListView::TextWidth(std::u16string_view text) const {
 bool ListView::GapUnderHeader(RECT& gap) const {
     const int top = TopRow();
     RECT row{}, header{};
-    if (top <= 0 || !ListView_GetItemRect(hwnd, top, &row, LVIR_BOUNDS)) return false;
+    if (top < 0 || !ListView_GetItemRect(hwnd, top, &row, LVIR_BOUNDS)) return false;
     if (!GetWindowRect(ListView_GetHeader(hwnd), &header)) return false;
     const LONG below = header.bottom - header.top;
     if (row.top <= below) return false;
@@ -207,13 +207,25 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
             result = CDRF_NOTIFYITEMDRAW;
             return true;
         }
+        const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-            const COLORREF c = onRowColour ? onRowColour(static_cast<int>(draw->nmcd.dwItemSpec)) : CLR_DEFAULT;
+            const COLORREF c = onRowColour ? onRowColour(row) : CLR_DEFAULT;
             if (c != CLR_DEFAULT) draw->clrText = c;
-            const COLORREF b = onRowBackground ? onRowBackground(static_cast<int>(draw->nmcd.dwItemSpec)) : CLR_DEFAULT;
+            const COLORREF b = onRowBackground ? onRowBackground(row) : CLR_DEFAULT;
             if (b != CLR_DEFAULT) draw->clrTextBk = b;
-            result = CDRF_DODEFAULT;
+            // Only a row with a strip asks to be told after its painting.
+            const bool strip = onRowStrip && onRowStrip(row) != CLR_NONE;
+            result = strip ? CDRF_NOTIFYPOSTPAINT : CDRF_DODEFAULT;
             return true;
+        }
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT && onRowStrip) {
+            const COLORREF c = onRowStrip(row);
+            RECT r{};
+            if (c != CLR_NONE && ListView_GetItemRect(hwnd, row, &r, LVIR_BOUNDS)) {
+                r.right = r.left + 4;
+                SetDCBrushColor(draw->nmcd.hdc, c);
+                FillRect(draw->nmcd.hdc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+            }
         }
         result = CDRF_DODEFAULT;
         return true;
@@ -237,9 +249,11 @@ bool ListView::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_PAINT: {
         if (onPaint) onPaint();
         // Wine's list leaves a gap of a few pixels between its header and
-        // the top row, and a repaint of a scrolled list draws the bottom of
-        // the row above into it: the gap is cleared after the list's own
-        // painting whenever the repaint reached it.
+        // the top row: at the top of the list it paints nothing there (its
+        // double buffer shows black, and a list made larger keeps a piece of
+        // the old header's edge), and a repaint of a scrolled list draws the
+        // bottom of the row above into it. The gap is cleared after the
+        // list's own painting whenever the repaint reached it.
         RECT gap{}, update{}, both{};
         const bool clear =
             GapUnderHeader(gap) && GetUpdateRect(hwnd, &update, FALSE) && IntersectRect(&both, &gap, &update);

@@ -50,6 +50,9 @@ struct ListView : Wnd {
     std::function<COLORREF(int row)> onRowColour;
     // The background colour of a row, or CLR_DEFAULT.
     std::function<COLORREF(int row)> onRowBackground;
+    // The colour of a strip drawn at the row's left edge, or CLR_NONE for
+    // none; it shows on selected rows too.
+    std::function<COLORREF(int row)> onRowStrip;
     // Before the list paints (WM_PAINT).
     std::function<void()> onPaint;
     // A key before the list handles it; true consumes it.

@@ -53,7 +53,10 @@ void Panel::Create(const CreateArgs& args) {
     if (args.parent) font_ = reinterpret_cast<HFONT>(SendMessage(args.parent, WM_GETFONT, 0, 0));
 }
 
-void Panel::Layout() { LayoutChildren(children, ClientRect()); }
+void Panel::Layout() {
+    if (onLayout) onLayout();
+    LayoutChildren(children, ClientRect());
+}
 
 bool Panel::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == WM_SETFONT) {
@@ -68,7 +71,6 @@ bool Panel::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == WM_SIZE) {
         if (onSize) onSize();
         Layout();
-        if (onLaidOut) onLaidOut();
         result = 0;
         return true;
     }

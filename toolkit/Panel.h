@@ -23,8 +23,10 @@ struct Panel : Wnd {
     void Add(Wnd& child) { children.push_back(&child); }
     void Layout();
 
-    std::function<void()> onSize;     // size changed, before the layout
-    std::function<void()> onLaidOut;  // after the children were laid out
+    std::function<void()> onSize;  // size changed, before the layout
+    // Before every layout of the children (a size change or Layout()), so
+    // that their sizes can follow what the panel holds.
+    std::function<void()> onLayout;
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

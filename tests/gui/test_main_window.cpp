@@ -4,6 +4,7 @@
 
 #include "tests/gui/AppTestUtil.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "documents/FileDialogs.h"
@@ -430,8 +431,9 @@ TEST_F(AppTest, SidesKeepTheirShareOfTheWidthAndListsShrinkWithTheWindow) {
     GetWindowRect(W().form.hwnd, &outer);
     const int outerHeight = outer.bottom - outer.top;
     if (outerHeight < 200 + 184) {  // the frame may refuse to get that small
-        EXPECT_EQ(S(0).list.dockSize, outerHeight - 200);
-        EXPECT_EQ(S(1).list.dockSize, outerHeight - 200);
+        // The key and value boxes give way first.
+        EXPECT_GE(S(0).list.dockSize, std::min<LONG>(50, S(0).panel.ClientRect().bottom));
+        EXPECT_EQ(S(1).list.dockSize, S(0).list.dockSize);
     }
 }
 

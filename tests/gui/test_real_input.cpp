@@ -10,6 +10,7 @@
 #include <dlgs.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -250,7 +251,7 @@ TEST_F(RealInputTest, TheKeyboardComesBackAfterQuestionsAndWhenTheWindowIsActiva
     tk::MessageBoxOverride = nullptr;  // real questions, answered by the keyboard
     StartShown({TextTable("one.txt", Rows(50, "a")), TextTable("two.txt", Rows(50, "b"))});
     ClickRow(0, 2);
-    ClickAt(S(0).keyEditor.hwnd, {10, 8});
+    ClickAt(S(0).keyEditor.hwnd, {30, 8});
     Settle();
     Type("x");
     {
@@ -776,7 +777,7 @@ TEST_F(RealInputTest, ANewEntryAsksOnceAndACommandGoesOnAfterTheQuestion) {
     Press(VK_INSERT);
     Settle();
     ASSERT_EQ(T(0).Count(), 21u);
-    ClickAt(S(0).keyEditor.hwnd, {10, 8});
+    ClickAt(S(0).keyEditor.hwnd, {30, 8});
     Settle();
     Type("new");
     ClickAt(S(0).valueEditor.hwnd, {10, 10});
@@ -1158,4 +1159,223 @@ TEST_F(RealInputTest, RecentFilesOpenIntoTheSideInFocusAndAMissingOneIsSaidSo) {
     EXPECT_EQ(Space().RecentFiles, std::vector<std::u16string>{dir.Path(u"s.json") + u":deDE"});
     EXPECT_EQ(dir.Read("Vellumark.ini").find("gone.txt"), std::string::npos);
     EXPECT_EQ(T(1).Values->Get(0), u"eins");  // Table 2 keeps its table
+}
+
+namespace {
+
+RECT ScreenRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// A part of a window's client area as the screen shows it, column by column.
+std::vector<std::vector<COLORREF>> ScreenColumns(HWND window, RECT part) {
+    MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&part), 2);
+    HDC screen = GetDC(nullptr);
+    std::vector<std::vector<COLORREF>> columns;
+    for (int x = part.left; x < part.right; ++x) {
+        columns.emplace_back();
+        for (int y = part.top; y < part.bottom; ++y) columns.back().push_back(GetPixel(screen, x, y));
+    }
+    ReleaseDC(nullptr, screen);
+    return columns;
+}
+
+RECT RowRect(HWND list, int row) {
+    RECT r{};
+    ListView_GetItemRect(list, row, &r, LVIR_BOUNDS);
+    return r;
+}
+
+// The height from the top of a side's key box to the bottom of its value box.
+int EditorsHeight(const SideControls& c) {
+    return ScreenRect(c.valueEditor.hwnd).bottom - ScreenRect(c.keyEditor.hwnd).top;
+}
+
+}  // namespace
+
+TEST_F(RealInputTest, ListsTakeTheHeightTheSplitStaysAndNothingIsLeftUnderTheHeaders) {
+    const auto rows = Rows(300, "value");
+    StartShown({TextTable("one.txt", rows), TextTable("two.txt", rows)});
+    SetCursorPos(0, 0);
+    // Larger, as large as a maximised window (no window manager here to
+    // maximise it), and smaller: the boxes keep their height, the lists
+    // take the rest, and the strip between a list's header and its first
+    // row holds nothing of earlier paintings.
+    int editors = 0;
+    for (const SIZE size : {SIZE{900, 800}, SIZE{1280, 1000}, SIZE{900, 800}}) {
+        SCOPED_TRACE(size.cx);
+        SetWindowPos(W().form.hwnd, nullptr, 20, 20, size.cx, size.cy, SWP_NOZORDER);
+        Settle(400);
+        if (!editors) editors = EditorsHeight(S(0));
+        EXPECT_GT(S(0).list.Height(), size.cy * 2 / 3);
+        for (int side = 0; side < 2; ++side) {
+            EXPECT_EQ(EditorsHeight(S(side)), editors);
+            const HWND list = S(side).list.hwnd;
+            RECT strip{};
+            GetClientRect(list, &strip);
+            strip.top = ScreenRect(ListView_GetHeader(list)).bottom - ScreenRect(ListView_GetHeader(list)).top;
+            strip.bottom = RowRect(list, 0).top;
+            for (const auto& column : ScreenColumns(list, strip))
+                ASSERT_EQ(std::count(column.begin(), column.end(), ListView_GetBkColor(list)),
+                          static_cast<std::ptrdiff_t>(column.size()));
+        }
+    }
+
+    // The split dragged 80 pixels up: both sides follow, and neither an
+    // option changed nor a save moves it.
+    const RECT bar = ScreenRect(S(0).splitter.hwnd);
+    const POINT grab{(bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2};
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    for (const DWORD step : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_MOVE, MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTUP}) {
+        SetCursorPos(grab.x, step == MOUSEEVENTF_LEFTDOWN ? grab.y : grab.y - 80);
+        in.mi.dwFlags = step;
+        SendInput(1, &in, sizeof(INPUT));
+        Settle(50);
+    }
+    SetCursorPos(0, 0);
+    const int dragged = EditorsHeight(S(0));
+    EXPECT_NEAR(dragged, editors + 80, 2);
+    EXPECT_EQ(EditorsHeight(S(1)), dragged);
+    const int listHeight = S(0).list.Height();
+    MainMenuCommand(MenuAskChange);  // an option: a settings pass
+    MainMenuCommand(MenuAskChange);
+    ASSERT_TRUE(SaveTable(T(0), FormatTabbedText, Space().options.formats));
+    Settle();
+    EXPECT_EQ(S(0).list.Height(), listHeight);
+    EXPECT_EQ(S(1).list.Height(), listHeight);
+
+    // Remembered: the window opens with the same split.
+    SendMessage(W().form.hwnd, WM_CLOSE, 0, 0);
+    Settle();
+    StopVellumark();
+    Pump();
+    ResetSettings();
+    StartShown({TextTable("one.txt", rows)});
+    EXPECT_EQ(EditorsHeight(S(0)), dragged);
+    EXPECT_EQ(S(0).list.Height(), listHeight);
+}
+
+TEST_F(RealInputTest, RowsOfBothListsStayOnOneLineAndOneTableViewsShowNoOtherLabel) {
+    ASSERT_TRUE(dir.Write("strings/a.json", GameStringFile({{1, "k1", "One", "Eins"}, {2, "k2", "Two", "Zwei"}})));
+    StartShown({TextTable("one.txt", Rows(300, "a")), dir.Path(u"strings/a.json")});
+    SetCursorPos(0, 0);
+    ASSERT_TRUE(S(1).source.IsVisible());  // a string file names itself above its list
+    auto expectRowsInLine = [this] {
+        EXPECT_EQ(ScreenRect(S(0).list.hwnd).top, ScreenRect(S(1).list.hwnd).top);
+        EXPECT_EQ(S(0).list.Height(), S(1).list.Height());
+    };
+    expectRowsInLine();
+    for (int open : {1, 0}) {  // a search bar on the left, and closed again from the list
+        ClickRow(0, 1);
+        Press('G', {VK_CONTROL});
+        Settle();
+        ASSERT_EQ(S(0).searchBar.IsVisible(), open == 1);
+        expectRowsInLine();
+    }
+
+    // Only Table 1: Table 1's editors on the right, under that side's
+    // toolbar, not under Table 2's file name.
+    MainMenuCommand(MenuOnlyTable1);
+    Settle();
+    EXPECT_FALSE(S(1).source.IsVisible());
+    EXPECT_EQ(ScreenRect(S(1).keyEditor.hwnd).top, ScreenRect(S(1).toolbar.hwnd).bottom);
+    // Table 1's list right under its own file's name.
+    ASSERT_TRUE(S(0).source.IsVisible());
+    EXPECT_EQ(ScreenRect(S(0).list.hwnd).top, ScreenRect(S(0).source.hwnd).bottom);
+    MainMenuCommand(MenuTwoTables);
+    Settle();
+    EXPECT_TRUE(S(1).source.IsVisible());
+    expectRowsInLine();
+}
+
+TEST_F(RealInputTest, TheValueBoxHasAMarginSavedRowsLoseTheirGreenAndTheMarkShows) {
+    StartShown({TextTable("one.txt", {{"a", "\\red;x"}, {"b", "two"}, {"c", "three"}, {"d", "four"}})});
+    SetCursorPos(0, 0);
+    Space().options.notAskChange = true;
+    ClickRow(0, 0);
+    // The backslash begins a few pixels inside the box, not on its edge.
+    const auto columns = ScreenColumns(S(0).valueEditor.hwnd, S(0).valueEditor.ClientRect());
+    for (int x : {0, 1})
+        EXPECT_EQ(std::count(columns[x].begin(), columns[x].end(), GetSysColor(COLOR_WINDOW)),
+                  static_cast<std::ptrdiff_t>(columns[x].size()));
+
+    // A row edited and left is green; saved, it is not, without anything
+    // else repainting it.
+    ClickRow(0, 2);
+    ClickAt(S(0).keyEditor.hwnd, {30, 8});
+    Type("x");
+    ClickRow(0, 3);
+    ASSERT_EQ(T(0).Keys->Flag(2), FlagChanged);
+    auto rowShows = [this](int row, COLORREF colour) {
+        for (const auto& column : ScreenColumns(S(0).list.hwnd, RowRect(S(0).list.hwnd, row)))
+            if (std::find(column.begin(), column.end(), colour) != column.end()) return true;
+        return false;
+    };
+    EXPECT_TRUE(rowShows(2, RGB(0, 128, 0)));
+    ASSERT_TRUE(SaveTable(T(0), FormatTabbedText, Space().options.formats));
+    Settle();
+    EXPECT_FALSE(rowShows(2, RGB(0, 128, 0)));
+
+    // The mark on the selected row shows, and goes again.
+    ClickRow(0, 1);
+    const auto plain = ScreenColumns(S(0).list.hwnd, RowRect(S(0).list.hwnd, 1));
+    for (const std::int32_t flag : {FlagMarkBit, FlagPlain}) {
+        ClickRow(0, 1, true, 2);
+        SetCursorPos(0, 0);
+        Settle();
+        ASSERT_EQ(T(0).Keys->Flag(1), flag);
+        EXPECT_EQ(ScreenColumns(S(0).list.hwnd, RowRect(S(0).list.hwnd, 1)) == plain, flag == FlagPlain);
+    }
+}
+
+TEST_F(RealInputTest, TheValueBoxWrapsAndTheStatusBarFollowsRowsAndEdits) {
+    std::string line;
+    while (line.size() < 244) line += "word" + std::to_string(line.size()) + " ";
+    line.resize(244);
+    StartShown({TextTable("one.txt", {{"long", line}, {"two", "first\\nsecond"}, {"c", "three"}}),
+                TextTable("two.txt", Rows(5, "b"))});
+    SetCursorPos(0, 0);
+    Space().options.notAskChange = true;
+    const HWND bar = FindWindowExW(W().form.hwnd, nullptr, STATUSCLASSNAMEW, nullptr);
+    ASSERT_TRUE(bar);
+    auto status = [bar](int part) {
+        wchar_t text[128] = {};
+        SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
+        return std::u16string(reinterpret_cast<const char16_t*>(text));
+    };
+    EXPECT_EQ(status(0), u"Table 1: row 1 of 3");  // opened at the first row
+    EXPECT_EQ(status(1), u"Table 2: row 1 of 5");
+
+    // The long line wraps; typed at, it is stored with no line break added.
+    ClickRow(0, 0);
+    tk::Edit& value = S(0).valueEditor;
+    EXPECT_GE(SendMessage(value.hwnd, EM_GETLINECOUNT, 0, 0), 3);
+    ClickAt(value.hwnd, {20, 8});
+    Press(VK_END, {VK_CONTROL});
+    Type("end");
+    ClickRow(0, 1);
+    EXPECT_EQ(T(0).Values->Get(0), platform::FromUtf8(line + "end"));
+    EXPECT_EQ(status(0), u"Table 1: row 2 of 3");
+    // A value's own line break is one line break in the box, and stays one.
+    EXPECT_EQ(value.Text(), u"first\r\nsecond");
+    ClickAt(value.hwnd, {20, 8});
+    Press(VK_END, {VK_CONTROL});
+    Type("x");
+    ClickRow(0, 2);
+    EXPECT_EQ(T(0).Values->Get(1), u"first\\nsecondx");
+
+    Press(VK_INSERT);  // an empty entry in Table 1 at the row
+    Settle();
+    EXPECT_EQ(status(0), u"Table 1: row 3 of 4");
+    EXPECT_EQ(status(1), u"Table 2: row 3 of 5");
+    Press(VK_END);  // the row past both tables
+    Settle();
+    EXPECT_EQ(status(0), u"Table 1: 4 rows");
+    MainMenuCommand(MenuOnlyTable2);
+    Settle();
+    EXPECT_EQ(status(0), u"");
+    EXPECT_EQ(status(1), u"Table 2: 5 rows");
 }
