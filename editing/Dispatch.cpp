@@ -158,6 +158,7 @@ void OpenRecentFile(TTblObjects& p, int index) {
     Workspace& ws = *p.Space;
     if (index < 0 || index >= static_cast<int>(ws.RecentFiles.size())) return;
     const std::u16string entry = ws.RecentFiles[static_cast<std::size_t>(index)];
+    ApplyTypedEdits();
     if (!ConfirmDiscardChanges(p)) return;
     std::u16string path = entry;
     const int language = SplitLanguageColumn(path);
@@ -203,6 +204,7 @@ bool WindowKeyCommand(std::uint32_t shift, std::uint32_t key) {
     if (key == 'O') {
         TTblObjects& p = TheWindow->EditTarget();
         CommandTarget = &p;
+        ApplyTypedEdits();
         OpenDialog(p, 0);
         return true;
     }

@@ -138,6 +138,8 @@ void RunSearch(TTblObjects& p, int step) {
         ShowNotFound(p, row < 0);
         if (row < 0) return;
     }
+    // Leaving the row: what is typed there goes into the tables first.
+    ApplyTypedEdits();
     p.Space->CurrentRow = row;
     bool known = false;
     for (int i = 0; i < c.searchBox.ItemCount() && !known; ++i) known = c.searchBox.Item(i) == text;

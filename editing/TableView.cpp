@@ -202,6 +202,10 @@ void ApplyViewLayout(int view) {
     TTblObjects& t2 = w.Space().sides[1];
     SideControls& side1 = w.Side(0);
     SideControls& side2 = w.Side(1);
+    // Every settings pass comes here and loads the editors again: what is
+    // typed into them goes into the tables first (after the question), as
+    // on leaving the row, instead of being lost.
+    ApplyTypedEdits();
 
     // 1. Which tables are shown.
     t1.Active = s1;
@@ -255,7 +259,7 @@ void ApplyViewLayout(int view) {
     side2.list.SetVisible(s2);
     side1.panel.Layout();
     side2.panel.Layout();
-    // 6, 7: the shown tables' editors at the current row, nothing applied.
+    // 6, 7: the shown tables' editors at the current row.
     if (s1) SwitchEditorRow(t1, w.Space().CurrentRow, -1);
     if (s2) SwitchEditorRow(t2, w.Space().CurrentRow, -1);
     if (!s2) side1.list.SetFocus();

@@ -162,6 +162,41 @@ TEST_F(AppTest, EditsAreAppliedOnLeavingTheRowAfterTheQuestion) {
     EXPECT_EQ(Space().CurrentRow, 1);
 }
 
+// A view change, an option toggled (both reload the editors) and a search
+// that moves to another row each take what is typed into the tables first,
+// after the usual question, instead of dropping it.
+TEST_F(AppTest, TypedTextSurvivesViewChangesOptionsAndSearches) {
+    Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
+    S(0).valueEditor.SetText(u"typed one");
+    S(0).valueEditor.SetModified(true);
+    Answers = {IDYES};
+    MainMenuCommand(MenuOnlyTable1);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(T(0).Values->Get(0), u"typed one");
+    MainMenuCommand(MenuTwoTables);
+
+    Boxes.clear();
+    S(1).keyEditor.SetText(u"typed key");
+    S(1).keyEditor.SetModified(true);
+    Answers = {IDYES};
+    W().menu.SetChecked(MenuAskChange, true);
+    MainMenuCommand(MenuAskChange);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(T(1).Keys->Get(0), u"typed key");
+
+    Boxes.clear();
+    S(1).valueEditor.SetText(u"typed two");
+    S(1).valueEditor.SetModified(true);
+    Answers = {IDYES};
+    ToggleSearchBar(T(0), 1);
+    S(0).searchBox.SetText(u"c");
+    RunSearch(T(0));
+    EXPECT_EQ(Space().CurrentRow, 2);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(T(1).Values->Get(0), u"typed two");
+    EXPECT_EQ(S(1).valueEditor.Text(), u"drei");
+}
+
 TEST_F(AppTest, InsertDeleteAndMoveThroughListKeys) {
     Start({TextTable("one.txt", Three), TextTable("two.txt", Five)});
     Click(0, 1);
