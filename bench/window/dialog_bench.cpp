@@ -28,22 +28,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench/window/Clock.h"
 #include "documents/FileDialogs.h"
 #include "shell/FileDialog.h"
 #include "toolkit/Toolkit.h"
 
 namespace {
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -23,6 +23,7 @@
 
 #include <commctrl.h>
 
+#include "bench/window/Clock.h"
 #include "tests/gui/KeyInput.h"
 
 #include <algorithm>
@@ -40,17 +41,6 @@ struct Options {
     int steps = 100;
     int starts = 5;
 };
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
 
 // ---- The tables ----------------------------------------------------------------
 
