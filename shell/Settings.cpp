@@ -213,6 +213,12 @@ void ExchangeSettings(Workspace& space, bool Store) {
 
     Language = x.Signed(u"Language", Language);
     if (Language < 0 || Language > LanguageCount) Language = 0;
+    // The language's name too: a language file put beside the program
+    // moves the numbers of the ones after it, and the name finds the
+    // chosen one again.
+    const std::u16string languageName = x.Wide(u"LanguageName", host.MenuCaption(MenuFirstLanguage + Language));
+    for (int i = 0; i <= LanguageCount && !Store; ++i)
+        if (host.MenuCaption(MenuFirstLanguage + i) == languageName) Language = i;
     // Include lines of text tables may leave the first file's folder only
     // when this is set by hand.
     o.limits.includesAnywhere = x.Boolean(u"IncludesAnywhere", o.limits.includesAnywhere);

@@ -192,6 +192,15 @@ TEST_F(SettingsTest, WithoutLanguagesTheMenuListsTheLanguageFilesFound) {
     host.files = {u"Deutsch", u"Polski"};
     vm::ExchangeSettings(space, false);
     EXPECT_EQ(host.calls[host.calls.size() - 3], "load Polski");
+
+    // A file added before the chosen one: its name still finds it.
+    vm::ExchangeSettings(space, true);
+    vm::ResetSettings();
+    host = RecordingHost{};
+    host.files = {u"Deutsch", u"Italiano", u"Polski"};
+    vm::ExchangeSettings(space, false);
+    EXPECT_EQ(vm::Language, 3);
+    EXPECT_EQ(host.calls[host.calls.size() - 3], "load Polski");
 }
 
 TEST_F(SettingsTest, LanguageIndexPicksTheMenuItemAndItsFile) {
@@ -236,12 +245,12 @@ TEST_F(SettingsTest, WritingPassWritesEveryKeyButLanguagesInOrder) {
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "add English"), 0);
 
     const std::vector<std::string> keys = {
-        "Languages",    "MaxFileSize", "NotAskChange", "ColorApiTXT",     "MaxAddToHashSize", "AddToHashSize",
-        "Offset8",      "MaxUndoSize", "Encoding",     "QuoteValueTTF",   "HeaderTTF",        "HeadersTTF",
-        "LanguageJSON", "NewIdJSON",   "ViewTbl",      "Language",        "IncludesAnywhere", "WindowLeft",
-        "WindowTop",    "WindowWidth", "WindowHeight", "WindowMaximized", "KeyColumnWidth",   "EditorHeight",
-        "RecentFile1",  "RecentFile2", "RecentFile3",  "RecentFile4",     "RecentFile5",      "RecentFile6",
-        "RecentFile7",  "RecentFile8"};
+        "Languages",    "MaxFileSize", "NotAskChange", "ColorApiTXT",   "MaxAddToHashSize", "AddToHashSize",
+        "Offset8",      "MaxUndoSize", "Encoding",     "QuoteValueTTF", "HeaderTTF",        "HeadersTTF",
+        "LanguageJSON", "NewIdJSON",   "ViewTbl",      "Language",      "LanguageName",     "IncludesAnywhere",
+        "WindowLeft",   "WindowTop",   "WindowWidth",  "WindowHeight",  "WindowMaximized",  "KeyColumnWidth",
+        "EditorHeight", "RecentFile1", "RecentFile2",  "RecentFile3",   "RecentFile4",      "RecentFile5",
+        "RecentFile6",  "RecentFile7", "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
 
     // Everything written reads back.
@@ -269,12 +278,12 @@ TEST_F(SettingsTest, NewFileListsTheKeysInPassOrder) {
     vm::ExchangeSettings(space, false);
     vm::ExchangeSettings(space, true);
     const std::vector<std::string> keys = {
-        "MaxAddToHashSize", "AddToHashSize", "Offset8",         "MaxFileSize",      "MaxUndoSize",  "Encoding",
-        "NotAskChange",     "QuoteValueTTF", "HeaderTTF",       "HeadersTTF",       "ColorApiTXT",  "LanguageJSON",
-        "NewIdJSON",        "ViewTbl",       "Language",        "IncludesAnywhere", "WindowLeft",   "WindowTop",
-        "WindowWidth",      "WindowHeight",  "WindowMaximized", "KeyColumnWidth",   "EditorHeight", "RecentFile1",
-        "RecentFile2",      "RecentFile3",   "RecentFile4",     "RecentFile5",      "RecentFile6",  "RecentFile7",
-        "RecentFile8"};
+        "MaxAddToHashSize", "AddToHashSize", "Offset8",      "MaxFileSize",     "MaxUndoSize",      "Encoding",
+        "NotAskChange",     "QuoteValueTTF", "HeaderTTF",    "HeadersTTF",      "ColorApiTXT",      "LanguageJSON",
+        "NewIdJSON",        "ViewTbl",       "Language",     "LanguageName",    "IncludesAnywhere", "WindowLeft",
+        "WindowTop",        "WindowWidth",   "WindowHeight", "WindowMaximized", "KeyColumnWidth",   "EditorHeight",
+        "RecentFile1",      "RecentFile2",   "RecentFile3",  "RecentFile4",     "RecentFile5",      "RecentFile6",
+        "RecentFile7",      "RecentFile8"};
     EXPECT_EQ(KeysInFile(), keys);
     EXPECT_NE(dir.Read("Vellumark.ini").find("IncludesAnywhere=0"), std::string::npos);  // off unless set
 }
