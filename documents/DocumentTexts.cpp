@@ -35,6 +35,8 @@ static_assert(static_cast<int>(SaveFailure::FirstIdTaken) + 1 == SaveFailureCoun
 
 const char16_t* const BuiltInAskLossyText =
     u"%1 entries cannot be stored exactly in this file (first: row %2, key %3: %4). Save anyway?";
+const char16_t* const BuiltInAskOtherLanguagesLost =
+    u"%1 texts set in Edit > All Languages for languages no side shows are not kept in this file. Save anyway?";
 const char16_t* const BuiltInWarnRead = u"The table was read, but not everything in the file came through exactly:";
 const char16_t* const BuiltInWarnMissingInclude = u"%1 include lines name no file that can be read (first: %2)";
 const char16_t* const BuiltInWarnDeepInclude = u"%1 include lines are nested too deep and were skipped (first: %2)";
@@ -136,6 +138,7 @@ std::u16string sCheckBoxCaptionTTF = BuiltInCheckBoxCaptionTTF;
 std::u16string sCheckBoxQuoteTTF = BuiltInCheckBoxQuoteTTF;
 std::u16string sComboBoxColorApi = BuiltInComboBoxColorApi;
 std::u16string sAskLossyText = BuiltInAskLossyText;
+std::u16string sAskOtherLanguagesLost = BuiltInAskOtherLanguagesLost;
 std::u16string sWarnRead = BuiltInWarnRead;
 std::u16string sWarnMissingInclude = BuiltInWarnMissingInclude;
 std::u16string sWarnDeepInclude = BuiltInWarnDeepInclude;
@@ -219,6 +222,7 @@ void ResetDocumentTexts() {
     sCheckBoxQuoteTTF = BuiltInCheckBoxQuoteTTF;
     sComboBoxColorApi = BuiltInComboBoxColorApi;
     sAskLossyText = BuiltInAskLossyText;
+    sAskOtherLanguagesLost = BuiltInAskOtherLanguagesLost;
     sWarnRead = BuiltInWarnRead;
     sWarnMissingInclude = BuiltInWarnMissingInclude;
     sWarnDeepInclude = BuiltInWarnDeepInclude;

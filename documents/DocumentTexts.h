@@ -56,12 +56,15 @@ extern const char16_t* const BuiltInLabelLanguage;
 
 // Saving text that cannot hold every entry exactly, and what a read did
 // not take exactly. "%1", "%2"... stand for the numbers and names filled in.
-extern std::u16string sAskLossyText;        // count, row, key, reason
-extern std::u16string sWarnRead;            // heads the list of what happened
-extern std::u16string sWarnMissingInclude;  // count, first name
-extern std::u16string sWarnDeepInclude;     // count, first name
-extern std::u16string sWarnCutStrings;      // count, first row
-extern std::u16string sWarnShortLengths;    // count, first row
+extern std::u16string sAskLossyText;  // count, row, key, reason
+// Saving a string file's side in another format drops the texts kept for
+// the languages no side shows.
+extern std::u16string sAskOtherLanguagesLost;  // count
+extern std::u16string sWarnRead;               // heads the list of what happened
+extern std::u16string sWarnMissingInclude;     // count, first name
+extern std::u16string sWarnDeepInclude;        // count, first name
+extern std::u16string sWarnCutStrings;         // count, first row
+extern std::u16string sWarnShortLengths;       // count, first row
 extern std::u16string sWarnUtf8AsAnsi;
 extern std::u16string sErrorIncludeOutside;  // followed by the include's name
 extern std::u16string sErrorIncludeBudget;
@@ -95,6 +98,7 @@ extern const char16_t* const SaveFailureKeys[SaveFailureCount];
 // Built-in English of the texts above.
 extern const char16_t* const BuiltInSaveFailure[SaveFailureCount];
 extern const char16_t* const BuiltInAskLossyText;
+extern const char16_t* const BuiltInAskOtherLanguagesLost;
 extern const char16_t* const BuiltInWarnRead;
 extern const char16_t* const BuiltInWarnMissingInclude;
 extern const char16_t* const BuiltInWarnDeepInclude;

@@ -26,15 +26,17 @@ namespace vm {
 
 namespace {
 
-// One change of one table. Each change is its own inverse: applied once it
-// undoes what the operation did, applied again it redoes it. So undo
-// applies a step's changes last to first, and redo first to last.
+// One change of one table. Each change of entries is its own inverse:
+// applied once it undoes what the operation did, applied again it redoes
+// it. So undo applies a step's changes last to first, and redo first to
+// last.
 struct Change {
     enum class Kind : std::uint8_t {
-        Entry,   // entry pos of one list trades places with `entry`
-        Block,   // the entries from pos on trade places with the blocks
-        Splice,  // `count` entries at pos go out into the blocks or come back
-        Move,    // the entry at `to` moves back to pos; the two then trade
+        Entry,     // entry pos of one list trades places with `entry`
+        Block,     // the entries from pos on trade places with the blocks
+        Splice,    // `count` entries at pos go out into the blocks or come back
+        Move,      // the entry at `to` moves back to pos; the two then trade
+        Language,  // a text of TTblObjects::OtherLanguages: `texts`
     };
     Kind kind = Kind::Entry;
     bool inValues = false;  // Entry: the value list, else the key list
@@ -51,6 +53,14 @@ struct Change {
         EntryBlock keys, values;
     };
     std::unique_ptr<Blocks> blocks;
+    // Language: the text before and after the change. Undo sets the one,
+    // redo the other (a save in between empties the side's texts, so there
+    // is nothing to trade with).
+    struct Texts {
+        std::pair<std::int64_t, int> key;  // object id and language
+        std::u16string before, after;
+    };
+    std::unique_ptr<Texts> texts;
 
     void Hold(EntryBlock&& keys, EntryBlock&& values) {
         blocks = std::make_unique<Blocks>(Blocks{std::move(keys), std::move(values)});
@@ -58,6 +68,7 @@ struct Change {
     std::size_t Bytes() const {
         std::size_t n = sizeof(Change) + entry.Bytes() - sizeof(TableEntry);
         if (blocks) n += blocks->keys.Bytes() + blocks->values.Bytes();
+        if (texts) n += sizeof(Texts) + 2 * (texts->before.capacity() + texts->after.capacity());
         return n;
     }
 };
@@ -205,10 +216,11 @@ void ForgetEverything(HistoryState& st) {
     st.touched = 3;
 }
 
-// Trades what a change holds with table t. False when the table no longer
-// has the entries the change refers to: it was changed by something that
-// kept no history, so the history cannot be trusted.
-bool Apply(Change& c, TTblObjects& t) {
+// Trades what a change holds with table t (undo: back to how it was). False
+// when the table no longer has the entries the change refers to: it was
+// changed by something that kept no history, so the history cannot be
+// trusted.
+bool Apply(Change& c, TTblObjects& t, bool undo) {
     TStringList& keys = *t.Keys;
     TStringList& values = *t.Values;
     const std::size_t n = keys.Count();
@@ -251,6 +263,7 @@ bool Apply(Change& c, TTblObjects& t) {
         values.Move(c.to, c.pos);
         std::swap(c.pos, c.to);
         return true;
+    case Change::Kind::Language: t.OtherLanguages[c.texts->key] = undo ? c.texts->before : c.texts->after; return true;
     }
     return false;
 }
@@ -265,7 +278,7 @@ bool Turn(Workspace& ws, int s, bool undo) {
     std::vector<Change>& changes = from.back().changes;
     const std::size_t n = changes.size();
     for (std::size_t k = 0; k < n; ++k) {
-        if (!Apply(changes[undo ? n - 1 - k : k], ws.sides[s])) {
+        if (!Apply(changes[undo ? n - 1 - k : k], ws.sides[s], undo)) {
             ForgetEverything(st);
             return false;
         }
@@ -406,6 +419,12 @@ void HistoryStep::Replaced(TTblObjects& p, std::size_t pos, EntryBlock&& keys, E
 }
 
 void HistoryStep::Moved(TTblObjects& p, std::size_t from, std::size_t to) { Add(p, Change::Kind::Move, from).to = to; }
+
+void HistoryStep::LanguageChanged(TTblObjects& p, std::int64_t id, int language, std::u16string before,
+                                  std::u16string after) {
+    Change& c = Add(p, Change::Kind::Language, 0);
+    c.texts = std::make_unique<Change::Texts>(Change::Texts{{id, language}, std::move(before), std::move(after)});
+}
 
 void HistoryStep::Changing(TTblObjects& p, const TStringList& list, std::size_t i) {
     Grow(p, i + 1);

@@ -102,6 +102,9 @@ public:
     // The same, when the entry's text is about to become text: of the old
     // text only the part text replaces is kept.
     void Changing(TTblObjects& p, const TStringList& list, std::size_t i, std::u16string_view text);
+    // p.OtherLanguages' text of object id in language went from before to
+    // after.
+    void LanguageChanged(TTblObjects& p, std::int64_t id, int language, std::u16string before, std::u16string after);
 
 private:
     Workspace& space_;

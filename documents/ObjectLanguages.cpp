@@ -60,6 +60,17 @@ bool ReadObjectLanguages(TTblObjects& p, std::int32_t row, ObjectLanguages& out,
         out.texts[language] = FieldText(*doc, *found, language);
 
     out.key = p.Keys->Get(static_cast<std::size_t>(row));
+    out.id = id;
+    const bool otherShowsFile = p.Other->Json && p.Other->JsonFileName == p.JsonFileName;
+    for (TTblObjects* q : {p.Other, &p}) {
+        if (q != &p && !otherShowsFile) continue;
+        // What the side keeps for the languages no side shows.
+        for (const auto& [key, text] : q->OtherLanguages)
+            if (key.first == id) {
+                out.side[key.second] = q;
+                out.texts[key.second] = text;
+            }
+    }
     for (TTblObjects* q : {p.Other, &p}) {
         const std::int32_t entry = q == &p ? row : EntryOfObject(*q, id);
         if (entry < 0 || !q->Json || q->JsonFileName != p.JsonFileName) continue;
@@ -67,6 +78,8 @@ bool ReadObjectLanguages(TTblObjects& p, std::int32_t row, ObjectLanguages& out,
         out.entry[q->JsonLanguage] = entry;
         out.texts[q->JsonLanguage] = q->Values->Get(static_cast<std::size_t>(entry));
     }
+    for (TTblObjects*& side : out.side)
+        if (!side) side = &p;
     return true;
 }
 
@@ -77,9 +90,50 @@ bool ApplyObjectLanguages(TTblObjects& p, std::int32_t row, const ObjectLanguage
     for (int language = 0; language < JsonLanguageCount; ++language) {
         TTblObjects* q = shown.side[language];
         if (!q || texts[language] == shown.texts[language]) continue;
-        changed |= ApplyEditedText(*q, *q->Values, shown.entry[language], texts[language]);
+        if (shown.entry[language] >= 0) {
+            changed |= ApplyEditedText(*q, *q->Values, shown.entry[language], texts[language]);
+            continue;
+        }
+        step.LanguageChanged(*q, shown.id, language, shown.texts[language], texts[language]);
+        q->OtherLanguages[{shown.id, language}] = texts[language];
+        changed = true;
     }
     return changed;
+}
+
+bool SetOtherLanguages(JsonDocument& doc, const std::map<std::pair<std::int64_t, int>, std::u16string>& texts,
+                       JsonError& error) {
+    for (int language = 0; language < JsonLanguageCount; ++language) {
+        std::map<std::int64_t, const std::u16string*> wanted;
+        for (const auto& [key, text] : texts)
+            if (key.second == language) wanted[key.first] = &text;
+        if (wanted.empty()) continue;
+        // The column as the file holds it, with the kept texts in place;
+        // the writer changes only the fields that differ.
+        JsonDocument column;
+        if (!ParseJsonStrings(doc.bytes, language, column, &error)) return false;
+        const std::size_t count = column.objects.size();
+        std::vector<const char16_t*> values(count);
+        for (std::size_t o = 0; o < count; ++o) {
+            const auto it = wanted.find(column.objects[o].id);
+            values[o] = it != wanted.end() ? it->second->c_str() : column.column.Value(o);
+        }
+        JsonWriteRequest request;
+        request.base = &column;
+        request.language = language;
+        std::string bytes;
+        const bool built = BuildJsonColumn(
+            request,
+            [&](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+                key = column.column.Key(static_cast<std::size_t>(i));
+                value = values[static_cast<std::size_t>(i)];
+                return true;
+            },
+            [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); }, static_cast<std::int32_t>(count), bytes,
+            nullptr, &error);
+        if (!built || !ParseJsonStrings(std::move(bytes), -1, doc, &error)) return false;
+    }
+    return true;
 }
 
 }  // namespace vm

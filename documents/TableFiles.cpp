@@ -10,6 +10,7 @@
 #include "documents/CopyMatchedValues.h"
 #include "documents/DocumentTexts.h"
 #include "documents/History.h"
+#include "documents/ObjectLanguages.h"
 #include "documents/Workspace.h"
 #include "formats/JsonStrings.h"
 #include "formats/TextHelpers.h"
@@ -41,6 +42,7 @@ void Tie(TTblObjects& p, std::shared_ptr<const JsonDocument> doc, int language) 
     p.JsonFileName = p.FileName;
     p.JsonOwned.assign(count, true);
     p.Json = std::move(doc);
+    p.OtherLanguages.clear();
 }
 
 // Where a save of p as a string file goes. A side showing a string file's
@@ -55,6 +57,13 @@ bool PrepareJsonSave(const TTblObjects& p, const FormatOptions& options, JsonDoc
         target.base = p.Json.get();
         if (platform::FileExists(p.JsonFileName)) {
             if (!LoadJsonStrings(p.JsonFileName, -1, options.limits, disk, &error)) return false;
+            target.base = &disk;
+        }
+        // The texts of Edit > "All Languages" for the languages no side
+        // shows go into the file as it is now, before the side's column.
+        if (!p.OtherLanguages.empty()) {
+            if (target.base != &disk) disk = *p.Json;
+            if (!SetOtherLanguages(disk, p.OtherLanguages, error)) return false;
             target.base = &disk;
         }
         target.loaded = p.Json.get();
@@ -120,6 +129,7 @@ void Untie(TTblObjects& p) {
     p.JsonFileName.clear();
     p.JsonOwned.clear();
     p.JsonObjectOf.clear();
+    p.OtherLanguages.clear();
     p.Keys->ClearOrigins();
 }
 
@@ -256,6 +266,10 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
     // A string file gets the side's column (the one the save dialog chose).
     FormatOptions options = formatOptions;
     options.json.language = p.JsonLanguage;
+    // Only a string file holds the texts kept for its other languages.
+    if (format != FormatJson && !p.OtherLanguages.empty() &&
+        !p.View->AskYesNo(FillIn(sAskOtherLanguagesLost, {Decimal(p.OtherLanguages.size())}), AppCaption))
+        return false;
     // A string file takes a side's own column, or the table merged into
     // the file's column by key.
     JsonDocument disk;
@@ -295,6 +309,7 @@ bool SaveTable(TTblObjects& p, std::int32_t format, const FormatOptions& formatO
     }
     if (format != FormatJson) Untie(p);
     else if (p.Json) Retie(p, report);
+    p.OtherLanguages.clear();  // written
     // The file now has the header written (or none).
     if (format == FormatTbl) p.Tbl = options.tbl;
     else p.Tbl.reset();

@@ -13,9 +13,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "documents/TableList.h"
@@ -135,6 +137,11 @@ struct TTblObjects {
     // The objects of Json this table holds entries for (or deleted since):
     // the others are objects the other side added, left to it.
     std::vector<bool> JsonOwned;
+    // Edit > "All Languages": texts set for languages of Json's objects
+    // that no side shows, by object id and language, in display form. The
+    // side's next save writes them into the file with its column; the undo
+    // history sets them back and forth like entries.
+    std::map<std::pair<std::int64_t, int>, std::u16string> OtherLanguages;
     // A side read from or saved as a .tbl file: the header options that
     // write that file back as it is (its byte 8 and its spare hash slots),
     // which the save dialog offers and a save from it uses. Empty for a

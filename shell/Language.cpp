@@ -137,6 +137,8 @@ std::vector<KeyInfo> MakeKeys() {
                                 {u"sStatusRow", Target::Text, 0, &sStatusRow, BuiltInStatusRow},
                                 {u"sStatusRows", Target::Text, 0, &sStatusRows, BuiltInStatusRows},
                             });
+    // Saving the texts kept for a string file's other languages elsewhere.
+    keys.push_back({u"sAskOtherLanguagesLost", Target::Text, 0, &sAskOtherLanguagesLost, BuiltInAskOtherLanguagesLost});
     // The help window's text.
     keys.push_back({u"sHotKeyText", Target::Lines, 0, &sHotKeyText, BuiltInHotKeyText});
     return keys;

@@ -188,12 +188,14 @@ TEST_F(JsonSideTest, OtherFormatsOutOfAndIntoStringFiles) {
 namespace {
 
 // Every language of an object: what the file holds now, and the columns
-// the sides show as their tables hold them; a change goes into those
-// tables only, and one undo takes it back from both.
-TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) {
+// the sides show as their tables hold them; a change of a shown column goes
+// into its table, one of another language is kept by the side until its
+// save writes it, and one undo takes the step back from both.
+TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownEditedAndSaved) {
     const std::string b =
         "  {\"id\": 7, \"Key\": \"b\", \"enUS\": \"B\", \"deDE\": \"b-de\", \"ruRU\": \"\\u00ffc1b-ru\"}";
-    ASSERT_TRUE(dir.Write("s.json", FileOf({Object(1, "a", "A", "a-de"), b})));
+    const std::string file = FileOf({Object(1, "a", "A", "a-de"), b});
+    ASSERT_TRUE(dir.Write("s.json", file));
     Open(T1(), u"s.json", enUS);
     Open(T2(), u"s.json", deDE);
     MoveEntry(T2(), 1, 0);  // the other side's entry of the object lies elsewhere
@@ -209,22 +211,56 @@ TEST_F(JsonSideTest, EveryLanguageOfAnObjectIsShownAndTheShownColumnsAreEdited) 
     EXPECT_EQ(shown.side[enUS], &T1());
     EXPECT_EQ(shown.side[deDE], &T2());
     EXPECT_EQ(shown.entry[deDE], 0);
-    EXPECT_EQ(shown.side[11], nullptr);
+    EXPECT_EQ(shown.side[11], &T1());  // kept by the side asked
+    EXPECT_EQ(shown.entry[11], -1);
 
     std::u16string texts[JsonLanguageCount];
     for (int i = 0; i < JsonLanguageCount; ++i) texts[i] = shown.texts[i];
     texts[enUS] = u"B3";
     texts[deDE] = u"b-neu";
-    texts[11] = u"not shown: left alone";
+    texts[11] = u"\\blue;b-ru2";
     ASSERT_TRUE(ApplyObjectLanguages(T1(), 1, shown, texts));
     EXPECT_EQ(T1().Values->Get(1), u"B3");
     EXPECT_EQ(T2().Values->Get(0), u"b-neu");
     EXPECT_TRUE(T2().Modified);
+    ASSERT_TRUE(ReadObjectLanguages(T1(), 1, shown, options.limits));
+    EXPECT_EQ(shown.texts[11], u"\\blue;b-ru2");
     Undo(T1());
     EXPECT_EQ(T1().Values->Get(1), u"B2");
     EXPECT_EQ(T2().Values->Get(0), u"b-de");
-    EXPECT_EQ(T2().Keys->Get(0), u"b");                               // its own move stays
-    EXPECT_FALSE(ApplyObjectLanguages(T1(), 1, shown, shown.texts));  // nothing changed
+    EXPECT_EQ(T2().Keys->Get(0), u"b");  // its own move stays
+    ASSERT_TRUE(ReadObjectLanguages(T1(), 1, shown, options.limits));
+    EXPECT_EQ(shown.texts[11], u"\\red;b-ru");
+    Redo(T1());
+
+    // The save writes the kept text into its field and nothing else but
+    // the side's own column; undoing after the save and saving again gives
+    // the file back byte for byte.
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
+    EXPECT_TRUE(T1().OtherLanguages.empty());
+    std::string expected = file;
+    const auto replace = [&expected](const std::string& from, const std::string& to) {
+        expected.replace(expected.find(from), from.size(), to);
+    };
+    replace("\"enUS\": \"B\"", "\"enUS\": \"B3\"");
+    replace("\\u00ffc1b-ru", "\\u00ffc3b-ru2");
+    EXPECT_EQ(dir.Read("s.json"), expected);
+    Undo(T1());
+    ASSERT_TRUE(SaveTable(T1(), FormatJson, options));
+    replace("\"enUS\": \"B3\"", "\"enUS\": \"B2\"");
+    replace("\\u00ffc3b-ru2", "\\u00ffc1b-ru");
+    EXPECT_EQ(dir.Read("s.json"), expected);
+
+    // Another format cannot keep such texts: the save asks first.
+    ASSERT_TRUE(ReadObjectLanguages(T1(), 1, shown, options.limits));
+    for (int i = 0; i < JsonLanguageCount; ++i) texts[i] = shown.texts[i];
+    texts[4] = u"fr";
+    ASSERT_TRUE(ApplyObjectLanguages(T1(), 1, shown, texts));
+    view1.answer = AskAnswer::No;
+    EXPECT_FALSE(SaveTableAs(T1(), dir.Path(u"s.txt"), FormatTabbedText, options));
+    EXPECT_EQ(view1.questions.back(), FillIn(sAskOtherLanguagesLost, {u"1"}));
+    EXPECT_EQ(T1().OtherLanguages.size(), 1u);
+    EXPECT_EQ(T1().FileName, dir.Path(u"s.json"));
 
     // A new entry has no object; a table of another file no languages.
     InsertEntries(T1(), 0, 0);

@@ -184,7 +184,8 @@ TEST(LanguageKeys, NewTextsComeAfterTheOthers) {
     EXPECT_EQ(at(u"sMenuSaveAs1"), at(u"sAskSaveEntryRight") + 1);
     EXPECT_EQ(at(u"sAllLanguagesNone"), at(u"sRecentFileMissing") + 2);
     EXPECT_EQ(at(u"sStatusRow"), at(u"sAllLanguagesNone") + 1);
-    EXPECT_EQ(keys[keys.size() - 2], u"sStatusRows");
+    EXPECT_EQ(at(u"sAskOtherLanguagesLost"), at(u"sStatusRows") + 1);
+    EXPECT_EQ(keys[keys.size() - 2], u"sAskOtherLanguagesLost");
     // Then the help text.
     EXPECT_EQ(keys.back(), u"sHotKeyText");
 }

@@ -1069,8 +1069,9 @@ TEST_F(RealInputTest, TheCommandLineNamesAColumnAndTheOpenDialogKeepsItsLanguage
 
 // Ctrl+L shows every language of the current object, one line each; what
 // is typed into the lines of the columns the sides show goes into both
-// tables, and one Ctrl+Z takes it back.
-TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsInOneStep) {
+// tables, a language no side shows is kept until Ctrl+S writes it, and one
+// Ctrl+Z takes the step back.
+TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsThemInOneStep) {
     const std::string json =
         "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"one\", \"deDE\": \"eins\", \"jaJP\": "
         "\"\xE4\xB8\x80\"}\r\n]\r\n";
@@ -1095,6 +1096,9 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
             Press(VK_TAB);  // deDE
             Press(VK_END);
             Type("Y");
+            Press(VK_TAB);
+            Press(VK_TAB);  // frFR, which no side shows
+            Type("Z");
             Press(VK_RETURN);
         },
         IDC_LANGUAGE_TEXT_FIRST);
@@ -1110,15 +1114,23 @@ TEST_F(RealInputTest, CtrlLShowsEveryLanguageOfTheObjectAndEditsTheShownColumnsI
     EXPECT_EQ(lines[4], L"");  // frFR: none
     EXPECT_FALSE(readOnly[0]);
     EXPECT_FALSE(readOnly[2]);
-    EXPECT_TRUE(readOnly[9]);  // no side shows it
+    EXPECT_FALSE(readOnly[9]);  // no side shows it: kept by the side
     EXPECT_EQ(T(0).Values->Get(0), u"oneX");
     EXPECT_EQ(T(1).Values->Get(0), u"einsY");
     EXPECT_EQ(S(1).valueEditor.Text(), u"einsY");
+    EXPECT_EQ(T(0).OtherLanguages.at({1, 4}), u"Z");
     ClickRow(0, 0);
     Press('Z', {VK_CONTROL});
     Settle();
     EXPECT_EQ(T(0).Values->Get(0), u"one");
     EXPECT_EQ(T(1).Values->Get(0), u"eins");
+    EXPECT_EQ(T(0).OtherLanguages.at({1, 4}), u"");
+    Press('Y', {VK_CONTROL});
+    Press('S', {VK_CONTROL});
+    Settle();
+    EXPECT_EQ(dir.Read("s.json"),
+              "[\r\n  {\"id\": 1, \"Key\": \"a\", \"enUS\": \"oneX\", \"deDE\": \"eins\", \"jaJP\": "
+              "\"\xE4\xB8\x80\", \"frFR\": \"Z\"}\r\n]\r\n");
 }
 
 // Every file opened or saved goes first in File > Recent Files, kept in the
