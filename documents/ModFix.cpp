@@ -60,20 +60,7 @@ bool RewriteColumn(JsonDocument& doc, int language, const JsonColumn& source, co
         }
     }
     if (!changed) return true;
-    JsonWriteRequest request;
-    request.base = &column;
-    request.language = language;
-    std::string bytes;
-    const bool built = BuildJsonColumn(
-        request,
-        [&](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-            key = keys[i].c_str();
-            value = values[i].c_str();
-            return true;
-        },
-        [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); }, static_cast<std::int32_t>(keys.size()), bytes,
-        nullptr, &e);
-    if (!built || !ParseJsonStrings(std::move(bytes), -1, doc, &e)) {
+    if (!RewriteJsonColumn(column, keys, values, doc, &e)) {
         error = DescribeJsonError(e);
         return false;
     }

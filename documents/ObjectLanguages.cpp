@@ -112,26 +112,13 @@ bool SetOtherLanguages(JsonDocument& doc, const std::map<std::pair<std::int64_t,
         // the writer changes only the fields that differ.
         JsonDocument column;
         if (!ParseJsonStrings(doc.bytes, language, column, &error)) return false;
-        const std::size_t count = column.objects.size();
-        std::vector<const char16_t*> values(count);
-        for (std::size_t o = 0; o < count; ++o) {
+        std::vector<std::u16string> keys, values;
+        for (std::size_t o = 0; o < column.objects.size(); ++o) {
             const auto it = wanted.find(column.objects[o].id);
-            values[o] = it != wanted.end() ? it->second->c_str() : column.column.Value(o);
+            keys.emplace_back(column.column.Key(o));
+            values.emplace_back(it != wanted.end() ? *it->second : std::u16string(column.column.Value(o)));
         }
-        JsonWriteRequest request;
-        request.base = &column;
-        request.language = language;
-        std::string bytes;
-        const bool built = BuildJsonColumn(
-            request,
-            [&](std::int32_t i, const char16_t*& key, const char16_t*& value) {
-                key = column.column.Key(static_cast<std::size_t>(i));
-                value = values[static_cast<std::size_t>(i)];
-                return true;
-            },
-            [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); }, static_cast<std::int32_t>(count), bytes,
-            nullptr, &error);
-        if (!built || !ParseJsonStrings(std::move(bytes), -1, doc, &error)) return false;
+        if (!RewriteJsonColumn(column, keys, values, doc, &error)) return false;
     }
     return true;
 }

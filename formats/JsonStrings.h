@@ -236,6 +236,14 @@ bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& req
                      const JsonOriginSource& origin, std::int32_t count,
                      std::vector<std::uint32_t>* newOrigins = nullptr, JsonError* error = nullptr);
 
+// Writes the language column of column (a document read with that
+// language) again with each of its objects' key and value taken from keys
+// and values (display form, one per object) and reads the result into doc:
+// only the fields that differ change. False, with doc unusable, when a
+// text cannot be written.
+bool RewriteJsonColumn(const JsonDocument& column, const std::vector<std::u16string>& keys,
+                       const std::vector<std::u16string>& values, JsonDocument& doc, JsonError* error = nullptr);
+
 // A document of no objects in the game's own layout: where a new string
 // file starts from.
 JsonDocument EmptyJsonDocument();

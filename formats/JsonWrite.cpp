@@ -499,6 +499,24 @@ bool WriteJsonColumn(const std::u16string& fileName, const JsonWriteRequest& req
     return true;
 }
 
+bool RewriteJsonColumn(const JsonDocument& column, const std::vector<std::u16string>& keys,
+                       const std::vector<std::u16string>& values, JsonDocument& doc, JsonError* error) {
+    JsonWriteRequest request;
+    request.base = &column;
+    request.language = column.column.language;
+    std::string bytes;
+    const bool built = BuildJsonColumn(
+        request,
+        [&](std::int32_t i, const char16_t*& key, const char16_t*& value) {
+            key = keys[static_cast<std::size_t>(i)].c_str();
+            value = values[static_cast<std::size_t>(i)].c_str();
+            return true;
+        },
+        [](std::int32_t i) { return static_cast<std::uint32_t>(i + 1); }, static_cast<std::int32_t>(keys.size()), bytes,
+        nullptr, error);
+    return built && ParseJsonStrings(std::move(bytes), -1, doc, error);
+}
+
 JsonDocument EmptyJsonDocument() {
     JsonDocument doc;
     ParseJsonStrings("\xEF\xBB\xBF[\r\n]\r\n", -1, doc);
