@@ -61,10 +61,11 @@ bool ReadObjectLanguages(TTblObjects& p, std::int32_t row, ObjectLanguages& out,
 
     out.key = p.Keys->Get(static_cast<std::size_t>(row));
     out.id = id;
-    const bool otherShowsFile = p.Other->Json && p.Other->JsonFileName == p.JsonFileName;
+    const auto showsFile = [&p](const TTblObjects& q) { return q.Json && q.JsonFileName == p.JsonFileName; };
     for (TTblObjects* q : {p.Other, &p}) {
-        if (q != &p && !otherShowsFile) continue;
-        // What the side keeps for the languages no side shows.
+        if (!showsFile(*q)) continue;
+        // What the side keeps for the languages no side shows; the columns
+        // shown come after, as they win over a text kept for them.
         for (const auto& [key, text] : q->OtherLanguages)
             if (key.first == id) {
                 out.side[key.second] = q;
@@ -73,7 +74,7 @@ bool ReadObjectLanguages(TTblObjects& p, std::int32_t row, ObjectLanguages& out,
     }
     for (TTblObjects* q : {p.Other, &p}) {
         const std::int32_t entry = q == &p ? row : EntryOfObject(*q, id);
-        if (entry < 0 || !q->Json || q->JsonFileName != p.JsonFileName) continue;
+        if (entry < 0 || !showsFile(*q)) continue;
         out.side[q->JsonLanguage] = q;
         out.entry[q->JsonLanguage] = entry;
         out.texts[q->JsonLanguage] = q->Values->Get(static_cast<std::size_t>(entry));

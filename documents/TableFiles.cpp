@@ -42,7 +42,6 @@ void Tie(TTblObjects& p, std::shared_ptr<const JsonDocument> doc, int language) 
     p.JsonFileName = p.FileName;
     p.JsonOwned.assign(count, true);
     p.Json = std::move(doc);
-    p.OtherLanguages.clear();
 }
 
 // Where a save of p as a string file goes. A side showing a string file's

@@ -202,10 +202,7 @@ bool WindowKeyCommand(std::uint32_t shift, std::uint32_t key) {
         return true;
     }
     if (key == 'O') {
-        TTblObjects& p = TheWindow->EditTarget();
-        CommandTarget = &p;
-        ApplyTypedEdits();
-        OpenDialog(p, 0);
+        ToolbarClick(TheWindow->EditTarget().Side, ButtonOpen);  // as the side's Open button
         return true;
     }
     if (key == 'L') {
